@@ -1,0 +1,53 @@
+#include "app/config.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+char remote_ip[config_text_size];
+char config_width[config_text_size];
+char config_height[config_text_size];
+char config_sync[config_text_size];
+int32_t sync_enabled = 0;
+
+int32_t leading_decimal(const char* text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (std::isspace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    int64_t value = 0;
+    while (std::isdigit(*p)) {
+        if (value <= INT64_C(1) << 32) value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+void clear_config() {
+    std::memset(remote_ip, 0, sizeof remote_ip);
+    std::memset(config_width, 0, sizeof config_width);
+    std::memset(config_height, 0, sizeof config_height);
+    std::memset(config_sync, 0, sizeof config_sync);
+}
+
+static void read_key(const char* section, const char* key, char* out, const char* path) {
+    bool cut = false;
+    platform_read_profile_string(section, key, "Error", out, config_text_size, path, &cut);
+    if (cut) {
+        std::fprintf(stderr, "config: %s: value of [%s] %s is longer than %d characters; cut\n",
+                     path, section, key, config_text_size - 1);
+    }
+}
+
+void read_config(const char* path) {
+    read_key("RemotIP", "RemotIP", remote_ip, path);
+    read_key("LEDPARA", "WIDTH", config_width, path);
+    read_key("LEDPARA", "HEIGHT", config_height, path);
+    read_key("NetSyc", "Syc_Enable", config_sync, path);
+    sync_enabled = leading_decimal(config_sync);
+}

@@ -1,0 +1,31 @@
+// SysCfg.ini: the operator's configuration beside the executable.
+//   [RemotIP]  RemotIP     address of the controller card
+//   [LEDPARA]  WIDTH       width of unit board 0 in dots
+//              HEIGHT      height of unit board 0 in dots
+//   [NetSyc]   Syc_Enable  non-zero: copy the card's flash and replay it at start
+// A missing file, section or key reads as the text "Error" (so 0 as a number).
+#pragma once
+
+#include <cstdint>
+
+constexpr int config_text_size = 260;
+
+// The four configuration texts, as read.
+extern char remote_ip[config_text_size];
+extern char config_width[config_text_size];
+extern char config_height[config_text_size];
+extern char config_sync[config_text_size];
+
+extern int32_t sync_enabled;   // leading decimal of config_sync
+
+// Leading-decimal conversion: optional blanks and sign, then digits up to the
+// first other character; no digits gives 0. Clamped to the 32-bit range.
+int32_t leading_decimal(const char* text);
+
+// Clears the four texts.
+void clear_config();
+
+// Reads the four keys from the file at path, in the order RemotIP, WIDTH,
+// HEIGHT, Syc_Enable, and sets sync_enabled. A value too long for its
+// buffer is cut and reported on standard error.
+void read_config(const char* path);

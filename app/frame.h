@@ -1,0 +1,24 @@
+// The frame: draw_display draws the whole scene from the pools, through the
+// dot sink; reshape_view sets the pixel projection. Both are GLUT callbacks.
+#pragma once
+
+#include <cstddef>
+
+// Draws one complete frame.
+void draw_display();
+
+// Projection for a window of width x height pixels (height 0 counts as 1):
+// one GL unit per pixel, origin top-left, y down.
+void reshape_view(int width, int height);
+
+// Text of the coordinate readout for the mouse at (mx, my) window pixels and
+// the given pitch: "[col , row]", counted from 12 dots (at pitch 2) right of
+// and below the screen origin. Returns false when the mouse is left of
+// x 275 or above y 165: then nothing is shown.
+bool format_readout(int mx, int my, int pitch, char* buf, size_t cap);
+
+// Redraw pacing. Every change to what the frame shows (input, reshape)
+// calls note_change; the idle pass redraws only while a change is pending,
+// so an idle editor does not spin.
+void note_change();
+bool frame_pending();

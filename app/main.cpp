@@ -1,0 +1,117 @@
+// The GLUT shell: start-up in its fixed order, the window and its GL state,
+// the callbacks, and the main loop. Everything that needs no window lives
+// in vantiro_core.
+#include <GL/freeglut.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/startup.h"
+#include "platform/platform.h"
+#include "render/gl_sink.h"
+#include "render/outline_font.h"
+#include "scene/pools.h"
+#include "ui/mouse.h"
+#include "ui/window_state.h"
+
+namespace {
+
+const char window_title[] = "vantiro";
+
+// Longest wait of an idle pass with nothing to redraw, in milliseconds.
+// Input wakes the wait at once, so this bounds only the wake-ups per second.
+constexpr int idle_wait_ms = 20;
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "vantiro: %s\n", message.c_str());
+    std::exit(1);
+}
+
+void present_frame() { glutSwapBuffers(); }
+
+Gl_sink gl_sink(present_frame);
+
+// Callbacks: each change to what the frame shows asks for the next frame.
+void reshape_cb(int w, int h) { reshape_view(w, h); }
+void motion_cb(int x, int y) {
+    on_motion(x, y);
+    note_change();
+}
+void passive_motion_cb(int x, int y) {
+    on_passive_motion(x, y);
+    note_change();
+}
+
+// Idle pass: redraw the whole scene when something changed, otherwise sleep
+// until input arrives, so an idle editor uses no processor time.
+void idle_pass() {
+    if (frame_pending())
+        draw_display();
+    else
+        platform_wait_input(idle_wait_ms);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    (void)argc;
+    std::string err;
+
+    if (!font_library_start(&err)) fail(err);
+
+    char exe_path[4096];
+    if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
+    if (!startup_paths_and_config(exe_path, &err)) fail(err);
+
+    // The program takes no arguments: GLUT sees only the program name.
+    if (!platform_display_available(&err)) fail(err);
+    int glut_argc = 1;
+    char* glut_argv[] = {argv[0], nullptr};
+    glutInit(&glut_argc, glut_argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
+    glutInitWindowPosition(30, 30);
+    glutInitWindowSize(1200, 800);
+    glutCreateWindow(window_title);
+    set_dot_sink(&gl_sink);
+
+    if (!platform_make_frameless(window_title, &err))
+        std::fprintf(stderr, "vantiro: %s; the window keeps its frame\n", err.c_str());
+
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0, 0, 0, 0.5f);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+
+    if (!startup_open_face(nullptr, 0, &err)) fail(err);
+
+    glDisable(GL_CULL_FACE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    startup_scene();
+
+    glutReshapeWindow(client_start_w, client_start_h);
+    window_w = client_start_w + window_frame_w;
+    toolbar_menu[7].x = close_entry_x();
+    window_h = client_start_h + window_frame_h;
+    glutReshapeWindow(client_start_w, client_start_h);
+    glutPositionWindow(window_x, window_y);
+
+    glutDisplayFunc(draw_display);
+    glutReshapeFunc(reshape_cb);
+    glutPassiveMotionFunc(passive_motion_cb);
+    glutMotionFunc(motion_cb);
+
+    if (sync_enabled) {
+        std::fprintf(stderr,
+                     "vantiro: sync: Syc_Enable is set, but this build cannot read the card's "
+                     "flash yet; starting without it\n");
+    }
+
+    glutIdleFunc(idle_pass);
+    glutMainLoop();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "app/startup.h"
+
+#include <cstring>
+
+#include "app/config.h"
+#include "app/diag.h"
+#include "platform/platform.h"
+#include "render/outline_font.h"
+#include "scene/pools.h"
+
+char exe_folder[exe_folder_size];
+Data_paths data_paths;
+
+bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string* err) {
+    const char* last = std::strrchr(exe_path, '/');
+    size_t len = last ? static_cast<size_t>(last - exe_path) + 1 : 0;
+    if (len >= cap) {
+        if (err) *err = "path: executable folder is " + std::to_string(len) +
+                        " characters long; at most " + std::to_string(cap - 1) + " are supported";
+        if (cap) out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, exe_path, len);
+    out[len] = '\0';
+    return true;
+}
+
+bool build_data_paths(const char* folder, Data_paths* out, std::string* err) {
+    struct Entry {
+        char* buf;
+        const char* tail;
+    };
+    const Entry table[] = {
+        {out->hzk12, "Font/fonts/font_libs/HZK/12/HZK12"},
+        {out->hzk16, "Font/fonts/font_libs/HZK/16/HZK16C"},
+        {out->hzk24, "Font/fonts/font_libs/HZK/24/HZK24"},
+        {out->hzk32, "Font/fonts/font_libs/HZK/32/HZK32"},
+        {out->asc12, "Font/fonts/font_libs/ASC/ASC12_8"},
+        {out->asc16, "Font/fonts/font_libs/ASC/ASC16_8"},
+        {out->asc24, "Font/fonts/font_libs/ASC/ASC24_12"},
+        {out->asc32, "Font/fonts/font_libs/ASC/ASC32_16"},
+        {out->spi_data, "spi_data.bin"},
+        {out->digit_conf, "digit.conf"},
+        {out->leduit_conf, "leduit.conf"},
+        {out->grape_conf, "grape.conf"},
+        {out->string_conf, "string.conf"},
+        {out->config, "SysCfg.ini"},
+    };
+    for (const Entry& e : table) {
+        if (format_text(e.buf, data_path_size, "%s%s", folder, e.tail) < 0) {
+            if (err) *err = std::string("path: ") + folder + e.tail + " is longer than " +
+                            std::to_string(data_path_size - 1) +
+                            " characters; install the program in a shorter folder";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool startup_paths_and_config(const char* exe_path, std::string* err) {
+    clear_config();
+    if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
+    if (!build_data_paths(exe_folder, &data_paths, err)) return false;
+    read_config(data_paths.config);
+    return true;
+}
+
+bool startup_open_face(const char* font_file, int face_index, std::string* err) {
+    if (font_file) return open_outline_face(font_file, face_index, err);
+    std::string file;
+    int index = 0;
+    if (!platform_find_song_face(&file, &index, err)) return false;
+    return open_outline_face(file.c_str(), index, err);
+}
+
+void startup_scene() {
+    // The menu/palette layout and the saved scene files are loaded here once
+    // they exist; then the configuration overrides board 0's size.
+    led_unit& board0 = board_at(0, 0);
+    board0.width = leading_decimal(config_width);
+    board0.height = leading_decimal(config_height);
+}

@@ -1,0 +1,49 @@
+// Operating-system stand-ins: the few services the editor needs from the
+// system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
+// need no display; x11_window.cpp needs the X connection GLUT opened.
+//
+// Implemented: executable path, private-profile reading, CJK face lookup,
+//   frameless window by title, waiting for window-system input.
+// Not yet: pointer position on the root window, removable drives, GBK text.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// --- Paths (linux_paths.cpp) ------------------------------------------------
+
+// Full path of the running executable (from /proc/self/exe) into out.
+// Fails, with a message, when the path does not fit in cap bytes.
+bool platform_executable_path(char* out, size_t cap, std::string* err);
+
+// --- Private-profile files (linux_profile.cpp) ------------------------------
+
+// Reads key of section from an INI file with the semantics of a Windows
+// private-profile file: section and key names compare case-blind, the first
+// occurrence wins, blanks around the value are trimmed and one pair of
+// enclosing quotes is removed. When the file, section or key is missing the
+// default text is copied instead. At most cap - 1 bytes are copied; the
+// result is always NUL-terminated. Returns the number of bytes copied and
+// sets *cut (when given) if the value did not fit.
+size_t platform_read_profile_string(const char* section, const char* key,
+                                    const char* default_text, char* out, size_t cap,
+                                    const char* path, bool* cut = nullptr);
+
+// --- Fonts (fontconfig_face.cpp) --------------------------------------------
+
+// Finds the Song/Ming CJK face the labels are drawn with: SimSun when it is
+// installed, otherwise an equivalent (AR PL UMing first). Sets the font file
+// and the face index within it.
+bool platform_find_song_face(std::string* file, int* face_index, std::string* err);
+
+// --- Window system (x11_window.cpp) -----------------------------------------
+
+// True when a window-system display can be opened; otherwise says why.
+bool platform_display_available(std::string* err);
+
+// Finds the top-level window titled title and removes its decorations
+// (caption, frame, system menu).
+bool platform_make_frameless(const char* title, std::string* err);
+
+// Returns when window-system input is waiting, or after timeout_ms.
+void platform_wait_input(int timeout_ms);

@@ -1,0 +1,87 @@
+// X11 stand-ins for the window-system calls: the display check, the
+// frameless style by window title, and waiting for input. They use the X
+// connection of the current GL context (the one GLUT opened).
+#include <GL/glx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Depth-first search below w for a window whose WM_NAME is title.
+Window find_by_title(Display* dpy, Window w, const char* title) {
+    char* name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        bool same = std::strcmp(name, title) == 0;
+        XFree(name);
+        if (same) return w;
+    }
+    Window root_ret, parent_ret;
+    Window* children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(dpy, w, &root_ret, &parent_ret, &children, &n)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < n && !found; ++i) found = find_by_title(dpy, children[i], title);
+    if (children) XFree(children);
+    return found;
+}
+
+// Motif window-manager hints, as window managers read them.
+struct Motif_hints {
+    unsigned long flags;
+    unsigned long functions;
+    unsigned long decorations;
+    long input_mode;
+    unsigned long status;
+};
+constexpr unsigned long motif_hints_decorations = 1ul << 1;
+
+}  // namespace
+
+bool platform_display_available(std::string* err) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        const char* name = std::getenv("DISPLAY");
+        if (err) *err = std::string("window: cannot open the X display '") + (name ? name : "") +
+                        "'; run the editor inside an X session (or under Xvfb)";
+        return false;
+    }
+    XCloseDisplay(dpy);
+    return true;
+}
+
+bool platform_make_frameless(const char* title, std::string* err) {
+    Display* dpy = glXGetCurrentDisplay();
+    if (!dpy) {
+        if (err) *err = "window: no X connection to find the main window on";
+        return false;
+    }
+    Window w = find_by_title(dpy, DefaultRootWindow(dpy), title);
+    if (!w) {
+        if (err) *err = std::string("window: no window titled '") + title + "' found";
+        return false;
+    }
+    Atom hints_atom = XInternAtom(dpy, "_MOTIF_WM_HINTS", False);
+    Motif_hints hints{};
+    hints.flags = motif_hints_decorations;
+    hints.decorations = 0;   // no caption, no frame, no system menu
+    XChangeProperty(dpy, w, hints_atom, hints_atom, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&hints), 5);
+    XFlush(dpy);
+    return true;
+}
+
+void platform_wait_input(int timeout_ms) {
+    Display* dpy = glXGetCurrentDisplay();
+    if (!dpy) return;
+    if (XPending(dpy)) return;
+    pollfd p{};
+    p.fd = ConnectionNumber(dpy);
+    p.events = POLLIN;
+    poll(&p, 1, timeout_ms);
+}

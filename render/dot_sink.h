@@ -1,0 +1,51 @@
+// The dot sink: the one narrow place where drawing leaves the editor. LED
+// dots, outlines and frame state go through it; the GL sink turns them into
+// batched GL calls, the memory sink records them for tests. Coordinates are
+// window pixels (origin top-left, y down).
+#pragma once
+
+#include <cstdint>
+
+// Projection of one window pixel to one GL unit, origin top-left.
+struct View_projection {
+    int viewport_w, viewport_h;        // viewport at (0, 0)
+    double left, right, bottom, top;   // orthographic bounds
+    double near_z, far_z;
+    double eye[3], centre[3], up[3];   // camera (gluLookAt)
+};
+
+// Projection for a window of width x height pixels; height 0 counts as 1.
+View_projection view_projection(int width, int height);
+
+class Dot_sink {
+public:
+    virtual ~Dot_sink() = default;
+
+    // Frame bracket: clear colour and depth, lighting off, push the
+    // model-view matrix, texturing off, line width 1 ... pop and present.
+    virtual void begin_frame() = 0;
+    virtual void end_frame() = 0;
+
+    virtual void set_projection(const View_projection& v) = 0;
+
+    // Current colour (components clamped to 0..1) and point size (pixels).
+    virtual void set_colour(float r, float g, float b) = 0;
+    virtual void set_point_size(float size) = 0;
+
+    // One dot at window pixel (x, y), z 0, in the current colour and size.
+    virtual void point(float x, float y) = 0;
+
+    // Closed outline through n points (xy pairs), z 0, current colour.
+    virtual void line_loop(const float* xy, int n) = 0;
+    // Dashed lines: factor repeats of each bit of pattern (first bit lowest).
+    virtual void set_line_stipple(bool on, int factor, uint16_t pattern) = 0;
+
+    virtual void set_texturing(bool on) = 0;
+};
+
+// The sink every draw routine uses. Starts as a sink that draws nothing.
+Dot_sink& dot_sink();
+// Installs sink (not owned); null restores the one that draws nothing.
+void set_dot_sink(Dot_sink* sink);
+
+inline float clamp_unit(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }

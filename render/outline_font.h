@@ -1,0 +1,40 @@
+// Outline (TrueType) font for everything on screen that is text but not LED
+// dots: the board label, the overlay dimensions and the coordinate readout.
+// Owns the font holder (FreeType library and face) and the glyph cache.
+#pragma once
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdint>
+#include <string>
+
+struct Font_holder {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    int size_w = 0;     // nominal size, points
+    int size_h = 0;
+};
+extern Font_holder font_holder;
+
+// One cached character, indexed by its UTF-16 code unit. All zero until the
+// character is first drawn.
+struct glyph_record {
+    uint32_t texture;       // GL texture name; 0 = not made yet
+    uint16_t code;          // never set; always 0
+    int32_t tex_width;      // texture size: powers of two >= the bitmap size
+    int32_t tex_height;
+    int32_t advance;        // horizontal advance, pixels
+    int32_t ppem;           // face's vertical pixels per em
+    int32_t left;           // bitmap left bearing, pixels
+    int32_t bottom;         // bitmap bottom edge above the baseline, pixels
+};
+constexpr int glyph_cache_size = 65536;
+extern glyph_record glyph_cache[glyph_cache_size];
+
+// Starts the FreeType library.
+bool font_library_start(std::string* err);
+
+// Opens face face_index of the font file, selects its Unicode character map
+// and sets 36 pt at 36 x 36 dpi (18 pixels per em).
+bool open_outline_face(const char* file, int face_index, std::string* err);

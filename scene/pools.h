@@ -1,0 +1,57 @@
+// The fixed, process-wide pools that hold the whole scene, their counters
+// and the grid counts of the unit boards. Nothing here is ever allocated or
+// freed while the program runs; records are addressed by index.
+#pragma once
+
+#include <cstdint>
+
+#include "scene/records.h"
+
+// Unit boards: 4 rows of 6 columns, row-major (board (r, c) is r*6 + c).
+constexpr int board_grid_rows = 4;
+constexpr int board_grid_cols = 6;
+constexpr int led_unit_count = board_grid_rows * board_grid_cols;
+
+// Shape and digit elements: 100 groups of 100; only groups 0..19 are used.
+constexpr int digit_group_size = 100;
+constexpr int digit_group_count = 100;
+constexpr int digit_groups_in_use = 20;
+constexpr int digit_unit_count = digit_group_size * digit_group_count;
+
+constexpr int digit_unit_menu_count = 100;
+constexpr int panel_type_menu_count = 4;
+constexpr int brightness_menu_count = 2;
+constexpr int toolbar_menu_count = 8;
+constexpr int graph_draw_count = 500;
+constexpr int string_draw_count = 40;
+
+// The pools, in their construction order.
+extern led_unit led_units[led_unit_count];
+extern Digit_unit digit_units[digit_unit_count];
+extern Digit_unit_menu digit_unit_menus[digit_unit_menu_count];
+extern menu_unit panel_type_menu[panel_type_menu_count];
+extern menu_unit brightness_menu[brightness_menu_count];
+extern menu_unit toolbar_menu[toolbar_menu_count];
+extern graph_draw graph_draws[graph_draw_count];
+extern string_draw string_draws[string_draw_count];
+extern cmd_unit cmd_list;
+
+// Pool counters.
+extern int32_t text_count;    // next string_draw for a text command or Ctrl+E
+extern int32_t graph_count;   // graph_draw records in use (the first graph_count)
+extern int32_t rect_count;    // shapes made by "led r" and the shape keys
+
+// Grid counts: boards in use are rows 0..board_rows-1, columns 0..count-1.
+extern int32_t board_columns;   // board hit test and scene files
+extern int32_t export_columns;  // exporters and the live send
+extern int32_t board_rows;
+
+// Record (group g, index i) of the shape and digit pool.
+inline Digit_unit& digit_at(int group, int index) {
+    return digit_units[group * digit_group_size + index];
+}
+
+// Board (row r, column c).
+inline led_unit& board_at(int row, int col) {
+    return led_units[row * board_grid_cols + col];
+}

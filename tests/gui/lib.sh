@@ -1,0 +1,65 @@
+# Helpers for the GUI tests: run the real editor on $DISPLAY, drive it with
+# xdotool and read pixels of screenshots. Positions given to the helpers are
+# window pixels; the editor's window sits at screen (50, 50) (no window
+# manager runs under Xvfb).
+
+set -euo pipefail
+
+editor_bin="$1"
+win_x=50
+win_y=50
+work=$(mktemp -d /tmp/vantiro-gui-XXXXXX)
+editor_pid=""
+
+cleanup() {
+  [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  fail "no X display; run through scripts/test, which starts one"
+fi
+
+# Copies the editor and the data beside it into a fresh folder, so a test
+# can change SysCfg.ini or scene files without touching build/bin.
+install_editor() {
+  cp -r "$(dirname "$editor_bin")"/. "$work/bin"
+  rm -f "$work/bin/vantiro_unit_tests"
+}
+
+# Starts the installed editor and waits for its window; sets editor_pid and
+# window_id.
+start_editor() {
+  if xdotool search --name '^vantiro$' >/dev/null 2>&1; then
+    fail "another vantiro window is already open on $DISPLAY"
+  fi
+  "$work/bin/vantiro" >"$work/stdout" 2>"$work/stderr" &
+  editor_pid=$!
+  window_id=$(timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' | head -n 1) ||
+    fail "no window named vantiro appeared; stderr: $(cat "$work/stderr")"
+  sleep 0.5
+}
+
+# Screenshot of the whole screen into $1 (PNG).
+shot() {
+  xwd -root -silent | convert xwd:- "$1"
+}
+
+# Colour of window pixel (x, y) of screenshot $1, as #rrggbb.
+pixel() {
+  convert "$1" -crop "1x1+$((win_x + $2))+$((win_y + $3))" -depth 8 txt:- |
+    tail -n 1 | grep -o '#[0-9A-Fa-f]\{6\}' | tr 'A-F' 'a-f'
+}
+
+expect_pixel() {
+  local got
+  got=$(pixel "$1" "$2" "$3")
+  [ "$got" = "$4" ] || fail "pixel ($2,$3) is $got, expected $4"
+}
