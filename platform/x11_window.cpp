@@ -51,7 +51,9 @@ bool platform_display_available(std::string* err) {
                         "'; run the editor inside an X session (or under Xvfb)";
         return false;
     }
-    XCloseDisplay(dpy);
+    // Kept open on purpose: closing the only connection to a bare X server
+    // (Xvfb) makes it reset, and GLUT's own connection, opened right after,
+    // would then be refused.
     return true;
 }
 
