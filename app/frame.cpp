@@ -3,7 +3,11 @@
 #include <cstdint>
 
 #include "app/diag.h"
+#include "render/board_outline.h"
 #include "render/dot_sink.h"
+#include "render/outline_font.h"
+#include "render/shapes.h"
+#include "scene/pools.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -30,19 +34,36 @@ void draw_display() {
     //      line width 1.
     sink.begin_frame();
 
-    // 3-4. Shape, digit and text elements: drawn here once their draw
-    //      routines exist.
+    // 3. Shape and digit elements of groups 0..19.
+    for (int g = 0; g < digit_groups_in_use; ++g) {
+        for (int i = 0; i < digit_group_size; ++i) {
+            Digit_unit& d = digit_at(g, i);
+            if (i == selected_digit_col && g == selected_digit_row)
+                draw_digit_unit_selected(d);
+            else
+                draw_digit_unit(d);
+        }
+    }
+
+    // 4. Text elements: drawn here once the bitmap-font rasteriser exists.
 
     // 5. Screen outline of board (0, 0).
     sink.set_texturing(false);
+    if (selected_board_col == 0 && selected_board_row == 0)
+        draw_board_outline_selected(board_at(0, 0));
+    else
+        draw_board_outline(board_at(0, 0));
 
     // 6. Measured-rectangle overlays.
 
     // 7. Coordinate readout beside the mouse.
     char readout[1024];
     if (format_readout(mouse_x, mouse_y, dot_pitch, readout, sizeof readout)) {
+        char16_t wide[1024];
+        to_wide(readout, wide, 1024);
         sink.set_texturing(false);
         sink.set_colour(1, 1, 1);
+        draw_label(wide, mouse_x, mouse_y - 20, 289, 225);
     }
 
     // 8. Pop the matrix and present.
@@ -50,6 +71,9 @@ void draw_display() {
 }
 
 void reshape_view(int width, int height) {
-    dot_sink().set_projection(view_projection(width, height));
+    View_projection v = view_projection(width, height);
+    view_width = v.viewport_w;
+    view_height = v.viewport_h;
+    dot_sink().set_projection(v);
     note_change();
 }

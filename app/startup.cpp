@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
+#include "ui/menus.h"
 
 char exe_folder[exe_folder_size];
 Data_paths data_paths;
@@ -74,8 +75,9 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 }
 
 void startup_scene() {
-    // The menu/palette layout and the saved scene files are loaded here once
-    // they exist; then the configuration overrides board 0's size.
+    build_layout();
+    // The saved scene files are loaded here once they exist; then the
+    // configuration overrides board 0's size.
     led_unit& board0 = board_at(0, 0);
     board0.width = leading_decimal(config_width);
     board0.height = leading_decimal(config_height);

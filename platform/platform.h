@@ -4,7 +4,8 @@
 //
 // Implemented: executable path, private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input.
-// Not yet: pointer position on the root window, removable drives, GBK text.
+//   GBK text conversion.
+// Not yet: pointer position on the root window, removable drives.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,17 @@ bool platform_executable_path(char* out, size_t cap, std::string* err);
 size_t platform_read_profile_string(const char* section, const char* key,
                                     const char* default_text, char* out, size_t cap,
                                     const char* path, bool* cut = nullptr);
+
+// --- Text (linux_text.cpp) -------------------------------------------------
+
+// GBK (code page 936) to UTF-16 in out (cap units, NUL included). Returns
+// the units written before the NUL. An invalid byte becomes '?'; a text too
+// long for out is cut at a whole character.
+size_t platform_gbk_to_utf16(const char* text, char16_t* out, size_t cap);
+
+// UTF-8 to GBK in out (cap bytes, NUL included); returns the bytes written
+// before the NUL. A character GBK lacks becomes '?'.
+size_t platform_utf8_to_gbk(const char* text, char* out, size_t cap);
 
 // --- Fonts (fontconfig_face.cpp) --------------------------------------------
 

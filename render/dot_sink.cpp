@@ -12,7 +12,10 @@ public:
     void point(float, float) override {}
     void line_loop(const float*, int) override {}
     void set_line_stipple(bool, int, uint16_t) override {}
+    void lines(const float*, int) override {}
     void set_texturing(bool) override {}
+    uint32_t make_texture(const uint8_t*, int, int) override { return 0; }
+    void glyph_quad(uint32_t, float, float, float, float) override {}
 };
 
 Null_sink null_sink;

@@ -40,7 +40,19 @@ public:
     // Dashed lines: factor repeats of each bit of pattern (first bit lowest).
     virtual void set_line_stipple(bool on, int factor, uint16_t pattern) = 0;
 
+    // Segments through n vertices taken in pairs, z 0, current colour.
+    virtual void lines(const float* xy, int n) = 0;
+
     virtual void set_texturing(bool on) = 0;
+
+    // A new texture from w x h luminance-alpha texel pairs (row 0 is the
+    // bottom row), linear filtering; returns its name (never 0 on success).
+    virtual uint32_t make_texture(const uint8_t* luminance_alpha, int w, int h) = 0;
+
+    // One glyph: texture drawn as a quad at z 1 over the pixel rectangle
+    // (x0, y0)-(x1, y1), texture row 1 at y0, nearest filtering, blended by
+    // its alpha and tinted with the current colour. Leaves blending on.
+    virtual void glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) = 0;
 };
 
 // The sink every draw routine uses. Starts as a sink that draws nothing.

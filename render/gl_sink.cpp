@@ -112,3 +112,47 @@ void Gl_sink::set_texturing(bool on) {
     else
         glDisable(GL_TEXTURE_2D);
 }
+
+void Gl_sink::lines(const float* xy, int n) {
+    flush();
+    glColor3fv(colour_);
+    glBegin(GL_LINES);
+    for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
+    glEnd();
+    ++calls_;
+}
+
+uint32_t Gl_sink::make_texture(const uint8_t* luminance_alpha, int w, int h) {
+    flush();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // Rows are 2 * w bytes; w may be 1, so rows are not 4-byte aligned.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE,
+                 luminance_alpha);
+    return name;
+}
+
+void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) {
+    flush();
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor3fv(colour_);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex3f(x0, y0, 1);
+    glTexCoord2f(1, 1);
+    glVertex3f(x1, y0, 1);
+    glTexCoord2f(1, 0);
+    glVertex3f(x1, y1, 1);
+    glTexCoord2f(0, 0);
+    glVertex3f(x0, y1, 1);
+    glEnd();
+    ++calls_;
+}

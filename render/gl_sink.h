@@ -25,7 +25,10 @@ public:
     void point(float x, float y) override;
     void line_loop(const float* xy, int n) override;
     void set_line_stipple(bool on, int factor, uint16_t pattern) override;
+    void lines(const float* xy, int n) override;
     void set_texturing(bool on) override;
+    uint32_t make_texture(const uint8_t* luminance_alpha, int w, int h) override;
+    void glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) override;
 
     // Counters of the last completed frame, for benchmarks.
     long last_frame_dots() const { return last_dots_; }

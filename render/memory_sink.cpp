@@ -35,10 +35,26 @@ void Memory_sink::set_line_stipple(bool on, int factor, uint16_t pattern) {
     stipple_pattern = pattern;
 }
 
+void Memory_sink::lines(const float* xy, int n) {
+    segments.push_back({std::vector<float>(xy, xy + 2 * n), colour[0], colour[1], colour[2], stipple});
+}
+
 void Memory_sink::set_texturing(bool on) { texturing = on; }
+
+uint32_t Memory_sink::make_texture(const uint8_t* luminance_alpha, int w, int h) {
+    textures.push_back({w, h, std::vector<uint8_t>(luminance_alpha, luminance_alpha + 2 * w * h)});
+    return static_cast<uint32_t>(textures.size());
+}
+
+void Memory_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) {
+    blending = true;
+    quads.push_back({texture, x0, y0, x1, y1, colour[0], colour[1], colour[2], texturing});
+}
 
 void Memory_sink::clear() {
     dots.clear();
     loops.clear();
+    segments.clear();
+    quads.clear();
     frames_begun = frames_ended = 0;
 }

@@ -1,5 +1,12 @@
 #include "render/outline_font.h"
 
+#include FT_GLYPH_H
+
+#include <vector>
+
+#include "platform/platform.h"
+#include "render/dot_sink.h"
+
 Font_holder font_holder;
 
 // Zero-initialised static storage: every record starts empty.
@@ -43,4 +50,87 @@ bool open_outline_face(const char* file, int face_index, std::string* err) {
     if (font_holder.face) FT_Done_Face(font_holder.face);
     font_holder.face = face;
     return true;
+}
+
+int32_t glyph_texture_size(int32_t n) {
+    int32_t size = 1;
+    while (size < n) size *= 2;
+    return size;
+}
+
+uint32_t glyph_texture(uint16_t c) {
+    glyph_record& rec = glyph_cache[c];
+    if (rec.texture) return rec.texture;
+    FT_Face face = font_holder.face;
+    if (!face) return 0;
+    // 0x24: render, and force the auto-hinter.
+    if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_FORCE_AUTOHINT)) return 0;
+    FT_Glyph glyph = nullptr;
+    if (FT_Get_Glyph(face->glyph, &glyph)) return 0;
+    if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1)) {
+        FT_Done_Glyph(glyph);
+        return 0;
+    }
+    const FT_BitmapGlyph bitmap_glyph = reinterpret_cast<FT_BitmapGlyph>(glyph);
+    const FT_Bitmap& bm = bitmap_glyph->bitmap;
+    const int32_t width = static_cast<int32_t>(bm.width);
+    const int32_t rows = static_cast<int32_t>(bm.rows);
+
+    rec.tex_width = glyph_texture_size(width);
+    rec.tex_height = glyph_texture_size(rows);
+    rec.advance = static_cast<int32_t>(face->glyph->advance.x * 0.015625);
+    rec.ppem = face->size->metrics.y_ppem;
+    rec.left = bitmap_glyph->left;
+    rec.bottom = bitmap_glyph->top - rows;
+
+    // Luminance and alpha both carry the coverage; buffer row 0 is the
+    // bitmap's bottom row. Rows are read with the bitmap's own stride, and
+    // a one-bit bitmap (an embedded strike) counts as full coverage.
+    std::vector<uint8_t> texels(2 * static_cast<size_t>(rec.tex_width) * rec.tex_height, 0);
+    const int stride = bm.pitch < 0 ? -bm.pitch : bm.pitch;
+    for (int32_t j = 0; j < rows; ++j) {
+        const uint8_t* src = bm.buffer + static_cast<size_t>(rows - 1 - j) * stride;
+        for (int32_t i = 0; i < width; ++i) {
+            uint8_t v = bm.pixel_mode == FT_PIXEL_MODE_MONO
+                            ? ((src[i >> 3] >> (7 - (i & 7))) & 1 ? 255 : 0)
+                            : src[i];
+            size_t at = 2 * (static_cast<size_t>(j) * rec.tex_width + i);
+            texels[at] = v;
+            texels[at + 1] = v;
+        }
+    }
+    rec.texture = dot_sink().make_texture(texels.data(), rec.tex_width, rec.tex_height);
+    FT_Done_Glyph(glyph);
+    return rec.code;
+}
+
+void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
+                int32_t line_height) {
+    Dot_sink& sink = dot_sink();
+    sink.set_texturing(true);
+    int64_t pen_x = left, pen_y = baseline;
+    for (const char16_t* p = text; *p; ++p) {
+        const uint16_t c = static_cast<uint16_t>(*p);
+        if (c == 10) {
+            pen_x = left;
+            pen_y += 12 + line_height;
+            continue;
+        }
+        glyph_texture(c);
+        const glyph_record& rec = glyph_cache[c];
+        const float gx = static_cast<float>(pen_x + rec.left);
+        const float gy = static_cast<float>(pen_y - rec.bottom);
+        if (rec.tex_height > line_height) line_height = rec.tex_height;
+        sink.glyph_quad(rec.texture, gx, gy - rec.tex_height, gx + rec.tex_width, gy);
+        pen_x += rec.advance;
+        if (pen_x > int64_t{left} + wrap) {
+            pen_x = left;
+            pen_y += 12 + line_height;
+        }
+    }
+    sink.set_texturing(false);
+}
+
+size_t to_wide(const char* text, char16_t* out, size_t cap) {
+    return platform_gbk_to_utf16(text, out, cap);
 }

@@ -32,6 +32,28 @@ struct glyph_record {
 constexpr int glyph_cache_size = 65536;
 extern glyph_record glyph_cache[glyph_cache_size];
 
+// Texture size for a bitmap extent: the smallest power of two >= n, at
+// least 1.
+int32_t glyph_texture_size(int32_t n);
+
+// Makes the cache record of UTF-16 code unit c (FreeType bitmap, texture)
+// when it has none. Returns the texture when it already existed, 0 when
+// FreeType fails (the record stays empty), otherwise the record's code (0).
+// Callers read the record afterwards.
+uint32_t glyph_texture(uint16_t c);
+
+// Draws a NUL-terminated UTF-16 label in the current colour: first line's
+// baseline at baseline, starting at x = left. A line feed, or a character
+// whose advance carries the pen past left + wrap, starts a new line
+// 12 + line_height pixels lower; line_height grows to the tallest glyph
+// texture seen. Leaves texturing off and blending on.
+void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
+                int32_t line_height);
+
+// GBK text to UTF-16 in out (cap units, NUL included), for draw_label.
+// Returns the units written before the NUL.
+size_t to_wide(const char* text, char16_t* out, size_t cap);
+
 // Starts the FreeType library.
 bool font_library_start(std::string* err);
 

@@ -10,8 +10,19 @@ uint8_t selected_graph = 100;
 
 int32_t mouse_x = 0, mouse_y = 0;
 
+int32_t view_width = 1200, view_height = 801;
+
 void set_dot_pitch(int pitch) {
     if (pitch < min_dot_pitch) pitch = min_dot_pitch;
     if (pitch > max_dot_pitch) pitch = max_dot_pitch;
     dot_pitch = static_cast<uint8_t>(pitch);
+}
+
+void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch) {
+    if (stored_pitch <= 0 || outside_dot_grid(*x, *y)) return;
+    uint32_t stored = static_cast<uint32_t>(stored_pitch);
+    uint32_t col = (*x - screen_origin_x) / stored;
+    uint32_t row = (*y - screen_origin_y) / stored;
+    *x = screen_origin_x + col * dot_pitch;
+    *y = screen_origin_y + row * dot_pitch;
 }

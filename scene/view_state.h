@@ -29,5 +29,25 @@ extern uint8_t selected_graph;
 // Last mouse position in window pixels, written by both motion callbacks.
 extern int32_t mouse_x, mouse_y;
 
+// Size of the drawing area in window pixels (set by the reshape). Dots
+// wholly outside it are not drawn.
+extern int32_t view_width, view_height;
+
 // Sets dot_pitch, held within [min_dot_pitch, max_dot_pitch].
 void set_dot_pitch(int pitch);
+
+// Position rule. An element keeps its position as window pixels together
+// with the pitch in force when it was set. Inside the screen's dot grid
+// (right of x 250 and below y 140) a change of pitch keeps it on the same
+// dot: column = (x - 250) / stored, row = (y - 140) / stored, then
+// x = 250 + column * dot_pitch, y = 140 + row * dot_pitch.
+
+// True for a position outside the dot grid (x <= 250 or y <= 140): such
+// an element keeps its position whatever the pitch.
+inline bool outside_dot_grid(uint32_t x, uint32_t y) {
+    return x <= screen_origin_x || y <= screen_origin_y;
+}
+
+// Moves (x, y) from stored_pitch to the current dot_pitch by the rule above.
+// Positions outside the grid, and a stored pitch of 0, are left as they are.
+void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch);

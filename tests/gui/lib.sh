@@ -63,3 +63,20 @@ expect_pixel() {
   got=$(pixel "$1" "$2" "$3")
   [ "$got" = "$4" ] || fail "pixel ($2,$3) is $got, expected $4"
 }
+
+# Window pixel (x, y) of screenshot $1, or one of its 8 neighbours, has
+# colour $4 (GL points and lines may land on either side of a pixel edge).
+expect_near() {
+  local n
+  n=$(convert "$1" -crop "3x3+$((win_x + $2 - 1))+$((win_y + $3 - 1))" -depth 8 txt:- |
+    grep -ci -- "$4" || true)
+  [ "$n" -gt 0 ] || fail "no $4 near ($2,$3): $(pixel "$1" "$2" "$3") at the centre"
+}
+
+
+# Number of whitish pixels (every channel above half) in the window
+# rectangle x $2, y $3, w $4, h $5 of screenshot $1.
+count_white() {
+  convert "$1" -crop "$4x$5+$((win_x + $2))+$((win_y + $3))" +repage \
+    -fx 'min(r,min(g,b))' -threshold 50% -format '%[fx:round(mean*w*h)]' info:
+}

@@ -1,0 +1,44 @@
+#include "render/board_outline.h"
+
+#include "app/diag.h"
+#include "render/dot_sink.h"
+#include "render/outline_font.h"
+#include "scene/view_state.h"
+
+namespace {
+
+// Closed loop through the board's four corners; sums wrap as unsigned
+// 32-bit numbers.
+void board_loop(const led_unit& b) {
+    const uint32_t p = dot_pitch;
+    const uint32_t x0 = static_cast<uint32_t>(b.x), y0 = static_cast<uint32_t>(b.y);
+    const uint32_t x1 = x0 + p * static_cast<uint32_t>(b.width);
+    const uint32_t y1 = y0 + p * static_cast<uint32_t>(b.height);
+    const float xy[8] = {float(x0), float(y0), float(x1), float(y0),
+                         float(x1), float(y1), float(x0), float(y1)};
+    dot_sink().line_loop(xy, 4);
+}
+
+}  // namespace
+
+void draw_board_outline(const led_unit& board) {
+    dot_sink().set_colour(board.r, board.g, board.b);
+    board_loop(board);
+}
+
+void draw_board_outline_selected(const led_unit& board) {
+    Dot_sink& sink = dot_sink();
+    // "单元板#(%d,%d)" (unit board #(a,b)) in GBK.
+    char label[100];
+    format_text(label, sizeof label, "\xB5\xA5\xD4\xAA\xB0\xE5#(%d,%d)", board.label_a,
+                board.label_b);
+    char16_t wide[100];
+    to_wide(label, wide, 100);
+    sink.set_colour(0, 1, 0);
+    draw_label(wide, board.x, board.y - 2, 500, 300);
+
+    sink.set_colour(board.r, board.g, board.b);
+    sink.set_line_stipple(true, 2, 0xAAAA);
+    board_loop(board);
+    sink.set_line_stipple(false, 2, 0xAAAA);
+}

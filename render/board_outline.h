@@ -1,0 +1,11 @@
+// Outlines of a unit board: the frame draws board (0, 0), solid red, or
+// dashed with its green label "单元板#(a,b)" when the board is selected.
+#pragma once
+
+#include "scene/records.h"
+
+// Solid closed outline of p*width x p*height pixels at (x, y), p = dot_pitch.
+void draw_board_outline(const led_unit& board);
+
+// Label 2 pixels above the top edge, then the outline dashed 2 on, 2 off.
+void draw_board_outline_selected(const led_unit& board);

@@ -1,0 +1,52 @@
+# The screen as the sign shows it, with the default SysCfg.ini (256 x 128):
+# board 0's red outline, the palette shapes as red dots, and the white
+# coordinate readout beside the mouse.
+source "$(dirname "$0")/lib.sh"
+
+red="#ff0000"
+black="#000000"
+install_editor
+start_editor
+shot "$work/start.png"
+
+# Board 0: corners (276,226) (788,226) (788,482) (276,482), solid.
+for xy in "276 226" "788 226" "788 482" "276 482" "532 226" "532 482" "276 354" "788 354"; do
+  expect_near "$work/start.png" $xy "$red"
+done
+expect_pixel "$work/start.png" 532 354 "$black"
+
+# Palette circle: centre (230,376), radius 20 pixels.
+for xy in "250 376" "210 376" "230 356" "230 396"; do
+  expect_near "$work/start.png" $xy "$red"
+done
+expect_pixel "$work/start.png" 230 376 "$black"
+
+# Palette rectangle from (230,440) to (310,480).
+for xy in "230 440" "310 440" "310 480" "230 480" "270 440" "270 480" "230 460" "310 460"; do
+  expect_near "$work/start.png" $xy "$red"
+done
+expect_pixel "$work/start.png" 270 460 "$black"
+
+# Vertical line from (350,40) to (350,80).
+for y in 40 50 60 70 80; do expect_near "$work/start.png" 350 $y "$red"; done
+expect_pixel "$work/start.png" 350 86 "$black"
+expect_pixel "$work/start.png" 353 60 "$black"
+
+# No readout yet; with the mouse at (400,300) white text appears just above
+# and to the right of it ("[63 , 68]").
+[ "$(count_white "$work/start.png" 395 260 100 45)" -eq 0 ] || fail "readout before any move"
+xdotool mousemove $((win_x + 400)) $((win_y + 300))
+sleep 0.3
+shot "$work/readout.png"
+white=$(count_white "$work/readout.png" 400 270 90 30)
+[ "$white" -gt 20 ] || fail "no readout beside the mouse ($white white pixels)"
+[ "$(count_white "$work/readout.png" 300 300 90 40)" -eq 0 ] || fail "readout below the mouse"
+
+# The readout follows the mouse in the next frame.
+xdotool mousemove $((win_x + 700)) $((win_y + 600))
+sleep 0.3
+shot "$work/moved.png"
+[ "$(count_white "$work/moved.png" 400 270 90 30)" -eq 0 ] || fail "old readout left behind"
+white=$(count_white "$work/moved.png" 700 570 90 30)
+[ "$white" -gt 20 ] || fail "no readout at the new place ($white white pixels)"
+echo "PASS"

@@ -1,0 +1,183 @@
+// Outline-font labels, the GBK conversion, board outlines and the frame.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/frame.h"
+#include "app/startup.h"
+#include "render/board_outline.h"
+#include "render/outline_font.h"
+#include "scene/pools.h"
+#include "tests/unit/sink_fixture.h"
+#include "ui/menus.h"
+
+namespace {
+
+class Label_test : public Sink_test {
+protected:
+    void SetUp() override {
+        Sink_test::SetUp();
+        std::string err;
+        ASSERT_TRUE(startup_open_face(nullptr, 0, &err)) << err;
+    }
+};
+
+TEST(ToWide, ConvertsGbkAndReplacesInvalidBytes) {
+    char16_t out[16];
+    EXPECT_EQ(to_wide("\xB5\xA5\xD4\xAA\xB0\xE5#(0,0)", out, 16), 9u);
+    EXPECT_EQ(std::u16string(out), u"单元板#(0,0)");
+    EXPECT_EQ(to_wide("a\xFF" "b", out, 16), 3u);
+    EXPECT_EQ(std::u16string(out), u"a?b");
+    // Cut to the buffer, always terminated.
+    EXPECT_EQ(to_wide("abcdefgh", out, 4), 3u);
+    EXPECT_EQ(std::u16string(out), u"abc");
+}
+
+TEST(GlyphCache, TextureSizesArePowersOfTwoOfAtLeastOne) {
+    EXPECT_EQ(glyph_texture_size(11), 16);
+    EXPECT_EQ(glyph_texture_size(13), 16);
+    EXPECT_EQ(glyph_texture_size(16), 16);
+    EXPECT_EQ(glyph_texture_size(17), 32);
+    EXPECT_EQ(glyph_texture_size(0), 1);
+    EXPECT_EQ(glyph_texture_size(1), 1);
+}
+
+TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
+    glyph_texture('A');
+    const glyph_record& a = glyph_cache['A'];
+    EXPECT_NE(a.texture, 0u);
+    EXPECT_EQ(a.ppem, 18);
+    EXPECT_GT(a.advance, 0);
+    EXPECT_GE(a.tex_width, 1);
+    const Memory_sink::Texture& t = sink.textures.at(a.texture - 1);
+    EXPECT_EQ(t.w, a.tex_width);
+    EXPECT_EQ(t.h, a.tex_height);
+    // Luminance and alpha carry the same coverage; some of it is set.
+    int covered = 0;
+    for (size_t i = 0; i < t.texels.size(); i += 2) {
+        EXPECT_EQ(t.texels[i], t.texels[i + 1]);
+        covered += t.texels[i] > 0;
+    }
+    EXPECT_GT(covered, 10);
+
+    // A space has no bitmap: a 1 x 1 texture that only advances the pen.
+    glyph_texture(' ');
+    EXPECT_EQ(glyph_cache[' '].tex_width, 1);
+    EXPECT_EQ(glyph_cache[' '].tex_height, 1);
+    EXPECT_GT(glyph_cache[' '].advance, 0);
+}
+
+TEST_F(Label_test, EachCharacterGetsOneTexture) {
+    draw_label(u"AAB", 100, 100, 500, 300);
+    EXPECT_EQ(sink.textures.size(), 2u);
+    ASSERT_EQ(sink.quads.size(), 3u);
+    EXPECT_EQ(sink.quads[0].texture, sink.quads[1].texture);
+    EXPECT_TRUE(sink.quads[0].texturing);
+    EXPECT_FALSE(sink.texturing);   // left off afterwards
+    EXPECT_TRUE(sink.blending);     // blending stays on
+    // Consecutive glyphs are one advance apart.
+    const glyph_record& a = glyph_cache['A'];
+    EXPECT_FLOAT_EQ(sink.quads[1].x0 - sink.quads[0].x0, float(a.advance));
+    // The quad sits on the baseline: its bottom is baseline - bottom bearing.
+    EXPECT_FLOAT_EQ(sink.quads[0].y1, float(100 - a.bottom));
+    EXPECT_FLOAT_EQ(sink.quads[0].y1 - sink.quads[0].y0, float(a.tex_height));
+}
+
+TEST_F(Label_test, EmptyLabelDrawsNothingAndLeavesTexturingOff) {
+    sink.texturing = true;
+    draw_label(u"", 100, 100, 500, 300);
+    EXPECT_TRUE(sink.quads.empty());
+    EXPECT_FALSE(sink.texturing);
+}
+
+TEST_F(Label_test, LineFeedStartsANewLineLineHeightPlusTwelveLower) {
+    draw_label(u"A\nA", 100, 100, 500, 20);
+    ASSERT_EQ(sink.quads.size(), 2u);
+    const glyph_record& a = glyph_cache['A'];
+    // The line height grew to the tallest texture seen (32 > 20).
+    int height = std::max(20, a.tex_height);
+    EXPECT_FLOAT_EQ(sink.quads[1].x0, sink.quads[0].x0);
+    EXPECT_FLOAT_EQ(sink.quads[1].y1 - sink.quads[0].y1, float(12 + height));
+}
+
+TEST_F(Label_test, WrapsAfterTheCharacterThatPassesTheWrapWidth) {
+    glyph_texture('M');
+    const int adv = glyph_cache['M'].advance;
+    // Wrap width just under two advances: the second M carries the pen past
+    // it, so the third starts the next line.
+    draw_label(u"MMM", 0, 100, 2 * adv - 1, 300);
+    ASSERT_EQ(sink.quads.size(), 3u);
+    EXPECT_FLOAT_EQ(sink.quads[1].y0, sink.quads[0].y0);
+    EXPECT_FLOAT_EQ(sink.quads[2].x0, sink.quads[0].x0);
+    EXPECT_FLOAT_EQ(sink.quads[2].y0 - sink.quads[0].y0, 312.0f);
+}
+
+TEST_F(Label_test, PlainBoardOutlineIsASolidRedLoop) {
+    led_unit b;
+    b.x = 276;
+    b.y = 226;
+    b.width = 256;
+    b.height = 128;
+    draw_board_outline(b);
+    set_dot_pitch(3);
+    draw_board_outline(b);
+    ASSERT_EQ(sink.loops.size(), 2u);
+    EXPECT_EQ(sink.loops[0].xy, (std::vector<float>{276, 226, 788, 226, 788, 482, 276, 482}));
+    EXPECT_EQ(sink.loops[1].xy, (std::vector<float>{276, 226, 1044, 226, 1044, 610, 276, 610}));
+    EXPECT_FALSE(sink.loops[0].stippled);
+    EXPECT_EQ(sink.loops[0].r, 1);
+    EXPECT_EQ(sink.loops[0].g, 0);
+    EXPECT_TRUE(sink.quads.empty());
+}
+
+TEST_F(Label_test, SelectedBoardIsDashedWithAGreenLabelAboveIt) {
+    led_unit b;
+    b.x = 276;
+    b.y = 226;
+    draw_board_outline_selected(b);
+    ASSERT_EQ(sink.loops.size(), 1u);
+    EXPECT_TRUE(sink.loops[0].stippled);
+    EXPECT_EQ(sink.loops[0].factor, 2);
+    EXPECT_EQ(sink.loops[0].pattern, 0xAAAA);
+    EXPECT_FALSE(sink.stipple);   // switched off again
+    ASSERT_EQ(sink.quads.size(), 9u);   // 单元板#(0,0)
+    for (const auto& q : sink.quads) {
+        EXPECT_EQ(q.g, 1);
+        EXPECT_EQ(q.r, 0);
+        EXPECT_LE(q.y0, 224);   // above the board's top edge
+    }
+    EXPECT_FLOAT_EQ(sink.quads[0].x0, float(276 + glyph_cache[u'单'].left));
+}
+
+TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
+    build_layout();
+    board_at(0, 0).width = 256;
+    board_at(0, 0).height = 128;
+    mouse_x = mouse_y = 0;
+    draw_display();
+    ASSERT_EQ(sink.loops.size(), 1u);
+    EXPECT_EQ(sink.loops[0].xy[4], 788);
+    EXPECT_TRUE(sink.quads.empty());   // no readout before the mouse moves
+    std::set<std::pair<int, int>> dots = lit();
+    EXPECT_TRUE(dots.count({250, 376}));   // palette circle, radius 20 at (230, 376)
+    EXPECT_TRUE(dots.count({310, 480}));   // palette rectangle corner
+    EXPECT_TRUE(dots.count({350, 80}));    // vertical line end
+
+    sink.clear();
+    mouse_x = 400;
+    mouse_y = 300;
+    draw_display();
+    ASSERT_EQ(sink.quads.size(), 9u);   // "[63 , 68]"
+    EXPECT_EQ(sink.quads[0].r, 1);
+    EXPECT_EQ(sink.quads[0].b, 1);
+    for (const auto& q : sink.quads) EXPECT_LE(q.y1, 300 - 20 + 6);
+
+    // Board (0, 0) selected: the dashed outline.
+    sink.clear();
+    selected_board_col = selected_board_row = 0;
+    draw_display();
+    ASSERT_EQ(sink.loops.size(), 1u);
+    EXPECT_TRUE(sink.loops[0].stippled);
+}
+
+}  // namespace
