@@ -4,19 +4,55 @@
 #include <GL/glu.h>
 
 Gl_sink::Gl_sink(Present present, bool batched) : present_(present), batched_(batched) {
-    positions_.reserve(2 * 65536);
-    colours_.reserve(3 * 65536);
+    positions_.reserve(8 * 65536);
+    colours_.reserve(12 * 65536);
+}
+
+// Appends the quad of the pixels that the points of span s light. A GL
+// point of even size n at integer centre c lights pixels c - n/2 .. c + n/2 - 1
+// on both axes. One of odd size is centred on the pixel whose lower GL edge
+// is at c: pixels c - (n-1)/2 .. c + (n-1)/2 across, and, with y growing
+// downwards here, one row higher. (Mesa draws a wide point whose centre
+// lies just outside the viewport in part, as a quad is.)
+void Gl_sink::emit(const Span& s) {
+    const int x0 = s.x0, y0 = s.y0, x1 = s.x1, y1 = s.y1;
+    const int n = static_cast<int>(run_size_ + 0.5f);
+    const int before = n / 2;                       // pixels left of / above the centre
+    const int after = n % 2 ? n / 2 + 1 : n / 2;    // the centre's pixel and those after
+    const int shift = n % 2 ? 1 : 0;
+    const float l = float(x0 - before), r = float(x1 + after);
+    const float t = float(y0 - before - shift), b = float(y1 + after - shift);
+    const float xy[8] = {l, t, r, t, r, b, l, b};
+    positions_.insert(positions_.end(), xy, xy + 8);
+    for (int k = 0; k < 4; ++k) colours_.insert(colours_.end(), s.rgb, s.rgb + 3);
+}
+
+// Moves the growing column into the block: appended when it is the block's
+// next column of the same height, otherwise it becomes the new block.
+void Gl_sink::settle_column() {
+    if (!have_column_) return;
+    if (have_block_ && column_.x0 == column_.x1 && column_.x0 == block_.x1 + 1 &&
+        column_.y0 == block_.y0 && column_.y1 == block_.y1) {
+        block_.x1 = column_.x1;
+    } else {
+        if (have_block_) emit(block_);
+        block_ = column_;
+        have_block_ = true;
+    }
+    have_column_ = false;
 }
 
 void Gl_sink::flush() {
+    settle_column();
+    if (have_block_) emit(block_);
+    have_block_ = false;
     if (positions_.empty()) return;
     GLsizei n = static_cast<GLsizei>(positions_.size() / 2);
-    glPointSize(run_size_);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, positions_.data());
     glColorPointer(3, GL_FLOAT, 0, colours_.data());
-    glDrawArrays(GL_POINTS, 0, n);
+    glDrawArrays(GL_QUADS, 0, n);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     ++calls_;
@@ -24,7 +60,6 @@ void Gl_sink::flush() {
     colours_.clear();
     // The current colour is undefined after drawing with a colour array.
     glColor3fv(colour_);
-    glPointSize(point_size_);
 }
 
 void Gl_sink::begin_frame() {
@@ -79,11 +114,27 @@ void Gl_sink::point(float x, float y) {
         ++calls_;
         return;
     }
-    if (!positions_.empty() && run_size_ != point_size_) flush();
+    if (run_size_ != point_size_) flush();
     run_size_ = point_size_;
-    positions_.push_back(x);
-    positions_.push_back(y);
-    colours_.insert(colours_.end(), colour_, colour_ + 3);
+    const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+    if (have_column_ && column_.same_colour(colour_)) {
+        Span& c = column_;
+        if (c.contains(ix, iy)) return;   // repainting the same pixels in the same colour
+        if (c.x0 == c.x1 && ix == c.x0 && iy == c.y1 + 1) { c.y1 = iy; return; }
+        if (c.x0 == c.x1 && ix == c.x0 && iy == c.y0 - 1) { c.y0 = iy; return; }
+        if (c.y0 == c.y1 && iy == c.y0 && ix == c.x1 + 1) { c.x1 = ix; return; }
+        if (c.y0 == c.y1 && iy == c.y0 && ix == c.x0 - 1) { c.x0 = ix; return; }
+    }
+    settle_column();
+    if (have_block_ && !block_.same_colour(colour_)) {
+        emit(block_);
+        have_block_ = false;
+    }
+    // The block is the last thing painted: a dot on it repaints the same
+    // pixels in the same colour.
+    if (have_block_ && block_.contains(ix, iy)) return;
+    column_ = Span{ix, iy, ix, iy, {colour_[0], colour_[1], colour_[2]}};
+    have_column_ = true;
 }
 
 void Gl_sink::line_loop(const float* xy, int n) {

@@ -1,9 +1,13 @@
 // The GL dot sink. In batched mode it collects a frame's dots into flat
 // position and colour arrays and draws each run of equal point size with
 // one glDrawArrays call; anything else (outline, texture, state change,
-// end of frame) closes the run first, so the picture and its drawing order
-// are those of plain per-dot drawing. Per-dot mode draws every dot with its
-// own glBegin/glEnd (kept for comparison in the benchmark).
+// end of frame) closes the run first, so the drawing order is that of plain
+// per-dot drawing. Each dot becomes the quad of exactly the pixels its GL
+// point would light; consecutive dots of one colour that extend a row, a
+// column or a block of columns share one quad (painting their union in one
+// go leaves the same pixels), and a dot repeated on the quad being built is
+// dropped. Per-dot mode draws every dot as its own glBegin/glEnd point
+// (kept for comparison in the benchmark).
 #pragma once
 
 #include <vector>
@@ -35,17 +39,33 @@ public:
     long last_frame_draw_calls() const { return last_calls_; }
 
 private:
+    // Dot centres x0..x1, y0..y1 (inclusive) of one colour.
+    struct Span {
+        int x0, y0, x1, y1;
+        float rgb[3];
+        bool same_colour(const float* c) const {
+            return rgb[0] == c[0] && rgb[1] == c[1] && rgb[2] == c[2];
+        }
+        bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+    };
+
     void flush();
+    void settle_column();
+    void emit(const Span& s);
 
     Present present_;
     bool batched_;
     float colour_[3] = {1, 1, 1};
     float point_size_ = 1;
-    // Current run: dots of one point size, in plotting order. The arrays
+    // Current run: quads of one point size, in plotting order. The arrays
     // keep their capacity from frame to frame.
-    std::vector<float> positions_;   // x, y per dot
-    std::vector<float> colours_;     // r, g, b per dot
+    std::vector<float> positions_;   // x, y per quad corner
+    std::vector<float> colours_;     // r, g, b per quad corner
     float run_size_ = 0;
+    // Quads being built: a block of whole columns, and the column (or row)
+    // growing after it; both of one colour.
+    Span block_{}, column_{};
+    bool have_block_ = false, have_column_ = false;
     long dots_ = 0, calls_ = 0;
     long last_dots_ = 0, last_calls_ = 0;
 };

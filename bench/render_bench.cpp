@@ -1,0 +1,191 @@
+// Frame-rate benchmark of the dot sink under a real GL context (Xvfb with
+// Mesa llvmpipe). Renders the start-up scene and the heavy scene of
+// bench/heavy.scene with the batched GL sink and with a per-dot
+// glBegin/glEnd sink, and prints dots per frame, GL draw calls per frame
+// and frames per second side by side.
+//   vantiro_render_bench bench/heavy.scene [seconds per run]
+//   vantiro_render_bench --check bench/heavy.scene
+// With --check it renders each scene once with either sink and fails when
+// the two pictures differ in any pixel (a GUI test runs this).
+#include <GL/freeglut.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/startup.h"
+#include "render/gl_sink.h"
+#include "scene/pools.h"
+#include "scene/view_state.h"
+#include "ui/menus.h"
+
+namespace {
+
+void swap() { glutSwapBuffers(); }
+
+// Evaluates the tiny expressions of the scene file: terms of the form
+// a+b*i or a*i or i%3, with i the repeat index.
+long eval(const std::string& expr, long i) {
+    long total = 0;
+    std::stringstream terms(expr);
+    std::string term;
+    while (std::getline(terms, term, '+')) {
+        long value = 1;
+        size_t mod = term.find('%');
+        if (mod != std::string::npos) {
+            value = i % std::stol(term.substr(mod + 1));
+        } else {
+            std::stringstream factors(term);
+            std::string f;
+            while (std::getline(factors, f, '*')) value *= f == "i" ? i : std::stol(f);
+        }
+        total += value;
+    }
+    return total;
+}
+
+// Places the scene's shapes in records 37.. of groups 0, 1, 2, ...
+bool load_scene(const char* path) {
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "bench: cannot open %s\n", path);
+        return false;
+    }
+    int group = 0, index = 37;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::stringstream ls(line);
+        std::string word;
+        if (!(ls >> word) || word[0] == '#') continue;
+        if (word == "pitch") {
+            int p;
+            ls >> p;
+            set_dot_pitch(p);
+            continue;
+        }
+        long count;
+        std::string kind, x, y, w, h, colour;
+        ls >> count >> kind >> x >> y >> w >> h >> colour;
+        for (long i = 0; i < count; ++i) {
+            Digit_unit& d = digit_at(group, index);
+            d.kind = static_cast<uint8_t>(eval(kind, i));
+            d.x = static_cast<uint32_t>(eval(x, i));
+            d.y = static_cast<uint32_t>(eval(y, i));
+            d.width = static_cast<int32_t>(eval(w, i));
+            d.height = static_cast<int32_t>(eval(h, i));
+            d.colour = static_cast<uint8_t>(eval(colour, i));
+            d.pitch = dot_pitch;
+            if (++index == digit_group_size) index = 37, ++group;
+        }
+    }
+    return true;
+}
+
+struct Result {
+    double fps;
+    long dots, calls;
+};
+
+Result run(Gl_sink& sink, double seconds) {
+    set_dot_sink(&sink);
+    reshape_view(1200, 801);
+    draw_display();   // warm-up: glyph textures, repositioning
+    glFinish();
+    int frames = 0;
+    auto start = std::chrono::steady_clock::now();
+    double elapsed = 0;
+    while (elapsed < seconds || frames < 5) {
+        draw_display();
+        glFinish();
+        ++frames;
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    return {frames / elapsed, sink.last_frame_dots(), sink.last_frame_draw_calls()};
+}
+
+// Renders one frame with sink and reads the window's pixels back.
+std::vector<unsigned char> picture(Gl_sink& sink) {
+    set_dot_sink(&sink);
+    reshape_view(1200, 801);
+    draw_display();
+    draw_display();
+    glFinish();
+    std::vector<unsigned char> pixels(1200 * 801 * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 1200, 801, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// Number of pixels that differ between the batched and the per-dot picture.
+long compare(const char* scene) {
+    // No swap: the picture is read from the back buffer.
+    Gl_sink batched(nullptr, true), per_dot(nullptr, false);
+    std::vector<unsigned char> a = picture(batched), b = picture(per_dot);
+    long differ = 0, lit = 0;
+    for (size_t i = 0; i < a.size(); i += 3) {
+        bool d = a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+        if (d && differ < 5) {
+            size_t px = i / 3;
+            std::printf("  differs at (%zu, %zu): batched %d,%d,%d per-dot %d,%d,%d\n", px % 1200,
+                        800 - px / 1200, a[i], a[i + 1], a[i + 2], b[i], b[i + 1], b[i + 2]);
+        }
+        differ += d;
+        lit += b[i] || b[i + 1] || b[i + 2];
+    }
+    std::printf("%-8s %ld of %zu pixels differ between batched and per-dot (%ld lit)\n", scene,
+                differ, a.size() / 3, lit);
+    return differ;
+}
+
+void report(const char* scene, double seconds) {
+    Gl_sink batched(swap, true), per_dot(swap, false);
+    Result b = run(batched, seconds);
+    Result p = run(per_dot, seconds);
+    std::printf("%-8s dots/frame %8ld | batched: %4ld draw calls, %7.1f frames/s | per-dot: "
+                "%8ld draw calls, %7.1f frames/s | speed-up %.1fx\n",
+                scene, b.dots, b.calls, b.fps, p.calls, p.fps, b.fps / p.fps);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool check = argc > 1 && std::string(argv[1]) == "--check";
+    if (argc < 2 + check) {
+        std::fprintf(stderr, "usage: %s [--check] SCENE [SECONDS]\n", argv[0]);
+        return 2;
+    }
+    const char* scene_file = argv[1 + check];
+    double seconds = argc > 2 + check ? std::atof(argv[2 + check]) : 3.0;
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
+    glutInitWindowSize(1200, 801);
+    glutCreateWindow("vantiro-bench");
+    glClearColor(0, 0, 0, 1);
+    std::string err;
+    if (!startup_open_face(nullptr, 0, &err)) {
+        std::fprintf(stderr, "bench: %s\n", err.c_str());
+        return 1;
+    }
+    std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    build_layout();
+    mouse_x = 600;   // the readout is part of every frame
+    mouse_y = 500;
+    if (check) {
+        long differ = compare("start-up");
+        if (!load_scene(scene_file)) return 1;
+        differ += compare("heavy");
+        set_dot_pitch(3);   // odd point sizes
+        differ += compare("pitch 3");
+        return differ ? 1 : 0;
+    }
+    report("start-up", seconds);
+    if (!load_scene(scene_file)) return 1;
+    report("heavy", seconds);
+    return 0;
+}
