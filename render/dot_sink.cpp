@@ -10,6 +10,7 @@ public:
     void set_colour(float, float, float) override {}
     void set_point_size(float) override {}
     void point(float, float) override {}
+    void dot(float, float, float, const float*) override {}
     void line_loop(const float*, int) override {}
     void set_line_stipple(bool, int, uint16_t) override {}
     void lines(const float*, int) override {}

@@ -35,6 +35,11 @@ public:
     // One dot at window pixel (x, y), z 0, in the current colour and size.
     virtual void point(float x, float y) = 0;
 
+    // One LED dot: sets the point size and, unless rgb is null, the current
+    // colour (already within 0..1), then draws the dot. The hot path of
+    // plot_dot, in one call.
+    virtual void dot(float x, float y, float size, const float* rgb) = 0;
+
     // Closed outline through n points (xy pairs), z 0, current colour.
     virtual void line_loop(const float* xy, int n) = 0;
     // Dashed lines: factor repeats of each bit of pattern (first bit lowest).

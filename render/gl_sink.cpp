@@ -137,6 +137,20 @@ void Gl_sink::point(float x, float y) {
     have_column_ = true;
 }
 
+void Gl_sink::dot(float x, float y, float size, const float* rgb) {
+    if (rgb) {
+        colour_[0] = rgb[0];
+        colour_[1] = rgb[1];
+        colour_[2] = rgb[2];
+    }
+    point_size_ = size;
+    if (!batched_) {
+        glPointSize(size);
+        if (rgb) glColor3fv(colour_);
+    }
+    point(x, y);
+}
+
 void Gl_sink::line_loop(const float* xy, int n) {
     flush();
     glColor3fv(colour_);

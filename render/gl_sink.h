@@ -27,6 +27,7 @@ public:
     void set_colour(float r, float g, float b) override;
     void set_point_size(float size) override;
     void point(float x, float y) override;
+    void dot(float x, float y, float size, const float* rgb) override;
     void line_loop(const float* xy, int n) override;
     void set_line_stipple(bool on, int factor, uint16_t pattern) override;
     void lines(const float* xy, int n) override;

@@ -23,6 +23,12 @@ void Memory_sink::point(float x, float y) {
     dots.push_back({x, y, point_size, colour[0], colour[1], colour[2]});
 }
 
+void Memory_sink::dot(float x, float y, float size, const float* rgb) {
+    point_size = size;
+    if (rgb) set_colour(rgb[0], rgb[1], rgb[2]);
+    point(x, y);
+}
+
 void Memory_sink::line_loop(const float* xy, int n) {
     Loop loop{std::vector<float>(xy, xy + 2 * n), colour[0], colour[1], colour[2],
               stipple, stipple_factor, stipple_pattern};
