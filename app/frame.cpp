@@ -3,12 +3,15 @@
 #include <cstdint>
 
 #include "app/diag.h"
+#include "render/bitmap_font.h"
 #include "render/board_outline.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
+#include "render/overlay.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/menus.h"
 
 namespace {
 bool pending = true;   // the first pass always draws
@@ -45,7 +48,13 @@ void draw_display() {
         }
     }
 
-    // 4. Text elements: drawn here once the bitmap-font rasteriser exists.
+    // 4. Text elements.
+    for (int i = 0; i < string_draw_count; ++i) {
+        if (i == selected_text)
+            draw_text_element_selected(string_draws[i]);
+        else
+            draw_text_element(string_draws[i]);
+    }
 
     // 5. Screen outline of board (0, 0).
     sink.set_texturing(false);
@@ -55,6 +64,17 @@ void draw_display() {
         draw_board_outline(board_at(0, 0));
 
     // 6. Measured-rectangle overlays.
+    const int overlays = graph_count < graph_draw_count ? graph_count : graph_draw_count;
+    for (int k = 0; k < overlays; ++k) {
+        if (!graph_draws[k].in_use) continue;
+        if (k == selected_graph)
+            draw_overlay_selected(graph_draws[k]);
+        else
+            draw_overlay(graph_draws[k]);
+    }
+
+    // The menu entries, which have no picture of their own otherwise.
+    draw_menu_entries();
 
     // 7. Coordinate readout beside the mouse.
     char readout[1024];

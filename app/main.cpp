@@ -15,6 +15,7 @@
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "ui/mouse.h"
+#include "ui/window_ops.h"
 #include "ui/window_state.h"
 
 namespace {
@@ -34,6 +35,10 @@ void present_frame() { glutSwapBuffers(); }
 
 Gl_sink gl_sink(present_frame);
 
+// Window-system operations for the input handlers.
+bool pointer_position(int* x, int* y) { return platform_pointer_position(x, y); }
+void quit(int status) { std::exit(status); }
+
 // Callbacks: each change to what the frame shows asks for the next frame.
 void reshape_cb(int w, int h) { reshape_view(w, h); }
 void motion_cb(int x, int y) {
@@ -42,6 +47,10 @@ void motion_cb(int x, int y) {
 }
 void passive_motion_cb(int x, int y) {
     on_passive_motion(x, y);
+    note_change();
+}
+void mouse_cb(int button, int state, int x, int y) {
+    on_mouse(button, state, x, y);
     note_change();
 }
 
@@ -76,6 +85,11 @@ int main(int argc, char** argv) {
     glutInitWindowSize(1200, 800);
     glutCreateWindow(window_title);
     set_dot_sink(&gl_sink);
+    window_ops.position = glutPositionWindow;
+    window_ops.reshape = glutReshapeWindow;
+    window_ops.set_cursor = glutSetCursor;
+    window_ops.pointer = pointer_position;
+    window_ops.quit = quit;
 
     if (!platform_make_frameless(window_title, &err))
         std::fprintf(stderr, "vantiro: %s; the window keeps its frame\n", err.c_str());
@@ -102,6 +116,7 @@ int main(int argc, char** argv) {
 
     glutDisplayFunc(draw_display);
     glutReshapeFunc(reshape_cb);
+    glutMouseFunc(mouse_cb);
     glutPassiveMotionFunc(passive_motion_cb);
     glutMotionFunc(motion_cb);
 

@@ -5,6 +5,7 @@
 #include "app/config.h"
 #include "app/diag.h"
 #include "platform/platform.h"
+#include "render/bitmap_font.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
@@ -62,6 +63,11 @@ bool startup_paths_and_config(const char* exe_path, std::string* err) {
     clear_config();
     if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
     if (!build_data_paths(exe_folder, &data_paths, err)) return false;
+    const char* fonts[bitmap_font_count] = {
+        data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
+        data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
+    };
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
     read_config(data_paths.config);
     return true;
 }

@@ -3,9 +3,9 @@
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
 // Implemented: executable path, private-profile reading, CJK face lookup,
-//   frameless window by title, waiting for window-system input.
-//   GBK text conversion.
-// Not yet: pointer position on the root window, removable drives.
+//   frameless window by title, waiting for window-system input, pointer
+//   position on the screen, GBK text conversion.
+// Not yet: removable drives.
 #pragma once
 
 #include <cstddef>
@@ -56,6 +56,9 @@ bool platform_display_available(std::string* err);
 // Finds the top-level window titled title and removes its decorations
 // (caption, frame, system menu).
 bool platform_make_frameless(const char* title, std::string* err);
+
+// Position of the pointer on the screen (the root window), in pixels.
+bool platform_pointer_position(int* x, int* y);
 
 // Returns when window-system input is waiting, or after timeout_ms.
 void platform_wait_input(int timeout_ms);

@@ -87,3 +87,17 @@ void platform_wait_input(int timeout_ms) {
     p.events = POLLIN;
     poll(&p, 1, timeout_ms);
 }
+
+bool platform_pointer_position(int* x, int* y) {
+    Display* dpy = glXGetCurrentDisplay();
+    if (!dpy) return false;
+    Window root_ret, child_ret;
+    int root_x = 0, root_y = 0, win_x = 0, win_y = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(dpy, DefaultRootWindow(dpy), &root_ret, &child_ret, &root_x, &root_y,
+                       &win_x, &win_y, &mask))
+        return false;
+    *x = root_x;
+    *y = root_y;
+    return true;
+}

@@ -2,9 +2,15 @@
 
 #include <cstring>
 
+#include <cstdio>
+
 #include "platform/platform.h"
+#include "render/dot_sink.h"
+#include "render/outline_font.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/mouse.h"
+#include "ui/window_ops.h"
 #include "ui/window_state.h"
 
 int32_t brightness_level = 8;
@@ -110,4 +116,136 @@ void build_layout() {
     set_entry(toolbar_menu[6], 6, "行数 -", 780, yb, 32, 0);
     set_entry(toolbar_menu[7], 7, "×", window_w - 20, 30, 10, 0);
     toolbar_menu[7].height = 3;
+}
+
+int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y) {
+    const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
+    const uint32_t p = dot_pitch;
+    for (int i = 0; i < count; ++i) {
+        const menu_unit& m = group[i];
+        const uint32_t left = static_cast<uint32_t>(m.x);
+        const uint32_t right = left + p * static_cast<uint32_t>(m.width);
+        const uint32_t top = static_cast<uint32_t>(m.y) - 15u, bottom = static_cast<uint32_t>(m.y) + 15u;
+        if (px > left && px < right && py > top && py < bottom) return i;
+    }
+    return -1;
+}
+
+void update_hover(int32_t x, int32_t y) {
+    auto id = [](int hit) { return static_cast<uint8_t>(hit < 0 ? 0xFF : hit); };
+    hover_panel_type = id(menu_hit(panel_type_menu, panel_type_menu_count, x, y));
+    hover_brightness = id(menu_hit(brightness_menu, brightness_menu_count, x, y));
+    hover_toolbar = id(menu_hit(toolbar_menu, toolbar_menu_count, x, y));
+}
+
+void toolbar_action(int id) {
+    switch (id) {
+        case toolbar_columns_up:
+            if (board_columns < max_board_columns) ++board_columns;
+            if (board_columns < 0) board_columns = 0;
+            export_columns = board_columns;
+            break;
+        case toolbar_columns_down:
+            if (board_columns > 0) --board_columns;
+            if (board_columns > max_board_columns) board_columns = max_board_columns;
+            export_columns = board_columns;
+            break;
+        case toolbar_download:
+            std::fprintf(stderr, "export: writing the scene to a removable drive is not "
+                                 "available in this build yet\n");
+            break;
+        case toolbar_draw_rect: {
+            const uint8_t b = draw_toggle & 1;
+            window_set_cursor(b ? cursor_crosshair : cursor_right_arrow);
+            ++draw_toggle;
+            draw_mode = b;
+            break;
+        }
+        case toolbar_undo:
+            if (graph_count > 0 && draw_mode) {
+                --graph_count;
+                graph_draw& g = graph_draws[graph_count];
+                g.x = g.y = g.width = g.height = 0;
+                // An open rectangle is the one removed: close it, so the
+                // rubber band does not take over the one before.
+                if (corner_clicks & 1) ++corner_clicks;
+            }
+            break;
+        case toolbar_rows_up:
+            if (board_rows < max_board_rows) ++board_rows;
+            break;
+        case toolbar_rows_down:
+            if (board_rows > 0) --board_rows;
+            if (board_rows > max_board_rows) board_rows = max_board_rows;
+            break;
+        case toolbar_close:
+            // The scene files are written here once they exist.
+            window_quit(0);
+            return;
+        default:
+            break;
+    }
+    toolbar_menu[toolbar_rows_up].value = board_rows;
+    toolbar_menu[toolbar_columns_up].value = board_columns;
+}
+
+void brightness_action(int id) {
+    if (id == 0 && brightness_level < max_brightness) ++brightness_level;
+    if (id == 1 && brightness_level > 0) --brightness_level;
+    brightness_menu[0].value = brightness_level;
+}
+
+void panel_type_action(int id) {
+    if (id >= 0 && id < panel_type_menu_count) panel_type = static_cast<uint8_t>(id);
+}
+
+namespace {
+
+// One entry: its hit box as an outline and its label inside, in grey, or
+// green when its state is on, or yellow under the mouse.
+void draw_entry(const menu_unit& m, bool hovered, bool active, const char* suffix,
+                int label_inset = 2) {
+    Dot_sink& sink = dot_sink();
+    if (hovered)
+        sink.set_colour(1, 1, 0);
+    else if (active)
+        sink.set_colour(0, 1, 0);
+    else
+        sink.set_colour(m.colour[0], m.colour[1], m.colour[2]);
+    const float left = float(m.x), right = float(m.x + int32_t{dot_pitch} * m.width);
+    const float top = float(m.y - 14), bottom = float(m.y + 14);
+    const float box[8] = {left, top, right, top, right, bottom, left, bottom};
+    sink.line_loop(box, 4);
+
+    char label[128];
+    std::snprintf(label, sizeof label, "%s%s", m.label, suffix);
+    // A chosen panel type shows a filled box: "□" (A1 F5) becomes "■" (A1 F6).
+    if (active && label[0] == '\xA1' && label[1] == '\xF5') label[1] = '\xF6';
+    char16_t wide[128];
+    to_wide(label, wide, 128);
+    draw_label(wide, m.x + label_inset, m.y + 6, 1000, 0);
+}
+
+}  // namespace
+
+void draw_menu_entries() {
+    char count[16];
+    for (int i = 0; i < panel_type_menu_count; ++i)
+        draw_entry(panel_type_menu[i], hover_panel_type == i, panel_type == i, "");
+    std::snprintf(count, sizeof count, "  %d", brightness_level);
+    draw_entry(brightness_menu[0], hover_brightness == 0, false, count);
+    draw_entry(brightness_menu[1], hover_brightness == 1, false, "");
+    for (int i = 0; i < toolbar_menu_count; ++i) {
+        const char* suffix = "";
+        if (i == toolbar_columns_up || i == toolbar_rows_up) {
+            std::snprintf(count, sizeof count, "  %d",
+                          i == toolbar_columns_up ? board_columns : board_rows);
+            suffix = count;
+        }
+        // The close entry's box runs past the window's right edge: its "×"
+        // is drawn at the box's left edge, where it can be seen.
+        draw_entry(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
+                   i == toolbar_close ? 0 : 2);
+    }
+    dot_sink().set_texturing(false);
 }

@@ -1,12 +1,11 @@
 // On-screen menus: the three entry groups (panel type, brightness,
 // toolbar), the settings they hold, and build_layout, which lays out the
 // entries, unit board 0, the element palette and the left-panel texts.
-//
-// Implemented: build_layout, the settings.
-// Not yet: hit test, hover tracking, toolbar actions, drawing the entries.
 #pragma once
 
 #include <cstdint>
+
+#include "scene/records.h"
 
 extern int32_t brightness_level;   // 0..8
 extern uint8_t panel_type;         // 0..3, in the order of the panel-type group
@@ -26,6 +25,34 @@ enum : int {
     toolbar_rows_down = 6,
     toolbar_close = 7,
 };
+
+// Limits of the settings: the board grid holds 6 columns and 4 rows.
+constexpr int32_t max_board_columns = 6;
+constexpr int32_t max_board_rows = 4;
+constexpr int32_t max_brightness = 8;
+
+// Id of the first entry of group (count entries, in id order) whose hit box
+// holds window point (x, y), or -1. The box is x < px < x + width * dot_pitch
+// and y - 15 < py < y + 15, compared as unsigned 32-bit numbers.
+int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y);
+
+// Records which entry of each group lies under the mouse (0xFF: none).
+void update_hover(int32_t x, int32_t y);
+
+// The toolbar entry's action. Each ends by mirroring board_rows into the
+// rows-up entry (and board_columns into the columns-up entry). The close
+// action ends the program.
+void toolbar_action(int id);
+
+// Brightness + and - step brightness_level within 0..8.
+void brightness_action(int id);
+
+// A panel-type entry selects its panel type.
+void panel_type_action(int id);
+
+// Draws every entry: its box and label, lit under the mouse, showing its
+// state (drawing mode, chosen panel type, brightness, column and row counts).
+void draw_menu_entries();
 
 // Lays out board 0 (276, 226, 256 x 128 dots), the palette of shape and
 // digit elements in groups 0..19, the five left-panel texts and the entries,

@@ -1,9 +1,33 @@
-// Mouse input: the GLUT motion callbacks.
-//
-// Implemented: mouse_x / mouse_y tracking for the coordinate readout.
-// Not yet: presses and releases, element drags, the rubber band, hover
-//   tracking, window moving and resizing, border cursors.
+// Mouse input: the three GLUT mouse callbacks, which select, drag, draw
+// measured rectangles, click menu entries, and move and resize the
+// frameless window.
 #pragma once
+
+#include <cstdint>
+
+// GLUT's codes.
+enum : int { mouse_left = 0, mouse_middle = 1, mouse_right = 2 };
+enum : int { mouse_down = 0, mouse_up = 1 };
+
+// Interaction state. At most one grab flag is set by a left press; the
+// release clears them all.
+extern uint8_t board_grabbed, digit_grabbed, text_grabbed, graph_grabbed, menu_grabbed;
+extern uint8_t window_dragging;     // the press hit nothing: the drag moves or resizes
+extern int32_t resize_edge;         // border zone of the press, 0: move
+extern int32_t anchor_x, anchor_y;  // grab offset, or the pointer's last screen position
+extern int32_t resize_anchor_x, resize_anchor_y;
+extern uint8_t corner_clicks;       // rectangle corners placed; odd while one is open
+
+// Border zone of window point (x, y): 0 none, 1 top-left, 2 left,
+// 3 bottom-left, 4 bottom, 5 bottom-right, 6 right, 7 top-right, 8 top,
+// within 5 pixels of the client area's edges.
+int border_zone(int32_t x, int32_t y);
+
+// Clears every selection (selected_graph becomes 16) and graph_grabbed.
+void clear_selection();
+
+// Button press or release at window point (x, y).
+void on_mouse(int button, int state, int x, int y);
 
 // Mouse moved with a button held; (x, y) window pixels.
 void on_motion(int x, int y);

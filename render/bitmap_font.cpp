@@ -1,0 +1,217 @@
+#include "render/bitmap_font.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "render/dot_sink.h"
+#include "render/led_dots.h"
+#include "scene/view_state.h"
+
+namespace {
+
+struct Layout {
+    int glyph_bytes;
+    int lines;          // rows (row-major) or columns (column-major)
+    int line_bytes;     // bytes per row or column
+    bool column_major;
+    int advance;        // dots
+};
+
+const Layout layouts[bitmap_font_count] = {
+    {24, 12, 2, false, 12},   // HZK12
+    {32, 16, 2, false, 16},   // HZK16C
+    {72, 24, 3, true, 24},    // HZK24
+    {128, 32, 4, true, 32},   // HZK32
+    {12, 12, 1, false, 6},    // ASC12_8
+    {16, 8, 2, true, 8},      // ASC16_8
+    {36, 12, 3, true, 12},    // ASC24_12
+    {64, 16, 4, true, 16},    // ASC32_16
+};
+
+struct Font_file {
+    char path[300] = {};
+    bool tried = false;             // read once; a missing file stays blank
+    std::vector<uint8_t> bytes;
+};
+
+Font_file files[bitmap_font_count];
+
+const std::vector<uint8_t>& font_bytes(int id) {
+    Font_file& f = files[id];
+    if (!f.tried) {
+        f.tried = true;
+        FILE* in = f.path[0] ? std::fopen(f.path, "rb") : nullptr;
+        if (!in) {
+            std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n",
+                         f.path[0] ? f.path : "(no path)", std::strerror(errno));
+        } else {
+            uint8_t chunk[65536];
+            size_t n;
+            while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+                f.bytes.insert(f.bytes.end(), chunk, chunk + n);
+            std::fclose(in);
+        }
+    }
+    return f.bytes;
+}
+
+// Lights the set bits of glyph g of layout l, pen at (x, y), dots step
+// pixels apart; only the first max_cols columns and max_rows rows.
+void plot_glyph(const uint8_t* g, const Layout& l, uint8_t colour, int64_t x, int64_t y,
+                int step, int max_cols, int max_rows) {
+    for (int line = 0; line < l.lines; ++line) {
+        for (int k = 0; k < l.line_bytes; ++k) {
+            const uint8_t byte = g[line * l.line_bytes + k];
+            if (!byte) continue;
+            for (int j = 0; j < 8; ++j) {
+                if (!(byte & (0x80 >> j))) continue;
+                const int along = 8 * k + j;
+                const int col = l.column_major ? line : along;
+                const int row = l.column_major ? along : line;
+                if (col >= max_cols || row >= max_rows) continue;
+                plot_dot(colour, static_cast<int32_t>(x + int64_t{col} * step),
+                         static_cast<int32_t>(y + int64_t{row} * step));
+            }
+        }
+    }
+}
+
+int double_byte_font(uint8_t height) {
+    switch (height) {
+        case 12: return font_hzk12;
+        case 16: return font_hzk16;
+        case 24: return font_hzk24;
+        case 32: return font_hzk32;
+        default: return -1;
+    }
+}
+
+int single_byte_font(uint8_t height) {
+    switch (height) {
+        case 12: return font_asc12;
+        case 16: return font_asc16;
+        case 24: return font_asc24;
+        case 32: return font_asc32;
+        default: return -1;
+    }
+}
+
+// The rasteriser over at most len bytes of text (or up to its NUL).
+void draw_text_bytes(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text,
+                     size_t len) {
+    const int p = dot_pitch;
+    int64_t pen = x;
+    // Glyphs wholly right of the window are skipped; the pen still moves.
+    const int64_t right_edge = int64_t{view_width} + 256;
+    size_t i = 0;
+    while (i < len && text[i]) {
+        const uint8_t b = static_cast<uint8_t>(text[i]);
+        if (b > 0x80) {
+            if (i + 1 >= len || text[i + 1] == 0) break;   // a lead byte alone ends the text
+            const int32_t index = double_byte_index(b, static_cast<uint8_t>(text[i + 1]));
+            if (height == 14) {
+                // 12-dot glyph, columns 0-11, fixed 2-pixel spacing, 14-dot advance.
+                const uint8_t* g = bitmap_glyph(font_hzk12, index);
+                if (g && pen < right_edge) plot_glyph(g, layouts[font_hzk12], colour, pen, y, 2, 12, 12);
+                pen += int64_t{14} * p;
+            } else if (int id = double_byte_font(height); id >= 0) {
+                const uint8_t* g = bitmap_glyph(id, index);
+                if (g && pen < right_edge) plot_glyph(g, layouts[id], colour, pen, y, p, 64, 64);
+                pen += int64_t{layouts[id].advance} * p;
+            }
+            i += 2;
+        } else if (b == 10 || b == 13) {
+            ++i;
+        } else {
+            if (int id = single_byte_font(height); id >= 0) {
+                const uint8_t* g = bitmap_glyph(id, single_byte_index(b));
+                if (g && pen < right_edge) plot_glyph(g, layouts[id], colour, pen, y, p, 64, 64);
+                pen += int64_t{layouts[id].advance} * p;
+            }
+            ++i;
+        }
+    }
+}
+
+// Keeps a text's position outside the dot grid; inside it follows the pitch.
+void reposition(string_draw& s) {
+    if (s.pitch != dot_pitch) {
+        move_to_current_pitch(&s.x, &s.y, s.pitch);
+        s.pitch = dot_pitch;
+    }
+}
+
+}  // namespace
+
+void set_bitmap_font_path(int id, const char* path) {
+    if (id < 0 || id >= bitmap_font_count) return;
+    Font_file& f = files[id];
+    std::snprintf(f.path, sizeof f.path, "%s", path);
+    f.tried = false;
+    f.bytes.clear();
+}
+
+int32_t double_byte_index(uint8_t lead, uint8_t trail) {
+    return static_cast<uint8_t>(lead - 0xA0) * 94 + static_cast<uint8_t>(trail - 0xA0) - 95;
+}
+
+int32_t single_byte_index(uint8_t c) { return static_cast<int8_t>(c) - 32; }
+
+const uint8_t* bitmap_glyph(int id, int32_t index) {
+    if (id < 0 || id >= bitmap_font_count || index < 0) return nullptr;
+    const std::vector<uint8_t>& bytes = font_bytes(id);
+    const size_t size = static_cast<size_t>(layouts[id].glyph_bytes);
+    const size_t at = static_cast<size_t>(index) * size;
+    if (at + size > bytes.size()) return nullptr;
+    return bytes.data() + at;
+}
+
+void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text) {
+    draw_text_bytes(height, colour, x, y, text, static_cast<size_t>(-1));
+}
+
+int draw_text_element(string_draw& s) {
+    if (!s.enabled) return -1;
+    Dot_sink& sink = dot_sink();
+    sink.set_texturing(false);
+    reposition(s);
+    draw_text_bytes(s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
+                    static_cast<int32_t>(s.y), s.text, sizeof s.text);
+    sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
+    s.height = s.font_size;
+    return 0;
+}
+
+int draw_text_element_selected(string_draw& s) {
+    if (!s.enabled) return -1;
+    Dot_sink& sink = dot_sink();
+    sink.set_texturing(false);
+    reposition(s);
+    char work[512];
+    std::memcpy(work, s.text, sizeof work - 1);
+    work[sizeof work - 1] = '\0';
+    draw_text_bitmap(s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
+                     static_cast<int32_t>(s.y), work);
+
+    sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
+    sink.set_line_stipple(true, 2, 0xAAAA);
+    s.height = s.font_size;
+    s.width = (s.font_size / 2) * s.length;
+    const uint32_t p = dot_pitch;
+    const uint32_t x0 = s.x, y0 = s.y;
+    const uint32_t x1 = x0 + p * static_cast<uint32_t>(s.width);
+    const uint32_t y1 = y0 + p * static_cast<uint32_t>(s.height);
+    const float frame[8] = {float(x0), float(y0), float(x1), float(y0),
+                            float(x1), float(y1), float(x0), float(y1)};
+    sink.line_loop(frame, 4);
+    sink.set_line_stipple(false, 2, 0xAAAA);
+
+    // The caret after the last character.
+    const uint32_t cx = x0 + static_cast<uint32_t>(s.font_size / 2) * p * static_cast<uint32_t>(s.length);
+    const float caret[4] = {float(cx), float(y0), float(cx), float(y0 + p * s.font_size)};
+    sink.set_colour(1, 1, 1);
+    sink.lines(caret, 2);
+    return 0;
+}

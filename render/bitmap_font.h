@@ -1,0 +1,44 @@
+// Dot-matrix text: the eight bitmap font files (GB2312 double-byte and
+// ASCII single-byte, 12/16/24/32 dots high), the rasteriser that turns GBK
+// text into LED dots, and the two draws of a text element. Each font file
+// is read once, at its first use, and kept in memory.
+#pragma once
+
+#include <cstdint>
+
+#include "scene/records.h"
+
+enum Bitmap_font_id : int {
+    font_hzk12, font_hzk16, font_hzk24, font_hzk32,
+    font_asc12, font_asc16, font_asc24, font_asc32,
+    bitmap_font_count
+};
+
+// Where font id is read from (set at start-up). Forgets what was loaded.
+void set_bitmap_font_path(int id, const char* path);
+
+// Glyph index of a double-byte character (lead, trail): both bytes reduced
+// by 0xA0 modulo 256, then lead * 94 + trail - 95. GB2312 0xB0A1 is 1410.
+int32_t double_byte_index(uint8_t lead, uint8_t trail);
+
+// Glyph index of a single-byte character: the byte as signed, minus 32.
+int32_t single_byte_index(uint8_t c);
+
+// Bytes of glyph index of font id, or null when the file is missing or the
+// glyph lies beyond its end.
+const uint8_t* bitmap_glyph(int id, int32_t index);
+
+// Draws GBK text with its first character's top-left at (x, y): heights 12,
+// 16, 24, 32 from the files; 14 from the 12-dot Chinese glyphs at a fixed
+// 2-pixel spacing (ASCII is skipped at 14). Set bits become dots spaced
+// dot_pitch apart. Line feed and carriage return take no space; no wrap.
+void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text);
+
+// Plain draw of a text element: position rule, then the text. Returns -1
+// for a disabled record, else 0.
+int draw_text_element(string_draw& s);
+
+// Selected draw: the text, a dashed frame (font_size / 2 * length dots wide,
+// font_size high) and a white caret after the text. Returns -1 for a
+// disabled record, else 0.
+int draw_text_element_selected(string_draw& s);
