@@ -80,3 +80,47 @@ count_white() {
   convert "$1" -crop "$4x$5+$((win_x + $2))+$((win_y + $3))" +repage \
     -fx 'min(r,min(g,b))' -threshold 50% -format '%[fx:round(mean*w*h)]' info:
 }
+
+# Number of pixels of colour $6 (#rrggbb) in the window rectangle x $2,
+# y $3, w $4, h $5 of screenshot $1.
+count_colour() {
+  convert "$1" -crop "$4x$5+$((win_x + $2))+$((win_y + $3))" -depth 8 txt:- |
+    grep -ci -- "$6" || true
+}
+
+# Presses the left button at window point ($1,$2), moves in steps to
+# ($3,$4) and releases there.
+drag() {
+  local x0=$((win_x + $1)) y0=$((win_y + $2)) x1=$((win_x + $3)) y1=$((win_y + $4)) i
+  xdotool mousemove "$x0" "$y0"
+  sleep 0.1
+  xdotool mousedown 1
+  sleep 0.1
+  for i in 1 2 3 4 5; do
+    xdotool mousemove $((x0 + (x1 - x0) * i / 5)) $((y0 + (y1 - y0) * i / 5))
+    sleep 0.05
+  done
+  xdotool mouseup 1
+  sleep 0.2
+}
+
+# Clicks the left button at window point ($1,$2).
+click_at() {
+  xdotool mousemove $((win_x + $1)) $((win_y + $2))
+  sleep 0.1
+  xdotool click 1
+  sleep 0.2
+}
+
+# Screen position of the editor's window as "x y".
+window_position() {
+  xdotool getwindowgeometry "$window_id" | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1 \2/p'
+}
+
+# Number of pixels in the window rectangle x $2, y $3, w $4, h $5 of
+# screenshot $1 for which the ImageMagick fx expression $6 holds (r, g, b
+# from 0 to 1); for anti-aliased text, e.g. 'g>0.5 && r<0.3 && b<0.3'.
+count_where() {
+  convert "$1" -crop "$4x$5+$((win_x + $2))+$((win_y + $3))" +repage \
+    -fx "($6) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info:
+}

@@ -1,0 +1,279 @@
+// Menus and the mouse: hit tests, toolbar actions, selection and dragging,
+// measured rectangles, and moving and resizing the window.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "scene/pools.h"
+#include "scene/view_state.h"
+#include "ui/menus.h"
+#include "ui/mouse.h"
+#include "ui/window_ops.h"
+#include "ui/window_state.h"
+
+namespace {
+
+// What the handlers asked of the window system.
+struct Window_log {
+    std::vector<int> cursors;
+    int moves = 0, reshapes = 0, quit_status = -1;
+    int last_w = 0, last_h = 0;
+    int pointer_x = 0, pointer_y = 0;
+};
+Window_log wlog;
+
+class Ui_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wlog = Window_log{};
+        window_ops.position = [](int, int) { ++wlog.moves; };
+        window_ops.reshape = [](int w, int h) { ++wlog.reshapes, wlog.last_w = w, wlog.last_h = h; };
+        window_ops.set_cursor = [](int shape) { wlog.cursors.push_back(shape); };
+        window_ops.pointer = [](int* x, int* y) { *x = wlog.pointer_x, *y = wlog.pointer_y; return true; };
+        window_ops.quit = [](int status) { wlog.quit_status = status; };
+        set_dot_pitch(2);
+        window_x = window_y = 50;
+        window_w = 1216;
+        window_h = 840;
+        build_layout();
+        toolbar_menu[toolbar_close].x = close_entry_x();
+    }
+    void TearDown() override { window_ops = Window_ops{}; }
+
+    void click(int x, int y) {
+        on_mouse(mouse_left, mouse_down, x, y);
+        on_mouse(mouse_left, mouse_up, x, y);
+    }
+};
+
+TEST_F(Ui_test, EntryHitBoxesAreStrictOnEverySide) {
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 80), toolbar_columns_up);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 744, 80), -1);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 680, 80), -1);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 65), -1);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 94), toolbar_columns_up);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 120), toolbar_columns_down);
+    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 1195, 30), toolbar_close);
+    EXPECT_EQ(menu_hit(brightness_menu, brightness_menu_count, 510, 80), 0);
+}
+
+TEST_F(Ui_test, HoverRecordsTheEntryUnderTheMouse) {
+    on_passive_motion(700, 80);
+    EXPECT_EQ(hover_toolbar, toolbar_columns_up);
+    EXPECT_EQ(hover_brightness, 0xFF);
+    on_passive_motion(40, 120);
+    EXPECT_EQ(hover_panel_type, 1);
+    EXPECT_EQ(hover_toolbar, 0xFF);
+}
+
+TEST_F(Ui_test, ColumnAndRowCountsStayInsideTheGrid) {
+    click(700, 120);   // columns down
+    EXPECT_EQ(board_columns, 0);
+    EXPECT_EQ(export_columns, 0);
+    click(700, 120);
+    EXPECT_EQ(board_columns, 0);
+    for (int i = 0; i < 9; ++i) click(700, 80);   // columns up
+    EXPECT_EQ(board_columns, 6);
+    EXPECT_EQ(export_columns, 6);
+    EXPECT_EQ(toolbar_menu[toolbar_columns_up].value, 6);
+
+    for (int i = 0; i < 9; ++i) click(800, 80);   // rows up
+    EXPECT_EQ(board_rows, 4);
+    EXPECT_EQ(toolbar_menu[toolbar_rows_up].value, 4);
+    for (int i = 0; i < 9; ++i) click(800, 120);  // rows down
+    EXPECT_EQ(board_rows, 0);
+    EXPECT_EQ(toolbar_menu[toolbar_rows_up].value, 0);
+    EXPECT_EQ(menu_grabbed, 0);   // released
+}
+
+TEST_F(Ui_test, BrightnessAndPanelTypeEntriesAct) {
+    click(510, 80);   // brightness +: already at the top
+    EXPECT_EQ(brightness_level, 8);
+    for (int i = 0; i < 10; ++i) click(510, 120);
+    EXPECT_EQ(brightness_level, 0);
+    click(510, 80);
+    EXPECT_EQ(brightness_level, 1);
+    click(200, 120);   // "□ 12 数据负"
+    EXPECT_EQ(panel_type, 3);
+    EXPECT_EQ(selected_digit_col, no_digit);   // the press stopped at the entry
+}
+
+TEST_F(Ui_test, DrawRectangleTogglesModeAndCursorAndTheCrosshairStays) {
+    click(380, 80);
+    EXPECT_EQ(draw_mode, 1);
+    ASSERT_FALSE(wlog.cursors.empty());
+    EXPECT_EQ(wlog.cursors.back(), cursor_crosshair);
+    on_passive_motion(600, 400);
+    EXPECT_EQ(wlog.cursors.back(), cursor_crosshair);
+    on_passive_motion(2, 400);   // the left border zone
+    EXPECT_EQ(wlog.cursors.back(), cursor_right_side);
+    click(380, 80);
+    EXPECT_EQ(draw_mode, 0);
+    on_passive_motion(600, 400);
+    EXPECT_EQ(wlog.cursors.back(), cursor_right_arrow);
+}
+
+TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
+    click(380, 80);   // drawing on
+    graph_count = 0;
+    click(260, 150);
+    EXPECT_EQ(graph_count, 1);
+    EXPECT_EQ(corner_clicks & 1, 1);
+    on_passive_motion(300, 170);
+    EXPECT_EQ(graph_draws[0].width, 20);
+    EXPECT_EQ(graph_draws[0].height, 10);
+    on_passive_motion(240, 170);
+    EXPECT_EQ(graph_draws[0].width, 2147483638);   // left-running
+    click(251, 170);   // closes it (a click at x <= 250 would place no corner)
+    EXPECT_EQ(corner_clicks & 1, 0);
+    EXPECT_EQ(graph_count, 1);
+    click(380, 80);   // drawing off
+    on_mouse(mouse_left, mouse_down, 250, 160);
+    EXPECT_EQ(selected_graph, 0);
+    EXPECT_EQ(graph_grabbed, 1);
+    on_motion(255, 165);   // dragged along
+    EXPECT_EQ(graph_draws[0].x, 265);
+    on_mouse(mouse_left, mouse_up, 255, 165);
+
+    // A rectangle of height 0 is never hit.
+    graph_draws[0] = graph_draw{};
+    graph_draws[0].x = 400;
+    graph_draws[0].y = 400;
+    graph_draws[0].width = 10;
+    graph_draws[0].in_use = 1;
+    on_mouse(mouse_left, mouse_down, 405, 400);
+    EXPECT_NE(selected_graph, 0);
+}
+
+TEST_F(Ui_test, UndoRemovesTheLastRectangleAndClosesAnOpenOne) {
+    click(380, 80);   // drawing on
+    graph_count = 0;
+    corner_clicks = 0;
+    click(300, 300);
+    on_passive_motion(400, 350);
+    click(400, 350);
+    click(500, 500);   // opens a second
+    EXPECT_EQ(graph_count, 2);
+    click(380, 120);   // undo: the open one goes, and it is closed
+    EXPECT_EQ(graph_count, 1);
+    EXPECT_EQ(corner_clicks & 1, 0);
+    on_passive_motion(600, 600);
+    EXPECT_EQ(graph_draws[0].width, 50);   // the first is left alone
+    EXPECT_EQ(graph_draws[0].height, 25);
+    click(380, 80);   // drawing off: undo does nothing
+    click(380, 120);
+    EXPECT_EQ(graph_count, 1);
+}
+
+TEST_F(Ui_test, CornerClicksStopAtAFullPool) {
+    click(380, 80);
+    graph_count = graph_draw_count;
+    corner_clicks = 0;
+    click(300, 300);
+    EXPECT_EQ(graph_count, graph_draw_count);
+    EXPECT_EQ(corner_clicks, 0);
+    // Closing the last record's rectangle writes nothing past the pool.
+    graph_count = graph_draw_count;
+    corner_clicks = 1;
+    click(300, 300);
+    EXPECT_EQ(corner_clicks, 2);
+    EXPECT_EQ(graph_count, graph_draw_count);
+}
+
+TEST_F(Ui_test, PaletteCopiesAreTakenGroupZeroFirst) {
+    // The palette circle has a centred box: 210 < x < 250, 356 < y < 396.
+    on_mouse(mouse_left, mouse_down, 211, 357);
+    EXPECT_EQ(selected_digit_row, 0);
+    EXPECT_EQ(selected_digit_col, 33);
+    on_motion(500, 300);
+    on_mouse(mouse_left, mouse_up, 500, 300);
+    EXPECT_EQ(digit_at(0, 33).x, 500u - (211 - 230));
+    on_mouse(mouse_left, mouse_down, 249, 395);
+    EXPECT_EQ(selected_digit_row, 1);
+    EXPECT_EQ(selected_digit_col, 33);
+    on_mouse(mouse_left, mouse_up, 249, 395);
+    on_mouse(mouse_left, mouse_down, 250, 376);
+    EXPECT_EQ(selected_digit_col, no_digit);   // outside the box
+}
+
+TEST_F(Ui_test, TextsAndBoardsAreSelectedWhenNothingAboveThemIs) {
+    on_mouse(mouse_left, mouse_down, 90, 540);   // left-panel text 0
+    EXPECT_EQ(selected_text, 0);
+    EXPECT_EQ(text_grabbed, 1);
+    on_mouse(mouse_left, mouse_up, 90, 540);
+    on_mouse(mouse_left, mouse_down, 600, 300);  // inside board 0
+    EXPECT_EQ(selected_board_col, 0);
+    EXPECT_EQ(selected_board_row, 0);
+    on_mouse(mouse_left, mouse_up, 600, 300);
+    board_columns = 0;                           // no column in use
+    on_mouse(mouse_left, mouse_down, 600, 300);
+    EXPECT_EQ(selected_board_col, no_board);
+    EXPECT_EQ(window_dragging, 1);
+    on_mouse(mouse_right, mouse_down, 600, 300);
+    EXPECT_EQ(selected_graph, 16);
+}
+
+TEST_F(Ui_test, DraggingEmptySpaceMovesTheWindow) {
+    wlog.pointer_x = 1050;
+    wlog.pointer_y = 650;
+    on_mouse(mouse_left, mouse_down, 1000, 600);
+    EXPECT_EQ(window_dragging, 1);
+    EXPECT_EQ(resize_edge, 0);
+    wlog.pointer_x += 30;
+    on_motion(1030, 600);
+    EXPECT_EQ(window_x, 80);
+    EXPECT_EQ(window_y, 50);
+    EXPECT_EQ(wlog.moves, 1);
+    on_mouse(mouse_left, mouse_up, 1030, 600);
+    EXPECT_EQ(window_dragging, 0);
+}
+
+TEST_F(Ui_test, BorderZonesCoverEveryEdgeOfTheClientArea) {
+    EXPECT_EQ(border_zone(3, 3), 1);
+    EXPECT_EQ(border_zone(3, 400), 2);
+    EXPECT_EQ(border_zone(3, 798), 3);
+    EXPECT_EQ(border_zone(600, 798), 4);
+    EXPECT_EQ(border_zone(1197, 798), 5);
+    EXPECT_EQ(border_zone(1197, 400), 6);
+    EXPECT_EQ(border_zone(1197, 3), 7);
+    EXPECT_EQ(border_zone(600, 3), 8);
+    EXPECT_EQ(border_zone(600, 400), 0);
+    EXPECT_EQ(border_zone(1194, 795), 0);
+}
+
+TEST_F(Ui_test, TopLeftDragMovesAndGrowsTheWindowAndTheCloseEntryFollows) {
+    wlog.pointer_x = 53;
+    wlog.pointer_y = 53;
+    on_mouse(mouse_left, mouse_down, 3, 3);
+    EXPECT_EQ(resize_edge, 1);
+    wlog.pointer_x -= 10;
+    wlog.pointer_y -= 10;
+    on_motion(-7, -7);
+    EXPECT_EQ(window_x, 40);
+    EXPECT_EQ(window_y, 40);
+    EXPECT_EQ(window_w, 1226);
+    EXPECT_EQ(window_h, 850);
+    EXPECT_EQ(wlog.last_w, 1210);
+    EXPECT_EQ(wlog.last_h, 811);
+    EXPECT_EQ(toolbar_menu[toolbar_close].x, 1201);
+    on_mouse(mouse_left, mouse_up, -7, -7);
+}
+
+TEST_F(Ui_test, RightEdgeCanBeGrabbedToo) {
+    wlog.pointer_x = 1247;
+    wlog.pointer_y = 450;
+    on_mouse(mouse_left, mouse_down, 1197, 400);
+    EXPECT_EQ(resize_edge, 6);
+    wlog.pointer_x += 20;
+    on_motion(1217, 400);
+    EXPECT_EQ(window_w, 1236);
+    EXPECT_EQ(window_x, 50);
+    EXPECT_EQ(wlog.moves, 0);
+}
+
+TEST_F(Ui_test, CloseEntryEndsTheProgram) {
+    click(1195, 30);
+    EXPECT_EQ(wlog.quit_status, 0);
+}
+
+}  // namespace
