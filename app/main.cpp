@@ -14,6 +14,7 @@
 #include "render/gl_sink.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
+#include "ui/keyboard.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
@@ -47,6 +48,14 @@ void motion_cb(int x, int y) {
 }
 void passive_motion_cb(int x, int y) {
     on_passive_motion(x, y);
+    note_change();
+}
+void key_cb(unsigned char key, int x, int y) {
+    on_key(key, x, y);
+    note_change();
+}
+void special_key_cb(int key, int x, int y) {
+    on_special_key(key, x, y);
     note_change();
 }
 void mouse_cb(int button, int state, int x, int y) {
@@ -116,6 +125,8 @@ int main(int argc, char** argv) {
 
     glutDisplayFunc(draw_display);
     glutReshapeFunc(reshape_cb);
+    glutKeyboardFunc(key_cb);
+    glutSpecialFunc(special_key_cb);
     glutMouseFunc(mouse_cb);
     glutPassiveMotionFunc(passive_motion_cb);
     glutMotionFunc(motion_cb);

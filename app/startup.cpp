@@ -4,6 +4,7 @@
 
 #include "app/config.h"
 #include "app/diag.h"
+#include "app/scene_files.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
@@ -46,6 +47,7 @@ bool build_data_paths(const char* folder, Data_paths* out, std::string* err) {
         {out->leduit_conf, "leduit.conf"},
         {out->grape_conf, "grape.conf"},
         {out->string_conf, "string.conf"},
+        {out->scene_conf, "scene.conf"},
         {out->config, "SysCfg.ini"},
     };
     for (const Entry& e : table) {
@@ -82,8 +84,8 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 
 void startup_scene() {
     build_layout();
-    // The saved scene files are loaded here once they exist; then the
-    // configuration overrides board 0's size.
+    load_scene_files();
+    // The configuration overrides board 0's size, whatever the scene says.
     led_unit& board0 = board_at(0, 0);
     board0.width = leading_decimal(config_width);
     board0.height = leading_decimal(config_height);

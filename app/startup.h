@@ -27,6 +27,7 @@ struct Data_paths {
     char leduit_conf[data_path_size];
     char grape_conf[data_path_size];
     char string_conf[data_path_size];
+    char scene_conf[data_path_size];
     char config[data_path_size];
 };
 extern Data_paths data_paths;

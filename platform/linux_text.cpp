@@ -52,3 +52,11 @@ size_t platform_utf8_to_gbk(const char* text, char* out, size_t cap) {
     out[n] = '\0';
     return n;
 }
+
+size_t platform_gbk_to_utf8(const char* text, char* out, size_t cap) {
+    if (cap == 0) return 0;
+    static iconv_t cd = iconv_open("UTF-8", "GBK");
+    size_t n = convert(cd, text, std::strlen(text), out, cap - 1, "?", 1);
+    out[n] = '\0';
+    return n;
+}

@@ -37,6 +37,10 @@ size_t platform_read_profile_string(const char* section, const char* key,
 // long for out is cut at a whole character.
 size_t platform_gbk_to_utf16(const char* text, char16_t* out, size_t cap);
 
+// GBK to UTF-8 in out (cap bytes, NUL included); returns the bytes written
+// before the NUL. An invalid byte becomes '?'.
+size_t platform_gbk_to_utf8(const char* text, char* out, size_t cap);
+
 // UTF-8 to GBK in out (cap bytes, NUL included); returns the bytes written
 // before the NUL. A character GBK lacks becomes '?'.
 size_t platform_utf8_to_gbk(const char* text, char* out, size_t cap);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/scene_files.h"
 #include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
@@ -19,6 +20,7 @@ uint8_t hover_brightness = 0xFF, hover_toolbar = 0xFF, hover_panel_type = 0xFF;
 uint8_t clicked_entry = 0;
 uint8_t draw_mode = 0;
 uint8_t draw_toggle = 1;
+char status_text[256] = {};
 
 namespace {
 
@@ -178,10 +180,18 @@ void toolbar_action(int id) {
             if (board_rows > 0) --board_rows;
             if (board_rows > max_board_rows) board_rows = max_board_rows;
             break;
-        case toolbar_close:
-            // The scene files are written here once they exist.
-            window_quit(0);
-            return;
+        case toolbar_close: {
+            std::string err;
+            if (save_scene_files(&err)) {
+                window_quit(0);
+                return;
+            }
+            std::fprintf(stderr, "scene: saving failed: %s; the program stays open\n", err.c_str());
+            char message[256];
+            std::snprintf(message, sizeof message, "保存失败 (save failed): %s", err.c_str());
+            platform_utf8_to_gbk(message, status_text, sizeof status_text);
+            break;
+        }
         default:
             break;
     }
@@ -246,6 +256,12 @@ void draw_menu_entries() {
         // is drawn at the box's left edge, where it can be seen.
         draw_entry(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
                    i == toolbar_close ? 0 : 2);
+    }
+    if (status_text[0]) {
+        char16_t wide[256];
+        to_wide(status_text, wide, 256);
+        dot_sink().set_colour(1, 1, 0);
+        draw_label(wide, 440, 36, 740, 0);
     }
     dot_sink().set_texturing(false);
 }

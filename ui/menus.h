@@ -14,6 +14,10 @@ extern uint8_t clicked_entry;      // id of the last toolbar entry clicked
 extern uint8_t draw_mode;          // rectangle drawing on (1) or off (0)
 extern uint8_t draw_toggle;        // its parity sets draw_mode at each click
 
+// A message for the operator, drawn in the window until the next one (GBK,
+// empty for none). Set when saving the scene fails.
+extern char status_text[256];
+
 // Toolbar entry ids.
 enum : int {
     toolbar_columns_up = 0,
@@ -41,7 +45,8 @@ void update_hover(int32_t x, int32_t y);
 
 // The toolbar entry's action. Each ends by mirroring board_rows into the
 // rows-up entry (and board_columns into the columns-up entry). The close
-// action ends the program.
+// action saves the scene and ends the program; when the save fails it says
+// so (standard error and the window) and the program stays open.
 void toolbar_action(int id);
 
 // Brightness + and - step brightness_level within 0..8.

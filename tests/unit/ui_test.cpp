@@ -2,9 +2,13 @@
 // measured rectangles, and moving and resizing the window.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "scene/pools.h"
+#include "tests/unit/temp_dir.h"
 #include "scene/view_state.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
@@ -271,8 +275,12 @@ TEST_F(Ui_test, RightEdgeCanBeGrabbedToo) {
     EXPECT_EQ(wlog.moves, 0);
 }
 
-TEST_F(Ui_test, CloseEntryEndsTheProgram) {
+TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
+    Temp_dir dir;
+    std::string err;
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err));
     click(1195, 30);
+    EXPECT_TRUE(std::ifstream(dir.path() + "/scene.conf").good());
     EXPECT_EQ(wlog.quit_status, 0);
 }
 

@@ -1,0 +1,617 @@
+// [SECTION] The files
+//
+// digit.conf, leduit.conf, string.conf, grape.conf: decimal numbers, one per
+// line. Each file starts with the bytes CR CR LF and every number is
+// followed by CR CR LF (the way the sign's tools write them):
+//   digit.conf   group 0, records 0..99: x, y, width, height, param_a,
+//                digits, colour (7 lines a record)
+//   leduit.conf  board_columns, board_rows, then x, y, width, height of
+//                every board in use, row by row
+//   string.conf  texts 0..39: x, y, width, height, colour (5 lines a record)
+//   grape.conf   graph_count, then x, y, width, height, in_use of each
+//                rectangle in use
+// The loader gives every group 0..19 the records saved from group 0.
+//
+// scene.conf: what the four cannot hold, so that a scene comes back exactly:
+// typed texts, shapes of every group, counters. Plain text, one record a
+// line, fields separated by blanks, numbers in decimal:
+//   vantiro-scene 1
+//   view    dot_pitch
+//   counts  text_count rect_count graph_count board_columns board_rows export_columns
+//   menu    brightness_level panel_type
+//   board   row col x y width height                              (24 lines)
+//   text    index slot x y pitch font_size text_source enabled width height
+//           colour length bold_flag bytes                         (40 lines)
+//           bytes: the 512-byte text field in hex, trailing zero bytes
+//           left out ("-" when all are zero)
+//   digit   group index enabled id pitch x y width height spare_word param_a
+//           param_b digits colour spare_byte type_code kind       (2,000 lines:
+//           groups 0..19)
+//   graph   index x y width height in_use    (each record below graph_count
+//                                             or in use)
+//   end
+// It is written last and applied after the four, over everything they
+// set; a scene.conf that is incomplete or malformed is ignored whole, and
+// the four files alone give the scene, as they do for scenes saved before
+// scene.conf existed.
+//
+// [SECTION] Saving
+// Every file is written to NAME.tmp in the same folder, flushed to disk,
+// renamed over NAME, and the folder is synced: after a crash each file is
+// either the whole old one or the whole new one.
+
+#include "app/scene_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/config.h"
+#include "app/startup.h"
+#include "scene/pools.h"
+#include "scene/view_state.h"
+#include "ui/menus.h"
+
+namespace {
+
+char line_table[scene_line_slots][scene_line_size];
+
+// [SECTION] Reading the four files
+
+void report(const std::string& message) { std::fprintf(stderr, "scene: %s\n", message.c_str()); }
+
+// Value of line n of a table of count lines, or keep when it is missing.
+int32_t value(int n, int count, int32_t keep) {
+    return n < count ? leading_decimal(line_table[n]) : keep;
+}
+
+int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+void load_digits(int count) {
+    for (int g = 0; g < digit_groups_in_use; ++g) {
+        for (int i = 0; i < digit_group_size; ++i) {
+            Digit_unit& d = digit_at(g, i);
+            const int n = 7 * i;
+            d.x = static_cast<uint32_t>(value(n, count, static_cast<int32_t>(d.x)));
+            d.y = static_cast<uint32_t>(value(n + 1, count, static_cast<int32_t>(d.y)));
+            d.width = value(n + 2, count, d.width);
+            d.height = value(n + 3, count, d.height);
+            d.param_a = value(n + 4, count, d.param_a);
+            d.digits = value(n + 5, count, d.digits);
+            d.colour = static_cast<uint8_t>(value(n + 6, count, d.colour));
+        }
+    }
+}
+
+void load_boards(int count) {
+    board_columns = clamp(value(0, count, board_columns), 0, max_board_columns);
+    board_rows = clamp(value(1, count, board_rows), 0, max_board_rows);
+    for (int r = 0; r < board_rows; ++r) {
+        for (int c = 0; c < board_columns; ++c) {
+            led_unit& b = board_at(r, c);
+            const int n = 2 + 4 * (r * board_columns + c);
+            b.x = value(n, count, b.x);
+            b.y = value(n + 1, count, b.y);
+            b.width = value(n + 2, count, b.width);
+            b.height = value(n + 3, count, b.height);
+        }
+    }
+}
+
+void load_texts(int count) {
+    for (int k = 0; k < string_draw_count; ++k) {
+        string_draw& s = string_draws[k];
+        const int n = 5 * k;
+        s.x = static_cast<uint32_t>(value(n, count, static_cast<int32_t>(s.x)));
+        s.y = static_cast<uint32_t>(value(n + 1, count, static_cast<int32_t>(s.y)));
+        s.width = value(n + 2, count, s.width);
+        s.height = value(n + 3, count, s.height);
+        s.colour = value(n + 4, count, s.colour);
+    }
+}
+
+void load_graphs(int count) {
+    graph_count = clamp(value(0, count, graph_count), 0, graph_draw_count);
+    for (int k = 0; k < graph_count; ++k) {
+        graph_draw& g = graph_draws[k];
+        const int n = 1 + 5 * k;
+        g.x = value(n, count, g.x);
+        g.y = value(n + 1, count, g.y);
+        g.width = value(n + 2, count, g.width);
+        g.height = value(n + 3, count, g.height);
+        g.in_use = value(n + 4, count, g.in_use);
+    }
+}
+
+// [SECTION] scene.conf
+
+// The records a scene.conf describes, gathered before any is applied.
+struct Staged {
+    int32_t pitch;
+    int32_t counts[6];
+    int32_t menu[2];
+    led_unit boards[led_unit_count];
+    string_draw texts[string_draw_count];
+    Digit_unit digits[digit_groups_in_use * digit_group_size];
+    graph_draw graphs[graph_draw_count];
+    bool graph_listed[graph_draw_count];
+};
+Staged staged;
+
+// Reads the whitespace-separated fields of one line as integers within
+// [lo, hi]; returns false on a missing, extra or out-of-range field.
+bool fields(const char* text, int64_t* out, int n, int64_t lo, int64_t hi) {
+    const char* p = text;
+    for (int i = 0; i < n; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        long long v = std::strtoll(p, &end, 10);
+        if (end == p || errno || v < lo || v > hi) return false;
+        out[i] = v;
+        p = end;
+    }
+    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+    return *p == '\0';
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+constexpr int64_t i32_min = INT32_MIN, i32_max = INT32_MAX, u32_max = UINT32_MAX;
+
+// Parses one record line into the staged scene. Returns an error text, or
+// null when the line is fine.
+const char* stage_line(char* line, int* boards, int* texts, int* digits, bool* ended) {
+    char word[16] = {};
+    int used = 0;
+    if (std::sscanf(line, "%15s%n", word, &used) != 1) return nullptr;   // blank line
+    const char* rest = line + used;
+    int64_t v[17];
+    if (!std::strcmp(word, "view")) {
+        if (!fields(rest, v, 1, min_dot_pitch, max_dot_pitch)) return "bad view line";
+        staged.pitch = static_cast<int32_t>(v[0]);
+    } else if (!std::strcmp(word, "counts")) {
+        if (!fields(rest, v, 6, 0, i32_max)) return "bad counts line";
+        if (v[0] > string_draw_count || v[1] >= digit_group_size || v[2] > graph_draw_count ||
+            v[3] > max_board_columns || v[4] > max_board_rows || v[5] > max_board_columns)
+            return "counts beyond the pools";
+        for (int i = 0; i < 6; ++i) staged.counts[i] = static_cast<int32_t>(v[i]);
+    } else if (!std::strcmp(word, "menu")) {
+        if (!fields(rest, v, 2, 0, 255) || v[0] > max_brightness || v[1] > 3) return "bad menu line";
+        staged.menu[0] = static_cast<int32_t>(v[0]);
+        staged.menu[1] = static_cast<int32_t>(v[1]);
+    } else if (!std::strcmp(word, "board")) {
+        if (!fields(rest, v, 6, i32_min, i32_max) || v[0] < 0 || v[0] >= board_grid_rows ||
+            v[1] < 0 || v[1] >= board_grid_cols)
+            return "bad board line";
+        led_unit& b = staged.boards[v[0] * board_grid_cols + v[1]];
+        b.x = static_cast<int32_t>(v[2]);
+        b.y = static_cast<int32_t>(v[3]);
+        b.width = static_cast<int32_t>(v[4]);
+        b.height = static_cast<int32_t>(v[5]);
+        ++*boards;
+    } else if (!std::strcmp(word, "text")) {
+        // Thirteen numbers, then the bytes.
+        char* bytes = std::strrchr(line, ' ');
+        if (!bytes) return "bad text line";
+        *bytes++ = '\0';
+        if (!fields(rest, v, 13, i32_min, u32_max) || v[0] < 0 || v[0] >= string_draw_count)
+            return "bad text line";
+        for (int i : {4, 5, 6, 7, 12})
+            if (v[i] < 0 || v[i] > 255) return "bad text line";
+        string_draw& s = staged.texts[v[0]];
+        s.slot = static_cast<int32_t>(v[1]);
+        s.x = static_cast<uint32_t>(v[2]);
+        s.y = static_cast<uint32_t>(v[3]);
+        s.pitch = static_cast<int32_t>(v[4]);
+        s.font_size = static_cast<uint8_t>(v[5]);
+        s.text_source = static_cast<uint8_t>(v[6]);
+        s.enabled = static_cast<uint8_t>(v[7]);
+        s.width = static_cast<int32_t>(v[8]);
+        s.height = static_cast<int32_t>(v[9]);
+        s.colour = static_cast<int32_t>(v[10]);
+        s.length = static_cast<int32_t>(v[11]);
+        s.bold_flag = static_cast<uint8_t>(v[12]);
+        std::memset(s.text, 0, sizeof s.text);
+        size_t n = std::strlen(bytes);
+        while (n && (bytes[n - 1] == '\r' || bytes[n - 1] == ' ')) bytes[--n] = '\0';
+        if (std::strcmp(bytes, "-") != 0) {
+            if (n % 2 || n / 2 > sizeof s.text) return "bad text bytes";
+            for (size_t i = 0; i < n / 2; ++i) {
+                int hi = hex_digit(bytes[2 * i]), lo = hex_digit(bytes[2 * i + 1]);
+                if (hi < 0 || lo < 0) return "bad text bytes";
+                s.text[i] = static_cast<char>(hi * 16 + lo);
+            }
+        }
+        ++*texts;
+    } else if (!std::strcmp(word, "digit")) {
+        if (!fields(rest, v, 17, i32_min, u32_max) || v[0] < 0 || v[0] >= digit_groups_in_use ||
+            v[1] < 0 || v[1] >= digit_group_size)
+            return "bad digit line";
+        for (int i : {2, 4, 13, 14, 16})
+            if (v[i] < 0 || v[i] > 255) return "bad digit line";
+        Digit_unit& d = staged.digits[v[0] * digit_group_size + v[1]];
+        d.enabled = static_cast<uint8_t>(v[2]);
+        d.id = static_cast<int32_t>(v[3]);
+        d.pitch = static_cast<uint8_t>(v[4]);
+        d.x = static_cast<uint32_t>(v[5]);
+        d.y = static_cast<uint32_t>(v[6]);
+        d.width = static_cast<int32_t>(v[7]);
+        d.height = static_cast<int32_t>(v[8]);
+        d.spare_word = static_cast<int32_t>(v[9]);
+        d.param_a = static_cast<int32_t>(v[10]);
+        d.param_b = static_cast<int32_t>(v[11]);
+        d.digits = static_cast<int32_t>(v[12]);
+        d.colour = static_cast<uint8_t>(v[13]);
+        d.spare_byte = static_cast<uint8_t>(v[14]);
+        d.type_code = static_cast<int32_t>(v[15]);
+        d.kind = static_cast<uint8_t>(v[16]);
+        ++*digits;
+    } else if (!std::strcmp(word, "graph")) {
+        if (!fields(rest, v, 6, i32_min, i32_max) || v[0] < 0 || v[0] >= graph_draw_count)
+            return "bad graph line";
+        graph_draw& g = staged.graphs[v[0]];
+        g.x = static_cast<int32_t>(v[1]);
+        g.y = static_cast<int32_t>(v[2]);
+        g.width = static_cast<int32_t>(v[3]);
+        g.height = static_cast<int32_t>(v[4]);
+        g.in_use = static_cast<int32_t>(v[5]);
+        staged.graph_listed[v[0]] = true;
+    } else if (!std::strcmp(word, "end")) {
+        *ended = true;
+    } else {
+        return "unknown record";
+    }
+    return nullptr;
+}
+
+// Reads scene.conf into the staged scene; true when it is whole and sound.
+bool stage_scene_conf(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        if (errno != ENOENT) report(std::string(path) + ": " + std::strerror(errno));
+        return false;
+    }
+    staged.pitch = dot_pitch;
+    std::memset(staged.counts, 0xFF, sizeof staged.counts);
+    staged.menu[0] = staged.menu[1] = -1;
+    for (graph_draw& g : staged.graphs) g = graph_draw();
+    for (bool& b : staged.graph_listed) b = false;
+
+    char line[2048];
+    int number = 0, boards = 0, texts = 0, digits = 0;
+    bool ended = false, header = false;
+    const char* problem = nullptr;
+    while (!problem && std::fgets(line, sizeof line, f)) {
+        ++number;
+        size_t len = std::strlen(line);
+        if (len == sizeof line - 1 && line[len - 1] != '\n') problem = "line too long";
+        else if (len && line[len - 1] == '\n') line[--len] = '\0';
+        if (problem) break;
+        if (ended) {
+            if (line[0]) problem = "records after the end";
+        } else if (!header) {
+            if (std::strncmp(line, "vantiro-scene 1", 15) != 0) problem = "not a scene file of version 1";
+            header = true;
+        } else {
+            problem = stage_line(line, &boards, &texts, &digits, &ended);
+        }
+    }
+    std::fclose(f);
+    if (!problem && !ended) problem = "incomplete (no end line)";
+    if (!problem && (boards != led_unit_count || texts != string_draw_count ||
+                     digits != digit_groups_in_use * digit_group_size || staged.counts[0] < 0 ||
+                     staged.menu[0] < 0))
+        problem = "records missing";
+    if (problem) {
+        report(std::string(path) + ": line " + std::to_string(number) + ": " + problem +
+               "; the scene is taken from the other scene files alone");
+        return false;
+    }
+    return true;
+}
+
+void apply_staged() {
+    set_dot_pitch(staged.pitch);
+    text_count = staged.counts[0];
+    rect_count = staged.counts[1];
+    graph_count = staged.counts[2];
+    board_columns = staged.counts[3];
+    board_rows = staged.counts[4];
+    export_columns = staged.counts[5];
+    brightness_level = staged.menu[0];
+    panel_type = static_cast<uint8_t>(staged.menu[1]);
+    for (int i = 0; i < led_unit_count; ++i) {
+        led_units[i].x = staged.boards[i].x;
+        led_units[i].y = staged.boards[i].y;
+        led_units[i].width = staged.boards[i].width;
+        led_units[i].height = staged.boards[i].height;
+    }
+    for (int k = 0; k < string_draw_count; ++k) {
+        string_draw& s = string_draws[k];
+        const string_draw& t = staged.texts[k];
+        s.slot = t.slot, s.x = t.x, s.y = t.y, s.pitch = t.pitch, s.font_size = t.font_size;
+        s.text_source = t.text_source, s.enabled = t.enabled, s.width = t.width;
+        s.height = t.height, s.colour = t.colour, s.length = t.length, s.bold_flag = t.bold_flag;
+        std::memcpy(s.text, t.text, sizeof s.text);
+    }
+    for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
+        Digit_unit& d = digit_units[n];
+        const Digit_unit& t = staged.digits[n];
+        d.enabled = t.enabled, d.id = t.id, d.pitch = t.pitch, d.x = t.x, d.y = t.y;
+        d.width = t.width, d.height = t.height, d.spare_word = t.spare_word;
+        d.param_a = t.param_a, d.param_b = t.param_b, d.digits = t.digits, d.colour = t.colour;
+        d.spare_byte = t.spare_byte, d.type_code = t.type_code, d.kind = t.kind;
+    }
+    // The rectangles not listed are unused: back to their defaults.
+    for (int k = 0; k < graph_draw_count; ++k) {
+        graph_draw& g = graph_draws[k];
+        const graph_draw& t = staged.graph_listed[k] ? staged.graphs[k] : graph_draw();
+        g.x = t.x, g.y = t.y, g.width = t.width, g.height = t.height, g.in_use = t.in_use;
+    }
+}
+
+// [SECTION] Writing
+
+int failure_countdown = -1;   // test hook: operations left before one fails
+
+// True when the next file operation is to fail (test hook).
+bool injected_failure() {
+    if (failure_countdown < 0) return false;
+    if (failure_countdown-- == 0) {
+        errno = ENOSPC;
+        return true;
+    }
+    return false;
+}
+
+bool failed(std::string* err, const std::string& what, const std::string& path) {
+    if (err) *err = "cannot " + what + " " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+// Writes bytes to path atomically (see the top of this file).
+bool write_atomic(const char* path, const std::string& bytes, std::string* err) {
+    const std::string tmp = std::string(path) + ".tmp";
+    int fd = injected_failure() ? -1 : open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return failed(err, "create", tmp);
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        ssize_t n = injected_failure() ? -1 : write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    if (ok && (injected_failure() || fsync(fd) != 0)) ok = false;
+    const int saved_errno = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved_errno;
+        failed(err, "write", tmp);
+        unlink(tmp.c_str());
+        return false;
+    }
+    if (injected_failure() || rename(tmp.c_str(), path) != 0) {
+        failed(err, "replace", path);
+        unlink(tmp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    std::string folder(path);
+    size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+void put(std::string* out, int64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%" PRId64 "\r\r\n", v);
+    *out += buf;
+}
+
+std::string digit_file() {
+    std::string out = "\r\r\n";
+    for (int i = 0; i < digit_group_size; ++i) {
+        const Digit_unit& d = digit_at(0, i);
+        put(&out, static_cast<int32_t>(d.x));
+        put(&out, static_cast<int32_t>(d.y));
+        put(&out, d.width);
+        put(&out, d.height);
+        put(&out, d.param_a);
+        put(&out, d.digits);
+        put(&out, d.colour);
+    }
+    return out;
+}
+
+std::string board_file() {
+    std::string out = "\r\r\n";
+    const int columns = clamp(board_columns, 0, max_board_columns);
+    const int rows = clamp(board_rows, 0, max_board_rows);
+    put(&out, columns);
+    put(&out, rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            const led_unit& b = board_at(r, c);
+            put(&out, b.x);
+            put(&out, b.y);
+            put(&out, b.width);
+            put(&out, b.height);
+        }
+    return out;
+}
+
+std::string text_file() {
+    std::string out = "\r\r\n";
+    for (const string_draw& s : string_draws) {
+        put(&out, static_cast<int32_t>(s.x));
+        put(&out, static_cast<int32_t>(s.y));
+        put(&out, s.width);
+        put(&out, s.height);
+        put(&out, s.colour);
+    }
+    return out;
+}
+
+std::string graph_file() {
+    std::string out = "\r\r\n";
+    const int count = clamp(graph_count, 0, graph_draw_count);
+    put(&out, count);
+    for (int k = 0; k < count; ++k) {
+        const graph_draw& g = graph_draws[k];
+        put(&out, g.x);
+        put(&out, g.y);
+        put(&out, g.width);
+        put(&out, g.height);
+        put(&out, g.in_use);
+    }
+    return out;
+}
+
+std::string scene_conf_file() {
+    std::string out = "vantiro-scene 1\n";
+    char line[1400];
+    std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", dot_pitch,
+                  text_count, rect_count, graph_count, board_columns, board_rows, export_columns,
+                  brightness_level, panel_type);
+    out += line;
+    for (int r = 0; r < board_grid_rows; ++r)
+        for (int c = 0; c < board_grid_cols; ++c) {
+            const led_unit& b = board_at(r, c);
+            std::snprintf(line, sizeof line, "board %d %d %d %d %d %d\n", r, c, b.x, b.y, b.width, b.height);
+            out += line;
+        }
+    for (int k = 0; k < string_draw_count; ++k) {
+        const string_draw& s = string_draws[k];
+        int n = std::snprintf(line, sizeof line, "text %d %d %u %u %d %u %u %u %d %d %d %d %u ", k,
+                              s.slot, s.x, s.y, s.pitch, s.font_size, s.text_source, s.enabled,
+                              s.width, s.height, s.colour, s.length, s.bold_flag);
+        out.append(line, static_cast<size_t>(n));
+        size_t used = sizeof s.text;
+        while (used && s.text[used - 1] == 0) --used;
+        if (!used) out += "-";
+        for (size_t i = 0; i < used; ++i) {
+            std::snprintf(line, sizeof line, "%02x", static_cast<uint8_t>(s.text[i]));
+            out += line;
+        }
+        out += "\n";
+    }
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i) {
+            const Digit_unit& d = digit_at(g, i);
+            std::snprintf(line, sizeof line, "digit %d %d %u %d %u %u %u %d %d %d %d %d %d %u %u %d %u\n",
+                          g, i, d.enabled, d.id, d.pitch, d.x, d.y, d.width, d.height, d.spare_word,
+                          d.param_a, d.param_b, d.digits, d.colour, d.spare_byte, d.type_code, d.kind);
+            out += line;
+        }
+    for (int k = 0; k < graph_draw_count; ++k) {
+        const graph_draw& g = graph_draws[k];
+        if (k >= graph_count && !g.in_use) continue;
+        std::snprintf(line, sizeof line, "graph %d %d %d %d %d %d\n", k, g.x, g.y, g.width, g.height, g.in_use);
+        out += line;
+    }
+    out += "end\n";
+    return out;
+}
+
+}  // namespace
+
+int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        if (err) *err = std::string(path) + ": " + std::strerror(errno);
+        return -1;
+    }
+    static char buffer[scene_file_limit + 1];
+    const size_t size = std::fread(buffer, 1, sizeof buffer, f);
+    const bool read_error = std::ferror(f);
+    std::fclose(f);
+    if (read_error) {
+        if (err) *err = std::string(path) + ": read error";
+        return -1;
+    }
+    if (size > scene_file_limit) {
+        if (err) *err = std::string(path) + " is over " + std::to_string(scene_file_limit) + " bytes";
+        return -1;
+    }
+    int n = 0, column = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const char b = buffer[i];
+        if (b == '\r' || b == '\n') {
+            column = 0;
+            continue;
+        }
+        if (column == 0) {
+            if (n == scene_line_slots) {
+                if (err) *err = std::string(path) + " has over " + std::to_string(scene_line_slots) + " lines";
+                return -1;
+            }
+            std::memset(lines[n++], 0, scene_line_size);
+        }
+        if (column == scene_line_size - 1) {
+            if (err) *err = std::string(path) + ": line " + std::to_string(n) + " is over " +
+                            std::to_string(scene_line_size - 1) + " characters";
+            return -1;
+        }
+        lines[n - 1][column++] = b;
+    }
+    return n;
+}
+
+void load_scene_files() {
+    struct Kind {
+        const char* path;
+        void (*load)(int count);
+    };
+    const Kind kinds[] = {
+        {data_paths.digit_conf, load_digits},
+        {data_paths.leduit_conf, load_boards},
+        {data_paths.string_conf, load_texts},
+        {data_paths.grape_conf, load_graphs},
+    };
+    for (const Kind& k : kinds) {
+        if (access(k.path, F_OK) != 0) continue;   // not saved yet: the defaults stay
+        std::string err;
+        const int count = read_lines(k.path, line_table, &err);
+        if (count >= 0)
+            k.load(count);
+        else
+            report(err + "; its values are kept");
+    }
+    if (stage_scene_conf(data_paths.scene_conf)) apply_staged();
+}
+
+bool save_scene_files(std::string* err) {
+    struct File {
+        const char* path;
+        std::string (*bytes)();
+    };
+    // scene.conf last: it is applied over the other four.
+    const File files[] = {
+        {data_paths.digit_conf, digit_file},   {data_paths.leduit_conf, board_file},
+        {data_paths.string_conf, text_file},   {data_paths.grape_conf, graph_file},
+        {data_paths.scene_conf, scene_conf_file},
+    };
+    for (const File& f : files)
+        if (!write_atomic(f.path, f.bytes(), err)) return false;
+    return true;
+}
+
+void inject_scene_save_failure(int n) { failure_countdown = n; }

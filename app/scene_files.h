@@ -1,0 +1,33 @@
+// The saved scene: four plain-text files of decimal numbers beside the
+// executable (digit.conf, leduit.conf, string.conf, grape.conf), plus a
+// fifth, scene.conf, which holds what the four cannot (see scene_files.cpp).
+// Saved when the operator closes the program from the toolbar, loaded once
+// at start-up.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Line table of the reader: 700 lines of at most 99 characters.
+constexpr int scene_line_slots = 700;
+constexpr int scene_line_size = 100;
+constexpr size_t scene_file_limit = 20480;   // bytes
+
+// Reads the file at path into lines: any run of CR and LF ends a line,
+// empty lines are skipped. Returns the number of lines, or -1 when the file
+// cannot be read or breaks the limits (then err says why).
+int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err);
+
+// Loads the scene files that exist. A file that cannot be read keeps its
+// kind as it was; missing lines keep their values; counts are held to the
+// pools. Problems are reported on standard error.
+void load_scene_files();
+
+// Saves the scene to the five files, each replaced atomically (written to a
+// temporary file in the same folder, flushed to disk, renamed over the old
+// one). Returns false, with the reason in err, when a file could not be
+// saved; files not yet replaced keep their previous content.
+bool save_scene_files(std::string* err);
+
+// Test hook: make the n-th file operation of the next saves fail (-1: none).
+void inject_scene_save_failure(int n);

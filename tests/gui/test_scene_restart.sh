@@ -1,0 +1,52 @@
+# Keys make and type into a text; the toolbar's close saves the scene; the
+# next start shows exactly the same picture.
+source "$(dirname "$0")/lib.sh"
+
+install_editor
+start_editor
+
+xdotool mousemove $((win_x + 600)) $((win_y + 600))
+xdotool key ctrl+e
+sleep 0.2
+click_at 280 232            # the new "Txt" at board 0's corner
+xdotool type --delay 50 ab
+sleep 0.2
+drag 232 442 502 302        # the palette rectangle onto the screen
+xdotool key ctrl+q
+sleep 0.2
+xdotool key ctrl+a
+sleep 0.2
+xdotool mousemove $((win_x + 1000)) $((win_y + 600))
+sleep 0.1
+xdotool click 3             # right button: nothing selected
+xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+sleep 0.4
+shot "$work/before.png"
+[ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/before.png" "$VANTIRO_KEEP_SHOTS/"
+n=$(count_colour "$work/before.png" 276 226 90 34 "#ff0000")
+[ "$n" -gt 100 ] || fail "no text at board 0's corner ($n red pixels)"
+
+click_at 1195 30            # close: saves and ends
+status=0
+wait "$editor_pid" || status=$?
+editor_pid=""
+[ "$status" -eq 0 ] || fail "close ended with status $status: $(cat "$work/stderr")"
+for f in digit.conf leduit.conf string.conf grape.conf scene.conf; do
+  [ -s "$work/bin/$f" ] || fail "$f not written"
+done
+
+"$work/bin/vantiro-cli" dump "$work/bin" >"$work/dump.json" || fail "dump failed"
+grep -q '"text":"Txtab"' "$work/dump.json" || fail "the dump has no Txtab"
+
+start_editor
+xdotool mousemove $((win_x + 1101)) $((win_y + 701))
+sleep 0.1
+xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+sleep 0.4
+shot "$work/after.png"
+differ=$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1 || true)
+[ "$differ" = "0" ] || {
+  cp "$work/before.png" "$work/after.png" /tmp/ 2>/dev/null || true
+  fail "$differ pixels differ after the restart (before.png, after.png in /tmp)"
+}
+echo "PASS"

@@ -1,0 +1,197 @@
+#include "ui/keyboard.h"
+
+#include <cstring>
+
+#include "scene/pools.h"
+#include "scene/view_state.h"
+#include "ui/mouse.h"
+#include "ui/window_ops.h"
+
+int32_t last_key = 0;
+int32_t size_cycle = 0;
+int32_t style_cycle = 0;
+
+namespace {
+
+// The selected records, or null while nothing of that kind is selected.
+string_draw* selected_text_record() {
+    return selected_text < string_draw_count ? &string_draws[selected_text] : nullptr;
+}
+
+Digit_unit* selected_digit_record() {
+    if (selected_digit_col >= digit_group_size || selected_digit_row >= digit_groups_in_use) return nullptr;
+    return &digit_at(selected_digit_row, selected_digit_col);
+}
+
+led_unit* selected_board_record() {
+    if (selected_board_col >= board_grid_cols || selected_board_row >= board_grid_rows) return nullptr;
+    return &board_at(selected_board_row, selected_board_col);
+}
+
+// New shape of kind in group 0: the id goes to record n, the shape to n + 1.
+void new_shape(uint8_t kind) {
+    const int32_t n = rect_count;
+    if (n < 0 || n + 1 >= digit_group_size) return;   // the group is full
+    digit_at(0, n).id = n + 10;
+    rect_count = n + 1;
+    Digit_unit& d = digit_at(0, n + 1);
+    const led_unit& board0 = board_at(0, 0);
+    d.colour = 0;
+    d.x = static_cast<uint32_t>(board0.x);
+    d.y = static_cast<uint32_t>(board0.y);
+    d.pitch = dot_pitch;   // placed now, at the current pitch
+    d.width = 20;
+    d.height = 10;
+    d.kind = kind;
+    d.enabled = 1;
+}
+
+// New text: the slot goes to record n, the text to n + 1.
+void new_text() {
+    const int32_t n = text_count;
+    if (n < 0 || n + 1 >= string_draw_count) return;   // the pool is full
+    string_draws[n].slot = n;
+    text_count = n + 1;
+    string_draw& s = string_draws[n + 1];
+    const led_unit& board0 = board_at(0, 0);
+    s.font_size = 16;
+    s.colour = 0;
+    s.x = static_cast<uint32_t>(board0.x);
+    s.y = static_cast<uint32_t>(board0.y);
+    s.pitch = dot_pitch;
+    std::memset(s.text, 0, sizeof s.text);
+    std::memcpy(s.text, "Txt", 4);
+    s.length = 3;
+    s.enabled = 1;
+}
+
+}  // namespace
+
+void on_key(uint8_t key, int, int) {
+    last_key = key;
+    string_draw* text = selected_text_record();
+    Digit_unit* digit = selected_digit_record();
+    switch (key) {
+        case 1:   // Ctrl+A: zoom out, never below 2
+            if (dot_pitch >= 3) set_dot_pitch(dot_pitch - 1);
+            break;
+        case 2:   // Ctrl+B: a flag nothing reads
+            if (text) text->bold_flag = 1;
+            break;
+        case 3: new_shape(kind_key_stored); break;   // Ctrl+C
+        case 4: new_shape(kind_rect); break;         // Ctrl+D
+        case 5: new_text(); break;                   // Ctrl+E
+        case 6:   // Ctrl+F: font size 12, 16, 24, 32, 12, ...
+            if (text) {
+                if (++size_cycle == 4) size_cycle = 0, text->font_size = 32;
+                else if (size_cycle == 3) text->font_size = 24;
+                else if (size_cycle == 2) text->font_size = 16;
+                else if (size_cycle == 1) text->font_size = 12;
+            }
+            break;
+        case 7:   // Ctrl+G
+            if (text) ++text->width;
+            break;
+        case 8:   // Backspace
+            if (text && text->length >= 1 && text->length <= static_cast<int32_t>(sizeof text->text)) {
+                text->text[text->length - 1] = 0;
+                --text->length;
+            }
+            break;
+        case 11:   // Ctrl+K: next colour of the selected text and digit
+            if (text) text->colour = (text->colour + 1) % 3;
+            if (digit) digit->colour = static_cast<uint8_t>((digit->colour + 1) % 3);
+            break;
+        case 12:   // Ctrl+L
+            if (text) text->font_size = 12;
+            break;
+        case 13:   // Enter: the scene is sent to the card here once the live send exists.
+            break;
+        case 14:   // Ctrl+N
+            if (text) --text->width;
+            break;
+        case 17:   // Ctrl+Q: zoom in, at most 255
+            set_dot_pitch(dot_pitch + 1);
+            break;
+        case 19:   // Ctrl+S: end at once, without saving
+            window_quit(0);
+            break;
+        case 127:   // Delete
+            break;
+        default:   // typing, up to a full text field (511 bytes and the NUL)
+            if (text && text->length >= 0 && text->length < static_cast<int32_t>(sizeof text->text) - 1) {
+                text->text[text->length] = static_cast<char>(key);
+                text->text[text->length + 1] = 0;
+                ++text->length;
+            }
+            break;
+    }
+}
+
+void on_special_key(int key, int, int) {
+    Digit_unit* digit = selected_digit_record();
+    string_draw* grabbed = text_grabbed && !board_grabbed ? selected_text_record() : nullptr;
+    // Bounds of digit and board fields compare unsigned, text widths signed.
+    auto u = [](int32_t v) { return static_cast<uint32_t>(v); };
+    switch (key) {
+        case key_left:
+            if (digit && digit->kind == kind_digit) {
+                if (u(digit->digits) > 1) --digit->digits;
+            } else if (text_grabbed && !board_grabbed) {
+                if (grabbed && grabbed->width > 4) --grabbed->width;
+            } else if (digit && u(digit->width) > 4) {
+                --digit->width;
+            }
+            break;
+        case key_right:
+            if (digit_grabbed && selected_digit_col < 33) {
+                if (digit && u(digit->digits) < 4) ++digit->digits;
+            } else if (text_grabbed && !board_grabbed) {
+                if (grabbed && grabbed->width < 1000) ++grabbed->width;
+            } else if (digit && u(digit->width) < 1000) {
+                ++digit->width;
+            }
+            break;
+        case key_up:
+            if (board_grabbed && !digit_grabbed) {
+                led_unit* board = selected_board_record();
+                if (board && u(board->height) > 16) board->height -= 16;
+            }
+            if (digit) {
+                if (digit->kind == kind_digit) {
+                    if (u(digit->param_a) > 2) --digit->param_a;
+                } else if (u(digit->height) > 1) {
+                    --digit->height;
+                }
+            }
+            break;
+        case key_down:
+            if (board_grabbed && !digit_grabbed) {
+                led_unit* board = selected_board_record();
+                if (board && u(board->height) < 17) board->height += 16;
+            }
+            if (digit) {
+                if (digit->kind == kind_digit) {
+                    if (u(digit->param_a) < 38) ++digit->param_a;
+                } else if (u(digit->height) < 1000) {
+                    ++digit->height;
+                }
+            }
+            break;
+        case key_page_up:
+            if (digit_grabbed && !board_grabbed && digit) {
+                style_cycle = (style_cycle + 1) % 3;
+                digit->param_b = style_cycle + 1;
+            }
+            break;
+        case key_page_down:
+            if (digit_grabbed && !board_grabbed && digit) {
+                digit->colour = static_cast<uint8_t>((digit->colour + 1) % 3);
+            } else if (grabbed) {
+                grabbed->colour = (grabbed->colour + 1) % 3;
+            }
+            break;
+        default:
+            break;
+    }
+}

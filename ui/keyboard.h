@@ -1,0 +1,25 @@
+// Keyboard input: typing into the selected text, zoom, new texts and shapes,
+// and the keys that resize, restyle and recolour the selected element.
+#pragma once
+
+#include <cstdint>
+
+extern int32_t last_key;      // code of the last ASCII key
+extern int32_t size_cycle;    // step of the font-size key, 0..3
+extern int32_t style_cycle;   // step of the Page Up key, 0..2
+
+// GLUT special-key codes.
+enum : int {
+    key_left = 100,
+    key_up = 101,
+    key_right = 102,
+    key_down = 103,
+    key_page_up = 104,
+    key_page_down = 105,
+};
+
+// An ASCII key (control keys arrive as their Ctrl+letter codes).
+void on_key(uint8_t key, int x, int y);
+
+// An arrow or page key.
+void on_special_key(int key, int x, int y);
