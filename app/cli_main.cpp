@@ -3,20 +3,30 @@
 //   vantiro-cli dump [DIR]   the start-up scene (pools, layout, scene files
 //                            and SysCfg.ini of DIR, by default this
 //                            program's folder) as one JSON object
+//   vantiro-cli replay IMAGE [DIR]
+//                            the start-up scene after replaying the script
+//                            stored in the flash image IMAGE (file offset =
+//                            flash address); the replay's diagnostics go to
+//                            standard error. An image without a command
+//                            header gets the default header written into it.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/diag.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
+#include "command/replay.h"
 #include "platform/platform.h"
 
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: vantiro-cli dump [DIR]\n");
+    std::fprintf(stderr, "usage: vantiro-cli dump [DIR]\n"
+                         "       vantiro-cli replay IMAGE [DIR]\n");
     return 2;
 }
 
@@ -45,11 +55,34 @@ bool start_scene(const char* dir, std::string* err) {
 
 }  // namespace
 
+int print_scene() {
+    std::string json = scene_json();
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    std::fputc('\n', stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string command = argv[1];
+    std::string err;
+    if (command == "replay" && (argc == 3 || argc == 4)) {
+        // Diagnostics on standard error, the scene alone on standard output.
+        set_diag_stream(stderr);
+        if (!start_scene(argc == 4 ? argv[3] : nullptr, &err)) {
+            std::fprintf(stderr, "%s\n", err.c_str());
+            return 1;
+        }
+        FILE* image = std::fopen(argv[2], "rb");
+        if (!image) {
+            std::fprintf(stderr, "cli: cannot open %s: %s\n", argv[2], std::strerror(errno));
+            return 1;
+        }
+        std::fclose(image);
+        replay_stored_script_from(argv[2]);
+        return print_scene();
+    }
     if (command == "dump" && argc <= 3) {
-        std::string err;
         if (!start_scene(argc == 3 ? argv[2] : nullptr, &err)) {
             std::fprintf(stderr, "%s\n", err.c_str());
             return 1;

@@ -3,12 +3,19 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace {
+FILE* diag_stream = nullptr;
+}
+
+void set_diag_stream(FILE* stream) { diag_stream = stream; }
+
 int diag_print(const char* format, ...) {
+    FILE* out = diag_stream ? diag_stream : stdout;
     va_list args;
     va_start(args, format);
-    int n = std::vprintf(format, args);
+    int n = std::vfprintf(out, format, args);
     va_end(args);
-    std::fflush(stdout);
+    std::fflush(out);
     return n;
 }
 

@@ -3,8 +3,14 @@
 
 #include <cstddef>
 
-// printf-like diagnostic to standard output; returns the characters written.
+#include <cstdio>
+
+// printf-like diagnostic to standard output (or the stream set below);
+// returns the characters written.
 int diag_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Where diagnostics go (null: standard output).
+void set_diag_stream(FILE* stream);
 
 // printf-like formatting into buf of cap bytes. Returns the length written,
 // or -1 when formatting fails or the text would not fit; then buf is empty,

@@ -1,0 +1,362 @@
+// The command language: splitting, the number reader, the led and file
+// commands, and the replay of stored scripts from flash images.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/diag.h"
+#include "app/scene_json.h"
+#include "command/commands.h"
+#include "command/interpreter.h"
+#include "command/replay.h"
+#include "scene/pools.h"
+#include "scene/view_state.h"
+#include "tests/unit/temp_dir.h"
+#include "ui/menus.h"
+
+namespace {
+
+// What the recording command saw.
+struct Call {
+    int32_t type;
+    int argc;
+    std::vector<std::string> argv;
+    std::string payload;
+};
+std::vector<Call> calls;
+
+int32_t record(int32_t type, int argc, char** argv, const char* payload) {
+    Call c{type, argc, {}, payload ? payload : ""};
+    for (int i = 0; i < max_arguments; ++i) c.argv.push_back(argv[i]);
+    calls.push_back(c);
+    return 0;
+}
+
+class Command_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        set_dot_pitch(2);
+        build_layout();
+        text_count = rect_count = 0;
+        reset_command_table();
+        command_row spy = {"SPY", "spy", record, 0, ""};
+        command_table[2] = spy;
+        calls.clear();
+        diag = std::tmpfile();
+        set_diag_stream(diag);
+    }
+    void TearDown() override {
+        set_diag_stream(nullptr);
+        std::fclose(diag);
+    }
+
+    void run(const std::string& line, int32_t type = 0, const char* payload = "") {
+        std::vector<char> buf(line.begin(), line.end());
+        buf.push_back('\0');
+        run_command_line(type, buf.data(), payload);
+    }
+
+    // Diagnostics printed since the last call.
+    std::string printed() {
+        std::fflush(diag);
+        long end = std::ftell(diag);
+        std::string out(static_cast<size_t>(end - read_pos), '\0');
+        std::fseek(diag, read_pos, SEEK_SET);
+        size_t got = std::fread(out.data(), 1, out.size(), diag);
+        out.resize(got);
+        read_pos = end;
+        std::fseek(diag, 0, SEEK_END);
+        return out;
+    }
+
+    FILE* diag = nullptr;
+    long read_pos = 0;
+};
+
+TEST_F(Command_test, LinesSplitAtBlanksOnly) {
+    run("spy 32t 1 10 20 Hi");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].argc, 5);
+    EXPECT_EQ(calls[0].argv[0], "32t");
+    EXPECT_EQ(calls[0].argv[4], "Hi");
+
+    run("SPY   t  1 2 3 x   ");   // case-blind word, any blanks, no empty last token
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].argc, 5);
+    EXPECT_EQ(calls[1].argv[0], "t");
+    EXPECT_EQ(calls[1].argv[4], "x");
+
+    run("Spy a\tb c\r", 7, "pay");
+    EXPECT_EQ(calls[2].argv[0], "a\tb");
+    EXPECT_EQ(calls[2].argv[1], "c\r");
+    EXPECT_EQ(calls[2].type, 7);
+    EXPECT_EQ(calls[2].payload, "pay");
+}
+
+TEST_F(Command_test, MissingArgumentsAreEmptyNotLeftOvers) {
+    run("spy a b c d e f");
+    run("spy");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].argc, 0);
+    for (const std::string& a : calls[1].argv) EXPECT_EQ(a, "");
+}
+
+TEST_F(Command_test, UnknownWordsAndOverlongLinesAreRejected) {
+    for (const char* line : {"ledx 1 2", "H", "h", "", " led t 1 2 3 x"}) {
+        run(line);
+        EXPECT_EQ(printed(), "Error command! Help with 'H/h'\n") << line;
+    }
+    std::string many = "spy";
+    for (int i = 0; i < 19; ++i) many += " a";
+    run(many);
+    EXPECT_NE(printed().find("More than 18"), std::string::npos);
+    run("spy " + std::string(256, 'x'));
+    EXPECT_NE(printed().find("longer than 255"), std::string::npos);
+    EXPECT_TRUE(calls.empty());
+    many = "spy";
+    for (int i = 0; i < 18; ++i) many += " a";
+    run(many + " " );
+    run("spy " + std::string(255, 'x'));
+    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].argc, 18);
+}
+
+TEST(ParseValue, DecimalHexAndOddDigits) {
+    EXPECT_EQ(parse_value("25"), 25u);
+    EXPECT_EQ(parse_value("0x1F"), 31u);
+    EXPECT_EQ(parse_value("0X1f"), 31u);
+    EXPECT_EQ(parse_value("-3"), 3u);
+    EXPECT_EQ(parse_value("1a"), 20u);
+    EXPECT_EQ(parse_value("12t"), 120u);
+    EXPECT_EQ(parse_value(""), 0u);
+    EXPECT_EQ(parse_value("0x"), 0u);
+    EXPECT_EQ(parse_value(nullptr), 0u);
+    EXPECT_EQ(parse_value("4294967296"), 0u);   // wraps modulo 2^32
+    EXPECT_EQ(parse_value("0x1FFFFFFFF"), 0xFFFFFFFFu);
+}
+
+TEST_F(Command_test, LedTextVerbsCreateTextsByThePixelRule) {
+    run("led 16t 1 10 5 Hello", 42);
+    const string_draw& s = string_draws[0];
+    EXPECT_EQ(text_count, 1);
+    EXPECT_EQ(s.x, 296u);
+    EXPECT_EQ(s.y, 236u);
+    EXPECT_EQ(s.font_size, 16);
+    EXPECT_EQ(s.colour, 1);
+    EXPECT_EQ(s.slot, 42);
+    EXPECT_EQ(s.length, 5);
+    EXPECT_STREQ(s.text, "Hello");   // ended after its own bytes
+    EXPECT_EQ(s.enabled, 1);
+
+    run("led t 0 0 0 A");
+    run("led 16t 0 0 0 A");
+    EXPECT_EQ(string_draws[1].font_size, string_draws[2].font_size);
+    EXPECT_EQ(string_draws[1].x, string_draws[2].x);
+    EXPECT_STREQ(string_draws[1].text, string_draws[2].text);
+
+    run("led 32t 0 40000 0 Z");   // (40000 * 2 + 276) modulo 65,536
+    EXPECT_EQ(string_draws[3].x, (40000u * 2 + 276) % 65536);
+    EXPECT_EQ(string_draws[3].font_size, 32);
+
+    run("led t 5");   // missing arguments: board corner, empty text
+    EXPECT_EQ(string_draws[4].colour, 5);
+    EXPECT_EQ(string_draws[4].x, 276u);
+    EXPECT_EQ(string_draws[4].length, 0);
+    EXPECT_STREQ(string_draws[4].text, "");
+}
+
+TEST_F(Command_test, LedRectanglesGoToGroupOne) {
+    rect_count = 3;
+    run("led r 0 2 3 12 8");
+    EXPECT_EQ(rect_count, 4);
+    EXPECT_EQ(digit_at(1, 3).id, 13);
+    const Digit_unit& d = digit_at(1, 4);
+    EXPECT_EQ(d.x, 280u);
+    EXPECT_EQ(d.y, 232u);
+    EXPECT_EQ(d.width, 10);
+    EXPECT_EQ(d.height, 5);
+    EXPECT_EQ(d.kind, kind_rect);
+    EXPECT_EQ(d.colour, 0);
+    EXPECT_EQ(d.enabled, 1);
+
+    run("led r 0x1 0x0 0x0 0xA 0xA");
+    EXPECT_EQ(digit_at(1, 5).width, 10);
+    EXPECT_EQ(digit_at(1, 5).colour, 1);
+    run("led r 0 10 0 4 0");   // negative difference wraps
+    EXPECT_EQ(digit_at(1, 6).width, 65536 - 6);
+
+    rect_count = 98;
+    run("led r 0 1 1 2 2");   // index 99, the group's last record
+    EXPECT_EQ(rect_count, 99);
+    EXPECT_EQ(digit_at(1, 99).kind, kind_rect);
+    run("led r 0 1 1 2 2");   // index 100 would pass the group
+    EXPECT_EQ(rect_count, 99);
+    EXPECT_NE(printed().find("group 1 is full"), std::string::npos);
+}
+
+TEST_F(Command_test, OtherLedVerbsChangeNothing) {
+    const std::string before = scene_json();
+    for (const char* line : {"led clearall", "led p 1 2 3", "led l 1 0 0 9 0", "led c 1 5 5 3",
+                             "led s", "led 20t 1 2 3 X", "led 32T 1 2 3 X", "led txt 1 2 3 4 5 6 20"})
+        run(line);
+    EXPECT_EQ(scene_json(), before);
+}
+
+TEST_F(Command_test, TextsStopWhenThePoolIsFull) {
+    text_count = 39;
+    run("led t 1 1 1 last");
+    EXPECT_EQ(text_count, 40);
+    run("led t 1 1 1 more");
+    run("file t 1 1 1", 0, "more");
+    EXPECT_EQ(text_count, 40);
+    EXPECT_NE(printed().find("all 40 text elements are in use"), std::string::npos);
+}
+
+TEST_F(Command_test, FileVerbsTakeThePayloadAsText) {
+    run("file 16t 1 10 5", 3, "Hello world");
+    const string_draw& s = string_draws[0];
+    EXPECT_EQ(s.x, 296u);
+    EXPECT_EQ(s.y, 236u);
+    EXPECT_EQ(s.font_size, 16);
+    EXPECT_EQ(s.colour, 1);
+    EXPECT_STREQ(s.text, "Hello world");
+    EXPECT_EQ(s.length, 11);
+    EXPECT_EQ(s.slot, 3);
+
+    run("FILE 12t 2 0 0", 0, "\xB0\xA1");
+    EXPECT_EQ(string_draws[1].font_size, 12);
+    EXPECT_EQ(string_draws[1].length, 2);
+
+    run("file ZIMU 1 0x20 0 0 0 0 0 300", 0, "x");
+    EXPECT_EQ(text_count, 2);
+    run("file Zimu 99 0x20 1 2 99 99 99 300", 0, "z");
+    EXPECT_EQ(string_draws[2].colour, 2);
+    EXPECT_EQ(string_draws[2].font_size, 44);
+    EXPECT_EQ(string_draws[2].x, 278u);
+    EXPECT_EQ(string_draws[2].y, 230u);
+    run("file read_raw 0x10000 512", 0, "");
+    EXPECT_EQ(text_count, 3);
+    run("file t 0 0 0", 0, "");
+    EXPECT_EQ(string_draws[3].length, 0);
+}
+
+// --- Replay ------------------------------------------------------------------
+
+struct Entry {
+    uint32_t type, enabled, address;
+    int32_t size;
+    std::string data;
+};
+
+// A flash image of size bytes with a header of the given entries (count
+// overrides their number when given) and their data.
+std::string image(const std::vector<Entry>& entries, size_t size = 0x13000, int64_t count = -1) {
+    std::string img(size, '\0');
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            if (at + i < img.size()) img[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    put(0x10000, count >= 0 ? static_cast<uint32_t>(count) : static_cast<uint32_t>(entries.size()));
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const Entry& e = entries[k];
+        const size_t at = 0x10008 + 48 * k;
+        put(at, e.type);
+        put(at + 4, e.enabled);
+        put(at + 36, e.address);
+        put(at + 40, static_cast<uint32_t>(e.size));
+        for (size_t i = 0; i < e.data.size() && e.address + i < img.size(); ++i) img[e.address + i] = e.data[i];
+    }
+    return img;
+}
+
+class Replay_test : public Command_test {
+protected:
+    std::string replay(const std::string& bytes) {
+        path = dir.write("spi_data.bin", bytes);
+        printed();
+        replay_stored_script_from(path.c_str());
+        return printed();
+    }
+    Temp_dir dir;
+    std::string path;
+};
+
+TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
+    std::string erased(0x13000, '\0');
+    for (size_t i = 0x10000; i < erased.size(); ++i) erased[i] = '\xFF';
+    const std::string before = scene_json();
+    EXPECT_EQ(replay(erased), "");
+    EXPECT_EQ(scene_json(), before);
+    std::ifstream in(path, std::ios::binary);
+    std::string now((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(now.size(), 0x13000u);
+    uint8_t want[default_header_size];
+    default_command_header(want);
+    EXPECT_EQ(now.substr(0x10000, default_header_size),
+              std::string(reinterpret_cast<char*>(want), default_header_size));
+    // Count 10, then the entries: type k, disabled, data at 0x12000 + 0x40 k, 64 bytes.
+    EXPECT_EQ(want[0], 10);
+    EXPECT_EQ(want[8 + 48 * 9], 9);
+    EXPECT_EQ(want[8 + 48 * 9 + 36] | want[8 + 48 * 9 + 37] << 8 | want[8 + 48 * 9 + 38] << 16, 0x12240);
+    EXPECT_EQ(want[8 + 48 * 9 + 40], 0x40);
+    EXPECT_EQ(now.substr(0x10000 + default_header_size, 4), "\xFF\xFF\xFF\xFF");
+}
+
+TEST_F(Replay_test, EmptyHeaderPrintsTheThreeCounts) {
+    EXPECT_EQ(replay(image({})), "cmd count is 0\nSize of Cmd Header allocated 8\r\nCmdEntryCount is 0\r\n");
+    EXPECT_EQ(text_count, 0);
+}
+
+TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
+    const std::string out = replay(image({
+        {7, 1, 0x12000, 27, "file 16t 1 10 5\nHello world"},
+        {8, 1, 0x12100, 17, "led r 0 2 3 12 8\n"},
+        {9, 0, 0x12200, 17, "led t 1 0 0 Skip\n"},
+        {10, 1, 0x12300, 0, "led t 1 0 0 Zero\n"},
+        {11, 1, 0x12400, 513, std::string(513, 'x')},
+        {12, 1, 0x12800, 512, "led t 2 0 0 Big\n" + std::string(495, 'y')},
+        {13, 1, 0x12C00, 14, "\nled t 1 0 0 X"},
+    }));
+    EXPECT_EQ(text_count, 2);
+    EXPECT_STREQ(string_draws[0].text, "Hello world");
+    EXPECT_EQ(string_draws[0].slot, 7);
+    EXPECT_EQ(rect_count, 1);
+    EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
+    EXPECT_STREQ(string_draws[1].text, "Big");
+    EXPECT_EQ(string_draws[1].slot, 12);
+    EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
+    EXPECT_NE(out.find("Error command! Help with 'H/h'\n"), std::string::npos);
+    EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
+    EXPECT_EQ(out.find("type a"), std::string::npos);   // size 0: skipped silently
+}
+
+TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
+    // A missing image.
+    printed();
+    replay_stored_script_from((dir.path() + "/absent.bin").c_str());
+    EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
+    // An image that ends before the header.
+    EXPECT_NE(replay(std::string(0x10002, '\0')).find("nothing is replayed"), std::string::npos);
+    // A header longer than the image: only the whole entries present.
+    std::vector<Entry> entries = {{1, 1, 0x100, 10, "led t 1 0 0 A\n"},
+                                  {2, 1, 0x200, 10, "led t 1 0 0 B\n"}};
+    std::string img = image(entries, 0x10008 + 48 + 20, 3);
+    img.replace(0x100, 14, "led t 1 0 0 A\n");
+    std::string out = replay(img);
+    EXPECT_NE(out.find("1 of 3 entries"), std::string::npos);
+    EXPECT_EQ(text_count, 1);
+    // Data that runs past the end of the image.
+    out = replay(image({{3, 1, 0x12FF0, 100, "led t 1 0 0 C\n"}}));
+    EXPECT_NE(out.find("outside the image"), std::string::npos);
+    EXPECT_EQ(text_count, 1);
+    // Data without a line feed: the payload is empty.
+    out = replay(image({{4, 1, 0x12000, 15, "file t 1 0 0 xy"}}));
+    EXPECT_EQ(text_count, 2);
+    EXPECT_EQ(string_draws[1].length, 0);
+}
+
+}  // namespace
