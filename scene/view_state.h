@@ -24,7 +24,8 @@ constexpr uint8_t no_text = 40;
 extern uint8_t selected_board_col, selected_board_row;
 extern uint8_t selected_digit_col, selected_digit_row;   // index in group, group
 extern uint8_t selected_text;
-extern uint8_t selected_graph;
+// Index of the selected measured rectangle: 16 bits, since the pool holds 500.
+extern uint16_t selected_graph;
 
 // Last mouse position in window pixels, written by both motion callbacks.
 extern int32_t mouse_x, mouse_y;

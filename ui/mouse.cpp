@@ -133,7 +133,7 @@ void left_down(int x, int y) {
             inside_extent(py, static_cast<uint32_t>(g.y), static_cast<uint32_t>(g.height), p)) {
             anchor_x = x - g.x;
             anchor_y = y - g.y;
-            selected_graph = static_cast<uint8_t>(k);
+            selected_graph = static_cast<uint16_t>(k);
             graph_grabbed = 1;
             return;
         }

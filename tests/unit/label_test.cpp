@@ -43,8 +43,8 @@ TEST(GlyphCache, TextureSizesArePowersOfTwoOfAtLeastOne) {
 }
 
 TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
-    glyph_texture('A');
-    const glyph_record& a = glyph_cache['A'];
+    glyph_texture(u'A');
+    const glyph_record& a = glyph_cache[u'A'];
     EXPECT_NE(a.texture, 0u);
     EXPECT_EQ(a.ppem, 18);
     EXPECT_GT(a.advance, 0);
@@ -61,10 +61,10 @@ TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
     EXPECT_GT(covered, 10);
 
     // A space has no bitmap: a 1 x 1 texture that only advances the pen.
-    glyph_texture(' ');
-    EXPECT_EQ(glyph_cache[' '].tex_width, 1);
-    EXPECT_EQ(glyph_cache[' '].tex_height, 1);
-    EXPECT_GT(glyph_cache[' '].advance, 0);
+    glyph_texture(u' ');
+    EXPECT_EQ(glyph_cache[u' '].tex_width, 1);
+    EXPECT_EQ(glyph_cache[u' '].tex_height, 1);
+    EXPECT_GT(glyph_cache[u' '].advance, 0);
 }
 
 TEST_F(Label_test, EachCharacterGetsOneTexture) {
@@ -76,7 +76,7 @@ TEST_F(Label_test, EachCharacterGetsOneTexture) {
     EXPECT_FALSE(sink.texturing);   // left off afterwards
     EXPECT_TRUE(sink.blending);     // blending stays on
     // Consecutive glyphs are one advance apart.
-    const glyph_record& a = glyph_cache['A'];
+    const glyph_record& a = glyph_cache[u'A'];
     EXPECT_FLOAT_EQ(sink.quads[1].x0 - sink.quads[0].x0, float(a.advance));
     // The quad sits on the baseline: its bottom is baseline - bottom bearing.
     EXPECT_FLOAT_EQ(sink.quads[0].y1, float(100 - a.bottom));
@@ -93,7 +93,7 @@ TEST_F(Label_test, EmptyLabelDrawsNothingAndLeavesTexturingOff) {
 TEST_F(Label_test, LineFeedStartsANewLineLineHeightPlusTwelveLower) {
     draw_label(u"A\nA", 100, 100, 500, 20);
     ASSERT_EQ(sink.quads.size(), 2u);
-    const glyph_record& a = glyph_cache['A'];
+    const glyph_record& a = glyph_cache[u'A'];
     // The line height grew to the tallest texture seen (32 > 20).
     int height = std::max(20, a.tex_height);
     EXPECT_FLOAT_EQ(sink.quads[1].x0, sink.quads[0].x0);
@@ -101,8 +101,8 @@ TEST_F(Label_test, LineFeedStartsANewLineLineHeightPlusTwelveLower) {
 }
 
 TEST_F(Label_test, WrapsAfterTheCharacterThatPassesTheWrapWidth) {
-    glyph_texture('M');
-    const int adv = glyph_cache['M'].advance;
+    glyph_texture(u'M');
+    const int adv = glyph_cache[u'M'].advance;
     // Wrap width just under two advances: the second M carries the pen past
     // it, so the third starts the next line.
     draw_label(u"MMM", 0, 100, 2 * adv - 1, 300);

@@ -149,6 +149,22 @@ TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     EXPECT_NE(selected_graph, 0);
 }
 
+TEST_F(Ui_test, RectanglesPastIndex255CanBeSelectedAndDragged) {
+    graph_count = 300;
+    for (int k = 0; k < 300; ++k) graph_draws[k] = graph_draw();
+    graph_draws[299].x = 600;
+    graph_draws[299].y = 600;
+    graph_draws[299].width = 10;
+    graph_draws[299].height = 10;
+    graph_draws[299].in_use = 1;
+    on_mouse(mouse_left, mouse_down, 605, 605);
+    EXPECT_EQ(selected_graph, 299);
+    on_motion(615, 605);
+    on_mouse(mouse_left, mouse_up, 615, 605);
+    EXPECT_EQ(graph_draws[299].x, 610);
+    EXPECT_EQ(graph_draws[299 - 256].x, 0);   // not its 8-bit namesake
+}
+
 TEST_F(Ui_test, UndoRemovesTheLastRectangleAndClosesAnOpenOne) {
     click(380, 80);   // drawing on
     graph_count = 0;

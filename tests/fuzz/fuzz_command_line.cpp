@@ -1,0 +1,36 @@
+// libFuzzer target: one command line and its payload (the input up to its
+// first line feed is the line, the rest the payload) through the
+// interpreter and the led and file commands.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/diag.h"
+#include "command/interpreter.h"
+#include "scene/pools.h"
+#include "ui/menus.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool ready = [] {
+        set_diag_stream(std::fopen("/dev/null", "w"));
+        build_layout();
+        return true;
+    }();
+    (void)ready;
+    // Let the counters run up to their limits and start again now and then.
+    if (text_count >= string_draw_count) text_count = 0;
+    if (rect_count >= digit_group_size - 1) rect_count = 0;
+    reset_command_table();
+
+    std::vector<char> line(data, data + size);
+    line.push_back('\0');
+    const char* payload = "";
+    if (char* lf = static_cast<char*>(std::memchr(line.data(), '\n', size))) {
+        *lf = '\0';
+        payload = lf + 1;
+    }
+    run_command_line(static_cast<int32_t>(size), line.data(), payload);
+    return 0;
+}
