@@ -45,18 +45,24 @@ size_t platform_gbk_to_utf16(const char* text, char16_t* out, size_t cap) {
     return n;
 }
 
-size_t platform_utf8_to_gbk(const char* text, char* out, size_t cap) {
+namespace {
+
+// Byte text to byte text through cd, NUL-terminated within cap bytes.
+size_t convert_bytes(iconv_t cd, const char* text, char* out, size_t cap) {
     if (cap == 0) return 0;
-    static iconv_t cd = iconv_open("GBK", "UTF-8");
     size_t n = convert(cd, text, std::strlen(text), out, cap - 1, "?", 1);
     out[n] = '\0';
     return n;
 }
 
+}  // namespace
+
+size_t platform_utf8_to_gbk(const char* text, char* out, size_t cap) {
+    static iconv_t cd = iconv_open("GBK", "UTF-8");
+    return convert_bytes(cd, text, out, cap);
+}
+
 size_t platform_gbk_to_utf8(const char* text, char* out, size_t cap) {
-    if (cap == 0) return 0;
     static iconv_t cd = iconv_open("UTF-8", "GBK");
-    size_t n = convert(cd, text, std::strlen(text), out, cap - 1, "?", 1);
-    out[n] = '\0';
-    return n;
+    return convert_bytes(cd, text, out, cap);
 }
