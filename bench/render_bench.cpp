@@ -19,6 +19,7 @@
 
 #include "app/frame.h"
 #include "app/startup.h"
+#include "platform/platform.h"
 #include "render/gl_sink.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
@@ -167,7 +168,16 @@ int main(int argc, char** argv) {
     glutInitWindowSize(1200, 801);
     glutCreateWindow("vantiro-bench");
     glClearColor(0, 0, 0, 1);
+    // The data (font files) lies in build/bin beside the editor.
     std::string err;
+    char exe[4096];
+    if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
+    std::string editor = std::string(exe);
+    editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
+    if (!startup_paths_and_config(editor.c_str(), &err)) {
+        std::fprintf(stderr, "bench: %s\n", err.c_str());
+        return 1;
+    }
     if (!startup_open_face(nullptr, 0, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;

@@ -3,9 +3,48 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+
+namespace {
+
+// The glyph atlas shared by every sink of the process (one GL context):
+// glyphs are packed on shelves with a texel of space around each.
+struct Atlas {
+    static constexpr int size = 1024;
+    GLuint texture = 0;
+    int shelf_x = 0, shelf_y = 0, shelf_h = 0;
+    bool full_reported = false;
+    std::vector<float> rects;   // u0, v0, u1, v1 per glyph; name n is entry n - 1
+};
+Atlas atlas;
+
+void create_atlas() {
+    glGenTextures(1, &atlas.texture);
+    glBindTexture(GL_TEXTURE_2D, atlas.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    std::vector<uint8_t> clear(2 * Atlas::size * Atlas::size, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, Atlas::size, Atlas::size, 0, GL_LUMINANCE_ALPHA,
+                 GL_UNSIGNED_BYTE, clear.data());
+}
+
+// Texture coordinates of glyph name, or null when there is none.
+const float* atlas_rect(uint32_t name) {
+    if (name == 0 || name > atlas.rects.size() / 4) return nullptr;
+    return &atlas.rects[4 * (name - 1)];
+}
+
+}  // namespace
+
 Gl_sink::Gl_sink(Present present, bool batched) : present_(present), batched_(batched) {
     positions_.reserve(8 * 65536);
     colours_.reserve(12 * 65536);
+}
+
+void Gl_sink::start(Run kind) {
+    if (run_ != kind) flush();
+    run_ = kind;
 }
 
 // Appends the quad of the pixels that the points of span s light. A GL
@@ -15,13 +54,12 @@ Gl_sink::Gl_sink(Present present, bool batched) : present_(present), batched_(ba
 // downwards here, one row higher. (Mesa draws a wide point whose centre
 // lies just outside the viewport in part, as a quad is.)
 void Gl_sink::emit(const Span& s) {
-    const int x0 = s.x0, y0 = s.y0, x1 = s.x1, y1 = s.y1;
     const int n = static_cast<int>(run_size_ + 0.5f);
     const int before = n / 2;                       // pixels left of / above the centre
     const int after = n % 2 ? n / 2 + 1 : n / 2;    // the centre's pixel and those after
     const int shift = n % 2 ? 1 : 0;
-    const float l = float(x0 - before), r = float(x1 + after);
-    const float t = float(y0 - before - shift), b = float(y1 + after - shift);
+    const float l = float(s.x0 - before), r = float(s.x1 + after);
+    const float t = float(s.y0 - before - shift), b = float(s.y1 + after - shift);
     const float xy[8] = {l, t, r, t, r, b, l, b};
     positions_.insert(positions_.end(), xy, xy + 8);
     for (int k = 0; k < 4; ++k) colours_.insert(colours_.end(), s.rgb, s.rgb + 3);
@@ -43,23 +81,46 @@ void Gl_sink::settle_column() {
 }
 
 void Gl_sink::flush() {
-    settle_column();
-    if (have_block_) emit(block_);
-    have_block_ = false;
-    if (positions_.empty()) return;
-    GLsizei n = static_cast<GLsizei>(positions_.size() / 2);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 0, positions_.data());
-    glColorPointer(3, GL_FLOAT, 0, colours_.data());
-    glDrawArrays(GL_QUADS, 0, n);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    ++calls_;
-    positions_.clear();
-    colours_.clear();
-    // The current colour is undefined after drawing with a colour array.
-    glColor3fv(colour_);
+    if (run_ == Run::dots) {
+        settle_column();
+        if (have_block_) emit(block_);
+        have_block_ = false;
+    }
+    if (!positions_.empty()) {
+        const GLsizei n = static_cast<GLsizei>(positions_.size() / 2);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(2, GL_FLOAT, 0, positions_.data());
+        glColorPointer(3, GL_FLOAT, 0, colours_.data());
+        if (run_ == Run::glyphs) {
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, atlas.texture);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glTexCoordPointer(2, GL_FLOAT, 0, texcoords_.data());
+            // Glyphs lie at z 1 as the label routine places them.
+            glPushMatrix();
+            glTranslatef(0, 0, 1);
+            glDrawArrays(GL_QUADS, 0, n);
+            glPopMatrix();
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            glDisable(GL_TEXTURE_2D);
+        } else {
+            glDrawArrays(run_ == Run::lines ? GL_LINES : GL_QUADS, 0, n);
+        }
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        ++calls_;
+        positions_.clear();
+        colours_.clear();
+        texcoords_.clear();
+        // The current colour is undefined after drawing with a colour array.
+        glColor3fv(colour_);
+    }
+    run_ = Run::none;
 }
 
 void Gl_sink::begin_frame() {
@@ -105,6 +166,20 @@ void Gl_sink::set_point_size(float size) {
     if (!batched_) glPointSize(size);
 }
 
+void Gl_sink::dot(float x, float y, float size, const float* rgb) {
+    if (rgb) {
+        colour_[0] = rgb[0];
+        colour_[1] = rgb[1];
+        colour_[2] = rgb[2];
+    }
+    point_size_ = size;
+    if (!batched_) {
+        glPointSize(size);
+        if (rgb) glColor3fv(colour_);
+    }
+    point(x, y);
+}
+
 void Gl_sink::point(float x, float y) {
     ++dots_;
     if (!batched_) {
@@ -114,7 +189,8 @@ void Gl_sink::point(float x, float y) {
         ++calls_;
         return;
     }
-    if (run_size_ != point_size_) flush();
+    if (run_ != Run::dots || run_size_ != point_size_) flush();
+    run_ = Run::dots;
     run_size_ = point_size_;
     const int ix = static_cast<int>(x), iy = static_cast<int>(y);
     if (have_column_ && column_.same_colour(colour_)) {
@@ -137,27 +213,40 @@ void Gl_sink::point(float x, float y) {
     have_column_ = true;
 }
 
-void Gl_sink::dot(float x, float y, float size, const float* rgb) {
-    if (rgb) {
-        colour_[0] = rgb[0];
-        colour_[1] = rgb[1];
-        colour_[2] = rgb[2];
-    }
-    point_size_ = size;
-    if (!batched_) {
-        glPointSize(size);
-        if (rgb) glColor3fv(colour_);
-    }
-    point(x, y);
+void Gl_sink::add_segment(float x0, float y0, float x1, float y1) {
+    const float xy[4] = {x0, y0, x1, y1};
+    positions_.insert(positions_.end(), xy, xy + 4);
+    colours_.insert(colours_.end(), colour_, colour_ + 3);
+    colours_.insert(colours_.end(), colour_, colour_ + 3);
 }
 
 void Gl_sink::line_loop(const float* xy, int n) {
-    flush();
-    glColor3fv(colour_);
-    glBegin(GL_LINE_LOOP);
-    for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
-    glEnd();
-    ++calls_;
+    if (!batched_) {
+        glBegin(GL_LINE_LOOP);
+        for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
+        glEnd();
+        ++calls_;
+        return;
+    }
+    // A loop is its segments, the last one closing it; they light the
+    // same pixels.
+    start(Run::lines);
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        add_segment(xy[2 * i], xy[2 * i + 1], xy[2 * j], xy[2 * j + 1]);
+    }
+}
+
+void Gl_sink::lines(const float* xy, int n) {
+    if (!batched_) {
+        glBegin(GL_LINES);
+        for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
+        glEnd();
+        ++calls_;
+        return;
+    }
+    start(Run::lines);
+    for (int i = 0; i + 1 < n; i += 2) add_segment(xy[2 * i], xy[2 * i + 1], xy[2 * i + 2], xy[2 * i + 3]);
 }
 
 void Gl_sink::set_line_stipple(bool on, int factor, uint16_t pattern) {
@@ -171,53 +260,65 @@ void Gl_sink::set_line_stipple(bool on, int factor, uint16_t pattern) {
 }
 
 void Gl_sink::set_texturing(bool on) {
-    flush();
-    if (on)
-        glEnable(GL_TEXTURE_2D);
-    else
-        glDisable(GL_TEXTURE_2D);
-}
-
-void Gl_sink::lines(const float* xy, int n) {
-    flush();
-    glColor3fv(colour_);
-    glBegin(GL_LINES);
-    for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
-    glEnd();
-    ++calls_;
+    // Batched runs set texturing themselves (on for glyphs, off otherwise).
+    if (!batched_) {
+        if (on)
+            glEnable(GL_TEXTURE_2D);
+        else
+            glDisable(GL_TEXTURE_2D);
+    }
 }
 
 uint32_t Gl_sink::make_texture(const uint8_t* luminance_alpha, int w, int h) {
     flush();
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    // Rows are 2 * w bytes; w may be 1, so rows are not 4-byte aligned.
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE,
-                 luminance_alpha);
-    return name;
+    if (!atlas.texture) create_atlas();
+    if (atlas.shelf_x + w + 2 > Atlas::size) {   // next shelf
+        atlas.shelf_y += atlas.shelf_h;
+        atlas.shelf_x = 0;
+        atlas.shelf_h = 0;
+    }
+    if (w + 2 > Atlas::size || atlas.shelf_y + h + 2 > Atlas::size) {
+        if (!atlas.full_reported)
+            std::fprintf(stderr, "label: the glyph atlas is full; further characters stay blank\n");
+        atlas.full_reported = true;
+        return 0;
+    }
+    const int x = atlas.shelf_x + 1, y = atlas.shelf_y + 1;
+    glBindTexture(GL_TEXTURE_2D, atlas.texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);   // rows are 2 * w bytes; w may be 1
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, luminance_alpha);
+    atlas.shelf_x += w + 2;
+    if (h + 2 > atlas.shelf_h) atlas.shelf_h = h + 2;
+    const float s = Atlas::size;
+    const float rect[4] = {x / s, y / s, (x + w) / s, (y + h) / s};
+    atlas.rects.insert(atlas.rects.end(), rect, rect + 4);
+    return static_cast<uint32_t>(atlas.rects.size() / 4);
 }
 
 void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) {
-    flush();
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor3fv(colour_);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 1);
-    glVertex3f(x0, y0, 1);
-    glTexCoord2f(1, 1);
-    glVertex3f(x1, y0, 1);
-    glTexCoord2f(1, 0);
-    glVertex3f(x1, y1, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(x0, y1, 1);
-    glEnd();
-    ++calls_;
+    const float* uv = atlas_rect(texture);
+    if (!uv) return;   // a glyph FreeType could not make: nothing to see
+    // Texture row 1 (the glyph's top) at y0.
+    const float corners[8] = {x0, y0, x1, y0, x1, y1, x0, y1};
+    const float coords[8] = {uv[0], uv[3], uv[2], uv[3], uv[2], uv[1], uv[0], uv[1]};
+    if (!batched_) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, atlas.texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glBegin(GL_QUADS);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2f(coords[2 * k], coords[2 * k + 1]);
+            glVertex3f(corners[2 * k], corners[2 * k + 1], 1);
+        }
+        glEnd();
+        ++calls_;
+        return;
+    }
+    start(Run::glyphs);
+    positions_.insert(positions_.end(), corners, corners + 8);
+    texcoords_.insert(texcoords_.end(), coords, coords + 8);
+    for (int k = 0; k < 4; ++k) colours_.insert(colours_.end(), colour_, colour_ + 3);
 }

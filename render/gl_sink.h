@@ -1,15 +1,21 @@
-// The GL dot sink. In batched mode it collects a frame's dots into flat
-// position and colour arrays and draws each run of equal point size with
-// one glDrawArrays call; anything else (outline, texture, state change,
-// end of frame) closes the run first, so the drawing order is that of plain
-// per-dot drawing. Each dot becomes the quad of exactly the pixels its GL
-// point would light; consecutive dots of one colour that extend a row, a
-// column or a block of columns share one quad (painting their union in one
-// go leaves the same pixels), and a dot repeated on the quad being built is
-// dropped. Per-dot mode draws every dot as its own glBegin/glEnd point
-// (kept for comparison in the benchmark).
+// The GL dot sink. In batched mode it gathers what a frame draws into flat
+// arrays and draws each run of one kind (LED dots of one point size, line
+// segments, glyph quads) with one glDrawArrays call; a change of kind or of
+// line stipple closes the run, so the drawing order is that of plain
+// drawing, primitive by primitive.
+//   - Each dot becomes the quad of exactly the pixels its GL point would
+//     light; consecutive dots of one colour that extend a row, a column or
+//     a block of columns share one quad (painting their union in one go
+//     leaves the same pixels), and a dot repeated on the quad being built is
+//     dropped.
+//   - Line loops and segments become GL_LINES with a colour per vertex.
+//   - Glyph textures live in one atlas texture, so labels batch too.
+// Texturing is on for glyph runs and off for everything else (the frame
+// never draws dots or lines with texturing on). Per-dot mode draws every dot
+// as its own glBegin/glEnd point (kept for comparison in the benchmark).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "render/dot_sink.h"
@@ -40,6 +46,8 @@ public:
     long last_frame_draw_calls() const { return last_calls_; }
 
 private:
+    enum class Run { none, dots, lines, glyphs };
+
     // Dot centres x0..x1, y0..y1 (inclusive) of one colour.
     struct Span {
         int x0, y0, x1, y1;
@@ -50,21 +58,24 @@ private:
         bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
     };
 
+    void start(Run kind);
     void flush();
     void settle_column();
     void emit(const Span& s);
+    void add_segment(float x0, float y0, float x1, float y1);
 
     Present present_;
     bool batched_;
     float colour_[3] = {1, 1, 1};
     float point_size_ = 1;
-    // Current run: quads of one point size, in plotting order. The arrays
-    // keep their capacity from frame to frame.
-    std::vector<float> positions_;   // x, y per quad corner
-    std::vector<float> colours_;     // r, g, b per quad corner
-    float run_size_ = 0;
-    // Quads being built: a block of whole columns, and the column (or row)
-    // growing after it; both of one colour.
+    Run run_ = Run::none;
+    // The run's arrays keep their capacity from frame to frame.
+    std::vector<float> positions_;   // x, y per vertex
+    std::vector<float> colours_;     // r, g, b per vertex
+    std::vector<float> texcoords_;   // u, v per vertex (glyph runs)
+    float run_size_ = 0;             // point size of a dot run
+    // Dot quads being built: a block of whole columns, and the column (or
+    // row) growing after it; both of one colour.
     Span block_{}, column_{};
     bool have_block_ = false, have_column_ = false;
     long dots_ = 0, calls_ = 0;

@@ -211,40 +211,48 @@ void panel_type_action(int id) {
 
 namespace {
 
-// One entry: its hit box as an outline and its label inside, in grey, or
-// green when its state is on, or yellow under the mouse.
-void draw_entry(const menu_unit& m, bool hovered, bool active, const char* suffix,
-                int label_inset = 2) {
-    Dot_sink& sink = dot_sink();
+// Colour of an entry: grey, or green when its state is on, or yellow under
+// the mouse.
+void entry_colour(const menu_unit& m, bool hovered, bool active) {
     if (hovered)
-        sink.set_colour(1, 1, 0);
+        dot_sink().set_colour(1, 1, 0);
     else if (active)
-        sink.set_colour(0, 1, 0);
+        dot_sink().set_colour(0, 1, 0);
     else
-        sink.set_colour(m.colour[0], m.colour[1], m.colour[2]);
+        dot_sink().set_colour(m.colour[0], m.colour[1], m.colour[2]);
+}
+
+// The entry's hit box as an outline.
+void draw_box(const menu_unit& m, bool hovered, bool active) {
+    entry_colour(m, hovered, active);
     const float left = float(m.x), right = float(m.x + int32_t{dot_pitch} * m.width);
     const float top = float(m.y - 14), bottom = float(m.y + 14);
     const float box[8] = {left, top, right, top, right, bottom, left, bottom};
-    sink.line_loop(box, 4);
+    dot_sink().line_loop(box, 4);
+}
 
+// The entry's label inside its box, followed by suffix (GBK).
+void draw_entry_label(const menu_unit& m, bool hovered, bool active, const char* suffix,
+                      int inset) {
+    entry_colour(m, hovered, active);
     char label[128];
     std::snprintf(label, sizeof label, "%s%s", m.label, suffix);
     // A chosen panel type shows a filled box: "□" (A1 F5) becomes "■" (A1 F6).
     if (active && label[0] == '\xA1' && label[1] == '\xF5') label[1] = '\xF6';
     char16_t wide[128];
     to_wide(label, wide, 128);
-    draw_label(wide, m.x + label_inset, m.y + 6, 1000, 0);
+    draw_label(wide, m.x + inset, m.y + 6, 1000, 0);
 }
 
-}  // namespace
-
-void draw_menu_entries() {
+// Calls draw(entry, hovered, active, suffix, inset) for every entry.
+template <typename Draw>
+void each_entry(Draw draw) {
     char count[16];
     for (int i = 0; i < panel_type_menu_count; ++i)
-        draw_entry(panel_type_menu[i], hover_panel_type == i, panel_type == i, "");
+        draw(panel_type_menu[i], hover_panel_type == i, panel_type == i, "", 2);
     std::snprintf(count, sizeof count, "  %d", brightness_level);
-    draw_entry(brightness_menu[0], hover_brightness == 0, false, count);
-    draw_entry(brightness_menu[1], hover_brightness == 1, false, "");
+    draw(brightness_menu[0], hover_brightness == 0, false, count, 2);
+    draw(brightness_menu[1], hover_brightness == 1, false, "", 2);
     for (int i = 0; i < toolbar_menu_count; ++i) {
         const char* suffix = "";
         if (i == toolbar_columns_up || i == toolbar_rows_up) {
@@ -254,9 +262,19 @@ void draw_menu_entries() {
         }
         // The close entry's box runs past the window's right edge: its "×"
         // is drawn at the box's left edge, where it can be seen.
-        draw_entry(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
-                   i == toolbar_close ? 0 : 2);
+        draw(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
+             i == toolbar_close ? 0 : 2);
     }
+}
+
+}  // namespace
+
+void draw_menu_entries() {
+    // All boxes, then all labels: each kind is drawn in one go.
+    each_entry([](const menu_unit& m, bool hovered, bool active, const char*, int) {
+        draw_box(m, hovered, active);
+    });
+    each_entry(draw_entry_label);
     if (status_text[0]) {
         char16_t wide[256];
         to_wide(status_text, wide, 256);
