@@ -14,6 +14,8 @@ for xy in "276 226" "788 226" "788 482" "276 482" "532 226" "532 482" "276 354" 
   expect_near "$work/start.png" $xy "$red"
 done
 expect_pixel "$work/start.png" 532 354 "$black"
+solid=$(count_colour "$work/start.png" 400 225 200 3 "$red")
+[ "$solid" -ge 195 ] || fail "unselected top edge not solid ($solid of 200)"
 
 # Palette circle: centre (230,376), radius 20 pixels.
 for xy in "250 376" "210 376" "230 356" "230 396"; do
@@ -49,4 +51,15 @@ shot "$work/moved.png"
 [ "$(count_white "$work/moved.png" 400 270 90 30)" -eq 0 ] || fail "old readout left behind"
 white=$(count_white "$work/moved.png" 700 570 90 30)
 [ "$white" -gt 20 ] || fail "no readout at the new place ($white white pixels)"
+# A click inside board 0 selects it: its outline turns dashed (2 on, 2
+# off) and its green label "单元板#(0,0)" shows just above the top edge.
+click_at 600 300
+xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+sleep 0.3
+shot "$work/selected.png"
+lit=$(count_colour "$work/selected.png" 400 225 200 3 "$red")
+# Solid, the edge lights 200 pixels of these 3 rows; dashed, half of them.
+[ "$lit" -ge 70 ] && [ "$lit" -le 130 ] || fail "top edge not dashed ($lit red pixels; solid is 200)"
+label=$(count_where "$work/selected.png" 276 206 130 19 'g>0.5 && r<0.3 && b<0.3')
+[ "$label" -gt 30 ] || fail "no green board label ($label pixels)"
 echo "PASS"
