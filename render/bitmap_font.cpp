@@ -198,7 +198,7 @@ int draw_text_element_selected(string_draw& s) {
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
     sink.set_line_stipple(true, 2, 0xAAAA);
     s.height = s.font_size;
-    s.width = (s.font_size / 2) * s.length;
+    s.width = static_cast<int32_t>(static_cast<uint32_t>(s.font_size / 2) * static_cast<uint32_t>(s.length));
     const uint32_t p = dot_pitch;
     const uint32_t x0 = s.x, y0 = s.y;
     const uint32_t x1 = x0 + p * static_cast<uint32_t>(s.width);

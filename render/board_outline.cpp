@@ -35,7 +35,7 @@ void draw_board_outline_selected(const led_unit& board) {
     char16_t wide[100];
     to_wide(label, wide, 100);
     sink.set_colour(0, 1, 0);
-    draw_label(wide, board.x, board.y - 2, 500, 300);
+    draw_label(wide, board.x, static_cast<int32_t>(static_cast<uint32_t>(board.y) - 2u), 500, 300);
 
     sink.set_colour(board.r, board.g, board.b);
     sink.set_line_stipple(true, 2, 0xAAAA);

@@ -13,6 +13,12 @@ int32_t style_cycle = 0;
 
 namespace {
 
+// Width steps of Ctrl+G and Ctrl+N, unbounded as the keys are: they wrap
+// instead of overflowing.
+int32_t step(int32_t v, int32_t by) {
+    return static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(by));
+}
+
 // The selected records, or null while nothing of that kind is selected.
 string_draw* selected_text_record() {
     return selected_text < string_draw_count ? &string_draws[selected_text] : nullptr;
@@ -90,7 +96,7 @@ void on_key(uint8_t key, int, int) {
             }
             break;
         case 7:   // Ctrl+G
-            if (text) ++text->width;
+            if (text) text->width = step(text->width, 1);
             break;
         case 8:   // Backspace
             if (text && text->length >= 1 && text->length <= static_cast<int32_t>(sizeof text->text)) {
@@ -99,7 +105,7 @@ void on_key(uint8_t key, int, int) {
             }
             break;
         case 11:   // Ctrl+K: next colour of the selected text and digit
-            if (text) text->colour = (text->colour + 1) % 3;
+            if (text) text->colour = static_cast<int32_t>((int64_t{text->colour} + 1) % 3);
             if (digit) digit->colour = static_cast<uint8_t>((digit->colour + 1) % 3);
             break;
         case 12:   // Ctrl+L
@@ -108,7 +114,7 @@ void on_key(uint8_t key, int, int) {
         case 13:   // Enter: the scene is sent to the card here once the live send exists.
             break;
         case 14:   // Ctrl+N
-            if (text) --text->width;
+            if (text) text->width = step(text->width, -1);
             break;
         case 17:   // Ctrl+Q: zoom in, at most 255
             set_dot_pitch(dot_pitch + 1);
@@ -188,7 +194,7 @@ void on_special_key(int key, int, int) {
             if (digit_grabbed && !board_grabbed && digit) {
                 digit->colour = static_cast<uint8_t>((digit->colour + 1) % 3);
             } else if (grabbed) {
-                grabbed->colour = (grabbed->colour + 1) % 3;
+                grabbed->colour = static_cast<int32_t>((int64_t{grabbed->colour} + 1) % 3);
             }
             break;
         default:

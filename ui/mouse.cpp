@@ -16,6 +16,11 @@ uint8_t corner_clicks = 0;
 
 namespace {
 
+// a - b with 32-bit wrap-around, as the position arithmetic is defined.
+int32_t wrap_sub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // Strict point-in-box on both sides, as unsigned 32-bit numbers (sums wrap).
 bool inside(uint32_t px, uint32_t lo, uint32_t hi) { return px > lo && px < hi; }
 
@@ -131,8 +136,8 @@ void left_down(int x, int y) {
         const graph_draw& g = graph_draws[k];
         if (inside_extent(px, static_cast<uint32_t>(g.x), static_cast<uint32_t>(g.width), p) &&
             inside_extent(py, static_cast<uint32_t>(g.y), static_cast<uint32_t>(g.height), p)) {
-            anchor_x = x - g.x;
-            anchor_y = y - g.y;
+            anchor_x = wrap_sub(x, g.x);
+            anchor_y = wrap_sub(y, g.y);
             selected_graph = static_cast<uint16_t>(k);
             graph_grabbed = 1;
             return;
@@ -195,8 +200,8 @@ void on_motion(int x, int y) {
 
     if (window_dragging && !board_grabbed && !digit_grabbed && resize_edge == 0 && !menu_grabbed &&
         !draw_mode && !graph_grabbed && !text_grabbed) {
-        window_x += px - anchor_x;
-        window_y += py - anchor_y;
+        window_x += wrap_sub(px, anchor_x);
+        window_y += wrap_sub(py, anchor_y);
         window_position(window_x, window_y);
         anchor_x = px;
         anchor_y = py;
@@ -230,7 +235,7 @@ void on_motion(int x, int y) {
     }
 
     if (!board_grabbed && !draw_mode) {
-        const int32_t nx = x - anchor_x, ny = y - anchor_y;
+        const int32_t nx = wrap_sub(x, anchor_x), ny = wrap_sub(y, anchor_y);
         if (digit_grabbed && selected_digit_row < digit_groups_in_use &&
             selected_digit_col < digit_group_size) {
             Digit_unit& d = digit_at(selected_digit_row, selected_digit_col);

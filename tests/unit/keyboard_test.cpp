@@ -125,6 +125,9 @@ TEST_F(Key_test, FontSizeColourAndWidthKeys) {
     s.colour = 2;
     type("\x0B");
     EXPECT_EQ(s.colour, 0);
+    s.colour = INT32_MAX;   // a replayed colour of any 32 bits steps without overflow
+    type("\x0B");
+    EXPECT_EQ(s.colour, 2);
     const int w = s.width;
     type("\x07\x07\x0E");
     EXPECT_EQ(s.width, w + 1);
