@@ -220,14 +220,15 @@ void Gl_sink::add_segment(float x0, float y0, float x1, float y1) {
     colours_.insert(colours_.end(), colour_, colour_ + 3);
 }
 
+void Gl_sink::immediate(unsigned mode, const float* xy, int n) {
+    glBegin(mode);
+    for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
+    glEnd();
+    ++calls_;
+}
+
 void Gl_sink::line_loop(const float* xy, int n) {
-    if (!batched_) {
-        glBegin(GL_LINE_LOOP);
-        for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
-        glEnd();
-        ++calls_;
-        return;
-    }
+    if (!batched_) return immediate(GL_LINE_LOOP, xy, n);
     // A loop is its segments, the last one closing it; they light the
     // same pixels.
     start(Run::lines);
@@ -238,13 +239,7 @@ void Gl_sink::line_loop(const float* xy, int n) {
 }
 
 void Gl_sink::lines(const float* xy, int n) {
-    if (!batched_) {
-        glBegin(GL_LINES);
-        for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
-        glEnd();
-        ++calls_;
-        return;
-    }
+    if (!batched_) return immediate(GL_LINES, xy, n);
     start(Run::lines);
     for (int i = 0; i + 1 < n; i += 2) add_segment(xy[2 * i], xy[2 * i + 1], xy[2 * i + 2], xy[2 * i + 3]);
 }

@@ -63,6 +63,7 @@ private:
     void settle_column();
     void emit(const Span& s);
     void add_segment(float x0, float y0, float x1, float y1);
+    void immediate(unsigned mode, const float* xy, int n);   // per-dot mode's lines
 
     Present present_;
     bool batched_;
