@@ -36,8 +36,6 @@ void present_frame() { glutSwapBuffers(); }
 
 Gl_sink gl_sink(present_frame);
 
-// Window-system operations for the input handlers.
-bool pointer_position(int* x, int* y) { return platform_pointer_position(x, y); }
 void quit(int status) { std::exit(status); }
 
 // Callbacks: each change to what the frame shows asks for the next frame.
@@ -97,7 +95,7 @@ int main(int argc, char** argv) {
     window_ops.position = glutPositionWindow;
     window_ops.reshape = glutReshapeWindow;
     window_ops.set_cursor = glutSetCursor;
-    window_ops.pointer = pointer_position;
+    window_ops.pointer = platform_pointer_position;
     window_ops.quit = quit;
 
     if (!platform_make_frameless(window_title, &err))
