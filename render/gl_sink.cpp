@@ -29,6 +29,17 @@ void create_atlas() {
                  GL_UNSIGNED_BYTE, clear.data());
 }
 
+// GL state for drawing glyphs: the atlas, sampled nearest (each texel is
+// one pixel), blended by its alpha. Blending stays on afterwards.
+void glyph_state() {
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, atlas.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 // Texture coordinates of glyph name, or null when there is none.
 const float* atlas_rect(uint32_t name) {
     if (name == 0 || name > atlas.rects.size() / 4) return nullptr;
@@ -93,12 +104,7 @@ void Gl_sink::flush() {
         glVertexPointer(2, GL_FLOAT, 0, positions_.data());
         glColorPointer(3, GL_FLOAT, 0, colours_.data());
         if (run_ == Run::glyphs) {
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, atlas.texture);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glyph_state();
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             glTexCoordPointer(2, GL_FLOAT, 0, texcoords_.data());
             // Glyphs lie at z 1 as the label routine places them.
@@ -297,12 +303,7 @@ void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y
     const float corners[8] = {x0, y0, x1, y0, x1, y1, x0, y1};
     const float coords[8] = {uv[0], uv[3], uv[2], uv[3], uv[2], uv[1], uv[0], uv[1]};
     if (!batched_) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, atlas.texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glyph_state();
         glBegin(GL_QUADS);
         for (int k = 0; k < 4; ++k) {
             glTexCoord2f(coords[2 * k], coords[2 * k + 1]);
