@@ -65,12 +65,14 @@ void Gl_sink::start(Run kind) {
 // downwards here, one row higher. (Mesa draws a wide point whose centre
 // lies just outside the viewport in part, as a quad is.)
 void Gl_sink::emit(const Span& s) {
-    const int n = static_cast<int>(run_size_ + 0.5f);
+    const int n = point_pixels();
     const int before = n / 2;                       // pixels left of / above the centre
     const int after = n % 2 ? n / 2 + 1 : n / 2;    // the centre's pixel and those after
     const int shift = n % 2 ? 1 : 0;
-    const float l = float(s.x0 - before), r = float(s.x1 + after);
-    const float t = float(s.y0 - before - shift), b = float(s.y1 + after - shift);
+    const int il = s.x0 - before, ir = s.x1 + after;
+    const int it = s.y0 - before - shift, ib = s.y1 + after - shift;
+    if (repaint_.repeats(il, it, ir, ib, s.rgb)) return;
+    const float l = float(il), r = float(ir), t = float(it), b = float(ib);
     const float xy[8] = {l, t, r, t, r, b, l, b};
     positions_.insert(positions_.end(), xy, xy + 8);
     for (int k = 0; k < 4; ++k) colours_.insert(colours_.end(), s.rgb, s.rgb + 3);
@@ -80,7 +82,8 @@ void Gl_sink::emit(const Span& s) {
 // next column of the same height, otherwise it becomes the new block.
 void Gl_sink::settle_column() {
     if (!have_column_) return;
-    if (have_block_ && column_.x0 == column_.x1 && column_.x0 == block_.x1 + 1 &&
+    if (have_block_ && column_.x0 == column_.x1 && column_.x0 > block_.x1 &&
+        column_.x0 - block_.x1 <= point_pixels() &&
         column_.y0 == block_.y0 && column_.y1 == block_.y1) {
         block_.x1 = column_.x1;
     } else {
@@ -127,6 +130,7 @@ void Gl_sink::flush() {
         glColor3fv(colour_);
     }
     run_ = Run::none;
+    repaint_.new_run();
 }
 
 void Gl_sink::begin_frame() {
@@ -202,10 +206,12 @@ void Gl_sink::point(float x, float y) {
     if (have_column_ && column_.same_colour(colour_)) {
         Span& c = column_;
         if (c.contains(ix, iy)) return;   // repainting the same pixels in the same colour
-        if (c.x0 == c.x1 && ix == c.x0 && iy == c.y1 + 1) { c.y1 = iy; return; }
-        if (c.x0 == c.x1 && ix == c.x0 && iy == c.y0 - 1) { c.y0 = iy; return; }
-        if (c.y0 == c.y1 && iy == c.y0 && ix == c.x1 + 1) { c.x1 = ix; return; }
-        if (c.y0 == c.y1 && iy == c.y0 && ix == c.x0 - 1) { c.x0 = ix; return; }
+        // Dots at most a point's size apart touch or overlap: one quad.
+        const int n = point_pixels();
+        if (c.x0 == c.x1 && ix == c.x0 && iy > c.y1 && iy - c.y1 <= n) { c.y1 = iy; return; }
+        if (c.x0 == c.x1 && ix == c.x0 && iy < c.y0 && c.y0 - iy <= n) { c.y0 = iy; return; }
+        if (c.y0 == c.y1 && iy == c.y0 && ix > c.x1 && ix - c.x1 <= n) { c.x1 = ix; return; }
+        if (c.y0 == c.y1 && iy == c.y0 && ix < c.x0 && c.x0 - ix <= n) { c.x0 = ix; return; }
     }
     settle_column();
     if (have_block_ && !block_.same_colour(colour_)) {
@@ -317,4 +323,85 @@ void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y
     positions_.insert(positions_.end(), corners, corners + 8);
     texcoords_.insert(texcoords_.end(), coords, coords + 8);
     for (int k = 0; k < 4; ++k) colours_.insert(colours_.end(), colour_, colour_ + 3);
+}
+
+// [SECTION] Repaint filter
+
+int Gl_sink::Repaint_filter::slot(const float* rgb) {
+    for (int k = 0; k < colours_used; ++k)
+        if (colours[k][0] == rgb[0] && colours[k][1] == rgb[1] && colours[k][2] == rgb[2]) return k;
+    if (colours_used == colour_slots) return colour_slots;   // "other": unlike every colour
+    colours[colours_used][0] = rgb[0];
+    colours[colours_used][1] = rgb[1];
+    colours[colours_used][2] = rgb[2];
+    return colours_used++;
+}
+
+void Gl_sink::Repaint_filter::new_run() {
+    ++generation;
+    sequence = 0;
+    colours_used = 0;
+    entries_used = 0;
+    off = false;
+}
+
+Gl_sink::Repaint_filter::Tile& Gl_sink::Repaint_filter::tile(int tx, int ty) {
+    Tile& t = tiles[ty * tiles_across + tx];
+    if (t.generation != generation) {
+        t.generation = generation;
+        for (uint32_t& last : t.last) last = 0;
+    }
+    return t;
+}
+
+bool Gl_sink::Repaint_filter::repeats(int l, int t, int r, int b, const float* rgb) {
+    if (off) return false;
+    if (table.empty()) {
+        table.resize(table_size);
+        tiles.resize(tiles_across * tiles_across);
+    }
+    const int c = slot(rgb);
+    auto tile_of = [](int v) { return v < 0 ? 0 : v >= tiles_across * tile_pixels ? tiles_across - 1 : v / tile_pixels; };
+    const int tx0 = tile_of(l), tx1 = tile_of(r - 1), ty0 = tile_of(t), ty1 = tile_of(b - 1);
+
+    // The same quad in the same colour painted earlier in this run?
+    const uint32_t h = (static_cast<uint32_t>(l) * 73856093u ^ static_cast<uint32_t>(t) * 19349663u ^
+                        static_cast<uint32_t>(r) * 83492791u ^ static_cast<uint32_t>(b) * 2654435761u ^
+                        static_cast<uint32_t>(c)) & (table_size - 1);
+    Entry* found = nullptr;
+    Entry* free_entry = nullptr;
+    for (uint32_t k = 0; k < probe_limit; ++k) {
+        Entry& e = table[(h + k) & (table_size - 1)];
+        if (e.generation != generation) {
+            free_entry = &e;
+            break;
+        }
+        if (e.l == l && e.t == t && e.r == r && e.b == b && e.slot == c) {
+            found = &e;
+            break;
+        }
+    }
+    if (found && c != colour_slots) {
+        // Redundant when nothing of another colour touched its tiles since.
+        bool covered = true;
+        for (int ty = ty0; ty <= ty1 && covered; ++ty)
+            for (int tx = tx0; tx <= tx1 && covered; ++tx) {
+                const Tile& tl = tile(tx, ty);
+                for (int s = 0; s <= colour_slots; ++s)
+                    if (s != c && tl.last[s] > found->sequence) covered = false;
+            }
+        if (covered) return true;
+    }
+
+    ++sequence;
+    for (int ty = ty0; ty <= ty1; ++ty)
+        for (int tx = tx0; tx <= tx1; ++tx) tile(tx, ty).last[c] = sequence;
+    Entry* e = found ? found : free_entry;
+    if (!e || (!found && ++entries_used > table_size / 2)) {
+        // Unrecorded quads would go unseen by later look-ups: stop here.
+        off = true;
+        return false;
+    }
+    *e = Entry{generation, sequence, l, t, r, b, c};
+    return false;
 }

@@ -8,6 +8,9 @@
 //     a block of columns share one quad (painting their union in one go
 //     leaves the same pixels), and a dot repeated on the quad being built is
 //     dropped.
+//     Dots at most a point's size apart (glyph and digit rows) also merge.
+//     A quad that repaints an earlier one unchanged is dropped (see
+//     Repaint_filter).
 //   - Line loops and segments become GL_LINES with a colour per vertex.
 //   - Glyph textures live in one atlas texture, so labels batch too.
 // Texturing is on for glyph runs and off for everything else (the frame
@@ -58,6 +61,47 @@ private:
         bool contains(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
     };
 
+    // Drops a dot quad that repaints exactly the pixels of an earlier quad
+    // of the same run in the same colour when nothing of another colour has
+    // been painted near it since (so the picture cannot change). Stacked
+    // copies of the palette cost nothing then. Nearness is judged by square
+    // tiles of the window; colours by up to four slots per run, any further
+    // colour counting as unlike all. A run with more distinct quads than
+    // the table holds turns the filter off for its rest (a scene of many
+    // different shapes has few repeats to drop).
+    class Repaint_filter {
+    public:
+        void new_run();
+        // True when quad (l, t)-(r, b) of colour rgb may be dropped;
+        // otherwise records it as painted.
+        bool repeats(int l, int t, int r, int b, const float* rgb);
+
+    private:
+        static constexpr int colour_slots = 4;
+        static constexpr int tile_pixels = 32;
+        static constexpr int tiles_across = 64;        // 2048 pixels; beyond: the edge tiles
+        static constexpr uint32_t table_size = 1 << 13;
+        static constexpr uint32_t probe_limit = 8;
+        struct Tile {
+            uint32_t generation;
+            uint32_t last[colour_slots + 1];   // latest quad per colour slot
+        };
+        struct Entry {
+            uint32_t generation, sequence;
+            int l, t, r, b, slot;
+        };
+        int slot(const float* rgb);
+        Tile& tile(int tx, int ty);
+
+        uint32_t generation = 1, sequence = 0, entries_used = 0;
+        bool off = false;   // the table filled up: nothing more is dropped this run
+        float colours[colour_slots][3] = {};
+        int colours_used = 0;
+        std::vector<Tile> tiles;      // sized once
+        std::vector<Entry> table;     // sized once
+    };
+
+    int point_pixels() const { return static_cast<int>(run_size_ + 0.5f); }
     void start(Run kind);
     void flush();
     void settle_column();
@@ -79,6 +123,7 @@ private:
     // row) growing after it; both of one colour.
     Span block_{}, column_{};
     bool have_block_ = false, have_column_ = false;
+    Repaint_filter repaint_;
     long dots_ = 0, calls_ = 0;
     long last_dots_ = 0, last_calls_ = 0;
 };
