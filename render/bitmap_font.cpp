@@ -58,9 +58,9 @@ const std::vector<uint8_t>& font_bytes(int id) {
 }
 
 // Lights the set bits of glyph g of layout l, pen at (x, y), dots step
-// pixels apart; only the first max_cols columns and max_rows rows.
-void plot_glyph(const uint8_t* g, const Layout& l, uint8_t colour, int64_t x, int64_t y,
-                int step, int max_cols, int max_rows) {
+// units apart; only the first max_cols columns and max_rows rows.
+void plot_glyph(Draw_target& t, const uint8_t* g, const Layout& l, uint8_t colour, int64_t x,
+                int64_t y, int64_t step, int max_cols, int max_rows) {
     for (int line = 0; line < l.lines; ++line) {
         for (int k = 0; k < l.line_bytes; ++k) {
             const uint8_t byte = g[line * l.line_bytes + k];
@@ -71,8 +71,8 @@ void plot_glyph(const uint8_t* g, const Layout& l, uint8_t colour, int64_t x, in
                 const int col = l.column_major ? line : along;
                 const int row = l.column_major ? along : line;
                 if (col >= max_cols || row >= max_rows) continue;
-                plot_dot(colour, static_cast<int32_t>(x + int64_t{col} * step),
-                         static_cast<int32_t>(y + int64_t{row} * step));
+                t.light(colour, static_cast<int32_t>(x + int64_t{col} * step),
+                        static_cast<int32_t>(y + int64_t{row} * step));
             }
         }
     }
@@ -98,13 +98,17 @@ int single_byte_font(uint8_t height) {
     }
 }
 
-// The rasteriser over at most len bytes of text (or up to its NUL).
-void draw_text_bytes(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text,
-                     size_t len) {
-    const int p = dot_pitch;
+}  // namespace
+
+void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+                     const char* text, size_t len) {
+    const int64_t p = t.pitch;
+    // Height 14 keeps a fixed spacing of two window pixels, one LED on a
+    // target of one unit per LED.
+    const int64_t step14 = p < 2 ? p : 2;
     int64_t pen = x;
-    // Glyphs wholly right of the window are skipped; the pen still moves.
-    const int64_t right_edge = int64_t{view_width} + 256;
+    // Glyphs wholly right of the clip region are skipped; the pen still moves.
+    const int64_t right_edge = t.clip_right;
     size_t i = 0;
     while (i < len && text[i]) {
         const uint8_t b = static_cast<uint8_t>(text[i]);
@@ -114,12 +118,12 @@ void draw_text_bytes(uint8_t height, uint8_t colour, int32_t x, int32_t y, const
             if (height == 14) {
                 // 12-dot glyph, columns 0-11, fixed 2-pixel spacing, 14-dot advance.
                 const uint8_t* g = bitmap_glyph(font_hzk12, index);
-                if (g && pen < right_edge) plot_glyph(g, layouts[font_hzk12], colour, pen, y, 2, 12, 12);
-                pen += int64_t{14} * p;
+                if (g && pen <= right_edge) plot_glyph(t, g, layouts[font_hzk12], colour, pen, y, step14, 12, 12);
+                pen += 14 * p;
             } else if (int id = double_byte_font(height); id >= 0) {
                 const uint8_t* g = bitmap_glyph(id, index);
-                if (g && pen < right_edge) plot_glyph(g, layouts[id], colour, pen, y, p, 64, 64);
-                pen += int64_t{layouts[id].advance} * p;
+                if (g && pen <= right_edge) plot_glyph(t, g, layouts[id], colour, pen, y, p, 64, 64);
+                pen += layouts[id].advance * p;
             }
             i += 2;
         } else if (b == 10 || b == 13) {
@@ -127,13 +131,15 @@ void draw_text_bytes(uint8_t height, uint8_t colour, int32_t x, int32_t y, const
         } else {
             if (int id = single_byte_font(height); id >= 0) {
                 const uint8_t* g = bitmap_glyph(id, single_byte_index(b));
-                if (g && pen < right_edge) plot_glyph(g, layouts[id], colour, pen, y, p, 64, 64);
-                pen += int64_t{layouts[id].advance} * p;
+                if (g && pen <= right_edge) plot_glyph(t, g, layouts[id], colour, pen, y, p, 64, 64);
+                pen += layouts[id].advance * p;
             }
             ++i;
         }
     }
 }
+
+namespace {
 
 // Keeps a text's position outside the dot grid; inside it follows the pitch.
 void reposition(string_draw& s) {
@@ -168,8 +174,13 @@ const uint8_t* bitmap_glyph(int id, int32_t index) {
     return bytes.data() + at;
 }
 
+void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+                      const char* text) {
+    draw_text_bytes(t, height, colour, x, y, text, static_cast<size_t>(-1));
+}
+
 void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text) {
-    draw_text_bytes(height, colour, x, y, text, static_cast<size_t>(-1));
+    draw_text_bytes(editor_target(), height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
 int draw_text_element(string_draw& s) {
@@ -177,8 +188,8 @@ int draw_text_element(string_draw& s) {
     Dot_sink& sink = dot_sink();
     sink.set_texturing(false);
     reposition(s);
-    draw_text_bytes(s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
-                    static_cast<int32_t>(s.y), s.text, sizeof s.text);
+    draw_text_bytes(editor_target(), s.font_size, static_cast<uint8_t>(s.colour),
+                    static_cast<int32_t>(s.x), static_cast<int32_t>(s.y), s.text, sizeof s.text);
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
     s.height = s.font_size;
     return 0;

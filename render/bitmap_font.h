@@ -4,8 +4,10 @@
 // is read once, at its first use, and kept in memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "render/draw_target.h"
 #include "scene/records.h"
 
 enum Bitmap_font_id : int {
@@ -28,10 +30,18 @@ int32_t single_byte_index(uint8_t c);
 // glyph lies beyond its end.
 const uint8_t* bitmap_glyph(int id, int32_t index);
 
-// Draws GBK text with its first character's top-left at (x, y): heights 12,
-// 16, 24, 32 from the files; 14 from the 12-dot Chinese glyphs at a fixed
-// 2-pixel spacing (ASCII is skipped at 14). Set bits become dots spaced
-// dot_pitch apart. Line feed and carriage return take no space; no wrap.
+// Draws GBK text into target t with its first character's top-left at
+// (x, y): heights 12, 16, 24, 32 from the files; 14 from the 12-dot Chinese
+// glyphs at a fixed 2-pixel spacing (1 on a target of pitch 1; ASCII is
+// skipped at 14). Set bits become dots spaced t.pitch apart; the pen
+// advances the glyph's advance times t.pitch. Line feed and carriage
+// return take no space; no wrap. At most len bytes are read, and a NUL
+// ends the text earlier.
+void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+                     const char* text, size_t len);
+void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+                      const char* text);
+// The same into the editor's window.
 void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text);
 
 // Plain draw of a text element: position rule, then the text. Returns -1

@@ -3,6 +3,21 @@
 #include "render/dot_sink.h"
 #include "scene/view_state.h"
 
+namespace {
+
+// Pixels beyond the drawing area that a dot can still reach (half of the
+// largest point size, rounded up generously).
+constexpr int64_t reach = 256;
+
+class Editor_target final : public Draw_target {
+public:
+    void light(uint8_t colour, int32_t x, int32_t y) override { plot_dot(colour, x, y); }
+};
+
+Editor_target editor;
+
+}  // namespace
+
 bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
     // Red, green, yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0))
     // and the orange highlight.
@@ -20,4 +35,13 @@ bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
     }
     sink.dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
     return false;
+}
+
+Draw_target& editor_target() {
+    editor.pitch = dot_pitch;
+    editor.clip_left = -reach;
+    editor.clip_top = -reach;
+    editor.clip_right = int64_t{view_width} + reach;
+    editor.clip_bottom = int64_t{view_height} + reach;
+    return editor;
 }

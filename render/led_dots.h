@@ -1,8 +1,11 @@
-// LED dots: plot_dot is the only routine that lights a dot of the virtual
-// screen. A dot is one square point centred on a window pixel.
+// LED dots of the editor: plot_dot is the only routine that lights a dot of
+// the virtual screen, one square point centred on a window pixel. The
+// editor's draw target sends every dot of the primitives here.
 #pragma once
 
 #include <cstdint>
+
+#include "render/draw_target.h"
 
 // LED colour codes.
 enum : uint8_t {
@@ -19,3 +22,7 @@ enum : uint8_t {
 // returns false.
 bool plot_dot(uint8_t colour, int32_t x, int32_t y);
 
+// The editor's target: window pixels, dots through plot_dot, pitch
+// dot_pitch, clipped to the drawing area and the reach of a point beyond it.
+// Refreshed from the view state at every call.
+Draw_target& editor_target();

@@ -137,30 +137,37 @@ TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
 // --- Digit pictures ----------------------------------------------------------
 
 // The digit's lit cells as rows of '#' and '.', for pitch 1 at (0, 0).
-std::vector<std::string> picture(const Memory_sink& sink, int w, int h) {
-    std::vector<std::string> rows(h, std::string(w, '.'));
-    for (const auto& d : sink.dots) {
-        int x = int(d.x), y = int(d.y);
-        if (x >= 0 && x < w && y >= 0 && y < h) rows[y][x] = '#';
+
+// A target that records its dots, with a pitch of choice.
+struct Recording_target final : Draw_target {
+    explicit Recording_target(int p) { pitch = p; }
+    void light(uint8_t colour, int32_t x, int32_t y) override { dots.push_back({x, y, colour}); }
+    struct Dot { int32_t x, y; uint8_t colour; };
+    std::vector<Dot> dots;
+    std::vector<std::string> picture(int w, int h) const {
+        std::vector<std::string> rows(h, std::string(w, '.'));
+        for (const Dot& d : dots)
+            if (d.x >= 0 && d.x < w && d.y >= 0 && d.y < h) rows[d.y][d.x] = '#';
+        return rows;
     }
-    return rows;
-}
+};
 
 TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
-    view_width = 1200;
-    draw_number(0, 0, 0, 8, 1, 5, 1, 1);
-    EXPECT_EQ(picture(sink, 4, 5), (std::vector<std::string>{"####", "#..#", "####", "#..#", "####"}));
-    EXPECT_EQ(sink.dots.size(), 16u);   // every dot once
+    Recording_target one(1);
+    draw_number(one, 0, 0, 0, 8, 1, 5, 1);
+    EXPECT_EQ(one.picture(4, 5), (std::vector<std::string>{"####", "#..#", "####", "#..#", "####"}));
+    EXPECT_EQ(one.dots.size(), 16u);   // every dot once
 
-    sink.clear();
-    draw_number(0, 0, 0, 10, 2, 5, 1, 1);   // "1" then "0", 6 dots apart
-    auto rows = picture(sink, 10, 5);
+    Recording_target two(1);
+    draw_number(two, 0, 0, 0, 10, 2, 5, 1);   // "1" then "0", 6 dots apart
+    auto rows = two.picture(10, 5);
     EXPECT_EQ(rows, (std::vector<std::string>{"...#..####", "...#..#..#", "...#..#..#",
                                               "...#..#..#", "...#..####"}));
 }
 
 TEST_F(Dot_test, DigitHeightStrokeAndPitch) {
-    draw_number(1, 100, 100, 8, 1, 9, 2, 3);   // 9 dots tall, strokes 2 dots, pitch 3
+    set_dot_pitch(3);
+    draw_number(1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
     Dots dots = lit();
     int maxx = 0, maxy = 0;
     for (auto [x, y] : dots) maxx = std::max(maxx, x), maxy = std::max(maxy, y);
@@ -171,8 +178,8 @@ TEST_F(Dot_test, DigitHeightStrokeAndPitch) {
     EXPECT_EQ(sink.dots.front().g, 1);      // in the element's colour
 
     sink.clear();
-    draw_number(0, 0, 0, 8, 0, 5, 1, 1);
-    draw_number(0, 0, 0, 8, 5, 5, 1, 1);
+    draw_number(0, 0, 0, 8, 0, 5, 1);
+    draw_number(0, 0, 0, 8, 5, 5, 1);
     EXPECT_TRUE(sink.dots.empty());
 }
 
