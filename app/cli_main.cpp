@@ -7,16 +7,16 @@
 //                            the start-up scene after replaying the script
 //                            stored in the flash image IMAGE (file offset =
 //                            flash address); the replay's diagnostics go to
-//                            standard error. An image without a command
-//                            header gets the default header written into it.
+//                            standard error. IMAGE is only read: one without
+//                            a command header is reported as such.
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "app/diag.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
 #include "command/replay.h"
@@ -73,13 +73,21 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", err.c_str());
             return 1;
         }
-        FILE* image = std::fopen(argv[2], "rb");
-        if (!image) {
-            std::fprintf(stderr, "cli: cannot open %s: %s\n", argv[2], std::strerror(errno));
+        std::vector<uint8_t> image;
+        if (!platform_read_file(argv[2], max_flash_image_bytes, &image, &err)) {
+            std::fprintf(stderr, "cli: %s\n", err.c_str());
             return 1;
         }
-        std::fclose(image);
-        replay_stored_script_from(argv[2]);
+        switch (replay_image(image.data(), image.size())) {
+            case Header_status::ok: break;
+            case Header_status::short_image:
+                std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
+                             argv[2], command_header_address);
+                break;
+            case Header_status::uninitialised:
+                std::fprintf(stderr, "cli: %s has no valid header; nothing is replayed\n", argv[2]);
+                break;
+        }
         return print_scene();
     }
     if (command == "dump" && argc <= 3) {

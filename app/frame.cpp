@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/diag.h"
+#include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/board_outline.h"
 #include "render/dot_sink.h"
@@ -18,6 +18,7 @@ bool pending = true;   // the first pass always draws
 }
 
 void note_change() { pending = true; }
+void reset_frame_state() { pending = true; }
 bool frame_pending() { return pending; }
 
 bool format_readout(int mx, int my, int pitch, char* buf, size_t cap) {

@@ -22,3 +22,6 @@ bool format_readout(int mx, int my, int pitch, char* buf, size_t cap);
 // so an idle editor does not spin.
 void note_change();
 bool frame_pending();
+
+// The first frame is pending again.
+void reset_frame_state();

@@ -36,14 +36,11 @@
 // scene.conf existed.
 //
 // [SECTION] Saving
-// Every file is written to NAME.tmp in the same folder, flushed to disk,
-// renamed over NAME, and the folder is synced: after a crash each file is
-// either the whole old one or the whole new one.
+// Every file is replaced atomically (platform_write_file_atomic): after a
+// crash each file is either the whole old one or the whole new one.
 
 #include "app/scene_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,10 +51,12 @@
 #include <vector>
 
 #include "app/config.h"
+#include "platform/platform.h"
 #include "app/startup.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
-#include "ui/menus.h"
+#include "scene/settings.h"
+#include "ui/window_ops.h"
 
 namespace {
 
@@ -364,62 +363,6 @@ void apply_staged() {
 
 // [SECTION] Writing
 
-int failure_countdown = -1;   // test hook: operations left before one fails
-
-// True when the next file operation is to fail (test hook).
-bool injected_failure() {
-    if (failure_countdown < 0) return false;
-    if (failure_countdown-- == 0) {
-        errno = ENOSPC;
-        return true;
-    }
-    return false;
-}
-
-bool failed(std::string* err, const std::string& what, const std::string& path) {
-    if (err) *err = "cannot " + what + " " + path + ": " + std::strerror(errno);
-    return false;
-}
-
-// Writes bytes to path atomically (see the top of this file).
-bool write_atomic(const char* path, const std::string& bytes, std::string* err) {
-    const std::string tmp = std::string(path) + ".tmp";
-    int fd = injected_failure() ? -1 : open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return failed(err, "create", tmp);
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        ssize_t n = injected_failure() ? -1 : write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    if (ok && (injected_failure() || fsync(fd) != 0)) ok = false;
-    const int saved_errno = errno;
-    if (close(fd) != 0 && ok) ok = false;
-    if (!ok) {
-        errno = saved_errno;
-        failed(err, "write", tmp);
-        unlink(tmp.c_str());
-        return false;
-    }
-    if (injected_failure() || rename(tmp.c_str(), path) != 0) {
-        failed(err, "replace", path);
-        unlink(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string folder(path);
-    size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
-}
-
 void put(std::string* out, int64_t v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%" PRId64 "\r\r\n", v);
@@ -609,9 +552,19 @@ bool save_scene_files(std::string* err) {
         {data_paths.string_conf, text_file},   {data_paths.grape_conf, graph_file},
         {data_paths.scene_conf, scene_conf_file},
     };
-    for (const File& f : files)
-        if (!write_atomic(f.path, f.bytes(), err)) return false;
+    for (const File& f : files) {
+        const std::string bytes = f.bytes();
+        if (!platform_write_file_atomic(f.path, bytes.data(), bytes.size(), err)) return false;
+    }
     return true;
 }
 
-void inject_scene_save_failure(int n) { failure_countdown = n; }
+void save_scene_and_quit() {
+    std::string err;
+    if (save_scene_files(&err)) {
+        window_quit(0);
+        return;
+    }
+    const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
+    set_status(message.c_str());
+}

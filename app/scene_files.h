@@ -23,11 +23,12 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
 // pools. Problems are reported on standard error.
 void load_scene_files();
 
-// Saves the scene to the five files, each replaced atomically (written to a
-// temporary file in the same folder, flushed to disk, renamed over the old
-// one). Returns false, with the reason in err, when a file could not be
+// Saves the scene to the five files, each replaced atomically. Returns false, with the reason in err, when a file could not be
 // saved; files not yet replaced keep their previous content.
 bool save_scene_files(std::string* err);
 
-// Test hook: make the n-th file operation of the next saves fail (-1: none).
-void inject_scene_save_failure(int n);
+// The close entry's request: save the scene and end the program with
+// status 0; when saving fails the program stays open and the status line
+// says why.
+void save_scene_and_quit();
+

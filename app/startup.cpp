@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "app/config.h"
-#include "app/diag.h"
 #include "app/scene_files.h"
+#include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
@@ -70,6 +70,7 @@ bool startup_paths_and_config(const char* exe_path, std::string* err) {
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
+    set_flash_image_path(data_paths.spi_data);
     read_config(data_paths.config);
     return true;
 }
@@ -83,6 +84,7 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 }
 
 void startup_scene() {
+    close_requested = save_scene_and_quit;
     build_layout();
     load_scene_files();
     // The configuration overrides board 0's size, whatever the scene says.

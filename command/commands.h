@@ -1,22 +1,23 @@
-// The two commands of the command table and what they share.
+// The editor's led and file commands: they apply a line's value to the
+// scene. Texts (led t/12t/16t/24t/32t, file t/.../Zimu) and rectangles
+// (led r) create elements; every other verb is carried out by the card and
+// changes nothing here.
 #pragma once
 
 #include <cstdint>
 
-// led: text verbs (t, 12t, 16t, 24t, 32t) and the rectangle verb r create
-// elements; clearall, txt, p, l, c, s and unknown verbs have no effect here.
-int32_t led_command(int32_t type, int argc, char** argv, const char* payload);
+#include "command/command_value.h"
 
-// file: text verbs (t, 12t, 16t, 24t, 32t, Zimu) whose text is the payload.
-int32_t file_command(int32_t type, int argc, char** argv, const char* payload);
+// Handlers of the editor's command table (context unused).
+int32_t scene_led_command(void* context, int32_t type, int argc, char** argv, const char* payload);
+int32_t scene_file_command(void* context, int32_t type, int argc, char** argv, const char* payload);
+
+// Applies value to the scene; type becomes a new text's slot.
+void apply_to_scene(const Command_value& value, int32_t type);
 
 // Window pixel of LED dot coordinate v on an axis whose board-0 origin is
 // origin: (v * dot_pitch + origin) modulo 65,536.
 uint32_t dot_to_pixel(uint32_t v, int32_t origin);
-
-// Font height of a text verb ("t" and "16t" 16, "12t" 12, "24t" 24,
-// "32t" 32), or 0 for any other word. Case matters.
-int text_verb_height(const char* verb);
 
 // Fills string_draw record text_count with a new text and advances
 // text_count; false (with a diagnostic) when every record is taken.

@@ -2,105 +2,102 @@
 
 #include <cstring>
 
-#include "app/diag.h"
 #include "command/commands.h"
-
-command_row command_table[command_table_rows];
+#include "platform/platform.h"
 
 namespace {
-
-const command_row builtin_rows[] = {
-    {"LED", "led", led_command, 0, "  LED/led:  led function "},
-    {"FILE", "file", file_command, 0, "  FILE/file:  file function"},
-};
-
-// Argument buffers, reused by every line, and the vector handed to handlers.
-char argument_buffers[max_arguments][max_token + 1];
-char* argument_vector[max_arguments];
-char name_scratch[50];
 
 void to_upper(char* s) {
     for (; *s; ++s)
         if (*s >= 'a' && *s <= 'z') *s = static_cast<char>(*s - 'a' + 'A');
 }
 
-// True when the row's name, in capitals, equals word (already in capitals).
-bool name_matches(const char* name, const char* word) {
-    if (!name[0]) return false;   // empty rows never match
-    std::strncpy(name_scratch, name, sizeof name_scratch - 1);
-    name_scratch[sizeof name_scratch - 1] = '\0';
-    to_upper(name_scratch);
-    return std::strcmp(name_scratch, word) == 0;
-}
-
 }  // namespace
 
-void reset_command_table() {
-    std::memset(command_table, 0, sizeof command_table);
-    std::memcpy(command_table, builtin_rows, sizeof builtin_rows);
+Command_interpreter::Command_interpreter(const command_row* builtin, int builtin_count,
+                                         void* context)
+    : table{}, builtin_(builtin),
+      builtin_count_(builtin_count < command_table_rows ? builtin_count : command_table_rows),
+      context_(context), argument_buffers_{}, argument_vector_{}, name_scratch_{} {
+    reset_command_table();
 }
 
-void run_command_line(int32_t type, char* line, const char* payload) {
+void Command_interpreter::reset_command_table() {
+    std::memset(table, 0, sizeof table);
+    for (int i = 0; i < builtin_count_; ++i) table[i] = builtin_[i];
+    std::memset(argument_buffers_, 0, sizeof argument_buffers_);
+}
+
+int split_tokens(char* line, char** tokens, int max_tokens) {
+    int count = 0;
+    char* p = line;
+    while (*p) {
+        while (*p == ' ') ++p;
+        if (!*p) break;
+        char* start = p;
+        while (*p && *p != ' ') ++p;
+        if (count == max_tokens) {
+            diag_print("Error command! More than %d arguments\n", max_tokens);
+            return -1;
+        }
+        if (static_cast<size_t>(p - start) > max_token) {
+            diag_print("Error command! An argument is longer than %d characters\n", max_token);
+            return -1;
+        }
+        tokens[count++] = start;
+        if (*p) *p++ = '\0';
+    }
+    return count;
+}
+
+bool Command_interpreter::run_command_line(int32_t type, char* line, const char* payload) {
     // 1. The command word.
     size_t word = 0;
     while (line[word] && line[word] != ' ') ++word;
     if (word > max_token) {
         diag_print("Error command! The command word is longer than %d characters\n", max_token);
-        return;
+        return false;
     }
-    std::memcpy(argument_buffers[0], line, word);
-    argument_buffers[0][word] = '\0';
+    std::memcpy(argument_buffers_[0], line, word);
+    argument_buffers_[0][word] = '\0';
 
-    // 2-3. Look it up, case-blind.
-    to_upper(argument_buffers[0]);
+    // 2-3. Look it up, case-blind. Empty rows never match.
+    to_upper(argument_buffers_[0]);
+    auto matches = [this](const char* name) {
+        if (!name[0]) return false;
+        std::strncpy(name_scratch_, name, sizeof name_scratch_ - 1);
+        name_scratch_[sizeof name_scratch_ - 1] = '\0';
+        to_upper(name_scratch_);
+        return std::strcmp(name_scratch_, argument_buffers_[0]) == 0;
+    };
     const command_row* row = nullptr;
-    for (const command_row& r : command_table) {
-        if (name_matches(r.upper_name, argument_buffers[0]) ||
-            name_matches(r.lower_name, argument_buffers[0])) {
+    for (const command_row& r : table) {
+        if (matches(r.upper_name) || matches(r.lower_name)) {
             row = &r;
             break;
         }
     }
     if (!row || !row->handler) {
         diag_print("Error command! Help with 'H/h'\n");
-        return;
+        return false;
     }
 
-    // 4. Split the rest at blanks. The line is checked whole before any
+    // 4. Split the rest at blanks. The line is checked whole before the
     //    handler runs; arguments it does not have read as empty text.
-    char* p = line + word;
-    char* starts[max_arguments];
-    size_t lengths[max_arguments];
-    int argc = 0;
-    while (*p) {
-        while (*p == ' ') ++p;
-        if (!*p) break;
-        char* start = p;
-        while (*p && *p != ' ') ++p;
-        if (argc == max_arguments) {
-            diag_print("Error command! More than %d arguments\n", max_arguments);
-            return;
-        }
-        if (static_cast<size_t>(p - start) > max_token) {
-            diag_print("Error command! An argument is longer than %d characters\n", max_token);
-            return;
-        }
-        starts[argc] = start;
-        lengths[argc++] = static_cast<size_t>(p - start);
-    }
+    char* tokens[max_arguments];
+    const int argc = split_tokens(line + word, tokens, max_arguments);
+    if (argc < 0) return false;
     for (int i = 0; i < max_arguments; ++i) {
-        if (i < argc) {
-            std::memcpy(argument_buffers[i], starts[i], lengths[i]);
-            argument_buffers[i][lengths[i]] = '\0';
-            starts[i][lengths[i]] = '\0';   // cut the token out of the line
-        } else {
-            argument_buffers[i][0] = '\0';
-        }
-        argument_vector[i] = argument_buffers[i];
+        if (i < argc)
+            std::memcpy(argument_buffers_[i], tokens[i], std::strlen(tokens[i]) + 1);
+        else
+            argument_buffers_[i][0] = '\0';
+        argument_vector_[i] = argument_buffers_[i];
     }
 
     // 5. The handler.
-    row->handler(type, argc, argument_vector, payload);
+    row->handler(context_, type, argc, argument_vector_, payload);
+    return true;
 }
 
 uint32_t parse_value(const char* text) {
@@ -120,4 +117,19 @@ uint32_t parse_value(const char* text) {
         result = result * base + v;
     }
     return result;
+}
+
+Command_interpreter& editor_interpreter() {
+    static const command_row rows[] = {
+        {"LED", "led", scene_led_command, 0, "  LED/led:  led function "},
+        {"FILE", "file", scene_file_command, 0, "  FILE/file:  file function"},
+    };
+    static Command_interpreter interpreter(rows, 2, nullptr);
+    return interpreter;
+}
+
+void reset_command_table() { editor_interpreter().reset_command_table(); }
+
+void run_command_line(int32_t type, char* line, const char* payload) {
+    editor_interpreter().run_command_line(type, line, payload);
 }

@@ -1,15 +1,18 @@
 // The command language: lines of a command word ("led", "file") and
-// blank-separated arguments. The interpreter splits a line, finds its
-// command in the command table and calls the command's handler. Lines come
-// from the card's stored script (see replay.h).
+// blank-separated arguments. An interpreter splits a line, finds its
+// command in its command table and calls the command's handler. Each
+// interpreter owns its table and argument buffers, so the editor's replay
+// and a model of the card can each run lines without touching the other.
 #pragma once
 
 #include <cstdint>
 
-// Handler of a command: type is handed through from the caller (the stored
-// entry's type), argv[0] is the first argument after the command word,
-// payload is the text after the stored line's first line feed. Returns 0.
-using command_handler = int32_t (*)(int32_t type, int argc, char** argv, const char* payload);
+// Handler of a command: context is the interpreter's (what the command acts
+// on), type is handed through from the caller (the stored entry's type),
+// argv[0] is the first argument after the command word, payload is the
+// text after the stored line's first line feed. Returns 0.
+using command_handler = int32_t (*)(void* context, int32_t type, int argc, char** argv,
+                                    const char* payload);
 
 // One row of the command table.
 struct command_row {
@@ -21,23 +24,52 @@ struct command_row {
 };
 
 constexpr int command_table_rows = 5;
-extern command_row command_table[command_table_rows];
 
 // Limits of a line: at most 18 tokens after the command word, each (and the
 // command word) at most 255 characters. Longer lines are rejected whole.
 constexpr int max_arguments = 18;
 constexpr int max_token = 255;
 
-// Restores the working table: "LED"/"led" and "FILE"/"file", then empty rows.
-void reset_command_table();
+class Command_interpreter {
+public:
+    // builtin: the rows reset_command_table restores (at most
+    // command_table_rows); context is handed to every handler.
+    Command_interpreter(const command_row* builtin, int builtin_count, void* context);
 
-// Interprets one line (modified: tokens are cut out of it). The command word
-// is case-blind; only the blank separates tokens; arguments the line does not
-// have read as empty text. Unknown words print "Error command! Help with
-// 'H/h'\n".
-void run_command_line(int32_t type, char* line, const char* payload);
+    // Restores the working table: the built-in rows, then empty rows.
+    void reset_command_table();
+
+    // Interprets one line (modified: tokens are cut out of it). The command
+    // word is case-blind; only the blank separates tokens; arguments the line
+    // does not have read as empty text. Unknown words print "Error command!
+    // Help with 'H/h'\n". Returns false when no handler ran.
+    bool run_command_line(int32_t type, char* line, const char* payload);
+
+    command_row table[command_table_rows];
+
+private:
+    const command_row* builtin_;
+    int builtin_count_;
+    void* context_;
+    char argument_buffers_[max_arguments][max_token + 1];
+    char* argument_vector_[max_arguments];
+    char name_scratch_[50];
+};
+
+// Splits line at blanks into at most max_tokens tokens, cutting each out of
+// the line (a NUL after it). Returns the number of tokens, or -1 (with a
+// diagnostic) when there are more or one is longer than max_token.
+int split_tokens(char* line, char** tokens, int max_tokens);
 
 // Number reader of the command language: "0x"/"0X" then base 16, otherwise
 // base 10; A-F/a-f are 10-15 in both bases, any other non-digit counts 0;
 // no sign, wraps modulo 2^32. Null or empty gives 0.
 uint32_t parse_value(const char* text);
+
+// The editor's interpreter: led and file create texts and rectangles in the
+// scene. The stored-script replay uses it.
+Command_interpreter& editor_interpreter();
+
+// The editor's interpreter, by the names the rest of the program uses.
+void reset_command_table();
+void run_command_line(int32_t type, char* line, const char* payload);

@@ -1,28 +1,28 @@
-// Replay of the command script stored in the controller card's flash. The
-// local image (file offset = flash address) holds at 0x10000 a header: the
-// entry count, a word not read, then 48-byte entries (type, enabled, 28
-// bytes not read, data address, data size, a word not read), all 32-bit
-// little-endian. Each enabled entry's data is a command line, a line feed
-// and a payload; the line is run through the interpreter.
+// Replay of the command script stored in the controller card's flash (see
+// flash_image.h for the layout): each enabled entry's command line is run
+// through the editor's interpreter, so the texts and rectangles the card
+// shows appear in the scene.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint32_t command_header_address = 0x10000;
-constexpr uint32_t command_entry_size = 48;
-constexpr uint32_t uninitialised_entry_count = 80;   // this many or more: no header
-constexpr int32_t max_command_data = 512;
-constexpr size_t default_header_size = 488;
+#include "command/flash_image.h"
 
-// Replays the script of the local flash image (spi_data.bin beside the
-// program). An image without a header (entry count 80 or more, as an erased
-// flash reads) gets the default header written into it and nothing is
-// replayed. Diagnostics go through diag_print.
+// Replays the script of image (size bytes). Nothing is replayed from an
+// image without a header (the result says so) or one that ends before it.
+// Diagnostics go through diag_print.
+Header_status replay_image(const uint8_t* image, size_t size);
+
+// Where the editor's local flash image lies (spi_data.bin beside the
+// program); set at start-up.
+void set_flash_image_path(const char* path);
+const char* flash_image_path();
+
+// Replays the local flash image. One without a header (an erased flash)
+// gets the default header written into it, and nothing is replayed.
 void replay_stored_script();
 
-// The same for the image at path.
-void replay_stored_script_from(const char* path);
-
-// The default header: 10 disabled entries of 64 bytes at 0x12000 + 0x40 k.
-void default_command_header(uint8_t out[default_header_size]);
+// The editor's interpreter, the image path and the kept header back to
+// their start-up state.
+void reset_replay_state();

@@ -2,20 +2,62 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: executable path, private-profile reading, CJK face lookup,
+// Implemented: diagnostics, whole-file reads and atomic writes, executable path, private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input, pointer
 //   position on the screen, GBK text conversion.
 // Not yet: removable drives.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
+
+// --- Diagnostics and bounded formatting (diag.cpp) --------------------------
+
+// printf-like diagnostic to standard output (or the stream set below);
+// returns the characters written.
+int diag_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Where diagnostics go (null: standard output).
+void set_diag_stream(FILE* stream);
+
+// printf-like formatting into buf of cap bytes. Returns the length written,
+// or -1 when formatting fails or the text would not fit; then buf is empty,
+// so a cut text is never used by mistake.
+int format_text(char* buf, size_t cap, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 // --- Paths (linux_paths.cpp) ------------------------------------------------
 
 // Full path of the running executable (from /proc/self/exe) into out.
 // Fails, with a message, when the path does not fit in cap bytes.
 bool platform_executable_path(char* out, size_t cap, std::string* err);
+
+// --- Files (linux_files.cpp) -----------------------------------------------
+
+// Reads the whole regular file at path, at most max bytes, into out.
+// Refuses (with a message) a missing file, a folder, a device or pipe, and
+// a file larger than max.
+bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
+                        std::string* err);
+
+// Writes n bytes at offset into the existing file at path, in place.
+bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,
+                       std::string* err);
+
+// Replaces the file at path with n bytes, atomically: the bytes go to a new
+// temporary file in the same folder (created exclusively under a unique
+// name, never through a link), are flushed to the medium, and the temporary
+// is renamed over path; then the folder is synced. After a crash or a
+// failure path is either wholly the old file or wholly the new one, and no
+// temporary is left behind on failure.
+bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err);
+
+// Test seam: make the k-th file operation of the atomic writer from now on
+// fail (k >= 0; -1 for none). The failure reads as "No space left on device".
+void platform_inject_write_failure(int k);
 
 // --- Private-profile files (linux_profile.cpp) ------------------------------
 

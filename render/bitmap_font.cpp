@@ -43,9 +43,11 @@ const std::vector<uint8_t>& font_bytes(int id) {
     if (!f.tried) {
         f.tried = true;
         FILE* in = f.path[0] ? std::fopen(f.path, "rb") : nullptr;
-        if (!in) {
-            std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n",
-                         f.path[0] ? f.path : "(no path)", std::strerror(errno));
+        if (!f.path[0]) {
+            std::fprintf(stderr, "font: no file set for font %d; its characters stay blank\n", id);
+        } else if (!in) {
+            std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n", f.path,
+                         std::strerror(errno));
         } else {
             uint8_t chunk[65536];
             size_t n;
@@ -225,4 +227,8 @@ int draw_text_element_selected(string_draw& s) {
     sink.set_colour(1, 1, 1);
     sink.lines(caret, 2);
     return 0;
+}
+
+void reset_bitmap_fonts() {
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, "");
 }

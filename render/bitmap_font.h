@@ -52,3 +52,6 @@ int draw_text_element(string_draw& s);
 // font_size high) and a white caret after the text. Returns -1 for a
 // disabled record, else 0.
 int draw_text_element_selected(string_draw& s);
+
+// Forgets every font path and what was read (the start-up state).
+void reset_bitmap_fonts();

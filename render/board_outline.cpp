@@ -1,6 +1,6 @@
 #include "render/board_outline.h"
 
-#include "app/diag.h"
+#include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
 #include "scene/view_state.h"

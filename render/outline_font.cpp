@@ -134,3 +134,7 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
 size_t to_wide(const char* text, char16_t* out, size_t cap) {
     return platform_gbk_to_utf16(text, out, cap);
 }
+
+void reset_glyph_cache() {
+    for (glyph_record& r : glyph_cache) r = glyph_record{};
+}

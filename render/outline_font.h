@@ -60,3 +60,6 @@ bool font_library_start(std::string* err);
 // Opens face face_index of the font file, selects its Unicode character map
 // and sets 36 pt at 36 x 36 dpi (18 pixels per em).
 bool open_outline_face(const char* file, int face_index, std::string* err);
+
+// Empties the glyph cache (the start-up state). The face stays open.
+void reset_glyph_cache();

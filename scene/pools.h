@@ -55,3 +55,7 @@ inline Digit_unit& digit_at(int group, int index) {
 inline led_unit& board_at(int row, int col) {
     return led_units[row * board_grid_cols + col];
 }
+
+// Brings every pool, counter, grid count, view and setting of the scene
+// back to its start-up value (as constructed before main).
+void reset_scene_state();

@@ -26,3 +26,14 @@ void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch) {
     *x = screen_origin_x + col * dot_pitch;
     *y = screen_origin_y + row * dot_pitch;
 }
+
+void reset_view_state() {
+    dot_pitch = 2;
+    selected_board_col = selected_board_row = no_board;
+    selected_digit_col = selected_digit_row = no_digit;
+    selected_text = no_text;
+    selected_graph = 100;
+    mouse_x = mouse_y = 0;
+    view_width = 1200;
+    view_height = 801;
+}

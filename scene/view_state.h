@@ -52,3 +52,6 @@ inline bool outside_dot_grid(uint32_t x, uint32_t y) {
 // Moves (x, y) from stored_pitch to the current dot_pitch by the rule above.
 // Positions outside the grid, and a stored pitch of 0, are left as they are.
 void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch);
+
+// Every value above back to its start-up value.
+void reset_view_state();

@@ -201,3 +201,5 @@ void on_special_key(int key, int, int) {
             break;
     }
 }
+
+void reset_keyboard_state() { last_key = size_cycle = style_cycle = 0; }

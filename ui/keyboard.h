@@ -23,3 +23,6 @@ void on_key(uint8_t key, int x, int y);
 
 // An arrow or page key.
 void on_special_key(int key, int x, int y);
+
+// last_key and the two cycles back to 0.
+void reset_keyboard_state();

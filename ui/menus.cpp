@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "app/scene_files.h"
 #include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
@@ -14,13 +13,11 @@
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
 
-int32_t brightness_level = 8;
-uint8_t panel_type = 0;
 uint8_t hover_brightness = 0xFF, hover_toolbar = 0xFF, hover_panel_type = 0xFF;
 uint8_t clicked_entry = 0;
 uint8_t draw_mode = 0;
 uint8_t draw_toggle = 1;
-char status_text[256] = {};
+void (*close_requested)() = nullptr;
 
 namespace {
 
@@ -116,7 +113,10 @@ void build_layout() {
     set_entry(toolbar_menu[4], 4, "撤回", 355, yb, 32, 0);
     set_entry(toolbar_menu[5], 5, "行数 +", 780, ya, 32, board_rows);
     set_entry(toolbar_menu[6], 6, "行数 -", 780, yb, 32, 0);
-    set_entry(toolbar_menu[7], 7, "×", window_w - 20, 30, 10, 0);
+    // The close entry follows the window's right edge; before there is a
+    // window it takes the width the window is created with.
+    const int32_t outer_w = window_w > 0 ? window_w : client_start_w + window_frame_w;
+    set_entry(toolbar_menu[7], 7, "×", outer_w - 20, 30, 10, 0);
     toolbar_menu[7].height = 3;
 }
 
@@ -180,18 +180,12 @@ void toolbar_action(int id) {
             if (board_rows > 0) --board_rows;
             if (board_rows > max_board_rows) board_rows = max_board_rows;
             break;
-        case toolbar_close: {
-            std::string err;
-            if (save_scene_files(&err)) {
+        case toolbar_close:
+            if (close_requested)
+                close_requested();
+            else
                 window_quit(0);
-                return;
-            }
-            std::fprintf(stderr, "scene: saving failed: %s; the program stays open\n", err.c_str());
-            char message[256];
-            std::snprintf(message, sizeof message, "保存失败 (save failed): %s", err.c_str());
-            platform_utf8_to_gbk(message, status_text, sizeof status_text);
             break;
-        }
         default:
             break;
     }
@@ -282,4 +276,12 @@ void draw_menu_entries() {
         draw_label(wide, 440, 36, 740, 0);
     }
     dot_sink().set_texturing(false);
+}
+
+void reset_menu_state() {
+    hover_brightness = hover_toolbar = hover_panel_type = 0xFF;
+    clicked_entry = 0;
+    draw_mode = 0;
+    draw_toggle = 1;
+    close_requested = nullptr;
 }

@@ -6,17 +6,18 @@
 #include <cstdint>
 
 #include "scene/records.h"
+#include "scene/settings.h"
 
-extern int32_t brightness_level;   // 0..8
-extern uint8_t panel_type;         // 0..3, in the order of the panel-type group
 extern uint8_t hover_brightness, hover_toolbar, hover_panel_type;   // 0xFF: none
 extern uint8_t clicked_entry;      // id of the last toolbar entry clicked
 extern uint8_t draw_mode;          // rectangle drawing on (1) or off (0)
 extern uint8_t draw_toggle;        // its parity sets draw_mode at each click
 
-// A message for the operator, drawn in the window until the next one (GBK,
-// empty for none). Set when saving the scene fails.
-extern char status_text[256];
+// What the close entry asks of the application: save the scene and end the
+// program. Returns only when saving failed; the program then stays open
+// (the application says why on the status line). Until the application
+// installs one, the close entry ends the program without saving.
+extern void (*close_requested)();
 
 // Toolbar entry ids.
 enum : int {
@@ -30,11 +31,6 @@ enum : int {
     toolbar_close = 7,
 };
 
-// Limits of the settings: the board grid holds 6 columns and 4 rows.
-constexpr int32_t max_board_columns = 6;
-constexpr int32_t max_board_rows = 4;
-constexpr int32_t max_brightness = 8;
-
 // Id of the first entry of group (count entries, in id order) whose hit box
 // holds window point (x, y), or -1. The box is x < px < x + width * dot_pitch
 // and y - 15 < py < y + 15, compared as unsigned 32-bit numbers.
@@ -45,8 +41,7 @@ void update_hover(int32_t x, int32_t y);
 
 // The toolbar entry's action. Each ends by mirroring board_rows into the
 // rows-up entry (and board_columns into the columns-up entry). The close
-// action saves the scene and ends the program; when the save fails it says
-// so (standard error and the window) and the program stays open.
+// action hands over to close_requested.
 void toolbar_action(int id);
 
 // Brightness + and - step brightness_level within 0..8.
@@ -63,3 +58,6 @@ void draw_menu_entries();
 // digit elements in groups 0..19, the five left-panel texts and the entries,
 // for the current dot_pitch.
 void build_layout();
+
+// Hover, click and drawing state and the close request back to start-up.
+void reset_menu_state();

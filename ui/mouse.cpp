@@ -2,6 +2,7 @@
 
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
@@ -281,4 +282,17 @@ void on_passive_motion(int x, int y) {
                 window_set_cursor(cursor_text);
         }
     }
+}
+
+void reset_input_state() {
+    board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
+    window_dragging = 0;
+    resize_edge = 0;
+    anchor_x = anchor_y = resize_anchor_x = resize_anchor_y = 0;
+    corner_clicks = 0;
+    window_x = window_y = 50;
+    window_w = window_h = 0;
+    window_ops = Window_ops{};
+    reset_menu_state();
+    reset_keyboard_state();
 }

@@ -34,3 +34,7 @@ void on_motion(int x, int y);
 
 // Mouse moved with no button held; (x, y) window pixels.
 void on_passive_motion(int x, int y);
+
+// Every grab flag, anchor, the window geometry and operations, and the
+// menu and keyboard state back to their start-up values.
+void reset_input_state();

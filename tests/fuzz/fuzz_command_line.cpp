@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/diag.h"
+#include "platform/platform.h"
 #include "command/interpreter.h"
 #include "scene/pools.h"
 #include "ui/menus.h"

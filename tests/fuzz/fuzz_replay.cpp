@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/diag.h"
+#include "platform/platform.h"
 #include "command/replay.h"
 #include "scene/pools.h"
 #include "ui/menus.h"

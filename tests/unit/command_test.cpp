@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/diag.h"
+#include "platform/platform.h"
 #include "app/scene_json.h"
 #include "command/commands.h"
 #include "command/interpreter.h"
@@ -29,7 +29,7 @@ struct Call {
 };
 std::vector<Call> calls;
 
-int32_t record(int32_t type, int argc, char** argv, const char* payload) {
+int32_t record(void*, int32_t type, int argc, char** argv, const char* payload) {
     Call c{type, argc, {}, payload ? payload : ""};
     for (int i = 0; i < max_arguments; ++i) c.argv.push_back(argv[i]);
     calls.push_back(c);
@@ -39,12 +39,10 @@ int32_t record(int32_t type, int argc, char** argv, const char* payload) {
 class Command_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_dot_pitch(2);
         build_layout();
-        text_count = rect_count = 0;
         reset_command_table();
         command_row spy = {"SPY", "spy", record, 0, ""};
-        command_table[2] = spy;
+        editor_interpreter().table[2] = spy;
         calls.clear();
         diag = std::tmpfile();
         set_diag_stream(diag);
@@ -278,7 +276,8 @@ protected:
     std::string replay(const std::string& bytes) {
         path = dir.write("spi_data.bin", bytes);
         printed();
-        replay_stored_script_from(path.c_str());
+        set_flash_image_path(path.c_str());
+        replay_stored_script();
         return printed();
     }
     Temp_dir dir;
@@ -337,8 +336,13 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
 TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     // A missing image.
     printed();
-    replay_stored_script_from((dir.path() + "/absent.bin").c_str());
+    set_flash_image_path((dir.path() + "/absent.bin").c_str());
+    replay_stored_script();
     EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
+    // A folder or a device in its place is refused, not read.
+    set_flash_image_path(dir.path().c_str());
+    replay_stored_script();
+    EXPECT_NE(printed().find("not a regular file"), std::string::npos);
     // An image that ends before the header.
     EXPECT_NE(replay(std::string(0x10002, '\0')).find("nothing is replayed"), std::string::npos);
     // A header longer than the image: only the whole entries present.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scene_files.h"
 #include "app/startup.h"
 #include "scene/pools.h"
 #include "tests/unit/temp_dir.h"
@@ -295,6 +296,12 @@ TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
     Temp_dir dir;
     std::string err;
     ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err));
+    // Without the application's request the entry only ends the program.
+    click(1195, 30);
+    EXPECT_FALSE(std::ifstream(dir.path() + "/scene.conf").good());
+    EXPECT_EQ(wlog.quit_status, 0);
+    wlog.quit_status = -1;
+    close_requested = save_scene_and_quit;   // as start-up installs it
     click(1195, 30);
     EXPECT_TRUE(std::ifstream(dir.path() + "/scene.conf").good());
     EXPECT_EQ(wlog.quit_status, 0);

@@ -1,4 +1,4 @@
-#include "app/diag.h"
+#include "platform/platform.h"
 
 #include <cstdarg>
 #include <cstdio>

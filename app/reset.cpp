@@ -1,0 +1,30 @@
+#include "app/reset.h"
+
+#include <cstring>
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/startup.h"
+#include "command/replay.h"
+#include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "render/dot_sink.h"
+#include "render/outline_font.h"
+#include "scene/pools.h"
+#include "ui/mouse.h"
+
+void reset_to_startup_state() {
+    reset_scene_state();
+    reset_bitmap_fonts();
+    reset_glyph_cache();
+    set_dot_sink(nullptr);
+    reset_replay_state();
+    reset_input_state();
+    reset_frame_state();
+    clear_config();
+    sync_enabled = 0;
+    std::memset(exe_folder, 0, sizeof exe_folder);
+    std::memset(&data_paths, 0, sizeof data_paths);
+    set_diag_stream(nullptr);
+    platform_inject_write_failure(-1);
+}

@@ -1,0 +1,70 @@
+#include <cstring>
+
+#include "platform/platform.h"
+#include "command/commands.h"
+#include "command/interpreter.h"
+#include "scene/pools.h"
+#include "scene/view_state.h"
+
+uint32_t dot_to_pixel(uint32_t v, int32_t origin) {
+    return (v * dot_pitch + static_cast<uint32_t>(origin)) & 0xFFFFu;
+}
+
+bool add_text_element(int32_t type, int font_size, int32_t colour, uint32_t dot_x,
+                      uint32_t dot_y, const char* bytes, int32_t length) {
+    if (text_count < 0 || text_count >= string_draw_count) {
+        diag_print("Text ignored: all %d text elements are in use\n", string_draw_count);
+        return false;
+    }
+    string_draw& s = string_draws[text_count];
+    const led_unit& board0 = board_at(0, 0);
+    s.slot = type;
+    s.font_size = static_cast<uint8_t>(font_size);
+    s.colour = colour;
+    s.x = dot_to_pixel(dot_x, board0.x);
+    s.y = dot_to_pixel(dot_y, board0.y);
+    if (length < 0) length = 0;
+    if (length > static_cast<int32_t>(sizeof s.text) - 1) length = sizeof s.text - 1;
+    std::memcpy(s.text, bytes, static_cast<size_t>(length));
+    s.text[length] = '\0';   // no rest of an earlier, longer text shows through
+    s.length = length;
+    ++text_count;
+    s.enabled = 1;
+    return true;
+}
+
+void apply_to_scene(const Command_value& v, int32_t type) {
+    if (v.verb == Verb::text || v.verb == Verb::zimu) {
+        add_text_element(type, v.font_height, static_cast<int32_t>(v.number[0]), v.number[1],
+                         v.number[2], v.text, static_cast<int32_t>(v.text_length));
+        return;
+    }
+    if (v.verb != Verb::rect) return;   // the others are carried out by the card
+    const int32_t n = rect_count;
+    if (n < 0 || n + 1 >= digit_group_size) {
+        diag_print("Rectangle ignored: group 1 is full\n");
+        return;
+    }
+    digit_at(1, n).id = n + 10;
+    rect_count = n + 1;
+    Digit_unit& d = digit_at(1, n + 1);
+    const led_unit& board0 = board_at(0, 0);
+    const uint32_t x1 = v.number[1], y1 = v.number[2];
+    d.colour = static_cast<uint8_t>(v.number[0]);
+    d.x = dot_to_pixel(x1, board0.x);
+    d.y = dot_to_pixel(y1, board0.y);
+    d.width = static_cast<int32_t>((v.number[3] - x1) & 0xFFFFu);
+    d.height = static_cast<int32_t>((v.number[4] - y1) & 0xFFFFu);
+    d.kind = kind_rect;
+    d.enabled = 1;
+}
+
+int32_t scene_led_command(void*, int32_t type, int argc, char** argv, const char* payload) {
+    apply_to_scene(parse_command_arguments(Command_word::led, argc, argv, payload), type);
+    return 0;
+}
+
+int32_t scene_file_command(void*, int32_t type, int argc, char** argv, const char* payload) {
+    apply_to_scene(parse_command_arguments(Command_word::file, argc, argv, payload), type);
+    return 0;
+}

@@ -1,0 +1,130 @@
+// Whole-file reads and the atomic file writer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+int failure_countdown = -1;   // operations left before the injected failure
+
+// True when the next file operation is to fail (test seam).
+bool injected_failure() {
+    if (failure_countdown < 0) return false;
+    if (failure_countdown-- == 0) {
+        errno = ENOSPC;
+        return true;
+    }
+    return false;
+}
+
+bool fail(std::string* err, const std::string& what, const char* path) {
+    if (err) *err = "cannot " + what + " " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+// Writes all n bytes to fd; false on an error.
+bool write_all(int fd, const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        ssize_t w = injected_failure() ? -1 : write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
+                        std::string* err) {
+    out->clear();
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(err, "open", path);
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        close(fd);
+        return fail(err, "examine", path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        if (err) *err = std::string(path) + " is not a regular file";
+        return false;
+    }
+    if (static_cast<uint64_t>(st.st_size) > max) {
+        close(fd);
+        if (err) *err = std::string(path) + " is larger than " + std::to_string(max) + " bytes";
+        return false;
+    }
+    out->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < out->size()) {
+        ssize_t r = read(fd, out->data() + done, out->size() - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            close(fd);
+            out->clear();
+            return fail(err, "read", path);
+        }
+        if (r == 0) break;   // the file shrank meanwhile: what was read counts
+        done += static_cast<size_t>(r);
+    }
+    out->resize(done);
+    close(fd);
+    return true;
+}
+
+bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,
+                       std::string* err) {
+    int fd = open(path, O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return fail(err, "open", path);
+    bool ok = lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0 && write_all(fd, data, n);
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved;
+        return fail(err, "write", path);
+    }
+    return true;
+}
+
+bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err) {
+    // A unique temporary beside the target, created exclusively: a leftover
+    // or planted file (or link) of that name is never written through.
+    std::string tmp = std::string(path) + ".tmp-XXXXXX";
+    int fd = injected_failure() ? -1 : mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) return fail(err, "create a temporary file for", path);
+    bool ok = fchmod(fd, 0644) == 0 && write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved;
+        unlink(tmp.c_str());
+        return fail(err, "write", tmp.c_str());
+    }
+    if (injected_failure() || rename(tmp.c_str(), path) != 0) {
+        const int e = errno;
+        unlink(tmp.c_str());
+        errno = e;
+        return fail(err, "replace", path);
+    }
+    // Make the rename itself durable.
+    std::string folder(path);
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+void platform_inject_write_failure(int k) { failure_countdown = k; }

@@ -1,0 +1,19 @@
+// Every test starts from the start-up state of the process, whatever ran
+// before it, so the cases pass in any order in one process.
+#include <gtest/gtest.h>
+
+#include "app/reset.h"
+
+namespace {
+
+class Startup_state final : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { reset_to_startup_state(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Startup_state);
+    return RUN_ALL_TESTS();
+}
