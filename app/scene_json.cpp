@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
-#include "ui/menus.h"
+#include "scene/settings.h"
 
 std::string scene_json() {
     using json = nlohmann::ordered_json;
@@ -50,7 +50,8 @@ std::string scene_json() {
                          {"pitch", s.pitch}, {"font_size", s.font_size},
                          {"text_source", s.text_source}, {"enabled", s.enabled},
                          {"width", s.width}, {"height", s.height}, {"colour", s.colour},
-                         {"length", s.length}, {"text", utf8}, {"text_hex", hex}});
+                         {"length", s.length}, {"bold_flag", s.bold_flag}, {"text", utf8},
+                         {"text_hex", hex}});
     }
     scene["texts"] = texts;
 
@@ -60,9 +61,11 @@ std::string scene_json() {
             const Digit_unit& d = digit_at(g, i);
             digit_list.push_back({{"group", g}, {"index", i}, {"enabled", d.enabled}, {"id", d.id},
                                   {"pitch", d.pitch}, {"x", d.x}, {"y", d.y}, {"width", d.width},
-                                  {"height", d.height}, {"param_a", d.param_a},
+                                  {"height", d.height}, {"spare_word", d.spare_word},
+                                  {"param_a", d.param_a},
                                   {"param_b", d.param_b}, {"digits", d.digits},
-                                  {"colour", d.colour}, {"type_code", d.type_code},
+                                  {"colour", d.colour}, {"spare_byte", d.spare_byte},
+                                  {"type_code", d.type_code},
                                   {"kind", d.kind}});
         }
     scene["digits"] = digit_list;

@@ -2,13 +2,18 @@
 // selected or held element.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
+#include "app/scene_files.h"
+#include "app/startup.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
+#include "tests/unit/temp_dir.h"
 #include "ui/window_ops.h"
 
 namespace {
@@ -136,8 +141,17 @@ TEST_F(Key_test, FontSizeColourAndWidthKeys) {
 }
 
 TEST_F(Key_test, CtrlSEndsWithoutSaving) {
+    Temp_dir dir;
+    std::string err;
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
+    close_requested = save_scene_and_quit;   // as start-up installs it
+    string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));   // not one scene file written
+    // The close entry, for contrast, does save into the same folder.
+    toolbar_action(toolbar_close);
+    EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {

@@ -212,6 +212,7 @@ void randomise(std::mt19937& rng) {
         const int n = static_cast<int>(pick(0, 511));
         for (int i = 0; i < n; ++i) s.text[i] = static_cast<char>(pick(1, 255));
         s.length = static_cast<int32_t>(pick(0, 511));
+        s.bold_flag = static_cast<uint8_t>(pick(0, 255));
     }
     for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
         Digit_unit& d = digit_units[n];
@@ -222,6 +223,8 @@ void randomise(std::mt19937& rng) {
         d.y = static_cast<uint32_t>(pick(0, UINT32_MAX));
         d.width = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
         d.height = static_cast<int32_t>(pick(-10, 1000));
+        d.spare_word = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
+        d.spare_byte = static_cast<uint8_t>(pick(0, 255));
         d.param_a = static_cast<int32_t>(pick(0, 40));
         d.param_b = static_cast<int32_t>(pick(1, 3));
         d.digits = static_cast<int32_t>(pick(0, 5));

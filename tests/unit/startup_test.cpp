@@ -71,11 +71,13 @@ TEST(Startup, MissingConfigurationGivesBoardZeroOfNoSize) {
 
 TEST(Startup, WidthAndHeightFromTheConfigurationSizeBoardZero) {
     Temp_dir dir;
-    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=64\nHEIGHT=32\n");
+    // A saved scene gives board 0 another size; the configuration wins.
+    dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
+    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=100\nHEIGHT=48\n");
     start_in(dir);
-    EXPECT_EQ(board_at(0, 0).width, 64);
-    EXPECT_EQ(board_at(0, 0).height, 32);
-    // Only board 0 takes the configured size.
+    EXPECT_EQ(board_at(0, 0).width, 100);
+    EXPECT_EQ(board_at(0, 0).height, 48);
+    // Only board 0 takes the configured size; the others keep 64 x 32.
     EXPECT_EQ(board_at(0, 1).width, 64);
     EXPECT_EQ(board_at(1, 0).height, 32);
 

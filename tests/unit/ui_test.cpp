@@ -147,7 +147,8 @@ TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     graph_draws[0].width = 10;
     graph_draws[0].in_use = 1;
     on_mouse(mouse_left, mouse_down, 405, 400);
-    EXPECT_NE(selected_graph, 0);
+    EXPECT_EQ(selected_graph, 16);   // the cleared selection: nothing chosen
+    EXPECT_EQ(graph_grabbed, 0);
 }
 
 TEST_F(Ui_test, RectanglesPastIndex255CanBeSelectedAndDragged) {
