@@ -12,6 +12,8 @@
 #include "app/scene_json.h"
 #include "command/commands.h"
 #include "command/interpreter.h"
+#include "command/command_value.h"
+#include "command/flash_image.h"
 #include "command/replay.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
@@ -361,6 +363,129 @@ TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     out = replay(image({{4, 1, 0x12000, 15, "file t 1 0 0 xy"}}));
     EXPECT_EQ(text_count, 2);
     EXPECT_EQ(string_draws[1].length, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// --- Lines as values: what a writer formats parses back ------------------------
+
+Command_value value(Command_word command, Verb verb, std::vector<uint32_t> numbers,
+                    const char* text = "", uint8_t height = 0) {
+    Command_value v;
+    v.command = command;
+    v.verb = verb;
+    v.count = static_cast<int>(numbers.size());
+    for (size_t i = 0; i < numbers.size(); ++i) v.number[i] = numbers[i];
+    v.text = text;
+    v.text_length = std::strlen(text);
+    v.font_height = height;
+    return v;
+}
+
+void expect_same(const Command_value& a, const Command_value& b, const std::string& line) {
+    EXPECT_EQ(a.command, b.command) << line;
+    EXPECT_EQ(a.verb, b.verb) << line;
+    EXPECT_EQ(a.font_height, b.font_height) << line;
+    ASSERT_EQ(a.count, b.count) << line;
+    for (int i = 0; i < a.count; ++i) EXPECT_EQ(a.number[i], b.number[i]) << line << " #" << i;
+    EXPECT_EQ(std::string(a.text, a.text_length), std::string(b.text, b.text_length)) << line;
+}
+
+TEST(Command_value_test, EveryVerbFormatsAndParsesBack) {
+    using W = Command_word;
+    const std::vector<Command_value> values = {
+        value(W::led, Verb::clearall, {}),
+        value(W::led, Verb::text, {1, 10, 5}, "Hello", 16),
+        value(W::led, Verb::text, {2, 0, 120}, "\xB0\xA1\xB0\xA2", 12),
+        value(W::led, Verb::text, {0, 300, 7}, "x", 24),
+        value(W::led, Verb::text, {1, 65535, 1}, "32!", 32),
+        value(W::led, Verb::txt, {3, 1, 12, 12, 64, 16, 20}),
+        value(W::led, Verb::point, {2, 7, 9}),
+        value(W::led, Verb::line, {0, 1, 2, 300, 2}),
+        value(W::led, Verb::circle, {1, 40, 50, 6}),
+        value(W::led, Verb::rect, {0, 2, 3, 12, 8}),
+        value(W::led, Verb::s, {}),
+        value(W::file, Verb::text, {1, 10, 5}, "Hello world, with blanks", 16),
+        value(W::file, Verb::text, {0, 0, 0}, "", 32),
+        value(W::file, Verb::zimu, {2, 4, 6}, "\xC4\xE3\xBA\xC3 world", 44),
+    };
+    for (Line_style style : {Line_style::live, Line_style::script}) {
+        for (const Command_value& v : values) {
+            char line[700];
+            const int n = format_command(v, style, line, sizeof line);
+            ASSERT_GT(n, 0);
+            ASSERT_EQ(static_cast<size_t>(n), std::strlen(line));
+            const std::string written = line;
+            Command_value back;
+            ASSERT_TRUE(parse_command_line(line, &back)) << written;
+            expect_same(v, back, written);
+        }
+    }
+}
+
+TEST(Command_value_test, WrittenLinesHaveTheCardsExactBytes) {
+    using W = Command_word;
+    auto live = [](const Command_value& v) {
+        char line[600];
+        return format_command(v, Line_style::live, line, sizeof line) < 0 ? std::string("(none)") : std::string(line);
+    };
+    auto script = [](const Command_value& v) {
+        char line[600];
+        return format_command(v, Line_style::script, line, sizeof line) < 0 ? std::string("(none)") : std::string(line);
+    };
+    EXPECT_EQ(live(value(W::led, Verb::clearall, {})), "led clearall \n");
+    EXPECT_EQ(live(value(W::led, Verb::text, {1, 10, 5}, "Hello", 16)), "led 16t 1 10 5 Hello \n ");
+    EXPECT_EQ(script(value(W::led, Verb::text, {1, 12, 12}, "Hi", 16)), "led t 1 12 12 Hi\n ");
+    EXPECT_EQ(script(value(W::led, Verb::text, {1, 12, 12}, "Hi", 12)), "led 12t 1 12 12 Hi\n ");
+    EXPECT_EQ(live(value(W::led, Verb::circle, {1, 2, 3, 4})), "led c 1 2 3 4 \n ");
+    EXPECT_EQ(script(value(W::led, Verb::circle, {1, 2, 3, 4})), "led c 1 2 3 4\n ");
+    EXPECT_EQ(script(value(W::led, Verb::txt, {3, 1, 12, 12, 64, 16, 20})), "led txt 3 1 12 12 64 16 20\n ");
+    EXPECT_EQ(live(value(W::led, Verb::rect, {0, 2, 3, 12, 8})), "led r 0 2 3 12 8 \n ");
+    // A text the line cannot carry as one token is refused, not cut.
+    EXPECT_EQ(live(value(W::led, Verb::text, {0, 0, 0}, "two words", 16)), "(none)");
+    EXPECT_EQ(live(value(W::led, Verb::text, {0, 0, 0}, "tab\there", 16)), "(none)");
+    // A line never cut short: a buffer too small gives no line at all.
+    char small[10];
+    EXPECT_EQ(format_command(value(W::led, Verb::rect, {0, 2, 3, 12, 8}), Line_style::live, small, sizeof small), -1);
+    EXPECT_STREQ(small, "");
+}
+
+// --- Stored scripts built as bytes replay as they were written -----------------
+
+TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
+    std::vector<uint8_t> image(flash_window_end, 0);
+    Command_image_writer writer(image.data(), image.size());
+    const std::string text_line = "file 16t 1 10 5\nHello world";
+    const std::string rect_line = "led r 0 2 3 12 8\n";
+    ASSERT_TRUE(writer.add(21, text_line.data(), text_line.size()));
+    ASSERT_TRUE(writer.add(22, rect_line.data(), rect_line.size()));
+    ASSERT_FALSE(writer.add(23, "", 0));                            // empty: refused
+    ASSERT_FALSE(writer.add(24, std::string(513, 'x').c_str(), 513));   // too long: refused
+    EXPECT_EQ(writer.finish(), 2u);
+
+    Command_header header;
+    ASSERT_EQ(read_command_header(image.data(), image.size(), &header), Header_status::ok);
+    ASSERT_EQ(header.count, 2u);
+    EXPECT_EQ(header.entries[1].type, 22u);
+    EXPECT_GE(header.entries[0].address, Command_image_writer::data_start);
+
+    printed();
+    EXPECT_EQ(replay_image(image.data(), image.size()), Header_status::ok);
+    EXPECT_EQ(text_count, 1);
+    EXPECT_STREQ(string_draws[0].text, "Hello world");
+    EXPECT_EQ(string_draws[0].slot, 21);
+    EXPECT_EQ(rect_count, 1);
+    EXPECT_EQ(digit_at(1, 1).width, 10);
+
+    // The window fills up: entries that do not fit are refused, none cut.
+    std::vector<uint8_t> full(flash_window_end, 0);
+    Command_image_writer big(full.data(), full.size());
+    const std::string chunk(512, 'y');
+    int added = 0;
+    while (big.add(1, chunk.data(), chunk.size())) ++added;
+    EXPECT_EQ(added, static_cast<int>((flash_window_end - Command_image_writer::data_start) / 512));
 }
 
 }  // namespace

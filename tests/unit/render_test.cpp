@@ -4,7 +4,12 @@
 
 #include <cmath>
 
+#include <map>
+
+#include "app/scene_json.h"
+#include "render/bitmap_font.h"
 #include "render/led_dots.h"
+#include "render/led_framebuffer.h"
 #include "render/shapes.h"
 #include "tests/unit/sink_fixture.h"
 
@@ -314,3 +319,85 @@ TEST_F(Dot_test, SelectedDrawUsesTheCurrentPitchEvenInTheMargin) {
 }
 
 }  // namespace
+
+// --- One LED per unit: the card's picture of the editor's primitives ----------
+
+namespace {
+
+// LED colour code of a recorded editor dot.
+int code_of(const Memory_sink::Dot& d) {
+    if (d.r == 1 && d.g == 0) return 0;
+    if (d.r == 0 && d.g == 1) return 1;
+    return 2;
+}
+
+// The editor's dots since the last clear, as LEDs of a board whose corner
+// is (ox, oy) at pitch p: LED -> colour.
+std::map<std::pair<int, int>, int> as_leds(const Memory_sink& sink, int ox, int oy, int p) {
+    std::map<std::pair<int, int>, int> leds;
+    for (const auto& d : sink.dots) leds[{(int(d.x) - ox) / p, (int(d.y) - oy) / p}] = code_of(d);
+    return leds;
+}
+
+std::map<std::pair<int, int>, int> lit_leds(const Led_framebuffer& fb) {
+    std::map<std::pair<int, int>, int> leds;
+    for (int y = 0; y < fb.height(); ++y)
+        for (int x = 0; x < fb.width(); ++x)
+            if (fb.at(x, y) != Led_framebuffer::dark) leds[{x, y}] = fb.at(x, y);
+    return leds;
+}
+
+}  // namespace
+
+TEST_F(Dot_test, FramebufferLightsTheLedsTheEditorShowsAndLeavesTheEditorAlone) {
+    const std::string fonts = VANTIRO_FONT_DIR;
+    set_bitmap_font_path(font_hzk16, (fonts + "/HZK/16/HZK16C").c_str());
+    set_bitmap_font_path(font_asc16, (fonts + "/ASC/ASC16_8").c_str());
+    set_dot_pitch(3);
+    const std::string before = scene_json();
+
+    Led_framebuffer fb(80, 40), ring(80, 40);
+    Digit_unit digit;
+    digit.colour = 1, digit.digits = 2, digit.param_a = 7, digit.param_b = 1;
+    const char text[] = "\xB0\xA1" "A b";   // GB2312 "啊", then A, a blank and b
+    draw_line(fb, 1, 2, 3, 20, 3);
+    draw_block(fb, 2, 2, 30, 4);
+    draw_digit_picture(fb, digit, 50, 2);
+    draw_text_bitmap(fb, 16, 0, 2, 12, text);
+    draw_circle(ring, 0, 40, 20, 6);
+    // Nothing reached the editor: no dot in its sink, no record changed.
+    EXPECT_TRUE(sink.dots.empty());
+    EXPECT_EQ(scene_json(), before);
+
+    // Exact LEDs of the simple figures.
+    for (int x = 2; x <= 20; ++x) EXPECT_EQ(fb.at(x, 3), 1) << x;
+    EXPECT_EQ(fb.at(21, 3), Led_framebuffer::dark);
+    for (int x = 2; x < 6; ++x)
+        for (int y = 30; y < 34; ++y) EXPECT_EQ(fb.at(x, y), 2);
+    EXPECT_EQ(fb.at(6, 30), Led_framebuffer::dark);
+    EXPECT_EQ(ring.at(46, 20), 0);   // the rim, radius 6 around (40, 20)
+    EXPECT_EQ(ring.at(40, 20), Led_framebuffer::dark);
+
+    // The editor draws the same figures in window pixels at pitch 3, with the
+    // board's corner at (300, 200): every dot it lights is the same LED.
+    const int ox = 300, oy = 200, p = 3;
+    draw_line(1, ox + p * 2, oy + p * 3, ox + p * 20, oy + p * 3);
+    draw_block(2, ox + p * 2, oy + p * 30, static_cast<uint8_t>(p * 4));
+    draw_digit_picture(editor_target(), digit, ox + p * 50, oy + p * 2);
+    draw_text_bitmap(16, 0, ox + p * 2, oy + p * 12, text);
+    EXPECT_EQ(as_leds(sink, ox, oy, p), lit_leds(fb));
+    EXPECT_GT(fb.lit_count(), 19 + 16 + 40);
+
+    // A circle of radius 6 LEDs is one of radius 18 pixels there: within one LED.
+    sink.clear();
+    draw_circle(0, ox + p * 40, oy + p * 20, p * 6);
+    const auto editor = as_leds(sink, ox, oy, p), card = lit_leds(ring);
+    auto near = [](const std::map<std::pair<int, int>, int>& a, std::pair<int, int> led) {
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (a.count({led.first + dx, led.second + dy})) return true;
+        return false;
+    };
+    for (const auto& [led, colour] : editor) EXPECT_TRUE(near(card, led));
+    for (const auto& [led, colour] : card) EXPECT_TRUE(near(editor, led));
+}
