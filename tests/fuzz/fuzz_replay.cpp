@@ -1,36 +1,23 @@
 // libFuzzer target: an arbitrary flash image through the stored-script
-// replay. The input is placed at flash address 0x10000 (where the command
-// header lives) of an image whose first 64 KiB are zero.
-#include <unistd.h>
-
+// replay, in memory. The input is placed at flash address 0x10000 (where
+// the command header lives) of an image whose first 64 KiB are zero.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "app/reset.h"
 #include "command/replay.h"
-#include "scene/pools.h"
+#include "platform/platform.h"
 #include "ui/menus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static std::string path = "/tmp/vantiro-fuzz-image-" + std::to_string(getpid());
-    static bool ready = [] {
-        set_diag_stream(std::fopen("/dev/null", "w"));
-        build_layout();
-        return true;
-    }();
-    (void)ready;
-    text_count = 0;
-    rect_count = 0;
-
-    static const std::vector<uint8_t> zeros(0x10000, 0);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(zeros.data(), 1, zeros.size(), f);
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    replay_stored_script_from(path.c_str());
+    static FILE* null_stream = std::fopen("/dev/null", "w");
+    reset_to_startup_state();
+    set_diag_stream(null_stream);
+    build_layout();
+    std::vector<uint8_t> image(command_header_address, 0);
+    image.insert(image.end(), data, data + size);
+    replay_image(image.data(), image.size());
     return 0;
 }

@@ -23,8 +23,11 @@ fail() {
   exit 1
 }
 
-if [ -z "${DISPLAY:-}" ]; then
-  fail "no X display; run through scripts/test, which starts one"
+# Without a display there is nothing to test against: report the test as
+# skipped (CTest's SKIP_RETURN_CODE), not as failed.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  echo "SKIP: no X display; scripts/test starts one for the GUI tests"
+  exit 77
 fi
 
 # Copies the editor and the data beside it into a fresh folder, so a test

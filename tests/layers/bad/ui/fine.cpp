@@ -1,0 +1,2 @@
+// A ui file including render/ is fine.
+#include "render/shapes.h"
