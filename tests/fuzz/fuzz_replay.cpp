@@ -9,13 +9,20 @@
 #include "app/reset.h"
 #include "command/replay.h"
 #include "platform/platform.h"
+#include "scene/pools.h"
 #include "ui/menus.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static FILE* null_stream = std::fopen("/dev/null", "w");
-    reset_to_startup_state();
-    set_diag_stream(null_stream);
-    build_layout();
+    static bool ready = [] {
+        reset_to_startup_state();
+        set_diag_stream(std::fopen("/dev/null", "w"));
+        build_layout();
+        return true;
+    }();
+    (void)ready;
+    // Room for the texts and rectangles of every input.
+    text_count = 0;
+    rect_count = 0;
     std::vector<uint8_t> image(command_header_address, 0);
     image.insert(image.end(), data, data + size);
     replay_image(image.data(), image.size());
