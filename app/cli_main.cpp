@@ -11,7 +11,6 @@
 //                            a command header is reported as such.
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -95,10 +94,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", err.c_str());
             return 1;
         }
-        std::string json = scene_json();
-        std::fwrite(json.data(), 1, json.size(), stdout);
-        std::fputc('\n', stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return print_scene();
     }
     return usage();
 }
