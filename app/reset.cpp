@@ -9,11 +9,13 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
+#include "render/led_dots.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "ui/mouse.h"
 
 void reset_to_startup_state() {
+    redirect_editor_dots(nullptr);
     reset_scene_state();
     reset_bitmap_fonts();
     reset_glyph_cache();
@@ -27,4 +29,5 @@ void reset_to_startup_state() {
     std::memset(&data_paths, 0, sizeof data_paths);
     set_diag_stream(nullptr);
     platform_inject_write_failure(-1);
+    platform_set_drive_roots(nullptr, nullptr);
 }

@@ -5,7 +5,7 @@
 // Implemented: diagnostics, whole-file reads and atomic writes, executable path, private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input, pointer
 //   position on the screen, GBK text conversion.
-// Not yet: removable drives.
+//   Also implemented: finding the removable drive an export is written to.
 #pragma once
 
 #include <cstddef>
@@ -108,3 +108,17 @@ bool platform_pointer_position(int* x, int* y);
 
 // Returns when window-system input is waiting, or after timeout_ms.
 void platform_wait_input(int timeout_ms);
+
+// --- Removable drives (linux_drives.cpp) ------------------------------------
+
+// Where drive detection reads the mount table and sysfs; null restores the
+// defaults (/proc/self/mountinfo and /sys). Tests point them at fake trees.
+void platform_set_drive_roots(const char* mountinfo_path, const char* sys_root);
+
+// The mount point of the removable drive to write to: among the candidates,
+// taken in mount-table order, the last one wins. A candidate is a writable,
+// read-write mount of a whole file system (not a bound subfolder, not a
+// system folder such as / or /boot) whose disk is removable, an SD card, or
+// on the USB bus. Returns false when there is none, with *err saying why
+// (e.g. "export: no removable drive is mounted").
+bool platform_find_removable_drive(std::string* mount_point, std::string* err);

@@ -102,6 +102,45 @@ int single_byte_font(uint8_t height) {
 
 }  // namespace
 
+namespace {
+
+// One character as the pen walks a text: its bytes, its font and glyph
+// (font -1: nothing drawn) and the pen's advance in dots.
+struct Text_step {
+    int bytes;        // 0: the text ends here
+    int font;
+    int32_t index;
+    int advance;
+    bool fixed14;     // height 14: 12-dot glyph at a fixed spacing
+};
+
+Text_step step_at(uint8_t height, const char* text, size_t len, size_t i) {
+    Text_step s{0, -1, 0, 0, false};
+    if (i >= len || !text[i]) return s;
+    const uint8_t b = static_cast<uint8_t>(text[i]);
+    if (b > 0x80) {
+        if (i + 1 >= len || text[i + 1] == 0) return s;   // a lead byte alone ends the text
+        s.bytes = 2;
+        s.index = double_byte_index(b, static_cast<uint8_t>(text[i + 1]));
+        if (height == 14) {
+            s.font = font_hzk12, s.advance = 14, s.fixed14 = true;
+        } else if ((s.font = double_byte_font(height)) >= 0) {
+            s.advance = layouts[s.font].advance;
+        }
+    } else if (b == 10 || b == 13) {
+        s.bytes = 1;   // no space, no new line
+    } else {
+        s.bytes = 1;
+        if ((s.font = single_byte_font(height)) >= 0) {
+            s.index = single_byte_index(b);
+            s.advance = layouts[s.font].advance;
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
 void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                      const char* text, size_t len) {
     const int64_t p = t.pitch;
@@ -111,33 +150,41 @@ void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, 
     int64_t pen = x;
     // Glyphs wholly right of the clip region are skipped; the pen still moves.
     const int64_t right_edge = t.clip_right;
-    size_t i = 0;
-    while (i < len && text[i]) {
-        const uint8_t b = static_cast<uint8_t>(text[i]);
-        if (b > 0x80) {
-            if (i + 1 >= len || text[i + 1] == 0) break;   // a lead byte alone ends the text
-            const int32_t index = double_byte_index(b, static_cast<uint8_t>(text[i + 1]));
-            if (height == 14) {
-                // 12-dot glyph, columns 0-11, fixed 2-pixel spacing, 14-dot advance.
-                const uint8_t* g = bitmap_glyph(font_hzk12, index);
-                if (g && pen <= right_edge) plot_glyph(t, g, layouts[font_hzk12], colour, pen, y, step14, 12, 12);
-                pen += 14 * p;
-            } else if (int id = double_byte_font(height); id >= 0) {
-                const uint8_t* g = bitmap_glyph(id, index);
-                if (g && pen <= right_edge) plot_glyph(t, g, layouts[id], colour, pen, y, p, 64, 64);
-                pen += layouts[id].advance * p;
+    for (size_t i = 0;;) {
+        const Text_step s = step_at(height, text, len, i);
+        if (!s.bytes) break;
+        if (s.font >= 0 && pen <= right_edge) {
+            if (const uint8_t* g = bitmap_glyph(s.font, s.index)) {
+                if (s.fixed14)
+                    plot_glyph(t, g, layouts[s.font], colour, pen, y, step14, 12, 12);
+                else
+                    plot_glyph(t, g, layouts[s.font], colour, pen, y, p, 64, 64);
             }
-            i += 2;
-        } else if (b == 10 || b == 13) {
-            ++i;
-        } else {
-            if (int id = single_byte_font(height); id >= 0) {
-                const uint8_t* g = bitmap_glyph(id, single_byte_index(b));
-                if (g && pen <= right_edge) plot_glyph(t, g, layouts[id], colour, pen, y, p, 64, 64);
-                pen += layouts[id].advance * p;
-            }
-            ++i;
         }
+        pen += s.advance * p;
+        i += static_cast<size_t>(s.bytes);
+    }
+}
+
+void for_each_text_run(uint8_t height, const char* text, size_t len,
+                       void (*visit)(void* context, size_t start, size_t bytes, int64_t pen),
+                       void* context) {
+    int64_t pen = 0, run_pen = 0;
+    size_t run_start = 0, run_bytes = 0;
+    for (size_t i = 0;;) {
+        const Text_step s = step_at(height, text, len, i);
+        bool carried = s.bytes > 0 && static_cast<uint8_t>(text[i]) > 0x20;
+        if (s.bytes == 2) carried = carried && static_cast<uint8_t>(text[i + 1]) > 0x20;
+        if (carried) {
+            if (!run_bytes) run_start = i, run_pen = pen;
+            run_bytes += static_cast<size_t>(s.bytes);
+        } else if (run_bytes) {
+            visit(context, run_start, run_bytes, run_pen);
+            run_bytes = 0;
+        }
+        if (!s.bytes) break;
+        pen += s.advance;
+        i += static_cast<size_t>(s.bytes);
     }
 }
 

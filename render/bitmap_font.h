@@ -44,6 +44,17 @@ void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x,
 // The same into the editor's window.
 void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text);
 
+// The pieces of a text that a command line can carry, each as one token:
+// visit gets every longest run of characters whose bytes are all above
+// 0x20, with its first byte's offset and length and the pen's distance
+// from the text's start in dots (one LED each), as draw_text_bytes walks
+// the text at `height`. Blanks, control bytes, line feeds and a
+// double-byte character that holds such a byte end a run; they still move
+// the pen as they do when drawn. Runs come in order.
+void for_each_text_run(uint8_t height, const char* text, size_t len,
+                       void (*visit)(void* context, size_t start, size_t bytes, int64_t pen),
+                       void* context);
+
 // Plain draw of a text element: position rule, then the text. Returns -1
 // for a disabled record, else 0.
 int draw_text_element(string_draw& s);

@@ -9,9 +9,16 @@ namespace {
 // largest point size, rounded up generously).
 constexpr int64_t reach = 256;
 
+Draw_target* redirect = nullptr;   // see redirect_editor_dots
+
 class Editor_target final : public Draw_target {
 public:
-    void light(uint8_t colour, int32_t x, int32_t y) override { plot_dot(colour, x, y); }
+    void light(uint8_t colour, int32_t x, int32_t y) override {
+        if (redirect)
+            redirect->light(colour, x, y);
+        else
+            plot_dot(colour, x, y);
+    }
 };
 
 Editor_target editor;
@@ -37,8 +44,15 @@ bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
     return false;
 }
 
+void redirect_editor_dots(Draw_target* target) { redirect = target; }
+
 Draw_target& editor_target() {
     editor.pitch = dot_pitch;
+    if (redirect) {
+        editor.clip_left = redirect->clip_left, editor.clip_top = redirect->clip_top;
+        editor.clip_right = redirect->clip_right, editor.clip_bottom = redirect->clip_bottom;
+        return editor;
+    }
     editor.clip_left = -reach;
     editor.clip_top = -reach;
     editor.clip_right = int64_t{view_width} + reach;

@@ -26,3 +26,8 @@ bool plot_dot(uint8_t colour, int32_t x, int32_t y);
 // dot_pitch, clipped to the drawing area and the reach of a point beyond it.
 // Refreshed from the view state at every call.
 Draw_target& editor_target();
+
+// Sends the editor's LED dots (window pixels, as the frame draws them) to
+// target instead of the window, with target's clip region; null restores
+// the window. For pictures of the scene made without a window.
+void redirect_editor_dots(Draw_target* target);

@@ -46,6 +46,44 @@ void draw_line(Draw_target& t, uint8_t colour, int32_t x0, int32_t y0, int32_t x
         return;
     }
 
+    const bool whole = std::min(x0, x1) >= t.clip_left && std::max(x0, x1) <= t.clip_right &&
+                       std::min(y0, y1) >= t.clip_top && std::max(y0, y1) <= t.clip_bottom;
+    if (!whole) {
+        // Partly outside: the walk's i-th dot is known in closed form (an
+        // axis steps once each time its accumulator passes d), and each
+        // coordinate moves one way only, so the visible dots are one run
+        // of i, found by bisection. A line of any length costs at most the
+        // clip region's size.
+        auto at = [&](int64_t i, int64_t delta, int64_t start, int s) -> int64_t {
+            if (i == 0 || delta == 0) return start;
+            return start + s * static_cast<int64_t>((static_cast<__int128>(i) * delta - 1) / d);
+        };
+        auto first = [&](auto holds) {   // first i in [0, d + 2) where holds, else d + 2
+            int64_t lo = 0, hi = d + 2;
+            while (lo < hi) {
+                const int64_t mid = lo + (hi - lo) / 2;
+                if (holds(mid)) hi = mid; else lo = mid + 1;
+            }
+            return lo;
+        };
+        int64_t lo = 0, hi = d + 1;
+        auto narrow = [&](int64_t delta, int64_t start, int s, int64_t low, int64_t high) {
+            auto c = [&](int64_t i) { return at(i, delta, start, s); };
+            if (s >= 0) {
+                lo = std::max(lo, first([&](int64_t i) { return c(i) >= low; }));
+                hi = std::min(hi, first([&](int64_t i) { return c(i) > high; }) - 1);
+            } else {
+                lo = std::max(lo, first([&](int64_t i) { return c(i) <= high; }));
+                hi = std::min(hi, first([&](int64_t i) { return c(i) < low; }) - 1);
+            }
+        };
+        narrow(dx, x0, sx, t.clip_left, t.clip_right);
+        narrow(dy, y0, sy, t.clip_top, t.clip_bottom);
+        for (int64_t i = lo; i <= hi; ++i)
+            t.light(colour, static_cast<int32_t>(at(i, dx, x0, sx)), static_cast<int32_t>(at(i, dy, y0, sy)));
+        return;
+    }
+
     int64_t x = x0, y = y0, ex = 0, ey = 0;
     for (int64_t i = 0; i < d + 2; ++i) {
         t.light(colour, static_cast<int32_t>(x), static_cast<int32_t>(y));

@@ -1,5 +1,7 @@
 #include "scene/pools.h"
 
+#include <algorithm>
+
 #include "scene/settings.h"
 #include "scene/view_state.h"
 
@@ -22,6 +24,39 @@ int32_t rect_count = 0;
 int32_t board_columns = 1;
 int32_t export_columns = 1;
 int32_t board_rows = 1;
+
+int output_rows() { return board_rows < 0 ? 0 : board_rows > board_grid_rows ? board_grid_rows : board_rows; }
+
+int output_columns() {
+    return export_columns < 0 ? 0 : export_columns > board_grid_cols ? board_grid_cols : export_columns;
+}
+
+bool board_holding(uint32_t x, uint32_t y, int p, int* row, int* col) {
+    for (int r = 0; r < output_rows(); ++r)
+        for (int c = 0; c < output_columns(); ++c) {
+            const led_unit& u = board_at(r, c);
+            const int64_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
+            if (x >= ux && x < ux + int64_t{u.width} * p && y >= uy && y < uy + int64_t{u.height} * p) {
+                *row = r;
+                *col = c;
+                return true;
+            }
+        }
+    return false;
+}
+
+void output_screen_size(int* width, int* height) {
+    int64_t w = 0, h = 0;
+    for (int r = 0; r < output_rows(); ++r)
+        for (int c = 0; c < output_columns(); ++c) {
+            const led_unit& u = board_at(r, c);
+            w = std::max(w, int64_t{c + 1} * std::max(u.width, 0));
+            h = std::max(h, int64_t{r + 1} * std::max(u.height, 0));
+        }
+    // A screen beyond 16384 LEDs a side is no sign; keep the picture bounded.
+    *width = static_cast<int>(std::min<int64_t>(w, 16384));
+    *height = static_cast<int>(std::min<int64_t>(h, 16384));
+}
 
 void reset_scene_state() {
     reset_view_state();   // first: new records take the start-up pitch

@@ -56,6 +56,23 @@ inline led_unit& board_at(int row, int col) {
     return led_units[row * board_grid_cols + col];
 }
 
+// Boards the outputs (script, live send, card picture) walk: rows
+// 0..board_rows-1 and columns 0..export_columns-1, held within the grid.
+int output_rows();
+int output_columns();
+
+// The board in use by the outputs whose LEDs cover window pixel (x, y) at
+// pitch p: U.x <= x < U.x + U.width * p, and the same for y (unsigned, so an
+// element on a board's left or top edge belongs to it, and one on the edge
+// two boards share belongs to the right or lower one). The first such board
+// in row-major order; false when there is none.
+bool board_holding(uint32_t x, uint32_t y, int p, int* row, int* col);
+
+// The card's screen for the boards in use, in LEDs: board (r, c) shows from
+// LED (c * U.width, r * U.height), so the screen reaches the furthest
+// board's far edge. 0 x 0 when no board is in use.
+void output_screen_size(int* width, int* height);
+
 // Brings every pool, counter, grid count, view and setting of the scene
 // back to its start-up value (as constructed before main).
 void reset_scene_state();

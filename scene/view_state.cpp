@@ -1,5 +1,7 @@
 #include "scene/view_state.h"
 
+#include "scene/pools.h"
+
 // Constant-initialised, so records built before main already see pitch 2.
 uint8_t dot_pitch = 2;
 
@@ -19,12 +21,32 @@ void set_dot_pitch(int pitch) {
 }
 
 void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch) {
-    if (stored_pitch <= 0 || outside_dot_grid(*x, *y)) return;
+    if (stored_pitch <= 0) return;
     uint32_t stored = static_cast<uint32_t>(stored_pitch);
+    int r, c;
+    if (board_holding(*x, *y, stored_pitch, &r, &c)) {
+        // On a board: keep the LED of the board it is on (boards scale
+        // about their own corners), so a zoom never moves it between LEDs.
+        const led_unit& u = board_at(r, c);
+        const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
+        *x = ux + (*x - ux) / stored * dot_pitch;
+        *y = uy + (*y - uy) / stored * dot_pitch;
+        return;
+    }
+    if (outside_dot_grid(*x, *y)) return;
     uint32_t col = (*x - screen_origin_x) / stored;
     uint32_t row = (*y - screen_origin_y) / stored;
     *x = screen_origin_x + col * dot_pitch;
     *y = screen_origin_y + row * dot_pitch;
+}
+
+void snap_to_board(uint32_t* x, uint32_t* y) {
+    int r, c;
+    if (!board_holding(*x, *y, dot_pitch, &r, &c)) return;
+    const led_unit& u = board_at(r, c);
+    const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
+    *x = ux + (*x - ux) / dot_pitch * dot_pitch;
+    *y = uy + (*y - uy) / dot_pitch * dot_pitch;
 }
 
 void reset_view_state() {

@@ -209,7 +209,9 @@ TEST_F(Ui_test, PaletteCopiesAreTakenGroupZeroFirst) {
     EXPECT_EQ(selected_digit_col, 33);
     on_motion(500, 300);
     on_mouse(mouse_left, mouse_up, 500, 300);
-    EXPECT_EQ(digit_at(0, 33).x, 500u - (211 - 230));
+    // Dropped on board 0 (corner 276, pitch 2): onto the LED it lies in.
+    EXPECT_EQ(digit_at(0, 33).x, 276u + (500u - (211 - 230) - 276u) / 2 * 2);
+    EXPECT_EQ(digit_at(0, 33).y, 226u + (300u - (357 - 376) - 226u) / 2 * 2);
     on_mouse(mouse_left, mouse_down, 249, 395);
     EXPECT_EQ(selected_digit_row, 1);
     EXPECT_EQ(selected_digit_col, 33);

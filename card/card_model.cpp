@@ -1,0 +1,168 @@
+#include "card/card_model.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <vector>
+
+#include "command/command_value.h"
+#include "command/interpreter.h"
+#include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "render/shapes.h"
+#include "scene/records.h"
+
+namespace {
+
+constexpr int max_tokens = 24;   // the longest line the card knows has 13
+
+// Splits line at blanks into at most max_tokens tokens, each of any length
+// (a text token may hold up to 511 bytes); further tokens are dropped.
+int split(char* line, char** tokens) {
+    int n = 0;
+    char* p = line;
+    while (*p && n < max_tokens) {
+        while (*p == ' ') ++p;
+        if (!*p) break;
+        tokens[n++] = p;
+        while (*p && *p != ' ') ++p;
+        if (*p) *p++ = '\0';
+    }
+    return n;
+}
+
+// A number as the card reads it: the command language's reader, and a
+// leading minus sign (the writers format signed numbers).
+int32_t number(const char* text) {
+    if (text && text[0] == '-') return static_cast<int32_t>(0u - parse_value(text + 1));
+    return static_cast<int32_t>(parse_value(text));
+}
+
+}  // namespace
+
+Card_model::Card_model(int width, int height) : screen(width, height) { line_[0] = '\0'; }
+
+void Card_model::reset() {
+    screen.clear();
+    settings = Card_settings{};
+    counts = Card_counts{};
+}
+
+void Card_model::run_script(const uint8_t* bytes, size_t length) {
+    size_t start = 0;
+    for (size_t i = 0; i <= length; ++i) {
+        const bool end = i == length || bytes[i] == 0;
+        if (end || bytes[i] == '\n') {
+            run_line(reinterpret_cast<const char*>(bytes) + start, i - start);
+            start = i + 1;
+        }
+        if (end) break;
+    }
+}
+
+bool Card_model::run_line(const char* line, size_t length) {
+    if (length > max_line) length = max_line;
+    std::memcpy(line_, line, length);
+    line_[length] = '\0';
+    // NUL inside the line ends it; trailing CRs are the line end.
+    length = std::strlen(line_);
+    while (length > 0 && line_[length - 1] == '\r') line_[--length] = '\0';
+
+    char* tokens[max_tokens];
+    const int n = split(line_, tokens);
+    if (n == 0) return false;
+
+    bool known = false;
+    if (!strcasecmp(tokens[0], "led"))
+        known = run_led(n - 1, tokens + 1);
+    else if (!strcasecmp(tokens[0], "set"))
+        known = run_set(n - 1, tokens + 1);
+    else if (!strcasecmp(tokens[0], "insmod"))
+        known = run_module(n - 1, tokens + 1);
+    else if (!strcasecmp(tokens[0], "file") && n >= 2 && !std::strcmp(tokens[1], "save")) {
+        ++settings.saves;
+        known = true;
+    }
+    if (known)
+        ++counts.run;
+    else
+        ++counts.ignored;
+    return known;
+}
+
+bool Card_model::run_led(int argc, char** argv) {
+    Command_value v = parse_command_arguments(Command_word::led, argc, argv, "");
+    // Signed numbers where the line has a minus sign.
+    for (int i = 0; i < v.count && i + 1 < argc; ++i)
+        if (argv[i + 1][0] == '-') v.number[i] = static_cast<uint32_t>(number(argv[i + 1]));
+    const auto at = [&](int i) { return static_cast<int32_t>(v.number[i]); };
+    const uint8_t colour = static_cast<uint8_t>(v.number[0]);
+    switch (v.verb) {
+        case Verb::clearall: screen.clear(); return true;
+        case Verb::text:
+            draw_text_bytes(screen, v.font_height, colour, at(1), at(2), v.text, v.text_length);
+            return true;
+        case Verb::txt:
+            draw_text_file(at(0), static_cast<uint8_t>(v.number[1]), at(2), at(3),
+                           static_cast<uint8_t>(v.number[5]));
+            return true;
+        case Verb::point: screen.light(colour, at(1), at(2)); return true;
+        case Verb::line: draw_line(screen, colour, at(1), at(2), at(3), at(4)); return true;
+        case Verb::circle: draw_circle(screen, colour, at(1), at(2), at(3)); return true;
+        case Verb::rect: draw_rect(screen, colour, at(1), at(2), at(3), at(4)); return true;
+        case Verb::s: return true;
+        default: return false;
+    }
+}
+
+bool Card_model::run_set(int argc, char** argv) {
+    if (argc < 1) return false;
+    const char* what = argv[0];
+    auto arg = [&](int i) { return i < argc ? number(argv[i]) : 0; };
+    if (!std::strcmp(what, "time")) {
+        for (int i = 0; i < 6; ++i) settings.time[i] = arg(i + 1);
+        settings.time_set = true;
+    } else if (!std::strcmp(what, "ld")) {
+        settings.brightness = arg(1);
+    } else if (!std::strcmp(what, "pl")) {
+        settings.pl = arg(1);
+    } else if (!std::strcmp(what, "soft")) {
+        settings.soft_width = arg(1);
+        settings.soft_height = arg(2);
+    } else if (!std::strcmp(what, "chrct")) {
+        std::snprintf(settings.chrct, sizeof settings.chrct, "%s", argc > 1 ? argv[1] : "");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// insmod NUMBER CLASS led key COLOUR X Y TYPE DIGITS A B 1
+bool Card_model::run_module(int argc, char** argv) {
+    if (argc < 11 || std::strcmp(argv[2], "led") || std::strcmp(argv[3], "key")) return false;
+    // Class 800 is a digit element, shown as its digit picture; the
+    // auxiliary modules of class 20 are kept by the card and show nothing.
+    if (number(argv[1]) != 800) return true;
+    Digit_unit d;
+    d.colour = static_cast<uint8_t>(number(argv[4]));
+    d.digits = number(argv[8]);
+    d.param_a = number(argv[9]);
+    d.param_b = number(argv[10]);
+    draw_digit_picture(screen, d, number(argv[5]), number(argv[6]));
+    return true;
+}
+
+void Card_model::draw_text_file(int32_t source, uint8_t colour, int32_t x, int32_t y,
+                                uint8_t height) {
+    if (txt_folder_.empty()) return;
+    char path[1200];
+    if (format_text(path, sizeof path, "%s/my_txt%d.txt", txt_folder_.c_str(), source) < 0) return;
+    std::vector<uint8_t> bytes;
+    std::string err;
+    // The first line is all the card shows; a text field holds 511 bytes.
+    if (!platform_read_file(path, 1 << 20, &bytes, &err)) return;
+    size_t n = 0;
+    while (n < bytes.size() && n < 511 && bytes[n] != '\n' && bytes[n] != 0) ++n;
+    while (n > 0 && bytes[n - 1] == '\r') --n;
+    draw_text_bytes(screen, height, colour, x, y, reinterpret_cast<const char*>(bytes.data()), n);
+}

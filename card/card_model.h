@@ -1,0 +1,65 @@
+// A model of the controller card: a screen of LEDs and the command lines
+// the card runs on it, drawn with the editor's own primitives at one LED a
+// step. Every output of the editor (the drive's cmd.txt, the live lines)
+// can be run here and compared with the editor's picture; the card
+// simulator puts it behind the network. No window, no GL.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "render/led_framebuffer.h"
+
+// What the card records without lighting anything.
+struct Card_settings {
+    int32_t time[6] = {};        // set time: year month day hour minute second
+    bool time_set = false;
+    int32_t brightness = -1;     // set ld (1 brightest .. 9); -1 never set
+    int32_t pl = -1;             // set pl
+    int32_t soft_width = -1;     // set soft W H: the screen the card drives
+    int32_t soft_height = -1;
+    char chrct[32] = {};         // set chrct: the panel type's name
+    int32_t saves = 0;           // file save lines
+};
+
+struct Card_counts {
+    long run = 0;        // lines the card knows (drawn or recorded)
+    long ignored = 0;    // lines it does not know: unknown words and verbs
+};
+
+class Card_model {
+public:
+    // Longest line the card reads; the rest of a longer line is dropped.
+    static constexpr size_t max_line = 4096;
+
+    Card_model(int width, int height);
+
+    // Where "led txt" finds my_txtN.txt (empty: nowhere).
+    void set_txt_folder(const std::string& folder) { txt_folder_ = folder; }
+
+    // Runs one line (without its line end; leading blanks and trailing
+    // CRs are skipped). Blank lines are neither run nor ignored. Returns
+    // true when the line was one the card knows.
+    bool run_line(const char* line, size_t length);
+
+    // Runs a script as the card reads cmd.txt: lines end at LF (CR LF and
+    // CR CR LF alike), and a NUL ends the script.
+    void run_script(const uint8_t* bytes, size_t length);
+
+    // The screen, settings and counts back to the power-on state.
+    void reset();
+
+    Led_framebuffer screen;
+    Card_settings settings;
+    Card_counts counts;
+
+private:
+    bool run_led(int argc, char** argv);
+    bool run_set(int argc, char** argv);
+    bool run_module(int argc, char** argv);
+    void draw_text_file(int32_t source, uint8_t colour, int32_t x, int32_t y, uint8_t height);
+
+    std::string txt_folder_;
+    char line_[max_line + 1];
+};
