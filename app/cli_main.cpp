@@ -1,33 +1,34 @@
 // vantiro-cli: the editor's scene from the command line, for operators'
-// scripts and for tests.
-//   vantiro-cli dump [DIR]   the start-up scene (pools, layout, scene files
-//                            and SysCfg.ini of DIR, by default this
-//                            program's folder) as one JSON object
-//   vantiro-cli replay IMAGE [DIR]
-//                            the start-up scene after replaying the script
-//                            stored in the flash image IMAGE (file offset =
-//                            flash address); the replay's diagnostics go to
-//                            standard error. IMAGE is only read: one without
-//                            a command header is reported as such.
+// scripts and for tests. `vantiro-cli --help` lists the subcommands:
+//   dump [DIR]              the start-up scene of DIR (by default this
+//                           program's folder) as one JSON object
+//   replay IMAGE [DIR]      the scene after replaying the script stored in
+//                           the flash image IMAGE (only read)
+//   export OUT [DIR]        the ledsys tree for DIR's scene under OUT, the
+//                           bytes the toolbar writes onto a stick
+//   play SCRIPT ...         a command script run on the card model, as PNG
+//   render [DIR] --png F    the scene as the card would show it, as PNG
+// play and render write the same PNG bytes for the same lit LEDs.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
+#include "app/outputs.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
+#include "card/card_model.h"
 #include "command/replay.h"
 #include "platform/platform.h"
+#include "render/led_png.h"
+#include "scene/pools.h"
 
 namespace {
-
-int usage() {
-    std::fprintf(stderr, "usage: vantiro-cli dump [DIR]\n"
-                         "       vantiro-cli replay IMAGE [DIR]\n");
-    return 2;
-}
 
 // Builds the start-up scene from the files in dir (or beside this program).
 bool start_scene(const char* dir, std::string* err) {
@@ -61,40 +62,103 @@ int print_scene() {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const std::string command = argv[1];
+int fail(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return 1;
+}
+
+int replay_command(const std::string& image_path, const char* dir) {
     std::string err;
-    if (command == "replay" && (argc == 3 || argc == 4)) {
-        // Diagnostics on standard error, the scene alone on standard output.
-        set_diag_stream(stderr);
-        if (!start_scene(argc == 4 ? argv[3] : nullptr, &err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return 1;
-        }
-        std::vector<uint8_t> image;
-        if (!platform_read_file(argv[2], max_flash_image_bytes, &image, &err)) {
-            std::fprintf(stderr, "cli: %s\n", err.c_str());
-            return 1;
-        }
-        switch (replay_image(image.data(), image.size())) {
-            case Header_status::ok: break;
-            case Header_status::short_image:
-                std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
-                             argv[2], command_header_address);
-                break;
-            case Header_status::uninitialised:
-                std::fprintf(stderr, "cli: %s has no valid header; nothing is replayed\n", argv[2]);
-                break;
-        }
-        return print_scene();
+    // Diagnostics on standard error, the scene alone on standard output.
+    set_diag_stream(stderr);
+    if (!start_scene(dir, &err)) return fail(err);
+    std::vector<uint8_t> image;
+    if (!platform_read_file(image_path.c_str(), max_flash_image_bytes, &image, &err))
+        return fail("cli: " + err);
+    switch (replay_image(image.data(), image.size())) {
+        case Header_status::ok: break;
+        case Header_status::short_image:
+            std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
+                         image_path.c_str(), command_header_address);
+            break;
+        case Header_status::uninitialised:
+            std::fprintf(stderr, "cli: %s has no valid header; nothing is replayed\n", image_path.c_str());
+            break;
     }
-    if (command == "dump" && argc <= 3) {
-        if (!start_scene(argc == 3 ? argv[2] : nullptr, &err)) {
-            std::fprintf(stderr, "%s\n", err.c_str());
-            return 1;
-        }
-        return print_scene();
-    }
-    return usage();
+    return print_scene();
+}
+
+int export_command(const std::string& out, const char* dir) {
+    std::string err;
+    if (!start_scene(dir, &err)) return fail(err);
+    settle_scene_positions();
+    const Export_outcome o = export_to_folder(out, exe_folder, std::time(nullptr));
+    std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
+    return o.written ? 0 : 1;
+}
+
+int play_command(const std::string& script, int width, int height, const std::string& png,
+                 const std::string& txt) {
+    std::vector<uint8_t> bytes;
+    std::string err;
+    if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
+    Card_model card(width, height);
+    card.set_txt_folder(txt);
+    card.run_script(bytes.data(), bytes.size());
+    if (!write_led_png(card.screen, png.c_str(), &err)) return fail(err);
+    std::printf("%ld lines run, %ld lines ignored, %ld LEDs lit\n", card.counts.run, card.counts.ignored,
+                card.screen.lit_count());
+    return 0;
+}
+
+int render_command(const char* dir, const std::string& png) {
+    std::string err;
+    if (!start_scene(dir, &err)) return fail(err);
+    int w, h;
+    output_screen_size(&w, &h);
+    if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
+    Led_framebuffer screen(w, h);
+    render_scene_leds(screen);
+    if (!write_led_png(screen, png.c_str(), &err)) return fail(err);
+    std::printf("%ld LEDs lit on a %d x %d screen\n", screen.lit_count(), w, h);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    CLI::App app{"vantiro-cli: the LED sign editor's scene from the command line"};
+    app.require_subcommand(1);
+    std::string dir, image, out, script, png, txt;
+    int width = 0, height = 0;
+    auto folder = [](const std::string& d) { return d.empty() ? nullptr : d.c_str(); };
+
+    CLI::App* dump = app.add_subcommand("dump", "Print the start-up scene of DIR as JSON");
+    dump->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini (default: this program's)");
+
+    CLI::App* replay = app.add_subcommand("replay", "Print the scene after replaying a flash image's script");
+    replay->add_option("IMAGE", image, "Flash image (file offset = flash address)")->required();
+    replay->add_option("DIR", dir, "Folder of the scene files");
+
+    CLI::App* exp = app.add_subcommand("export", "Write the ledsys tree for DIR's scene under OUT");
+    exp->add_option("OUT", out, "Folder that stands for the stick's root")->required();
+    exp->add_option("DIR", dir, "Folder of the scene files");
+
+    CLI::App* play = app.add_subcommand("play", "Run a command script on the card model and write the sign as PNG");
+    play->add_option("SCRIPT", script, "Command script, such as ledsys/CMD/cmd.txt")->required();
+    play->add_option("--width", width, "Screen width in LEDs")->required()->check(CLI::Range(1, 16384));
+    play->add_option("--height", height, "Screen height in LEDs")->required()->check(CLI::Range(1, 16384));
+    play->add_option("--png", png, "Picture to write")->required();
+    play->add_option("--txt", txt, "Folder of my_txtN.txt for \"led txt\" lines");
+
+    CLI::App* render = app.add_subcommand("render", "Write the scene as the card would show it, as PNG");
+    render->add_option("DIR", dir, "Folder of the scene files");
+    render->add_option("--png", png, "Picture to write")->required();
+
+    CLI11_PARSE(app, argc, argv);
+    if (*replay) return replay_command(image, folder(dir));
+    if (*exp) return export_command(out, folder(dir));
+    if (*play) return play_command(script, width, height, png, txt);
+    if (*render) return render_command(folder(dir), png);
+    std::string err;
+    if (!start_scene(folder(dir), &err)) return fail(err);
+    return print_scene();
 }

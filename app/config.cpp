@@ -11,6 +11,7 @@ char config_width[config_text_size];
 char config_height[config_text_size];
 char config_sync[config_text_size];
 int32_t sync_enabled = 0;
+char export_folder[export_folder_size];
 
 int32_t leading_decimal(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -33,6 +34,7 @@ void clear_config() {
     std::memset(config_width, 0, sizeof config_width);
     std::memset(config_height, 0, sizeof config_height);
     std::memset(config_sync, 0, sizeof config_sync);
+    std::memset(export_folder, 0, sizeof export_folder);
 }
 
 static void read_key(const char* section, const char* key, char* out, const char* path) {
@@ -50,4 +52,11 @@ void read_config(const char* path) {
     read_key("LEDPARA", "HEIGHT", config_height, path);
     read_key("NetSyc", "Syc_Enable", config_sync, path);
     sync_enabled = leading_decimal(config_sync);
+    bool cut = false;
+    platform_read_profile_string("Export", "Folder", "", export_folder, sizeof export_folder, path, &cut);
+    if (cut) {
+        std::fprintf(stderr, "config: %s: [Export] Folder is longer than %zu characters; it is not used\n",
+                     path, sizeof export_folder - 1);
+        export_folder[0] = '\0';
+    }
 }

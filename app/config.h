@@ -3,6 +3,8 @@
 //   [LEDPARA]  WIDTH       width of unit board 0 in dots
 //              HEIGHT      height of unit board 0 in dots
 //   [NetSyc]   Syc_Enable  non-zero: copy the card's flash and replay it at start
+//   [Export]   Folder      a folder the download entry writes the ledsys tree
+//                          into instead of the removable drive (optional)
 // A missing file, section or key reads as the text "Error" (so 0 as a number).
 #pragma once
 
@@ -17,6 +19,8 @@ extern char config_height[config_text_size];
 extern char config_sync[config_text_size];
 
 extern int32_t sync_enabled;   // leading decimal of config_sync
+constexpr int export_folder_size = 1024;
+extern char export_folder[export_folder_size];   // empty: the removable drive
 
 // Leading-decimal conversion: optional blanks and sign, then digits up to the
 // first other character; no digits gives 0. Clamped to the 32-bit range.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/config.h"
+#include "app/outputs.h"
 #include "app/scene_files.h"
 #include "command/replay.h"
 #include "platform/platform.h"
@@ -85,6 +86,7 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 
 void startup_scene() {
     close_requested = save_scene_and_quit;
+    download_requested = [] { export_scene(); };
     build_layout();
     load_scene_files();
     // The configuration overrides board 0's size, whatever the scene says.

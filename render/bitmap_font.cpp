@@ -188,17 +188,13 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
     }
 }
 
-namespace {
-
 // Keeps a text's position outside the dot grid; inside it follows the pitch.
-void reposition(string_draw& s) {
+void settle_text_position(string_draw& s) {
     if (s.pitch != dot_pitch) {
         move_to_current_pitch(&s.x, &s.y, s.pitch);
         s.pitch = dot_pitch;
     }
 }
-
-}  // namespace
 
 void set_bitmap_font_path(int id, const char* path) {
     if (id < 0 || id >= bitmap_font_count) return;
@@ -236,7 +232,7 @@ int draw_text_element(string_draw& s) {
     if (!s.enabled) return -1;
     Dot_sink& sink = dot_sink();
     sink.set_texturing(false);
-    reposition(s);
+    settle_text_position(s);
     draw_text_bytes(editor_target(), s.font_size, static_cast<uint8_t>(s.colour),
                     static_cast<int32_t>(s.x), static_cast<int32_t>(s.y), s.text, sizeof s.text);
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
@@ -248,7 +244,7 @@ int draw_text_element_selected(string_draw& s) {
     if (!s.enabled) return -1;
     Dot_sink& sink = dot_sink();
     sink.set_texturing(false);
-    reposition(s);
+    settle_text_position(s);
     char work[512];
     std::memcpy(work, s.text, sizeof work - 1);
     work[sizeof work - 1] = '\0';

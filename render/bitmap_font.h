@@ -55,6 +55,9 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
                        void (*visit)(void* context, size_t start, size_t bytes, int64_t pen),
                        void* context);
 
+// The position step of both draws alone: the record follows the pitch.
+void settle_text_position(string_draw& s);
+
 // Plain draw of a text element: position rule, then the text. Returns -1
 // for a disabled record, else 0.
 int draw_text_element(string_draw& s);

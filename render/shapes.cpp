@@ -271,14 +271,18 @@ void draw_digit_picture(Draw_target& t, const Digit_unit& e, int32_t x, int32_t 
                 static_cast<uint8_t>(e.param_b));
 }
 
-int draw_digit_unit(Digit_unit& e) {
-    if (!e.enabled) return -1;
+void settle_digit_position(Digit_unit& e) {
     if (outside_dot_grid(e.x, e.y)) {
         e.pitch = 2;   // palette and margins: fixed look, fixed place
     } else if (e.pitch != dot_pitch) {
         move_to_current_pitch(&e.x, &e.y, e.pitch);
         e.pitch = dot_pitch;
     }
+}
+
+int draw_digit_unit(Digit_unit& e) {
+    if (!e.enabled) return -1;
+    settle_digit_position(e);
     draw_kind(editor_target(), e, e.pitch);
     return 0;
 }

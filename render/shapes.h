@@ -41,6 +41,10 @@ void draw_number(uint8_t colour, int32_t x, int32_t y, int32_t value, int32_t di
 // counts.
 void draw_digit_picture(Draw_target& t, const Digit_unit& e, int32_t x, int32_t y);
 
+// The position step of the plain draw alone (see below): what the next
+// frame would do to the record's place before drawing it.
+void settle_digit_position(Digit_unit& e);
+
 // Plain draw of a record. Outside the screen's dot grid (x <= 250 or
 // y <= 140) the record keeps its position and is drawn at pitch 2; inside
 // it follows the position rule to the current pitch. Returns -1 for a

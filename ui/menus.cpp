@@ -18,6 +18,7 @@ uint8_t clicked_entry = 0;
 uint8_t draw_mode = 0;
 uint8_t draw_toggle = 1;
 void (*close_requested)() = nullptr;
+void (*download_requested)() = nullptr;
 
 namespace {
 
@@ -153,8 +154,10 @@ void toolbar_action(int id) {
             export_columns = board_columns;
             break;
         case toolbar_download:
-            std::fprintf(stderr, "export: writing the scene to a removable drive is not "
-                                 "available in this build yet\n");
+            if (download_requested)
+                download_requested();
+            else
+                set_status("export: this program cannot write to a removable drive");
             break;
         case toolbar_draw_rect: {
             const uint8_t b = draw_toggle & 1;
@@ -284,4 +287,5 @@ void reset_menu_state() {
     draw_mode = 0;
     draw_toggle = 1;
     close_requested = nullptr;
+    download_requested = nullptr;
 }

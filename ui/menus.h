@@ -19,6 +19,10 @@ extern uint8_t draw_toggle;        // its parity sets draw_mode at each click
 // installs one, the close entry ends the program without saving.
 extern void (*close_requested)();
 
+// What the download entry asks of the application: write the scene onto
+// the removable drive and say how it went on the status line.
+extern void (*download_requested)();
+
 // Toolbar entry ids.
 enum : int {
     toolbar_columns_up = 0,

@@ -1,0 +1,107 @@
+#include "controller/drive_export.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "scene/pools.h"
+#include "scene/settings.h"
+
+namespace {
+
+void put(Text_mode_script& t, const char* format, int value) {
+    char buf[100];
+    const int n = format_text(buf, sizeof buf, format, value);
+    if (n > 0) t.write(buf, static_cast<size_t>(n));
+}
+
+// Makes folder path unless it is one already; false with a message.
+bool make_folder(const std::string& path, std::string* message) {
+    if (mkdir(path.c_str(), 0755) == 0) return true;
+    const int e = errno;
+    struct stat st;
+    if (e == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    *message = "export: cannot create " + path + ": " +
+               (e == EEXIST ? std::string("a file of that name is in the way") : std::strerror(e));
+    return false;
+}
+
+}  // namespace
+
+std::string scene_command_script(Script_files& files) {
+    Text_mode_script t;
+    t.write("led clearall \n", 14);
+    t.write("led clearall \n", 14);
+    t.write("\n", 1);
+    t.write("\n", 1);
+    write_scene_script(t, files);
+    put(t, "set ld %d  \n ", 9 - brightness_level);
+    put(t, "set pl %d  \n ", 2);
+    static const char* const panel_lines[4] = {"set chrct in375_h \n ", "set chrct in375 \n ",
+                                               "set chrct p10_h \n ", "set chrct p10  \n "};
+    if (panel_type < 4) {
+        put(t, "set soft %d 64 \n ", export_columns * (panel_type < 2 ? 64 : 32));
+        t.write(panel_lines[panel_type], std::strlen(panel_lines[panel_type]));
+    }
+    t.write("file save \n", 12);   // with its NUL: the script ends with a zero byte
+    return t.bytes;
+}
+
+std::string time_line(const std::tm& tm) {
+    char buf[100];
+    const int n = format_text(buf, sizeof buf, "set time %d %d %d %d %d %d \n ", tm.tm_year + 1900,
+                              tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    Text_mode_script t;
+    if (n > 0) t.write(buf, static_cast<size_t>(n));
+    return t.bytes;
+}
+
+Export_outcome export_to_folder(const std::string& root, const std::string& text_source_folder,
+                                std::time_t now) {
+    Export_outcome o;
+    o.drive_found = true;
+    o.ledsys = root + "/ledsys";
+    for (const char* sub : {"", "/CMD", "/TXT", "/init"})
+        if (!make_folder(o.ledsys + sub, &o.message)) return o;
+
+    std::string err;
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    const std::string time_bytes = time_line(tm);
+    const std::string time_path = o.ledsys + "/init/time.txt";
+    std::string time_failure;
+    if (!platform_write_file_atomic(time_path.c_str(), time_bytes.data(), time_bytes.size(), &err))
+        time_failure = err;
+
+    Script_files files;
+    files.text_source_folder = text_source_folder;
+    files.txt_folder = o.ledsys + "/TXT";
+    const std::string script = scene_command_script(files);
+    const std::string cmd_path = o.ledsys + "/CMD/cmd.txt";
+    if (!platform_write_file_atomic(cmd_path.c_str(), script.data(), script.size(), &err)) {
+        o.message = "export: " + err + "; the stick keeps its old script";
+        return o;
+    }
+    if (!time_failure.empty()) {
+        o.message = "export: the script is written, but " + time_failure;
+        return o;
+    }
+    o.written = true;
+    o.message = "exported to " + o.ledsys;
+    if (!files.copy_failures.empty())
+        o.message += "; text files not copied: " + files.copy_failures;
+    return o;
+}
+
+Export_outcome export_to_drive(const std::string& folder_override,
+                               const std::string& text_source_folder) {
+    std::string root = folder_override, err;
+    if (root.empty() && !platform_find_removable_drive(&root, &err)) {
+        Export_outcome o;
+        o.message = err;
+        return o;
+    }
+    return export_to_folder(root, text_source_folder, std::time(nullptr));
+}

@@ -1,0 +1,36 @@
+// The scene onto a USB stick: the ledsys tree that the card reads, with
+// the script in CMD/cmd.txt, the time in init/time.txt and the text files
+// in TXT. Files are replaced atomically, so a stick pulled mid-write holds
+// the old script or the new one, never half of one.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "controller/script_writer.h"
+
+struct Export_outcome {
+    bool drive_found = false;   // false: no removable drive, nothing written
+    bool written = false;       // time.txt and cmd.txt both written
+    std::string ledsys;         // the tree's folder
+    std::string message;        // for the status line: done, or why not
+};
+
+// The three parts of cmd.txt, as the text-mode bytes on the medium:
+// the prologue, the scene's lines, the screen settings and the final
+// "file save" with its NUL.
+std::string scene_command_script(Script_files& files);
+
+// time.txt's one line for the local time t.
+std::string time_line(const std::tm& t);
+
+// Writes the ledsys tree below root (a drive's mount point or a folder that
+// stands for one). text_source_folder holds my_txt3.txt and my_txt4.txt.
+Export_outcome export_to_folder(const std::string& root, const std::string& text_source_folder,
+                                std::time_t now);
+
+// The toolbar's export: onto the last removable drive, or into
+// folder_override when it is not empty. Shows nothing itself.
+Export_outcome export_to_drive(const std::string& folder_override,
+                               const std::string& text_source_folder);

@@ -1,0 +1,60 @@
+// The scene as lines of the card's command language: every text, shape and
+// digit element that lies on a board in use, in the LED coordinates of the
+// whole screen, board by board. The drive export writes them into cmd.txt;
+// the card model runs them; both show what the editor shows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Where the lines go. Each call is one line as the card's language has it,
+// line ends included ("\n " for most, "\n \r\n" for a module line).
+class Script_out {
+public:
+    virtual ~Script_out() = default;
+    virtual void line(const char* bytes, size_t n) = 0;
+};
+
+// A script as the bytes of a file written in text mode: every LF becomes
+// CR LF, all other bytes stay as they are.
+class Text_mode_script final : public Script_out {
+public:
+    void line(const char* bytes, size_t n) override { write(bytes, n); }
+    void write(const char* bytes, size_t n);
+    std::string bytes;
+};
+
+// What the writer needs besides the pools.
+struct Script_files {
+    // Folder of my_txt3.txt and my_txt4.txt, the texts that the left panel's
+    // texts 3 and 4 stand for (the editor's own folder, ending with '/').
+    std::string text_source_folder;
+    // The drive's TXT folder, where those files are copied; empty: no copy.
+    std::string txt_folder;
+    // Filled by the writer: one "my_txtN.txt: reason" per file that could not
+    // be copied, separated by "; ".
+    std::string copy_failures;
+};
+
+// Writes the scene. For each board (r, c) in use, row by row:
+//   texts 0..39 that lie on it: "led t|12t|24t|32t colour X Y RUN\n " for
+//     every run of the text a line can carry (see for_each_text_run), at
+//     the LED where the editor's pen draws the run's first byte; texts of
+//     the left panel's sources 3 and 4 become "led txt" lines and their
+//     file is copied;
+//   then the shape and digit records of groups 0..19, by kind: 8 digit
+//     element (module lines), 0 block ("led p" per LED), 1 and 4 lines
+//     ("led l"), 2 circle ("led c"), 5 rectangle ("led r"); other kinds
+//     give nothing.
+// An element lies on board U when U.x <= x < U.x + W * p (and likewise for
+// y); its LED is ((x - U.x) / p + c * W, (y - U.y) / p + r * H). Disabled
+// records are not written: the editor does not show them.
+void write_scene_script(Script_out& out, Script_files& files);
+
+// One digit element as module lines: "insmod N CLASS led key COLOUR X Y
+// TYPE DIGITS A B 1\n " and "\r\n", with X = ox / p and Y = oy / p
+// (signed). Returns 0.
+int write_module_line(Script_out& out, int32_t module_class, int32_t number, int32_t type,
+                      uint8_t colour, int32_t ox, int32_t oy, int32_t digits, int32_t param_a,
+                      int32_t param_b);
