@@ -101,6 +101,10 @@ int play_command(const std::string& script, int width, int height, const std::st
                  const std::string& txt) {
     std::vector<uint8_t> bytes;
     std::string err;
+    // The card's font files are the ones installed beside this program.
+    char exe[4096];
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err))
+        return fail(err);
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
     Card_model card(width, height);
     card.set_txt_folder(txt);

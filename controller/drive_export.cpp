@@ -88,10 +88,14 @@ Export_outcome export_to_folder(const std::string& root, const std::string& text
         o.message = "export: the script is written, but " + time_failure;
         return o;
     }
+    if (!files.copy_failures.empty()) {
+        // The card would show nothing where these texts stand.
+        o.message = "export: exported to " + o.ledsys + ", but these text files were not copied: " +
+                    files.copy_failures;
+        return o;
+    }
     o.written = true;
     o.message = "exported to " + o.ledsys;
-    if (!files.copy_failures.empty())
-        o.message += "; text files not copied: " + files.copy_failures;
     return o;
 }
 

@@ -12,7 +12,7 @@
 
 struct Export_outcome {
     bool drive_found = false;   // false: no removable drive, nothing written
-    bool written = false;       // time.txt and cmd.txt both written
+    bool written = false;       // time.txt, cmd.txt and every text file written
     std::string ledsys;         // the tree's folder
     std::string message;        // for the status line: done, or why not
 };

@@ -6,6 +6,7 @@
 #include "command/command_value.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
 
@@ -148,16 +149,24 @@ int write_module_line(Script_out& out, int32_t module_class, int32_t number, int
 }
 
 void write_scene_script(Script_out& out, Script_files& files) {
-    for (int r = 0; r < output_rows(); ++r) {
-        for (int c = 0; c < output_columns(); ++c) {
-            int64_t ox, oy;
-            for (const string_draw& s : string_draws)
-                if (s.enabled && offsets_on(r, c, s.x, s.y, &ox, &oy)) write_text(out, files, s, ox, oy);
-            for (int g = 0; g < digit_groups_in_use; ++g)
-                for (int i = 0; i < digit_group_size; ++i) {
-                    const Digit_unit& d = digit_at(g, i);
-                    if (d.enabled && offsets_on(r, c, d.x, d.y, &ox, &oy)) write_shape(out, i, d, ox, oy);
-                }
+    // In the frame's order, shapes and digits first, then texts, so that
+    // where elements overlap the card ends with the colour the editor
+    // shows; each element on every board it lies on.
+    int64_t ox, oy;
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i) {
+            Digit_unit& d = digit_at(g, i);
+            if (!d.enabled) continue;
+            settle_digit_position(d);   // where the next frame shows it
+            for (int r = 0; r < output_rows(); ++r)
+                for (int c = 0; c < output_columns(); ++c)
+                    if (offsets_on(r, c, d.x, d.y, &ox, &oy)) write_shape(out, i, d, ox, oy);
         }
+    for (string_draw& s : string_draws) {
+        if (!s.enabled) continue;
+        settle_text_position(s);
+        for (int r = 0; r < output_rows(); ++r)
+            for (int c = 0; c < output_columns(); ++c)
+                if (offsets_on(r, c, s.x, s.y, &ox, &oy)) write_text(out, files, s, ox, oy);
     }
 }

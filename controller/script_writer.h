@@ -37,19 +37,21 @@ struct Script_files {
     std::string copy_failures;
 };
 
-// Writes the scene. For each board (r, c) in use, row by row:
-//   texts 0..39 that lie on it: "led t|12t|24t|32t colour X Y RUN\n " for
-//     every run of the text a line can carry (see for_each_text_run), at
-//     the LED where the editor's pen draws the run's first byte; texts of
-//     the left panel's sources 3 and 4 become "led txt" lines and their
-//     file is copied;
-//   then the shape and digit records of groups 0..19, by kind: 8 digit
-//     element (module lines), 0 block ("led p" per LED), 1 and 4 lines
-//     ("led l"), 2 circle ("led c"), 5 rectangle ("led r"); other kinds
-//     give nothing.
-// An element lies on board U when U.x <= x < U.x + W * p (and likewise for
-// y); its LED is ((x - U.x) / p + c * W, (y - U.y) / p + r * H). Disabled
-// records are not written: the editor does not show them.
+// Writes the scene, in the order the editor's frame draws it (so that
+// overlapping elements end in the colour the editor shows), each element
+// for every board in use it lies on:
+//   the shape and digit records of groups 0..19, by kind: 8 digit element
+//     (module lines), 0 block ("led p" per LED), 1 and 4 lines ("led l"),
+//     2 circle ("led c"), 5 rectangle ("led r"); other kinds give nothing;
+//   then texts 0..39: "led t|12t|24t|32t colour X Y RUN\n " for every run
+//     of the text a line can carry (see for_each_text_run), at the LED
+//     where the editor's pen draws the run's first byte; the left panel's
+//     texts of sources 3 and 4 become "led txt" lines and their file is
+//     copied.
+// An element lies on board U (row r, column c) when U.x <= x < U.x + W * p
+// (and likewise for y); its LED is ((x - U.x) / p + c * W, (y - U.y) / p +
+// r * H). Records first take the place the next frame would settle them
+// in. Disabled records are not written: the editor does not show them.
 void write_scene_script(Script_out& out, Script_files& files);
 
 // One digit element as module lines: "insmod N CLASS led key COLOUR X Y

@@ -40,13 +40,14 @@ void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch) {
     *y = screen_origin_y + row * dot_pitch;
 }
 
-void snap_to_board(uint32_t* x, uint32_t* y) {
+bool snap_to_board(uint32_t* x, uint32_t* y) {
     int r, c;
-    if (!board_holding(*x, *y, dot_pitch, &r, &c)) return;
+    if (!board_holding(*x, *y, dot_pitch, &r, &c)) return false;
     const led_unit& u = board_at(r, c);
     const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
     *x = ux + (*x - ux) / dot_pitch * dot_pitch;
     *y = uy + (*y - uy) / dot_pitch * dot_pitch;
+    return true;
 }
 
 void reset_view_state() {

@@ -59,7 +59,8 @@ void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch);
 // Puts a position that lies on a board the outputs use onto that board's
 // LED grid at the current pitch (the LED it lies in), so an element dropped
 // between LEDs shows where the card will show it. Others are left alone.
-void snap_to_board(uint32_t* x, uint32_t* y);
+// True when the position was on a board (it is then one at dot_pitch).
+bool snap_to_board(uint32_t* x, uint32_t* y);
 
 // Every value above back to its start-up value.
 void reset_view_state();

@@ -157,10 +157,12 @@ void left_up() {
     // anything between two LEDs.
     if (digit_grabbed && selected_digit_row < digit_groups_in_use && selected_digit_col < digit_group_size) {
         Digit_unit& d = digit_at(selected_digit_row, selected_digit_col);
-        snap_to_board(&d.x, &d.y);
+        if (snap_to_board(&d.x, &d.y)) d.pitch = dot_pitch;
     }
-    if (text_grabbed && selected_text < string_draw_count)
-        snap_to_board(&string_draws[selected_text].x, &string_draws[selected_text].y);
+    if (text_grabbed && selected_text < string_draw_count) {
+        string_draw& s = string_draws[selected_text];
+        if (snap_to_board(&s.x, &s.y)) s.pitch = dot_pitch;
+    }
     board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
     window_dragging = 0;
     resize_edge = 0;

@@ -1,0 +1,347 @@
+// The card shows what the editor shows: scenes are exported as cmd.txt,
+// run on the card model and compared LED by LED with the editor's own
+// picture of them. Then the exact bytes the stick receives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/config.h"
+#include "app/outputs.h"
+#include "app/scene_files.h"
+#include "app/startup.h"
+#include "card/card_model.h"
+#include "controller/drive_export.h"
+#include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "scene/pools.h"
+#include "scene/settings.h"
+#include "scene/view_state.h"
+#include "temp_dir.h"
+#include "ui/menus.h"
+#include "ui/mouse.h"
+
+namespace {
+
+std::string gbk(const char* utf8) {
+    char out[512];
+    platform_utf8_to_gbk(utf8, out, sizeof out);
+    return out;
+}
+
+std::string slurp(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::string err;
+    if (!platform_read_file(path.c_str(), 1 << 26, &bytes, &err)) return "<" + err + ">";
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class Output_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string f = VANTIRO_FONT_DIR;
+        const char* files[bitmap_font_count] = {"/HZK/12/HZK12",   "/HZK/16/HZK16C", "/HZK/24/HZK24",
+                                                "/HZK/32/HZK32",   "/ASC/ASC12_8",   "/ASC/ASC16_8",
+                                                "/ASC/ASC24_12",   "/ASC/ASC32_16"};
+        for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, (f + files[id]).c_str());
+        build_layout();
+    }
+
+    // Places boards rows x cols of w x h LEDs side by side from (276, 226)
+    // at the current pitch.
+    void grid(int rows, int cols, int w, int h) {
+        board_rows = rows;
+        board_columns = export_columns = cols;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                led_unit& u = board_at(r, c);
+                u.width = w, u.height = h;
+                u.x = 276 + c * w * dot_pitch, u.y = 226 + r * h * dot_pitch;
+            }
+    }
+
+    // The card's picture of the exported script, and the editor's picture.
+    struct Pictures {
+        Led_framebuffer card, editor;
+        Card_counts counts;
+    };
+    Pictures pictures() {
+        int w, h;
+        output_screen_size(&w, &h);
+        Pictures p{Led_framebuffer(w, h), Led_framebuffer(w, h), {}};
+        Script_files files;
+        files.text_source_folder = dir.path() + "/";
+        files.txt_folder = txt.path();
+        const std::string script = scene_command_script(files);
+        EXPECT_EQ(files.copy_failures, "");
+        Card_model card(w, h);
+        card.set_txt_folder(txt.path());
+        card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
+        p.card = card.screen;
+        p.counts = card.counts;
+        // Texts 3 and 4 stand for their files: the editor's picture of them
+        // is the file's first line.
+        char kept[2][512];
+        for (int k = 3; k <= 4; ++k) {
+            std::memcpy(kept[k - 3], string_draws[k].text, 512);
+            std::snprintf(string_draws[k].text, 512, "%s", file_text[k - 3].c_str());
+        }
+        render_scene_leds(p.editor);
+        for (int k = 3; k <= 4; ++k) std::memcpy(string_draws[k].text, kept[k - 3], 512);
+        return p;
+    }
+
+    Temp_dir dir, txt;
+    std::string file_text[2] = {gbk("文件三 three"), gbk("第四 4")};
+};
+
+// LEDs lit in one picture with no LED of the same colour (any lit LED when
+// slack is given) within slack LEDs in the other.
+std::string differences(const Led_framebuffer& a, const Led_framebuffer& b, int slack) {
+    std::string out;
+    int shown = 0;
+    auto near = [&](const Led_framebuffer& f, int x, int y, uint8_t c) {
+        for (int dx = -slack; dx <= slack; ++dx)
+            for (int dy = -slack; dy <= slack; ++dy)
+                if (f.at(x + dx, y + dy) == c || (slack && f.at(x + dx, y + dy) != Led_framebuffer::dark))
+                    return true;
+        return false;
+    };
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            for (const auto* pair : {&a, &b}) {
+                const Led_framebuffer& one = *pair;
+                const Led_framebuffer& other = pair == &a ? b : a;
+                const uint8_t c = one.at(x, y);
+                if (c != Led_framebuffer::dark && !near(other, x, y, c) && shown++ < 8)
+                    out += " (" + std::to_string(x) + "," + std::to_string(y) + ")=" + std::to_string(c) +
+                           (pair == &a ? " only on the card" : " only in the editor");
+            }
+    return out;
+}
+
+}  // namespace
+
+// Random scenes of texts (ASCII and GB2312, 12 to 32 dots, with blanks),
+// blocks, lines, rectangles, circles, digits and the two file texts, on
+// 1 x 1 and 2 x 2 grids at pitch 2 and 3, some on a board's left or top
+// edge, one dropped between LEDs with the mouse: the card lights exactly
+// the editor's LEDs, circles within one LED. Zooming changes nothing the
+// card shows.
+TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
+    dir.write("my_txt3.txt", file_text[0] + "\r\nsecond line");
+    dir.write("my_txt4.txt", file_text[1]);
+    const std::string samples[] = {gbk("Hello World"), gbk("温度 25°C 湿度"), gbk("LED 显示屏"),
+                                   gbk("a  b\tc"), gbk("欢迎光临")};
+    const uint8_t heights[] = {12, 16, 24, 32};
+    const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_vline, kind_rect, kind_digit};
+    std::mt19937 rng(20261208);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+
+    struct Layout { int rows, cols, w, h, pitch; bool zoom; };
+    const Layout layouts[] = {{1, 1, 128, 64, 2, true}, {2, 2, 64, 32, 2, false}, {2, 2, 64, 32, 3, false},
+                              {1, 1, 96, 48, 2, true}};
+    for (const Layout& l : layouts) {
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE("grid " + std::to_string(l.rows) + "x" + std::to_string(l.cols) + " pitch " +
+                         std::to_string(l.pitch) + " round " + std::to_string(round));
+            reset_scene_state();
+            build_layout();
+            set_dot_pitch(l.pitch);
+            grid(l.rows, l.cols, l.w, l.h);
+            auto place = [&](uint32_t* x, uint32_t* y) {
+                const led_unit& u = board_at(pick(0, l.rows - 1), pick(0, l.cols - 1));
+                const int lx = pick(0, 3) == 0 ? 0 : pick(0, l.w - 1), ly = pick(0, 3) == 0 ? 0 : pick(0, l.h - 1);
+                *x = static_cast<uint32_t>(u.x + lx * l.pitch);
+                *y = static_cast<uint32_t>(u.y + ly * l.pitch);
+            };
+            for (int k = 3; k < 10; ++k) {
+                string_draw& s = string_draws[k];
+                s.pitch = l.pitch;
+                s.font_size = heights[pick(0, 3)];
+                s.colour = pick(0, 2);
+                if (k > 4) std::snprintf(s.text, sizeof s.text, "%s", samples[pick(0, 4)].c_str());
+                place(&s.x, &s.y);
+            }
+            std::vector<Digit_unit*> circles, others;
+            for (int n = 0; n < 14; ++n) {
+                Digit_unit& d = digit_at(2 + n / 7, 40 + n % 7);
+                d.kind = kinds[pick(0, 5)];
+                d.pitch = static_cast<uint8_t>(l.pitch);
+                d.colour = static_cast<uint8_t>(pick(0, 2));
+                d.width = pick(-8, 40);
+                // Blocks up to the size the editor's 8-bit side holds at
+                // pitch 3 (beyond it the editor draws them smaller, and a
+                // zoom changes their size).
+                d.height = d.kind == kind_block ? pick(1, l.zoom ? 85 : 127) : pick(0, 24);
+                d.digits = pick(1, 4), d.param_a = pick(5, 14), d.param_b = pick(1, 3);
+                d.type_code = pick(0, 1) ? 11 : pick(0, 40);
+                place(&d.x, &d.y);
+                (d.kind == kind_circle ? circles : others).push_back(&d);
+            }
+            // The palette rectangle dragged onto board 0 and dropped between LEDs.
+            on_mouse(mouse_left, mouse_down, 232, 442);
+            on_motion(276 + 41 + 2, 226 + 21 + 2);
+            on_mouse(mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
+            const Digit_unit& dropped = digit_at(0, 36);
+            EXPECT_EQ((dropped.x - 276) % l.pitch, 0u);
+            EXPECT_EQ((dropped.y - 226) % l.pitch, 0u);
+            others.push_back(&digit_at(0, 36));
+
+            Led_framebuffer unzoomed(0, 0);
+            for (int zoomed = 0; zoomed <= (l.zoom ? 1 : 0); ++zoomed) {
+                if (zoomed) set_dot_pitch(3);
+                for (Digit_unit* c : circles) c->enabled = 0;
+                Pictures exact = pictures();
+                EXPECT_EQ(exact.counts.ignored, 0);
+                EXPECT_GT(exact.editor.lit_count(), 500);
+                EXPECT_EQ(differences(exact.card, exact.editor, 0), "") << (zoomed ? "zoomed" : "");
+                for (Digit_unit* c : circles) c->enabled = 1;
+                for (Digit_unit* d : others) d->enabled = 0;
+                for (string_draw& s : string_draws) s.enabled = 0;
+                Pictures round_ones = pictures();
+                EXPECT_EQ(differences(round_ones.card, round_ones.editor, 1), "");
+                for (Digit_unit* d : others) d->enabled = 1;
+                for (string_draw& s : string_draws) s.enabled = 1;
+                // The card's picture does not depend on the zoom.
+                if (!zoomed) {
+                    unzoomed = pictures().card;
+                } else {
+                    EXPECT_EQ(differences(pictures().card, unzoomed, 0), "") << "the zoom moved something";
+                }
+            }
+        }
+    }
+}
+
+// cmd.txt and time.txt byte for byte, as the card reads them.
+TEST_F(Output_test, TheStickGetsTheCardsBytes) {
+    // The empty scene: prologue, screen settings, and the NUL at the end.
+    Script_files files;
+    EXPECT_EQ(scene_command_script(files),
+              std::string("led clearall \r\nled clearall \r\n\r\n\r\nset ld 1  \r\n set pl 2  \r\n"
+                          " set soft 64 64 \r\n set chrct in375_h \r\n file save \r\n") + '\0');
+    export_columns = 2, panel_type = 2, brightness_level = 3;
+    std::string s = scene_command_script(files);
+    EXPECT_NE(s.find("set ld 6  \r\n set pl 2  \r\n set soft 64 64 \r\n set chrct p10_h \r\n file save"),
+              std::string::npos);
+    panel_type = 7;
+    EXPECT_EQ(scene_command_script(files).find("set soft"), std::string::npos);
+    export_columns = 1, panel_type = 0;
+
+    std::tm t{};
+    t.tm_year = 121, t.tm_mon = 2, t.tm_mday = 9, t.tm_hour = 14, t.tm_min = 5, t.tm_sec = 7;
+    EXPECT_EQ(time_line(t), "set time 2021 3 9 14 5 7 \r\n ");
+
+    // A text on board 0's left edge (Ctrl+E puts new texts there), and a
+    // digit element of module type 11 with its two extra lines.
+    string_draw& text = string_draws[5];
+    text.x = 276, text.y = 250, text.colour = 1;
+    Digit_unit& digit = digit_at(3, 11);
+    digit.x = 296, digit.y = 236, digit.colour = 2, digit.type_code = 11;
+    digit.digits = 2, digit.param_a = 5, digit.param_b = 1;
+    s = scene_command_script(files);
+    EXPECT_NE(s.find("\r\n\r\ninsmod 31 800 led key 2 10 5 11 2 5 1 1\r\n \r\r\ninsmod 1031 20 led key 2 4010 5 "
+                     "61 2 5 1 1\r\n \r\r\ninsmod 1031 20 led key 2 4010 5 71 2 5 1 1\r\n \r\r\nled 12t 1 0 12 " +
+                     gbk("添加文本") + "\r\n set ld"),
+              std::string::npos)
+        << s;
+
+    // A 512-byte text gets its whole line.
+    std::memset(text.text, 'W', 511);
+    text.text[511] = '\0';
+    EXPECT_NE(scene_command_script(files).find("led 12t 1 0 12 " + std::string(511, 'W') + "\r\n "),
+              std::string::npos);
+}
+
+// Into a folder that stands for the stick, and what the operator is told:
+// the tree, a file that cannot be written (the old script stays), no drive.
+TEST_F(Output_test, TheExportSaysWhatHappened) {
+    Temp_dir stick;
+    std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+    string_draw& file_text3 = string_draws[3];
+    file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
+    std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
+    toolbar_action(toolbar_download);   // no application hook: says so
+    EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
+
+    download_requested = [] { export_scene(); };
+    toolbar_action(toolbar_download);
+    const std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
+    EXPECT_EQ(cmd.substr(0, 14), "led clearall \r");
+    EXPECT_NE(cmd.find("led txt 3 0 12 12 64 12 20\r\n "), std::string::npos);
+    EXPECT_EQ(slurp(stick.path() + "/ledsys/init/time.txt").substr(0, 9), "set time ");
+    char expected[600];
+    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    EXPECT_NE(std::string(expected).find("export: exported to " + stick.path() +
+                                         "/ledsys, but these text files were not copied: my_txt3.txt: "),
+              std::string::npos)
+        << expected;
+
+    // A write that fails leaves the old script whole and is said.
+    dir.write("my_txt3.txt", "x");
+    file_text3.x = 310;
+    for (int k = 0; k < 12; ++k) {
+        platform_inject_write_failure(k);
+        const Export_outcome o = export_scene();
+        platform_inject_write_failure(-1);
+        if (o.written) break;
+        EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
+        const std::string now = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
+        EXPECT_TRUE(now == cmd || now.find("led txt 3 0 17 12") != std::string::npos) << k;
+    }
+
+    // No folder set and no removable drive: nothing is written anywhere.
+    Temp_dir fake;
+    fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
+    platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
+    export_folder[0] = '\0';
+    EXPECT_FALSE(export_scene().drive_found);
+    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    EXPECT_STREQ(expected, "export: no removable drive is mounted");
+}
+
+// Through vantiro-cli in fresh processes: export of a saved scene, play of
+// its cmd.txt and render of the scene give the same PNG bytes.
+TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
+    std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+    std::string err;
+    ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
+    std::filesystem::create_directory_symlink(std::string(VANTIRO_FONT_DIR) + "/../..", dir.path() + "/Font");
+    grid(1, 1, 96, 40);
+    string_draw& s = string_draws[6];
+    s.x = 276 + 2 * 3, s.y = 226 + 2 * 4, s.font_size = 16, s.colour = 1;
+    std::snprintf(s.text, sizeof s.text, "%s", gbk("早上好 Hi").c_str());
+    Digit_unit& r = digit_at(4, 50);
+    r.kind = kind_rect, r.x = 276, r.y = 226, r.width = 95, r.height = 39, r.colour = 2;
+    Digit_unit& d = digit_at(4, 51);
+    d.kind = kind_digit, d.x = 276 + 2 * 70, d.y = 226 + 2 * 20, d.digits = 3, d.param_a = 9, d.param_b = 2;
+    ASSERT_TRUE(save_scene_files(&err)) << err;
+
+    Temp_dir out;
+    const std::string cli = VANTIRO_CLI;
+    auto run = [](const std::string& command) {
+        FILE* p = popen((command + " 2>&1").c_str(), "r");
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+        EXPECT_EQ(pclose(p), 0) << command << ": " << text;
+        return text;
+    };
+    run(cli + " export " + out.path() + " " + dir.path());
+    const std::string played = run(cli + " play " + out.path() + "/ledsys/CMD/cmd.txt --width 96 --height 40 --png " +
+                                   out.path() + "/play.png");
+    const std::string rendered = run(cli + " render " + dir.path() + " --png " + out.path() + "/render.png");
+    EXPECT_NE(played.find(" 0 lines ignored"), std::string::npos) << played;
+    const std::string a = slurp(out.path() + "/play.png"), b = slurp(out.path() + "/render.png");
+    EXPECT_GT(a.size(), 100u);
+    EXPECT_TRUE(a == b) << played << rendered;
+    // Both say how many LEDs are lit, and it is the same number.
+    const std::string lit = played.substr(played.rfind(", ") + 2);
+    EXPECT_EQ(rendered.substr(0, rendered.find(" on ")), lit.substr(0, lit.find('\n')));
+}
