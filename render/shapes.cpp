@@ -1,7 +1,9 @@
 #include "render/shapes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "render/led_dots.h"
 #include "scene/view_state.h"
@@ -100,6 +102,88 @@ void draw_line(Draw_target& t, uint8_t colour, int32_t x0, int32_t y0, int32_t x
     }
 }
 
+namespace {
+
+using i128 = __int128;
+
+int64_t isqrt(i128 n) {
+    if (n <= 0) return 0;
+    int64_t x = static_cast<int64_t>(std::sqrt(static_cast<long double>(n)));
+    while (static_cast<i128>(x) * x > n) --x;
+    while (static_cast<i128>(x + 1) * (x + 1) <= n) ++x;
+    return x;
+}
+
+// The midpoint walk below, in closed form. At step a with row b its
+// decision value is 2a^2 + 8a + 2b^2 - 2b + 3 - 2r^2; it keeps b while that
+// is negative. So the row after step k is the largest b whose value at k
+// is negative (at most r), except near the diagonal, where b falls by one
+// a step at most.
+int64_t largest_row(int64_t k, int64_t r) {
+    const i128 rhs = 2 * static_cast<i128>(r) * r - 2 * static_cast<i128>(k) * k - 8 * static_cast<i128>(k) - 3;
+    if (rhs <= 0) return -1;
+    int64_t b = (1 + isqrt(1 + 2 * rhs)) / 2 + 2;
+    while (2 * static_cast<i128>(b) * b - 2 * b >= rhs) --b;
+    return b;
+}
+int64_t row_bound(int64_t a, int64_t r) { return a == 0 ? r : std::min(r, largest_row(a - 1, r)); }
+int64_t walk_row(int64_t a, int64_t r) {
+    return a == 0 ? r : std::max(row_bound(a, r), row_bound(a - 1, r) - 1);
+}
+
+// A circle that reaches past the clip region: only the steps of the walk
+// that light a visible dot are taken, so a circle of any size costs at
+// most a few times the region's size. Each of the eight symmetric dots is
+// visible for one run of steps (a grows, the row shrinks), found by
+// bisection.
+void draw_clipped_circle(Draw_target& t, uint8_t colour, int64_t cx, int64_t cy, int64_t r) {
+    t.light(colour, wrap32(cx), wrap32(cy + r));   // the walk's first dot: colour state as drawn
+    auto last_true = [](int64_t lo, int64_t hi, auto holds) {   // holds true..false on [lo, hi]
+        if (lo > hi || !holds(lo)) return lo - 1;
+        while (lo < hi) {
+            const int64_t mid = lo + (hi - lo + 1) / 2;
+            if (holds(mid)) lo = mid; else hi = mid - 1;
+        }
+        return lo;
+    };
+    const int64_t last = last_true(0, r, [&](int64_t a) { return a <= walk_row(a, r); });
+    std::pair<int64_t, int64_t> runs[8];
+    int run_count = 0;
+    for (int sx : {1, -1})
+        for (int sy : {1, -1})
+            for (bool swap : {false, true}) {
+                // The step a moves one coordinate, the row b the other.
+                const int sa = swap ? sy : sx, sb = swap ? sx : sy;
+                const int64_t ca = swap ? cy : cx, cb = swap ? cx : cy;
+                const int64_t la = swap ? t.clip_top : t.clip_left, ha = swap ? t.clip_bottom : t.clip_right;
+                const int64_t lb = swap ? t.clip_left : t.clip_top, hb = swap ? t.clip_right : t.clip_bottom;
+                int64_t lo = std::max<int64_t>(0, sa > 0 ? la - ca : ca - ha);
+                int64_t hi = std::min(last, sa > 0 ? ha - ca : ca - la);
+                const int64_t row_lo = sb > 0 ? lb - cb : cb - hb, row_hi = sb > 0 ? hb - cb : cb - lb;
+                // Rows shrink as a grows: row <= row_hi from some a on, row >= row_lo up to some a.
+                lo = std::max(lo, last_true(0, last, [&](int64_t a) { return walk_row(a, r) > row_hi; }) + 1);
+                hi = std::min(hi, last_true(0, last, [&](int64_t a) { return walk_row(a, r) >= row_lo; }));
+                if (lo <= hi) runs[run_count++] = {lo, hi};
+            }
+    for (int i = 1; i < run_count; ++i)   // at most eight: insertion sort
+        for (int j = i; j > 0 && runs[j] < runs[j - 1]; --j) std::swap(runs[j], runs[j - 1]);
+    int64_t done = -1;
+    for (int k = 0; k < run_count; ++k) {
+        const auto [from, to] = runs[k];
+        for (int64_t a = std::max(from, done + 1); a <= to; ++a) {
+            const int64_t b = walk_row(a, r);
+            for (int sx : {1, -1})
+                for (int sy : {1, -1}) {
+                    t.light(colour, wrap32(cx + sx * a), wrap32(cy + sy * b));
+                    t.light(colour, wrap32(cx + sx * b), wrap32(cy + sy * a));
+                }
+        }
+        done = std::max(done, to);
+    }
+}
+
+}  // namespace
+
 void draw_circle(Draw_target& t, uint8_t colour, int32_t xc, int32_t yc, int32_t r) {
     if (r < 0) return;
     const int64_t cx = xc, cy = yc, rr = r;
@@ -120,6 +204,12 @@ void draw_circle(Draw_target& t, uint8_t colour, int32_t xc, int32_t yc, int32_t
     }
     if (outside || around) {
         t.light(colour, wrap32(cx), wrap32(cy + rr));   // colour state as if drawn
+        return;
+    }
+    const bool whole = cx - rr >= t.clip_left && cx + rr <= t.clip_right && cy - rr >= t.clip_top &&
+                       cy + rr <= t.clip_bottom;
+    if (!whole) {
+        draw_clipped_circle(t, colour, cx, cy, rr);
         return;
     }
     int64_t a = 0, b = rr, e = 3 - 2 * rr;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include <map>
+#include <random>
 
 #include "app/scene_json.h"
 #include "render/bitmap_font.h"
@@ -137,6 +138,50 @@ TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
         ASSERT_GE(x, -300);
         ASSERT_LE(x, 1500);
     }
+}
+
+// A figure cut by the clip region lights exactly the dots the whole walk
+// lights there; a circle of radius 2^31 - 2 whose rim crosses a small
+// screen is walked only where it shows, and stays on its radius.
+TEST_F(Dot_test, ClippedFiguresLightWhatTheWholeWalkLights) {
+    std::mt19937 rng(7);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int n = 0; n < 400; ++n) {
+        Led_framebuffer whole(420, 420), part(70, 50);
+        int ox = pick(0, 350), oy = pick(0, 370);
+        // Circles are seen around their diagonal, where the walk ends.
+        if (n % 2 == 0) ox = 210 + n / 2 * 7 / 10 - 35, oy = 210 - n / 2 * 7 / 10 - 25;
+        struct Shifted final : Draw_target {
+            Led_framebuffer& fb;
+            int dx, dy;
+            Shifted(Led_framebuffer& f, int x, int y) : fb(f), dx(x), dy(y) {
+                clip_left = x, clip_top = y, clip_right = x + 69, clip_bottom = y + 49;
+            }
+            void light(uint8_t c, int32_t x, int32_t y) override { fb.light(c, x - dx, y - dy); }
+        } window(part, ox, oy);
+        if (n % 2) {
+            const int x0 = pick(0, 419), y0 = pick(0, 419), x1 = pick(0, 419), y1 = pick(0, 419);
+            draw_line(whole, 1, x0, y0, x1, y1);
+            draw_line(window, 1, x0, y0, x1, y1);
+        } else {
+            const int r = n / 2, cx = 210, cy = 210;   // every radius to 199
+            draw_circle(whole, 1, cx, cy, r);
+            draw_circle(window, 1, cx, cy, r);
+        }
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 70; ++x)
+                ASSERT_EQ(part.at(x, y), whole.at(x + ox, y + oy)) << n << " at " << x << "," << y;
+    }
+    Led_framebuffer screen(64, 32);
+    const int32_t r = INT32_MAX - 1;
+    draw_circle(screen, 2, 20, r, r);   // centre far below: the rim is the top row, nearly flat
+    EXPECT_GT(screen.lit_count(), 60);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            if (screen.at(x, y) != Led_framebuffer::dark) {
+                const double dx = x - 20, dy = static_cast<double>(y) - r;
+                EXPECT_NEAR(std::sqrt(dx * dx + dy * dy), r, 1.0) << x << "," << y;
+            }
 }
 
 // --- Digit pictures ----------------------------------------------------------

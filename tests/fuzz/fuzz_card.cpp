@@ -1,0 +1,25 @@
+// libFuzzer target: any bytes as a command script run on the card model (a
+// small screen, so figures often reach past its edges), with the editor's
+// font files when FUZZ_FONT_DIR is set.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "card/card_model.h"
+#include "render/bitmap_font.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Card_model* card = [] {
+        if (const char* dir = std::getenv("FUZZ_FONT_DIR")) {
+            const std::string d = dir;
+            set_bitmap_font_path(font_hzk16, (d + "/HZK/16/HZK16C").c_str());
+            set_bitmap_font_path(font_asc16, (d + "/ASC/ASC16_8").c_str());
+            set_bitmap_font_path(font_hzk12, (d + "/HZK/12/HZK12").c_str());
+        }
+        return new Card_model(48, 24);
+    }();
+    card->reset();
+    card->run_script(data, size);
+    return 0;
+}
