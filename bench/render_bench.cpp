@@ -5,8 +5,12 @@
 // and frames per second side by side.
 //   vantiro_render_bench bench/heavy.scene [seconds per run]
 //   vantiro_render_bench --check bench/heavy.scene
+//   vantiro_render_bench --outputs bench/heavy.scene   (no display needed)
 // With --check it renders each scene once with either sink and fails when
-// the two pictures differ in any pixel (a GUI test runs this).
+// the two pictures differ in any pixel (a GUI test runs this). With
+// --outputs it times, without a window, the export of the scene to a
+// folder, the card model running the exported cmd.txt, and the editor's
+// picture of the scene as LEDs.
 #include <GL/freeglut.h>
 
 #include <chrono>
@@ -18,6 +22,8 @@
 #include <vector>
 
 #include "app/frame.h"
+#include "app/outputs.h"
+#include "card/card_model.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "render/gl_sink.h"
@@ -166,7 +172,57 @@ void report(const char* scene, double seconds) {
 
 }  // namespace
 
+// Milliseconds per call of f, best of a few runs.
+template <class F>
+double best_ms(F f) {
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        const auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    return best;
+}
+
+int outputs(const char* scene_file) {
+    std::string err;
+    char exe[4096];
+    if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
+    std::string editor = std::string(exe);
+    editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
+    if (!startup_paths_and_config(editor.c_str(), &err)) return 1;
+    build_layout();
+    if (!load_scene(scene_file)) return 1;
+    char dir[] = "/tmp/vantiro-bench-XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    Export_outcome o;
+    const double export_ms = best_ms([&] { o = export_to_folder(dir, exe_folder, 0); });
+    if (!o.written) {
+        std::fprintf(stderr, "bench: %s\n", o.message.c_str());
+        return 1;
+    }
+    std::vector<uint8_t> script;
+    if (!platform_read_file((o.ledsys + "/CMD/cmd.txt").c_str(), 1u << 30, &script, &err)) return 1;
+    int w, h;
+    output_screen_size(&w, &h);
+    Card_model card(w, h);
+    const double play_ms = best_ms([&] {
+        card.reset();
+        card.run_script(script.data(), script.size());
+    });
+    Led_framebuffer screen(w, h);
+    const double render_ms = best_ms([&] { render_scene_leds(screen); });
+    std::printf("export %.1f ms (cmd.txt %zu bytes, %ld lines), play %.1f ms (%ld LEDs lit), render %.1f ms "
+                "(%ld LEDs lit)\n",
+                export_ms, script.size(), card.counts.run, play_ms, card.screen.lit_count(), render_ms,
+                screen.lit_count());
+    std::system((std::string("rm -rf ") + dir).c_str());
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--outputs") return outputs(argv[2]);
     const bool check = argc > 1 && std::string(argv[1]) == "--check";
     if (argc < 2 + check) {
         std::fprintf(stderr, "usage: %s [--check] SCENE [SECONDS]\n", argv[0]);
