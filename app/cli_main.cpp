@@ -8,6 +8,7 @@
 //                           bytes the toolbar writes onto a stick
 //   play SCRIPT ...         a command script run on the card model, as PNG
 //   render [DIR] --png F    the scene as the card would show it, as PNG
+//   send [DIR] [--to IP]    the scene to the card once, as the live send does
 // play and render write the same PNG bytes for the same lit LEDs.
 #include <sys/stat.h>
 
@@ -22,7 +23,10 @@
 #include "app/outputs.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
+#include "app/config.h"
 #include "card/card_model.h"
+#include "controller/live_send.h"
+#include "csdk/csdk.h"
 #include "command/replay.h"
 #include "platform/platform.h"
 #include "render/led_png.h"
@@ -128,6 +132,29 @@ int render_command(const char* dir, const std::string& png) {
     return 0;
 }
 
+int send_command(const char* dir, const std::string& to) {
+    std::string err;
+    if (!start_scene(dir, &err)) return fail(err);
+    const std::string address = to.empty() ? std::string(remote_ip) : to;
+    InitSdk(1, 2);
+    const int32_t client = CreateClient(address.c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    if (!client) return fail("cli: " + address + " is not an address");
+    settle_scene_positions();
+    std::vector<Live_line> lines = live_scene_lines(live_pacing != 0);
+    start_live_sender(client);
+    submit_live_lines(std::move(lines));
+    // Progress as it comes; the sender is done within the waits and one
+    // time-out a line at most.
+    std::string message;
+    bool to_stderr;
+    while (!wait_live_idle(100))
+        if (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
+    while (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
+    const bool ok = last_live_send_ok();
+    stop_live_sender();
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     CLI::App app{"vantiro-cli: the LED sign editor's scene from the command line"};
     app.require_subcommand(1);
@@ -157,7 +184,13 @@ int main(int argc, char** argv) {
     render->add_option("DIR", dir, "Folder of the scene files");
     render->add_option("--png", png, "Picture to write")->required();
 
+    std::string to;
+    CLI::App* send = app.add_subcommand("send", "Send DIR's scene to the card once, as the editor does live");
+    send->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini");
+    send->add_option("--to", to, "The card's address (default: RemotIP of SysCfg.ini); ip or ip:port");
+
     CLI11_PARSE(app, argc, argv);
+    if (*send) return send_command(folder(dir), to);
     if (*replay) return replay_command(image, folder(dir));
     if (*exp) return export_command(out, folder(dir));
     if (*play) return play_command(script, width, height, png, txt);

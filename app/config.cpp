@@ -12,6 +12,7 @@ char config_height[config_text_size];
 char config_sync[config_text_size];
 int32_t sync_enabled = 0;
 char export_folder[export_folder_size];
+int32_t live_pacing = 1;
 
 int32_t leading_decimal(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -35,6 +36,7 @@ void clear_config() {
     std::memset(config_height, 0, sizeof config_height);
     std::memset(config_sync, 0, sizeof config_sync);
     std::memset(export_folder, 0, sizeof export_folder);
+    live_pacing = 1;
 }
 
 static void read_key(const char* section, const char* key, char* out, const char* path) {
@@ -52,6 +54,9 @@ void read_config(const char* path) {
     read_key("LEDPARA", "HEIGHT", config_height, path);
     read_key("NetSyc", "Syc_Enable", config_sync, path);
     sync_enabled = leading_decimal(config_sync);
+    char pacing[32];
+    platform_read_profile_string("LiveSend", "Pacing", "1", pacing, sizeof pacing, path);
+    live_pacing = leading_decimal(pacing) != 0;
     bool cut = false;
     platform_read_profile_string("Export", "Folder", "", export_folder, sizeof export_folder, path, &cut);
     if (cut) {

@@ -3,6 +3,8 @@
 //   [LEDPARA]  WIDTH       width of unit board 0 in dots
 //              HEIGHT      height of unit board 0 in dots
 //   [NetSyc]   Syc_Enable  non-zero: copy the card's flash and replay it at start
+//   [LiveSend] Pacing      0: send live lines without the waits between them
+//                          (fast cards, the simulator); 1 (default): with them
 //   [Export]   Folder      a folder the download entry writes the ledsys tree
 //                          into instead of the removable drive (optional)
 // A missing file, section or key reads as the text "Error" (so 0 as a number).
@@ -19,6 +21,7 @@ extern char config_height[config_text_size];
 extern char config_sync[config_text_size];
 
 extern int32_t sync_enabled;   // leading decimal of config_sync
+extern int32_t live_pacing;    // [LiveSend] Pacing; 1 when missing
 constexpr int export_folder_size = 1024;
 extern char export_folder[export_folder_size];   // empty: the removable drive
 

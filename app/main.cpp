@@ -9,6 +9,7 @@
 
 #include "app/config.h"
 #include "app/frame.h"
+#include "app/outputs.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "render/gl_sink.h"
@@ -64,6 +65,7 @@ void mouse_cb(int button, int state, int x, int y) {
 // Idle pass: redraw the whole scene when something changed, otherwise sleep
 // until input arrives, so an idle editor uses no processor time.
 void idle_pass() {
+    if (show_live_status()) note_change();   // what the sender thread has said
     if (frame_pending())
         draw_display();
     else
@@ -129,11 +131,9 @@ int main(int argc, char** argv) {
     glutPassiveMotionFunc(passive_motion_cb);
     glutMotionFunc(motion_cb);
 
-    if (sync_enabled) {
-        std::fprintf(stderr,
-                     "vantiro: sync: Syc_Enable is set, but this build cannot read the card's "
-                     "flash yet; starting without it\n");
-    }
+    // Step 15: the card's stored scene (bounded by the card library's
+    // time-outs: about one second when the card is absent or silent).
+    if (sync_enabled) sync_from_card();
 
     glutIdleFunc(idle_pass);
     glutMainLoop();

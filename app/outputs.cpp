@@ -1,9 +1,16 @@
 #include "app/outputs.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "app/config.h"
 #include "app/startup.h"
+#include "command/flash_image.h"
+#include "command/replay.h"
+#include "controller/live_send.h"
+#include "csdk/csdk.h"
+#include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/led_dots.h"
 #include "render/shapes.h"
@@ -82,4 +89,79 @@ Export_outcome export_scene() {
     Export_outcome o = export_to_drive(export_folder, exe_folder);
     set_status(o.message.c_str());
     return o;
+}
+
+int32_t controller_client = 0;
+
+void sync_from_card() {
+    InitSdk(1, 2);
+    controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    if (!controller_client) {
+        set_status((std::string("card: RemotIP ") + remote_ip +
+                    " in SysCfg.ini is not an address; the card's scene is not read").c_str());
+        return;
+    }
+    start_live_sender(controller_client);
+    // The image: 64 KiB of zeros, then the window as the card answers it.
+    std::vector<uint8_t> image(flash_window_start, 0);
+    image.reserve(flash_window_end);
+    for (uint32_t offset = 0; offset < flash_window_end - flash_window_start; offset += 512) {
+        char command[300];
+        const int n = format_text(command, sizeof command, "file read_raw 0x%x %d \n", flash_window_start + offset, 512);
+        uint8_t answer[CSDK_ANSWER_MAX];
+        int32_t received = 0;   // anew before every request
+        const int32_t r = CARD_Get_Info_Cmd(controller_client, command, n, answer, &received);
+        if (r != CSDK_OK || received != 512) {
+            const std::string why = r != CSDK_OK ? CSDK_LastError(controller_client)
+                                                 : "answered " + std::to_string(received) + " bytes of 512";
+            char text[400];
+            format_text(text, sizeof text,
+                        "card %s: flash read stopped at 0x%x (%s); spi_data.bin is kept and nothing is replayed",
+                        CSDK_Address(controller_client), flash_window_start + offset, why.c_str());
+            set_status(text);
+            return;
+        }
+        image.insert(image.end(), answer, answer + received);
+    }
+    std::string err;
+    if (!platform_write_file_atomic(data_paths.spi_data, image.data(), image.size(), &err)) {
+        set_status(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
+        return;
+    }
+    replay_stored_script();
+}
+
+namespace {
+bool told_sync_off = false;
+}
+
+void reset_card_link() {
+    stop_live_sender();
+    CSDK_Reset();
+    controller_client = 0;
+    told_sync_off = false;
+}
+
+void send_scene_live(int) {
+    if (!controller_client) {
+        // No card configured: said once, not at every click.
+        if (!told_sync_off)
+            set_status("card: the scene is not sent live: Syc_Enable=0 in SysCfg.ini (no card configured)");
+        told_sync_off = true;
+        return;
+    }
+    settle_scene_positions();
+    start_live_sender(controller_client);
+    submit_live_lines(live_scene_lines(live_pacing != 0));
+}
+
+bool show_live_status() {
+    std::string message;
+    bool to_stderr = false;
+    if (!take_live_status(&message, &to_stderr)) return false;
+    if (to_stderr)
+        set_status(message.c_str());
+    else
+        show_status(message.c_str());
+    return true;
 }

@@ -24,3 +24,26 @@ void render_scene_leds(Led_framebuffer& screen);
 // into [Export] Folder) and says on the status line and standard error
 // what happened.
 Export_outcome export_scene();
+
+// The card's client handle (our csdk), 0 when network sync is off.
+extern int32_t controller_client;
+
+// Start-up with sync on: starts the card library, reads the card's flash
+// window 0x10000..0x12FFF in 24 requests of 512 bytes into spi_data.bin
+// (file offset = flash address, the first 64 KiB zero) and replays the
+// stored script. A read that is not whole keeps the previous spi_data.bin,
+// replays nothing and says so (status line and standard error). Costs at
+// most about one time-out when the card is absent or silent.
+void sync_from_card();
+
+// Sends the scene to the card: the lines are taken now (on the main thread)
+// and delivered by the sender thread, paced unless [LiveSend] Pacing=0.
+// The argument is not used.
+void send_scene_live(int);
+
+// The sender stopped, the card library's handles closed, no client.
+void reset_card_link();
+
+// Shows what the sender has said since the last call on the status line;
+// true when it changed. Called on every pass of the main loop.
+bool show_live_status();

@@ -4,6 +4,7 @@
 
 #include "app/config.h"
 #include "app/frame.h"
+#include "app/outputs.h"
 #include "app/startup.h"
 #include "command/replay.h"
 #include "platform/platform.h"
@@ -15,6 +16,7 @@
 #include "ui/mouse.h"
 
 void reset_to_startup_state() {
+    reset_card_link();
     redirect_editor_dots(nullptr);
     reset_scene_state();
     reset_bitmap_fonts();

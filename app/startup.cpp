@@ -87,6 +87,7 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 void startup_scene() {
     close_requested = save_scene_and_quit;
     download_requested = [] { export_scene(); };
+    live_send_requested = send_scene_live;
     build_layout();
     load_scene_files();
     // The configuration overrides board 0's size, whatever the scene says.

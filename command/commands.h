@@ -20,6 +20,9 @@ void apply_to_scene(const Command_value& value, int32_t type);
 uint32_t dot_to_pixel(uint32_t v, int32_t origin);
 
 // Fills string_draw record text_count with a new text and advances
-// text_count; false (with a diagnostic) when every record is taken.
+// text_count; false (with a diagnostic) when every record is taken, and
+// false (silently) when the scene already holds the same text at the same
+// place in the same size and colour. Rectangles are not added twice either:
+// a stored script replayed at every start adds nothing the second time.
 bool add_text_element(int32_t type, int font_size, int32_t colour, uint32_t dot_x,
                       uint32_t dot_y, const char* bytes, int32_t length);

@@ -24,10 +24,14 @@ constexpr size_t line_cap = 1024;
 
 int32_t narrow(int64_t v) { return static_cast<int32_t>(v); }
 
-void emit(Script_out& out, const Command_value& v) {
+// Waits after each live line, in milliseconds, by what it draws.
+constexpr int32_t text_wait = 10, point_wait = 1000, hline_wait = 1000, circle_wait = 100,
+                  vline_wait = 10, rect_wait = 10, module_wait = 10;
+
+void emit(Script_out& out, const Command_value& v, Line_style style, Line_info info) {
     char buf[line_cap];
-    const int n = format_command(v, Line_style::script, buf, sizeof buf);
-    if (n > 0) out.line(buf, static_cast<size_t>(n));
+    const int n = format_command(v, style, buf, sizeof buf);
+    if (n > 0) out.line(buf, static_cast<size_t>(n), info);
 }
 
 // Offsets of an element in the whole screen's pixels: from the corner of
@@ -63,6 +67,7 @@ struct Text_lines {
     Script_out* out;
     const string_draw* s;
     int64_t x, y;   // LED of the text's first character
+    Line_style style;
 };
 
 void text_run(void* context, size_t start, size_t bytes, int64_t pen) {
@@ -76,45 +81,49 @@ void text_run(void* context, size_t start, size_t bytes, int64_t pen) {
     v.number[2] = static_cast<uint32_t>(narrow(t.y));
     v.text = t.s->text + start;
     v.text_length = bytes;
-    emit(*t.out, v);
+    emit(*t.out, v, t.style, Line_info{t.s->text_source, text_wait});
 }
 
-void write_text(Script_out& out, Script_files& files, const string_draw& s, int64_t ox, int64_t oy) {
+void write_text(Script_out& out, Script_files& files, const string_draw& s, int64_t ox, int64_t oy,
+                Line_style style) {
     const int64_t p = dot_pitch;
-    if (s.text_source == 3 || s.text_source == 4) {
+    if (style == Line_style::script && (s.text_source == 3 || s.text_source == 4)) {
         copy_text_file(s.text_source, files);
         Command_value v;
         v.verb = Verb::txt;
         v.count = 7;
         const int64_t n[7] = {s.text_source, s.colour, ox / p, oy / p, s.width, s.font_size, 20};
         for (int i = 0; i < 7; ++i) v.number[i] = static_cast<uint32_t>(narrow(n[i]));
-        emit(out, v);
+        emit(out, v, style, {});
         return;
     }
-    Text_lines t{&out, &s, ox / p, oy / p};
+    Text_lines t{&out, &s, ox / p, oy / p, style};
     for_each_text_run(s.font_size, s.text, sizeof s.text, text_run, &t);
 }
 
-void write_shape(Script_out& out, int index, const Digit_unit& d, int64_t ox, int64_t oy) {
+void write_shape(Script_out& out, int index, const Digit_unit& d, int64_t ox, int64_t oy, Line_style style) {
     const int64_t p = dot_pitch;
     const int64_t x = ox / p, y = oy / p;
     Command_value v;
     v.number[0] = d.colour;
+    int32_t wait = 0;
     auto put = [&](Verb verb, std::initializer_list<int64_t> numbers) {
         v.verb = verb;
         v.count = 1;
         for (int64_t n : numbers) v.number[v.count++] = static_cast<uint32_t>(narrow(n));
-        emit(out, v);
+        // Rectangles are tagged with their id, every other shape with its type.
+        emit(out, v, style, Line_info{d.kind == kind_rect ? d.id : d.type_code, wait});
     };
+    const Line_info module{d.type_code, module_wait};
     switch (d.kind) {
         case kind_digit:
             write_module_line(out, 800, index + 20, d.type_code, d.colour, narrow(ox), narrow(oy), d.digits,
-                              d.param_a, d.param_b);
+                              d.param_a, d.param_b, style, module);
             if (d.type_code == 11 || d.type_code == 13) {
                 const int32_t first = d.type_code == 11 ? 61 : 63;
                 for (int32_t type : {first, first + 10})
                     write_module_line(out, 20, 1020 + index, type, d.colour, narrow(ox + 8000), narrow(oy),
-                                      d.digits, d.param_a, d.param_b);
+                                      d.digits, d.param_a, d.param_b, style, module);
             }
             break;
         case kind_block: {
@@ -122,14 +131,15 @@ void write_shape(Script_out& out, int index, const Digit_unit& d, int64_t ox, in
             // the low 8 bits are kept; the LEDs those pixels cover.
             const int64_t side = (p * (d.height & 0xFF)) & 0xFF;
             const int64_t n = (side + p - 1) / p;
+            wait = point_wait;
             for (int64_t a = 0; a < n; ++a)
                 for (int64_t b = 0; b < n; ++b) put(Verb::point, {x + a, y + b});
             break;
         }
-        case kind_hline: put(Verb::line, {x, y, x + d.width, y}); break;
-        case kind_vline: put(Verb::line, {x, y, x, y + d.height}); break;
-        case kind_circle: put(Verb::circle, {x, y, d.height}); break;
-        case kind_rect: put(Verb::rect, {x, y, x + d.width, y + d.height}); break;
+        case kind_hline: wait = hline_wait, put(Verb::line, {x, y, x + d.width, y}); break;
+        case kind_vline: wait = vline_wait, put(Verb::line, {x, y, x, y + d.height}); break;
+        case kind_circle: wait = circle_wait, put(Verb::circle, {x, y, d.height}); break;
+        case kind_rect: wait = rect_wait, put(Verb::rect, {x, y, x + d.width, y + d.height}); break;
         default: break;   // kinds the card has no line for
     }
 }
@@ -138,17 +148,17 @@ void write_shape(Script_out& out, int index, const Digit_unit& d, int64_t ox, in
 
 int write_module_line(Script_out& out, int32_t module_class, int32_t number, int32_t type,
                       uint8_t colour, int32_t ox, int32_t oy, int32_t digits, int32_t param_a,
-                      int32_t param_b) {
+                      int32_t param_b, Line_style style, Line_info info) {
     const int32_t p = dot_pitch;
     char buf[line_cap];
     const int n = format_text(buf, sizeof buf, "insmod %d %d led key %d %d %d %d %d %d %d %d\n ", number,
                               module_class, colour, ox / p, oy / p, type, digits, param_a, param_b, 1);
-    if (n > 0) out.line(buf, static_cast<size_t>(n));
-    out.line("\r\n", 2);
+    if (n > 0) out.line(buf, static_cast<size_t>(n), info);
+    if (style == Line_style::script) out.line("\r\n", 2, info);
     return 0;
 }
 
-void write_scene_script(Script_out& out, Script_files& files) {
+void write_scene_script(Script_out& out, Script_files& files, Line_style style) {
     // In the frame's order, shapes and digits first, then texts, so that
     // where elements overlap the card ends with the colour the editor
     // shows; each element on every board it lies on.
@@ -160,13 +170,13 @@ void write_scene_script(Script_out& out, Script_files& files) {
             settle_digit_position(d);   // where the next frame shows it
             for (int r = 0; r < output_rows(); ++r)
                 for (int c = 0; c < output_columns(); ++c)
-                    if (offsets_on(r, c, d.x, d.y, &ox, &oy)) write_shape(out, i, d, ox, oy);
+                    if (offsets_on(r, c, d.x, d.y, &ox, &oy)) write_shape(out, i, d, ox, oy, style);
         }
     for (string_draw& s : string_draws) {
         if (!s.enabled) continue;
         settle_text_position(s);
         for (int r = 0; r < output_rows(); ++r)
             for (int c = 0; c < output_columns(); ++c)
-                if (offsets_on(r, c, s.x, s.y, &ox, &oy)) write_text(out, files, s, ox, oy);
+                if (offsets_on(r, c, s.x, s.y, &ox, &oy)) write_text(out, files, s, ox, oy, style);
     }
 }

@@ -8,19 +8,29 @@
 #include <cstdint>
 #include <string>
 
+#include "command/command_value.h"
+
+// What the live send needs to know of a line besides its bytes: the tag it
+// is sent with and the wait after it, in milliseconds.
+struct Line_info {
+    int32_t tag = 0;
+    int32_t wait_ms = 0;
+};
+
 // Where the lines go. Each call is one line as the card's language has it,
-// line ends included ("\n " for most, "\n \r\n" for a module line).
+// line ends included ("\n " for most; a module line of the script is
+// followed by a call with "\r\n").
 class Script_out {
 public:
     virtual ~Script_out() = default;
-    virtual void line(const char* bytes, size_t n) = 0;
+    virtual void line(const char* bytes, size_t n, const Line_info& info) = 0;
 };
 
 // A script as the bytes of a file written in text mode: every LF becomes
 // CR LF, all other bytes stay as they are.
 class Text_mode_script final : public Script_out {
 public:
-    void line(const char* bytes, size_t n) override { write(bytes, n); }
+    void line(const char* bytes, size_t n, const Line_info&) override { write(bytes, n); }
     void write(const char* bytes, size_t n);
     std::string bytes;
 };
@@ -52,11 +62,15 @@ struct Script_files {
 // (and likewise for y); its LED is ((x - U.x) / p + c * W, (y - U.y) / p +
 // r * H). Records first take the place the next frame would settle them
 // in. Disabled records are not written: the editor does not show them.
-void write_scene_script(Script_out& out, Script_files& files);
+// The script style (the drive's cmd.txt) writes texts of sources 3 and 4 as
+// "led txt" lines; the live style ("led %dt ... \n ", the live circle, a
+// module line without the "\r\n" after it) sends every text as the editor
+// shows it, tagged and paced as the card's live lines are.
+void write_scene_script(Script_out& out, Script_files& files, Line_style style = Line_style::script);
 
 // One digit element as module lines: "insmod N CLASS led key COLOUR X Y
 // TYPE DIGITS A B 1\n " and "\r\n", with X = ox / p and Y = oy / p
 // (signed). Returns 0.
 int write_module_line(Script_out& out, int32_t module_class, int32_t number, int32_t type,
                       uint8_t colour, int32_t ox, int32_t oy, int32_t digits, int32_t param_a,
-                      int32_t param_b);
+                      int32_t param_b, Line_style style = Line_style::script, Line_info info = {});

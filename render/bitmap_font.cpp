@@ -166,6 +166,16 @@ void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, 
     }
 }
 
+int64_t text_advance(uint8_t height, const char* text, size_t len) {
+    int64_t pen = 0;
+    for (size_t i = 0;;) {
+        const Text_step s = step_at(height, text, len, i);
+        if (!s.bytes) return pen;
+        pen += s.advance;
+        i += static_cast<size_t>(s.bytes);
+    }
+}
+
 void for_each_text_run(uint8_t height, const char* text, size_t len,
                        void (*visit)(void* context, size_t start, size_t bytes, int64_t pen),
                        void* context) {

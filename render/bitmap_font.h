@@ -58,6 +58,9 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
 // The position step of both draws alone: the record follows the pitch.
 void settle_text_position(string_draw& s);
 
+// How far the pen moves over text at `height`, in dots.
+int64_t text_advance(uint8_t height, const char* text, size_t len);
+
 // Plain draw of a text element: position rule, then the text. Returns -1
 // for a disabled record, else 0.
 int draw_text_element(string_draw& s);

@@ -13,6 +13,10 @@ void set_status(const char* message_utf8) {
     platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
 }
 
+void show_status(const char* message_utf8) {
+    platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
+}
+
 void reset_settings() {
     brightness_level = 8;
     panel_type = 0;

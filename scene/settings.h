@@ -22,5 +22,9 @@ extern char status_text[status_text_size];
 // error. A message too long for the line is cut at a whole character.
 void set_status(const char* message_utf8);
 
+// The same on the status line alone (progress that would flood standard
+// error).
+void show_status(const char* message_utf8);
+
 // The settings and the status line back to their start-up values.
 void reset_settings();

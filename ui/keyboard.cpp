@@ -4,6 +4,7 @@
 
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/menus.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
 
@@ -111,7 +112,8 @@ void on_key(uint8_t key, int, int) {
         case 12:   // Ctrl+L
             if (text) text->font_size = 12;
             break;
-        case 13:   // Enter: the scene is sent to the card here once the live send exists.
+        case 13:   // Enter: the scene to the card
+            if (live_send_requested) live_send_requested(0);
             break;
         case 14:   // Ctrl+N
             if (text) text->width = step(text->width, -1);

@@ -19,6 +19,7 @@ uint8_t draw_mode = 0;
 uint8_t draw_toggle = 1;
 void (*close_requested)() = nullptr;
 void (*download_requested)() = nullptr;
+void (*live_send_requested)(int) = nullptr;
 
 namespace {
 
@@ -288,4 +289,5 @@ void reset_menu_state() {
     draw_toggle = 1;
     close_requested = nullptr;
     download_requested = nullptr;
+    live_send_requested = nullptr;
 }

@@ -23,6 +23,10 @@ extern void (*close_requested)();
 // the removable drive and say how it went on the status line.
 extern void (*download_requested)();
 
+// What a left-button release and Enter ask of the application: send the
+// scene to the card (the argument is not used). Null: nothing is sent.
+extern void (*live_send_requested)(int);
+
 // Toolbar entry ids.
 enum : int {
     toolbar_columns_up = 0,

@@ -166,7 +166,7 @@ void left_up() {
     board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
     window_dragging = 0;
     resize_edge = 0;
-    // The scene is sent to the controller card here once the live send exists.
+    if (live_send_requested) live_send_requested(0);
 }
 
 }  // namespace

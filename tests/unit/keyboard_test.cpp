@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/scene_files.h"
 #include "app/startup.h"
@@ -32,14 +34,20 @@ protected:
     }
     void TearDown() override { window_ops = Window_ops{}; }
 
-    void type(const std::string& keys) {
-        for (char c : keys) on_key(static_cast<uint8_t>(c), 0, 0);
+    void type(const std::string& keys, int times = 1) {
+        for (int i = 0; i < times; ++i)
+            for (char c : keys) on_key(static_cast<uint8_t>(c), 0, 0);
+    }
+    void press(int key, int times = 1) {
+        for (int i = 0; i < times; ++i) on_special_key(key, 0, 0);
     }
 };
 
+// Ctrl+E adds "Txt" at board 0's corner, unselected; typing goes to the
+// selected text only, Backspace removes, and a full text takes no more.
 TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     text_count = 0;
-    type("\x05");   // Ctrl+E
+    type("\x05");
     EXPECT_EQ(text_count, 1);
     EXPECT_EQ(string_draws[0].slot, 0);
     const string_draw& s = string_draws[1];
@@ -48,36 +56,32 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     EXPECT_EQ(s.font_size, 16);
     EXPECT_EQ(s.x, 276u);
     EXPECT_EQ(s.y, 226u);
-    EXPECT_EQ(selected_text, no_text);   // not selected
+    EXPECT_EQ(selected_text, no_text);
 
-    type("ab");   // nothing selected: nothing typed
-    EXPECT_STREQ(s.text, "Txt");
-    selected_text = 1;
-    type("ab");
-    EXPECT_STREQ(s.text, "Txtab");
-    EXPECT_EQ(s.length, 5);
-    type("\b\b");
-    EXPECT_STREQ(s.text, "Txt");
-    EXPECT_EQ(s.length, 3);
-    type("\b\b\b\b");
-    EXPECT_EQ(s.length, 0);
-    EXPECT_EQ(s.text[0], 0);
+    const struct { const char* keys; int selected; const char* want; } steps[] = {
+        {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
+    for (const auto& step : steps) {
+        selected_text = step.selected;
+        type(step.keys);
+        EXPECT_STREQ(s.text, step.want) << step.keys;
+        EXPECT_EQ(s.length, int(std::strlen(step.want))) << step.keys;
+    }
     EXPECT_EQ(last_key, 8);
-}
 
-TEST_F(Key_test, TypingStopsWhenTheTextIsFull) {
     selected_text = 2;
-    string_draw& s = string_draws[2];
-    s.length = 0;
-    s.text[0] = 0;
-    for (int i = 0; i < 600; ++i) on_key('x', 0, 0);
-    EXPECT_EQ(s.length, 511);
-    EXPECT_EQ(s.text[510], 'x');
-    EXPECT_EQ(s.text[511], 0);
+    string_draw& t = string_draws[2];
+    t.length = 0;
+    t.text[0] = 0;
+    type("x", 600);
+    EXPECT_EQ(t.length, 511);
+    EXPECT_EQ(t.text[510], 'x');
+    EXPECT_EQ(t.text[511], 0);
     on_key(0xB0, 0, 0);   // high bytes are stored as they come, when there is room
-    EXPECT_EQ(s.length, 511);
+    EXPECT_EQ(t.length, 511);
 }
 
+// Ctrl+E, Ctrl+D and Ctrl+C stop at full pools; Ctrl+D puts the id on record
+// n and a 10 x 5 rectangle on n + 1, Ctrl+C stores kind 6.
 TEST_F(Key_test, NewElementsStopAtFullPools) {
     text_count = 38;
     type("\x05");
@@ -87,14 +91,14 @@ TEST_F(Key_test, NewElementsStopAtFullPools) {
     EXPECT_EQ(text_count, 39);
 
     rect_count = 0;
-    type("\x04");   // Ctrl+D: id to record 0, the rectangle to record 1
+    type("\x04");
     EXPECT_EQ(rect_count, 1);
     EXPECT_EQ(digit_at(0, 0).id, 10);
     EXPECT_EQ(digit_at(0, 1).kind, kind_rect);
     EXPECT_EQ(digit_at(0, 1).width, 20);
     EXPECT_EQ(digit_at(0, 1).height, 10);
     EXPECT_EQ(digit_at(0, 1).x, 276u);
-    type("\x03");   // Ctrl+C: kind 6
+    type("\x03");
     EXPECT_EQ(digit_at(0, 2).kind, kind_key_stored);
     EXPECT_EQ(digit_at(0, 1).id, 11);
     rect_count = 98;
@@ -104,18 +108,19 @@ TEST_F(Key_test, NewElementsStopAtFullPools) {
     EXPECT_EQ(rect_count, 99);
 }
 
+// Ctrl+A and Ctrl+Q zoom within 2..255.
 TEST_F(Key_test, ZoomStaysWithinTwoTo255) {
-    type("\x01");
-    EXPECT_EQ(dot_pitch, 2);
-    type("\x11");
-    EXPECT_EQ(dot_pitch, 3);
-    type("\x01");
-    EXPECT_EQ(dot_pitch, 2);
-    for (int i = 0; i < 300; ++i) type("\x11");
-    EXPECT_EQ(dot_pitch, 255);
+    const struct { const char* key; int times, want; } steps[] = {
+        {"\x01", 1, 2}, {"\x11", 1, 3}, {"\x01", 1, 2}, {"\x11", 300, 255}};
+    for (const auto& step : steps) {
+        type(step.key, step.times);
+        EXPECT_EQ(dot_pitch, step.want) << int(step.key[0]) << " x" << step.times;
+    }
 }
 
-TEST_F(Key_test, FontSizeColourAndWidthKeys) {
+// Keys on the selected text: font size cycles 12, 16, 24, 32 (Ctrl+L: 12),
+// colours cycle without overflow, widths stay within 4..1000, Ctrl+B bolds.
+TEST_F(Key_test, SelectedTextKeys) {
     selected_text = 0;
     string_draw& s = string_draws[0];
     size_cycle = 0;
@@ -138,8 +143,20 @@ TEST_F(Key_test, FontSizeColourAndWidthKeys) {
     EXPECT_EQ(s.width, w + 1);
     type("\x02");
     EXPECT_EQ(s.bold_flag, 1);
+
+    text_grabbed = 1;   // held: arrows change the width, Page Down the colour
+    s.width = 5;
+    press(key_left, 2);
+    EXPECT_EQ(s.width, 4);
+    s.width = 999;
+    press(key_right, 2);
+    EXPECT_EQ(s.width, 1000);
+    s.colour = 2;
+    press(key_page_down);
+    EXPECT_EQ(s.colour, 0);
 }
 
+// Ctrl+S ends the program without saving; the close entry saves.
 TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     Temp_dir dir;
     std::string err;
@@ -154,92 +171,65 @@ TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
 }
 
+// Up and Down step a held board's height between 16 and 32, only while held.
 TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
     led_unit& b = board_at(0, 0);
     b.height = 16;
     selected_board_col = selected_board_row = 0;
-    board_grabbed = 1;
-    on_special_key(key_down, 0, 0);
-    EXPECT_EQ(b.height, 32);
-    on_special_key(key_down, 0, 0);
-    EXPECT_EQ(b.height, 32);
-    on_special_key(key_up, 0, 0);
-    EXPECT_EQ(b.height, 16);
-    on_special_key(key_up, 0, 0);
-    EXPECT_EQ(b.height, 16);
-    board_grabbed = 0;   // only while held
-    on_special_key(key_down, 0, 0);
-    EXPECT_EQ(b.height, 16);
+    const struct { int key, grabbed, want; } steps[] = {
+        {key_down, 1, 32}, {key_down, 1, 32}, {key_up, 1, 16}, {key_up, 1, 16}, {key_down, 0, 16}};
+    for (const auto& step : steps) {
+        board_grabbed = step.grabbed;
+        press(step.key);
+        EXPECT_EQ(b.height, step.want) << step.key << (step.grabbed ? " held" : " not held");
+    }
 }
 
-TEST_F(Key_test, PageUpCyclesTheHeldDigitsStyle) {
+// On a held digit Page Up cycles the style, Page Down the colour, and the
+// arrows its digits (1..4) and height (2..38); on a shape its width (from 4)
+// and height (from 1).
+TEST_F(Key_test, KeysOnTheSelectedDigitOrShapeStayWithinBounds) {
     selected_digit_row = 0;
-    selected_digit_col = 5;
+    selected_digit_col = 5;   // a digit element, digits 2
+    Digit_unit& d = digit_at(0, 5);
     digit_grabbed = 1;
     style_cycle = 0;
     std::vector<int> styles;
     for (int i = 0; i < 3; ++i) {
-        on_special_key(key_page_up, 0, 0);
-        styles.push_back(digit_at(0, 5).param_b);
+        press(key_page_up);
+        styles.push_back(d.param_b);
     }
     EXPECT_EQ(styles, (std::vector<int>{2, 3, 1}));
-    digit_at(0, 5).colour = 1;
-    on_special_key(key_page_down, 0, 0);
-    EXPECT_EQ(digit_at(0, 5).colour, 2);
-}
+    d.colour = 1;
+    press(key_page_down);
+    EXPECT_EQ(d.colour, 2);
 
-TEST_F(Key_test, ArrowsResizeTheSelectedDigitWithinBounds) {
-    selected_digit_row = 0;
-    selected_digit_col = 5;   // a digit element, digits 2
-    Digit_unit& d = digit_at(0, 5);
     d.digits = 1;
-    on_special_key(key_left, 0, 0);
+    digit_grabbed = 0;
+    press(key_left);
     EXPECT_EQ(d.digits, 1);
     digit_grabbed = 1;
-    for (int i = 0; i < 5; ++i) on_special_key(key_right, 0, 0);
+    press(key_right, 5);
     EXPECT_EQ(d.digits, 4);
     d.param_a = 37;
-    on_special_key(key_down, 0, 0);
-    on_special_key(key_down, 0, 0);
+    press(key_down, 2);
     EXPECT_EQ(d.param_a, 38);
     d.param_a = 3;
-    on_special_key(key_up, 0, 0);
-    on_special_key(key_up, 0, 0);
+    press(key_up, 2);
     EXPECT_EQ(d.param_a, 2);
 
-    // A shape: width and height instead.
     selected_digit_col = 36;   // the palette rectangle
     digit_grabbed = 0;
     Digit_unit& r = digit_at(0, 36);
     r.width = 5;
-    on_special_key(key_left, 0, 0);
-    on_special_key(key_left, 0, 0);
+    press(key_left, 2);
     EXPECT_EQ(r.width, 4);
     r.height = 2;
-    on_special_key(key_up, 0, 0);
-    on_special_key(key_up, 0, 0);
+    press(key_up, 2);
     EXPECT_EQ(r.height, 1);
-    // A negative width counts as a huge unsigned one: Right leaves it.
-    r.width = -1;
-    on_special_key(key_right, 0, 0);
+    r.width = -1;   // a negative width counts as a huge unsigned one: Right leaves it
+    press(key_right);
     EXPECT_EQ(r.width, -1);
-}
-
-TEST_F(Key_test, HeldTextWidthAndColour) {
-    selected_text = 3;
-    text_grabbed = 1;
-    string_draw& s = string_draws[3];
-    s.width = 5;
-    on_special_key(key_left, 0, 0);
-    on_special_key(key_left, 0, 0);
-    EXPECT_EQ(s.width, 4);
-    s.width = 999;
-    on_special_key(key_right, 0, 0);
-    on_special_key(key_right, 0, 0);
-    EXPECT_EQ(s.width, 1000);
-    s.colour = 2;
-    on_special_key(key_page_down, 0, 0);
-    EXPECT_EQ(s.colour, 0);
 }
 
 }  // namespace

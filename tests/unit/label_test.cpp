@@ -1,7 +1,9 @@
 // Outline-font labels, the GBK conversion, board outlines and the frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/frame.h"
 #include "app/startup.h"
@@ -22,26 +24,29 @@ protected:
     }
 };
 
+// GBK converts to UTF-16, invalid bytes become '?', and the result is cut
+// to the buffer, always terminated.
 TEST(ToWide, ConvertsGbkAndReplacesInvalidBytes) {
-    char16_t out[16];
-    EXPECT_EQ(to_wide("\xB5\xA5\xD4\xAA\xB0\xE5#(0,0)", out, 16), 9u);
-    EXPECT_EQ(std::u16string(out), u"单元板#(0,0)");
-    EXPECT_EQ(to_wide("a\xFF" "b", out, 16), 3u);
-    EXPECT_EQ(std::u16string(out), u"a?b");
-    // Cut to the buffer, always terminated.
-    EXPECT_EQ(to_wide("abcdefgh", out, 4), 3u);
-    EXPECT_EQ(std::u16string(out), u"abc");
+    const struct { const char* gbk; size_t room, want_n; std::u16string want; } cases[] = {
+        {"\xB5\xA5\xD4\xAA\xB0\xE5#(0,0)", 16, 9, u"单元板#(0,0)"},
+        {"a\xFF" "b", 16, 3, u"a?b"},
+        {"abcdefgh", 4, 3, u"abc"},
+    };
+    for (const auto& c : cases) {
+        char16_t out[16];
+        EXPECT_EQ(to_wide(c.gbk, out, c.room), c.want_n) << c.gbk;
+        EXPECT_EQ(std::u16string(out), c.want) << c.gbk;
+    }
 }
 
+// Glyph textures are the next power of two, at least 1.
 TEST(GlyphCache, TextureSizesArePowersOfTwoOfAtLeastOne) {
-    EXPECT_EQ(glyph_texture_size(11), 16);
-    EXPECT_EQ(glyph_texture_size(13), 16);
-    EXPECT_EQ(glyph_texture_size(16), 16);
-    EXPECT_EQ(glyph_texture_size(17), 32);
-    EXPECT_EQ(glyph_texture_size(0), 1);
-    EXPECT_EQ(glyph_texture_size(1), 1);
+    const int cases[][2] = {{11, 16}, {13, 16}, {16, 16}, {17, 32}, {0, 1}, {1, 1}};
+    for (auto [size, want] : cases) EXPECT_EQ(glyph_texture_size(size), want) << size;
 }
 
+// A glyph's record holds its bitmap metrics at 18 pixels per em; its
+// texture carries coverage as luminance and alpha; a space only advances.
 TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
     glyph_texture(u'A');
     const glyph_record& a = glyph_cache[u'A'];
@@ -67,57 +72,51 @@ TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
     EXPECT_GT(glyph_cache[u' '].advance, 0);
 }
 
+// A label makes one texture per character, quads one advance apart on the
+// baseline, and leaves texturing off (also when empty) and blending on.
 TEST_F(Label_test, EachCharacterGetsOneTexture) {
+    sink.texturing = true;
+    draw_label(u"", 100, 100, 500, 300);
+    EXPECT_TRUE(sink.quads.empty());
+    EXPECT_FALSE(sink.texturing);
     draw_label(u"AAB", 100, 100, 500, 300);
     EXPECT_EQ(sink.textures.size(), 2u);
     ASSERT_EQ(sink.quads.size(), 3u);
     EXPECT_EQ(sink.quads[0].texture, sink.quads[1].texture);
     EXPECT_TRUE(sink.quads[0].texturing);
-    EXPECT_FALSE(sink.texturing);   // left off afterwards
-    EXPECT_TRUE(sink.blending);     // blending stays on
-    // Consecutive glyphs are one advance apart.
+    EXPECT_FALSE(sink.texturing);
+    EXPECT_TRUE(sink.blending);
     const glyph_record& a = glyph_cache[u'A'];
     EXPECT_FLOAT_EQ(sink.quads[1].x0 - sink.quads[0].x0, float(a.advance));
-    // The quad sits on the baseline: its bottom is baseline - bottom bearing.
+    // The quad's bottom is the baseline minus the bottom bearing.
     EXPECT_FLOAT_EQ(sink.quads[0].y1, float(100 - a.bottom));
     EXPECT_FLOAT_EQ(sink.quads[0].y1 - sink.quads[0].y0, float(a.tex_height));
 }
 
-TEST_F(Label_test, EmptyLabelDrawsNothingAndLeavesTexturingOff) {
-    sink.texturing = true;
-    draw_label(u"", 100, 100, 500, 300);
-    EXPECT_TRUE(sink.quads.empty());
-    EXPECT_FALSE(sink.texturing);
-}
-
-TEST_F(Label_test, LineFeedStartsANewLineLineHeightPlusTwelveLower) {
+// A line feed, or a character that carries the pen past the wrap width,
+// starts a new line the line height (grown to the tallest texture) + 12 lower.
+TEST_F(Label_test, LineFeedsAndWrapsStartANewLineLineHeightPlusTwelveLower) {
     draw_label(u"A\nA", 100, 100, 500, 20);
     ASSERT_EQ(sink.quads.size(), 2u);
-    const glyph_record& a = glyph_cache[u'A'];
-    // The line height grew to the tallest texture seen (32 > 20).
-    int height = std::max(20, a.tex_height);
+    const int height = std::max(20, glyph_cache[u'A'].tex_height);
     EXPECT_FLOAT_EQ(sink.quads[1].x0, sink.quads[0].x0);
     EXPECT_FLOAT_EQ(sink.quads[1].y1 - sink.quads[0].y1, float(12 + height));
-}
 
-TEST_F(Label_test, WrapsAfterTheCharacterThatPassesTheWrapWidth) {
+    sink.clear();
     glyph_texture(u'M');
     const int adv = glyph_cache[u'M'].advance;
-    // Wrap width just under two advances: the second M carries the pen past
-    // it, so the third starts the next line.
-    draw_label(u"MMM", 0, 100, 2 * adv - 1, 300);
+    draw_label(u"MMM", 0, 100, 2 * adv - 1, 300);   // the second M passes the wrap width
     ASSERT_EQ(sink.quads.size(), 3u);
     EXPECT_FLOAT_EQ(sink.quads[1].y0, sink.quads[0].y0);
     EXPECT_FLOAT_EQ(sink.quads[2].x0, sink.quads[0].x0);
     EXPECT_FLOAT_EQ(sink.quads[2].y0 - sink.quads[0].y0, 312.0f);
 }
 
-TEST_F(Label_test, PlainBoardOutlineIsASolidRedLoop) {
+// A board outline is a solid red loop sized by the pitch; selected, it is
+// dashed with its green label above it.
+TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
     led_unit b;
-    b.x = 276;
-    b.y = 226;
-    b.width = 256;
-    b.height = 128;
+    b.x = 276, b.y = 226, b.width = 256, b.height = 128;
     draw_board_outline(b);
     set_dot_pitch(3);
     draw_board_outline(b);
@@ -128,12 +127,8 @@ TEST_F(Label_test, PlainBoardOutlineIsASolidRedLoop) {
     EXPECT_EQ(sink.loops[0].r, 1);
     EXPECT_EQ(sink.loops[0].g, 0);
     EXPECT_TRUE(sink.quads.empty());
-}
 
-TEST_F(Label_test, SelectedBoardIsDashedWithAGreenLabelAboveIt) {
-    led_unit b;
-    b.x = 276;
-    b.y = 226;
+    sink.clear();
     draw_board_outline_selected(b);
     ASSERT_EQ(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
@@ -149,6 +144,8 @@ TEST_F(Label_test, SelectedBoardIsDashedWithAGreenLabelAboveIt) {
     EXPECT_FLOAT_EQ(sink.quads[0].x0, float(276 + glyph_cache[u'单'].left));
 }
 
+// A frame draws the board, the palette and entries, the readout beside the
+// mouse, and the selected board dashed.
 TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     build_layout();
     board_at(0, 0).width = 256;

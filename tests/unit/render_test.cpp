@@ -2,13 +2,13 @@
 // seen through the memory sink.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-
-#include <map>
+#include <iterator>
 #include <random>
+#include <string>
+#include <vector>
 
-#include "app/scene_json.h"
-#include "render/bitmap_font.h"
 #include "render/led_dots.h"
 #include "render/led_framebuffer.h"
 #include "render/shapes.h"
@@ -17,66 +17,58 @@
 namespace {
 
 using Dots = std::set<std::pair<int, int>>;
+using Order = std::vector<std::pair<int, int>>;
 
 class Dot_test : public Sink_test {};
 
-TEST_F(Dot_test, ColourTableAndPointSizes) {
+// Codes 0..2 and the highlight set the colour, other codes keep it; the
+// highlight is 2 pixels, the rest the pitch; dots off the window only set the colour.
+TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
     set_dot_pitch(5);
-    plot_dot(led_red, 10, 10);
-    plot_dot(led_green, 11, 10);
-    plot_dot(led_yellow, 12, 10);
-    plot_dot(led_highlight, 13, 10);
-    ASSERT_EQ(sink.dots.size(), 4u);
-    EXPECT_EQ(sink.dots[0].r, 1);
-    EXPECT_EQ(sink.dots[0].g, 0);
-    EXPECT_EQ(sink.dots[1].g, 1);
-    EXPECT_EQ(sink.dots[1].r, 0);
-    EXPECT_EQ(sink.dots[2].r, 1);   // (10, 1, 0) clamps to yellow
-    EXPECT_EQ(sink.dots[2].g, 1);
-    EXPECT_EQ(sink.dots[0].size, 5);
-    // The highlight is 2 pixels whatever the pitch, in orange.
-    EXPECT_EQ(sink.dots[3].size, 2);
-    EXPECT_FLOAT_EQ(sink.dots[3].g, 0.2f);
-}
-
-TEST_F(Dot_test, OtherCodesKeepThePreviousColour) {
-    plot_dot(led_green, 10, 10);
-    plot_dot(7, 20, 10);
     sink.set_colour(0.5f, 0.25f, 1);   // e.g. a label's colour
-    plot_dot(99, 30, 10);
-    ASSERT_EQ(sink.dots.size(), 3u);
-    EXPECT_EQ(sink.dots[1].g, 1);
-    EXPECT_EQ(sink.dots[1].size, 2);
-    EXPECT_FLOAT_EQ(sink.dots[2].r, 0.5f);
+    const struct { uint8_t code; int x; } plots[] = {{99, 9}, {led_red, 10}, {led_green, 11}, {led_yellow, 12},
+                                                     {led_highlight, 13}, {led_green, -1000}, {7, 14},
+                                                     {led_red, 5000}, {99, 15}};
+    for (const auto& p : plots) plot_dot(p.code, p.x, 10);
+    const struct { int x; float r, g, size; } want[] = {
+        {9, 0.5f, 0.25f, 5}, {10, 1, 0, 5}, {11, 0, 1, 5}, {12, 1, 1, 5},   // (10, 1, 0) clamps to yellow
+        {13, 1, 0.2f, 2}, {14, 0, 1, 5}, {15, 1, 0, 5}};
+    ASSERT_EQ(sink.dots.size(), std::size(want));
+    for (size_t i = 0; i < std::size(want); ++i) {
+        const Memory_sink::Dot& d = sink.dots[i];
+        EXPECT_EQ(int(d.x), want[i].x) << i;
+        EXPECT_FLOAT_EQ(d.r, want[i].r) << "dot at " << want[i].x;
+        EXPECT_FLOAT_EQ(d.g, want[i].g) << "dot at " << want[i].x;
+        EXPECT_FLOAT_EQ(d.size, want[i].size) << "dot at " << want[i].x;
+    }
 }
 
-TEST_F(Dot_test, DotsOutsideTheWindowAreDroppedButSetTheColour) {
-    plot_dot(led_green, -1000, 10);
-    plot_dot(7, 5000, 10);
-    plot_dot(7, 10, 10);
-    ASSERT_EQ(sink.dots.size(), 1u);
-    EXPECT_EQ(sink.dots[0].g, 1);
-}
-
+// The line walk lights its start three times, then each step, ending on the end.
 TEST_F(Dot_test, LineWalkPlotsTheStartThriceAndEndsOnTheEnd) {
-    draw_line(0, 0, 0, 3, 2);
-    std::vector<std::pair<int, int>> order;
-    for (const auto& d : sink.dots) order.push_back({int(d.x), int(d.y)});
-    std::vector<std::pair<int, int>> want = {{0, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 1}, {3, 2}};
-    EXPECT_EQ(order, want);
-
-    sink.clear();
-    draw_line(0, 5, 5, 5, 5);
-    EXPECT_EQ(sink.dots.size(), 3u);
-    EXPECT_EQ(lit(), (Dots{{5, 5}}));
-
-    sink.clear();
-    draw_line(0, 10, 10, 6, 10);   // leftwards
-    EXPECT_EQ(lit(), (Dots{{6, 10}, {7, 10}, {8, 10}, {9, 10}, {10, 10}}));
-    EXPECT_EQ(sink.dots.size(), 7u);
+    const struct { int x0, y0, x1, y1; Order want; } cases[] = {
+        {0, 0, 3, 2, {{0, 0}, {0, 0}, {0, 0}, {1, 1}, {2, 1}, {3, 2}}},
+        {5, 5, 5, 5, {{5, 5}, {5, 5}, {5, 5}}},
+        {10, 10, 6, 10, {{10, 10}, {10, 10}, {10, 10}, {9, 10}, {8, 10}, {7, 10}, {6, 10}}},   // leftwards
+    };
+    for (const auto& c : cases) {
+        sink.clear();
+        draw_line(0, c.x0, c.y0, c.x1, c.y1);
+        Order order;
+        for (const auto& d : sink.dots) order.push_back({int(d.x), int(d.y)});
+        EXPECT_EQ(order, c.want) << "(" << c.x0 << "," << c.y0 << ") to (" << c.x1 << "," << c.y1 << ")";
+    }
 }
 
-TEST_F(Dot_test, CircleOfRadiusZeroLightsItsCentre) {
+// A circle lies on its radius with eightfold symmetry; radius 0 lights the centre, < 0 nothing.
+TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
+    draw_circle(0, 300, 300, 20);
+    const Dots dots = lit();
+    for (auto [x, y] : dots) {
+        EXPECT_TRUE(dots.count({600 - x, y}) && dots.count({x, 600 - y}) && dots.count({y, x})) << x << "," << y;
+        EXPECT_NEAR(std::hypot(x - 300, y - 300), 20, 1.0) << x << "," << y;
+    }
+    EXPECT_TRUE(dots.count({320, 300}) && dots.count({300, 280}));
+    sink.clear();
     draw_circle(0, 100, 100, 0);
     EXPECT_EQ(lit(), (Dots{{100, 100}}));
     sink.clear();
@@ -84,32 +76,17 @@ TEST_F(Dot_test, CircleOfRadiusZeroLightsItsCentre) {
     EXPECT_TRUE(sink.dots.empty());
 }
 
-TEST_F(Dot_test, CircleIsSymmetricAndOnItsRadius) {
-    draw_circle(0, 300, 300, 20);
-    Dots dots = lit();
-    for (auto [x, y] : dots) {
-        EXPECT_TRUE(dots.count({600 - x, y}));
-        EXPECT_TRUE(dots.count({x, 600 - y}));
-        EXPECT_TRUE(dots.count({300 + (y - 300), 300 + (x - 300)}));
-        double r = std::hypot(x - 300, y - 300);
-        EXPECT_NEAR(r, 20, 1.0);
-    }
-    EXPECT_TRUE(dots.count({320, 300}));
-    EXPECT_TRUE(dots.count({300, 280}));
-}
-
-TEST_F(Dot_test, RectangleIsFourLinesInOrder) {
+// A rectangle is its four sides walked from the first corner to the second;
+// a block is filled, each dot once, and side 0 draws nothing.
+TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     draw_rect(1, 10, 20, 14, 22);
     Dots want;
     for (int x = 10; x <= 14; ++x) want.insert({x, 20}), want.insert({x, 22});
     for (int y = 20; y <= 22; ++y) want.insert({10, y}), want.insert({14, y});
     EXPECT_EQ(lit(), want);
     EXPECT_EQ(int(sink.dots.front().x), 10);
-    EXPECT_EQ(int(sink.dots.back().x), 14);
-    EXPECT_EQ(int(sink.dots.back().y), 22);
-}
-
-TEST_F(Dot_test, BlockIsFilledAndZeroSideDrawsNothing) {
+    EXPECT_EQ(std::make_pair(int(sink.dots.back().x), int(sink.dots.back().y)), std::make_pair(14, 22));
+    sink.clear();
     draw_block(0, 10, 10, 3);
     EXPECT_EQ(lit().size(), 9u);
     EXPECT_EQ(sink.dots.size(), 9u);
@@ -184,41 +161,34 @@ TEST_F(Dot_test, ClippedFiguresLightWhatTheWholeWalkLights) {
             }
 }
 
-// --- Digit pictures ----------------------------------------------------------
-
-// The digit's lit cells as rows of '#' and '.', for pitch 1 at (0, 0).
-
 // A target that records its dots, with a pitch of choice.
 struct Recording_target final : Draw_target {
     explicit Recording_target(int p) { pitch = p; }
-    void light(uint8_t colour, int32_t x, int32_t y) override { dots.push_back({x, y, colour}); }
-    struct Dot { int32_t x, y; uint8_t colour; };
-    std::vector<Dot> dots;
+    void light(uint8_t, int32_t x, int32_t y) override { dots.push_back({x, y}); }
+    Order dots;
+    // The lit cells as rows of '#' and '.'.
     std::vector<std::string> picture(int w, int h) const {
         std::vector<std::string> rows(h, std::string(w, '.'));
-        for (const Dot& d : dots)
-            if (d.x >= 0 && d.x < w && d.y >= 0 && d.y < h) rows[d.y][d.x] = '#';
+        for (auto [x, y] : dots)
+            if (x >= 0 && x < w && y >= 0 && y < h) rows[y][x] = '#';
         return rows;
     }
 };
 
+// Digits are seven-segment figures of the given height and stroke, dots a
+// pitch apart; no digits or a zero height draw nothing.
 TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
-    Recording_target one(1);
+    Recording_target one(1), two(1);
     draw_number(one, 0, 0, 0, 8, 1, 5, 1);
     EXPECT_EQ(one.picture(4, 5), (std::vector<std::string>{"####", "#..#", "####", "#..#", "####"}));
     EXPECT_EQ(one.dots.size(), 16u);   // every dot once
-
-    Recording_target two(1);
     draw_number(two, 0, 0, 0, 10, 2, 5, 1);   // "1" then "0", 6 dots apart
-    auto rows = two.picture(10, 5);
-    EXPECT_EQ(rows, (std::vector<std::string>{"...#..####", "...#..#..#", "...#..#..#",
-                                              "...#..#..#", "...#..####"}));
-}
+    EXPECT_EQ(two.picture(10, 5), (std::vector<std::string>{"...#..####", "...#..#..#", "...#..#..#",
+                                                            "...#..#..#", "...#..####"}));
 
-TEST_F(Dot_test, DigitHeightStrokeAndPitch) {
     set_dot_pitch(3);
     draw_number(1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
-    Dots dots = lit();
+    const Dots dots = lit();
     int maxx = 0, maxy = 0;
     for (auto [x, y] : dots) maxx = std::max(maxx, x), maxy = std::max(maxy, y);
     EXPECT_EQ(maxy, 100 + 8 * 3);
@@ -226,223 +196,108 @@ TEST_F(Dot_test, DigitHeightStrokeAndPitch) {
     EXPECT_TRUE(dots.count({103, 103}));    // top bar is 2 rows thick
     EXPECT_FALSE(dots.count({106, 106}));   // the hole between the bars
     EXPECT_EQ(sink.dots.front().g, 1);      // in the element's colour
-
     sink.clear();
     draw_number(0, 0, 0, 8, 0, 5, 1);
     draw_number(0, 0, 0, 8, 5, 5, 1);
     EXPECT_TRUE(sink.dots.empty());
 }
 
-// --- Element draws -------------------------------------------------------------
-
-Digit_unit element(uint8_t kind, uint32_t x, uint32_t y, int width, int height) {
+Digit_unit element(uint8_t kind, uint32_t x, uint32_t y, int width, int height, int pitch = 2) {
     Digit_unit d;
-    d.kind = kind;
-    d.x = x;
-    d.y = y;
-    d.width = width;
-    d.height = height;
-    d.pitch = 2;
+    d.kind = kind, d.x = x, d.y = y, d.width = width, d.height = height, d.pitch = static_cast<uint8_t>(pitch);
     return d;
 }
 
-TEST_F(Dot_test, HorizontalLineOfTenDotsSpansTwentyPixels) {
-    Digit_unit d = element(kind_hline, 300, 300, 10, 0);
-    draw_digit_unit(d);
-    Dots dots = lit();
-    EXPECT_EQ(dots.size(), 21u);
-    EXPECT_EQ(dots.begin()->first, 300);
-    EXPECT_EQ(dots.rbegin()->first, 320);
-}
-
-TEST_F(Dot_test, PairOfBlocksTouchesAtPitchTwoAndOverlapsAtThree) {
-    Digit_unit d = element(kind_block_pair, 300, 300, 0, 5);
-    draw_digit_unit(d);
-    Dots dots = lit();
-    EXPECT_EQ(dots.size(), 200u);   // two 10 x 10 blocks, touching
-    EXPECT_TRUE(dots.count({309, 319}));
-
-    sink.clear();
-    set_dot_pitch(3);
-    Digit_unit e = element(kind_block_pair, 300, 300, 0, 5);
-    e.pitch = 3;
-    draw_digit_unit(e);
-    dots = lit();
-    EXPECT_EQ(dots.size(), 15u * 25u);   // 15 x 15 blocks, 5 rows shared
-    EXPECT_EQ(sink.dots.size(), 2u * 225u);
-}
-
-TEST_F(Dot_test, BlockSideIsTheLowEightBitsOfPitchTimesHeight) {
-    Digit_unit d = element(kind_block, 300, 300, 0, 200);   // 2 * 200 = 400 -> 144
-    draw_digit_unit(d);
-    EXPECT_EQ(sink.dots.size(), 144u * 144u);
-}
-
-TEST_F(Dot_test, KindsWithoutAPictureDrawNothing) {
-    for (uint8_t kind : {6, 7, 9, 200}) {
-        Digit_unit d = element(kind, 300, 300, 10, 10);
-        draw_digit_unit(d);
-        draw_digit_unit_selected(d);
-    }
-    EXPECT_TRUE(sink.dots.empty());
-}
-
-TEST_F(Dot_test, DigitElementShowsItsDigitsOfEights) {
-    Digit_unit d = element(kind_digit, 300, 300, 28, 20);
-    d.digits = 2;
-    d.param_a = 5;
-    d.param_b = 1;
-    d.colour = 2;
-    draw_digit_unit(d);
-    EXPECT_EQ(lit().size(), 32u);   // two full eights of 16 dots
-    EXPECT_EQ(sink.dots[0].g, 1);   // yellow
-    sink.clear();
-    draw_digit_unit_selected(d);    // a selected digit stays visible
-    EXPECT_EQ(lit().size(), 32u);
-}
-
-TEST_F(Dot_test, DisabledRecordDrawsNothingAndStaysPut) {
-    set_dot_pitch(3);
-    Digit_unit d = element(kind_rect, 300, 300, 10, 10);
-    d.enabled = 0;
-    EXPECT_EQ(draw_digit_unit(d), -1);
-    EXPECT_EQ(draw_digit_unit_selected(d), -1);
-    EXPECT_TRUE(sink.dots.empty());
-    EXPECT_EQ(d.x, 300u);
-    EXPECT_EQ(d.pitch, 2);
-}
-
-TEST_F(Dot_test, PositionFollowsThePitchInsideTheGrid) {
-    set_dot_pitch(3);
-    Digit_unit d = element(kind_hline, 252, 142, 1, 0);
-    EXPECT_EQ(draw_digit_unit(d), 0);
-    EXPECT_EQ(d.x, 253u);
-    EXPECT_EQ(d.y, 143u);
-    EXPECT_EQ(d.pitch, 3);
-    EXPECT_EQ(lit().rbegin()->first, 256);   // drawn at pitch 3
-}
-
-TEST_F(Dot_test, LeftMarginAndTopMarginKeepTheirPlaceAndPitchTwo) {
-    set_dot_pitch(3);
-    for (uint32_t x : {230u, 250u}) {
-        sink.clear();
-        Digit_unit d = element(kind_hline, x, 376, 10, 0);
-        draw_digit_unit(d);
-        EXPECT_EQ(d.x, x);
-        EXPECT_EQ(d.y, 376u);
-        EXPECT_EQ(d.pitch, 2);
-        EXPECT_EQ(lit().rbegin()->first, int(x) + 20);
-    }
-    // Above the screen (the vertical-line palette entry): no jump either.
-    Digit_unit v = element(kind_vline, 350, 40, 5, 20);
-    set_dot_pitch(4);
-    draw_digit_unit(v);
-    EXPECT_EQ(v.x, 350u);
-    EXPECT_EQ(v.y, 40u);
-    set_dot_pitch(2);
-    draw_digit_unit(v);
-    EXPECT_EQ(v.x, 350u);
-    EXPECT_EQ(v.y, 40u);
-}
-
-TEST_F(Dot_test, SelectedDrawUsesTheCurrentPitchEvenInTheMargin) {
-    set_dot_pitch(3);
-    Digit_unit d = element(kind_hline, 250, 300, 10, 0);
-    draw_digit_unit_selected(d);
-    EXPECT_EQ(d.x, 250u);
-    EXPECT_EQ(d.pitch, 3);
-    EXPECT_EQ(lit().rbegin()->first, 280);
-    draw_digit_unit(d);
-    EXPECT_EQ(d.pitch, 2);
-    EXPECT_EQ(d.x, 250u);
-
-    // Left of the grid and selected: it keeps its position too.
-    Digit_unit e = element(kind_hline, 85, 535, 10, 0);
-    draw_digit_unit_selected(e);
-    EXPECT_EQ(e.x, 85u);
-    EXPECT_EQ(e.y, 535u);
-}
-
-}  // namespace
-
-// --- One LED per unit: the card's picture of the editor's primitives ----------
-
-namespace {
-
-// LED colour code of a recorded editor dot.
-int code_of(const Memory_sink::Dot& d) {
-    if (d.r == 1 && d.g == 0) return 0;
-    if (d.r == 0 && d.g == 1) return 1;
-    return 2;
-}
-
-// The editor's dots since the last clear, as LEDs of a board whose corner
-// is (ox, oy) at pitch p: LED -> colour.
-std::map<std::pair<int, int>, int> as_leds(const Memory_sink& sink, int ox, int oy, int p) {
-    std::map<std::pair<int, int>, int> leds;
-    for (const auto& d : sink.dots) leds[{(int(d.x) - ox) / p, (int(d.y) - oy) / p}] = code_of(d);
-    return leds;
-}
-
-std::map<std::pair<int, int>, int> lit_leds(const Led_framebuffer& fb) {
-    std::map<std::pair<int, int>, int> leds;
-    for (int y = 0; y < fb.height(); ++y)
-        for (int x = 0; x < fb.width(); ++x)
-            if (fb.at(x, y) != Led_framebuffer::dark) leds[{x, y}] = fb.at(x, y);
-    return leds;
-}
-
-}  // namespace
-
-TEST_F(Dot_test, FramebufferLightsTheLedsTheEditorShowsAndLeavesTheEditorAlone) {
-    const std::string fonts = VANTIRO_FONT_DIR;
-    set_bitmap_font_path(font_hzk16, (fonts + "/HZK/16/HZK16C").c_str());
-    set_bitmap_font_path(font_asc16, (fonts + "/ASC/ASC16_8").c_str());
-    set_dot_pitch(3);
-    const std::string before = scene_json();
-
-    Led_framebuffer fb(80, 40), ring(80, 40);
-    Digit_unit digit;
-    digit.colour = 1, digit.digits = 2, digit.param_a = 7, digit.param_b = 1;
-    const char text[] = "\xB0\xA1" "A b";   // GB2312 "啊", then A, a blank and b
-    draw_line(fb, 1, 2, 3, 20, 3);
-    draw_block(fb, 2, 2, 30, 4);
-    draw_digit_picture(fb, digit, 50, 2);
-    draw_text_bitmap(fb, 16, 0, 2, 12, text);
-    draw_circle(ring, 0, 40, 20, 6);
-    // Nothing reached the editor: no dot in its sink, no record changed.
-    EXPECT_TRUE(sink.dots.empty());
-    EXPECT_EQ(scene_json(), before);
-
-    // Exact LEDs of the simple figures.
-    for (int x = 2; x <= 20; ++x) EXPECT_EQ(fb.at(x, 3), 1) << x;
-    EXPECT_EQ(fb.at(21, 3), Led_framebuffer::dark);
-    for (int x = 2; x < 6; ++x)
-        for (int y = 30; y < 34; ++y) EXPECT_EQ(fb.at(x, y), 2);
-    EXPECT_EQ(fb.at(6, 30), Led_framebuffer::dark);
-    EXPECT_EQ(ring.at(46, 20), 0);   // the rim, radius 6 around (40, 20)
-    EXPECT_EQ(ring.at(40, 20), Led_framebuffer::dark);
-
-    // The editor draws the same figures in window pixels at pitch 3, with the
-    // board's corner at (300, 200): every dot it lights is the same LED.
-    const int ox = 300, oy = 200, p = 3;
-    draw_line(1, ox + p * 2, oy + p * 3, ox + p * 20, oy + p * 3);
-    draw_block(2, ox + p * 2, oy + p * 30, static_cast<uint8_t>(p * 4));
-    draw_digit_picture(editor_target(), digit, ox + p * 50, oy + p * 2);
-    draw_text_bitmap(16, 0, ox + p * 2, oy + p * 12, text);
-    EXPECT_EQ(as_leds(sink, ox, oy, p), lit_leds(fb));
-    EXPECT_GT(fb.lit_count(), 19 + 16 + 40);
-
-    // A circle of radius 6 LEDs is one of radius 18 pixels there: within one LED.
-    sink.clear();
-    draw_circle(0, ox + p * 40, oy + p * 20, p * 6);
-    const auto editor = as_leds(sink, ox, oy, p), card = lit_leds(ring);
-    auto near = [](const std::map<std::pair<int, int>, int>& a, std::pair<int, int> led) {
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                if (a.count({led.first + dx, led.second + dy})) return true;
-        return false;
+// What each kind of element lights: block sides are the low 8 bits of pitch
+// x height, the pair's blocks 2 x height pixels apart, digits are eights.
+TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
+    const struct {
+        const char* what;
+        uint8_t kind;
+        int width, height, pitch;
+        size_t lit, plotted;          // plotted 0: not checked
+        std::pair<int, int> corner;   // a dot that must be lit
+    } cases[] = {
+        {"line of 10 dots spans 20 pixels", kind_hline, 10, 0, 2, 21, 0, {320, 300}},
+        {"pair of blocks touches at pitch 2", kind_block_pair, 0, 5, 2, 200, 200, {309, 319}},
+        {"pair of blocks overlaps at pitch 3", kind_block_pair, 0, 5, 3, 15 * 25, 2 * 225, {314, 324}},
+        {"block side 2 x 200 = 400 -> 144", kind_block, 0, 200, 2, 144 * 144, 144 * 144, {443, 443}},
+        {"digit element: two eights of 16 dots", kind_digit, 28, 20, 2, 32, 0, {300, 300}},
     };
-    for (const auto& [led, colour] : editor) EXPECT_TRUE(near(card, led));
-    for (const auto& [led, colour] : card) EXPECT_TRUE(near(editor, led));
+    for (const auto& c : cases) {
+        sink.clear();
+        set_dot_pitch(c.pitch);
+        Digit_unit d = element(c.kind, 300, 300, c.width, c.height, c.pitch);
+        d.digits = 2, d.param_a = 5, d.param_b = 1;
+        draw_digit_unit(d);
+        const Dots dots = lit();
+        ASSERT_FALSE(dots.empty()) << c.what;
+        EXPECT_EQ(dots.size(), c.lit) << c.what;
+        if (c.plotted) {
+            EXPECT_EQ(sink.dots.size(), c.plotted) << c.what;
+        }
+        EXPECT_TRUE(dots.count(c.corner)) << c.what;
+        EXPECT_EQ(dots.begin()->first, 300) << c.what;
+    }
+    // A digit is drawn in its colour, and a selected one stays visible.
+    set_dot_pitch(2);
+    Digit_unit d = element(kind_digit, 300, 300, 28, 20);
+    d.digits = 2, d.param_a = 5, d.param_b = 1, d.colour = 2;
+    sink.clear();
+    draw_digit_unit_selected(d);
+    EXPECT_EQ(lit().size(), 32u);
+    EXPECT_EQ(sink.dots[0].r, 1);   // yellow
+    EXPECT_EQ(sink.dots[0].g, 1);
+    // Kinds without a picture draw nothing, selected or not.
+    sink.clear();
+    for (uint8_t kind : {6, 7, 9, 200}) {
+        Digit_unit e = element(kind, 300, 300, 10, 10);
+        draw_digit_unit(e);
+        draw_digit_unit_selected(e);
+    }
+    EXPECT_TRUE(sink.dots.empty());
 }
+
+// Where an element is drawn after a pitch change: inside the dot grid it
+// moves to the new pitch; in the left or top margin it keeps its place at
+// pitch 2, unless selected (then at the current pitch); disabled ones stay put.
+TEST_F(Dot_test, PositionFollowsThePitchInsideTheGridOnly) {
+    const struct {
+        const char* what;
+        uint8_t kind;
+        uint32_t x, y;
+        int record_pitch, pitch;
+        bool selected, enabled;
+        uint32_t want_x, want_y;
+        int want_pitch, last_lit_x, result;   // last_lit_x -1: nothing drawn
+    } cases[] = {
+        {"inside the grid", kind_hline, 252, 142, 2, 3, false, true, 253, 143, 3, 253 + 30, 0},
+        {"left margin", kind_hline, 230, 376, 2, 3, false, true, 230, 376, 2, 250, 0},
+        {"edge of the left margin", kind_hline, 250, 376, 2, 3, false, true, 250, 376, 2, 270, 0},
+        {"above the screen at pitch 4", kind_vline, 350, 40, 2, 4, false, true, 350, 40, 2, 350, 0},
+        {"above the screen back at 2", kind_vline, 350, 40, 4, 2, false, true, 350, 40, 2, 350, 0},
+        {"selected in the margin", kind_hline, 250, 300, 2, 3, true, true, 250, 300, 3, 280, 0},
+        {"unselected again", kind_hline, 250, 300, 3, 3, false, true, 250, 300, 2, 270, 0},
+        {"selected left of the grid", kind_hline, 85, 535, 2, 3, true, true, 85, 535, 3, 115, 0},
+        {"disabled", kind_rect, 300, 300, 2, 3, false, false, 300, 300, 2, -1, -1},
+        {"disabled and selected", kind_rect, 300, 300, 2, 3, true, false, 300, 300, 2, -1, -1},
+    };
+    for (const auto& c : cases) {
+        sink.clear();
+        set_dot_pitch(c.pitch);
+        Digit_unit d = element(c.kind, c.x, c.y, 10, c.kind == kind_hline ? 0 : 10, c.record_pitch);
+        d.enabled = c.enabled;
+        EXPECT_EQ(c.selected ? draw_digit_unit_selected(d) : draw_digit_unit(d), c.result) << c.what;
+        EXPECT_EQ(d.x, c.want_x) << c.what;
+        EXPECT_EQ(d.y, c.want_y) << c.what;
+        EXPECT_EQ(d.pitch, c.want_pitch) << c.what;
+        if (c.last_lit_x < 0) {
+            EXPECT_TRUE(sink.dots.empty()) << c.what;
+            continue;
+        }
+        ASSERT_FALSE(sink.dots.empty()) << c.what;
+        EXPECT_EQ(lit().rbegin()->first, c.last_lit_x) << c.what;
+    }
+}
+
+}  // namespace

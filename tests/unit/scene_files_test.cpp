@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "app/scene_files.h"
 #include "app/scene_json.h"
@@ -63,6 +64,8 @@ protected:
     Temp_dir dir;
 };
 
+// The files hold the exact bytes (three-byte line ends, colours 0..255), and
+// no temporary file is left behind.
 TEST_F(Scene_test, FilesHoldTheExactBytes) {
     board_columns = 2;
     board_rows = 1;
@@ -83,10 +86,10 @@ TEST_F(Scene_test, FilesHoldTheExactBytes) {
     digit_at(0, 0).colour = 255;
     ASSERT_TRUE(save_scene_files(&err));
     EXPECT_NE(slurp(dir.path() + "/digit.conf").find("\r\r\n255\r\r\n"), std::string::npos);
-    // No temporary file is left behind.
-    EXPECT_FALSE(std::ifstream(dir.path() + "/digit.conf.tmp").good());
+    EXPECT_EQ(remove_temporaries(dir), 0);
 }
 
+// Any mix of line feeds and carriage returns ends a line; empty lines are skipped.
 TEST_F(Scene_test, LineEndingsOfEveryKindReadAlike) {
     static char lines[scene_line_slots][scene_line_size];
     for (const char* text : {"5\n-7\n12abc\n", "5\r\n-7\r\n12abc\r\n", "\r\r\n5\r\r\n-7\r\r\n12abc\r\r\n",
@@ -99,21 +102,26 @@ TEST_F(Scene_test, LineEndingsOfEveryKindReadAlike) {
     }
 }
 
+// Files over 20,480 bytes, 700 lines or 99 bytes a line are refused whole,
+// and loading one keeps its kind's values.
 TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     static char lines[scene_line_slots][scene_line_size];
-    std::string err;
-    EXPECT_EQ(read_lines(dir.write("f", std::string(20481, '1')).c_str(), lines, &err), -1);
-    EXPECT_NE(err.find("20480"), std::string::npos);
     std::string many;
     for (int i = 0; i < 701; ++i) many += "1\n";
-    EXPECT_EQ(read_lines(dir.write("f", many).c_str(), lines, &err), -1);
-    EXPECT_NE(err.find("700"), std::string::npos);
-    EXPECT_EQ(read_lines(dir.write("f", "1\n" + std::string(100, '2') + "\n").c_str(), lines, &err), -1);
-    EXPECT_NE(err.find("99"), std::string::npos);
-    EXPECT_EQ(read_lines(dir.write("f", "1\n" + std::string(99, '2') + "\n").c_str(), lines, &err), 2);
+    const struct { std::string content; int want; const char* err; } cases[] = {
+        {std::string(20481, '1'), -1, "20480"},
+        {many, -1, "700"},
+        {"1\n" + std::string(100, '2') + "\n", -1, "99"},
+        {"1\n" + std::string(99, '2') + "\n", 2, ""},
+    };
+    for (const auto& c : cases) {
+        std::string err;
+        EXPECT_EQ(read_lines(dir.write("f", c.content).c_str(), lines, &err), c.want) << c.err;
+        EXPECT_NE(err.find(c.err), std::string::npos) << err;
+    }
+    std::string err;
     EXPECT_EQ(read_lines((dir.path() + "/absent").c_str(), lines, &err), -1);
 
-    // Loading such a file keeps its kind's values.
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
     load_scene_files();
@@ -121,6 +129,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     EXPECT_EQ(graph_count, 3);
 }
 
+// Missing lines keep their values, non-numbers read as 0, counts are bounded.
 TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     dir.write("leduit.conf", "9\n7\n100\n");   // columns 6, rows 4, board (0,0) x only
     dir.write("grape.conf", "900\n1\n2\n");
@@ -138,110 +147,84 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     EXPECT_EQ(string_draws[0].width, 64);
 }
 
-TEST_F(Scene_test, LegacyScenesLoadAsTheFourFilesSay) {
+// Without a whole scene.conf (missing or cut short) the four files alone
+// say the scene: group 0's positions go to every group, kinds are not kept.
+TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
     digit_at(0, 40).x = 400;
     digit_at(0, 40).kind = kind_rect;
     digit_at(3, 41).x = 999;   // not in the four files
     graph_count = 1;
     graph_draws[0].x = 300;
     graph_draws[0].in_use = 1;
-    std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
-    ASSERT_EQ(unlink((dir.path() + "/scene.conf").c_str()), 0);
-
-    build_layout();
-    graph_count = 0;
-    graph_draws[0] = graph_draw();
-    load_scene_files();
-    // Group 0's saved positions go to every group; the kind is not saved.
-    for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(digit_at(g, 40).x, 400u) << g;
-    EXPECT_EQ(digit_at(0, 40).kind, kind_digit);
-    EXPECT_EQ(digit_at(3, 41).x, 90u + 50 * 41);
-    EXPECT_EQ(graph_count, 1);
-    EXPECT_EQ(graph_draws[0].x, 300);
-}
-
-TEST_F(Scene_test, ABrokenSceneConfIsIgnoredWhole) {
     string_draws[5].length = 3;
     std::memcpy(string_draws[5].text, "abc", 4);
     std::string err;
     ASSERT_TRUE(save_scene_files(&err)) << err;
-    std::string conf = slurp(dir.path() + "/scene.conf");
-    dir.write("scene.conf", conf.substr(0, conf.size() / 2));   // cut short
-    build_layout();
-    string_draws[5] = string_draw();
-    load_scene_files();
-    EXPECT_EQ(string_draws[5].length, 8);   // the four files alone
+    const std::string conf = slurp(dir.path() + "/scene.conf");
+    for (const std::string& broken : {std::string(), conf.substr(0, conf.size() / 2)}) {
+        if (broken.empty())
+            ASSERT_EQ(unlink((dir.path() + "/scene.conf").c_str()), 0);
+        else
+            dir.write("scene.conf", broken);
+        build_layout();
+        graph_count = 0;
+        graph_draws[0] = graph_draw();
+        string_draws[5] = string_draw();
+        load_scene_files();
+        const std::string what = broken.empty() ? "missing" : "cut short";
+        for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(digit_at(g, 40).x, 400u) << what << g;
+        EXPECT_EQ(digit_at(0, 40).kind, kind_digit) << what;
+        EXPECT_EQ(digit_at(3, 41).x, 90u + 50 * 41) << what;
+        EXPECT_EQ(graph_count, 1) << what;
+        EXPECT_EQ(graph_draws[0].x, 300) << what;
+        EXPECT_EQ(string_draws[5].length, 8) << what;
+    }
     dir.write("scene.conf", conf);
     load_scene_files();
     EXPECT_STREQ(string_draws[5].text, "abc");
+    EXPECT_EQ(digit_at(0, 40).kind, kind_rect);
+    EXPECT_EQ(digit_at(3, 41).x, 999u);
 }
 
 // A random scene within what the editor can produce.
 void randomise(std::mt19937& rng) {
-    auto pick = [&](int64_t lo, int64_t hi) {
-        return std::uniform_int_distribution<int64_t>(lo, hi)(rng);
+    auto set = [&](auto& field, int64_t lo, int64_t hi) {
+        field = static_cast<std::remove_reference_t<decltype(field)>>(std::uniform_int_distribution<int64_t>(lo, hi)(rng));
     };
-    set_dot_pitch(static_cast<int>(pick(2, 255)));
-    text_count = static_cast<int32_t>(pick(0, 39));
-    rect_count = static_cast<int32_t>(pick(0, 98));
-    graph_count = static_cast<int32_t>(pick(0, 500));
-    board_columns = static_cast<int32_t>(pick(0, 6));
-    board_rows = static_cast<int32_t>(pick(0, 4));
-    export_columns = static_cast<int32_t>(pick(0, 6));
-    brightness_level = static_cast<int32_t>(pick(0, 8));
-    panel_type = static_cast<uint8_t>(pick(0, 3));
-    for (led_unit& b : led_units) {
-        b.x = static_cast<int32_t>(pick(-5000, 5000));
-        b.y = static_cast<int32_t>(pick(-5000, 5000));
-        b.width = static_cast<int32_t>(pick(0, 1000));
-        b.height = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
-    }
+    int pitch = 0;
+    set(pitch, 2, 255);
+    set_dot_pitch(pitch);
+    set(text_count, 0, 39), set(rect_count, 0, 98), set(graph_count, 0, 500);
+    set(board_columns, 0, 6), set(board_rows, 0, 4), set(export_columns, 0, 6);
+    set(brightness_level, 0, 8), set(panel_type, 0, 3);
+    for (led_unit& b : led_units)
+        set(b.x, -5000, 5000), set(b.y, -5000, 5000), set(b.width, 0, 1000), set(b.height, INT32_MIN, INT32_MAX);
     for (string_draw& s : string_draws) {
-        s.slot = static_cast<int32_t>(pick(-100, 100));
-        s.x = static_cast<uint32_t>(pick(0, UINT32_MAX));
-        s.y = static_cast<uint32_t>(pick(0, 2000));
-        s.pitch = static_cast<int32_t>(pick(2, 255));
-        s.font_size = static_cast<uint8_t>(pick(0, 255));
-        s.text_source = static_cast<uint8_t>(pick(0, 4));
-        s.enabled = static_cast<uint8_t>(pick(0, 1));
-        s.width = static_cast<int32_t>(pick(-50, 1000));
-        s.height = static_cast<int32_t>(pick(0, 40));
-        s.colour = static_cast<int32_t>(pick(-2, 2));
+        set(s.slot, -100, 100), set(s.x, 0, UINT32_MAX), set(s.y, 0, 2000), set(s.pitch, 2, 255);
+        set(s.font_size, 0, 255), set(s.text_source, 0, 4), set(s.enabled, 0, 1);
+        set(s.width, -50, 1000), set(s.height, 0, 40), set(s.colour, -2, 2);
         std::memset(s.text, 0, sizeof s.text);
-        const int n = static_cast<int>(pick(0, 511));
-        for (int i = 0; i < n; ++i) s.text[i] = static_cast<char>(pick(1, 255));
-        s.length = static_cast<int32_t>(pick(0, 511));
-        s.bold_flag = static_cast<uint8_t>(pick(0, 255));
+        int n = 0;
+        set(n, 0, 511);
+        for (int i = 0; i < n; ++i) set(s.text[i], 1, 255);
+        set(s.length, 0, 511), set(s.bold_flag, 0, 255);
     }
     for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
         Digit_unit& d = digit_units[n];
-        d.enabled = static_cast<uint8_t>(pick(0, 1));
-        d.id = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
-        d.pitch = static_cast<uint8_t>(pick(0, 255));
-        d.x = static_cast<uint32_t>(pick(0, UINT32_MAX));
-        d.y = static_cast<uint32_t>(pick(0, UINT32_MAX));
-        d.width = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
-        d.height = static_cast<int32_t>(pick(-10, 1000));
-        d.spare_word = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
-        d.spare_byte = static_cast<uint8_t>(pick(0, 255));
-        d.param_a = static_cast<int32_t>(pick(0, 40));
-        d.param_b = static_cast<int32_t>(pick(1, 3));
-        d.digits = static_cast<int32_t>(pick(0, 5));
-        d.colour = static_cast<uint8_t>(pick(0, 255));
-        d.type_code = static_cast<int32_t>(pick(0, 600));
-        d.kind = static_cast<uint8_t>(pick(0, 255));
+        set(d.enabled, 0, 1), set(d.id, INT32_MIN, INT32_MAX), set(d.pitch, 0, 255);
+        set(d.x, 0, UINT32_MAX), set(d.y, 0, UINT32_MAX), set(d.width, INT32_MIN, INT32_MAX);
+        set(d.height, -10, 1000), set(d.spare_word, INT32_MIN, INT32_MAX), set(d.spare_byte, 0, 255);
+        set(d.param_a, 0, 40), set(d.param_b, 1, 3), set(d.digits, 0, 5), set(d.colour, 0, 255);
+        set(d.type_code, 0, 600), set(d.kind, 0, 255);
     }
     for (int k = 0; k < graph_draw_count; ++k) {
         graph_draw& g = graph_draws[k];
         g = graph_draw();
-        if (k < graph_count || pick(0, 9) == 0) {
-            g.x = static_cast<int32_t>(pick(-100, 2000));
-            g.y = static_cast<int32_t>(pick(-100, 2000));
-            g.width = static_cast<int32_t>(pick(INT32_MIN, INT32_MAX));
-            g.height = static_cast<int32_t>(pick(0, 0x7FFFFFFF));
-            g.in_use = static_cast<int32_t>(pick(0, 1));
-        }
+        int spare = 0;   // some records past the count are filled too
+        set(spare, 0, 9);
+        if (k >= graph_count && spare != 0) continue;
+        set(g.x, -100, 2000), set(g.y, -100, 2000), set(g.width, INT32_MIN, INT32_MAX);
+        set(g.height, 0, 0x7FFFFFFF), set(g.in_use, 0, 1);
     }
 }
 
@@ -258,6 +241,7 @@ std::string dump_in_fresh_process(const Temp_dir& dir) {
     return out;
 }
 
+// Random scenes saved here come back exactly in a fresh process.
 TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
     std::mt19937 rng(20261208);
     for (int round = 0; round < 6; ++round) {
@@ -274,37 +258,29 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
     }
 }
 
+// A save failing at any write leaves no temporary file, and scene.conf,
+// written last, is still the old one and describes the old scene in full.
 TEST_F(Scene_test, AFailedSaveLeavesThePreviousFilesIntact) {
     std::string err;
     ASSERT_TRUE(save_scene_files(&err)) << err;
-    std::vector<std::string> old;
-    for (const char* name : scene_names) old.push_back(slurp(dir.path() + "/" + name));
-    string_draws[0].x = 12345;
-    digit_at(0, 0).x = 777;
+    const std::string old = slurp(dir.path() + "/scene.conf");
     for (int n = 0; n < 30; ++n) {
+        string_draws[0].x = 12345;
+        digit_at(0, 0).x = 777;
         platform_inject_write_failure(n);
         const bool saved = save_scene_files(&err);
         platform_inject_write_failure(-1);
         if (saved) break;   // n is past the last operation
         EXPECT_NE(err.find("No space left"), std::string::npos) << err;
-        for (size_t i = 0; i < old.size(); ++i) {
-            const std::string now = slurp(dir.path() + "/" + scene_names[i]);
-            // Files replaced before the failure are new; none is partial, and
-            // scene.conf, written last, is still the old one.
-            if (i == 4) {
-                EXPECT_EQ(now, old[i]) << n;
-            }
-        }
+        EXPECT_EQ(slurp(dir.path() + "/scene.conf"), old) << n;
         EXPECT_EQ(remove_temporaries(dir), 0) << n;
-        // The old scene.conf still describes the old scene in full.
         build_layout();
         load_scene_files();
         EXPECT_EQ(string_draws[0].x, 85u) << n;
-        string_draws[0].x = 12345;
-        digit_at(0, 0).x = 777;
     }
 }
 
+// A close whose save fails keeps the program open; the next close tries again.
 TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     static int quits;
     quits = 0;
@@ -320,8 +296,8 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     window_ops = Window_ops{};
 }
 
+// A save killed at any point leaves every file whole: old or new.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
-    // Two scenes and the bytes of their files.
     std::vector<std::string> a, b;
     std::string err;
     auto scene_a = [] { build_layout(); string_draws[1].x = 300; graph_count = 0; };

@@ -15,9 +15,10 @@ namespace {
 
 using Dots = std::set<std::pair<int, int>>;
 
+// Glyph indexes: GB2312 rows from 0xA1 (symbols first), ASCII from the blank.
 TEST(GlyphIndex, DoubleAndSingleByte) {
     EXPECT_EQ(double_byte_index(0xB0, 0xA1), 1410);   // 啊, first hanzi
-    EXPECT_EQ(double_byte_index(0xA1, 0xA1), 0);      // the files start with the symbols
+    EXPECT_EQ(double_byte_index(0xA1, 0xA1), 0);
     EXPECT_EQ(double_byte_index(0xF7, 0xFE), 8177);   // last GB2312 glyph
     EXPECT_EQ(single_byte_index(' '), 0);
     EXPECT_EQ(single_byte_index('A'), 33);
@@ -43,80 +44,57 @@ protected:
     Temp_dir dir;
 };
 
-TEST_F(Text_test, RowMajorLayoutsReadMostSignificantBitFirst) {
-    // HZK12 glyph 1410: row 3, byte 1, bit 2 -> column 10, row 3.
-    set_bitmap_font_path(font_hzk12, font_file(dir, "h12", 24, 1411, 1410, {{3 * 2 + 1, 0x20}}).c_str());
-    draw_text_bitmap(12, 0, 300, 200, "\xB0\xA1");
-    EXPECT_EQ(lit(), (Dots{{300 + 10 * 2, 200 + 3 * 2}}));
-
-    // HZK16C: row 15, byte 0, bit 0 -> column 0, row 15.
-    sink.clear();
-    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, 1411, 1410, {{15 * 2, 0x80}}).c_str());
-    draw_text_bitmap(16, 0, 300, 200, "\xB0\xA1");
-    EXPECT_EQ(lit(), (Dots{{300, 200 + 15 * 2}}));
-
-    // ASC12_8: one byte a row; 'A' row 5, bit 7 -> column 7.
-    sink.clear();
-    set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{5, 0x01}}).c_str());
-    draw_text_bitmap(12, 0, 300, 200, "A");
-    EXPECT_EQ(lit(), (Dots{{300 + 7 * 2, 200 + 5 * 2}}));
-}
-
-TEST_F(Text_test, ColumnMajorLayoutsHoldEightRowsABytes) {
-    struct Case {
+// One set bit of a glyph lights one dot: 12- and 16-dot hanzi and 12-dot
+// ASCII are row-major, most significant bit first; the rest column-major,
+// eight rows a byte (byte height / 8 * c + k holds column c, rows 8k..8k+7).
+TEST_F(Text_test, EveryLayoutPutsItsBitsInPlace) {
+    const struct {
         int id, height, size, count, index, byte;
+        uint8_t value;
         const char* text;
         int col, row;
+    } cases[] = {
+        {font_hzk12, 12, 24, 1411, 1410, 3 * 2 + 1, 0x20, "\xB0\xA1", 10, 3},
+        {font_hzk16, 16, 32, 1411, 1410, 15 * 2, 0x80, "\xB0\xA1", 0, 15},
+        {font_asc12, 12, 12, 96, 33, 5, 0x01, "A", 7, 5},
+        {font_hzk24, 24, 72, 1411, 1410, 3 * 5 + 2, 0x40, "\xB0\xA1", 5, 16 + 1},
+        {font_hzk32, 32, 128, 1411, 1410, 4 * 31 + 3, 0x40, "\xB0\xA1", 31, 24 + 1},
+        {font_asc16, 16, 16, 96, 33, 2 * 7 + 1, 0x40, "A", 7, 8 + 1},
+        {font_asc24, 24, 36, 96, 33, 3 * 11 + 0, 0x40, "A", 11, 1},
+        {font_asc32, 32, 64, 96, 33, 4 * 2 + 2, 0x40, "A", 2, 16 + 1},
     };
-    const Case cases[] = {
-        {font_hzk24, 24, 72, 1411, 1410, 3 * 5 + 2, "\xB0\xA1", 5, 16 + 1},    // byte 3c+k
-        {font_hzk32, 32, 128, 1411, 1410, 4 * 31 + 3, "\xB0\xA1", 31, 24 + 1},
-        {font_asc16, 16, 16, 96, 33, 2 * 7 + 1, "A", 7, 8 + 1},
-        {font_asc24, 24, 36, 96, 33, 3 * 11 + 0, "A", 11, 1},
-        {font_asc32, 32, 64, 96, 33, 4 * 2 + 2, "A", 2, 16 + 1},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         sink.clear();
         std::string name = "f" + std::to_string(c.id);
-        set_bitmap_font_path(c.id, font_file(dir, name.c_str(), c.size, c.count, c.index, {{c.byte, 0x40}}).c_str());
+        set_bitmap_font_path(c.id, font_file(dir, name.c_str(), c.size, c.count, c.index, {{c.byte, c.value}}).c_str());
         draw_text_bitmap(static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), (Dots{{300 + c.col * 2, 200 + c.row * 2}})) << "font " << c.id;
     }
 }
 
+// The pen advances 8 dots a single byte and 16 a double byte at height 16;
+// line ends take no space, 0x80 advances blank, a lone lead byte ends the
+// text, and height 20 draws nothing.
 TEST_F(Text_test, AdvancesSkipsAndEnds) {
-    // Every ASC16 glyph lights its top-left dot; HZK16 glyph 1410 too.
-    std::vector<std::pair<int, uint8_t>> first_bit = {{0, 0x80}};
-    std::string asc(16 * 96, '\0');
+    std::string asc(16 * 96, '\0');   // every ASC16 glyph and HZK16 glyph 1410 light their top-left dot
     for (int g = 0; g < 96; ++g) asc[static_cast<size_t>(g) * 16] = static_cast<char>(0x80);
     set_bitmap_font_path(font_asc16, dir.write("a16", asc).c_str());
-    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, 1411, 1410, first_bit).c_str());
-
-    // "A1" at 16: two 8-dot advances.
-    draw_text_bitmap(16, 0, 300, 200, "A1B");
-    EXPECT_EQ(lit(), (Dots{{300, 200}, {316, 200}, {332, 200}}));
-
-    // A line feed and a carriage return take no space.
-    sink.clear();
-    draw_text_bitmap(16, 0, 300, 200, "A\n\rB");
-    EXPECT_EQ(lit(), (Dots{{300, 200}, {316, 200}}));
-
-    // Double-byte advances 16 dots; a lead byte before the NUL ends the text.
-    sink.clear();
-    draw_text_bitmap(16, 0, 300, 200, "\xB0\xA1" "A\xB0");
-    EXPECT_EQ(lit(), (Dots{{300, 200}, {332, 200}}));
-
-    // 0x80 is a single-byte character: nothing to draw, but it advances.
-    sink.clear();
-    draw_text_bitmap(16, 0, 300, 200, "\x80" "A");
-    EXPECT_EQ(lit(), (Dots{{316, 200}}));
-
-    // Height 20 draws nothing and does not move the pen.
-    sink.clear();
-    draw_text_bitmap(20, 0, 300, 200, "A\xB0\xA1");
-    EXPECT_TRUE(sink.dots.empty());
+    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, 1411, 1410, {{0, 0x80}}).c_str());
+    const struct { int height; const char* text; Dots want; } cases[] = {
+        {16, "A1B", {{300, 200}, {316, 200}, {332, 200}}},
+        {16, "A\n\rB", {{300, 200}, {316, 200}}},
+        {16, "\xB0\xA1" "A\xB0", {{300, 200}, {332, 200}}},
+        {16, "\x80" "A", {{316, 200}}},
+        {20, "A\xB0\xA1", {}},
+    };
+    for (const auto& c : cases) {
+        sink.clear();
+        draw_text_bitmap(static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        EXPECT_EQ(lit(), c.want) << c.height << " \"" << c.text << '"';
+    }
 }
 
+// 14-dot text draws 12-dot hanzi glyphs (columns to 11), skips ASCII and advances 14.
 TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     std::vector<std::pair<int, uint8_t>> bits = {{0, 0x80}, {1, 0x18}, {11 * 2, 0x80}};  // cols 0, 11, 12; row 11
     set_bitmap_font_path(font_hzk12, font_file(dir, "h12", 24, 1411, 1410, bits).c_str());
@@ -128,12 +106,15 @@ TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
                            {356, 200}, {356 + 22, 200}, {356, 222}}));
 }
 
+// A missing font blanks its characters, which still advance.
 TEST_F(Text_test, MissingFontBlanksItsCharactersButTheyStillAdvance) {
     set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
     draw_text_bitmap(12, 0, 300, 200, "\xB0\xA1" "A");   // no HZK12 file
     EXPECT_EQ(lit(), (Dots{{324, 200}}));
 }
 
+// A text element follows the pitch inside the grid; selected, it has a
+// dashed frame and a white caret after the text; disabled, it draws nothing.
 TEST_F(Text_test, TextElementsFollowThePitchAndDrawTheirFrame) {
     string_draw s;   // "添加文本", 12 dots, length 8
     s.x = 300;
@@ -161,19 +142,16 @@ TEST_F(Text_test, TextElementsFollowThePitchAndDrawTheirFrame) {
     EXPECT_EQ(draw_text_element(s), -1);
     EXPECT_EQ(draw_text_element_selected(s), -1);
     EXPECT_TRUE(sink.loops.empty());
-}
 
-TEST_F(Text_test, LeftPanelTextKeepsItsPlaceWhenZooming) {
-    string_draw s;
-    s.x = 85;
-    s.y = 535;
-    s.pitch = 2;
+    // A left-panel text keeps its place when zooming.
+    string_draw p;
+    p.x = 85, p.y = 535, p.pitch = 2;
     set_dot_pitch(4);
-    draw_text_element(s);
-    EXPECT_EQ(s.x, 85u);
-    EXPECT_EQ(s.y, 535u);
-    draw_text_element_selected(s);
-    EXPECT_EQ(s.x, 85u);
+    draw_text_element(p);
+    EXPECT_EQ(p.x, 85u);
+    EXPECT_EQ(p.y, 535u);
+    draw_text_element_selected(p);
+    EXPECT_EQ(p.x, 85u);
 }
 
 // --- The generated font files ---------------------------------------------

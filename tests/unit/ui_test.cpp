@@ -45,24 +45,33 @@ protected:
     }
     void TearDown() override { window_ops = Window_ops{}; }
 
-    void click(int x, int y) {
-        on_mouse(mouse_left, mouse_down, x, y);
-        on_mouse(mouse_left, mouse_up, x, y);
+    void click(int x, int y, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            on_mouse(mouse_left, mouse_down, x, y);
+            on_mouse(mouse_left, mouse_up, x, y);
+        }
+    }
+    graph_draw& place_graph(int k, int x, int y, int w, int h) {
+        graph_draws[k] = graph_draw{};
+        graph_draws[k].x = x, graph_draws[k].y = y, graph_draws[k].width = w, graph_draws[k].height = h;
+        graph_draws[k].in_use = 1;
+        return graph_draws[k];
     }
 };
 
-TEST_F(Ui_test, EntryHitBoxesAreStrictOnEverySide) {
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 80), toolbar_columns_up);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 744, 80), -1);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 680, 80), -1);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 65), -1);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 94), toolbar_columns_up);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 700, 120), toolbar_columns_down);
-    EXPECT_EQ(menu_hit(toolbar_menu, toolbar_menu_count, 1195, 30), toolbar_close);
-    EXPECT_EQ(menu_hit(brightness_menu, brightness_menu_count, 510, 80), 0);
-}
-
-TEST_F(Ui_test, HoverRecordsTheEntryUnderTheMouse) {
+// Entry hit boxes are strict on every side; hovering records the entry under the mouse.
+TEST_F(Ui_test, EntryHitBoxesAreStrictOnEverySideAndHoverFindsThem) {
+    const struct { const menu_unit* menu; int count, x, y, want; } cases[] = {
+        {toolbar_menu, toolbar_menu_count, 700, 80, toolbar_columns_up},
+        {toolbar_menu, toolbar_menu_count, 744, 80, -1},
+        {toolbar_menu, toolbar_menu_count, 680, 80, -1},
+        {toolbar_menu, toolbar_menu_count, 700, 65, -1},
+        {toolbar_menu, toolbar_menu_count, 700, 94, toolbar_columns_up},
+        {toolbar_menu, toolbar_menu_count, 700, 120, toolbar_columns_down},
+        {toolbar_menu, toolbar_menu_count, 1195, 30, toolbar_close},
+        {brightness_menu, brightness_menu_count, 510, 80, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(menu_hit(c.menu, c.count, c.x, c.y), c.want) << c.x << "," << c.y;
     on_passive_motion(700, 80);
     EXPECT_EQ(hover_toolbar, toolbar_columns_up);
     EXPECT_EQ(hover_brightness, 0xFF);
@@ -71,38 +80,36 @@ TEST_F(Ui_test, HoverRecordsTheEntryUnderTheMouse) {
     EXPECT_EQ(hover_toolbar, 0xFF);
 }
 
-TEST_F(Ui_test, ColumnAndRowCountsStayInsideTheGrid) {
-    click(700, 120);   // columns down
+// Column and row counts step inside the grid, the entries showing them;
+// brightness stays in 0..8; a panel-type entry stops the press there.
+TEST_F(Ui_test, CountBrightnessAndPanelTypeEntriesAct) {
+    click(700, 120, 2);   // columns down, past 0
     EXPECT_EQ(board_columns, 0);
     EXPECT_EQ(export_columns, 0);
-    click(700, 120);
-    EXPECT_EQ(board_columns, 0);
-    for (int i = 0; i < 9; ++i) click(700, 80);   // columns up
+    click(700, 80, 9);    // columns up
     EXPECT_EQ(board_columns, 6);
     EXPECT_EQ(export_columns, 6);
     EXPECT_EQ(toolbar_menu[toolbar_columns_up].value, 6);
-
-    for (int i = 0; i < 9; ++i) click(800, 80);   // rows up
+    click(800, 80, 9);    // rows up
     EXPECT_EQ(board_rows, 4);
     EXPECT_EQ(toolbar_menu[toolbar_rows_up].value, 4);
-    for (int i = 0; i < 9; ++i) click(800, 120);  // rows down
+    click(800, 120, 9);   // rows down
     EXPECT_EQ(board_rows, 0);
     EXPECT_EQ(toolbar_menu[toolbar_rows_up].value, 0);
     EXPECT_EQ(menu_grabbed, 0);   // released
-}
 
-TEST_F(Ui_test, BrightnessAndPanelTypeEntriesAct) {
     click(510, 80);   // brightness +: already at the top
     EXPECT_EQ(brightness_level, 8);
-    for (int i = 0; i < 10; ++i) click(510, 120);
+    click(510, 120, 10);
     EXPECT_EQ(brightness_level, 0);
     click(510, 80);
     EXPECT_EQ(brightness_level, 1);
     click(200, 120);   // "□ 12 数据负"
     EXPECT_EQ(panel_type, 3);
-    EXPECT_EQ(selected_digit_col, no_digit);   // the press stopped at the entry
+    EXPECT_EQ(selected_digit_col, no_digit);
 }
 
+// Drawing mode toggles with its entry and keeps the crosshair, except on a border.
 TEST_F(Ui_test, DrawRectangleTogglesModeAndCursorAndTheCrosshairStays) {
     click(380, 80);
     EXPECT_EQ(draw_mode, 1);
@@ -118,6 +125,8 @@ TEST_F(Ui_test, DrawRectangleTogglesModeAndCursorAndTheCrosshairStays) {
     EXPECT_EQ(wlog.cursors.back(), cursor_right_arrow);
 }
 
+// A measured rectangle opens and closes with corner clicks, follows the
+// mouse (left-running widths wrap) and can then be selected and dragged.
 TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     click(380, 80);   // drawing on
     graph_count = 0;
@@ -141,33 +150,28 @@ TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     on_mouse(mouse_left, mouse_up, 255, 165);
 
     // A rectangle of height 0 is never hit.
-    graph_draws[0] = graph_draw{};
-    graph_draws[0].x = 400;
-    graph_draws[0].y = 400;
-    graph_draws[0].width = 10;
-    graph_draws[0].in_use = 1;
+    place_graph(0, 400, 400, 10, 0);
     on_mouse(mouse_left, mouse_down, 405, 400);
     EXPECT_EQ(selected_graph, 16);   // the cleared selection: nothing chosen
     EXPECT_EQ(graph_grabbed, 0);
 }
 
+// Rectangles past index 255 are found and dragged, not their 8-bit namesakes.
 TEST_F(Ui_test, RectanglesPastIndex255CanBeSelectedAndDragged) {
     graph_count = 300;
     for (int k = 0; k < 300; ++k) graph_draws[k] = graph_draw();
-    graph_draws[299].x = 600;
-    graph_draws[299].y = 600;
-    graph_draws[299].width = 10;
-    graph_draws[299].height = 10;
-    graph_draws[299].in_use = 1;
+    place_graph(299, 600, 600, 10, 10);
     on_mouse(mouse_left, mouse_down, 605, 605);
     EXPECT_EQ(selected_graph, 299);
     on_motion(615, 605);
     on_mouse(mouse_left, mouse_up, 615, 605);
     EXPECT_EQ(graph_draws[299].x, 610);
-    EXPECT_EQ(graph_draws[299 - 256].x, 0);   // not its 8-bit namesake
+    EXPECT_EQ(graph_draws[299 - 256].x, 0);
 }
 
-TEST_F(Ui_test, UndoRemovesTheLastRectangleAndClosesAnOpenOne) {
+// Undo removes the last rectangle and closes an open one (only while
+// drawing); corner clicks stop at a full pool and write nothing past it.
+TEST_F(Ui_test, UndoAndFullPoolsOfMeasuredRectangles) {
     click(380, 80);   // drawing on
     graph_count = 0;
     corner_clicks = 0;
@@ -185,9 +189,7 @@ TEST_F(Ui_test, UndoRemovesTheLastRectangleAndClosesAnOpenOne) {
     click(380, 80);   // drawing off: undo does nothing
     click(380, 120);
     EXPECT_EQ(graph_count, 1);
-}
 
-TEST_F(Ui_test, CornerClicksStopAtAFullPool) {
     click(380, 80);
     graph_count = graph_draw_count;
     corner_clicks = 0;
@@ -202,6 +204,8 @@ TEST_F(Ui_test, CornerClicksStopAtAFullPool) {
     EXPECT_EQ(graph_count, graph_draw_count);
 }
 
+// A palette press takes group 0's copy first, then the next group's; the drop
+// lands on the LED it lies in.
 TEST_F(Ui_test, PaletteCopiesAreTakenGroupZeroFirst) {
     // The palette circle has a centred box: 210 < x < 250, 356 < y < 396.
     on_mouse(mouse_left, mouse_down, 211, 357);
@@ -220,6 +224,7 @@ TEST_F(Ui_test, PaletteCopiesAreTakenGroupZeroFirst) {
     EXPECT_EQ(selected_digit_col, no_digit);   // outside the box
 }
 
+// Texts and boards are selected when nothing above them is; else the press drags the window.
 TEST_F(Ui_test, TextsAndBoardsAreSelectedWhenNothingAboveThemIs) {
     on_mouse(mouse_left, mouse_down, 90, 540);   // left-panel text 0
     EXPECT_EQ(selected_text, 0);
@@ -237,64 +242,51 @@ TEST_F(Ui_test, TextsAndBoardsAreSelectedWhenNothingAboveThemIs) {
     EXPECT_EQ(selected_graph, 16);
 }
 
-TEST_F(Ui_test, DraggingEmptySpaceMovesTheWindow) {
-    wlog.pointer_x = 1050;
-    wlog.pointer_y = 650;
-    on_mouse(mouse_left, mouse_down, 1000, 600);
-    EXPECT_EQ(window_dragging, 1);
-    EXPECT_EQ(resize_edge, 0);
-    wlog.pointer_x += 30;
-    on_motion(1030, 600);
-    EXPECT_EQ(window_x, 80);
-    EXPECT_EQ(window_y, 50);
-    EXPECT_EQ(wlog.moves, 1);
-    on_mouse(mouse_left, mouse_up, 1030, 600);
-    EXPECT_EQ(window_dragging, 0);
+// A press on empty space moves the window; one on a border zone resizes it
+// from that edge, the client area and the close entry following.
+TEST_F(Ui_test, DraggingMovesOrResizesTheWindow) {
+    const struct {
+        const char* what;
+        int press_x, press_y, dx, dy, edge;
+        int x, y, w, h, moves, reshapes;
+    } cases[] = {
+        {"empty space", 1000, 600, 30, 0, 0, 80, 50, 1216, 840, 1, 0},
+        {"top-left corner", 3, 3, -10, -10, 1, 40, 40, 1226, 850, 1, 1},
+        {"right edge", 1197, 400, 20, 0, 6, 50, 50, 1236, 840, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SetUp();   // the window back at its start
+        wlog.pointer_x = window_x + c.press_x, wlog.pointer_y = window_y + c.press_y;
+        on_mouse(mouse_left, mouse_down, c.press_x, c.press_y);
+        EXPECT_EQ(resize_edge, c.edge) << c.what;
+        EXPECT_EQ(window_dragging, 1) << c.what;
+        wlog.pointer_x += c.dx, wlog.pointer_y += c.dy;
+        on_motion(c.press_x + c.dx, c.press_y + c.dy);
+        EXPECT_EQ(window_x, c.x) << c.what;
+        EXPECT_EQ(window_y, c.y) << c.what;
+        EXPECT_EQ(window_w, c.w) << c.what;
+        EXPECT_EQ(window_h, c.h) << c.what;
+        EXPECT_EQ(wlog.moves > 0, c.moves > 0) << c.what;
+        EXPECT_EQ(wlog.reshapes > 0, c.reshapes > 0) << c.what;
+        if (c.reshapes) {
+            EXPECT_EQ(wlog.last_w, c.w - 16) << c.what;
+            EXPECT_EQ(wlog.last_h, c.h - 39) << c.what;
+            EXPECT_EQ(toolbar_menu[toolbar_close].x, c.w - 25) << c.what;
+        }
+        on_mouse(mouse_left, mouse_up, c.press_x + c.dx, c.press_y + c.dy);
+        EXPECT_EQ(window_dragging, 0) << c.what;
+    }
 }
 
+// Border zones cover every edge and corner of the client area.
 TEST_F(Ui_test, BorderZonesCoverEveryEdgeOfTheClientArea) {
-    EXPECT_EQ(border_zone(3, 3), 1);
-    EXPECT_EQ(border_zone(3, 400), 2);
-    EXPECT_EQ(border_zone(3, 798), 3);
-    EXPECT_EQ(border_zone(600, 798), 4);
-    EXPECT_EQ(border_zone(1197, 798), 5);
-    EXPECT_EQ(border_zone(1197, 400), 6);
-    EXPECT_EQ(border_zone(1197, 3), 7);
-    EXPECT_EQ(border_zone(600, 3), 8);
-    EXPECT_EQ(border_zone(600, 400), 0);
-    EXPECT_EQ(border_zone(1194, 795), 0);
+    const struct { int x, y, zone; } cases[] = {
+        {3, 3, 1},      {3, 400, 2},   {3, 798, 3},    {600, 798, 4},  {1197, 798, 5},
+        {1197, 400, 6}, {1197, 3, 7},  {600, 3, 8},    {600, 400, 0},  {1194, 795, 0}};
+    for (const auto& c : cases) EXPECT_EQ(border_zone(c.x, c.y), c.zone) << c.x << "," << c.y;
 }
 
-TEST_F(Ui_test, TopLeftDragMovesAndGrowsTheWindowAndTheCloseEntryFollows) {
-    wlog.pointer_x = 53;
-    wlog.pointer_y = 53;
-    on_mouse(mouse_left, mouse_down, 3, 3);
-    EXPECT_EQ(resize_edge, 1);
-    wlog.pointer_x -= 10;
-    wlog.pointer_y -= 10;
-    on_motion(-7, -7);
-    EXPECT_EQ(window_x, 40);
-    EXPECT_EQ(window_y, 40);
-    EXPECT_EQ(window_w, 1226);
-    EXPECT_EQ(window_h, 850);
-    EXPECT_EQ(wlog.last_w, 1210);
-    EXPECT_EQ(wlog.last_h, 811);
-    EXPECT_EQ(toolbar_menu[toolbar_close].x, 1201);
-    on_mouse(mouse_left, mouse_up, -7, -7);
-}
-
-TEST_F(Ui_test, RightEdgeCanBeGrabbedToo) {
-    wlog.pointer_x = 1247;
-    wlog.pointer_y = 450;
-    on_mouse(mouse_left, mouse_down, 1197, 400);
-    EXPECT_EQ(resize_edge, 6);
-    wlog.pointer_x += 20;
-    on_motion(1217, 400);
-    EXPECT_EQ(window_w, 1236);
-    EXPECT_EQ(window_x, 50);
-    EXPECT_EQ(wlog.moves, 0);
-}
-
+// The close entry ends the program, saving only when start-up asked for it.
 TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
     Temp_dir dir;
     std::string err;

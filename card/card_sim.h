@@ -1,0 +1,108 @@
+// The card simulator behind the network: the card model, its flash, and
+// the frames of our card protocol (docs/card-protocol.md). vantiro-card is
+// a thin shell around it; tests run it in-process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "card/card_model.h"
+
+// One frame as it travels: kind, tag and body.
+struct Card_frame {
+    uint8_t kind = 0;
+    int32_t tag = 0;
+    std::string body;
+};
+
+enum : uint8_t { frame_line = 1, frame_request = 2, frame_answer = 3 };
+constexpr uint32_t max_frame_body = 65536;
+
+// Cuts a byte stream into frames. Bytes come in any pieces.
+class Frame_reader {
+public:
+    enum class Status { need_more, frame, bad };
+    void feed(const uint8_t* bytes, size_t n) { buffer_.insert(buffer_.end(), bytes, bytes + n); }
+    // The next whole frame into out; bad when the stream cannot be a frame
+    // stream (a length out of range or an unknown kind): the connection
+    // is then to be closed.
+    Status next(Card_frame* out);
+
+private:
+    std::vector<uint8_t> buffer_;
+    size_t start_ = 0;
+};
+
+// The frame as bytes on the wire.
+std::string encode_frame(const Card_frame& f);
+
+// Test faults of a simulated card.
+struct Card_faults {
+    long close_after = -1;   // close a connection after this many lines (-1: never)
+    bool silent = false;     // accept and read, never answer a request
+    int delay_ms = 0;        // answer requests this late
+};
+
+class Card_simulator {
+public:
+    // A card of width x height LEDs whose flash lives in flash_path
+    // (created with an erased command header when missing; empty: in
+    // memory only). Messages go to err_out (null: none).
+    Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
+                   FILE* err_out);
+    ~Card_simulator();
+
+    // Listens on ip:port. False with a message.
+    bool listen_on(const char* ip, int port, std::string* err);
+    int port() const { return port_; }
+
+    // Waits up to timeout_ms for the network and handles what came.
+    void poll_once(int timeout_ms);
+
+    // One frame from a client: runs a line, or answers a request (true,
+    // with the answer's body). No sockets involved.
+    bool handle(const Card_frame& f, std::string* answer);
+
+    // Runs a USB tree's CMD/cmd.txt (with its TXT folder) as the card does
+    // at power-on. False with a message when it cannot be read.
+    bool run_usb(const std::string& ledsys, std::string* err);
+
+    // Each line run goes to log with its time and tag (null: no log).
+    void set_log(FILE* log) { log_ = log; }
+
+    Card_model card;
+    long lines_run = 0;        // lines received and run, since start
+    bool changed = true;       // the screen changed since the window last drew it
+    std::vector<uint8_t> flash;
+
+private:
+    struct Connection {
+        int fd;
+        Frame_reader reader;
+        long lines = 0;
+        std::string out;         // answer bytes not yet written
+    };
+    struct Pending {
+        int fd;
+        long due_ms;
+        std::string bytes;
+    };
+    void accept_client();
+    void read_client(Connection& c);
+    void drop(size_t index);
+    void save_script();
+    bool write_flash();
+
+    std::string flash_path_;
+    Card_faults faults_;
+    FILE* err_;
+    FILE* log_ = nullptr;
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::vector<Connection> connections_;
+    std::vector<Pending> pending_;
+    std::vector<Card_frame> since_clear_;   // lines run since the last clearall
+};

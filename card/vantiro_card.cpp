@@ -1,0 +1,153 @@
+// vantiro-card: a stand-in for the controller card on the network. It runs
+// the lines it receives on the card model, keeps a flash image, answers
+// flash reads, and can show its screen in a window that looks like the
+// sign. `vantiro-card --help` lists the options.
+#include <GL/freeglut.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "app/startup.h"
+#include "card/card_sim.h"
+#include "platform/platform.h"
+#include "render/led_png.h"
+
+namespace {
+
+volatile std::sig_atomic_t png_wanted = 0, stop_wanted = 0;
+
+void on_usr1(int) { png_wanted = 1; }
+void on_stop(int) { stop_wanted = 1; }
+
+Card_simulator* sim = nullptr;
+std::string png_path;
+constexpr int cell = 3;   // window pixels per LED
+
+void write_png() {
+    std::string err;
+    if (png_path.empty()) return;
+    if (!write_led_png(sim->card.screen, png_path.c_str(), &err))
+        std::fprintf(stderr, "card: %s\n", err.c_str());
+}
+
+// Signals are acted on here, in the main loop, not in the handlers.
+void service() {
+    if (png_wanted) {
+        png_wanted = 0;
+        write_png();
+    }
+    if (stop_wanted) {
+        write_png();
+        std::exit(0);
+    }
+}
+
+void display() {
+    const Led_framebuffer& s = sim->card.screen;
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPointSize(cell - 1);
+    glBegin(GL_POINTS);
+    static const float rgb[3][3] = {{1, 0.1f, 0.1f}, {0.1f, 1, 0.25f}, {1, 0.88f, 0.1f}};
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x) {
+            const uint8_t c = s.at(x, y);
+            if (c <= 2)
+                glColor3fv(rgb[c]);
+            else
+                glColor3f(0.16f, 0.16f, 0.16f);
+            glVertex2f(x * cell + cell / 2.0f, y * cell + cell / 2.0f);
+        }
+    glEnd();
+    glutSwapBuffers();
+    sim->changed = false;
+}
+
+void idle() {
+    sim->poll_once(10);
+    service();
+    if (sim->changed) glutPostRedisplay();
+}
+
+void reshape(int w, int h) {
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w, h, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"vantiro-card: a controller card simulated on the network"};
+    int port = 1002, width = 256, height = 128, delay = 0;
+    long close_after = -1;
+    bool window = false, silent = false;
+    std::string listen = "127.0.0.1", flash, log, usb;
+    app.add_option("--port", port, "TCP port to listen on (0: any free port, printed)")->check(CLI::Range(0, 65535));
+    app.add_option("--listen", listen, "Address to listen on");
+    app.add_option("--width", width, "Screen width in LEDs")->check(CLI::Range(1, 16384));
+    app.add_option("--height", height, "Screen height in LEDs")->check(CLI::Range(1, 16384));
+    app.add_option("--flash", flash, "Flash image file (default: card-flash.bin beside this program)");
+    app.add_flag("--window", window, "Show the screen in a window");
+    app.add_option("--log", log, "Log each line with its time and tag to this file");
+    app.add_option("--usb", usb, "Run this ledsys tree's CMD/cmd.txt at start");
+    app.add_option("--png", png_path, "Write the screen as PNG on SIGUSR1 and at the end");
+    app.add_option("--close-after", close_after, "Fault: drop a connection after this many lines");
+    app.add_flag("--silent", silent, "Fault: never answer a request");
+    app.add_option("--delay", delay, "Fault: answer requests this many milliseconds late")->check(CLI::Range(0, 600000));
+    CLI11_PARSE(app, argc, argv);
+
+    std::string err;
+    char exe[4096];
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err)) {
+        std::fprintf(stderr, "card: %s\n", err.c_str());
+        return 1;
+    }
+    if (flash.empty()) flash = std::string(exe_folder) + "card-flash.bin";
+    FILE* log_file = nullptr;
+    if (!log.empty() && !(log_file = std::fopen(log.c_str(), "a"))) {
+        std::perror(("card: " + log).c_str());
+        return 1;
+    }
+    static Card_simulator card(width, height, flash, Card_faults{close_after, silent, delay}, stderr);
+    sim = &card;
+    card.set_log(log_file);
+    if (!usb.empty() && !card.run_usb(usb, &err)) std::fprintf(stderr, "%s\n", err.c_str());
+    if (!card.listen_on(listen.c_str(), port, &err)) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    std::printf("card: listening on %s:%d, screen %d x %d\n", listen.c_str(), card.port(), width, height);
+    std::fflush(stdout);
+
+    struct sigaction sa{};
+    sa.sa_handler = on_usr1;
+    sigaction(SIGUSR1, &sa, nullptr);
+    sa.sa_handler = on_stop;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (window) {
+        glutInit(&argc, argv);
+        glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
+        glutInitWindowSize(width * cell, height * cell);
+        glutInitWindowPosition(1260, 50);
+        glutCreateWindow("vantiro-card");
+        glClearColor(0, 0, 0, 1);
+        glutDisplayFunc(display);
+        glutReshapeFunc(reshape);
+        glutIdleFunc(idle);
+        glutMainLoop();
+        return 0;
+    }
+    for (;;) {
+        card.poll_once(50);
+        service();
+    }
+}

@@ -1,0 +1,173 @@
+#include "controller/live_send.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "controller/script_writer.h"
+#include "csdk/csdk.h"
+
+namespace {
+
+class Line_list final : public Script_out {
+public:
+    explicit Line_list(bool paced) : paced_(paced) {}
+    void line(const char* bytes, size_t n, const Line_info& info) override {
+        lines.push_back(Live_line{info.tag, paced_ ? info.wait_ms : 0, std::string(bytes, n)});
+    }
+    std::vector<Live_line> lines;
+
+private:
+    bool paced_;
+};
+
+// The sender's state, shared with the main thread under `lock`.
+struct Sender {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::thread thread;
+    bool running = false, stopping = false, busy = false;
+    int32_t client = 0;
+    uint64_t generation = 0;        // counts submissions
+    std::vector<Live_line> job;     // the newest submission, not yet taken
+    bool job_waiting = false;
+    std::string status;
+    bool status_new = false, status_stderr = false;
+    bool last_ok = false;           // the last send that ended went through whole
+};
+
+Sender sender;
+
+void post(const std::string& text, bool to_stderr) {
+    std::lock_guard<std::mutex> g(sender.lock);
+    // A message for standard error is never overwritten by mere progress.
+    if (sender.status_new && sender.status_stderr && !to_stderr) return;
+    sender.status = text;
+    sender.status_new = true;
+    sender.status_stderr = to_stderr;
+}
+
+void run() {
+    std::unique_lock<std::mutex> g(sender.lock);
+    for (;;) {
+        sender.wake.wait(g, [] { return sender.stopping || sender.job_waiting; });
+        if (sender.stopping) return;
+        std::vector<Live_line> lines;
+        lines.swap(sender.job);
+        sender.job_waiting = false;
+        sender.busy = true;
+        const uint64_t mine = sender.generation;
+        const int32_t client = sender.client;
+        g.unlock();
+
+        const std::string where = client ? CSDK_Address(client) : "";
+        const size_t total = lines.size();
+        bool failed = false;
+        size_t sent = 0;
+        for (const Live_line& l : lines) {
+            {
+                std::lock_guard<std::mutex> h(sender.lock);
+                if (sender.stopping || sender.generation != mine) break;   // superseded
+            }
+            const int32_t r = SCREEN_SendDynamicCmd(client, l.tag, static_cast<int32_t>(l.bytes.size()), l.bytes.data());
+            if (r != CSDK_OK) {
+                failed = true;
+                if (r == CSDK_E_HANDLE)
+                    post("card: no card to send to (network sync is off in SysCfg.ini); nothing sent", true);
+                else
+                    post("card " + where + " not reachable: " + CSDK_LastError(client) + "; sent " +
+                             std::to_string(sent) + " of " + std::to_string(total) + " lines",
+                         true);
+                break;
+            }
+            ++sent;
+            if (sent < total)
+                post("sending " + std::to_string(sent) + "/" + std::to_string(total) + " to " + where, false);
+            if (l.wait_ms > 0) {
+                std::unique_lock<std::mutex> w(sender.lock);
+                sender.wake.wait_for(w, std::chrono::milliseconds(l.wait_ms),
+                                     [&] { return sender.stopping || sender.generation != mine; });
+            }
+        }
+        if (!failed && sent == total) post("sent " + std::to_string(total) + " lines to " + where, true);
+        g.lock();
+        if (failed || sent == total) sender.last_ok = !failed;
+        sender.busy = sender.job_waiting;
+        sender.wake.notify_all();
+    }
+}
+
+}  // namespace
+
+std::vector<Live_line> live_scene_lines(bool paced) {
+    Line_list list(paced);
+    static const char clear[] = "led clearall \n";
+    list.line(clear, sizeof clear - 1, Line_info{clear_line_tag, 0});
+    Script_files no_files;
+    write_scene_script(list, no_files, Line_style::live);
+    return std::move(list.lines);
+}
+
+void start_live_sender(int32_t client) {
+    std::lock_guard<std::mutex> g(sender.lock);
+    sender.client = client;
+    if (sender.running) return;
+    sender.running = true;
+    sender.stopping = false;
+    sender.thread = std::thread(run);
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        std::atexit(stop_live_sender);
+    }
+}
+
+void submit_live_lines(std::vector<Live_line> lines) {
+    std::lock_guard<std::mutex> g(sender.lock);
+    if (!sender.running) return;
+    sender.job = std::move(lines);
+    sender.job_waiting = true;
+    sender.busy = true;
+    ++sender.generation;
+    sender.wake.notify_all();
+}
+
+bool take_live_status(std::string* message, bool* to_stderr) {
+    std::lock_guard<std::mutex> g(sender.lock);
+    if (!sender.status_new) return false;
+    *message = sender.status;
+    *to_stderr = sender.status_stderr;
+    sender.status_new = false;
+    return true;
+}
+
+bool wait_live_idle(int timeout_ms) {
+    std::unique_lock<std::mutex> g(sender.lock);
+    return sender.wake.wait_for(g, std::chrono::milliseconds(timeout_ms), [] { return !sender.busy; });
+}
+
+bool last_live_send_ok() {
+    std::lock_guard<std::mutex> g(sender.lock);
+    return sender.last_ok;
+}
+
+void stop_live_sender() {
+    {
+        std::lock_guard<std::mutex> g(sender.lock);
+        if (!sender.running) return;
+        sender.stopping = true;
+        sender.wake.notify_all();
+    }
+    sender.thread.join();
+    std::lock_guard<std::mutex> g(sender.lock);
+    sender.running = false;
+    sender.stopping = false;
+    sender.busy = false;
+    sender.job.clear();
+    sender.job_waiting = false;
+    sender.status_new = false;
+    sender.last_ok = false;
+}

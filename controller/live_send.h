@@ -1,0 +1,47 @@
+// The live send: the whole scene to the card as command lines, each time the
+// left button is released and on Enter. The lines are taken from the pools
+// on the main thread (a snapshot), then delivered with their waits by a
+// sender thread, so the window keeps drawing and taking input whatever the
+// card or the network does. A new send supersedes one in progress.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One line as it goes to the card.
+struct Live_line {
+    int32_t tag;
+    int32_t wait_ms;      // pause after it (0 with pacing off)
+    std::string bytes;    // the line, line end included
+};
+
+// Tag of the opening clear line.
+constexpr int32_t clear_line_tag = 0xA5A5;
+
+// The snapshot: "led clearall \n" (tag 0xA5A5, no wait), then every element
+// on a board in use, in the order and with the tags and waits of the live
+// lines. paced false: every wait 0.
+std::vector<Live_line> live_scene_lines(bool paced);
+
+// Starts the sender thread for client (a csdk handle; 0: no card), once.
+// The thread is stopped and joined at exit.
+void start_live_sender(int32_t client);
+
+// Hands lines to the sender; the rest of a send in progress is dropped.
+void submit_live_lines(std::vector<Live_line> lines);
+
+// What the sender has to say since the last call (progress, the end or a
+// failure), for the status line; to_stderr tells whether it is also a line
+// for standard error. False when there is nothing new.
+bool take_live_status(std::string* message, bool* to_stderr);
+
+// Blocks until the sender is idle (its last send done or failed), at most
+// timeout_ms; true when idle. For the command line and tests.
+bool wait_live_idle(int timeout_ms);
+
+// True when the last send that ended delivered every line.
+bool last_live_send_ok();
+
+// Stops and joins the sender (at exit, and between tests).
+void stop_live_sender();
