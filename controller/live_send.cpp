@@ -92,6 +92,20 @@ void run() {
                                      [&] { return sender.stopping || sender.generation != mine; });
             }
         }
+        if (!failed && sent == total && total > 0) {
+            // Lines go out without an answer, so a card that dropped the
+            // connection after reading some would go unnoticed: one request
+            // after the last line confirms the card took them all.
+            uint8_t answer[CSDK_ANSWER_MAX];
+            int32_t received = 0;
+            static const char confirm[] = "card status";
+            if (CARD_Get_Info_Cmd(client, confirm, sizeof confirm - 1, answer, &received) != CSDK_OK) {
+                failed = true;
+                post("card " + where + " not reachable: " + CSDK_LastError(client) +
+                         "; the send of " + std::to_string(total) + " lines is not confirmed",
+                     true);
+            }
+        }
         if (!failed && sent == total) post("sent " + std::to_string(total) + " lines to " + where, true);
         g.lock();
         if (failed || sent == total) sender.last_ok = !failed;

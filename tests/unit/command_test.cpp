@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
@@ -21,6 +22,8 @@
 #include "ui/menus.h"
 
 namespace {
+
+using std::make_tuple;
 
 // What the recording command saw.
 struct Call {
@@ -77,26 +80,19 @@ protected:
     long read_pos = 0;
 };
 
-// Lines split at blanks only, the command word case-blind; missing arguments
-// are empty, not left over from the line before; bad and overlong lines are refused.
+// Lines split at blanks only, the word case-blind, missing arguments empty; bad or overlong lines are refused.
 TEST_F(Command_test, LinesSplitAtBlanksOnlyAndBadLinesAreRejected) {
     run("spy 32t 1 10 20 Hi");
     run("SPY   t  1 2 3 x   ");   // any blanks, no empty last token
     run("Spy a\tb c\r", 7, "pay");
     run("spy");
     ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[0].argc, 5);
-    EXPECT_EQ(calls[0].argv[0], "32t");
-    EXPECT_EQ(calls[0].argv[4], "Hi");
-    EXPECT_EQ(calls[1].argc, 5);
-    EXPECT_EQ(calls[1].argv[0], "t");
-    EXPECT_EQ(calls[1].argv[4], "x");
-    EXPECT_EQ(calls[2].argv[0], "a\tb");
-    EXPECT_EQ(calls[2].argv[1], "c\r");
-    EXPECT_EQ(calls[2].type, 7);
-    EXPECT_EQ(calls[2].payload, "pay");
+    EXPECT_EQ(make_tuple(calls[0].argc, calls[0].argv[0], calls[0].argv[4]), make_tuple(5, "32t", "Hi"));
+    EXPECT_EQ(make_tuple(calls[1].argc, calls[1].argv[0], calls[1].argv[4]), make_tuple(5, "t", "x"));
+    EXPECT_EQ(make_tuple(calls[2].argv[0], calls[2].argv[1], calls[2].type, calls[2].payload),
+              make_tuple("a\tb", "c\r", 7, "pay"));
     EXPECT_EQ(calls[3].argc, 0);
-    for (const std::string& a : calls[3].argv) EXPECT_EQ(a, "");
+    for (const std::string& a : calls[3].argv) EXPECT_EQ(a, "");   // not left over from the line before
 
     calls.clear();
     for (const char* line : {"ledx 1 2", "H", "h", "", " led t 1 2 3 x"}) {
@@ -116,7 +112,7 @@ TEST_F(Command_test, LinesSplitAtBlanksOnlyAndBadLinesAreRejected) {
     EXPECT_EQ(calls[0].argc, 18);
 }
 
-// Numbers are decimal or 0x hex, odd digits count on, modulo 2^32.
+// Numbers are decimal or 0x hex, odd digits counting on, modulo 2^32.
 TEST(ParseValue, DecimalHexAndOddDigits) {
     const struct { const char* text; uint32_t want; } cases[] = {
         {"25", 25},  {"0x1F", 31}, {"0X1f", 31}, {"-3", 3},        {"1a", 20},
@@ -125,9 +121,7 @@ TEST(ParseValue, DecimalHexAndOddDigits) {
     EXPECT_EQ(parse_value(nullptr), 0u);
 }
 
-// Text verbs make a text at board 0's corner + pitch x dots (modulo 2^16):
-// the led verb's last token or the file verb's payload is the text, ended
-// after its own bytes, and the command's type its slot.
+// Text verbs make a text at board 0's corner + pitch x dots (mod 2^16), its slot the line's type.
 TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
     const struct {
         const char* line;
@@ -137,10 +131,10 @@ TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
         int font, colour;
         const char* text;
     } cases[] = {
-        {"led 16t 1 10 5 Hello", 42, "", 296, 236, 16, 1, "Hello"},
-        {"led t 0 0 0 A", 0, "", 276, 226, 16, 0, "A"},   // t is 16t
+        {"led 16t 1 10 5 Hello", 42, "", 296, 236, 16, 1, "Hello"},   // ended after its own bytes
+        {"led t 0 0 0 A", 0, "", 276, 226, 16, 0, "A"},               // t is 16t
         {"led 32t 0 40000 0 Z", 0, "", (40000 * 2 + 276) % 65536, 226, 32, 0, "Z"},
-        {"led t 5", 0, "", 276, 226, 16, 5, ""},          // missing: board corner, empty text
+        {"led t 5", 0, "", 276, 226, 16, 5, ""},                      // missing: board corner, empty text
         {"file 16t 1 10 5", 3, "Hello world", 296, 236, 16, 1, "Hello world"},
         {"FILE 12t 2 0 0", 0, "\xB0\xA1", 276, 226, 12, 2, "\xB0\xA1"},
         {"file Zimu 99 0x20 1 2 99 99 99 300", 0, "z", 278, 230, 44, 2, "z"},   // colour bits 4-7, height mod 256
@@ -151,18 +145,13 @@ TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
         run(c.line, c.type, c.payload);
         ASSERT_EQ(text_count, i + 1) << c.line;
         const string_draw& s = string_draws[i];
-        EXPECT_EQ(s.x, c.x) << c.line;
-        EXPECT_EQ(s.y, c.y) << c.line;
-        EXPECT_EQ(s.font_size, c.font) << c.line;
-        EXPECT_EQ(s.colour, c.colour) << c.line;
-        EXPECT_EQ(s.slot, c.type) << c.line;
-        EXPECT_EQ(s.length, int(std::strlen(c.text))) << c.line;
+        EXPECT_EQ(make_tuple(s.x, s.y, int(s.font_size), s.colour, s.slot, s.length, int(s.enabled)),
+                  make_tuple(c.x, c.y, c.font, c.colour, c.type, int(std::strlen(c.text)), 1)) << c.line;
         EXPECT_STREQ(s.text, c.text) << c.line;
-        EXPECT_EQ(s.enabled, 1) << c.line;
     }
 }
 
-// Other verbs, unknown file verbs (the Zimu word is case-sensitive) change nothing.
+// Other verbs and unknown file verbs (the Zimu word is case-sensitive) change nothing.
 TEST_F(Command_test, OtherVerbsChangeNothing) {
     const std::string before = scene_json();
     for (const char* line : {"led clearall", "led p 1 2 3", "led l 1 0 0 9 0", "led c 1 5 5 3", "led s",
@@ -172,32 +161,28 @@ TEST_F(Command_test, OtherVerbsChangeNothing) {
     EXPECT_EQ(scene_json(), before);
 }
 
-// "led r" adds a rectangle to group 1 (the id on the record before it), with
-// wrapped differences; rectangles and texts stop at a full pool.
+// "led r" adds a rectangle to group 1 with wrapped sizes, its id on the record before; full pools refuse.
 TEST_F(Command_test, LedRectanglesGoToGroupOneAndPoolsStopWhenFull) {
     rect_count = 3;
-    run("led r 0 2 3 12 8");
-    EXPECT_EQ(rect_count, 4);
-    EXPECT_EQ(digit_at(1, 3).id, 13);
-    const Digit_unit& d = digit_at(1, 4);
-    EXPECT_EQ(d.x, 280u);
-    EXPECT_EQ(d.y, 232u);
-    EXPECT_EQ(d.width, 10);
-    EXPECT_EQ(d.height, 5);
-    EXPECT_EQ(d.kind, kind_rect);
-    EXPECT_EQ(d.colour, 0);
-    EXPECT_EQ(d.enabled, 1);
-    run("led r 0x1 0x0 0x0 0xA 0xA");
-    EXPECT_EQ(digit_at(1, 5).width, 10);
-    EXPECT_EQ(digit_at(1, 5).colour, 1);
-    run("led r 0 10 0 4 0");   // negative difference wraps
-    EXPECT_EQ(digit_at(1, 6).width, 65536 - 6);
-
+    const struct { const char* line; uint32_t x, y; int width, height, colour; } cases[] = {
+        {"led r 0 2 3 12 8", 280, 232, 10, 5, 0},
+        {"led r 0x1 0x0 0x0 0xA 0xA", 276, 226, 10, 10, 1},
+        {"led r 0 10 0 4 0", 296, 226, 65536 - 6, 0, 0},   // a negative difference wraps
+    };
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const auto& c = cases[i];
+        run(c.line);
+        ASSERT_EQ(rect_count, 4 + i) << c.line;
+        EXPECT_EQ(digit_at(1, 3 + i).id, 13 + i) << c.line;
+        const Digit_unit& d = digit_at(1, 4 + i);
+        EXPECT_EQ(make_tuple(d.x, d.y, d.width, d.height, int(d.colour), int(d.kind), int(d.enabled)),
+                  make_tuple(c.x, c.y, c.width, c.height, c.colour, int(kind_rect), 1)) << c.line;
+    }
     rect_count = 98;
     run("led r 0 1 1 2 2");   // index 99, the group's last record
     EXPECT_EQ(rect_count, 99);
     EXPECT_EQ(digit_at(1, 99).kind, kind_rect);
-    run("led r 0 1 1 2 2");   // index 100 would pass the group
+    run("led r 0 1 1 3 3");   // index 100 would pass the group
     EXPECT_EQ(rect_count, 99);
     EXPECT_NE(printed().find("group 1 is full"), std::string::npos);
 
@@ -250,7 +235,7 @@ protected:
     std::string path;
 };
 
-// An erased image gets the default header written and replays nothing.
+// An erased image gets the default header written (10 disabled entries) and replays nothing.
 TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
     std::string erased(0x13000, '\0');
     for (size_t i = 0x10000; i < erased.size(); ++i) erased[i] = '\xFF';
@@ -265,15 +250,13 @@ TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
     EXPECT_EQ(now.substr(0x10000, default_header_size),
               std::string(reinterpret_cast<char*>(want), default_header_size));
     // Count 10, then the entries: type k, disabled, data at 0x12000 + 0x40 k, 64 bytes.
-    EXPECT_EQ(want[0], 10);
-    EXPECT_EQ(want[8 + 48 * 9], 9);
-    EXPECT_EQ(want[8 + 48 * 9 + 36] | want[8 + 48 * 9 + 37] << 8 | want[8 + 48 * 9 + 38] << 16, 0x12240);
-    EXPECT_EQ(want[8 + 48 * 9 + 40], 0x40);
+    const uint8_t* last = want + 8 + 48 * 9;
+    EXPECT_EQ(make_tuple(want[0], last[0], last[4], last[36] | last[37] << 8 | last[38] << 16, last[40]),
+              make_tuple(10, 9, 0, 0x12240, 0x40));
     EXPECT_EQ(now.substr(0x10000 + default_header_size, 4), "\xFF\xFF\xFF\xFF");
 }
 
-// An empty header prints the three counts; enabled entries of a size 1..512
-// run as lines, their payload after the first line feed.
+// Enabled entries of 1..512 bytes run as lines, the payload after the first line feed.
 TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(replay(image({})), "cmd count is 0\nSize of Cmd Header allocated 8\r\nCmdEntryCount is 0\r\n");
     EXPECT_EQ(text_count, 0);
@@ -286,47 +269,38 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
         {12, 1, 0x12800, 512, "led t 2 0 0 Big\n" + std::string(495, 'y')},
         {13, 1, 0x12C00, 14, "\nled t 1 0 0 X"},
     }));
-    EXPECT_EQ(text_count, 2);
-    EXPECT_STREQ(string_draws[0].text, "Hello world");
-    EXPECT_EQ(string_draws[0].slot, 7);
+    ASSERT_EQ(text_count, 2);
+    EXPECT_EQ(make_tuple(std::string(string_draws[0].text), string_draws[0].slot), make_tuple("Hello world", 7));
+    EXPECT_EQ(make_tuple(std::string(string_draws[1].text), string_draws[1].slot), make_tuple("Big", 12));
     EXPECT_EQ(rect_count, 1);
     EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
-    EXPECT_STREQ(string_draws[1].text, "Big");
-    EXPECT_EQ(string_draws[1].slot, 12);
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
     EXPECT_NE(out.find("Error command! Help with 'H/h'\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
     EXPECT_EQ(out.find("type a"), std::string::npos);   // size 0: skipped silently
 }
 
-// Missing, irregular and short images, and data past the end, are never read.
+// Missing, irregular or short images and data past the end are never read.
 TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
-    // A missing image.
     printed();
     set_flash_image_path((dir.path() + "/absent.bin").c_str());
     replay_stored_script();
     EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
-    // A folder or a device in its place is refused, not read.
-    set_flash_image_path(dir.path().c_str());
+    set_flash_image_path(dir.path().c_str());   // a folder or a device is refused, not read
     replay_stored_script();
     EXPECT_NE(printed().find("not a regular file"), std::string::npos);
-    // An image that ends before the header.
-    EXPECT_NE(replay(std::string(0x10002, '\0')).find("nothing is replayed"), std::string::npos);
-    // A header longer than the image: only the whole entries present.
-    std::vector<Entry> entries = {{1, 1, 0x100, 10, "led t 1 0 0 A\n"},
-                                  {2, 1, 0x200, 10, "led t 1 0 0 B\n"}};
-    std::string img = image(entries, 0x10008 + 48 + 20, 3);
-    img.replace(0x100, 14, "led t 1 0 0 A\n");
-    std::string out = replay(img);
-    EXPECT_NE(out.find("1 of 3 entries"), std::string::npos);
-    EXPECT_EQ(text_count, 1);
-    // Data that runs past the end of the image.
-    out = replay(image({{3, 1, 0x12FF0, 100, "led t 1 0 0 C\n"}}));
-    EXPECT_NE(out.find("outside the image"), std::string::npos);
-    EXPECT_EQ(text_count, 1);
-    // Data without a line feed: the payload is empty.
-    out = replay(image({{4, 1, 0x12000, 15, "file t 1 0 0 xy"}}));
-    EXPECT_EQ(text_count, 2);
+    const struct { const char* what; std::string bytes; const char* said; int texts; } cases[] = {
+        {"ends before the header", std::string(0x10002, '\0'), "nothing is replayed", 0},
+        {"header longer than the image", image({{1, 1, 0x100, 10, "led t 1 0 0 A\n"}, {2, 1, 0x200, 10, "led t 1 0 0 B\n"}},
+                                              0x10008 + 48 + 20, 3), "1 of 3 entries", 1},
+        {"data past the end", image({{3, 1, 0x12FF0, 100, "led t 1 0 0 C\n"}}), "outside the image", 0},
+        {"no line feed: empty payload", image({{4, 1, 0x12000, 15, "file t 1 0 1 xy"}}), "", 1},
+    };
+    for (const auto& c : cases) {
+        const int before = text_count;
+        EXPECT_NE(replay(c.bytes).find(c.said), std::string::npos) << c.what;
+        EXPECT_EQ(text_count - before, c.texts) << c.what;
+    }
     EXPECT_EQ(string_draws[1].length, 0);
 }
 

@@ -16,34 +16,28 @@ std::string read_key(const std::string& path, const char* section, const char* k
     return out;
 }
 
-TEST(Profile, MissingFileSectionOrKeyGivesDefault) {
+// Names are case-blind, blanks and quotes trimmed, the first occurrence wins,
+// comments are skipped; a missing file, section or key gives the default.
+TEST(Profile, ReadsKeysByTheProfileRules) {
     Temp_dir dir;
-    std::string path = dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=64\n");
-    EXPECT_EQ(read_key(dir.path() + "/absent.ini", "LEDPARA", "WIDTH"), "Error");
-    EXPECT_EQ(read_key(path, "NetSyc", "WIDTH"), "Error");
-    EXPECT_EQ(read_key(path, "LEDPARA", "HEIGHT"), "Error");
-    EXPECT_EQ(read_key(path, "LEDPARA", "WIDTH"), "64");
+    const std::string path = dir.write("SysCfg.ini",
+                                       "; a comment\n[ledpara]\r\n  width =   128  \r\n\tHEIGHT\t=\t32\t\r\n"
+                                       "[RemotIP]\nremotip = \"10.0.0.7\"\n"
+                                       "[NetSyc]\n# another\nSyc_Enable=1\nSyc_Enable=0\n[NetSyc]\nSyc_Enable=2\n");
+    const struct { std::string path; const char *section, *key, *want; } cases[] = {
+        {path, "LEDPARA", "WIDTH", "128"},
+        {path, "LedPara", "height", "32"},   // an indented key is not a continuation
+        {path, "RemotIP", "RemotIP", "10.0.0.7"},
+        {path, "NetSyc", "Syc_Enable", "1"},
+        {path, "NetSyc", "WIDTH", "Error"},
+        {path, "LEDPARA", "DEPTH", "Error"},
+        {path, "Absent", "WIDTH", "Error"},
+        {dir.path() + "/absent.ini", "LEDPARA", "WIDTH", "Error"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(read_key(c.path, c.section, c.key), c.want) << c.section << "/" << c.key;
 }
 
-TEST(Profile, NamesAreCaseBlindAndBlanksTrimmed) {
-    Temp_dir dir;
-    std::string path = dir.write("SysCfg.ini",
-                                 "[ledpara]\r\n  width =   128  \r\n\tHEIGHT\t=\t32\t\r\n"
-                                 "[RemotIP]\nremotip = \"10.0.0.7\"\n");
-    EXPECT_EQ(read_key(path, "LEDPARA", "WIDTH"), "128");
-    // An indented key is an ordinary key, not a continuation of the one before.
-    EXPECT_EQ(read_key(path, "LedPara", "height"), "32");
-    EXPECT_EQ(read_key(path, "RemotIP", "RemotIP"), "10.0.0.7");
-}
-
-TEST(Profile, FirstOccurrenceWinsAndCommentsAreSkipped) {
-    Temp_dir dir;
-    std::string path = dir.write("SysCfg.ini",
-                                 "; a comment\n[NetSyc]\n# another\nSyc_Enable=1\n"
-                                 "Syc_Enable=0\n[NetSyc]\nSyc_Enable=2\n");
-    EXPECT_EQ(read_key(path, "NetSyc", "Syc_Enable"), "1");
-}
-
+// A long value is cut to the buffer and reported, and does not spill into a bogus entry.
 TEST(Profile, LongValueIsCutToTheBufferAndReported) {
     Temp_dir dir;
     std::string value(150, '7');
@@ -55,22 +49,18 @@ TEST(Profile, LongValueIsCutToTheBufferAndReported) {
     EXPECT_TRUE(cut);
     EXPECT_EQ(n, 15u);
     EXPECT_EQ(std::string(out), value.substr(0, 15));
-    // The long line did not spill into a bogus entry; the next key still reads.
     EXPECT_EQ(read_key(path, "RemotIP", "Next"), "1");
 }
 
+// Leading decimals read up to the first other character, saturating at 32 bits.
 TEST(LeadingDecimal, ReadsDigitsUpToTheFirstOtherCharacter) {
-    EXPECT_EQ(leading_decimal("64"), 64);
-    EXPECT_EQ(leading_decimal("12abc"), 12);
-    EXPECT_EQ(leading_decimal("  -7x"), -7);
-    EXPECT_EQ(leading_decimal("+5"), 5);
-    EXPECT_EQ(leading_decimal("Error"), 0);
-    EXPECT_EQ(leading_decimal(""), 0);
-    EXPECT_EQ(leading_decimal("- 3"), 0);
-    EXPECT_EQ(leading_decimal("99999999999999999999"), INT32_MAX);
-    EXPECT_EQ(leading_decimal("-99999999999999999999"), INT32_MIN);
+    const struct { const char* text; int32_t want; } cases[] = {
+        {"64", 64}, {"12abc", 12}, {"  -7x", -7}, {"+5", 5}, {"Error", 0}, {"", 0}, {"- 3", 0},
+        {"99999999999999999999", INT32_MAX}, {"-99999999999999999999", INT32_MIN}};
+    for (const auto& c : cases) EXPECT_EQ(leading_decimal(c.text), c.want) << '"' << c.text << '"';
 }
 
+// The configuration's four keys are read, and defaults stand in for a missing file.
 TEST(Config, ReadsTheFourKeys) {
     Temp_dir dir;
     std::string path = dir.write("SysCfg.ini",
@@ -82,7 +72,6 @@ TEST(Config, ReadsTheFourKeys) {
     EXPECT_STREQ(config_width, "64");
     EXPECT_STREQ(config_height, "32");
     EXPECT_EQ(sync_enabled, 1);
-
     read_config((dir.path() + "/absent.ini").c_str());
     EXPECT_STREQ(remote_ip, "Error");
     EXPECT_EQ(sync_enabled, 0);

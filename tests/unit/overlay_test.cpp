@@ -32,6 +32,7 @@ protected:
     }
 };
 
+// A rectangle's outline (dashed when selected), green labels of its size and dimension lines with gaps.
 TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
     draw_overlay(rect(300, 300, 50, 25));
     ASSERT_EQ(sink.loops.size(), 1u);
@@ -58,9 +59,8 @@ TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
     EXPECT_EQ((std::vector<float>(s.begin() + 24, s.begin() + 32)),
               (std::vector<float>{290, 300, 290, 310, 290, 340, 290, 350}));
     EXPECT_FALSE(sink.stipple);
-}
 
-TEST_F(Overlay_test, SelectedOutlineIsDashed) {
+    sink.clear();   // selected: the outline dashed
     draw_overlay_selected(rect(300, 300, 50, 25));
     ASSERT_EQ(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
@@ -68,24 +68,23 @@ TEST_F(Overlay_test, SelectedOutlineIsDashed) {
     EXPECT_FALSE(sink.stipple);
 }
 
-TEST_F(Overlay_test, WrappedExtentHasNoLabels) {
+// Odd extents: a wrapped width draws no labels or lines, a negative one is
+// labelled by its absolute value, zero as 0; zoomed, gaps stay at raw dot counts.
+TEST_F(Overlay_test, OddExtentsAndZoom) {
     draw_overlay(rect(300, 300, 0x7FFFFFF6, 10));   // dragged left of the corner
     EXPECT_EQ(sink.loops.size(), 1u);
     EXPECT_EQ(sink.loops[0].xy[2], 280);             // x + 2 * width wraps to x - 20
     EXPECT_TRUE(sink.quads.empty());
     EXPECT_TRUE(sink.segments.empty());
-}
-
-TEST_F(Overlay_test, NegativeAndZeroExtents) {
+    sink.clear();
     draw_overlay(rect(300, 300, -7, 5));
-    EXPECT_EQ(label_text(0, 1), u"7");   // absolute value
-    EXPECT_EQ(sink.loops[0].xy[2], 286); // the outline runs left
+    EXPECT_EQ(label_text(0, 1), u"7");
+    EXPECT_EQ(sink.loops[0].xy[2], 286);   // the outline runs left
     sink.clear();
     draw_overlay(rect(300, 300, 0, 0));
     EXPECT_EQ(label_text(0, 2), u"00");
-}
 
-TEST_F(Overlay_test, GapsStayAtRawDotCountsWhenZoomed) {
+    sink.clear();
     set_dot_pitch(4);
     draw_overlay(rect(300, 300, 40, 20));
     const std::vector<float>& s = sink.segments.at(0).xy;

@@ -11,27 +11,25 @@
 
 namespace {
 
+// The folder ends at the last separator of the whole path; too long is an error, not a cut.
 TEST(ExeFolder, EndsWithTheLastSeparatorOfTheWholePath) {
-    char out[exe_folder_size];
-    std::string err;
-    ASSERT_TRUE(derive_exe_folder("/a/b/vantiro", out, sizeof out, &err));
-    EXPECT_STREQ(out, "/a/b/");
-    // Separators beyond the 100th character count like any other.
-    std::string deep = "/" + std::string(150, 'd') + "/x/" + std::string(40, 'e') + "/vantiro";
-    ASSERT_TRUE(derive_exe_folder(deep.c_str(), out, sizeof out, &err));
-    EXPECT_EQ(std::string(out), deep.substr(0, deep.size() - 7));
-    ASSERT_TRUE(derive_exe_folder("vantiro", out, sizeof out, &err));
-    EXPECT_STREQ(out, "");
+    const std::string deep = "/" + std::string(150, 'd') + "/x/" + std::string(40, 'e') + "/vantiro";
+    const struct { std::string path; size_t room; bool ok; std::string want; } cases[] = {
+        {"/a/b/vantiro", exe_folder_size, true, "/a/b/"},
+        {deep, exe_folder_size, true, deep.substr(0, deep.size() - 7)},   // separators past the 100th count
+        {"vantiro", exe_folder_size, true, ""},
+        {"/0123456789abcdef/vantiro", 16, false, ""},
+    };
+    for (const auto& c : cases) {
+        char out[exe_folder_size];
+        std::string err;
+        EXPECT_EQ(derive_exe_folder(c.path.c_str(), out, c.room, &err), c.ok) << c.path;
+        EXPECT_EQ(std::string(out), c.want) << c.path;
+        EXPECT_EQ(err.find("path:") != std::string::npos, !c.ok) << err;
+    }
 }
 
-TEST(ExeFolder, TooLongIsAnErrorNotACut) {
-    char out[16];
-    std::string err;
-    EXPECT_FALSE(derive_exe_folder("/0123456789abcdef/vantiro", out, sizeof out, &err));
-    EXPECT_STREQ(out, "");
-    EXPECT_NE(err.find("path:"), std::string::npos);
-}
-
+// Data paths are the folder plus fixed tails; a folder too long for them is refused.
 TEST(DataPaths, AreTheFolderPlusFixedTails) {
     Data_paths p;
     std::string err;
@@ -43,13 +41,7 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
     EXPECT_STREQ(p.spi_data, "/opt/v/spi_data.bin");
     EXPECT_STREQ(p.grape_conf, "/opt/v/grape.conf");
     EXPECT_STREQ(p.config, "/opt/v/SysCfg.ini");
-}
-
-TEST(DataPaths, AFolderTooLongForTheBuffersIsRejected) {
-    Data_paths p;
-    std::string err;
-    std::string folder = "/" + std::string(280, 'f') + "/";
-    EXPECT_FALSE(build_data_paths(folder.c_str(), &p, &err));
+    EXPECT_FALSE(build_data_paths(("/" + std::string(280, 'f') + "/").c_str(), &p, &err));
     EXPECT_NE(err.find("longer than 299"), std::string::npos) << err;
 }
 
@@ -62,47 +54,39 @@ void start_in(const Temp_dir& dir) {
     startup_scene();
 }
 
-TEST(Startup, MissingConfigurationGivesBoardZeroOfNoSize) {
+// The configured size, read up to the first non-digit, sizes board 0 alone,
+// over the saved scene; without a configuration board 0 has no size.
+TEST(Startup, TheConfigurationSizesBoardZero) {
     Temp_dir dir;
     start_in(dir);
     EXPECT_EQ(board_at(0, 0).width, 0);
     EXPECT_EQ(board_at(0, 0).height, 0);
-}
 
-TEST(Startup, WidthAndHeightFromTheConfigurationSizeBoardZero) {
-    Temp_dir dir;
-    // A saved scene gives board 0 another size; the configuration wins.
     dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
-    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=100\nHEIGHT=48\n");
-    start_in(dir);
-    EXPECT_EQ(board_at(0, 0).width, 100);
-    EXPECT_EQ(board_at(0, 0).height, 48);
-    // Only board 0 takes the configured size; the others keep 64 x 32.
-    EXPECT_EQ(board_at(0, 1).width, 64);
-    EXPECT_EQ(board_at(1, 0).height, 32);
-
-    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=12abc\nHEIGHT=tall\n");
-    start_in(dir);
-    EXPECT_EQ(board_at(0, 0).width, 12);
-    EXPECT_EQ(board_at(0, 0).height, 0);
+    const struct { const char* ini; int width, height; } cases[] = {
+        {"[LEDPARA]\nWIDTH=100\nHEIGHT=48\n", 100, 48}, {"[LEDPARA]\nWIDTH=12abc\nHEIGHT=tall\n", 12, 0}};
+    for (const auto& c : cases) {
+        dir.write("SysCfg.ini", c.ini);
+        start_in(dir);
+        EXPECT_EQ(board_at(0, 0).width, c.width) << c.ini;
+        EXPECT_EQ(board_at(0, 0).height, c.height) << c.ini;
+        EXPECT_EQ(board_at(0, 1).width, 64) << c.ini;   // the others keep 64 x 32
+        EXPECT_EQ(board_at(1, 0).height, 32) << c.ini;
+    }
 }
 
-TEST(Startup, MissingFontFileIsAClearError) {
+// A Song face is found and set to 18 pixels per em, covering 单; a missing file is a clear error.
+TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
     std::string err;
     EXPECT_FALSE(startup_open_face("/nonexistent/simsun.ttc", 0, &err));
     EXPECT_NE(err.find("font:"), std::string::npos) << err;
     EXPECT_NE(err.find("fonts-arphic-uming"), std::string::npos) << err;
-}
-
-TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
-    std::string err;
     ASSERT_TRUE(startup_open_face(nullptr, 0, &err)) << err;
     ASSERT_NE(font_holder.face, nullptr);
     EXPECT_EQ(font_holder.size_w, 36);
     EXPECT_EQ(font_holder.size_h, 36);
     EXPECT_EQ(font_holder.face->size->metrics.y_ppem, 18);
     EXPECT_EQ(font_holder.face->charmap->encoding, FT_ENCODING_UNICODE);
-    // The face covers the Chinese board label.
     EXPECT_NE(FT_Get_Char_Index(font_holder.face, 0x5355), 0u);   // 单
 }
 

@@ -1,0 +1,110 @@
+# The live send under a real window: every release and Enter put the scene
+# on the simulated card, whose screen then equals the editor's picture of
+# the saved scene and the screen of a card that ran the exported stick.
+# That card's "file save" keeps the scene; an editor started with sync on
+# gets its texts and rectangles back, and a second start adds nothing.
+source "$(dirname "$0")/lib.sh"
+
+install_editor
+cli="$work/bin/vantiro-cli"
+
+# Starts a simulated card on a free port with the given options; sets
+# card_pid and card_port.
+start_card() {
+  local out="$work/card-$RANDOM.out"
+  "$work/bin/vantiro-card" --port 0 "$@" >"$out" 2>>"$work/card.err" &
+  card_pid=$!
+  for _ in $(seq 100); do grep -q listening "$out" 2>/dev/null && break; sleep 0.05; done
+  card_port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$out")
+  [ -n "$card_port" ] || fail "the card did not start: $(cat "$work/card.err")"
+}
+
+# Waits for file $1 to appear (up to 10 s).
+wait_file() {
+  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done
+  fail "$1 did not appear"
+}
+
+configure() {   # $1 folder, $2 port
+  cat >"$1/SysCfg.ini" <<INI
+[RemotIP]
+RemotIP=127.0.0.1:$2
+[LEDPARA]
+WIDTH=256
+HEIGHT=128
+[NetSyc]
+Syc_Enable=1
+[LiveSend]
+Pacing=0
+[Export]
+Folder=$work/stick
+INI
+}
+
+mkdir "$work/stick"
+start_card --flash "$work/flash1.bin" --png "$work/card.png" --log "$work/card.log"
+card1=$card_pid
+configure "$work/bin" "$card_port"
+start_editor
+
+xdotool mousemove $((win_x + 600)) $((win_y + 600))
+xdotool key ctrl+e
+sleep 0.2
+click_at 280 232
+xdotool type --delay 50 'ab c'
+drag 232 442 503 303        # the palette rectangle, dropped between LEDs
+drag 232 442 611 351
+xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+xdotool click 3
+xdotool key Return
+# Each send ends with "sent N lines"; the last one follows the Enter.
+for _ in $(seq 100); do
+  [ "$(grep -c '^sent ' "$work/stderr" || true)" -ge 4 ] && break
+  sleep 0.1
+done
+grep -q '^sent ' "$work/stderr" || fail "no send was reported: $(cat "$work/stderr")"
+if grep -q 'not reachable' "$work/stderr"; then fail "a send failed: $(cat "$work/stderr")"; fi
+sleep 0.3
+kill -USR1 "$card1"
+wait_file "$work/card.png"
+click_at 900 120            # the export, for the second card
+wait_file "$work/stick/ledsys/CMD/cmd.txt"
+shot "$work/shot.png"
+[ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$VANTIRO_KEEP_SHOTS/live_send.png"
+click_at 1195 30            # close: saves
+wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
+editor_pid=""
+
+"$cli" render "$work/bin" --png "$work/render.png" >/dev/null || fail "render failed"
+cmp -s "$work/card.png" "$work/render.png" || fail "the card's screen differs from the editor's picture"
+kill "$card1"; wait "$card1" 2>/dev/null || true
+
+# A card that runs the stick at power-on shows the same, and keeps it.
+start_card --flash "$work/flash2.bin" --png "$work/usb.png" --usb "$work/stick/ledsys"
+card2=$card_pid
+kill -USR1 "$card2"
+wait_file "$work/usb.png"
+cmp -s "$work/usb.png" "$work/render.png" || fail "the stick's card differs from the editor's picture"
+
+# A new editor with sync on gets the card's scene back, once.
+mkdir "$work/fresh"
+cp -r "$work/bin/Font" "$work/bin/vantiro" "$work/bin/vantiro-cli" "$work/fresh/"
+configure "$work/fresh" "$card_port"
+for round in 1 2; do
+  "$work/fresh/vantiro" >"$work/fresh.out" 2>"$work/fresh.err" &
+  editor_pid=$!
+  timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null ||
+    fail "the synced editor did not start: $(cat "$work/fresh.err")"
+  sleep 0.5
+  click_at 1195 30
+  wait "$editor_pid" || fail "close failed: $(cat "$work/fresh.err")"
+  editor_pid=""
+  "$cli" dump "$work/fresh" >"$work/dump$round.json" || fail "dump failed"
+done
+grep -q '"text":"Txtab c"' "$work/dump1.json" || fail "the text did not come back with its blank"
+n1=$(grep -o '"text_count":[0-9]*' "$work/dump1.json"); n2=$(grep -o '"text_count":[0-9]*' "$work/dump2.json")
+r1=$(grep -o '"rect_count":[0-9]*' "$work/dump1.json"); r2=$(grep -o '"rect_count":[0-9]*' "$work/dump2.json")
+[ "$r1" = '"rect_count":2' ] || fail "expected the two rectangles back, got $r1"
+[ "$n1" = "$n2" ] && [ "$r1" = "$r2" ] || fail "the second start added to the scene: $n1 $r1 then $n2 $r2"
+kill "$card2"; wait "$card2" 2>/dev/null || true
+echo "PASS"

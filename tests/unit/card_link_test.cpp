@@ -1,0 +1,280 @@
+// The way to the card over the network: the live lines, our card library
+// against the simulator (in this process, on 127.0.0.1), the start-up sync
+// and what happens when the card is absent, silent or drops out.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/config.h"
+#include "app/outputs.h"
+#include "app/startup.h"
+#include "card/card_sim.h"
+#include "command/flash_image.h"
+#include "command/replay.h"
+#include "controller/live_send.h"
+#include "csdk/csdk.h"
+#include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "scene/pools.h"
+#include "scene/settings.h"
+#include "scene/view_state.h"
+#include "temp_dir.h"
+#include "ui/menus.h"
+
+namespace {
+
+std::string gbk(const char* utf8) {
+    char out[512];
+    platform_utf8_to_gbk(utf8, out, sizeof out);
+    return out;
+}
+
+// A simulated card on a free port, served by a thread of its own.
+class Running_card {
+public:
+    explicit Running_card(const std::string& flash, Card_faults faults = {}, int port = 0)
+        : sim(256, 128, flash, faults, nullptr) {
+        std::string err;
+        listening = sim.listen_on("127.0.0.1", port, &err);
+        thread = std::thread([this] {
+            while (!stop) sim.poll_once(5);
+        });
+    }
+    ~Running_card() {
+        stop = true;
+        thread.join();
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(sim.port()); }
+
+    Card_simulator sim;
+    bool listening = false;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+class Card_link_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string f = VANTIRO_FONT_DIR;
+        set_bitmap_font_path(font_hzk16, (f + "/HZK/16/HZK16C").c_str());
+        set_bitmap_font_path(font_asc16, (f + "/ASC/ASC16_8").c_str());
+        set_bitmap_font_path(font_hzk12, (f + "/HZK/12/HZK12").c_str());
+        set_bitmap_font_path(font_asc12, (f + "/ASC/ASC12_8").c_str());
+        build_layout();
+        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::string err;
+        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+        set_flash_image_path(data_paths.spi_data);
+        set_diag_stream(std::fopen("/dev/null", "w"));
+    }
+    void TearDown() override { reset_card_link(); }
+
+    // Sends the scene to the card at address and waits until it is done.
+    bool send_to(const std::string& address) {
+        std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
+        controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        live_pacing = 0;
+        send_scene_live(0);
+        EXPECT_TRUE(wait_live_idle(10000));
+        return last_live_send_ok();
+    }
+
+    Temp_dir dir;
+};
+
+std::string joined(const std::vector<Live_line>& lines) {
+    std::string s;
+    for (const Live_line& l : lines)
+        s += std::to_string(l.tag) + "/" + std::to_string(l.wait_ms) + ":" + l.bytes + "|";
+    return s;
+}
+
+}  // namespace
+
+// The live lines of the product's examples, with the fixes: an element on
+// the board's edge is sent, rectangles are measured like every other
+// element, the circle's centre is not halved, a block has side height, a
+// text with a blank is sent as two runs; tags and waits as the card expects.
+TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
+    EXPECT_EQ(joined(live_scene_lines(true)), "42405/0:led clearall \n|");
+    string_draw& t = string_draws[6];
+    t.x = 296, t.y = 236, t.font_size = 16, t.colour = 1, t.text_source = 0;
+    std::snprintf(t.text, sizeof t.text, "Hello");
+    string_draw& edge = string_draws[7];
+    edge.x = 276, edge.y = 226, edge.font_size = 12, edge.colour = 2, edge.text_source = 3;
+    std::snprintf(edge.text, sizeof edge.text, "ab cd");
+    Digit_unit& r = digit_at(1, 1);
+    r.kind = kind_rect, r.x = 280, r.y = 232, r.width = 10, r.height = 5, r.colour = 0, r.id = 11;
+    Digit_unit& c = digit_at(2, 40);
+    c.kind = kind_circle, c.x = 300, c.y = 250, c.height = 7, c.colour = 1, c.type_code = 9;
+    Digit_unit& b = digit_at(2, 41);
+    b.kind = kind_block, b.x = 276 + 20, b.y = 226 + 40, b.height = 2, b.colour = 2, b.type_code = 5;
+    Digit_unit& l = digit_at(2, 42);
+    l.kind = kind_hline, l.x = 276, l.y = 300, l.width = 30, l.colour = 0, l.type_code = 6;
+    EXPECT_EQ(joined(live_scene_lines(true)),
+              "42405/0:led clearall \n|"
+              "11/10:led r 0 2 3 12 8 \n |"
+              "9/100:led c 1 12 12 7 \n |"
+              "5/1000:led p 2 10 20 \n |5/1000:led p 2 10 21 \n |5/1000:led p 2 11 20 \n |5/1000:led p 2 11 21 \n |"
+              "6/1000:led l 0 0 37 30 37 \n |"
+              "0/10:led 16t 1 10 5 Hello \n |"
+              "3/10:led 12t 2 0 0 ab \n |3/10:led 12t 2 18 0 cd \n |");
+    // Without pacing the same lines, no waits; with no board in use, the clear line alone.
+    for (const Live_line& line : live_scene_lines(false)) EXPECT_EQ(line.wait_ms, 0);
+    board_rows = 0;
+    EXPECT_EQ(live_scene_lines(true).size(), 1u);
+}
+
+// Live to the simulator: the card's screen equals the editor's picture;
+// "file save" stores the scene in the card's flash; a start with sync on
+// brings its texts (blanks included) and rectangles back, and a second one
+// adds nothing.
+TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
+    Running_card card(dir.path() + "/flash.bin");
+    ASSERT_TRUE(card.listening);
+    string_draw& t = string_draws[6];
+    t.x = 276 + 2 * 5, t.y = 226 + 2 * 7, t.font_size = 16, t.colour = 1;
+    std::snprintf(t.text, sizeof t.text, "%s", gbk("早上 好 A  b").c_str());
+    Digit_unit& r = digit_at(1, 1);
+    r.kind = kind_rect, r.x = 276 + 2 * 3, r.y = 226 + 2 * 40, r.width = 60, r.height = 20, r.colour = 2, r.id = 11;
+    Digit_unit& d = digit_at(3, 7);
+    d.kind = kind_digit, d.x = 276 + 2 * 100, d.y = 226 + 2 * 60, d.digits = 4, d.param_a = 12, d.param_b = 2;
+    d.colour = 0, d.type_code = 13;
+
+    ASSERT_TRUE(send_to(card.address()));
+    std::string status;
+    bool to_stderr = false;
+    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(false).size()) + " lines to " + card.address());
+    Led_framebuffer editor(256, 128);
+    render_scene_leds(editor);
+    EXPECT_GT(editor.lit_count(), 150);
+    // The simulator's thread runs the lines it has read; ask it how many.
+    const long expected = static_cast<long>(live_scene_lines(false).size());
+    uint8_t answer[CSDK_ANSWER_MAX];
+    int32_t n = 0;
+    for (int tries = 0; tries < 200; ++tries) {
+        ASSERT_EQ(CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n), CSDK_OK);
+        if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) ==
+            std::to_string(expected) + " lines run")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)), std::to_string(expected) + " lines run");
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 256; ++x) ASSERT_EQ(card.sim.card.screen.at(x, y), editor.at(x, y)) << x << "," << y;
+
+    ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
+    reset_card_link();
+
+    // A fresh editor (no scene files) with sync on.
+    const std::string text = t.text;
+    const uint32_t tx = t.x, ty = t.y, rx = r.x;
+    reset_scene_state();
+    build_layout();
+    sync_enabled = 1;
+    std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
+    sync_from_card();
+    std::string image;
+    {
+        std::vector<uint8_t> bytes;
+        std::string err;
+        ASSERT_TRUE(platform_read_file(data_paths.spi_data, 1 << 20, &bytes, &err)) << err;
+        ASSERT_EQ(bytes.size(), flash_window_end);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + flash_window_start),
+                  std::vector<uint8_t>(flash_window_start, 0));
+    }
+    ASSERT_EQ(text_count, 1);
+    EXPECT_EQ(string_draws[0].text, text);
+    EXPECT_EQ(string_draws[0].x, tx);
+    EXPECT_EQ(string_draws[0].y, ty);
+    EXPECT_EQ(rect_count, 1);
+    const Digit_unit& back = digit_at(1, 1);
+    EXPECT_EQ(back.kind, kind_rect);
+    EXPECT_EQ(back.x, rx);
+    EXPECT_EQ(back.width, 60);
+    reset_card_link();
+    sync_from_card();   // the next start: nothing is added
+    EXPECT_EQ(text_count, 1);
+    EXPECT_EQ(rect_count, 1);
+}
+
+// A closed port, a card that never answers, a card that drops after 10
+// lines: the sync keeps spi_data.bin and replays nothing, the send says it
+// failed (never "sent"), and once the card is back the next send goes
+// through.
+TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
+    const std::string kept = "the previous image";
+    dir.write("spi_data.bin", kept);
+    auto spi = [&] {
+        std::vector<uint8_t> bytes;
+        std::string err;
+        platform_read_file(data_paths.spi_data, 1 << 20, &bytes, &err);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    int free_port;
+    {
+        Running_card probe("");   // a port that is free once it closes
+        free_port = probe.sim.port();
+    }
+    for (int kind = 0; kind < 2; ++kind) {
+        std::unique_ptr<Running_card> silent;
+        if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
+        const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
+        std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
+        sync_from_card();
+        EXPECT_EQ(spi(), kept) << address;
+        char said[512];
+        platform_gbk_to_utf8(status_text, said, sizeof said);
+        EXPECT_NE(std::string(said).find("flash read stopped at 0x10000"), std::string::npos) << said;
+        EXPECT_NE(std::string(said).find(kind == 0 ? "connection refused" : "no answer within 1000 ms"),
+                  std::string::npos) << said;
+        reset_card_link();
+    }
+
+    // A card that drops the connection after 10 lines.
+    for (int k = 0; k < 30; ++k) {
+        Digit_unit& d = digit_at(2, 40 + k);
+        d.kind = kind_vline, d.x = 276 + 2 * k, d.y = 226, d.height = 5, d.colour = 1;
+    }
+    auto dropping = std::make_unique<Running_card>("", Card_faults{10, false, 0});
+    const int port = dropping->sim.port();
+    EXPECT_FALSE(send_to(dropping->address()));
+    std::string status;
+    bool to_stderr = false;
+    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    EXPECT_TRUE(to_stderr);
+    EXPECT_NE(status.find("card 127.0.0.1:" + std::to_string(port) + " not reachable"), std::string::npos) << status;
+    EXPECT_EQ(status.find("sent 31"), std::string::npos);
+    dropping.reset();
+    Running_card back("", {}, port);
+    ASSERT_TRUE(back.listening);
+    bool through = false;
+    for (int tries = 0; tries < 40 && !through; ++tries) {
+        submit_live_lines(live_scene_lines(false));
+        ASSERT_TRUE(wait_live_idle(5000));
+        through = last_live_send_ok();
+        if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    EXPECT_TRUE(through);
+}
+
+// Handle 0 sends nothing and says so; a bad address makes no handle.
+TEST_F(Card_link_test, NoCardNoHandle) {
+    EXPECT_EQ(SCREEN_SendDynamicCmd(0, 1, 3, "abc"), CSDK_E_HANDLE);
+    int32_t n = 7;
+    uint8_t answer[CSDK_ANSWER_MAX];
+    EXPECT_EQ(CARD_Get_Info_Cmd(0, "x", 1, answer, &n), CSDK_E_HANDLE);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
+    EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
+    send_scene_live(0);   // sync off: said once
+    char said[512];
+    platform_gbk_to_utf8(status_text, said, sizeof said);
+    EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
+}
