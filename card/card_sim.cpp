@@ -127,12 +127,13 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
         const std::string line = trimmed(f.body);
         ++lines_run;
         if (log_) {
-            std::time_t t = std::time(nullptr);
+            timespec ts{};
+            clock_gettime(CLOCK_REALTIME, &ts);
             std::tm tm{};
-            localtime_r(&t, &tm);
+            localtime_r(&ts.tv_sec, &tm);
             char when[32];
             std::strftime(when, sizeof when, "%H:%M:%S", &tm);
-            std::fprintf(log_, "%s.%03ld tag %d %s\n", when, now_ms() % 1000, f.tag, line.c_str());
+            std::fprintf(log_, "%s.%03ld tag %d %s\n", when, ts.tv_nsec / 1000000, f.tag, line.c_str());
             std::fflush(log_);
         }
         card.run_line(line.data(), line.size());

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         glutInit(&argc, argv);
         glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
         glutInitWindowSize(width * cell, height * cell);
-        glutInitWindowPosition(1260, 50);
+        glutInitWindowPosition(1290, 50);   // beside the editor's window
         glutCreateWindow("vantiro-card");
         glClearColor(0, 0, 0, 1);
         glutDisplayFunc(display);

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/scene_files.h"
@@ -19,6 +20,8 @@
 #include "ui/window_ops.h"
 
 namespace {
+
+using std::make_tuple;
 
 int quit_status = -1;
 
@@ -43,28 +46,19 @@ protected:
     }
 };
 
-// Ctrl+E adds "Txt" at board 0's corner, unselected; typing goes to the
-// selected text only, Backspace removes, and a full text takes no more.
+// Ctrl+E adds an unselected "Txt" at board 0's corner; typing edits the selected text only, up to 511 bytes.
 TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     text_count = 0;
     type("\x05");
-    EXPECT_EQ(text_count, 1);
-    EXPECT_EQ(string_draws[0].slot, 0);
     const string_draw& s = string_draws[1];
-    EXPECT_STREQ(s.text, "Txt");
-    EXPECT_EQ(s.length, 3);
-    EXPECT_EQ(s.font_size, 16);
-    EXPECT_EQ(s.x, 276u);
-    EXPECT_EQ(s.y, 226u);
-    EXPECT_EQ(selected_text, no_text);
-
+    EXPECT_EQ(make_tuple(text_count, string_draws[0].slot, selected_text), make_tuple(1, 0, int(no_text)));
+    EXPECT_EQ(make_tuple(std::string(s.text), s.length, int(s.font_size), s.x, s.y), make_tuple("Txt", 3, 16, 276u, 226u));
     const struct { const char* keys; int selected; const char* want; } steps[] = {
         {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
     for (const auto& step : steps) {
         selected_text = step.selected;
         type(step.keys);
-        EXPECT_STREQ(s.text, step.want) << step.keys;
-        EXPECT_EQ(s.length, int(std::strlen(step.want))) << step.keys;
+        EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))));
     }
     EXPECT_EQ(last_key, 8);
 
@@ -73,34 +67,26 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     t.length = 0;
     t.text[0] = 0;
     type("x", 600);
-    EXPECT_EQ(t.length, 511);
-    EXPECT_EQ(t.text[510], 'x');
-    EXPECT_EQ(t.text[511], 0);
+    EXPECT_EQ(make_tuple(t.length, t.text[510], t.text[511]), make_tuple(511, 'x', '\0'));
     on_key(0xB0, 0, 0);   // high bytes are stored as they come, when there is room
     EXPECT_EQ(t.length, 511);
 }
 
-// Ctrl+E, Ctrl+D and Ctrl+C stop at full pools; Ctrl+D puts the id on record
-// n and a 10 x 5 rectangle on n + 1, Ctrl+C stores kind 6.
+// Ctrl+E, Ctrl+D (id on record n, a 20 x 10 rectangle on n + 1) and Ctrl+C (kind 6) stop at full pools.
 TEST_F(Key_test, NewElementsStopAtFullPools) {
     text_count = 38;
     type("\x05");
-    EXPECT_EQ(text_count, 39);
-    EXPECT_STREQ(string_draws[39].text, "Txt");
+    EXPECT_EQ(make_tuple(text_count, std::string(string_draws[39].text)), make_tuple(39, "Txt"));
     type("\x05");   // record 40 does not exist
     EXPECT_EQ(text_count, 39);
 
     rect_count = 0;
     type("\x04");
-    EXPECT_EQ(rect_count, 1);
-    EXPECT_EQ(digit_at(0, 0).id, 10);
-    EXPECT_EQ(digit_at(0, 1).kind, kind_rect);
-    EXPECT_EQ(digit_at(0, 1).width, 20);
-    EXPECT_EQ(digit_at(0, 1).height, 10);
-    EXPECT_EQ(digit_at(0, 1).x, 276u);
+    const Digit_unit& r = digit_at(0, 1);
+    EXPECT_EQ(make_tuple(rect_count, digit_at(0, 0).id), make_tuple(1, 10));
+    EXPECT_EQ(make_tuple(int(r.kind), r.width, r.height, r.x), make_tuple(int(kind_rect), 20, 10, 276u));
     type("\x03");
-    EXPECT_EQ(digit_at(0, 2).kind, kind_key_stored);
-    EXPECT_EQ(digit_at(0, 1).id, 11);
+    EXPECT_EQ(make_tuple(int(digit_at(0, 2).kind), r.id), make_tuple(int(kind_key_stored), 11));
     rect_count = 98;
     type("\x04");
     EXPECT_EQ(rect_count, 99);
@@ -118,17 +104,13 @@ TEST_F(Key_test, ZoomStaysWithinTwoTo255) {
     }
 }
 
-// Keys on the selected text: font size cycles 12, 16, 24, 32 (Ctrl+L: 12),
-// colours cycle without overflow, widths stay within 4..1000, Ctrl+B bolds.
-TEST_F(Key_test, SelectedTextKeys) {
+// Control keys on the selected text: sizes cycle 12-16-24-32 (Ctrl+L: 12), colours without overflow, width, bold.
+TEST_F(Key_test, ControlKeysOnTheSelectedText) {
     selected_text = 0;
     string_draw& s = string_draws[0];
     size_cycle = 0;
     std::vector<int> sizes;
-    for (int i = 0; i < 5; ++i) {
-        type("\x06");
-        sizes.push_back(s.font_size);
-    }
+    for (int i = 0; i < 5; ++i) type("\x06"), sizes.push_back(s.font_size);
     EXPECT_EQ(sizes, (std::vector<int>{12, 16, 24, 32, 12}));
     type("\x0C");
     EXPECT_EQ(s.font_size, 12);
@@ -143,17 +125,6 @@ TEST_F(Key_test, SelectedTextKeys) {
     EXPECT_EQ(s.width, w + 1);
     type("\x02");
     EXPECT_EQ(s.bold_flag, 1);
-
-    text_grabbed = 1;   // held: arrows change the width, Page Down the colour
-    s.width = 5;
-    press(key_left, 2);
-    EXPECT_EQ(s.width, 4);
-    s.width = 999;
-    press(key_right, 2);
-    EXPECT_EQ(s.width, 1000);
-    s.colour = 2;
-    press(key_page_down);
-    EXPECT_EQ(s.colour, 0);
 }
 
 // Ctrl+S ends the program without saving; the close entry saves.
@@ -185,51 +156,46 @@ TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
     }
 }
 
-// On a held digit Page Up cycles the style, Page Down the colour, and the
-// arrows its digits (1..4) and height (2..38); on a shape its width (from 4)
-// and height (from 1).
-TEST_F(Key_test, KeysOnTheSelectedDigitOrShapeStayWithinBounds) {
+// Page keys cycle a held digit's style and colour; arrows size digits, shapes and held texts within bounds.
+TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
     selected_digit_row = 0;
-    selected_digit_col = 5;   // a digit element, digits 2
+    selected_digit_col = 5;   // a digit element
     Digit_unit& d = digit_at(0, 5);
     digit_grabbed = 1;
     style_cycle = 0;
     std::vector<int> styles;
-    for (int i = 0; i < 3; ++i) {
-        press(key_page_up);
-        styles.push_back(d.param_b);
-    }
+    for (int i = 0; i < 3; ++i) press(key_page_up), styles.push_back(d.param_b);
     EXPECT_EQ(styles, (std::vector<int>{2, 3, 1}));
     d.colour = 1;
     press(key_page_down);
     EXPECT_EQ(d.colour, 2);
 
-    d.digits = 1;
-    digit_grabbed = 0;
-    press(key_left);
-    EXPECT_EQ(d.digits, 1);
-    digit_grabbed = 1;
-    press(key_right, 5);
-    EXPECT_EQ(d.digits, 4);
-    d.param_a = 37;
-    press(key_down, 2);
-    EXPECT_EQ(d.param_a, 38);
-    d.param_a = 3;
-    press(key_up, 2);
-    EXPECT_EQ(d.param_a, 2);
-
-    selected_digit_col = 36;   // the palette rectangle
-    digit_grabbed = 0;
-    Digit_unit& r = digit_at(0, 36);
-    r.width = 5;
-    press(key_left, 2);
-    EXPECT_EQ(r.width, 4);
-    r.height = 2;
-    press(key_up, 2);
-    EXPECT_EQ(r.height, 1);
-    r.width = -1;   // a negative width counts as a huge unsigned one: Right leaves it
-    press(key_right);
-    EXPECT_EQ(r.width, -1);
+    Digit_unit& r = digit_at(0, 36);   // the palette rectangle
+    string_draw& t = string_draws[3];
+    const int text = -1;
+    const struct { const char* what; int col; bool held; int32_t* field; int32_t start; int key, times; int32_t want; } steps[] = {
+        {"digits stop at 1", 5, false, &d.digits, 1, key_left, 1, 1},
+        {"digits stop at 4", 5, true, &d.digits, 1, key_right, 5, 4},
+        {"digit height stops at 38", 5, true, &d.param_a, 37, key_down, 2, 38},
+        {"digit height stops at 2", 5, true, &d.param_a, 3, key_up, 2, 2},
+        {"shape width stops at 4", 36, false, &r.width, 5, key_left, 2, 4},
+        {"shape height stops at 1", 36, false, &r.height, 2, key_up, 2, 1},
+        {"a negative width is a huge one", 36, false, &r.width, -1, key_right, 1, -1},
+        {"text width stops at 4", text, true, &t.width, 5, key_left, 2, 4},
+        {"text width stops at 1000", text, true, &t.width, 999, key_right, 2, 1000},
+        {"text colour wraps", text, true, &t.colour, 2, key_page_down, 1, 0},
+    };
+    for (const auto& step : steps) {
+        clear_selection();
+        digit_grabbed = text_grabbed = 0;
+        if (step.col == text)
+            selected_text = 3, text_grabbed = step.held;
+        else
+            selected_digit_row = 0, selected_digit_col = step.col, digit_grabbed = step.held;
+        *step.field = step.start;
+        press(step.key, step.times);
+        EXPECT_EQ(*step.field, step.want) << step.what;
+    }
 }
 
 }  // namespace

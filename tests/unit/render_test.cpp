@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "render/led_dots.h"
@@ -18,11 +19,11 @@ namespace {
 
 using Dots = std::set<std::pair<int, int>>;
 using Order = std::vector<std::pair<int, int>>;
+using std::make_tuple;
 
 class Dot_test : public Sink_test {};
 
-// Codes 0..2 and the highlight set the colour, other codes keep it; the
-// highlight is 2 pixels, the rest the pitch; dots off the window only set the colour.
+// Codes 0..2 and the 2-pixel highlight set the colour, others keep it; dots off the window only set it.
 TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
     set_dot_pitch(5);
     sink.set_colour(0.5f, 0.25f, 1);   // e.g. a label's colour
@@ -36,10 +37,7 @@ TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
     ASSERT_EQ(sink.dots.size(), std::size(want));
     for (size_t i = 0; i < std::size(want); ++i) {
         const Memory_sink::Dot& d = sink.dots[i];
-        EXPECT_EQ(int(d.x), want[i].x) << i;
-        EXPECT_FLOAT_EQ(d.r, want[i].r) << "dot at " << want[i].x;
-        EXPECT_FLOAT_EQ(d.g, want[i].g) << "dot at " << want[i].x;
-        EXPECT_FLOAT_EQ(d.size, want[i].size) << "dot at " << want[i].x;
+        EXPECT_EQ(make_tuple(int(d.x), d.r, d.g, d.size), make_tuple(want[i].x, want[i].r, want[i].g, want[i].size));
     }
 }
 
@@ -76,20 +74,18 @@ TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
     EXPECT_TRUE(sink.dots.empty());
 }
 
-// A rectangle is its four sides walked from the first corner to the second;
-// a block is filled, each dot once, and side 0 draws nothing.
+// A rectangle is its four sides, walked from corner to corner; a block is filled once; side 0 draws nothing.
 TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     draw_rect(1, 10, 20, 14, 22);
     Dots want;
     for (int x = 10; x <= 14; ++x) want.insert({x, 20}), want.insert({x, 22});
     for (int y = 20; y <= 22; ++y) want.insert({10, y}), want.insert({14, y});
     EXPECT_EQ(lit(), want);
-    EXPECT_EQ(int(sink.dots.front().x), 10);
-    EXPECT_EQ(std::make_pair(int(sink.dots.back().x), int(sink.dots.back().y)), std::make_pair(14, 22));
+    EXPECT_EQ(make_tuple(int(sink.dots.front().x), int(sink.dots.back().x), int(sink.dots.back().y)),
+              make_tuple(10, 14, 22));
     sink.clear();
     draw_block(0, 10, 10, 3);
-    EXPECT_EQ(lit().size(), 9u);
-    EXPECT_EQ(sink.dots.size(), 9u);
+    EXPECT_EQ(make_tuple(lit().size(), sink.dots.size()), make_tuple(9u, 9u));
     sink.clear();
     draw_block(0, 10, 10, 0);
     EXPECT_TRUE(sink.dots.empty());
@@ -175,8 +171,7 @@ struct Recording_target final : Draw_target {
     }
 };
 
-// Digits are seven-segment figures of the given height and stroke, dots a
-// pitch apart; no digits or a zero height draw nothing.
+// Digits are seven-segment figures of the given height and stroke, dots a pitch apart; none or height 0: nothing.
 TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
     Recording_target one(1), two(1);
     draw_number(one, 0, 0, 0, 8, 1, 5, 1);
@@ -191,11 +186,9 @@ TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
     const Dots dots = lit();
     int maxx = 0, maxy = 0;
     for (auto [x, y] : dots) maxx = std::max(maxx, x), maxy = std::max(maxy, y);
-    EXPECT_EQ(maxy, 100 + 8 * 3);
-    EXPECT_EQ(maxx, 100 + 5 * 3);   // width max(9/2+1, 2*2+2) = 6
-    EXPECT_TRUE(dots.count({103, 103}));    // top bar is 2 rows thick
-    EXPECT_FALSE(dots.count({106, 106}));   // the hole between the bars
-    EXPECT_EQ(sink.dots.front().g, 1);      // in the element's colour
+    // Width max(9/2+1, 2*2+2) = 6 dots; the top bar 2 rows thick above the hole; in the element's colour.
+    EXPECT_EQ(make_tuple(maxx, maxy, dots.count({103, 103}), dots.count({106, 106}), sink.dots.front().g),
+              make_tuple(100 + 5 * 3, 100 + 8 * 3, 1u, 0u, 1.0f));
     sink.clear();
     draw_number(0, 0, 0, 8, 0, 5, 1);
     draw_number(0, 0, 0, 8, 5, 5, 1);
@@ -208,8 +201,7 @@ Digit_unit element(uint8_t kind, uint32_t x, uint32_t y, int width, int height, 
     return d;
 }
 
-// What each kind of element lights: block sides are the low 8 bits of pitch
-// x height, the pair's blocks 2 x height pixels apart, digits are eights.
+// Each kind lights its dots: block sides are the low 8 bits of pitch x height, digits eights; others nothing.
 TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
     const struct {
         const char* what;
@@ -232,12 +224,10 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
         draw_digit_unit(d);
         const Dots dots = lit();
         ASSERT_FALSE(dots.empty()) << c.what;
-        EXPECT_EQ(dots.size(), c.lit) << c.what;
+        EXPECT_EQ(make_tuple(dots.size(), dots.count(c.corner), dots.begin()->first), make_tuple(c.lit, 1u, 300)) << c.what;
         if (c.plotted) {
             EXPECT_EQ(sink.dots.size(), c.plotted) << c.what;
         }
-        EXPECT_TRUE(dots.count(c.corner)) << c.what;
-        EXPECT_EQ(dots.begin()->first, 300) << c.what;
     }
     // A digit is drawn in its colour, and a selected one stays visible.
     set_dot_pitch(2);
@@ -245,9 +235,7 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
     d.digits = 2, d.param_a = 5, d.param_b = 1, d.colour = 2;
     sink.clear();
     draw_digit_unit_selected(d);
-    EXPECT_EQ(lit().size(), 32u);
-    EXPECT_EQ(sink.dots[0].r, 1);   // yellow
-    EXPECT_EQ(sink.dots[0].g, 1);
+    EXPECT_EQ(make_tuple(lit().size(), sink.dots[0].r, sink.dots[0].g), make_tuple(32u, 1.0f, 1.0f));   // yellow
     // Kinds without a picture draw nothing, selected or not.
     sink.clear();
     for (uint8_t kind : {6, 7, 9, 200}) {
@@ -258,9 +246,7 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
     EXPECT_TRUE(sink.dots.empty());
 }
 
-// Where an element is drawn after a pitch change: inside the dot grid it
-// moves to the new pitch; in the left or top margin it keeps its place at
-// pitch 2, unless selected (then at the current pitch); disabled ones stay put.
+// After a pitch change elements in the grid move; in the margins they stay at pitch 2 (selected: the current).
 TEST_F(Dot_test, PositionFollowsThePitchInsideTheGridOnly) {
     const struct {
         const char* what;
@@ -288,9 +274,7 @@ TEST_F(Dot_test, PositionFollowsThePitchInsideTheGridOnly) {
         Digit_unit d = element(c.kind, c.x, c.y, 10, c.kind == kind_hline ? 0 : 10, c.record_pitch);
         d.enabled = c.enabled;
         EXPECT_EQ(c.selected ? draw_digit_unit_selected(d) : draw_digit_unit(d), c.result) << c.what;
-        EXPECT_EQ(d.x, c.want_x) << c.what;
-        EXPECT_EQ(d.y, c.want_y) << c.what;
-        EXPECT_EQ(d.pitch, c.want_pitch) << c.what;
+        EXPECT_EQ(make_tuple(d.x, d.y, int(d.pitch)), make_tuple(c.want_x, c.want_y, c.want_pitch)) << c.what;
         if (c.last_lit_x < 0) {
             EXPECT_TRUE(sink.dots.empty()) << c.what;
             continue;
