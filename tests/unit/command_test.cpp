@@ -65,14 +65,11 @@ protected:
 
     // Diagnostics printed since the last call.
     std::string printed() {
-        std::fflush(diag);
-        long end = std::ftell(diag);
-        std::string out(static_cast<size_t>(end - read_pos), '\0');
+        std::string out;
         std::fseek(diag, read_pos, SEEK_SET);
-        size_t got = std::fread(out.data(), 1, out.size(), diag);
-        out.resize(got);
-        read_pos = end;
-        std::fseek(diag, 0, SEEK_END);
+        for (int c; (c = std::fgetc(diag)) != EOF;) out += static_cast<char>(c);
+        read_pos = std::ftell(diag);
+        std::fseek(diag, 0, SEEK_END);   // ready for the next diagnostics
         return out;
     }
 
@@ -123,14 +120,8 @@ TEST(ParseValue, DecimalHexAndOddDigits) {
 
 // Text verbs make a text at board 0's corner + pitch x dots (mod 2^16), its slot the line's type.
 TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
-    const struct {
-        const char* line;
-        int32_t type;
-        const char* payload;
-        uint32_t x, y;
-        int font, colour;
-        const char* text;
-    } cases[] = {
+    const struct { const char* line; int32_t type; const char* payload; uint32_t x, y; int font, colour;
+                   const char* text; } cases[] = {
         {"led 16t 1 10 5 Hello", 42, "", 296, 236, 16, 1, "Hello"},   // ended after its own bytes
         {"led t 0 0 0 A", 0, "", 276, 226, 16, 0, "A"},               // t is 16t
         {"led 32t 0 40000 0 Z", 0, "", (40000 * 2 + 276) % 65536, 226, 32, 0, "Z"},
@@ -291,8 +282,9 @@ TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     EXPECT_NE(printed().find("not a regular file"), std::string::npos);
     const struct { const char* what; std::string bytes; const char* said; int texts; } cases[] = {
         {"ends before the header", std::string(0x10002, '\0'), "nothing is replayed", 0},
-        {"header longer than the image", image({{1, 1, 0x100, 10, "led t 1 0 0 A\n"}, {2, 1, 0x200, 10, "led t 1 0 0 B\n"}},
-                                              0x10008 + 48 + 20, 3), "1 of 3 entries", 1},
+        {"header longer than the image",
+         image({{1, 1, 0x100, 10, "led t 1 0 0 A\n"}, {2, 1, 0x200, 10, "led t 1 0 0 B\n"}}, 0x10008 + 48 + 20, 3),
+         "1 of 3 entries", 1},
         {"data past the end", image({{3, 1, 0x12FF0, 100, "led t 1 0 0 C\n"}}), "outside the image", 0},
         {"no line feed: empty payload", image({{4, 1, 0x12000, 15, "file t 1 0 1 xy"}}), "", 1},
     };
@@ -317,18 +309,13 @@ Command_value value(Command_word command, Verb verb, std::vector<uint32_t> numbe
     return v;
 }
 
-void expect_same(const Command_value& a, const Command_value& b, const std::string& line) {
-    EXPECT_EQ(a.command, b.command) << line;
-    EXPECT_EQ(a.verb, b.verb) << line;
-    EXPECT_EQ(a.font_height, b.font_height) << line;
-    ASSERT_EQ(a.count, b.count) << line;
-    for (int i = 0; i < a.count; ++i) EXPECT_EQ(a.number[i], b.number[i]) << line << " #" << i;
-    EXPECT_EQ(std::string(a.text, a.text_length), std::string(b.text, b.text_length)) << line;
+// What a value says, to compare two of them.
+auto says(const Command_value& v) {
+    return make_tuple(int(v.command), int(v.verb), int(v.font_height),
+                      std::vector<uint32_t>(v.number, v.number + v.count), std::string(v.text, v.text_length));
 }
 
-// Every verb formats in both styles and parses back to the same value; the
-// lines carry the card's exact bytes; a text the line cannot carry as one
-// token, or a buffer too small, gives no line at all, never a cut one.
+// Every verb formats in the card's exact bytes and parses back; a line that cannot be whole is not made.
 TEST(Command_value_test, EveryVerbFormatsAndParsesBackWithTheCardsBytes) {
     using W = Command_word;
     const struct { Command_value v; const char *live, *script; } cases[] = {   // null: bytes not pinned
@@ -361,19 +348,20 @@ TEST(Command_value_test, EveryVerbFormatsAndParsesBackWithTheCardsBytes) {
             }
             Command_value back;
             ASSERT_TRUE(parse_command_line(line, &back)) << written;
-            expect_same(c.v, back, written);
+            EXPECT_EQ(says(back), says(c.v)) << written;
         }
     }
     char line[600];
-    for (const char* text : {"two words", "tab\there"})
-        EXPECT_LT(format_command(value(W::led, Verb::text, {0, 0, 0}, text, 16), Line_style::live, line, sizeof line), 0);
+    for (const char* text : {"two words", "tab\there"}) {
+        const Command_value v = value(W::led, Verb::text, {0, 0, 0}, text, 16);
+        EXPECT_LT(format_command(v, Line_style::live, line, sizeof line), 0) << text;
+    }
     char small[10];
     EXPECT_EQ(format_command(value(W::led, Verb::rect, {0, 2, 3, 12, 8}), Line_style::live, small, sizeof small), -1);
     EXPECT_STREQ(small, "");
 }
 
-// A script built into an image replays its lines; entries that are empty,
-// too long or past the window are refused, none cut.
+// A script built into an image replays its lines; empty, too long or overflowing entries are refused.
 TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     std::vector<uint8_t> image(flash_window_end, 0);
     Command_image_writer writer(image.data(), image.size());
@@ -381,7 +369,7 @@ TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     const std::string rect_line = "led r 0 2 3 12 8\n";
     ASSERT_TRUE(writer.add(21, text_line.data(), text_line.size()));
     ASSERT_TRUE(writer.add(22, rect_line.data(), rect_line.size()));
-    ASSERT_FALSE(writer.add(23, "", 0));                            // empty: refused
+    ASSERT_FALSE(writer.add(23, "", 0));                                // empty: refused
     ASSERT_FALSE(writer.add(24, std::string(513, 'x').c_str(), 513));   // too long: refused
     EXPECT_EQ(writer.finish(), 2u);
 
@@ -390,14 +378,10 @@ TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     ASSERT_EQ(header.count, 2u);
     EXPECT_EQ(header.entries[1].type, 22u);
     EXPECT_GE(header.entries[0].address, Command_image_writer::data_start);
-
-    printed();
     EXPECT_EQ(replay_image(image.data(), image.size()), Header_status::ok);
-    EXPECT_EQ(text_count, 1);
-    EXPECT_STREQ(string_draws[0].text, "Hello world");
-    EXPECT_EQ(string_draws[0].slot, 21);
-    EXPECT_EQ(rect_count, 1);
-    EXPECT_EQ(digit_at(1, 1).width, 10);
+    EXPECT_EQ(make_tuple(text_count, std::string(string_draws[0].text), string_draws[0].slot, rect_count,
+                         digit_at(1, 1).width),
+              make_tuple(1, "Hello world", 21, 1, 10));
 
     // The window fills up: entries that do not fit are refused, none cut.
     std::vector<uint8_t> full(flash_window_end, 0);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "app/config.h"
 #include "platform/platform.h"
@@ -10,14 +11,15 @@
 
 namespace {
 
+using std::make_tuple;
+
 std::string read_key(const std::string& path, const char* section, const char* key) {
     char out[config_text_size];
     platform_read_profile_string(section, key, "Error", out, sizeof out, path.c_str());
     return out;
 }
 
-// Names are case-blind, blanks and quotes trimmed, the first occurrence wins,
-// comments are skipped; a missing file, section or key gives the default.
+// Names are case-blind, blanks and quotes trimmed, the first wins; anything missing gives the default.
 TEST(Profile, ReadsKeysByTheProfileRules) {
     Temp_dir dir;
     const std::string path = dir.write("SysCfg.ini",
@@ -46,9 +48,7 @@ TEST(Profile, LongValueIsCutToTheBufferAndReported) {
     bool cut = false;
     size_t n = platform_read_profile_string("RemotIP", "RemotIP", "Error", out, sizeof out,
                                             path.c_str(), &cut);
-    EXPECT_TRUE(cut);
-    EXPECT_EQ(n, 15u);
-    EXPECT_EQ(std::string(out), value.substr(0, 15));
+    EXPECT_EQ(make_tuple(cut, n, std::string(out)), make_tuple(true, 15u, value.substr(0, 15)));
     EXPECT_EQ(read_key(path, "RemotIP", "Next"), "1");
 }
 
@@ -68,13 +68,11 @@ TEST(Config, ReadsTheFourKeys) {
                                  "[NetSyc]\nSyc_Enable=1\n");
     clear_config();
     read_config(path.c_str());
-    EXPECT_STREQ(remote_ip, "192.0.2.1");
-    EXPECT_STREQ(config_width, "64");
-    EXPECT_STREQ(config_height, "32");
-    EXPECT_EQ(sync_enabled, 1);
+    using S = std::string;
+    EXPECT_EQ(make_tuple(S(remote_ip), S(config_width), S(config_height), int(sync_enabled)),
+              make_tuple("192.0.2.1", "64", "32", 1));
     read_config((dir.path() + "/absent.ini").c_str());
-    EXPECT_STREQ(remote_ip, "Error");
-    EXPECT_EQ(sync_enabled, 0);
+    EXPECT_EQ(make_tuple(S(remote_ip), int(sync_enabled)), make_tuple("Error", 0));
 }
 
 }  // namespace

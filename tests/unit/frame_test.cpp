@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/frame.h"
 #include "render/memory_sink.h"
@@ -10,8 +11,9 @@
 
 namespace {
 
-// The readout counts dots from twelve dots past the origin, none left of or
-// above it, and never divides by zero.
+using std::make_tuple;
+
+// The readout counts dots from twelve dots past the origin, none before it, never dividing by zero.
 TEST(Readout, CountsDotsFromTwelveDotsPastTheOrigin) {
     const struct { int x, y, pitch; const char* want; } cases[] = {
         {0, 0, 2, "(none)"},         {275, 165, 2, "[0 , 0]"},    {276, 170, 2, "[1 , 3]"},
@@ -27,28 +29,18 @@ TEST(Readout, CountsDotsFromTwelveDotsPastTheOrigin) {
 
 // One pixel per unit with y growing downwards; a height of 0 acts as 1 and asks for a frame.
 TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
-    View_projection v = view_projection(1200, 801);
-    EXPECT_EQ(v.viewport_w, 1200);
-    EXPECT_EQ(v.viewport_h, 801);
-    EXPECT_EQ(v.left, 0);
-    EXPECT_EQ(v.right, 1200);
-    EXPECT_EQ(v.bottom, 801);   // bottom is below top
-    EXPECT_EQ(v.top, 0);
-    EXPECT_EQ(v.near_z, -100);
-    EXPECT_EQ(v.far_z, 200);
-    EXPECT_EQ(v.eye[2], 30);
-    EXPECT_EQ(v.centre[2], 10);
-    EXPECT_EQ(v.up[1], 1);
+    const View_projection v = view_projection(1200, 801);
+    EXPECT_EQ(make_tuple(v.viewport_w, v.viewport_h, v.left, v.right, v.bottom, v.top),
+              make_tuple(1200, 801, 0, 1200, 801, 0));   // bottom is below top
+    EXPECT_EQ(make_tuple(v.near_z, v.far_z, v.eye[2], v.centre[2], v.up[1]), make_tuple(-100, 200, 30, 10, 1));
 
     Memory_sink sink;
     set_dot_sink(&sink);
     reshape_view(640, 0);
     set_dot_sink(nullptr);
     ASSERT_TRUE(sink.has_projection);
-    EXPECT_EQ(sink.projection.viewport_h, 1);
-    EXPECT_EQ(sink.projection.bottom, 1);
-    EXPECT_EQ(sink.projection.right, 640);
-    EXPECT_TRUE(frame_pending());
+    EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending()),
+              make_tuple(1, 1, 640, true));
 }
 
 // A frame is bracketed, leaves texturing off and settles the pending change.
@@ -59,10 +51,8 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     note_change();
     draw_display();
     set_dot_sink(nullptr);
-    EXPECT_EQ(sink.frames_begun, 1);
-    EXPECT_EQ(sink.frames_ended, 1);
-    EXPECT_FALSE(sink.texturing);
-    EXPECT_FALSE(frame_pending());
+    EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
+              make_tuple(1, 1, false, false));
 }
 
 }  // namespace

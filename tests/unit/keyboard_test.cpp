@@ -52,13 +52,15 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     type("\x05");
     const string_draw& s = string_draws[1];
     EXPECT_EQ(make_tuple(text_count, string_draws[0].slot, selected_text), make_tuple(1, 0, int(no_text)));
-    EXPECT_EQ(make_tuple(std::string(s.text), s.length, int(s.font_size), s.x, s.y), make_tuple("Txt", 3, 16, 276u, 226u));
+    EXPECT_EQ(make_tuple(std::string(s.text), s.length, int(s.font_size), s.x, s.y),
+              make_tuple("Txt", 3, 16, 276u, 226u));
     const struct { const char* keys; int selected; const char* want; } steps[] = {
         {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
     for (const auto& step : steps) {
         selected_text = step.selected;
         type(step.keys);
-        EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))));
+        EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))))
+            << step.keys << " with text " << step.selected << " selected";
     }
     EXPECT_EQ(last_key, 8);
 
@@ -173,7 +175,8 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
     Digit_unit& r = digit_at(0, 36);   // the palette rectangle
     string_draw& t = string_draws[3];
     const int text = -1;
-    const struct { const char* what; int col; bool held; int32_t* field; int32_t start; int key, times; int32_t want; } steps[] = {
+    const struct { const char* what; int col; bool held; int32_t* field; int32_t start; int key, times, want; }
+        steps[] = {
         {"digits stop at 1", 5, false, &d.digits, 1, key_left, 1, 1},
         {"digits stop at 4", 5, true, &d.digits, 1, key_right, 5, 4},
         {"digit height stops at 38", 5, true, &d.param_a, 37, key_down, 2, 38},

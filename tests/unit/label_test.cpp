@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/frame.h"
@@ -15,6 +16,8 @@
 
 namespace {
 
+using std::make_tuple;
+
 class Label_test : public Sink_test {
 protected:
     void SetUp() override {
@@ -24,8 +27,7 @@ protected:
     }
 };
 
-// GBK converts to UTF-16, invalid bytes become '?', and the result is cut
-// to the buffer, always terminated.
+// GBK converts to UTF-16, invalid bytes as '?', cut to the buffer and always terminated.
 TEST(ToWide, ConvertsGbkAndReplacesInvalidBytes) {
     const struct { const char* gbk; size_t room, want_n; std::u16string want; } cases[] = {
         {"\xB5\xA5\xD4\xAA\xB0\xE5#(0,0)", 16, 9, u"单元板#(0,0)"},
@@ -45,18 +47,15 @@ TEST(GlyphCache, TextureSizesArePowersOfTwoOfAtLeastOne) {
     for (auto [size, want] : cases) EXPECT_EQ(glyph_texture_size(size), want) << size;
 }
 
-// A glyph's record holds its bitmap metrics at 18 pixels per em; its
-// texture carries coverage as luminance and alpha; a space only advances.
+// A glyph's record holds its bitmap metrics and coverage texture; a space only advances.
 TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
     glyph_texture(u'A');
     const glyph_record& a = glyph_cache[u'A'];
-    EXPECT_NE(a.texture, 0u);
+    ASSERT_NE(a.texture, 0u);
     EXPECT_EQ(a.ppem, 18);
-    EXPECT_GT(a.advance, 0);
-    EXPECT_GE(a.tex_width, 1);
+    EXPECT_TRUE(a.advance > 0 && a.tex_width >= 1);
     const Memory_sink::Texture& t = sink.textures.at(a.texture - 1);
-    EXPECT_EQ(t.w, a.tex_width);
-    EXPECT_EQ(t.h, a.tex_height);
+    EXPECT_EQ(make_tuple(t.w, t.h), make_tuple(a.tex_width, a.tex_height));
     // Luminance and alpha carry the same coverage; some of it is set.
     int covered = 0;
     for (size_t i = 0; i < t.texels.size(); i += 2) {
@@ -67,25 +66,19 @@ TEST_F(Label_test, GlyphRecordHoldsTheBitmapMetrics) {
 
     // A space has no bitmap: a 1 x 1 texture that only advances the pen.
     glyph_texture(u' ');
-    EXPECT_EQ(glyph_cache[u' '].tex_width, 1);
-    EXPECT_EQ(glyph_cache[u' '].tex_height, 1);
+    EXPECT_EQ(make_tuple(glyph_cache[u' '].tex_width, glyph_cache[u' '].tex_height), make_tuple(1, 1));
     EXPECT_GT(glyph_cache[u' '].advance, 0);
 }
 
-// A label makes one texture per character, quads one advance apart on the
-// baseline, and leaves texturing off (also when empty) and blending on.
+// A label makes a texture per character, quads an advance apart on the baseline; texturing ends off.
 TEST_F(Label_test, EachCharacterGetsOneTexture) {
     sink.texturing = true;
     draw_label(u"", 100, 100, 500, 300);
-    EXPECT_TRUE(sink.quads.empty());
-    EXPECT_FALSE(sink.texturing);
+    EXPECT_EQ(make_tuple(sink.quads.size(), sink.texturing), make_tuple(0u, false));
     draw_label(u"AAB", 100, 100, 500, 300);
-    EXPECT_EQ(sink.textures.size(), 2u);
-    ASSERT_EQ(sink.quads.size(), 3u);
+    ASSERT_EQ(make_tuple(sink.textures.size(), sink.quads.size()), make_tuple(2u, 3u));
     EXPECT_EQ(sink.quads[0].texture, sink.quads[1].texture);
-    EXPECT_TRUE(sink.quads[0].texturing);
-    EXPECT_FALSE(sink.texturing);
-    EXPECT_TRUE(sink.blending);
+    EXPECT_EQ(make_tuple(sink.quads[0].texturing, sink.texturing, sink.blending), make_tuple(true, false, true));
     const glyph_record& a = glyph_cache[u'A'];
     EXPECT_FLOAT_EQ(sink.quads[1].x0 - sink.quads[0].x0, float(a.advance));
     // The quad's bottom is the baseline minus the bottom bearing.
@@ -93,8 +86,7 @@ TEST_F(Label_test, EachCharacterGetsOneTexture) {
     EXPECT_FLOAT_EQ(sink.quads[0].y1 - sink.quads[0].y0, float(a.tex_height));
 }
 
-// A line feed, or a character that carries the pen past the wrap width,
-// starts a new line the line height (grown to the tallest texture) + 12 lower.
+// A line feed or passing the wrap width starts a new line, line height (tallest texture) + 12 lower.
 TEST_F(Label_test, LineFeedsAndWrapsStartANewLineLineHeightPlusTwelveLower) {
     draw_label(u"A\nA", 100, 100, 500, 20);
     ASSERT_EQ(sink.quads.size(), 2u);
@@ -107,13 +99,11 @@ TEST_F(Label_test, LineFeedsAndWrapsStartANewLineLineHeightPlusTwelveLower) {
     const int adv = glyph_cache[u'M'].advance;
     draw_label(u"MMM", 0, 100, 2 * adv - 1, 300);   // the second M passes the wrap width
     ASSERT_EQ(sink.quads.size(), 3u);
-    EXPECT_FLOAT_EQ(sink.quads[1].y0, sink.quads[0].y0);
-    EXPECT_FLOAT_EQ(sink.quads[2].x0, sink.quads[0].x0);
+    EXPECT_EQ(make_tuple(sink.quads[1].y0, sink.quads[2].x0), make_tuple(sink.quads[0].y0, sink.quads[0].x0));
     EXPECT_FLOAT_EQ(sink.quads[2].y0 - sink.quads[0].y0, 312.0f);
 }
 
-// A board outline is a solid red loop sized by the pitch; selected, it is
-// dashed with its green label above it.
+// A board outline is a solid red loop sized by the pitch; selected, dashed under a green label.
 TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
     led_unit b;
     b.x = 276, b.y = 226, b.width = 256, b.height = 128;
@@ -123,54 +113,39 @@ TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
     ASSERT_EQ(sink.loops.size(), 2u);
     EXPECT_EQ(sink.loops[0].xy, (std::vector<float>{276, 226, 788, 226, 788, 482, 276, 482}));
     EXPECT_EQ(sink.loops[1].xy, (std::vector<float>{276, 226, 1044, 226, 1044, 610, 276, 610}));
-    EXPECT_FALSE(sink.loops[0].stippled);
-    EXPECT_EQ(sink.loops[0].r, 1);
-    EXPECT_EQ(sink.loops[0].g, 0);
-    EXPECT_TRUE(sink.quads.empty());
+    EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].r, sink.loops[0].g, sink.quads.size()),
+              make_tuple(false, 1.0f, 0.0f, 0u));
 
     sink.clear();
     draw_board_outline_selected(b);
     ASSERT_EQ(sink.loops.size(), 1u);
-    EXPECT_TRUE(sink.loops[0].stippled);
-    EXPECT_EQ(sink.loops[0].factor, 2);
-    EXPECT_EQ(sink.loops[0].pattern, 0xAAAA);
-    EXPECT_FALSE(sink.stipple);   // switched off again
-    ASSERT_EQ(sink.quads.size(), 9u);   // 单元板#(0,0)
-    for (const auto& q : sink.quads) {
-        EXPECT_EQ(q.g, 1);
-        EXPECT_EQ(q.r, 0);
-        EXPECT_LE(q.y0, 224);   // above the board's top edge
-    }
+    EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].factor, sink.loops[0].pattern, sink.stipple),
+              make_tuple(true, 2, 0xAAAA, false));   // the stipple switched off again
+    ASSERT_EQ(sink.quads.size(), 9u);   // 单元板#(0,0), green, above the board's top edge
+    for (const auto& q : sink.quads) EXPECT_TRUE(q.g == 1 && q.r == 0 && q.y0 <= 224) << q.x0;
     EXPECT_FLOAT_EQ(sink.quads[0].x0, float(276 + glyph_cache[u'单'].left));
 }
 
-// A frame draws the board, the palette and entries, the readout beside the
-// mouse, and the selected board dashed.
+// A frame draws the board, palette, entries, the readout by the mouse and a selected board dashed.
 TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     build_layout();
-    board_at(0, 0).width = 256;
-    board_at(0, 0).height = 128;
+    board_at(0, 0).width = 256, board_at(0, 0).height = 128;
     mouse_x = mouse_y = 0;
     draw_display();
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
-    std::set<std::pair<int, int>> dots = lit();
-    EXPECT_TRUE(dots.count({250, 376}));   // palette circle, radius 20 at (230, 376)
-    EXPECT_TRUE(dots.count({310, 480}));   // palette rectangle corner
-    EXPECT_TRUE(dots.count({350, 80}));    // vertical line end
+    // The palette circle (radius 20 at (230, 376)), the palette rectangle's corner, the vertical line's end.
+    const std::set<std::pair<int, int>> dots = lit();
+    EXPECT_TRUE(dots.count({250, 376}) && dots.count({310, 480}) && dots.count({350, 80}));
 
     sink.clear();
-    mouse_x = 400;
-    mouse_y = 300;
+    mouse_x = 400, mouse_y = 300;
     draw_display();
-    ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last
+    ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
-        EXPECT_EQ(q.r, 1);
-        EXPECT_EQ(q.b, 1);
-        EXPECT_GE(q.x0, 400 - 2);
-        EXPECT_LE(q.y1, 300 - 20 + 6);
+        EXPECT_TRUE(q.r == 1 && q.b == 1 && q.x0 >= 400 - 2 && q.y1 <= 300 - 20 + 6) << i;
     }
 
     // Board (0, 0) selected: the dashed outline.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/startup.h"
 #include "render/outline_font.h"
@@ -9,6 +10,8 @@
 #include "tests/unit/sink_fixture.h"
 
 namespace {
+
+using std::make_tuple;
 
 class Overlay_test : public Sink_test {
 protected:
@@ -35,23 +38,17 @@ protected:
 // A rectangle's outline (dashed when selected), green labels of its size and dimension lines with gaps.
 TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
     draw_overlay(rect(300, 300, 50, 25));
-    ASSERT_EQ(sink.loops.size(), 1u);
+    ASSERT_EQ(make_tuple(sink.loops.size(), sink.quads.size(), sink.segments.size()), make_tuple(1u, 4u, 1u));
     EXPECT_EQ(sink.loops[0].xy, (std::vector<float>{300, 300, 400, 300, 400, 350, 300, 350}));
-    EXPECT_FALSE(sink.loops[0].stippled);
-    EXPECT_EQ(sink.loops[0].r, 1);   // white by default
-    ASSERT_EQ(sink.quads.size(), 4u);
-    EXPECT_EQ(label_text(0, 2), u"50");
-    EXPECT_EQ(label_text(2, 4), u"25");
-    EXPECT_EQ(sink.quads[0].g, 1);   // green
-    EXPECT_EQ(sink.quads[0].r, 0);
+    EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].r), make_tuple(false, 1.0f));   // white by default
+    EXPECT_EQ(make_tuple(label_text(0, 2), label_text(2, 4)), make_tuple(u"50", u"25"));
+    EXPECT_EQ(make_tuple(sink.quads[0].g, sink.quads[0].r), make_tuple(1.0f, 0.0f));   // green
     // The width label starts at x + width - 8, the height label at x - 20.
     EXPECT_FLOAT_EQ(sink.quads[0].x0, float(300 + 50 - 8 + glyph_cache[u'5'].left));
     EXPECT_FLOAT_EQ(sink.quads[2].x0, float(300 - 20 + glyph_cache[u'2'].left));
-    ASSERT_EQ(sink.segments.size(), 1u);
     const std::vector<float>& s = sink.segments[0].xy;
     ASSERT_EQ(s.size(), 32u);
-    EXPECT_TRUE(sink.segments[0].stippled);
-    EXPECT_EQ(sink.segments[0].g, 1);
+    EXPECT_EQ(make_tuple(sink.segments[0].stippled, sink.segments[0].g), make_tuple(true, 1.0f));
     // Width dimension line, with its gap at x + width (pixels) = 350.
     EXPECT_EQ((std::vector<float>(s.begin() + 8, s.begin() + 16)),
               (std::vector<float>{300, 290, 335, 290, 365, 290, 400, 290}));
@@ -63,19 +60,16 @@ TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
     sink.clear();   // selected: the outline dashed
     draw_overlay_selected(rect(300, 300, 50, 25));
     ASSERT_EQ(sink.loops.size(), 1u);
-    EXPECT_TRUE(sink.loops[0].stippled);
-    EXPECT_EQ(sink.loops[0].pattern, 0xAAAA);
-    EXPECT_FALSE(sink.stipple);
+    EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].pattern, sink.stipple),
+              make_tuple(true, 0xAAAA, false));
 }
 
-// Odd extents: a wrapped width draws no labels or lines, a negative one is
-// labelled by its absolute value, zero as 0; zoomed, gaps stay at raw dot counts.
+// Wrapped extents draw no labels, negative ones show their size, zero 0; zoomed gaps stay at dot counts.
 TEST_F(Overlay_test, OddExtentsAndZoom) {
     draw_overlay(rect(300, 300, 0x7FFFFFF6, 10));   // dragged left of the corner
-    EXPECT_EQ(sink.loops.size(), 1u);
-    EXPECT_EQ(sink.loops[0].xy[2], 280);             // x + 2 * width wraps to x - 20
-    EXPECT_TRUE(sink.quads.empty());
-    EXPECT_TRUE(sink.segments.empty());
+    ASSERT_EQ(sink.loops.size(), 1u);
+    EXPECT_EQ(sink.loops[0].xy[2], 280);   // x + 2 * width wraps to x - 20
+    EXPECT_EQ(make_tuple(sink.quads.size(), sink.segments.size()), make_tuple(0u, 0u));
     sink.clear();
     draw_overlay(rect(300, 300, -7, 5));
     EXPECT_EQ(label_text(0, 1), u"7");
@@ -88,9 +82,8 @@ TEST_F(Overlay_test, OddExtentsAndZoom) {
     set_dot_pitch(4);
     draw_overlay(rect(300, 300, 40, 20));
     const std::vector<float>& s = sink.segments.at(0).xy;
-    EXPECT_EQ(s[10], 300 + 40 - 15);   // a quarter of the way along 160 pixels
-    EXPECT_EQ(s[12], 300 + 40 + 15);
-    EXPECT_EQ(s[14], 300 + 160);
+    // The gap is 15 either side of x + 40, a quarter of the line's 160 pixels.
+    EXPECT_EQ(make_tuple(s[10], s[12], s[14]), make_tuple(300 + 40 - 15, 300 + 40 + 15, 300 + 160));
 }
 
 }  // namespace

@@ -35,8 +35,7 @@ TEST(Records, FreshRecordsHoldTheEditorsDefaults) {
     EXPECT_EQ(make_tuple(g.in_use, g.width, g.b), make_tuple(0, 0, 1.0f));
 }
 
-// Pools are addressed row-major and start with their defaults, counters,
-// an empty glyph cache, nothing selected and one self-linked command record.
+// Pools are row-major and start with defaults, counters, no glyphs, no selection, one command record.
 TEST(Pools, StartWithTheirDefaultsCountersAndNothingSelected) {
     EXPECT_EQ(&digit_at(3, 7), &digit_units[307]);
     EXPECT_EQ(&board_at(2, 5), &led_units[17]);

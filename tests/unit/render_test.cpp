@@ -17,8 +17,9 @@
 
 namespace {
 
-using Dots = std::set<std::pair<int, int>>;
-using Order = std::vector<std::pair<int, int>>;
+using Dot = std::pair<int, int>;
+using Dots = std::set<Dot>;
+using Order = std::vector<Dot>;
 using std::make_tuple;
 
 class Dot_test : public Sink_test {};
@@ -203,20 +204,15 @@ Digit_unit element(uint8_t kind, uint32_t x, uint32_t y, int width, int height, 
 
 // Each kind lights its dots: block sides are the low 8 bits of pitch x height, digits eights; others nothing.
 TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
-    const struct {
-        const char* what;
-        uint8_t kind;
-        int width, height, pitch;
-        size_t lit, plotted;          // plotted 0: not checked
-        std::pair<int, int> corner;   // a dot that must be lit
-    } cases[] = {
+    const struct { const char* what; uint8_t kind; int width, height, pitch; size_t lit, plotted; Dot corner; }
+        cases[] = {
         {"line of 10 dots spans 20 pixels", kind_hline, 10, 0, 2, 21, 0, {320, 300}},
         {"pair of blocks touches at pitch 2", kind_block_pair, 0, 5, 2, 200, 200, {309, 319}},
         {"pair of blocks overlaps at pitch 3", kind_block_pair, 0, 5, 3, 15 * 25, 2 * 225, {314, 324}},
         {"block side 2 x 200 = 400 -> 144", kind_block, 0, 200, 2, 144 * 144, 144 * 144, {443, 443}},
         {"digit element: two eights of 16 dots", kind_digit, 28, 20, 2, 32, 0, {300, 300}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases) {   // corner: a dot that must be lit; plotted 0: not checked
         sink.clear();
         set_dot_pitch(c.pitch);
         Digit_unit d = element(c.kind, 300, 300, c.width, c.height, c.pitch);
@@ -224,7 +220,8 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
         draw_digit_unit(d);
         const Dots dots = lit();
         ASSERT_FALSE(dots.empty()) << c.what;
-        EXPECT_EQ(make_tuple(dots.size(), dots.count(c.corner), dots.begin()->first), make_tuple(c.lit, 1u, 300)) << c.what;
+        EXPECT_EQ(make_tuple(dots.size(), dots.count(c.corner), dots.begin()->first), make_tuple(c.lit, 1u, 300))
+            << c.what;
         if (c.plotted) {
             EXPECT_EQ(sink.dots.size(), c.plotted) << c.what;
         }
@@ -248,15 +245,8 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
 
 // After a pitch change elements in the grid move; in the margins they stay at pitch 2 (selected: the current).
 TEST_F(Dot_test, PositionFollowsThePitchInsideTheGridOnly) {
-    const struct {
-        const char* what;
-        uint8_t kind;
-        uint32_t x, y;
-        int record_pitch, pitch;
-        bool selected, enabled;
-        uint32_t want_x, want_y;
-        int want_pitch, last_lit_x, result;   // last_lit_x -1: nothing drawn
-    } cases[] = {
+    const struct { const char* what; uint8_t kind; uint32_t x, y; int record_pitch, pitch; bool selected, enabled;
+                   uint32_t want_x, want_y; int want_pitch, last_lit_x, result; } cases[] = {   // last_lit_x -1: none
         {"inside the grid", kind_hline, 252, 142, 2, 3, false, true, 253, 143, 3, 253 + 30, 0},
         {"left margin", kind_hline, 230, 376, 2, 3, false, true, 230, 376, 2, 250, 0},
         {"edge of the left margin", kind_hline, 250, 376, 2, 3, false, true, 250, 376, 2, 270, 0},

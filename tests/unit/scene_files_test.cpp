@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 
 #include "app/scene_files.h"
@@ -27,6 +28,8 @@
 #include "ui/window_ops.h"
 
 namespace {
+
+using std::make_tuple;
 
 const char* const scene_names[] = {"digit.conf", "leduit.conf", "string.conf", "grape.conf",
                                    "scene.conf"};
@@ -64,11 +67,9 @@ protected:
     Temp_dir dir;
 };
 
-// The files hold the exact bytes (three-byte line ends, colours 0..255), and
-// no temporary file is left behind.
+// The files hold the exact bytes (three-byte line ends, colours 0..255); no temporary is left.
 TEST_F(Scene_test, FilesHoldTheExactBytes) {
-    board_columns = 2;
-    board_rows = 1;
+    board_columns = 2, board_rows = 1;
     board_at(0, 1) = led_unit();
     graph_count = 0;
     std::string err;
@@ -96,14 +97,12 @@ TEST_F(Scene_test, LineEndingsOfEveryKindReadAlike) {
                              "5\r-7\r12abc", "\n\n5\n\n\n-7\r\r\r12abc"}) {
         std::string err;
         ASSERT_EQ(read_lines(dir.write("f", text).c_str(), lines, &err), 3) << err;
-        EXPECT_STREQ(lines[0], "5");
-        EXPECT_STREQ(lines[1], "-7");
-        EXPECT_STREQ(lines[2], "12abc");
+        EXPECT_EQ(make_tuple(std::string(lines[0]), std::string(lines[1]), std::string(lines[2])),
+                  make_tuple("5", "-7", "12abc")) << text;
     }
 }
 
-// Files over 20,480 bytes, 700 lines or 99 bytes a line are refused whole,
-// and loading one keeps its kind's values.
+// Files over 20,480 bytes, 700 lines or 99 bytes a line are refused whole; their kind keeps its values.
 TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     static char lines[scene_line_slots][scene_line_size];
     std::string many;
@@ -125,8 +124,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
     load_scene_files();
-    EXPECT_EQ(string_draws[0].x, 85u);
-    EXPECT_EQ(graph_count, 3);
+    EXPECT_EQ(make_tuple(string_draws[0].x, graph_count), make_tuple(85u, 3));
 }
 
 // Missing lines keep their values, non-numbers read as 0, counts are bounded.
@@ -135,27 +133,17 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     dir.write("grape.conf", "900\n1\n2\n");
     dir.write("string.conf", "300\nabc\n");
     load_scene_files();
-    EXPECT_EQ(board_columns, 6);
-    EXPECT_EQ(board_rows, 4);
-    EXPECT_EQ(board_at(0, 0).x, 100);
-    EXPECT_EQ(board_at(0, 0).y, 226);   // missing: kept
-    EXPECT_EQ(graph_count, 500);
-    EXPECT_EQ(graph_draws[0].x, 1);
-    EXPECT_EQ(graph_draws[0].y, 2);
-    EXPECT_EQ(string_draws[0].x, 300u);
-    EXPECT_EQ(string_draws[0].y, 0u);    // non-numeric reads as 0
-    EXPECT_EQ(string_draws[0].width, 64);
+    EXPECT_EQ(make_tuple(board_columns, board_rows, board_at(0, 0).x, board_at(0, 0).y), make_tuple(6, 4, 100, 226));
+    EXPECT_EQ(make_tuple(graph_count, graph_draws[0].x, graph_draws[0].y), make_tuple(500, 1, 2));
+    // "abc" reads as 0; the missing width is kept.
+    EXPECT_EQ(make_tuple(string_draws[0].x, string_draws[0].y, string_draws[0].width), make_tuple(300u, 0u, 64));
 }
 
-// Without a whole scene.conf (missing or cut short) the four files alone
-// say the scene: group 0's positions go to every group, kinds are not kept.
+// Without a whole scene.conf the four files alone say the scene: group 0's places for all, no kinds.
 TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
-    digit_at(0, 40).x = 400;
-    digit_at(0, 40).kind = kind_rect;
+    digit_at(0, 40).x = 400, digit_at(0, 40).kind = kind_rect;
     digit_at(3, 41).x = 999;   // not in the four files
-    graph_count = 1;
-    graph_draws[0].x = 300;
-    graph_draws[0].in_use = 1;
+    graph_count = 1, graph_draws[0].x = 300, graph_draws[0].in_use = 1;
     string_draws[5].length = 3;
     std::memcpy(string_draws[5].text, "abc", 4);
     std::string err;
@@ -173,23 +161,21 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
         load_scene_files();
         const std::string what = broken.empty() ? "missing" : "cut short";
         for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(digit_at(g, 40).x, 400u) << what << g;
-        EXPECT_EQ(digit_at(0, 40).kind, kind_digit) << what;
-        EXPECT_EQ(digit_at(3, 41).x, 90u + 50 * 41) << what;
-        EXPECT_EQ(graph_count, 1) << what;
-        EXPECT_EQ(graph_draws[0].x, 300) << what;
-        EXPECT_EQ(string_draws[5].length, 8) << what;
+        EXPECT_EQ(make_tuple(int(digit_at(0, 40).kind), digit_at(3, 41).x, graph_count, graph_draws[0].x,
+                             string_draws[5].length),
+                  make_tuple(int(kind_digit), 90u + 50 * 41, 1, 300, 8)) << what;
     }
     dir.write("scene.conf", conf);
     load_scene_files();
-    EXPECT_STREQ(string_draws[5].text, "abc");
-    EXPECT_EQ(digit_at(0, 40).kind, kind_rect);
-    EXPECT_EQ(digit_at(3, 41).x, 999u);
+    EXPECT_EQ(make_tuple(std::string(string_draws[5].text), int(digit_at(0, 40).kind), digit_at(3, 41).x),
+              make_tuple("abc", int(kind_rect), 999u));
 }
 
 // A random scene within what the editor can produce.
 void randomise(std::mt19937& rng) {
     auto set = [&](auto& field, int64_t lo, int64_t hi) {
-        field = static_cast<std::remove_reference_t<decltype(field)>>(std::uniform_int_distribution<int64_t>(lo, hi)(rng));
+        using Field = std::remove_reference_t<decltype(field)>;
+        field = static_cast<Field>(std::uniform_int_distribution<int64_t>(lo, hi)(rng));
     };
     int pitch = 0;
     set(pitch, 2, 255);
@@ -258,8 +244,7 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
     }
 }
 
-// A save failing at any write leaves no temporary file, and scene.conf,
-// written last, is still the old one and describes the old scene in full.
+// A save failing at any write leaves no temporary and the old scene.conf (written last) whole.
 TEST_F(Scene_test, AFailedSaveLeavesThePreviousFilesIntact) {
     std::string err;
     ASSERT_TRUE(save_scene_files(&err)) << err;
@@ -298,17 +283,17 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
 
 // A save killed at any point leaves every file whole: old or new.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
-    std::vector<std::string> a, b;
-    std::string err;
     auto scene_a = [] { build_layout(); string_draws[1].x = 300; graph_count = 0; };
     auto scene_b = [] { build_layout(); string_draws[1].x = 400; digit_at(0, 3).x = 500; graph_count = 2;
                           board_at(0, 0).x = 300; };
-    scene_b();
-    ASSERT_TRUE(save_scene_files(&err));
-    for (const char* name : scene_names) b.push_back(slurp(dir.path() + "/" + name));
-    scene_a();
-    ASSERT_TRUE(save_scene_files(&err));
-    for (const char* name : scene_names) a.push_back(slurp(dir.path() + "/" + name));
+    auto saved_files = [&](auto scene) {
+        scene();
+        EXPECT_TRUE(save_scene_files(nullptr));
+        std::vector<std::string> out;
+        for (const char* name : scene_names) out.push_back(slurp(dir.path() + "/" + name));
+        return out;
+    };
+    const std::vector<std::string> b = saved_files(scene_b), a = saved_files(scene_a);
     for (size_t i = 0; i < a.size(); ++i) ASSERT_NE(a[i], b[i]) << scene_names[i];
 
     std::mt19937 rng(7);
@@ -316,14 +301,8 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
     for (int round = 0; round < 40; ++round) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            for (;;) {
-                scene_b();
-                save_scene_files(nullptr);
-                scene_a();
-                save_scene_files(nullptr);
-            }
-        }
+        if (child == 0)
+            for (;;) scene_b(), save_scene_files(nullptr), scene_a(), save_scene_files(nullptr);
         usleep(std::uniform_int_distribution<useconds_t>(500, 20000)(rng));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);

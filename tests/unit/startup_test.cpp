@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/startup.h"
 #include "render/outline_font.h"
@@ -10,6 +11,8 @@
 #include "tests/unit/temp_dir.h"
 
 namespace {
+
+using std::make_tuple;
 
 // The folder ends at the last separator of the whole path; too long is an error, not a cut.
 TEST(ExeFolder, EndsWithTheLastSeparatorOfTheWholePath) {
@@ -54,13 +57,11 @@ void start_in(const Temp_dir& dir) {
     startup_scene();
 }
 
-// The configured size, read up to the first non-digit, sizes board 0 alone,
-// over the saved scene; without a configuration board 0 has no size.
+// The configured size (leading digits) sizes board 0 alone, over the saved scene; none gives 0 x 0.
 TEST(Startup, TheConfigurationSizesBoardZero) {
     Temp_dir dir;
     start_in(dir);
-    EXPECT_EQ(board_at(0, 0).width, 0);
-    EXPECT_EQ(board_at(0, 0).height, 0);
+    EXPECT_EQ(make_tuple(board_at(0, 0).width, board_at(0, 0).height), make_tuple(0, 0));
 
     dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
     const struct { const char* ini; int width, height; } cases[] = {
@@ -68,10 +69,10 @@ TEST(Startup, TheConfigurationSizesBoardZero) {
     for (const auto& c : cases) {
         dir.write("SysCfg.ini", c.ini);
         start_in(dir);
-        EXPECT_EQ(board_at(0, 0).width, c.width) << c.ini;
-        EXPECT_EQ(board_at(0, 0).height, c.height) << c.ini;
-        EXPECT_EQ(board_at(0, 1).width, 64) << c.ini;   // the others keep 64 x 32
-        EXPECT_EQ(board_at(1, 0).height, 32) << c.ini;
+        // The others keep 64 x 32.
+        const led_unit &b = board_at(0, 0), &right = board_at(0, 1), &below = board_at(1, 0);
+        EXPECT_EQ(make_tuple(b.width, b.height, right.width, below.height), make_tuple(c.width, c.height, 64, 32))
+            << c.ini;
     }
 }
 
@@ -83,9 +84,8 @@ TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
     EXPECT_NE(err.find("fonts-arphic-uming"), std::string::npos) << err;
     ASSERT_TRUE(startup_open_face(nullptr, 0, &err)) << err;
     ASSERT_NE(font_holder.face, nullptr);
-    EXPECT_EQ(font_holder.size_w, 36);
-    EXPECT_EQ(font_holder.size_h, 36);
-    EXPECT_EQ(font_holder.face->size->metrics.y_ppem, 18);
+    EXPECT_EQ(make_tuple(font_holder.size_w, font_holder.size_h, int(font_holder.face->size->metrics.y_ppem)),
+              make_tuple(36, 36, 18));
     EXPECT_EQ(font_holder.face->charmap->encoding, FT_ENCODING_UNICODE);
     EXPECT_NE(FT_Get_Char_Index(font_holder.face, 0x5355), 0u);   // 单
 }

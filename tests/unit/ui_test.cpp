@@ -112,8 +112,7 @@ TEST_F(Ui_test, DrawRectangleTogglesModeAndCursorAndTheCrosshairStays) {
     EXPECT_EQ(wlog.cursors.back(), cursor_right_arrow);
 }
 
-// A measured rectangle opens and closes with corner clicks, follows the mouse, then can be dragged;
-// height 0 is never hit, and records past index 255 are not confused with their 8-bit namesakes.
+// Corner clicks open and close a rectangle that follows the mouse; any record past 255 can be dragged.
 TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     click(380, 80);   // drawing on
     graph_count = 0;
