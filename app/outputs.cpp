@@ -146,7 +146,7 @@ void send_scene_live(int) {
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
-            set_status("card: the scene is not sent live: Syc_Enable=0 in SysCfg.ini (no card configured)");
+            set_status("card: not sent live (no card: Syc_Enable=0 in SysCfg.ini)");
         told_sync_off = true;
         return;
     }

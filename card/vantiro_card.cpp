@@ -11,9 +11,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/startup.h"
 #include "card/card_sim.h"
 #include "platform/platform.h"
+#include "render/bitmap_font.h"
 #include "render/led_png.h"
 
 namespace {
@@ -104,11 +104,19 @@ int main(int argc, char** argv) {
 
     std::string err;
     char exe[4096];
-    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err)) {
+    if (!platform_executable_path(exe, sizeof exe, &err)) {
         std::fprintf(stderr, "card: %s\n", err.c_str());
         return 1;
     }
-    if (flash.empty()) flash = std::string(exe_folder) + "card-flash.bin";
+    // The card's font files are the editor's, installed beside this program.
+    std::string folder = exe;
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    static const char* const fonts[bitmap_font_count] = {
+        "HZK/12/HZK12", "HZK/16/HZK16C", "HZK/24/HZK24", "HZK/32/HZK32",
+        "ASC/ASC12_8",  "ASC/ASC16_8",   "ASC/ASC24_12", "ASC/ASC32_16"};
+    for (int id = 0; id < bitmap_font_count; ++id)
+        set_bitmap_font_path(id, (folder + "Font/fonts/font_libs/" + fonts[id]).c_str());
+    if (flash.empty()) flash = folder + "card-flash.bin";
     FILE* log_file = nullptr;
     if (!log.empty() && !(log_file = std::fopen(log.c_str(), "a"))) {
         std::perror(("card: " + log).c_str());
