@@ -8,8 +8,9 @@
 #include "card/card_sim.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Card_simulator* sim = new Card_simulator(40, 20, "", Card_faults{}, nullptr);
-    sim->card.reset();
+    // A new card each run: what one input stored must not slow the next.
+    Card_simulator card(40, 20, "", Card_faults{}, nullptr);
+    Card_simulator* sim = &card;
     Frame_reader reader;
     // In two pieces, as a stream may arrive.
     const size_t half = size / 2;
