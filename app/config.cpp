@@ -48,10 +48,23 @@ static void read_key(const char* section, const char* key, char* out, const char
     }
 }
 
+// Reads a board size: its leading decimal held to 0..board_size_max, the
+// text rewritten as the number used when it was outside, so every later
+// step on the size works within a few bits.
+static void read_board_size(const char* key, char* out, const char* path) {
+    read_key("LEDPARA", key, out, path);
+    const int32_t value = leading_decimal(out);
+    if (value >= 0 && value <= board_size_max) return;
+    const int32_t held = value < 0 ? 0 : board_size_max;
+    std::fprintf(stderr, "config: %s: [LEDPARA] %s %d is outside 0..%d; %d is used\n", path, key,
+                 static_cast<int>(value), static_cast<int>(board_size_max), static_cast<int>(held));
+    std::snprintf(out, config_text_size, "%d", static_cast<int>(held));
+}
+
 void read_config(const char* path) {
     read_key("RemotIP", "RemotIP", remote_ip, path);
-    read_key("LEDPARA", "WIDTH", config_width, path);
-    read_key("LEDPARA", "HEIGHT", config_height, path);
+    read_board_size("WIDTH", config_width, path);
+    read_board_size("HEIGHT", config_height, path);
     read_key("NetSyc", "Syc_Enable", config_sync, path);
     sync_enabled = leading_decimal(config_sync);
     char pacing[32];

@@ -14,7 +14,7 @@
 
 constexpr int config_text_size = 260;
 
-// The four configuration texts, as read.
+// The four configuration texts, as read (WIDTH and HEIGHT held to range).
 extern char remote_ip[config_text_size];
 extern char config_width[config_text_size];
 extern char config_height[config_text_size];
@@ -32,7 +32,12 @@ int32_t leading_decimal(const char* text);
 // Clears the four texts.
 void clear_config();
 
+// Largest board width or height in dots that the configuration gives.
+constexpr int32_t board_size_max = 65535;
+
 // Reads the four keys from the file at path, in the order RemotIP, WIDTH,
 // HEIGHT, Syc_Enable, and sets sync_enabled. A value too long for its
-// buffer is cut and reported on standard error.
+// buffer is cut and reported on standard error. A WIDTH or HEIGHT whose
+// leading decimal lies outside 0..board_size_max is reported on standard
+// error, and its text becomes the nearest end of that range.
 void read_config(const char* path);

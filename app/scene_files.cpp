@@ -29,18 +29,41 @@
 //           groups 0..19)
 //   graph   index x y width height in_use    (each record below graph_count
 //                                             or in use)
+//   files   digit leduit string grape         checksums of the four files it
+//           was written with: 16 hex digits each, FNV-1a (64 bits) of the
+//           file's bytes followed by its length (8 bytes, least significant
+//           first); a missing file is empty. One line, two while a save is
+//           under way (see Saving); none in files written before it existed.
 //   end
-// It is written last and applied after the four, over everything they
-// set; a scene.conf that is incomplete or malformed is ignored whole, and
-// the four files alone give the scene, as they do for scenes saved before
-// scene.conf existed.
+// It is applied after the four, over everything they set, unless one of
+// the four now differs from every checksum recorded for it: edited by hand
+// or written by another tool, the four files are newer and give the scene
+// alone. A file the loader cannot use (unreadable or refused) is not
+// compared: its edit could not be shown anyway. A scene.conf that is
+// incomplete or malformed is ignored whole, and the four files alone give
+// the scene, as they do for scenes saved before scene.conf existed.
+//
+// [SECTION] Damaged files
+// A scene file the loader refuses for its content is first copied to
+// NAME.bad-YYYYMMDD-HHMMSS (local time) beside it, because the next save
+// replaces it; scene.conf may hold typed texts nothing else has. The status
+// line names the copy.
 //
 // [SECTION] Saving
 // Every file is replaced atomically (platform_write_file_atomic): after a
-// crash each file is either the whole old one or the whole new one.
+// crash each file is either the whole old one or the whole new one. The
+// order keeps a save that is cut short loading as the previous scene:
+//   1. the scene.conf on disk, when it holds for the four files on disk,
+//      gets a second files line with the checksums of the new four (its
+//      scene unchanged), so that it still holds whichever of them are
+//      replaced when the save stops;
+//   2. the four files;
+//   3. the new scene.conf, with the new checksums alone.
 
 #include "app/scene_files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +71,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "app/config.h"
@@ -65,6 +89,69 @@ char line_table[scene_line_slots][scene_line_size];
 // [SECTION] Reading the four files
 
 void report(const std::string& message) { std::fprintf(stderr, "scene: %s\n", message.c_str()); }
+
+// File name of a data path, for messages.
+const char* base_name(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// The four files, in the order of their checksums in scene.conf.
+constexpr int four_files = 4;
+const char* four_file_path(int k) {
+    const char* const paths[four_files] = {data_paths.digit_conf, data_paths.leduit_conf,
+                                           data_paths.string_conf, data_paths.grape_conf};
+    return paths[k];
+}
+
+enum class Read { ok, missing, unreadable, refused };
+
+// Reads the file at path into lines (the rules of read_lines): *count gets
+// the number of lines; otherwise why says what is wrong, without the path.
+// refused: readable, but breaks the limits.
+Read read_table(const char* path, char (*lines)[scene_line_size], int* count, std::string* why) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        const int e = errno;
+        *why = std::strerror(e);
+        return e == ENOENT ? Read::missing : Read::unreadable;
+    }
+    static char buffer[scene_file_limit + 1];
+    const size_t size = std::fread(buffer, 1, sizeof buffer, f);
+    const bool read_error = std::ferror(f);
+    std::fclose(f);
+    if (read_error) {
+        *why = "read error";
+        return Read::unreadable;
+    }
+    if (size > scene_file_limit) {
+        *why = "over " + std::to_string(scene_file_limit) + " bytes";
+        return Read::refused;
+    }
+    int n = 0, column = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const char b = buffer[i];
+        if (b == '\r' || b == '\n') {
+            column = 0;
+            continue;
+        }
+        if (column == 0) {
+            if (n == scene_line_slots) {
+                *why = "over " + std::to_string(scene_line_slots) + " lines";
+                return Read::refused;
+            }
+            std::memset(lines[n++], 0, scene_line_size);
+        }
+        if (column == scene_line_size - 1) {
+            *why = "line " + std::to_string(n) + " is over " + std::to_string(scene_line_size - 1) +
+                   " characters";
+            return Read::refused;
+        }
+        lines[n - 1][column++] = b;
+    }
+    *count = n;
+    return Read::ok;
+}
 
 // Value of line n of a table of count lines, or keep when it is missing.
 int32_t value(int n, int count, int32_t keep) {
@@ -129,6 +216,122 @@ void load_graphs(int count) {
     }
 }
 
+// [SECTION] Checksums and copies of whole files
+
+// The whole file at path into bytes; a missing file reads as empty. False
+// (errno set) when it exists but cannot be read.
+bool read_whole(const char* path, std::string* bytes) {
+    bytes->clear();
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return errno == ENOENT;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    if (!ok) errno = EIO;
+    return ok;
+}
+
+// FNV-1a (64 bits) of bytes followed by their length (8 bytes, least
+// significant first).
+uint64_t checksum(const std::string& bytes) {
+    uint64_t h = 14695981039346656037ull;
+    auto mix = [&h](uint8_t b) { h = (h ^ b) * 1099511628211ull; };
+    for (char c : bytes) mix(static_cast<uint8_t>(c));
+    for (int i = 0; i < 8; ++i) mix(static_cast<uint8_t>(static_cast<uint64_t>(bytes.size()) >> (8 * i)));
+    return h;
+}
+
+// scene.conf's record of the four files' checksums.
+std::string checksum_line(const uint64_t* sums) {
+    char line[96];
+    std::snprintf(line, sizeof line, "files %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 "\n",
+                  sums[0], sums[1], sums[2], sums[3]);
+    return line;
+}
+
+bool write_all(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += static_cast<size_t>(w);
+    }
+    return true;
+}
+
+// Copies the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
+// (local time; -1, -2 ... added while the name is taken), created
+// exclusively and synced, so the next save cannot take its bytes. A copy
+// kept earlier with the same bytes is named instead: start-ups that end
+// without a save would otherwise pile up copies. Returns the copy's file
+// name, or "" with the reason in err.
+std::string keep_aside(const char* path, std::string* err) {
+    std::string bytes;
+    if (!read_whole(path, &bytes)) {
+        *err = std::string("cannot read it: ") + std::strerror(errno);
+        return "";
+    }
+    const std::string name = base_name(path);
+    const std::string folder(path, static_cast<size_t>(base_name(path) - path));   // "" or ending in '/'
+    const std::string prefix = name + ".bad-";
+    if (DIR* d = opendir(folder.empty() ? "." : folder.c_str())) {
+        std::string found, kept;
+        while (const dirent* e = readdir(d))
+            if (!std::strncmp(e->d_name, prefix.c_str(), prefix.size()) &&
+                read_whole((folder + e->d_name).c_str(), &kept) && kept == bytes) {
+                found = e->d_name;
+                break;
+            }
+        closedir(d);
+        if (!found.empty()) return found;
+    }
+    char stamp[32];
+    const time_t now = std::time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    for (int n = 0; n < 1000; ++n) {
+        const std::string copy = prefix + stamp + (n ? "-" + std::to_string(n) : std::string());
+        const std::string full = folder + copy;
+        const int fd = open(full.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) {
+            *err = "cannot create " + copy + ": " + std::strerror(errno);
+            return "";
+        }
+        bool ok = write_all(fd, bytes) && fsync(fd) == 0;
+        const int e = errno;
+        ok = close(fd) == 0 && ok;
+        if (!ok) {
+            unlink(full.c_str());
+            *err = "cannot write " + copy + ": " + std::strerror(e);
+            return "";
+        }
+        const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
+        return copy;
+    }
+    *err = "1000 copies are kept already";
+    return "";
+}
+
+// Keeps the refused file at path aside and says so on the status line,
+// with why it was refused and what happens instead.
+void keep_aside_and_tell(const char* path, const std::string& why, const char* instead) {
+    std::string err;
+    const std::string copy = keep_aside(path, &err);
+    std::string message = std::string("scene: ") + base_name(path) + " is damaged (" + why + "); ";
+    message += copy.empty() ? "no copy could be kept (" + err + "), the next save replaces it; "
+                            : "kept as " + copy + "; ";
+    set_status((message + instead).c_str());
+}
+
 // [SECTION] scene.conf
 
 // The records a scene.conf describes, gathered before any is applied.
@@ -141,6 +344,8 @@ struct Staged {
     Digit_unit digits[digit_groups_in_use * digit_group_size];
     graph_draw graphs[graph_draw_count];
     bool graph_listed[graph_draw_count];
+    uint64_t checksums[2][four_files];   // of the files lines
+    int checksum_lines;
 };
 Staged staged;
 
@@ -267,6 +472,22 @@ const char* stage_line(char* line, int* boards, int* texts, int* digits, bool* e
         g.height = static_cast<int32_t>(v[4]);
         g.in_use = static_cast<int32_t>(v[5]);
         staged.graph_listed[v[0]] = true;
+    } else if (!std::strcmp(word, "files")) {
+        if (staged.checksum_lines == 2) return "over two files lines";
+        uint64_t* sums = staged.checksums[staged.checksum_lines++];
+        const char* p = rest;
+        for (int k = 0; k < four_files; ++k) {
+            while (*p == ' ' || *p == '\t') ++p;
+            sums[k] = 0;
+            for (int i = 0; i < 16; ++i, ++p) {
+                const int d = hex_digit(*p);
+                if (d < 0) return "bad files line";
+                sums[k] = sums[k] << 4 | static_cast<uint64_t>(d);
+            }
+            if (*p && *p != ' ' && *p != '\t' && *p != '\r') return "bad files line";
+        }
+        while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+        if (*p) return "bad files line";
     } else if (!std::strcmp(word, "end")) {
         *ended = true;
     } else {
@@ -275,14 +496,19 @@ const char* stage_line(char* line, int* boards, int* texts, int* digits, bool* e
     return nullptr;
 }
 
-// Reads scene.conf into the staged scene; true when it is whole and sound.
-bool stage_scene_conf(const char* path) {
+enum class Conf { missing, unreadable, damaged, sound };
+
+// Reads scene.conf into the staged scene. Unless it is sound, why says
+// what is wrong ("line 12: bad text line").
+Conf stage_scene_conf(const char* path, std::string* why) {
     FILE* f = std::fopen(path, "rb");
     if (!f) {
-        if (errno != ENOENT) report(std::string(path) + ": " + std::strerror(errno));
-        return false;
+        const int e = errno;
+        *why = std::strerror(e);
+        return e == ENOENT ? Conf::missing : Conf::unreadable;
     }
     staged.pitch = dot_pitch;
+    staged.checksum_lines = 0;
     std::memset(staged.counts, 0xFF, sizeof staged.counts);
     staged.menu[0] = staged.menu[1] = -1;
     for (graph_draw& g : staged.graphs) g = graph_draw();
@@ -308,17 +534,27 @@ bool stage_scene_conf(const char* path) {
         }
     }
     std::fclose(f);
-    if (!problem && !ended) problem = "incomplete (no end line)";
-    if (!problem && (boards != led_unit_count || texts != string_draw_count ||
-                     digits != digit_groups_in_use * digit_group_size || staged.counts[0] < 0 ||
-                     staged.menu[0] < 0))
+    if (problem) {
+        *why = "line " + std::to_string(number) + ": " + problem;
+        return Conf::damaged;
+    }
+    if (!ended) problem = "incomplete: no end line";
+    else if (boards != led_unit_count || texts != string_draw_count ||
+             digits != digit_groups_in_use * digit_group_size || staged.counts[0] < 0 || staged.menu[0] < 0)
         problem = "records missing";
     if (problem) {
-        report(std::string(path) + ": line " + std::to_string(number) + ": " + problem +
-               "; the scene is taken from the other scene files alone");
-        return false;
+        *why = problem;
+        return Conf::damaged;
     }
-    return true;
+    return Conf::sound;
+}
+
+// True when a files line of the staged scene.conf holds sum for four file
+// k, or it has no files line (written before they existed).
+bool recorded(int k, uint64_t sum) {
+    for (int i = 0; i < staged.checksum_lines; ++i)
+        if (staged.checksums[i][k] == sum) return true;
+    return staged.checksum_lines == 0;
 }
 
 void apply_staged() {
@@ -428,7 +664,7 @@ std::string graph_file() {
     return out;
 }
 
-std::string scene_conf_file() {
+std::string scene_conf_file(const uint64_t* sums) {
     std::string out = "vantiro-scene 1\n";
     char line[1400];
     std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", dot_pitch,
@@ -470,93 +706,114 @@ std::string scene_conf_file() {
         std::snprintf(line, sizeof line, "graph %d %d %d %d %d %d\n", k, g.x, g.y, g.width, g.height, g.in_use);
         out += line;
     }
+    out += checksum_line(sums);
     out += "end\n";
     return out;
+}
+
+// Step 1 of a save (see Saving): lets the scene.conf on disk hold for the
+// new four files too. Nothing to do when it has no files line or already
+// does not hold for the four on disk (then it is not used whatever
+// happens), or when the four do not change.
+bool widen_scene_conf(const uint64_t* fresh, std::string* err) {
+    const char* path = data_paths.scene_conf;
+    std::string why, text;
+    if (stage_scene_conf(path, &why) != Conf::sound || staged.checksum_lines == 0) return true;
+    uint64_t now[four_files];
+    bool same = true;
+    for (int k = 0; k < four_files; ++k) {
+        if (!read_whole(four_file_path(k), &text)) return true;
+        now[k] = checksum(text);
+        if (!recorded(k, now[k])) return true;
+        same = same && now[k] == fresh[k];
+    }
+    if (same || !read_whole(path, &text)) return true;
+    // Its lines as they are, the files lines replaced by the two just
+    // before the end line (only empty lines follow it).
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t feed = text.find('\n', at);
+        const size_t stop = feed == std::string::npos ? text.size() : feed + 1;
+        const std::string line = text.substr(at, stop - at);
+        at = stop;
+        char word[16] = {};
+        if (std::sscanf(line.c_str(), "%15s", word) == 1) {
+            if (!std::strcmp(word, "files")) continue;
+            if (!std::strcmp(word, "end")) out += checksum_line(now) + checksum_line(fresh);
+        }
+        out += line;
+    }
+    return platform_write_file_atomic(path, out.data(), out.size(), err);
 }
 
 }  // namespace
 
 int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        if (err) *err = std::string(path) + ": " + std::strerror(errno);
-        return -1;
-    }
-    static char buffer[scene_file_limit + 1];
-    const size_t size = std::fread(buffer, 1, sizeof buffer, f);
-    const bool read_error = std::ferror(f);
-    std::fclose(f);
-    if (read_error) {
-        if (err) *err = std::string(path) + ": read error";
-        return -1;
-    }
-    if (size > scene_file_limit) {
-        if (err) *err = std::string(path) + " is over " + std::to_string(scene_file_limit) + " bytes";
-        return -1;
-    }
-    int n = 0, column = 0;
-    for (size_t i = 0; i < size; ++i) {
-        const char b = buffer[i];
-        if (b == '\r' || b == '\n') {
-            column = 0;
-            continue;
-        }
-        if (column == 0) {
-            if (n == scene_line_slots) {
-                if (err) *err = std::string(path) + " has over " + std::to_string(scene_line_slots) + " lines";
-                return -1;
-            }
-            std::memset(lines[n++], 0, scene_line_size);
-        }
-        if (column == scene_line_size - 1) {
-            if (err) *err = std::string(path) + ": line " + std::to_string(n) + " is over " +
-                            std::to_string(scene_line_size - 1) + " characters";
-            return -1;
-        }
-        lines[n - 1][column++] = b;
-    }
-    return n;
+    int count = 0;
+    std::string why;
+    if (read_table(path, lines, &count, &why) == Read::ok) return count;
+    if (err) *err = std::string(path) + ": " + why;
+    return -1;
 }
 
 void load_scene_files() {
-    struct Kind {
-        const char* path;
-        void (*load)(int count);
-    };
-    const Kind kinds[] = {
-        {data_paths.digit_conf, load_digits},
-        {data_paths.leduit_conf, load_boards},
-        {data_paths.string_conf, load_texts},
-        {data_paths.grape_conf, load_graphs},
-    };
-    for (const Kind& k : kinds) {
-        if (access(k.path, F_OK) != 0) continue;   // not saved yet: the defaults stay
-        std::string err;
-        const int count = read_lines(k.path, line_table, &err);
-        if (count >= 0)
-            k.load(count);
-        else
-            report(err + "; its values are kept");
+    void (*const loads[four_files])(int count) = {load_digits, load_boards, load_texts, load_graphs};
+    bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
+    for (int k = 0; k < four_files; ++k) {
+        const char* path = four_file_path(k);
+        int count = 0;
+        std::string why;
+        switch (read_table(path, line_table, &count, &why)) {
+        case Read::ok:
+            loads[k](count);
+            compared[k] = true;
+            break;
+        case Read::missing:   // not saved yet: the defaults stay
+            compared[k] = true;
+            break;
+        case Read::unreadable:
+            report(std::string(path) + ": " + why + "; its values are kept");
+            break;
+        case Read::refused:
+            keep_aside_and_tell(path, why, "it is not used");
+            break;
+        }
     }
-    if (stage_scene_conf(data_paths.scene_conf)) apply_staged();
+    std::string why;
+    switch (stage_scene_conf(data_paths.scene_conf, &why)) {
+    case Conf::missing:
+        break;
+    case Conf::unreadable:
+        report(std::string(data_paths.scene_conf) + ": " + why +
+               "; the scene is taken from the other scene files alone");
+        break;
+    case Conf::damaged:
+        keep_aside_and_tell(data_paths.scene_conf, why, "the scene comes from the other files");
+        break;
+    case Conf::sound: {
+        std::string changed, bytes;
+        for (int k = 0; k < four_files; ++k)
+            if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
+                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
+        if (changed.empty())
+            apply_staged();
+        else
+            report(changed + " changed since scene.conf was written; scene.conf is not used, the scene "
+                             "comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
+        break;
+    }
+    }
 }
 
 bool save_scene_files(std::string* err) {
-    struct File {
-        const char* path;
-        std::string (*bytes)();
-    };
-    // scene.conf last: it is applied over the other four.
-    const File files[] = {
-        {data_paths.digit_conf, digit_file},   {data_paths.leduit_conf, board_file},
-        {data_paths.string_conf, text_file},   {data_paths.grape_conf, graph_file},
-        {data_paths.scene_conf, scene_conf_file},
-    };
-    for (const File& f : files) {
-        const std::string bytes = f.bytes();
-        if (!platform_write_file_atomic(f.path, bytes.data(), bytes.size(), err)) return false;
-    }
-    return true;
+    const std::string four[four_files] = {digit_file(), board_file(), text_file(), graph_file()};
+    uint64_t sums[four_files];
+    for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
+    if (!widen_scene_conf(sums, err)) return false;
+    for (int k = 0; k < four_files; ++k)
+        if (!platform_write_file_atomic(four_file_path(k), four[k].data(), four[k].size(), err)) return false;
+    const std::string conf = scene_conf_file(sums);
+    return platform_write_file_atomic(data_paths.scene_conf, conf.data(), conf.size(), err);
 }
 
 void save_scene_and_quit() {

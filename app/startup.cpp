@@ -90,6 +90,7 @@ void startup_scene() {
     live_send_requested = send_scene_live;
     build_layout();
     load_scene_files();
+    move_old_palette_places();
     // The configuration overrides board 0's size, whatever the scene says.
     led_unit& board0 = board_at(0, 0);
     board0.width = leading_decimal(config_width);

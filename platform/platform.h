@@ -63,11 +63,15 @@ void platform_inject_write_failure(int k);
 
 // Reads key of section from an INI file with the semantics of a Windows
 // private-profile file: section and key names compare case-blind, the first
-// occurrence wins, blanks around the value are trimmed and one pair of
-// enclosing quotes is removed. When the file, section or key is missing the
-// default text is copied instead. At most cap - 1 bytes are copied; the
-// result is always NUL-terminated. Returns the number of bytes copied and
-// sets *cut (when given) if the value did not fit.
+// occurrence wins, blanks around names and the value are trimmed and one
+// pair of enclosing quotes is removed. Lines may be of any length; leading
+// blanks never make a continuation line; a line starting with ';' or '#' is
+// a comment (a ';' later in a line is part of the value); a line without
+// '=' or a '[' without its ']' is ignored. When the file, section or key is
+// missing, or the path is not a regular file, the default text is copied
+// instead. At most cap - 1 bytes are copied; the result is always
+// NUL-terminated. Returns the number of bytes copied and sets *cut (when
+// given) if the value did not fit.
 size_t platform_read_profile_string(const char* section, const char* key,
                                     const char* default_text, char* out, size_t cap,
                                     const char* path, bool* cut = nullptr);

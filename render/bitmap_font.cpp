@@ -1,5 +1,10 @@
 #include "render/bitmap_font.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,23 +43,72 @@ struct Font_file {
 
 Font_file files[bitmap_font_count];
 
+// Glyph index of a double-byte character; see double_byte_index.
+constexpr int32_t double_byte_glyph(uint8_t lead, uint8_t trail) {
+    return static_cast<uint8_t>(lead - 0xA0) * 94 + static_cast<uint8_t>(trail - 0xA0) - 95;
+}
+
+// Glyphs a font file can hold that a character can reach: the double-byte
+// index is largest when both bytes reduce to 0xFF (0x9F, 0x9F); the
+// single-byte files hold bytes 0x20..0xFF. Bytes beyond are never read.
+constexpr size_t double_byte_glyphs = double_byte_glyph(0x9F, 0x9F) + 1;
+constexpr size_t single_byte_glyphs = 0x100 - 0x20;
+
+size_t font_table_bytes(int id) {
+    const bool double_byte = id >= font_hzk12 && id <= font_hzk32;
+    return (double_byte ? double_byte_glyphs : single_byte_glyphs) *
+           static_cast<size_t>(layouts[id].glyph_bytes);
+}
+
+// Reads at most max bytes of the regular file at path into out; anything
+// else (missing, a folder, a device such as /dev/zero, a pipe) is refused
+// with a message, and out stays empty.
+void read_font_file(const char* path, size_t max, std::vector<uint8_t>& out) {
+    // O_NONBLOCK: opening a pipe with no writer must not wait for one.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n", path,
+                     std::strerror(errno));
+        return;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        std::fprintf(stderr, "font: cannot examine %s (%s); its characters stay blank\n", path,
+                     std::strerror(errno));
+    } else if (S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "font: %s is a folder, not a font file; its characters stay blank\n", path);
+    } else if (!S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "font: %s is not a regular file (a device, pipe or socket); its characters stay blank\n",
+                     path);
+    } else {
+        out.resize(std::min(max, static_cast<size_t>(std::max<off_t>(st.st_size, 0))));
+        size_t got = 0;
+        while (got < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+            if (n > 0) {
+                got += static_cast<size_t>(n);
+            } else if (n == 0) {
+                break;   // the file shrank since fstat
+            } else if (errno != EINTR) {
+                std::fprintf(stderr, "font: cannot read %s (%s); its characters stay blank\n", path,
+                             std::strerror(errno));
+                got = 0;
+                break;
+            }
+        }
+        out.resize(got);
+    }
+    ::close(fd);
+}
+
 const std::vector<uint8_t>& font_bytes(int id) {
     Font_file& f = files[id];
     if (!f.tried) {
         f.tried = true;
-        FILE* in = f.path[0] ? std::fopen(f.path, "rb") : nullptr;
-        if (!f.path[0]) {
+        if (!f.path[0])
             std::fprintf(stderr, "font: no file set for font %d; its characters stay blank\n", id);
-        } else if (!in) {
-            std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n", f.path,
-                         std::strerror(errno));
-        } else {
-            uint8_t chunk[65536];
-            size_t n;
-            while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-                f.bytes.insert(f.bytes.end(), chunk, chunk + n);
-            std::fclose(in);
-        }
+        else
+            read_font_file(f.path, font_table_bytes(id), f.bytes);
     }
     return f.bytes;
 }
@@ -214,9 +268,7 @@ void set_bitmap_font_path(int id, const char* path) {
     f.bytes.clear();
 }
 
-int32_t double_byte_index(uint8_t lead, uint8_t trail) {
-    return static_cast<uint8_t>(lead - 0xA0) * 94 + static_cast<uint8_t>(trail - 0xA0) - 95;
-}
+int32_t double_byte_index(uint8_t lead, uint8_t trail) { return double_byte_glyph(lead, trail); }
 
 int32_t single_byte_index(uint8_t c) { return static_cast<int8_t>(c) - 32; }
 

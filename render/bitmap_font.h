@@ -1,7 +1,10 @@
 // Dot-matrix text: the eight bitmap font files (GB2312 double-byte and
 // ASCII single-byte, 12/16/24/32 dots high), the rasteriser that turns GBK
 // text into LED dots, and the two draws of a text element. Each font file
-// is read once, at its first use, and kept in memory.
+// is read once, at its first use, and kept in memory: only as many bytes as
+// its glyph table can hold (a longer file's tail is ignored); a folder, a
+// device such as /dev/zero or a pipe is refused with a message, as a missing
+// file is, and its characters stay blank.
 #pragma once
 
 #include <cstddef>
@@ -26,8 +29,8 @@ int32_t double_byte_index(uint8_t lead, uint8_t trail);
 // Glyph index of a single-byte character: the byte as signed, minus 32.
 int32_t single_byte_index(uint8_t c);
 
-// Bytes of glyph index of font id, or null when the file is missing or the
-// glyph lies beyond its end.
+// Bytes of glyph index of font id, or null when the file is missing or
+// refused, or the glyph lies beyond its end.
 const uint8_t* bitmap_glyph(int id, int32_t index);
 
 // Draws GBK text into target t with its first character's top-left at

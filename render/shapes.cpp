@@ -239,10 +239,22 @@ void draw_rect(Draw_target& t, uint8_t colour, int32_t x0, int32_t y0, int32_t x
     draw_line(t, colour, x1, y0, x1, y1);
 }
 
+// Columns outer, rows inner. Only the part inside the clip region is
+// walked; units past the 32-bit range do not exist (nothing wraps round to
+// the far side), so a block at x = 2^31 - 1 is one column wide.
 void draw_block(Draw_target& t, uint8_t colour, int32_t x, int32_t y, uint8_t n) {
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            t.light(colour, wrap32(int64_t{x} + i), wrap32(int64_t{y} + j));
+    if (n == 0) return;
+    const int64_t left = std::max<int64_t>(x, t.clip_left);
+    const int64_t top = std::max<int64_t>(y, t.clip_top);
+    const int64_t right = std::min({int64_t{x} + n - 1, t.clip_right, int64_t{INT32_MAX}});
+    const int64_t bottom = std::min({int64_t{y} + n - 1, t.clip_bottom, int64_t{INT32_MAX}});
+    if (left > right || top > bottom) {
+        t.light(colour, x, y);   // nothing shows: the colour state as if drawn
+        return;
+    }
+    for (int64_t i = left; i <= right; ++i)
+        for (int64_t j = top; j <= bottom; ++j)
+            t.light(colour, static_cast<int32_t>(i), static_cast<int32_t>(j));
 }
 
 // Seven-segment geometry, in dots of the digit's own grid (column c to the

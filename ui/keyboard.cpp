@@ -1,5 +1,6 @@
 #include "ui/keyboard.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "scene/pools.h"
@@ -18,6 +19,15 @@ namespace {
 // instead of overflowing.
 int32_t step(int32_t v, int32_t by) {
     return static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(by));
+}
+
+// Arrow-key steps of sizes, worked out in 64 bits and held to the 32-bit
+// range: a field replayed from a scene file may hold any 32 bits (a
+// negative size compares as a huge one and is stepped down), and the step
+// stops at the range's end instead of overflowing.
+void nudge(int32_t& field, int32_t by) {
+    const int64_t v = int64_t{field} + by;
+    field = static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
 }
 
 // The selected records, or null while nothing of that kind is selected.
@@ -144,45 +154,45 @@ void on_special_key(int key, int, int) {
     switch (key) {
         case key_left:
             if (digit && digit->kind == kind_digit) {
-                if (u(digit->digits) > 1) --digit->digits;
+                if (u(digit->digits) > 1) nudge(digit->digits, -1);
             } else if (text_grabbed && !board_grabbed) {
-                if (grabbed && grabbed->width > 4) --grabbed->width;
+                if (grabbed && grabbed->width > 4) nudge(grabbed->width, -1);
             } else if (digit && u(digit->width) > 4) {
-                --digit->width;
+                nudge(digit->width, -1);
             }
             break;
         case key_right:
             if (digit_grabbed && selected_digit_col < 33) {
-                if (digit && u(digit->digits) < 4) ++digit->digits;
+                if (digit && u(digit->digits) < 4) nudge(digit->digits, 1);
             } else if (text_grabbed && !board_grabbed) {
-                if (grabbed && grabbed->width < 1000) ++grabbed->width;
+                if (grabbed && grabbed->width < 1000) nudge(grabbed->width, 1);
             } else if (digit && u(digit->width) < 1000) {
-                ++digit->width;
+                nudge(digit->width, 1);
             }
             break;
         case key_up:
             if (board_grabbed && !digit_grabbed) {
                 led_unit* board = selected_board_record();
-                if (board && u(board->height) > 16) board->height -= 16;
+                if (board && u(board->height) > 16) nudge(board->height, -16);
             }
             if (digit) {
                 if (digit->kind == kind_digit) {
-                    if (u(digit->param_a) > 2) --digit->param_a;
+                    if (u(digit->param_a) > 2) nudge(digit->param_a, -1);
                 } else if (u(digit->height) > 1) {
-                    --digit->height;
+                    nudge(digit->height, -1);
                 }
             }
             break;
         case key_down:
             if (board_grabbed && !digit_grabbed) {
                 led_unit* board = selected_board_record();
-                if (board && u(board->height) < 17) board->height += 16;
+                if (board && u(board->height) < 17) nudge(board->height, 16);
             }
             if (digit) {
                 if (digit->kind == kind_digit) {
-                    if (u(digit->param_a) < 38) ++digit->param_a;
+                    if (u(digit->param_a) < 38) nudge(digit->param_a, 1);
                 } else if (u(digit->height) < 1000) {
-                    ++digit->height;
+                    nudge(digit->height, 1);
                 }
             }
             break;

@@ -37,6 +37,41 @@ void set_entry(menu_unit& m, int id, const char* label_utf8, int32_t x, int32_t 
 
 }  // namespace
 
+void palette_place(int index, uint32_t* x, uint32_t* y) {
+    switch (index) {
+        case 31: *x = 20, *y = 345; return;      // block, 16 x 16 pixels
+        case 32: *x = 60, *y = 352; return;      // horizontal line, 40 pixels
+        case 33: *x = 230, *y = 376; return;     // circle around its centre
+        case 34: *x = 250, *y = 40; return;      // digit element in the top band
+        case 35: *x = 350, *y = 40; return;      // vertical line in the top band
+        case 36: *x = 170, *y = 440; return;     // rectangle, 80 x 40 pixels
+        default: break;
+    }
+    // Digit modules: 94 pictures of "88", 8 to a row, 26 x 15 pixels apart.
+    const int k = index < 31 ? index : index - 6;
+    *x = static_cast<uint32_t>(8 + 26 * (k % 8));
+    *y = static_cast<uint32_t>(152 + 15 * (k / 8));
+}
+
+void move_old_palette_places() {
+    // The first layout had the digit modules at (90 + 50 i, 800) (the last
+    // pixel row, most beyond the right edge), the block at (1640, 800), the
+    // line at (1690, 800) and the rectangle at (230, 440), over board 0's
+    // left edge. A record still at its old place was never moved by the
+    // operator: it goes to its new place. Moved records stay where they are.
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i) {
+            Digit_unit& d = digit_at(g, i);
+            const bool old_digit = i < 31 || i > 36;
+            const uint32_t ox = old_digit ? static_cast<uint32_t>(90 + 50 * i) : i == 31 ? 1640u : i == 32 ? 1690u : 230u;
+            const uint32_t oy = old_digit || i == 31 || i == 32 ? 800u : 440u;
+            const bool old_place = (old_digit || i == 31 || i == 32 || i == 36) && d.x == ox && d.y == oy;
+            if (!old_place) continue;
+            palette_place(i, &d.x, &d.y);
+            if (old_digit) d.width = palette_digit_width, d.height = palette_digit_height;
+        }
+}
+
 void build_layout() {
     const int32_t p = dot_pitch;
 
@@ -48,14 +83,16 @@ void build_layout() {
     board_columns = 1;
 
     // The palette: every group holds the same elements at the same places,
-    // so dragging one off its place uncovers the next group's copy.
+    // so dragging one off its place uncovers the next group's copy. All of
+    // it lies in the left margin (x <= 250) or the top band (y <= 140),
+    // where elements keep their place and look at every zoom, and inside
+    // the window.
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
             Digit_unit& d = digit_at(g, i);
-            d.x = 90 + 50 * i;
-            d.y = 800;
-            d.width = 28;
-            d.height = 20;
+            palette_place(i, &d.x, &d.y);
+            d.width = palette_digit_width;
+            d.height = palette_digit_height;
             d.param_a = 5;
             d.digits = 2;
             d.type_code = i;
@@ -64,22 +101,19 @@ void build_layout() {
         struct Shape {
             int index;
             uint8_t kind;
-            uint32_t x, y;
             int32_t width, height, param_a, type_code;
         };
         static const Shape shapes[] = {
-            {31, kind_block, 1640, 800, 8, 8, 2, 31},
-            {32, kind_hline, 1690, 800, 20, 5, 20, 32},
-            {33, kind_circle, 230, 376, 10, 10, 10, 512},   // 512: hit box centred
-            {34, kind_digit, 250, 40, 5, 5, 4, 34},
-            {35, kind_vline, 350, 40, 5, 20, 20, 35},
-            {36, kind_rect, 230, 440, 40, 20, 20, 36},
+            {31, kind_block, 8, 8, 2, 31},
+            {32, kind_hline, 20, 5, 20, 32},
+            {33, kind_circle, 10, 10, 10, 512},   // 512: hit box centred
+            {34, kind_digit, 5, 5, 4, 34},
+            {35, kind_vline, 5, 20, 20, 35},
+            {36, kind_rect, 40, 20, 20, 36},
         };
         for (const Shape& s : shapes) {
             Digit_unit& d = digit_at(g, s.index);
             d.kind = s.kind;
-            d.x = s.x;
-            d.y = s.y;
             d.width = s.width;
             d.height = s.height;
             d.param_a = s.param_a;
@@ -124,11 +158,10 @@ void build_layout() {
 
 int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y) {
     const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
-    const uint32_t p = dot_pitch;
     for (int i = 0; i < count; ++i) {
         const menu_unit& m = group[i];
         const uint32_t left = static_cast<uint32_t>(m.x);
-        const uint32_t right = left + p * static_cast<uint32_t>(m.width);
+        const uint32_t right = left + static_cast<uint32_t>(entry_box_width(m));
         const uint32_t top = static_cast<uint32_t>(m.y) - 15u, bottom = static_cast<uint32_t>(m.y) + 15u;
         if (px > left && px < right && py > top && py < bottom) return i;
     }
@@ -223,7 +256,7 @@ void entry_colour(const menu_unit& m, bool hovered, bool active) {
 // The entry's hit box as an outline.
 void draw_box(const menu_unit& m, bool hovered, bool active) {
     entry_colour(m, hovered, active);
-    const float left = float(m.x), right = float(m.x + int32_t{dot_pitch} * m.width);
+    const float left = float(m.x), right = float(m.x + entry_box_width(m));
     const float top = float(m.y - 14), bottom = float(m.y + 14);
     const float box[8] = {left, top, right, top, right, bottom, left, bottom};
     dot_sink().line_loop(box, 4);
@@ -258,10 +291,8 @@ void each_entry(Draw draw) {
                           i == toolbar_columns_up ? board_columns : board_rows);
             suffix = count;
         }
-        // The close entry's box runs past the window's right edge: its "×"
-        // is drawn at the box's left edge, where it can be seen.
         draw(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
-             i == toolbar_close ? 0 : 2);
+             i == toolbar_close ? 6 : 2);
     }
 }
 

@@ -39,8 +39,13 @@ enum : int {
     toolbar_close = 7,
 };
 
-// Id of the first entry of group (count entries, in id order) whose hit box
-// holds window point (x, y), or -1. The box is x < px < x + width * dot_pitch
+// Width in window pixels of an entry's box, drawn and hit alike: its width
+// at the start-up pitch, whatever the zoom (the labels do not grow with the
+// zoom either, and a growing box would cover its neighbour).
+inline int32_t entry_box_width(const menu_unit& m) { return 2 * m.width; }
+
+// Id of the first entry of group (count entries, in id order) whose box
+// holds window point (x, y), or -1. The box is x < px < x + entry_box_width
 // and y - 15 < py < y + 15, compared as unsigned 32-bit numbers.
 int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y);
 
@@ -61,6 +66,16 @@ void panel_type_action(int id);
 // Draws every entry: its box and label, lit under the mouse, showing its
 // state (drawing mode, chosen panel type, brightness, column and row counts).
 void draw_menu_entries();
+
+// Where palette element `index` (of every group) lies, and the hit box of
+// a palette digit module in dots at pitch 2: its "88" picture.
+void palette_place(int index, uint32_t* x, uint32_t* y);
+constexpr int32_t palette_digit_width = 10;
+constexpr int32_t palette_digit_height = 5;
+
+// Scene files written with the first palette layout hold palette records at
+// places outside the window; those still there move to their new places.
+void move_old_palette_places();
 
 // Lays out board 0 (276, 226, 256 x 128 dots), the palette of shape and
 // digit elements in groups 0..19, the five left-panel texts and the entries,

@@ -87,8 +87,11 @@ void left_down(int x, int y) {
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
             const Digit_unit& d = digit_at(g, i);
-            const uint32_t w = p * static_cast<uint32_t>(d.width);
-            const uint32_t h = p * static_cast<uint32_t>(d.height);
+            // The box of what is drawn: palette and margin elements are
+            // drawn at pitch 2 whatever the zoom.
+            const uint32_t pe = outside_dot_grid(d.x, d.y) ? 2u : p;
+            const uint32_t w = pe * static_cast<uint32_t>(d.width);
+            const uint32_t h = pe * static_cast<uint32_t>(d.height);
             const bool hit = d.type_code == 512
                                  ? inside(px, d.x - w, d.x + w) && inside(py, d.y - h, d.y + h)
                                  : inside(px, d.x, d.x + w) && inside(py, d.y, d.y + h);
@@ -224,11 +227,8 @@ void on_motion(int x, int y) {
         const int e = resize_edge;
         const bool move_x = e == 1 || e == 2 || e == 3;
         const bool move_y = e == 1 || e == 7 || e == 8;
-        if (move_x || move_y) {
-            if (move_x) window_x += mx;
-            if (move_y) window_y += my;
-            window_position(window_x, window_y);
-        }
+        if (move_x) window_x += mx;
+        if (move_y) window_y += my;
         switch (e) {
             case 1: window_w -= dx, window_h -= dy; break;
             case 2: window_w -= dx; break;
@@ -239,6 +239,19 @@ void on_motion(int x, int y) {
             case 7: window_w += dx, window_h -= dy; break;
             case 8: window_h -= dy; break;
         }
+        // Never smaller than the least client area (a 0 or negative size
+        // ends the program with an X error, or wraps to 65,000 pixels).
+        // Dragging the left or top edge further keeps the opposite edge put.
+        const int32_t least_w = min_client_w + window_frame_w, least_h = min_client_h + window_frame_h;
+        if (window_w < least_w) {
+            if (move_x) window_x -= least_w - window_w;
+            window_w = least_w;
+        }
+        if (window_h < least_h) {
+            if (move_y) window_y -= least_h - window_h;
+            window_h = least_h;
+        }
+        if (move_x || move_y) window_position(window_x, window_y);
         window_reshape(window_w - window_frame_w, window_h - window_frame_h);
         anchor_x = resize_anchor_x = px;
         anchor_y = resize_anchor_y = py;

@@ -13,5 +13,11 @@ constexpr int32_t client_start_h = 801;
 extern int32_t window_x, window_y;   // screen position (50, 50 at start)
 extern int32_t window_w, window_h;   // outer size, set at start-up
 
-// Toolbar close entry's x for the current window width.
-inline int32_t close_entry_x() { return window_w - 25; }
+// Toolbar close entry's x for the current window width: its 20-pixel box
+// ends 4 pixels inside the client area's right edge.
+inline int32_t close_entry_x() { return window_w - window_frame_w - 24; }
+
+// The smallest client area the window can be sized to: every toolbar entry
+// of the right half stays reachable, and X never sees a size of 0.
+constexpr int32_t min_client_w = 400;
+constexpr int32_t min_client_h = 300;

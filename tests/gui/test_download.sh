@@ -14,8 +14,8 @@ sleep 0.2
 click_at 280 232
 xdotool type --delay 50 'ab c'
 sleep 0.2
-drag 232 442 503 303        # the palette rectangle, dropped between LEDs
-drag 232 442 611 351        # and its copy from the next group
+drag 172 442 503 303        # the palette rectangle, dropped between LEDs
+drag 172 442 611 351        # and its copy from the next group
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 sleep 0.1
 xdotool click 3             # nothing selected

@@ -6,7 +6,7 @@ red="#ff0000"
 install_editor
 start_editor
 
-drag 232 442 502 302
+drag 172 442 502 302
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 sleep 0.3
 shot "$work/dragged.png"
@@ -15,7 +15,7 @@ for xy in "500 300" "580 300" "580 340" "500 340" "540 300" "540 340"; do
 done
 expect_pixel "$work/dragged.png" 540 320 "#000000"
 # The group-1 copy is still in the palette.
-for xy in "230 440" "310 480" "270 440" "230 460"; do
+for xy in "170 440" "250 480" "210 440" "170 460"; do
   expect_near "$work/dragged.png" $xy "$red"
 done
 echo "PASS"

@@ -52,8 +52,8 @@ xdotool key ctrl+e
 sleep 0.2
 click_at 280 232
 xdotool type --delay 50 'ab c'
-drag 232 442 503 303        # the palette rectangle, dropped between LEDs
-drag 232 442 611 351
+drag 172 442 503 303        # the palette rectangle, dropped between LEDs
+drag 172 442 611 351
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 xdotool click 3
 xdotool key Return

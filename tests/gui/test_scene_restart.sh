@@ -11,7 +11,7 @@ sleep 0.2
 click_at 280 232            # the new "Txt" at board 0's corner
 xdotool type --delay 50 ab
 sleep 0.2
-drag 232 442 502 302        # the palette rectangle onto the screen
+drag 172 442 502 302        # the palette rectangle onto the screen
 xdotool key ctrl+q
 sleep 0.2
 xdotool key ctrl+a

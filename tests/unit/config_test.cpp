@@ -26,7 +26,12 @@ TEST(Profile, ReadsKeysByTheProfileRules) {
                                        "; a comment\n[ledpara]\r\n  width =   128  \r\n\tHEIGHT\t=\t32\t\r\n"
                                        "[RemotIP]\nremotip = \"10.0.0.7\"\n"
                                        "[NetSyc]\n# another\nSyc_Enable=1\nSyc_Enable=0\n[NetSyc]\nSyc_Enable=2\n");
-    const struct { std::string path; const char *section, *key, *want; } cases[] = {
+    // Lines longer than any fixed buffer: a padded value, a long section name, a long value before a key.
+    const std::string huge(5000, 'S');
+    const std::string long_lines = dir.write("long.ini", "[LEDPARA]\nWIDTH=" + std::string(300, ' ') + "64\n[" +
+                                                             huge + "]\nHEIGHT=99\n[NetSyc]\nNote=" + huge +
+                                                             "\nSyc_Enable=1\n");
+    const struct { std::string path; const char *section, *key; std::string want; } cases[] = {
         {path, "LEDPARA", "WIDTH", "128"},
         {path, "LedPara", "height", "32"},   // an indented key is not a continuation
         {path, "RemotIP", "RemotIP", "10.0.0.7"},
@@ -35,6 +40,12 @@ TEST(Profile, ReadsKeysByTheProfileRules) {
         {path, "LEDPARA", "DEPTH", "Error"},
         {path, "Absent", "WIDTH", "Error"},
         {dir.path() + "/absent.ini", "LEDPARA", "WIDTH", "Error"},
+        {dir.path(), "LEDPARA", "WIDTH", "Error"},   // a folder
+        {long_lines, "LEDPARA", "WIDTH", "64"},
+        {long_lines, "LEDPARA", "HEIGHT", "Error"},
+        {long_lines, huge.c_str(), "height", "99"},
+        {long_lines, "NetSyc", "Note", huge.substr(0, config_text_size - 1)},
+        {long_lines, "NetSyc", "Syc_Enable", "1"},
     };
     for (const auto& c : cases) EXPECT_EQ(read_key(c.path, c.section, c.key), c.want) << c.section << "/" << c.key;
 }
@@ -73,6 +84,16 @@ TEST(Config, ReadsTheFourKeys) {
               make_tuple("192.0.2.1", "64", "32", 1));
     read_config((dir.path() + "/absent.ini").c_str());
     EXPECT_EQ(make_tuple(S(remote_ip), int(sync_enabled)), make_tuple("Error", 0));
+
+    // Board sizes are held to 0..65535, and said so.
+    path = dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=70000\nHEIGHT=-2147483647\n");
+    testing::internal::CaptureStderr();
+    read_config(path.c_str());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(make_tuple(S(config_width), S(config_height)), make_tuple("65535", "0"));
+    EXPECT_NE(said.find("config: " + path + ": [LEDPARA] WIDTH 70000 is outside 0..65535; 65535 is used"),
+              std::string::npos) << said;
+    EXPECT_NE(said.find("[LEDPARA] HEIGHT -2147483647 is outside 0..65535; 0 is used"), std::string::npos) << said;
 }
 
 }  // namespace

@@ -156,6 +156,10 @@ TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
         press(step.key);
         EXPECT_EQ(b.height, step.want) << step.key << (step.grabbed ? " held" : " not held");
     }
+    b.height = INT32_MIN + 1;   // replayed from any 32 bits: a huge height, stepped down to the range's end
+    board_grabbed = 1;
+    press(key_up, 2);
+    EXPECT_EQ(b.height, INT32_MIN);
 }
 
 // Page keys cycle a held digit's style and colour; arrows size digits, shapes and held texts within bounds.
@@ -181,6 +185,8 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
         {"digits stop at 4", 5, true, &d.digits, 1, key_right, 5, 4},
         {"digit height stops at 38", 5, true, &d.param_a, 37, key_down, 2, 38},
         {"digit height stops at 2", 5, true, &d.param_a, 3, key_up, 2, 2},
+        {"a digit height of -2^31 stays there", 5, true, &d.param_a, INT32_MIN, key_up, 1, INT32_MIN},
+        {"a shape width of -2^31 stays there", 36, false, &r.width, INT32_MIN, key_left, 1, INT32_MIN},
         {"shape width stops at 4", 36, false, &r.width, 5, key_left, 2, 4},
         {"shape height stops at 1", 36, false, &r.height, 2, key_up, 2, 1},
         {"a negative width is a huge one", 36, false, &r.width, -1, key_right, 1, -1},

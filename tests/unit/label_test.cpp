@@ -137,7 +137,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
     // The palette circle (radius 20 at (230, 376)), the palette rectangle's corner, the vertical line's end.
     const std::set<std::pair<int, int>> dots = lit();
-    EXPECT_TRUE(dots.count({250, 376}) && dots.count({310, 480}) && dots.count({350, 80}));
+    EXPECT_TRUE(dots.count({250, 376}) && dots.count({250, 480}) && dots.count({350, 80}));
 
     sink.clear();
     mouse_x = 400, mouse_y = 300;

@@ -183,7 +183,7 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
                 (d.kind == kind_circle ? circles : others).push_back(&d);
             }
             // The palette rectangle dragged onto board 0 and dropped between LEDs.
-            on_mouse(mouse_left, mouse_down, 232, 442);
+            on_mouse(mouse_left, mouse_down, 172, 442);
             on_motion(276 + 41 + 2, 226 + 21 + 2);
             on_mouse(mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
             const Digit_unit& dropped = digit_at(0, 36);

@@ -75,6 +75,20 @@ TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
     EXPECT_TRUE(sink.dots.empty());
 }
 
+// A target that records its dots, with a pitch of choice.
+struct Recording_target final : Draw_target {
+    explicit Recording_target(int p) { pitch = p; }
+    void light(uint8_t, int32_t x, int32_t y) override { dots.push_back({x, y}); }
+    Order dots;
+    // The lit cells as rows of '#' and '.'.
+    std::vector<std::string> picture(int w, int h) const {
+        std::vector<std::string> rows(h, std::string(w, '.'));
+        for (auto [x, y] : dots)
+            if (x >= 0 && x < w && y >= 0 && y < h) rows[y][x] = '#';
+        return rows;
+    }
+};
+
 // A rectangle is its four sides, walked from corner to corner; a block is filled once; side 0 draws nothing.
 TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     draw_rect(1, 10, 20, 14, 22);
@@ -90,6 +104,18 @@ TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     sink.clear();
     draw_block(0, 10, 10, 0);
     EXPECT_TRUE(sink.dots.empty());
+
+    // Only the visible part is walked; a hidden block lights its first dot alone (the colour state).
+    Recording_target small(1);
+    small.clip_left = small.clip_top = 0, small.clip_right = small.clip_bottom = 9;
+    draw_block(small, 0, 8, 8, 3);
+    draw_block(small, 0, 20, 20, 3);
+    // At the end of the 32-bit range nothing wraps round to the far side.
+    draw_block(small, 0, INT32_MAX, INT32_MAX - 1, 3);
+    Recording_target whole(1);
+    draw_block(whole, 0, INT32_MAX, INT32_MAX - 1, 3);
+    EXPECT_EQ(small.dots, (Order{{8, 8}, {8, 9}, {9, 8}, {9, 9}, {20, 20}, {INT32_MAX, INT32_MAX - 1}}));
+    EXPECT_EQ(whole.dots, (Order{{INT32_MAX, INT32_MAX - 1}, {INT32_MAX, INT32_MAX}}));
 }
 
 TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
@@ -157,20 +183,6 @@ TEST_F(Dot_test, ClippedFiguresLightWhatTheWholeWalkLights) {
                 EXPECT_NEAR(std::sqrt(dx * dx + dy * dy), r, 1.0) << x << "," << y;
             }
 }
-
-// A target that records its dots, with a pitch of choice.
-struct Recording_target final : Draw_target {
-    explicit Recording_target(int p) { pitch = p; }
-    void light(uint8_t, int32_t x, int32_t y) override { dots.push_back({x, y}); }
-    Order dots;
-    // The lit cells as rows of '#' and '.'.
-    std::vector<std::string> picture(int w, int h) const {
-        std::vector<std::string> rows(h, std::string(w, '.'));
-        for (auto [x, y] : dots)
-            if (x >= 0 && x < w && y >= 0 && y < h) rows[y][x] = '#';
-        return rows;
-    }
-};
 
 // Digits are seven-segment figures of the given height and stroke, dots a pitch apart; none or height 0: nothing.
 TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {

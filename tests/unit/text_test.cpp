@@ -2,6 +2,8 @@
 // written by the test), the rasteriser's rules, the text element draws,
 // and the font files generated at build time.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -104,6 +106,32 @@ TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
     draw_text_bitmap(12, 0, 300, 200, "\xB0\xA1" "A");
     EXPECT_EQ(lit(), (Dots{{324, 200}}));
+}
+
+// A folder or a link to an endless device in place of a font lights nothing and says why;
+// the largest index a pair of bytes can give (0x9F 0x9F) still lies within what is read.
+TEST_F(Text_test, FoldersAndDevicesAreRefusedAndTheWholeTableIsRead) {
+    const std::string zero = dir.path() + "/zero", folder = dir.path() + "/folder";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const struct { int id; std::string path; const char *text, *why; } cases[] = {
+        {font_asc16, zero, "A", " is not a regular file"},
+        {font_hzk16, zero, "\xB0\xA1", " is not a regular file"},
+        {font_hzk16, folder, "\xB0\xA1", " is a folder, not a font file"},
+    };
+    for (const auto& c : cases) {
+        sink.clear();
+        set_bitmap_font_path(c.id, c.path.c_str());
+        testing::internal::CaptureStderr();
+        draw_text_bitmap(16, 0, 300, 200, c.text);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(lit(), Dots{}) << c.path;
+        EXPECT_NE(said.find("font: " + c.path + c.why), std::string::npos) << said;
+    }
+    const int last = double_byte_index(0x9F, 0x9F);
+    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, last + 1, last, {{0, 0x80}}).c_str());
+    draw_text_bitmap(16, 0, 300, 200, "\x9F\x9F");
+    EXPECT_EQ(lit(), (Dots{{300, 200}}));
 }
 
 // Text elements follow the pitch in the grid; selected ones get a frame and caret; disabled, nothing.

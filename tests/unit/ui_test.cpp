@@ -211,6 +211,9 @@ TEST_F(Ui_test, DraggingMovesOrResizesTheWindow) {
         {"empty space", 1000, 600, 30, 0, 0, 80, 50, 1216, 840, 1, 0},
         {"top-left corner", 3, 3, -10, -10, 1, 40, 40, 1226, 850, 1, 1},
         {"right edge", 1197, 400, 20, 0, 6, 50, 50, 1236, 840, 0, 1},
+        // Past the opposite edge: the least client area, 400 x 300, the far edge put.
+        {"left edge past the right", 3, 400, 2000, 0, 2, 50 + 1216 - 416, 50, 416, 840, 1, 1},
+        {"top edge past the bottom", 600, 3, 0, 2000, 8, 50, 50 + 840 - 339, 1216, 339, 1, 1},
     };
     for (const auto& c : cases) {
         SetUp();   // the window back at its start
@@ -223,7 +226,7 @@ TEST_F(Ui_test, DraggingMovesOrResizesTheWindow) {
         EXPECT_EQ(make_tuple(wlog.moves > 0, wlog.reshapes > 0), make_tuple(c.moves > 0, c.reshapes > 0)) << c.what;
         if (c.reshapes) {
             EXPECT_EQ(make_tuple(wlog.last_w, wlog.last_h, toolbar_menu[toolbar_close].x),
-                      make_tuple(c.w - 16, c.h - 39, c.w - 25)) << c.what;
+                      make_tuple(c.w - 16, c.h - 39, c.w - 16 - 24)) << c.what;
         }
         on_mouse(mouse_left, mouse_up, c.press_x + c.dx, c.press_y + c.dy);
         EXPECT_EQ(window_dragging, 0) << c.what;
