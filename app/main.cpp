@@ -15,6 +15,7 @@
 #include "render/gl_sink.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
+#include "scene/settings.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -115,6 +116,11 @@ int main(int argc, char** argv) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     startup_scene();
+    clipboard_text = [] {
+        std::string text, err;
+        if (!platform_clipboard_text(&text, &err)) set_status(("paste: " + err).c_str());
+        return text;
+    };
 
     glutReshapeWindow(client_start_w, client_start_h);
     window_w = client_start_w + window_frame_w;

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "command/flash_image.h"
 #include "command/replay.h"
+#include "controller/font_check.h"
 #include "controller/live_send.h"
 #include "csdk/csdk.h"
 #include "platform/platform.h"
@@ -84,9 +85,16 @@ void render_scene_leds(Led_framebuffer& screen) {
     redirect_editor_dots(nullptr);
 }
 
+namespace {
+// The font check's finding for the send in progress, said again with its end.
+std::string font_warning;
+}
+
 Export_outcome export_scene() {
     settle_scene_positions();
+    const std::string gaps = check_scene_fonts();
     Export_outcome o = export_to_drive(export_folder, exe_folder);
+    if (!gaps.empty()) o.message += "; " + gaps;
     set_status(o.message.c_str());
     return o;
 }
@@ -136,6 +144,7 @@ bool told_sync_off = false;
 }
 
 void reset_card_link() {
+    font_warning.clear();
     stop_live_sender();
     CSDK_Reset();
     controller_client = 0;
@@ -151,6 +160,8 @@ void send_scene_live(int) {
         return;
     }
     settle_scene_positions();
+    font_warning = check_scene_fonts();
+    if (!font_warning.empty()) set_status(font_warning.c_str());
     start_live_sender(controller_client);
     submit_live_lines(live_scene_lines(live_pacing != 0));
 }
@@ -159,8 +170,11 @@ bool show_live_status() {
     std::string message;
     bool to_stderr = false;
     if (!take_live_status(&message, &to_stderr)) return false;
-    if (to_stderr)
+    if (to_stderr) {
+        // The end of a send keeps the font check's finding on the line.
+        if (!font_warning.empty()) message += "; " + font_warning;
         set_status(message.c_str());
+    }
     else
         show_status(message.c_str());
     return true;

@@ -757,13 +757,16 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
 }
 
 void load_scene_files() {
+    std::string why;
+    const Conf conf = stage_scene_conf(data_paths.scene_conf, &why);
     void (*const loads[four_files])(int count) = {load_digits, load_boards, load_texts, load_graphs};
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
+    std::string bytes;
     for (int k = 0; k < four_files; ++k) {
         const char* path = four_file_path(k);
         int count = 0;
-        std::string why;
-        switch (read_table(path, line_table, &count, &why)) {
+        std::string problem;
+        switch (read_table(path, line_table, &count, &problem)) {
         case Read::ok:
             loads[k](count);
             compared[k] = true;
@@ -772,15 +775,20 @@ void load_scene_files() {
             compared[k] = true;
             break;
         case Read::unreadable:
-            report(std::string(path) + ": " + why + "; its values are kept");
+            report(std::string(path) + ": " + problem + "; its values are kept");
             break;
         case Read::refused:
-            keep_aside_and_tell(path, why, "it is not used");
+            // As saved with scene.conf, only beyond the old format's limits
+            // (over 139 rectangles): not damaged, and scene.conf holds it all.
+            if (conf == Conf::sound && staged.checksum_lines && read_whole(path, &bytes) &&
+                recorded(k, checksum(bytes)))
+                report(std::string(path) + ": " + problem + "; scene.conf gives its values");
+            else
+                keep_aside_and_tell(path, problem, "it is not used");
             break;
         }
     }
-    std::string why;
-    switch (stage_scene_conf(data_paths.scene_conf, &why)) {
+    switch (conf) {
     case Conf::missing:
         break;
     case Conf::unreadable:
@@ -791,7 +799,7 @@ void load_scene_files() {
         keep_aside_and_tell(data_paths.scene_conf, why, "the scene comes from the other files");
         break;
     case Conf::sound: {
-        std::string changed, bytes;
+        std::string changed;
         for (int k = 0; k < four_files; ++k)
             if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
                 changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));

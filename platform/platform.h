@@ -113,6 +113,11 @@ bool platform_pointer_position(int* x, int* y);
 // Returns when window-system input is waiting, or after timeout_ms.
 void platform_wait_input(int timeout_ms);
 
+// The text on the clipboard (the CLIPBOARD selection, else PRIMARY), as
+// UTF-8. Waits at most about a second for the owner to answer. False with
+// a reason when there is none.
+bool platform_clipboard_text(std::string* utf8, std::string* err);
+
 // --- Removable drives (linux_drives.cpp) ------------------------------------
 
 // Where drive detection reads the mount table and sysfs; null restores the

@@ -101,3 +101,59 @@ bool platform_pointer_position(int* x, int* y) {
     *y = root_y;
     return true;
 }
+
+namespace {
+
+// Asks the owner of selection for its text as UTF-8 and waits up to
+// timeout_ms for it. False when there is no owner or no text.
+bool read_selection(Display* dpy, Window w, Atom selection, int timeout_ms, std::string* out) {
+    const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+    const Atom target_prop = XInternAtom(dpy, "VANTIRO_PASTE", False);
+    if (XGetSelectionOwner(dpy, selection) == None) return false;
+    XConvertSelection(dpy, selection, utf8, target_prop, w, CurrentTime);
+    XFlush(dpy);
+    for (int waited = 0; waited <= timeout_ms;) {
+        while (XPending(dpy)) {
+            XEvent e;
+            XNextEvent(dpy, &e);
+            if (e.type != SelectionNotify || e.xselection.selection != selection) continue;
+            if (e.xselection.property == None) return false;
+            Atom type;
+            int format;
+            unsigned long items = 0, left = 0;
+            unsigned char* data = nullptr;
+            // At most 64 KiB of text: more than a text field can hold.
+            if (XGetWindowProperty(dpy, w, target_prop, 0, 16384, True, AnyPropertyType, &type, &format, &items,
+                                   &left, &data) != Success || !data)
+                return false;
+            const bool text = format == 8 && type != XInternAtom(dpy, "INCR", False);
+            if (text) out->assign(reinterpret_cast<const char*>(data), items);
+            XFree(data);
+            return text;
+        }
+        pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+        poll(&p, 1, 20);
+        waited += 20;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool platform_clipboard_text(std::string* utf8, std::string* err) {
+    utf8->clear();
+    // A connection of our own, so that the wait never takes events from
+    // GLUT's.
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        if (err) *err = "no X display to paste from";
+        return false;
+    }
+    const Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    const bool got = read_selection(dpy, w, XInternAtom(dpy, "CLIPBOARD", False), 500, utf8) ||
+                     read_selection(dpy, w, XA_PRIMARY, 500, utf8);
+    XDestroyWindow(dpy, w);
+    XCloseDisplay(dpy);
+    if (!got && err) *err = "the clipboard holds no text";
+    return got;
+}

@@ -214,4 +214,7 @@ void on_special_key(int key, int, int) {
     }
 }
 
-void reset_keyboard_state() { last_key = size_cycle = style_cycle = 0; }
+void reset_keyboard_state() {
+    last_key = size_cycle = style_cycle = 0;
+    clipboard_text = nullptr;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 extern int32_t last_key;      // code of the last ASCII key
 extern int32_t size_cycle;    // step of the font-size key, 0..3
@@ -10,6 +11,7 @@ extern int32_t style_cycle;   // step of the Page Up key, 0..2
 
 // GLUT special-key codes.
 enum : int {
+    key_f1 = 1,
     key_left = 100,
     key_up = 101,
     key_right = 102,
@@ -21,8 +23,17 @@ enum : int {
 // An ASCII key (control keys arrive as their Ctrl+letter codes).
 void on_key(uint8_t key, int x, int y);
 
-// An arrow or page key.
+// An arrow or page key; F1 shows the help.
 void on_special_key(int key, int x, int y);
+
+// What Ctrl+V asks of the application: the clipboard's text as UTF-8 (empty
+// when there is none). Null: the key does nothing.
+extern std::string (*clipboard_text)();
+
+// Inserts UTF-8 text at the end of the selected text, converted to GBK, as
+// far as the field's 511 bytes go. Characters GBK lacks are left out, and
+// the status line names them (as does a text cut at the field's end).
+void paste_text(const char* utf8);
 
 // last_key and the two cycles back to 0.
 void reset_keyboard_state();

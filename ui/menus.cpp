@@ -20,6 +20,7 @@ uint8_t draw_toggle = 1;
 void (*close_requested)() = nullptr;
 void (*download_requested)() = nullptr;
 void (*live_send_requested)(int) = nullptr;
+bool help_shown = false;
 
 namespace {
 
@@ -298,6 +299,56 @@ void each_entry(Draw draw) {
 
 }  // namespace
 
+namespace {
+
+// The keys and mouse actions, one line each (UTF-8).
+const char* const help_lines[] = {
+    "帮助 (F1)                                  按任意键关闭 / any key closes",
+    "左键拖动   调色板元素拖到屏幕上; 移动元素; 空白处移动窗口; 边框改变大小",
+    "松开左键, Enter   把整个场景发送到控制卡 (send the scene to the card)",
+    "右键   取消选择 (select nothing)",
+    "Ctrl+Q / Ctrl+A   放大 / 缩小 (zoom in / out)",
+    "Ctrl+E   新文本 (new text)      Ctrl+D   新矩形 (new rectangle)",
+    "输入字符   写入选中的文本; Backspace 删除最后一个字节",
+    "Ctrl+V   粘贴剪贴板里的文字, 可含中文 (paste)",
+    "Ctrl+F   字号 12/16/24/32    Ctrl+L   字号 12    Ctrl+K   颜色",
+    "Ctrl+G / Ctrl+N   文本框加宽 / 变窄",
+    "方向键   按住元素时: 位数, 宽度, 高度    PageUp 笔画    PageDown 颜色",
+    "下载数据到u盘   把场景写到U盘 (the scene onto the USB stick)",
+    "×   保存并退出 (save and close)      Ctrl+S   不保存退出 (quit, no save)",
+};
+
+void draw_help() {
+    Dot_sink& sink = dot_sink();
+    const int32_t left = 150, top = 150, width = 900, line = 34;
+    const int32_t count = static_cast<int32_t>(sizeof help_lines / sizeof help_lines[0]);
+    const int32_t bottom = top + 20 + line * count;
+    // A dark panel: one horizontal segment per pixel row.
+    static float rows[2 * 2 * 640];
+    int n = 0;
+    for (int32_t y = top; y <= bottom && n + 4 <= static_cast<int>(sizeof rows / sizeof rows[0]); ++y) {
+        rows[n++] = float(left), rows[n++] = float(y), rows[n++] = float(left + width), rows[n++] = float(y);
+    }
+    sink.set_texturing(false);
+    sink.set_colour(0.08f, 0.08f, 0.12f);
+    sink.lines(rows, n / 2);
+    sink.set_colour(1, 1, 0);
+    const float frame[8] = {float(left), float(top), float(left + width), float(top),
+                            float(left + width), float(bottom), float(left), float(bottom)};
+    sink.line_loop(frame, 4);
+    for (int32_t k = 0; k < count; ++k) {
+        char gbk[256];
+        platform_utf8_to_gbk(help_lines[k], gbk, sizeof gbk);
+        char16_t wide[256];
+        to_wide(gbk, wide, 256);
+        sink.set_colour(k == 0 ? 1.0f : 0.9f, k == 0 ? 1.0f : 0.9f, k == 0 ? 0.0f : 0.9f);
+        draw_label(wide, left + 16, top + 28 + line * k, 2000, 0);
+    }
+    sink.set_texturing(false);
+}
+
+}  // namespace
+
 void draw_menu_entries() {
     // All boxes, then all labels: each kind is drawn in one go.
     each_entry([](const menu_unit& m, bool hovered, bool active, const char*, int) {
@@ -311,6 +362,7 @@ void draw_menu_entries() {
         draw_label(wide, 440, 36, 740, 0);
     }
     dot_sink().set_texturing(false);
+    if (help_shown) draw_help();
 }
 
 void reset_menu_state() {
@@ -321,4 +373,5 @@ void reset_menu_state() {
     close_requested = nullptr;
     download_requested = nullptr;
     live_send_requested = nullptr;
+    help_shown = false;
 }

@@ -77,6 +77,9 @@ constexpr int32_t palette_digit_height = 5;
 // places outside the window; those still there move to their new places.
 void move_old_palette_places();
 
+// The help over the window (F1 shows it, any key closes it).
+extern bool help_shown;
+
 // Lays out board 0 (276, 226, 256 x 128 dots), the palette of shape and
 // digit elements in groups 0..19, the five left-panel texts and the entries,
 // for the current dot_pitch.
