@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "scene/pools.h"
+#include "scene/settings.h"
 #include "scene/view_state.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
@@ -84,8 +86,58 @@ void new_text() {
 
 }  // namespace
 
+std::string (*clipboard_text)() = nullptr;
+
+void paste_text(const char* utf8) {
+    string_draw* text = selected_text_record();
+    if (!text) {
+        set_status("paste: select a text first (click it), then Ctrl+V");
+        return;
+    }
+    std::string missing;
+    bool cut = false;
+    const int32_t room = static_cast<int32_t>(sizeof text->text) - 1;
+    if (text->length < 0 || text->length > room) return;
+    // One character at a time, so that one GBK lacks is named and left out
+    // and the rest still goes in.
+    for (const char* p = utf8; *p;) {
+        size_t n = 1;
+        const auto lead = static_cast<uint8_t>(*p);
+        if (lead >= 0xF0) n = 4;
+        else if (lead >= 0xE0) n = 3;
+        else if (lead >= 0xC0) n = 2;
+        for (size_t k = 1; k < n; ++k)
+            if (!p[k]) n = k;
+        char one[8] = {}, gbk[8] = {};
+        std::memcpy(one, p, n);
+        p += n;
+        if (one[0] == '\r' || one[0] == '\n' || one[0] == '\t') one[0] = ' ', one[1] = 0;
+        if (static_cast<uint8_t>(one[0]) < 0x20) continue;   // other control bytes: nothing to show
+        const size_t got = platform_utf8_to_gbk(one, gbk, sizeof gbk);
+        if (got == 0 || (got == 1 && gbk[0] == '?' && one[0] != '?')) {
+            if (missing.find(one) == std::string::npos) missing += one;
+            continue;
+        }
+        if (text->length + static_cast<int32_t>(got) > room) {
+            cut = true;
+            break;
+        }
+        std::memcpy(text->text + text->length, gbk, got);
+        text->length += static_cast<int32_t>(got);
+        text->text[text->length] = 0;
+    }
+    if (!missing.empty())
+        set_status(("paste: left out what the sign's fonts cannot show (not in GBK): " + missing).c_str());
+    else if (cut)
+        set_status("paste: the text is full (511 bytes); the rest was left out");
+}
+
 void on_key(uint8_t key, int, int) {
     last_key = key;
+    if (help_shown) {   // any key closes the help, and does nothing else
+        help_shown = false;
+        return;
+    }
     string_draw* text = selected_text_record();
     Digit_unit* digit = selected_digit_record();
     switch (key) {
@@ -134,6 +186,9 @@ void on_key(uint8_t key, int, int) {
         case 19:   // Ctrl+S: end at once, without saving
             window_quit(0);
             break;
+        case 22:   // Ctrl+V: the clipboard's text into the selected text
+            if (clipboard_text) paste_text(clipboard_text().c_str());
+            break;
         case 127:   // Delete
             break;
         default:   // typing, up to a full text field (511 bytes and the NUL)
@@ -147,6 +202,14 @@ void on_key(uint8_t key, int, int) {
 }
 
 void on_special_key(int key, int, int) {
+    if (help_shown) {
+        help_shown = false;
+        return;
+    }
+    if (key == key_f1) {
+        help_shown = true;
+        return;
+    }
     Digit_unit* digit = selected_digit_record();
     string_draw* grabbed = text_grabbed && !board_grabbed ? selected_text_record() : nullptr;
     // Bounds of digit and board fields compare unsigned, text widths signed.

@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "card/card_model.h"
 #include "controller/drive_export.h"
+#include "controller/font_check.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "scene/pools.h"
@@ -344,4 +345,25 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     // Both say how many LEDs are lit, and it is the same number.
     const std::string lit = played.substr(played.rfind(", ") + 2);
     EXPECT_EQ(rendered.substr(0, rendered.find(" on ")), lit.substr(0, lit.find('\n')));
+}
+
+// Before a text goes out, characters the card would show as gaps are named:
+// a glyph beyond the end of the font file, an empty glyph, a character
+// outside GB2312. Texts that can be shown, and texts off the boards, are
+// not mentioned.
+TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
+    std::string hzk16 = slurp(std::string(VANTIRO_FONT_DIR) + "/HZK/16/HZK16C");
+    ASSERT_GT(hzk16.size(), 1412u * 32);
+    hzk16.resize(1411 * 32);                                // 阿 (B0A2, glyph 1411) is beyond the end
+    std::fill(hzk16.begin() + 1410 * 32, hzk16.end(), '\0');   // 啊 (B0A1, glyph 1410) is empty
+    set_bitmap_font_path(font_hzk16, dir.write("HZK16C", hzk16).c_str());
+    string_draw& s = string_draws[6];
+    s.x = 300, s.y = 250, s.font_size = 16;
+    std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
+    EXPECT_EQ(check_scene_fonts(), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
+    EXPECT_EQ(check_scene_fonts(), "");
+    std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
+    s.x = 100;   // off the boards: not sent, not checked
+    EXPECT_EQ(check_scene_fonts(), "");
 }
