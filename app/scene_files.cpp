@@ -47,7 +47,8 @@
 // A scene file the loader refuses for its content is first copied to
 // NAME.bad-YYYYMMDD-HHMMSS (local time) beside it, because the next save
 // replaces it; scene.conf may hold typed texts nothing else has. The status
-// line names the copy.
+// line names the copy. Not damaged: a grape.conf beyond the reader's limits
+// (over 139 rectangles) that scene.conf records as written with it.
 //
 // [SECTION] Saving
 // Every file is replaced atomically (platform_write_file_atomic): after a

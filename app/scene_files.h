@@ -20,11 +20,15 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
 
 // Loads the scene files that exist. A file that cannot be read keeps its
 // kind as it was; missing lines keep their values; counts are held to the
-// pools. Problems are reported on standard error.
+// pools. scene.conf is not used when the four files changed since it was
+// written. Problems are reported on standard error; a damaged file is
+// first copied aside (NAME.bad-YYYYMMDD-HHMMSS), and the status line says so.
 void load_scene_files();
 
-// Saves the scene to the five files, each replaced atomically. Returns false, with the reason in err, when a file could not be
-// saved; files not yet replaced keep their previous content.
+// Saves the scene to the five files, each replaced atomically. Returns
+// false, with the reason in err, when a file could not be saved; files not
+// yet replaced keep their previous content, and the files still load as
+// the previous scene.
 bool save_scene_files(std::string* err);
 
 // The close entry's request: save the scene and end the program with

@@ -1,0 +1,44 @@
+# Hostile files and folders beside the editor, each through the real
+# program: a leftover temporary that is a link, a flash image that never
+# ends, font files that never end or are folders, a damaged scene.conf.
+source "$(dirname "$0")/lib.sh"
+
+install_editor
+cli="$work/bin/vantiro-cli"
+
+# The flash image is /dev/zero: refused, not read.
+if "$cli" replay /dev/zero "$work/bin" >"$work/replay.out" 2>"$work/replay.err"; then
+  fail "replay of /dev/zero succeeded"
+fi
+grep -q "not a regular file" "$work/replay.err" || fail "replay of /dev/zero: $(cat "$work/replay.err")"
+
+# A leftover digit.conf.tmp linked to a file outside the folder, and a
+# damaged scene.conf (its texts would be lost at the next save).
+echo "keep me" >"$work/outside.txt"
+ln -s "$work/outside.txt" "$work/bin/digit.conf.tmp"
+# One font a link to /dev/zero, one a folder.
+font_dir="$work/bin/Font/fonts/font_libs"
+rm "$font_dir/HZK/24/HZK24" "$font_dir/ASC/ASC24_12"
+ln -s /dev/zero "$font_dir/HZK/24/HZK24"
+mkdir "$font_dir/ASC/ASC24_12"
+
+start_editor
+xdotool mousemove $((win_x + 600)) $((win_y + 600))
+xdotool key ctrl+e
+sleep 0.2
+click_at 280 232
+xdotool key ctrl+f ctrl+f ctrl+f   # 12, 16, 24: the broken 24-dot fonts are read now
+xdotool type --delay 50 'Ab'
+printf '中' | xclip -selection clipboard   # a Chinese character reads HZK24
+xdotool key ctrl+v
+sleep 0.5
+kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended on the broken fonts: $(cat "$work/stderr")"
+grep -q "HZK24" "$work/stderr" || fail "the font linked to /dev/zero was not reported: $(cat "$work/stderr")"
+grep -q "ASC24_12 is a folder" "$work/stderr" || fail "the folder in place of a font was not reported: $(cat "$work/stderr")"
+click_at 1195 30            # close: saves
+wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
+editor_pid=""
+[ "$(cat "$work/outside.txt")" = "keep me" ] || fail "the save wrote through the leftover link"
+[ -f "$work/bin/digit.conf" ] && [ ! -L "$work/bin/digit.conf" ] || fail "digit.conf is not a plain file"
+"$cli" dump "$work/bin" | grep -q '"text":"TxtAb中"' || fail "the text was not saved"
+echo "PASS"
