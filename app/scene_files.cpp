@@ -252,6 +252,7 @@ std::string checksum_line(const uint64_t* sums) {
     return line;
 }
 
+// Writes all of bytes to fd; false (errno set) on an error.
 bool write_all(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -304,8 +305,11 @@ std::string keep_aside(const char* path, std::string* err) {
             return "";
         }
         bool ok = write_all(fd, bytes) && fsync(fd) == 0;
-        const int e = errno;
-        ok = close(fd) == 0 && ok;
+        int e = errno;
+        if (close(fd) != 0 && ok) {
+            ok = false;
+            e = errno;
+        }
         if (!ok) {
             unlink(full.c_str());
             *err = "cannot write " + copy + ": " + std::strerror(e);
@@ -318,7 +322,7 @@ std::string keep_aside(const char* path, std::string* err) {
         }
         return copy;
     }
-    *err = "1000 copies are kept already";
+    *err = "1000 copies of this second are kept already";
     return "";
 }
 

@@ -1,6 +1,7 @@
 #include "ui/keyboard.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -114,8 +115,16 @@ void paste_text(const char* utf8) {
         if (one[0] == '\r' || one[0] == '\n' || one[0] == '\t') one[0] = ' ', one[1] = 0;
         if (static_cast<uint8_t>(one[0]) < 0x20) continue;   // other control bytes: nothing to show
         const size_t got = platform_utf8_to_gbk(one, gbk, sizeof gbk);
-        if (got == 0 || (got == 1 && gbk[0] == '?' && one[0] != '?')) {
-            if (missing.find(one) == std::string::npos) missing += one;
+        // The converter writes '?' for what GBK lacks.
+        bool lacking = got == 0 || one[0] != '?';
+        for (size_t k = 0; k < got && lacking; ++k) lacking = gbk[k] == '?';
+        if (lacking) {
+            // Named by its code point too: the status line itself is GBK.
+            uint32_t cp = n == 1 ? lead : lead & (0x3F >> (n - 1));
+            for (size_t k = 1; k < n; ++k) cp = cp << 6 | (static_cast<uint8_t>(one[k]) & 0x3F);
+            char name[32];
+            std::snprintf(name, sizeof name, "%s%s (U+%04X)", missing.empty() ? "" : ", ", one, cp);
+            if (missing.find(one) == std::string::npos) missing += name;
             continue;
         }
         if (text->length + static_cast<int32_t>(got) > room) {

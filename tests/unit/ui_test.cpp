@@ -2,6 +2,7 @@
 // measured rectangles, and moving and resizing the window.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <tuple>
@@ -12,6 +13,9 @@
 #include "scene/pools.h"
 #include "tests/unit/temp_dir.h"
 #include "scene/view_state.h"
+#include "platform/platform.h"
+#include "scene/settings.h"
+#include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -256,3 +260,61 @@ TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
 }
 
 }  // namespace
+
+// Every palette element lies inside the window, clear of board 0 and of the
+// other elements; scene files of the first layout bring records at the old
+// out-of-window places, which move to the new ones (moved records stay).
+TEST_F(Ui_test, ThePaletteLiesInReachAndOldPlacesMove) {
+    std::vector<std::tuple<int, int, int, int>> boxes;   // left, top, right, bottom
+    for (int i = 0; i < digit_group_size; ++i) {
+        const Digit_unit& d = digit_at(0, i);
+        const int x = static_cast<int>(d.x), y = static_cast<int>(d.y);
+        const int w = 2 * d.width, h = 2 * d.height;
+        const bool centred = d.type_code == 512;
+        const int l = centred ? x - w : x, t = centred ? y - h : y, r = x + w, b = y + h;
+        EXPECT_TRUE(l >= 0 && t >= 0 && r < 1200 && b < 801) << i;
+        EXPECT_TRUE(outside_dot_grid(d.x, d.y)) << i;   // fixed at every zoom
+        EXPECT_FALSE(l < 276 + 512 && r > 276 && t < 226 + 256 && b > 226) << i << " over board 0";
+        for (const auto& [l2, t2, r2, b2] : boxes) EXPECT_FALSE(l < r2 && r > l2 && t < b2 && b > t2) << i;
+        boxes.emplace_back(l, t, r, b);
+        // A press inside the box takes it (group 0 first).
+        on_mouse(mouse_left, mouse_down, centred ? x : x + 1, centred ? y : y + 1);
+        EXPECT_EQ(make_tuple(int(selected_digit_row), int(selected_digit_col)), make_tuple(0, i));
+        on_mouse(mouse_right, mouse_down, 0, 0);
+        digit_grabbed = 0;
+    }
+    digit_at(2, 5).x = 90 + 50 * 5, digit_at(2, 5).y = 800, digit_at(2, 5).width = 28;
+    digit_at(3, 31).x = 1640, digit_at(3, 31).y = 800;
+    digit_at(4, 36).x = 230, digit_at(4, 36).y = 440;
+    digit_at(5, 6).x = 400, digit_at(5, 6).y = 300;   // moved by the operator
+    move_old_palette_places();
+    EXPECT_EQ(make_tuple(digit_at(2, 5).x, digit_at(2, 5).y, digit_at(2, 5).width), make_tuple(digit_at(0, 5).x, digit_at(0, 5).y, 10));
+    EXPECT_EQ(make_tuple(digit_at(3, 31).x, digit_at(4, 36).x), make_tuple(digit_at(0, 31).x, digit_at(0, 36).x));
+    EXPECT_EQ(make_tuple(digit_at(5, 6).x, digit_at(5, 6).y), make_tuple(400u, 300u));
+}
+
+// Ctrl+V: the clipboard's UTF-8 goes into the selected text as GBK; what GBK
+// lacks is left out and named; the field's 511 bytes hold; code 22 is no byte.
+TEST_F(Ui_test, PasteInsertsGbkAndNamesWhatItLeavesOut) {
+    static std::string clip;
+    clipboard_text = [] { return clip; };
+    string_draw& s = string_draws[0];
+    selected_text = 0;
+    s.length = 3;
+    std::snprintf(s.text, sizeof s.text, "Txt");
+    clip = "你好 world\n😀é";
+    on_key(22, 0, 0);
+    char utf8[600];
+    platform_gbk_to_utf8(s.text, utf8, sizeof utf8);
+    EXPECT_EQ(std::string(utf8), "Txt你好 world é");
+    EXPECT_EQ(s.length, static_cast<int32_t>(std::strlen(s.text)));
+    platform_gbk_to_utf8(status_text, utf8, sizeof utf8);
+    EXPECT_NE(std::string(utf8).find("(U+1F600)"), std::string::npos) << utf8;
+    EXPECT_EQ(std::string(utf8).find("é"), std::string::npos) << utf8;
+    clip = std::string(600, 'x') + "中";
+    on_key(22, 0, 0);
+    EXPECT_EQ(s.length, 511);
+    EXPECT_EQ(s.text[511], '\0');
+    platform_gbk_to_utf8(status_text, utf8, sizeof utf8);
+    EXPECT_NE(std::string(utf8).find("full"), std::string::npos) << utf8;
+}
