@@ -808,11 +808,17 @@ void load_scene_files() {
         for (int k = 0; k < four_files; ++k)
             if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
                 changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
-        if (changed.empty())
+        if (changed.empty()) {
             apply_staged();
-        else
-            report(changed + " changed since scene.conf was written; scene.conf is not used, the scene "
-                             "comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
+        } else {
+            // Its texts are in no other file: kept aside before the next
+            // save replaces it.
+            std::string err;
+            const std::string copy = keep_aside(data_paths.scene_conf, &err);
+            report(changed + " changed since scene.conf was written; scene.conf is not used (" +
+                   (copy.empty() ? "no copy could be kept: " + err : "kept as " + copy) +
+                   "), the scene comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
+        }
         break;
     }
     }

@@ -41,4 +41,37 @@ editor_pid=""
 [ "$(cat "$work/outside.txt")" = "keep me" ] || fail "the save wrote through the leftover link"
 [ -f "$work/bin/digit.conf" ] && [ ! -L "$work/bin/digit.conf" ] || fail "digit.conf is not a plain file"
 "$cli" dump "$work/bin" | grep -q '"text":"TxtAb中"' || fail "the text was not saved"
+
+# A circle of radius 2^31 - 2 pixels whose rim crosses the window at y 400:
+# only its visible part is walked, so frames come at once.
+grep -q '^digit 5 50 ' "$work/bin/scene.conf" || fail "no digit line to change in scene.conf"
+sed -i 's/^digit 5 50 .*/digit 5 50 1 0 2 600 2147484050 40 1073741823 0 5 1 2 0 0 50 2/' "$work/bin/scene.conf"
+start_editor
+xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+sleep 0.5
+shot "$work/circle.png"
+n=$(count_colour "$work/circle.png" 300 396 600 8 "#ff0000")
+[ "$n" -gt 500 ] || fail "the huge circle's rim is not drawn ($n red pixels)"
+click_at 1195 30
+wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
+editor_pid=""
+
+# One damaged line in scene.conf: it is kept aside, said on the status line
+# and standard error, and survives the next save.
+sed -i 's/^text 6 /text 6 x/' "$work/bin/scene.conf"
+cp "$work/bin/scene.conf" "$work/damaged.conf"
+start_editor
+grep -q "scene.conf is damaged" "$work/stderr" || fail "the damaged scene.conf was not reported: $(cat "$work/stderr")"
+click_at 1195 30
+wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
+editor_pid=""
+kept=$(ls "$work/bin"/scene.conf.bad-* 2>/dev/null | head -n 1)
+[ -n "$kept" ] && cmp -s "$kept" "$work/damaged.conf" || fail "the damaged scene.conf was not kept aside whole"
+
+# A SysCfg.ini value padded past any line buffer still reads.
+printf '[LEDPARA]\nWIDTH=%300s64\nHEIGHT=32\n' "" >"$work/bin/SysCfg.ini"
+"$cli" dump "$work/bin" | python3 -c '
+import json, sys
+b = json.load(sys.stdin)["boards"][0]
+sys.exit(0 if (b["width"], b["height"]) == (64, 32) else 1)' || fail "the padded WIDTH did not read as 64"
 echo "PASS"
