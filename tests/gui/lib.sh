@@ -13,6 +13,10 @@ editor_pid=""
 
 cleanup() {
   [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
+  # Whatever else the test left running (a clipboard owner, a card).
+  local left
+  left=$(jobs -p)
+  [ -n "$left" ] && kill $left 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -126,4 +130,11 @@ window_position() {
 count_where() {
   convert "$1" -crop "$4x$5+$((win_x + $2))+$((win_y + $3))" +repage \
     -fx "($6) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Puts text $1 on the clipboard. The owner (xclip) serves one request and
+# ends; its output goes nowhere, so it never holds the test's output open.
+set_clipboard() {
+  printf '%s' "$1" | xclip -selection clipboard -loops 1 >/dev/null 2>&1 &
+  sleep 0.2
 }

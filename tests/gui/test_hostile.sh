@@ -29,7 +29,7 @@ sleep 0.2
 click_at 280 232
 xdotool key ctrl+f ctrl+f ctrl+f   # 12, 16, 24: the broken 24-dot fonts are read now
 xdotool type --delay 50 'Ab'
-printf '中' | xclip -selection clipboard   # a Chinese character reads HZK24
+set_clipboard '中'          # a Chinese character reads HZK24
 xdotool key ctrl+v
 sleep 0.5
 kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended on the broken fonts: $(cat "$work/stderr")"

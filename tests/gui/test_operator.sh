@@ -20,7 +20,7 @@ click_at 700 80             # "列数 +"
 xdotool key ctrl+a ctrl+a
 
 # Paste into a new text.
-printf '你好 world' | xclip -selection clipboard
+set_clipboard '你好 world'
 xdotool key ctrl+e
 sleep 0.2
 click_at 280 232
