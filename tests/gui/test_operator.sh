@@ -41,19 +41,20 @@ shot "$work/nohelp.png"
 n=$(count_colour "$work/nohelp.png" 150 150 901 1 "#ffff00")
 [ "$n" -lt 100 ] || fail "the help stayed after a key"
 
-# The left edge dragged far past the right one, then the top past the bottom.
+# The left edge dragged far past the right one, then the top past the bottom:
+# the editor lives on with the least client area, its far edges put.
+edge_dragged() {   # $1 which edge, $2 the client area expected
+  sleep 0.3
+  kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended after the $1 edge was dragged: $(cat "$work/stderr")"
+  read -r win_x win_y < <(window_position)
+  local geometry
+  geometry=$(xdotool getwindowgeometry "$window_id" | sed -n 's/.*Geometry: //p')
+  [ "$geometry" = "$2" ] || fail "client area $geometry after the $1 edge, expected $2"
+}
 drag 2 400 1500 400
-sleep 0.3
-kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended after the left edge was dragged: $(cat "$work/stderr")"
-read -r win_x win_y < <(window_position)
-geometry=$(xdotool getwindowgeometry "$window_id" | sed -n 's/.*Geometry: //p')
-[ "$geometry" = "400x801" ] || fail "client area $geometry after the left edge, expected 400x801"
+edge_dragged left 400x801
 drag 200 2 200 1400
-sleep 0.3
-kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended after the top edge was dragged: $(cat "$work/stderr")"
-read -r win_x win_y < <(window_position)
-geometry=$(xdotool getwindowgeometry "$window_id" | sed -n 's/.*Geometry: //p')
-[ "$geometry" = "400x300" ] || fail "client area $geometry after the top edge, expected 400x300"
+edge_dragged top 400x300
 
 click_at 385 30             # the close entry, inside the narrowed window
 wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
