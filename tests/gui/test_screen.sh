@@ -23,11 +23,11 @@ for xy in "250 376" "210 376" "230 356" "230 396"; do
 done
 expect_pixel "$work/start.png" 230 376 "$black"
 
-# Palette rectangle from (230,440) to (310,480).
-for xy in "230 440" "310 440" "310 480" "230 480" "270 440" "270 480" "230 460" "310 460"; do
+# Palette rectangle from (170,440) to (250,480), clear of board 0.
+for xy in "170 440" "250 440" "250 480" "170 480" "210 440" "210 480" "170 460" "250 460"; do
   expect_near "$work/start.png" $xy "$red"
 done
-expect_pixel "$work/start.png" 270 460 "$black"
+expect_pixel "$work/start.png" 210 460 "$black"
 
 # Vertical line from (350,40) to (350,80).
 for y in 40 50 60 70 80; do expect_near "$work/start.png" 350 $y "$red"; done

@@ -23,7 +23,9 @@ echo "$geometry" | grep -q 'Width: 1220' || fail "width after the edge drag: $ge
 xdotool mousemove 5 5
 sleep 0.3
 shot "$work/resized.png"
-# The close entry's box now starts at x 1211 (window_w - 25), in grey.
-expect_near "$work/resized.png" 1211 30 "#cccccc"
+# The close entry's box now starts at x 1196 (client width - 24), in grey,
+# and ends inside the window.
+expect_near "$work/resized.png" 1196 30 "#cccccc"
+expect_near "$work/resized.png" 1216 30 "#cccccc"
 expect_pixel "$work/resized.png" 1191 30 "#000000"
 echo "PASS"
