@@ -111,11 +111,7 @@ int main(int argc, char** argv) {
     // The card's font files are the editor's, installed beside this program.
     std::string folder = exe;
     folder = folder.substr(0, folder.rfind('/') + 1);
-    static const char* const fonts[bitmap_font_count] = {
-        "HZK/12/HZK12", "HZK/16/HZK16C", "HZK/24/HZK24", "HZK/32/HZK32",
-        "ASC/ASC12_8",  "ASC/ASC16_8",   "ASC/ASC24_12", "ASC/ASC32_16"};
-    for (int id = 0; id < bitmap_font_count; ++id)
-        set_bitmap_font_path(id, (folder + "Font/fonts/font_libs/" + fonts[id]).c_str());
+    set_bitmap_fonts_below((folder + "Font/fonts/font_libs").c_str());
     if (flash.empty()) flash = folder + "card-flash.bin";
     FILE* log_file = nullptr;
     if (!log.empty() && !(log_file = std::fopen(log.c_str(), "a"))) {

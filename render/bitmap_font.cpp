@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/led_dots.h"
 #include "scene/view_state.h"
@@ -227,6 +228,32 @@ int64_t text_advance(uint8_t height, const char* text, size_t len) {
         if (!s.bytes) return pen;
         pen += s.advance;
         i += static_cast<size_t>(s.bytes);
+    }
+}
+
+int glyph_font(uint8_t height, bool double_byte) {
+    if (height == 14) return double_byte ? font_hzk12 : -1;
+    return double_byte ? double_byte_font(height) : single_byte_font(height);
+}
+
+bool glyph_lights(int id, int32_t index) {
+    const uint8_t* g = bitmap_glyph(id, index);
+    if (!g) return false;
+    for (int k = 0; k < layouts[id].glyph_bytes; ++k)
+        if (g[k]) return true;
+    return false;
+}
+
+void set_bitmap_fonts_below(const char* folder) {
+    static const char* const files[bitmap_font_count] = {
+        "HZK/12/HZK12", "HZK/16/HZK16C", "HZK/24/HZK24", "HZK/32/HZK32",
+        "ASC/ASC12_8",  "ASC/ASC16_8",   "ASC/ASC24_12", "ASC/ASC32_16"};
+    char path[300];   // as long as a font's own path
+    for (int id = 0; id < bitmap_font_count; ++id) {
+        if (format_text(path, sizeof path, "%s/%s", folder, files[id]) < 0)
+            std::fprintf(stderr, "font: the path of %s below %s is too long; its characters stay blank\n",
+                         files[id], folder);
+        set_bitmap_font_path(id, path);
     }
 }
 

@@ -29,6 +29,17 @@ int32_t double_byte_index(uint8_t lead, uint8_t trail);
 // Glyph index of a single-byte character: the byte as signed, minus 32.
 int32_t single_byte_index(uint8_t c);
 
+// Points every font id at its file below folder (the folder of the "HZK"
+// and "ASC" folders, Font/fonts/font_libs in an installation).
+void set_bitmap_fonts_below(const char* folder);
+
+// The font a character is drawn from at a height, as the rasteriser
+// chooses it (14: the 12-dot Chinese glyphs, and no ASCII font), or -1.
+int glyph_font(uint8_t height, bool double_byte);
+
+// True when glyph index of font id is in its file and lights a dot.
+bool glyph_lights(int id, int32_t index);
+
 // Bytes of glyph index of font id, or null when the file is missing or
 // refused, or the glyph lies beyond its end.
 const uint8_t* bitmap_glyph(int id, int32_t index);

@@ -11,12 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Card_model* card = [] {
-        if (const char* dir = std::getenv("FUZZ_FONT_DIR")) {
-            const std::string d = dir;
-            set_bitmap_font_path(font_hzk16, (d + "/HZK/16/HZK16C").c_str());
-            set_bitmap_font_path(font_asc16, (d + "/ASC/ASC16_8").c_str());
-            set_bitmap_font_path(font_hzk12, (d + "/HZK/12/HZK12").c_str());
-        }
+        if (const char* dir = std::getenv("FUZZ_FONT_DIR")) set_bitmap_fonts_below(dir);
         return new Card_model(48, 24);
     }();
     card->reset();

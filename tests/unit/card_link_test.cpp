@@ -60,11 +60,7 @@ public:
 class Card_link_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string f = VANTIRO_FONT_DIR;
-        set_bitmap_font_path(font_hzk16, (f + "/HZK/16/HZK16C").c_str());
-        set_bitmap_font_path(font_asc16, (f + "/ASC/ASC16_8").c_str());
-        set_bitmap_font_path(font_hzk12, (f + "/HZK/12/HZK12").c_str());
-        set_bitmap_font_path(font_asc12, (f + "/ASC/ASC12_8").c_str());
+        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         build_layout();
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
         std::string err;

@@ -43,11 +43,7 @@ std::string slurp(const std::string& path) {
 class Output_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string f = VANTIRO_FONT_DIR;
-        const char* files[bitmap_font_count] = {"/HZK/12/HZK12",   "/HZK/16/HZK16C", "/HZK/24/HZK24",
-                                                "/HZK/32/HZK32",   "/ASC/ASC12_8",   "/ASC/ASC16_8",
-                                                "/ASC/ASC24_12",   "/ASC/ASC32_16"};
-        for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, (f + files[id]).c_str());
+        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         build_layout();
     }
 
