@@ -48,16 +48,23 @@ void Card_model::reset() {
     counts = Card_counts{};
 }
 
-void Card_model::run_script(const uint8_t* bytes, size_t length) {
+void for_each_script_line(const uint8_t* bytes, size_t length,
+                          void (*line)(void* context, const char* bytes, size_t n), void* context) {
     size_t start = 0;
     for (size_t i = 0; i <= length; ++i) {
         const bool end = i == length || bytes[i] == 0;
         if (end || bytes[i] == '\n') {
-            run_line(reinterpret_cast<const char*>(bytes) + start, i - start);
+            line(context, reinterpret_cast<const char*>(bytes) + start, i - start);
             start = i + 1;
         }
         if (end) break;
     }
+}
+
+void Card_model::run_script(const uint8_t* bytes, size_t length) {
+    for_each_script_line(
+        bytes, length,
+        [](void* card, const char* line, size_t n) { static_cast<Card_model*>(card)->run_line(line, n); }, this);
 }
 
 bool Card_model::run_line(const char* line, size_t length) {

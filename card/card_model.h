@@ -28,6 +28,12 @@ struct Card_counts {
     long ignored = 0;    // lines it does not know: unknown words and verbs
 };
 
+// Calls line(context, bytes, n) for each line of a script as the card reads
+// cmd.txt: lines end at LF (CR LF and CR CR LF alike; the CRs stay with the
+// line), and a NUL ends the script.
+void for_each_script_line(const uint8_t* bytes, size_t length,
+                          void (*line)(void* context, const char* bytes, size_t n), void* context);
+
 class Card_model {
 public:
     // Longest line the card reads; the rest of a longer line is dropped.

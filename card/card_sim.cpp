@@ -237,18 +237,14 @@ bool Card_simulator::run_usb(const std::string& ledsys, std::string* err) {
     }
     card.set_txt_folder(ledsys + "/TXT");
     // Line by line as from the network, so that its "file save" stores it.
-    size_t start = 0;
-    std::string answer;
-    for (size_t i = 0; i <= script.size(); ++i) {
-        const bool end = i == script.size() || script[i] == 0;
-        if (end || script[i] == '\n') {
-            Card_frame f{frame_line, 0, std::string(script.begin() + static_cast<long>(start),
-                                                    script.begin() + static_cast<long>(i))};
-            if (!trimmed(f.body).empty()) handle(f, &answer);
-            start = i + 1;
-        }
-        if (end) break;
-    }
+    for_each_script_line(
+        script.data(), script.size(),
+        [](void* sim, const char* line, size_t n) {
+            Card_frame f{frame_line, 0, std::string(line, n)};
+            std::string answer;
+            if (!trimmed(f.body).empty()) static_cast<Card_simulator*>(sim)->handle(f, &answer);
+        },
+        this);
     return true;
 }
 
