@@ -39,12 +39,10 @@ void emit(Script_out& out, const Command_value& v, Line_style style, Line_info i
 // element does not lie on that board.
 bool offsets_on(int r, int c, uint32_t x, uint32_t y, int64_t* ox, int64_t* oy) {
     const led_unit& u = board_at(r, c);
-    const int64_t p = dot_pitch;
-    const int64_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
-    const int64_t w = int64_t{u.width} * p, h = int64_t{u.height} * p;
-    if (x < ux || x >= ux + w || y < uy || y >= uy + h) return false;
-    *ox = x - ux + c * w;
-    *oy = y - uy + r * h;
+    if (!board_covers(u, x, y, dot_pitch)) return false;
+    const int64_t w = int64_t{u.width} * dot_pitch, h = int64_t{u.height} * dot_pitch;
+    *ox = x - int64_t{static_cast<uint32_t>(u.x)} + c * w;
+    *oy = y - int64_t{static_cast<uint32_t>(u.y)} + r * h;
     return true;
 }
 

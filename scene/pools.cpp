@@ -34,9 +34,7 @@ int output_columns() {
 bool board_holding(uint32_t x, uint32_t y, int p, int* row, int* col) {
     for (int r = 0; r < output_rows(); ++r)
         for (int c = 0; c < output_columns(); ++c) {
-            const led_unit& u = board_at(r, c);
-            const int64_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
-            if (x >= ux && x < ux + int64_t{u.width} * p && y >= uy && y < uy + int64_t{u.height} * p) {
+            if (board_covers(board_at(r, c), x, y, p)) {
                 *row = r;
                 *col = c;
                 return true;

@@ -61,6 +61,14 @@ inline led_unit& board_at(int row, int col) {
 int output_rows();
 int output_columns();
 
+// Board u's LEDs at pitch p cover window pixel (x, y): u.x <= x < u.x +
+// u.width * p, and the same for y (unsigned, so an element on the left or
+// top edge is on the board).
+inline bool board_covers(const led_unit& u, uint32_t x, uint32_t y, int p) {
+    const int64_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
+    return x >= ux && x < ux + int64_t{u.width} * p && y >= uy && y < uy + int64_t{u.height} * p;
+}
+
 // The board in use by the outputs whose LEDs cover window pixel (x, y) at
 // pitch p: U.x <= x < U.x + U.width * p, and the same for y (unsigned, so an
 // element on a board's left or top edge belongs to it, and one on the edge
