@@ -140,7 +140,9 @@ int send_command(const char* dir, const std::string& to) {
     const int32_t client = CreateClient(address.c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!client) return fail("cli: " + address + " is not an address");
     settle_scene_positions();
-    std::vector<Live_line> lines = live_scene_lines(live_pacing != 0);
+    if (digit_modules_on_sign() > 0)
+        std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
+    std::vector<Live_line> lines = live_scene_lines(live_pacing != 0, scene_text_files());
     start_live_sender(client);
     submit_live_lines(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one

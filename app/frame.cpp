@@ -1,11 +1,17 @@
 #include "app/frame.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "app/outputs.h"
+#include "controller/sign_picture.h"
 
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/board_outline.h"
 #include "render/dot_sink.h"
+#include "render/led_dots.h"
+#include "render/led_framebuffer.h"
 #include "render/outline_font.h"
 #include "render/overlay.h"
 #include "render/shapes.h"
@@ -30,6 +36,68 @@ bool format_readout(int mx, int my, int pitch, char* buf, size_t cap) {
                        static_cast<int>(dy / pitch)) >= 0;
 }
 
+namespace {
+
+// The sign's LEDs as the card lights them; sized once per sign size.
+Led_framebuffer sign_leds(0, 0);
+
+// Window pixels of the sign that its LED dots can reach (a dot is
+// dot_pitch pixels wide around its centre); empty when no board is in use.
+struct Pixel_box {
+    int64_t left = 1, top = 1, right = 0, bottom = 0;
+};
+
+Pixel_box sign_box(int w, int h) {
+    Pixel_box b;
+    if (w <= 0 || h <= 0) return b;
+    const led_unit& u = board_at(0, 0);
+    const int64_t p = dot_pitch;
+    b.left = int64_t{static_cast<uint32_t>(u.x)} - p;
+    b.top = int64_t{static_cast<uint32_t>(u.y)} - p;
+    b.right = int64_t{static_cast<uint32_t>(u.x)} + int64_t{w} * p;
+    b.bottom = int64_t{static_cast<uint32_t>(u.y)} + int64_t{h} * p;
+    return b;
+}
+
+// Each lit LED of the sign as its dot, only those inside the window.
+void draw_sign(int w, int h) {
+    sign_leds.resize(w, h);
+    paint_sign(sign_leds, scene_text_files());
+    const led_unit& u = board_at(0, 0);
+    const int64_t p = dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
+    // LEDs whose dot reaches into the window: centre within p of it.
+    auto first = [&](int64_t origin) { return std::max<int64_t>(0, (-p - origin) / p); };
+    const int64_t x0 = first(bx), y0 = first(by);
+    const int64_t x1 = std::min<int64_t>(w - 1, (int64_t{view_width} + p - bx) / p);
+    const int64_t y1 = std::min<int64_t>(h - 1, (int64_t{view_height} + p - by) / p);
+    for (int64_t y = y0; y <= y1; ++y) {
+        const uint8_t* row = sign_leds.row(static_cast<int>(y));
+        for (int64_t x = x0; x <= x1; ++x)
+            if (row[x] != Led_framebuffer::dark)
+                plot_dot(row[x], static_cast<int32_t>(bx + x * p), static_cast<int32_t>(by + y * p));
+    }
+}
+
+bool on_sign(uint32_t x, uint32_t y) {
+    int32_t lx, ly;
+    return sign_led(x, y, dot_pitch, &lx, &ly);
+}
+
+// A text on the sign that the card cannot show (its file is missing): a
+// dim outline where it stands, and no LEDs.
+void mark_unshown_text(const string_draw& s) {
+    Dot_sink& sink = dot_sink();
+    const float p = dot_pitch;
+    const float w = p * static_cast<float>(std::max<int32_t>(s.font_size, s.font_size / 2 * s.length));
+    const float h = p * static_cast<float>(s.font_size);
+    const float x = static_cast<float>(s.x), y = static_cast<float>(s.y);
+    const float box[8] = {x, y, x + w, y, x + w, y + h, x, y + h};
+    sink.set_colour(0.35f, 0.35f, 0.35f);
+    sink.line_loop(box, 4);
+}
+
+}  // namespace
+
 void draw_display() {
     pending = false;
     Dot_sink& sink = dot_sink();
@@ -38,24 +106,38 @@ void draw_display() {
     //      line width 1.
     sink.begin_frame();
 
-    // 3. Shape and digit elements of groups 0..19.
+    // The sign: every element on a board as the card lights it.
+    int w, h;
+    output_screen_size(&w, &h);
+    draw_sign(w, h);
+
+    // 3-4. Elements on no board (the palette, the margins, an element dragged
+    //      off the sign) in window pixels, shape and digit elements of groups
+    //      0..19 first, then texts; none of their dots reach the sign.
+    const Pixel_box sign = sign_box(w, h);
+    set_editor_keep_out(sign.left, sign.top, sign.right, sign.bottom);
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
             Digit_unit& d = digit_at(g, i);
+            if (d.enabled && on_sign(d.x, d.y)) continue;   // drawn with the sign
             if (i == selected_digit_col && g == selected_digit_row)
                 draw_digit_unit_selected(d);
             else
                 draw_digit_unit(d);
         }
     }
-
-    // 4. Text elements.
     for (int i = 0; i < string_draw_count; ++i) {
-        if (i == selected_text)
-            draw_text_element_selected(string_draws[i]);
-        else
-            draw_text_element(string_draws[i]);
+        string_draw& s = string_draws[i];
+        if (s.enabled && on_sign(s.x, s.y)) {
+            draw_text_marks(s, i == selected_text);
+            if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s);
+        } else if (i == selected_text) {
+            draw_text_element_selected(s);
+        } else {
+            draw_text_element(s);
+        }
     }
+    set_editor_keep_out(1, 1, 0, 0);
 
     // 5. Screen outline of board (0, 0).
     sink.set_texturing(false);

@@ -10,79 +10,31 @@
 #include "command/replay.h"
 #include "controller/font_check.h"
 #include "controller/live_send.h"
+#include "controller/sign_picture.h"
 #include "csdk/csdk.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
-#include "render/led_dots.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/settings.h"
 #include "scene/view_state.h"
 
 namespace {
-
-// Takes the editor's dots in window pixels and lights the LED each lies in.
-class Board_led_target final : public Draw_target {
-public:
-    explicit Board_led_target(Led_framebuffer& screen) : screen_(screen) {
-        pitch = dot_pitch;
-        // The reach of the boards in use, so primitives skip the rest.
-        clip_left = clip_top = INT64_MAX;
-        clip_right = clip_bottom = INT64_MIN;
-        for (int r = 0; r < output_rows(); ++r)
-            for (int c = 0; c < output_columns(); ++c) {
-                const led_unit& u = board_at(r, c);
-                const int64_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
-                clip_left = std::min(clip_left, ux);
-                clip_top = std::min(clip_top, uy);
-                clip_right = std::max(clip_right, ux + int64_t{u.width} * dot_pitch - 1);
-                clip_bottom = std::max(clip_bottom, uy + int64_t{u.height} * dot_pitch - 1);
-            }
-    }
-
-    void light(uint8_t colour, int32_t x, int32_t y) override {
-        int r, c;
-        if (x < 0 || y < 0 ||
-            !board_holding(static_cast<uint32_t>(x), static_cast<uint32_t>(y), dot_pitch, &r, &c)) {
-            screen_.light(colour, -1, -1);   // no LED, but the colour in force changes as drawn
-            return;
-        }
-        const led_unit& u = board_at(r, c);
-        const int64_t p = dot_pitch;
-        const int64_t lx = (x - int64_t{static_cast<uint32_t>(u.x)}) / p + int64_t{c} * u.width;
-        const int64_t ly = (y - int64_t{static_cast<uint32_t>(u.y)}) / p + int64_t{r} * u.height;
-        screen_.light(colour, static_cast<int32_t>(lx), static_cast<int32_t>(ly));
-    }
-
-private:
-    Led_framebuffer& screen_;
-};
-
-}  // namespace
-
-void settle_scene_positions() {
-    for (int g = 0; g < digit_groups_in_use; ++g)
-        for (int i = 0; i < digit_group_size; ++i)
-            if (digit_at(g, i).enabled) settle_digit_position(digit_at(g, i));
-    for (string_draw& s : string_draws)
-        if (s.enabled) settle_text_position(s);
+Text_files text_files;
 }
 
+const Text_files& scene_text_files() { return text_files; }
+
+void refresh_text_files() {
+    text_files.folder = exe_folder;
+    text_files.read();
+}
+
+void settle_scene_positions() { settle_positions_on_sign(); }
+
 void render_scene_leds(Led_framebuffer& screen) {
-    screen.clear();
-    Board_led_target target(screen);
-    redirect_editor_dots(&target);
-    // The frame's order: shapes and digits, then texts. Only the elements
-    // on the sign: palette copies that reach over a board are not.
     settle_scene_positions();
-    int r, c;
-    auto on_sign = [&](uint32_t x, uint32_t y) { return board_holding(x, y, dot_pitch, &r, &c); };
-    for (int g = 0; g < digit_groups_in_use; ++g)
-        for (int i = 0; i < digit_group_size; ++i)
-            if (on_sign(digit_at(g, i).x, digit_at(g, i).y)) draw_digit_unit(digit_at(g, i));
-    for (string_draw& s : string_draws)
-        if (on_sign(s.x, s.y)) draw_text_element(s);
-    redirect_editor_dots(nullptr);
+    paint_sign(screen, text_files);
 }
 
 namespace {
@@ -92,7 +44,8 @@ std::string font_warning;
 
 Export_outcome export_scene() {
     settle_scene_positions();
-    const std::string gaps = check_scene_fonts();
+    refresh_text_files();
+    const std::string gaps = check_scene_for_card(text_files);
     Export_outcome o = export_to_drive(export_folder, exe_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
     set_status(o.message.c_str());
@@ -137,10 +90,12 @@ void sync_from_card() {
         return;
     }
     replay_stored_script();
+    settle_positions_on_sign();
 }
 
 namespace {
 bool told_sync_off = false;
+bool told_modules = false;   // said once a run that digit modules stay off the live send
 }
 
 void reset_card_link() {
@@ -149,6 +104,8 @@ void reset_card_link() {
     CSDK_Reset();
     controller_client = 0;
     told_sync_off = false;
+    told_modules = false;
+    text_files = Text_files{};
 }
 
 void send_scene_live(int) {
@@ -160,10 +117,16 @@ void send_scene_live(int) {
         return;
     }
     settle_scene_positions();
-    font_warning = check_scene_fonts();
+    refresh_text_files();
+    font_warning = check_scene_for_card(text_files);
     if (!font_warning.empty()) set_status(font_warning.c_str());
+    if (!told_modules && digit_modules_on_sign() > 0) {
+        // Said once: modules are loaded by the card from the stick only.
+        told_modules = true;
+        set_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
+    }
     start_live_sender(controller_client);
-    submit_live_lines(live_scene_lines(live_pacing != 0));
+    submit_live_lines(live_scene_lines(live_pacing != 0, text_files));
 }
 
 bool show_live_status() {

@@ -4,21 +4,22 @@
 #pragma once
 
 #include "controller/drive_export.h"
+#include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
 
 // Every record's place as the next frame would settle it (the position
-// step of the draws), so outputs made without a frame see what the
-// editor shows.
+// step of the draws), each on the sign on its LED, so outputs made without
+// a frame see what the editor shows.
 void settle_scene_positions();
 
-// Draws the scene's LED dots as a frame with nothing selected would (no
-// outlines, labels, carets or overlays) into screen, one LED per unit. The
-// scene is the elements placed on a board in use (the ones the outputs
-// carry); palette copies that reach over a board are not on the sign. A
-// dot the editor lights on board U at grid row r and column c lands on
-// LED ((x - U.x) / p + c * W, (y - U.y) / p + r * H). Dots on no board in
-// use are dropped. screen is cleared first.
+// The sign as the editor shows it and the card lights it (paint_sign),
+// into screen (output_screen_size), one LED per unit.
 void render_scene_leds(Led_framebuffer& screen);
+
+// The first lines of my_txt3.txt and my_txt4.txt beside the editor, as
+// read last (start-up, load, every send and export).
+const Text_files& scene_text_files();
+void refresh_text_files();
 
 // The download entry: writes the ledsys tree onto the removable drive (or
 // into [Export] Folder) and says on the status line and standard error

@@ -76,8 +76,10 @@
 #include <vector>
 
 #include "app/config.h"
-#include "platform/platform.h"
+#include "app/outputs.h"
 #include "app/startup.h"
+#include "platform/platform.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
 #include "scene/settings.h"
@@ -822,6 +824,11 @@ void load_scene_files() {
         break;
     }
     }
+    // Whatever the files held: the boards as one grid, every element on
+    // the sign on one of its LEDs, and the texts' files read again.
+    lay_out_boards();
+    settle_positions_on_sign();
+    refresh_text_files();
 }
 
 bool save_scene_files(std::string* err) {

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
 
@@ -95,4 +96,7 @@ void startup_scene() {
     led_unit& board0 = board_at(0, 0);
     board0.width = leading_decimal(config_width);
     board0.height = leading_decimal(config_height);
+    lay_out_boards();
+    settle_positions_on_sign();
+    refresh_text_files();
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "card/led_picture.h"
 #include "command/command_value.h"
 #include "command/interpreter.h"
 #include "platform/platform.h"
@@ -97,29 +98,43 @@ bool Card_model::run_line(const char* line, size_t length) {
     return known;
 }
 
+namespace {
+
+// "led txt" on the card: the first line of my_txtN.txt in its TXT folder.
+class Folder_txt final : public Txt_lookup {
+public:
+    explicit Folder_txt(const std::string& folder) : folder_(folder) {}
+    bool first_line(int32_t source, const char** bytes, size_t* n) override {
+        if (folder_.empty()) return false;
+        char path[1200];
+        if (format_text(path, sizeof path, "%s/my_txt%d.txt", folder_.c_str(), source) < 0) return false;
+        std::vector<uint8_t> file;
+        std::string err;
+        if (!platform_read_file(path, 1 << 20, &file, &err)) return false;
+        // The first line is all the card shows; a text field holds 511 bytes.
+        size_t k = 0;
+        while (k < file.size() && k < 511 && file[k] != '\n' && file[k] != 0) ++k;
+        while (k > 0 && file[k - 1] == '\r') --k;
+        line_.assign(file.begin(), file.begin() + static_cast<long>(k));
+        *bytes = line_.data();
+        *n = line_.size();
+        return true;
+    }
+
+private:
+    const std::string& folder_;
+    std::string line_;
+};
+
+}  // namespace
+
 bool Card_model::run_led(int argc, char** argv) {
     Command_value v = parse_command_arguments(Command_word::led, argc, argv, "");
     // Signed numbers where the line has a minus sign.
     for (int i = 0; i < v.count && i + 1 < argc; ++i)
         if (argv[i + 1][0] == '-') v.number[i] = static_cast<uint32_t>(number(argv[i + 1]));
-    const auto at = [&](int i) { return static_cast<int32_t>(v.number[i]); };
-    const uint8_t colour = static_cast<uint8_t>(v.number[0]);
-    switch (v.verb) {
-        case Verb::clearall: screen.clear(); return true;
-        case Verb::text:
-            draw_text_bytes(screen, v.font_height, colour, at(1), at(2), v.text, v.text_length);
-            return true;
-        case Verb::txt:
-            draw_text_file(at(0), static_cast<uint8_t>(v.number[1]), at(2), at(3),
-                           static_cast<uint8_t>(v.number[5]));
-            return true;
-        case Verb::point: screen.light(colour, at(1), at(2)); return true;
-        case Verb::line: draw_line(screen, colour, at(1), at(2), at(3), at(4)); return true;
-        case Verb::circle: draw_circle(screen, colour, at(1), at(2), at(3)); return true;
-        case Verb::rect: draw_rect(screen, colour, at(1), at(2), at(3), at(4)); return true;
-        case Verb::s: return true;
-        default: return false;
-    }
+    Folder_txt txt(txt_folder_);
+    return paint_command(screen, v, &txt);
 }
 
 bool Card_model::run_set(int argc, char** argv) {
@@ -146,30 +161,8 @@ bool Card_model::run_set(int argc, char** argv) {
 
 // insmod NUMBER CLASS led key COLOUR X Y TYPE DIGITS A B 1
 bool Card_model::run_module(int argc, char** argv) {
-    if (argc < 11 || std::strcmp(argv[2], "led") || std::strcmp(argv[3], "key")) return false;
-    // Class 800 is a digit element, shown as its digit picture; the
-    // auxiliary modules of class 20 are kept by the card and show nothing.
-    if (number(argv[1]) != 800) return true;
-    Digit_unit d;
-    d.colour = static_cast<uint8_t>(number(argv[4]));
-    d.digits = number(argv[8]);
-    d.param_a = number(argv[9]);
-    d.param_b = number(argv[10]);
-    draw_digit_picture(screen, d, number(argv[5]), number(argv[6]));
+    Module_value m;
+    if (!parse_module_arguments(argc, argv, &m)) return false;
+    paint_module(screen, m);
     return true;
-}
-
-void Card_model::draw_text_file(int32_t source, uint8_t colour, int32_t x, int32_t y,
-                                uint8_t height) {
-    if (txt_folder_.empty()) return;
-    char path[1200];
-    if (format_text(path, sizeof path, "%s/my_txt%d.txt", txt_folder_.c_str(), source) < 0) return;
-    std::vector<uint8_t> bytes;
-    std::string err;
-    // The first line is all the card shows; a text field holds 511 bytes.
-    if (!platform_read_file(path, 1 << 20, &bytes, &err)) return;
-    size_t n = 0;
-    while (n < bytes.size() && n < 511 && bytes[n] != '\n' && bytes[n] != 0) ++n;
-    while (n > 0 && bytes[n - 1] == '\r') --n;
-    draw_text_bytes(screen, height, colour, x, y, reinterpret_cast<const char*>(bytes.data()), n);
 }

@@ -64,7 +64,6 @@ private:
     bool run_led(int argc, char** argv);
     bool run_set(int argc, char** argv);
     bool run_module(int argc, char** argv);
-    void draw_text_file(int32_t source, uint8_t colour, int32_t x, int32_t y, uint8_t height);
 
     std::string txt_folder_;
     char line_[max_line + 1];

@@ -180,3 +180,33 @@ int format_command(const Command_value& v, Line_style style, char* buf, size_t c
     if (len < 0 || !append(buf, cap, &used, head, static_cast<size_t>(len))) return -1;
     return used;
 }
+
+int format_module(const Module_value& m, char* buf, size_t cap) {
+    if (cap == 0) return -1;
+    const int n = std::snprintf(buf, cap, "insmod %d %d led key %d %d %d %d %d %d %d %d\n ", m.number,
+                                m.module_class, m.colour, m.x, m.y, m.type, m.digits, m.param_a, m.param_b, 1);
+    if (n < 0 || static_cast<size_t>(n) >= cap) {
+        buf[0] = '\0';
+        return -1;
+    }
+    return n;
+}
+
+bool parse_module_arguments(int argc, char** argv, Module_value* out) {
+    if (argc < 11 || std::strcmp(argv[2], "led") || std::strcmp(argv[3], "key")) return false;
+    auto number = [&](int i) {
+        const char* t = argv[i];
+        if (t[0] == '-') return static_cast<int32_t>(0u - parse_value(t + 1));
+        return static_cast<int32_t>(parse_value(t));
+    };
+    out->number = number(0);
+    out->module_class = number(1);
+    out->colour = static_cast<uint8_t>(number(4));
+    out->x = number(5);
+    out->y = number(6);
+    out->type = number(7);
+    out->digits = number(8);
+    out->param_a = number(9);
+    out->param_b = number(10);
+    return true;
+}

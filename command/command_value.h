@@ -63,6 +63,28 @@ enum class Line_style : uint8_t {
 // it would not parse back as one token).
 int format_command(const Command_value& value, Line_style style, char* buf, size_t cap);
 
+// A digit element's module line as a value:
+//   insmod NUMBER CLASS led key COLOUR X Y TYPE DIGITS A B 1
+// Class 800 is the element itself, drawn as its digit picture; class 20
+// an auxiliary module the card keeps and does not draw.
+struct Module_value {
+    int32_t number = 0;
+    int32_t module_class = 800;
+    uint8_t colour = 0;
+    int32_t x = 0, y = 0;           // LEDs of the whole screen
+    int32_t type = 0;
+    int32_t digits = 0, param_a = 0, param_b = 0;
+};
+
+// Formats a module line ("insmod ... 1\n ") into buf; its length, or -1
+// when it does not fit.
+int format_module(const Module_value& m, char* buf, size_t cap);
+
+// The value of a module line's arguments (argv[0] the number, argv[1]
+// the class, then "led", "key" and the rest); false when they are not a
+// module line's. Numbers may carry a minus sign.
+bool parse_module_arguments(int argc, char** argv, Module_value* out);
+
 // Font height of a text verb ("t" and "16t" 16, "12t" 12, "24t" 24,
 // "32t" 32), or 0 for any other word. Case matters.
 int text_verb_height(const char* verb);

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 #include "scene/pools.h"
@@ -28,6 +30,21 @@ bool make_folder(const std::string& path, std::string* message) {
     return false;
 }
 
+void copy_text_file(int source, Script_files& files) {
+    if (files.txt_folder.empty()) return;
+    char name[32];
+    std::snprintf(name, sizeof name, "my_txt%d.txt", source);
+    const std::string from = files.text_source_folder + name;
+    const std::string to = files.txt_folder + "/" + name;
+    std::vector<uint8_t> bytes;
+    std::string err;
+    if (!platform_read_file(from.c_str(), 16u << 20, &bytes, &err) ||
+        !platform_write_file_atomic(to.c_str(), bytes.data(), bytes.size(), &err)) {
+        if (!files.copy_failures.empty()) files.copy_failures += "; ";
+        files.copy_failures += std::string(name) + ": " + err;
+    }
+}
+
 }  // namespace
 
 std::string scene_command_script(Script_files& files) {
@@ -36,7 +53,13 @@ std::string scene_command_script(Script_files& files) {
     t.write("led clearall \n", 14);
     t.write("\n", 1);
     t.write("\n", 1);
-    write_scene_script(t, files);
+    Text_files texts;
+    texts.folder = files.text_source_folder;
+    texts.read();
+    // A text of source 3 or 4 is written only when its file was there.
+    const int named = write_scene_script(t, texts);
+    for (int source : {3, 4})
+        if (named & (1 << (source - 3))) copy_text_file(source, files);
     put(t, "set ld %d  \n ", 9 - brightness_level);
     put(t, "set pl %d  \n ", 2);
     static const char* const panel_lines[4] = {"set chrct in375_h \n ", "set chrct in375 \n ",

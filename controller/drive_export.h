@@ -17,6 +17,19 @@ struct Export_outcome {
     std::string message;        // for the status line: done, or why not
 };
 
+// What the script needs besides the scene.
+struct Script_files {
+    // Folder of my_txt3.txt and my_txt4.txt, the texts that the left panel's
+    // texts 3 and 4 stand for (the editor's own folder, ending with '/').
+    std::string text_source_folder;
+    // The drive's TXT folder, where those files are copied when the script
+    // names them; empty: no copy.
+    std::string txt_folder;
+    // Filled: one "my_txtN.txt: reason" per file that could not be copied,
+    // separated by "; ".
+    std::string copy_failures;
+};
+
 // The three parts of cmd.txt, as the text-mode bytes on the medium:
 // the prologue, the scene's lines, the screen settings and the final
 // "file save" with its NUL.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "controller/script_writer.h"
+
 // One line as it goes to the card.
 struct Live_line {
     int32_t tag;
@@ -20,9 +22,9 @@ struct Live_line {
 constexpr int32_t clear_line_tag = 0xA5A5;
 
 // The snapshot: "led clearall \n" (tag 0xA5A5, no wait), then every element
-// on a board in use, in the order and with the tags and waits of the live
-// lines. paced false: every wait 0.
-std::vector<Live_line> live_scene_lines(bool paced);
+// on the sign but digit modules, in the order and with the tags and waits
+// of the live lines (see write_scene_lines). paced false: every wait 0.
+std::vector<Live_line> live_scene_lines(bool paced, const Text_files& texts);
 
 // Starts the sender thread for client (a csdk handle; 0: no card), once.
 // The thread is stopped and joined at exit.

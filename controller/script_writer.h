@@ -1,7 +1,10 @@
 // The scene as lines of the card's command language: every text, shape and
-// digit element that lies on a board in use, in the LED coordinates of the
-// whole screen, board by board. The drive export writes them into cmd.txt;
-// the card model runs them; both show what the editor shows.
+// digit element that lies on the sign, in the LED coordinates of the whole
+// screen. The lines are values first (Scene_line): the editor paints its
+// picture of the sign from them, the card model paints the same values
+// after parsing them back, the drive export formats them into cmd.txt and
+// the live send formats them for the network. So what the editor shows on
+// its boards is what the card lights, by construction.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +20,41 @@ struct Line_info {
     int32_t wait_ms = 0;
 };
 
-// Where the lines go. Each call is one line as the card's language has it,
-// line ends included ("\n " for most; a module line of the script is
-// followed by a call with "\r\n").
+// One line of the scene as a value: a command line, or a digit element's
+// module line.
+struct Scene_line {
+    bool is_module = false;
+    Command_value value;     // when !is_module; its text points into the scene
+    Module_value module;     // when is_module
+    Line_info info;
+};
+
+// Where the values go.
+class Line_sink {
+public:
+    virtual ~Line_sink() = default;
+    virtual void put(const Scene_line& line) = 0;
+};
+
+// The first lines of my_txt3.txt and my_txt4.txt, the files that the left
+// panel's texts 3 and 4 stand for: what the card shows for them (bytes up
+// to the first line feed or NUL, trailing CRs dropped, at most 511 bytes).
+// Read when asked (start-up, every send and export), never while drawing.
+struct Text_files {
+    std::string folder;            // where the files are, ending with '/'
+    bool present[2] = {};          // my_txt3.txt, my_txt4.txt read
+    char line[2][512] = {};
+    size_t length[2] = {};
+
+    // Reads both files from folder; a missing or unreadable file is absent.
+    void read();
+    // The first line of text source 3 or 4, or null when its file is absent.
+    const char* first_line(int source, size_t* n) const;
+};
+
+// Where the formatted lines go. Each call is one line as the card's
+// language has it, line ends included ("\n " for most; a module line of
+// the script is followed by a call with "\r\n").
 class Script_out {
 public:
     virtual ~Script_out() = default;
@@ -35,42 +70,38 @@ public:
     std::string bytes;
 };
 
-// What the writer needs besides the pools.
-struct Script_files {
-    // Folder of my_txt3.txt and my_txt4.txt, the texts that the left panel's
-    // texts 3 and 4 stand for (the editor's own folder, ending with '/').
-    std::string text_source_folder;
-    // The drive's TXT folder, where those files are copied; empty: no copy.
-    std::string txt_folder;
-    // Filled by the writer: one "my_txtN.txt: reason" per file that could not
-    // be copied, separated by "; ".
-    std::string copy_failures;
-};
+// The scene's lines, in the order the editor's frame draws it (shape and
+// digit records of groups 0..19, then texts 0..39), so that where elements
+// overlap the card ends in the colour the editor shows. Only enabled
+// records that lie on the sign (sign_led) are written, each once, at the
+// LED they lie in:
+//   kind 8 digit element: module lines (class 800; types 11 and 13 add two
+//     auxiliary modules of class 20); left out of the live style, since
+//     modules go to the card by the stick only;
+//   kind 0 block: "led p" for each of its block_side(height)^2 LEDs;
+//     kind 3 (a pair of blocks): the same twice, the second block directly
+//     below the first;
+//   kinds 1 and 4: "led l" from the anchor, width or height LEDs long;
+//   kind 2: "led c" of radius height; kind 5: "led r" of width x height;
+//   other kinds draw nothing and give nothing;
+//   texts: "led t|12t|24t|32t" (live: "led Nt") for every run of the text
+//     a line can carry (see for_each_text_run), at card_text_height of the
+//     record's height, where the pen draws the run's first byte. Texts of
+//     sources 3 and 4 stand for their file: the script style writes
+//     "led txt N colour X Y width height 20", the live style the runs of
+//     the file's first line; nothing when the file is absent.
+// Every colour is card_colour of the record's.
+void write_scene_lines(Line_sink& out, const Text_files& texts, Line_style style);
 
-// Writes the scene, in the order the editor's frame draws it (so that
-// overlapping elements end in the colour the editor shows), each element
-// for every board in use it lies on:
-//   the shape and digit records of groups 0..19, by kind: 8 digit element
-//     (module lines), 0 block ("led p" per LED), 1 and 4 lines ("led l"),
-//     2 circle ("led c"), 5 rectangle ("led r"); other kinds give nothing;
-//   then texts 0..39: "led t|12t|24t|32t colour X Y RUN\n " for every run
-//     of the text a line can carry (see for_each_text_run), at the LED
-//     where the editor's pen draws the run's first byte; the left panel's
-//     texts of sources 3 and 4 become "led txt" lines and their file is
-//     copied.
-// An element lies on board U (row r, column c) when U.x <= x < U.x + W * p
-// (and likewise for y); its LED is ((x - U.x) / p + c * W, (y - U.y) / p +
-// r * H). Records first take the place the next frame would settle them
-// in. Disabled records are not written: the editor does not show them.
-// The script style (the drive's cmd.txt) writes texts of sources 3 and 4 as
-// "led txt" lines; the live style ("led %dt ... \n ", the live circle, a
-// module line without the "\r\n" after it) sends every text as the editor
-// shows it, tagged and paced as the card's live lines are.
-void write_scene_script(Script_out& out, Script_files& files, Line_style style = Line_style::script);
+// The same lines formatted, in the given style. Returns which text files
+// the lines name ("led txt"): bit 0 my_txt3.txt, bit 1 my_txt4.txt, which
+// the export copies.
+int write_scene_script(Script_out& out, const Text_files& texts, Line_style style = Line_style::script);
 
-// One digit element as module lines: "insmod N CLASS led key COLOUR X Y
-// TYPE DIGITS A B 1\n " and "\r\n", with X = ox / p and Y = oy / p
-// (signed). Returns 0.
-int write_module_line(Script_out& out, int32_t module_class, int32_t number, int32_t type,
-                      uint8_t colour, int32_t ox, int32_t oy, int32_t digits, int32_t param_a,
-                      int32_t param_b, Line_style style = Line_style::script, Line_info info = {});
+// Whether a text record of source 3 or 4 lies on the sign without its
+// file: the card shows nothing there, and the editor marks it.
+bool text_file_missing(const Text_files& texts, int text_source);
+
+// Digit elements (kind 8) on the sign: they reach the card by the stick
+// only, never live.
+int digit_modules_on_sign();

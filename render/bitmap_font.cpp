@@ -317,32 +317,45 @@ void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, cons
     draw_text_bytes(editor_target(), height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
+namespace {
+
+// The text's dots: in the margins (outside the dot grid) at pitch 2 whatever
+// the zoom, as the palette's shapes are, so the left panel keeps its place
+// and look; on the grid at the current pitch.
+void draw_text_dots(const string_draw& s) {
+    Draw_target& editor = editor_target();
+    Pitch_target margin(editor, 2);
+    Draw_target& t = outside_dot_grid(s.x, s.y) ? static_cast<Draw_target&>(margin) : editor;
+    draw_text_bytes(t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
+                    static_cast<int32_t>(s.y), s.text, sizeof s.text);
+}
+
+}  // namespace
+
 int draw_text_element(string_draw& s) {
     if (!s.enabled) return -1;
-    Dot_sink& sink = dot_sink();
-    sink.set_texturing(false);
+    dot_sink().set_texturing(false);
     settle_text_position(s);
-    draw_text_bytes(editor_target(), s.font_size, static_cast<uint8_t>(s.colour),
-                    static_cast<int32_t>(s.x), static_cast<int32_t>(s.y), s.text, sizeof s.text);
-    sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
-    s.height = s.font_size;
+    draw_text_dots(s);
+    draw_text_marks(s, false);
     return 0;
 }
 
 int draw_text_element_selected(string_draw& s) {
     if (!s.enabled) return -1;
-    Dot_sink& sink = dot_sink();
-    sink.set_texturing(false);
+    dot_sink().set_texturing(false);
     settle_text_position(s);
-    char work[512];
-    std::memcpy(work, s.text, sizeof work - 1);
-    work[sizeof work - 1] = '\0';
-    draw_text_bitmap(s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
-                     static_cast<int32_t>(s.y), work);
+    draw_text_dots(s);
+    draw_text_marks(s, true);
+    return 0;
+}
 
+void draw_text_marks(string_draw& s, bool selected) {
+    Dot_sink& sink = dot_sink();
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
-    sink.set_line_stipple(true, 2, 0xAAAA);
     s.height = s.font_size;
+    if (!selected) return;
+    sink.set_line_stipple(true, 2, 0xAAAA);
     s.width = static_cast<int32_t>(static_cast<uint32_t>(s.font_size / 2) * static_cast<uint32_t>(s.length));
     const uint32_t p = dot_pitch;
     const uint32_t x0 = s.x, y0 = s.y;
@@ -358,7 +371,6 @@ int draw_text_element_selected(string_draw& s) {
     const float caret[4] = {float(cx), float(y0), float(cx), float(y0 + p * s.font_size)};
     sink.set_colour(1, 1, 1);
     sink.lines(caret, 2);
-    return 0;
 }
 
 void reset_bitmap_fonts() {

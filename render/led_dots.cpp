@@ -1,6 +1,7 @@
 #include "render/led_dots.h"
 
 #include "render/dot_sink.h"
+#include "scene/pools.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -11,9 +12,17 @@ constexpr int64_t reach = 256;
 
 Draw_target* redirect = nullptr;   // see redirect_editor_dots
 
+struct Keep_out {
+    int64_t left = 1, top = 1, right = 0, bottom = 0;   // none
+} keep_out;
+
 class Editor_target final : public Draw_target {
 public:
     void light(uint8_t colour, int32_t x, int32_t y) override {
+        const int64_t reach = dot_pitch;   // a point's pixels lie within its size of the centre
+        if (x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
+            y - reach <= keep_out.bottom)
+            return;
         if (redirect)
             redirect->light(colour, x, y);
         else
@@ -26,22 +35,18 @@ Editor_target editor;
 }  // namespace
 
 bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
-    // Red, green, yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0))
-    // and the orange highlight.
-    static const float table[4][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0.2f, 0}};
-    const float* rgb = colour <= led_yellow        ? table[colour]
-                       : colour == led_highlight ? table[3]
-                                                 : nullptr;   // keep the current colour
-    const float size = colour == led_highlight ? 2.0f : static_cast<float>(dot_pitch);
-    Dot_sink& sink = dot_sink();
+    // Red, green and yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0)).
+    static const float table[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    const float* rgb = table[card_colour(colour)];
+    const float size = static_cast<float>(dot_pitch);
     // A point of this size covers at most size/2 pixels either side.
-    if (x + size < 0 || y + size < 0 || x - size > view_width || y - size > view_height) {
-        if (rgb) sink.set_colour(rgb[0], rgb[1], rgb[2]);
-        sink.set_point_size(size);
-        return false;
-    }
-    sink.dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
+    if (x + size < 0 || y + size < 0 || x - size > view_width || y - size > view_height) return false;
+    dot_sink().dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
     return false;
+}
+
+void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    keep_out = Keep_out{left, top, right, bottom};
 }
 
 void redirect_editor_dots(Draw_target* target) { redirect = target; }

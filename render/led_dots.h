@@ -12,20 +12,26 @@ enum : uint8_t {
     led_red = 0,
     led_green = 1,
     led_yellow = 2,
-    led_highlight = 255,   // orange, always 2 pixels whatever the pitch
+    led_highlight = 255,   // a code of stored scenes; shown red, as the card shows it
 };
 
-// Lights the dot centred at window pixel (x, y). Codes 0, 1, 2 set red,
-// green or yellow, 255 the highlight at point size 2; any other code keeps
-// the current colour. Other codes draw at dot_pitch pixels. Dots wholly
-// outside the drawing area are dropped (the picture is the same). Always
-// returns false.
+// Lights the dot centred at window pixel (x, y), dot_pitch pixels wide, in
+// the colour the card gives the code (card_colour: 1 green, 2 yellow, every
+// other code red), so no dot depends on what was drawn before it. Dots
+// wholly outside the drawing area are dropped (the picture is the same).
+// Always returns false.
 bool plot_dot(uint8_t colour, int32_t x, int32_t y);
 
 // The editor's target: window pixels, dots through plot_dot, pitch
 // dot_pitch, clipped to the drawing area and the reach of a point beyond it.
 // Refreshed from the view state at every call.
 Draw_target& editor_target();
+
+// Keeps the editor's target off a region of window pixels (the sign, while
+// the elements that lie on no board are drawn): a dot whose point would
+// reach into [left, right] x [top, bottom] is dropped. No region: pass
+// left > right.
+void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom);
 
 // Sends the editor's LED dots (window pixels, as the frame draws them) to
 // target instead of the window, with target's clip region; null restores

@@ -16,6 +16,14 @@ void Led_framebuffer::light(uint8_t colour, int32_t x, int32_t y) {
     leds_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = current_;
 }
 
+void Led_framebuffer::resize(int width, int height) {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    leds_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), dark);
+    clip_right = int64_t{width_} - 1, clip_bottom = int64_t{height_} - 1;
+    current_ = 0;
+}
+
 void Led_framebuffer::clear() {
     std::fill(leds_.begin(), leds_.end(), dark);
     current_ = 0;

@@ -3,6 +3,7 @@
 // draw into it as a target of pitch 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +23,13 @@ public:
 
     // Every LED dark, the colour in force red.
     void clear();
+
+    // A screen of width x height LEDs, all dark; allocates only when the
+    // number of LEDs grows.
+    void resize(int width, int height);
+
+    // The LEDs of row y (width() codes), y within the screen.
+    const uint8_t* row(int y) const { return leds_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
 
     int width() const { return width_; }
     int height() const { return height_; }

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "render/bitmap_font.h"
 #include "render/led_dots.h"
+#include "scene/pools.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -379,6 +381,19 @@ void settle_digit_position(Digit_unit& e) {
     } else if (e.pitch != dot_pitch) {
         move_to_current_pitch(&e.x, &e.y, e.pitch);
         e.pitch = dot_pitch;
+    }
+}
+
+void settle_positions_on_sign() {
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i) {
+            Digit_unit& d = digit_at(g, i);
+            settle_digit_position(d);
+            if (snap_to_board(&d.x, &d.y)) d.pitch = dot_pitch;
+        }
+    for (string_draw& s : string_draws) {
+        settle_text_position(s);
+        if (snap_to_board(&s.x, &s.y)) s.pitch = dot_pitch;
     }
 }
 

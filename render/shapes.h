@@ -45,6 +45,11 @@ void draw_digit_picture(Draw_target& t, const Digit_unit& e, int32_t x, int32_t 
 // frame would do to the record's place before drawing it.
 void settle_digit_position(Digit_unit& e);
 
+// Every shape, digit and text record to the current pitch (the position
+// step of the draws), and each that lies on the sign onto the LED it lies
+// in. Called where positions change: load, replay, zoom, keys, drop.
+void settle_positions_on_sign();
+
 // Plain draw of a record. Outside the screen's dot grid (x <= 250 or
 // y <= 140) the record keeps its position and is drawn at pitch 2; inside
 // it follows the position rule to the current pitch. Returns -1 for a

@@ -69,17 +69,49 @@ inline bool board_covers(const led_unit& u, uint32_t x, uint32_t y, int p) {
     return x >= ux && x < ux + int64_t{u.width} * p && y >= uy && y < uy + int64_t{u.height} * p;
 }
 
+// The sign: the boards in use as one grid without gaps or overlaps. Every
+// board takes board (0, 0)'s size (W x H LEDs) and lies at (B.x + c * W * p,
+// B.y + r * H * p) for pitch p, B being board (0, 0), whose corner stays
+// where it is when the pitch changes. Board (0, 0) never lies under the
+// palette: a corner at x <= 250 or y <= 140 goes back to the start-up
+// corner's column or row (276, 226). Called wherever the boards, their
+// count, size or the pitch change (start-up, load, toolbar, keys, zoom).
+void lay_out_boards();
+
 // The board in use by the outputs whose LEDs cover window pixel (x, y) at
-// pitch p: U.x <= x < U.x + U.width * p, and the same for y (unsigned, so an
-// element on a board's left or top edge belongs to it, and one on the edge
-// two boards share belongs to the right or lower one). The first such board
-// in row-major order; false when there is none.
+// pitch p (the boards as lay_out_boards left them); false when none.
 bool board_holding(uint32_t x, uint32_t y, int p, int* row, int* col);
 
+// The sign's LED that window pixel (x, y) lies in at pitch p, counted from
+// the sign's top-left LED across all boards (the card's coordinates):
+// ((x - B.x) / p, (y - B.y) / p), the remainder dropped. False when (x, y)
+// lies on no board in use.
+bool sign_led(uint32_t x, uint32_t y, int p, int32_t* led_x, int32_t* led_y);
+
 // The card's screen for the boards in use, in LEDs: board (r, c) shows from
-// LED (c * U.width, r * U.height), so the screen reaches the furthest
-// board's far edge. 0 x 0 when no board is in use.
+// LED (c * W, r * H), so the screen is columns * W by rows * H. 0 x 0 when
+// no board is in use; at most 16384 a side.
 void output_screen_size(int* width, int* height);
+
+// What the card does with an element's colour code: 1 green, 2 yellow,
+// every other code (0, and codes the card has no colour for) red. Only the
+// low byte of a text's colour counts. The editor shows every element in
+// this colour, and every line carries it.
+inline uint8_t card_colour(uint32_t code) {
+    const uint8_t c = static_cast<uint8_t>(code & 0xFF);
+    return c == 1 || c == 2 ? c : 0;
+}
+
+// The text height the card draws a text of height h at: the card has 12,
+// 16, 24 and 32 dots; any other height takes the nearest of those (ties
+// go to the larger: 14 to 16, 20 to 24, 28 to 32).
+inline uint8_t card_text_height(uint8_t h) {
+    return h <= 13 ? 12 : h <= 19 ? 16 : h <= 27 ? 24 : 32;
+}
+
+// Side of a block element in LEDs (kind 0, and each block of kind 3): its
+// height, at most 255; nothing for 0 or less.
+inline int32_t block_side(int32_t height) { return height <= 0 ? 0 : height > 255 ? 255 : height; }
 
 // Brings every pool, counter, grid count, view and setting of the scene
 // back to its start-up value (as constructed before main).

@@ -22,31 +22,31 @@ void set_dot_pitch(int pitch) {
 
 void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch) {
     if (stored_pitch <= 0) return;
-    uint32_t stored = static_cast<uint32_t>(stored_pitch);
-    int r, c;
-    if (board_holding(*x, *y, stored_pitch, &r, &c)) {
-        // On a board: keep the LED of the board it is on (boards scale
-        // about their own corners), so a zoom never moves it between LEDs.
-        const led_unit& u = board_at(r, c);
-        const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
-        *x = ux + (*x - ux) / stored * dot_pitch;
-        *y = uy + (*y - uy) / stored * dot_pitch;
+    int32_t lx, ly;
+    const led_unit& b = board_at(0, 0);
+    const uint32_t bx = static_cast<uint32_t>(b.x), by = static_cast<uint32_t>(b.y);
+    if (sign_led(*x, *y, stored_pitch, &lx, &ly)) {
+        // On the sign: keep its LED (the sign scales about its corner), so
+        // a zoom never changes what the card shows.
+        *x = bx + static_cast<uint32_t>(lx) * dot_pitch;
+        *y = by + static_cast<uint32_t>(ly) * dot_pitch;
         return;
     }
     if (outside_dot_grid(*x, *y)) return;
+    uint32_t stored = static_cast<uint32_t>(stored_pitch);
     uint32_t col = (*x - screen_origin_x) / stored;
     uint32_t row = (*y - screen_origin_y) / stored;
     *x = screen_origin_x + col * dot_pitch;
     *y = screen_origin_y + row * dot_pitch;
+    snap_to_board(x, y);   // landed on the sign: on one of its LEDs
 }
 
 bool snap_to_board(uint32_t* x, uint32_t* y) {
-    int r, c;
-    if (!board_holding(*x, *y, dot_pitch, &r, &c)) return false;
-    const led_unit& u = board_at(r, c);
-    const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
-    *x = ux + (*x - ux) / dot_pitch * dot_pitch;
-    *y = uy + (*y - uy) / dot_pitch * dot_pitch;
+    int32_t lx, ly;
+    if (!sign_led(*x, *y, dot_pitch, &lx, &ly)) return false;
+    const led_unit& b = board_at(0, 0);
+    *x = static_cast<uint32_t>(b.x) + static_cast<uint32_t>(lx) * dot_pitch;
+    *y = static_cast<uint32_t>(b.y) + static_cast<uint32_t>(ly) * dot_pitch;
     return true;
 }
 

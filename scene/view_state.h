@@ -51,15 +51,15 @@ inline bool outside_dot_grid(uint32_t x, uint32_t y) {
 
 // Moves (x, y) from stored_pitch to the current dot_pitch by the rule above.
 // Positions outside the grid, and a stored pitch of 0, are left as they are.
-// A position on a board the outputs use (see board_holding) follows its
-// board instead: it keeps its LED column and row counted from the board's
-// corner, so what the card shows does not change with the zoom.
+// A position on the sign (see sign_led) keeps its LED instead, counted from
+// the sign's corner, so what the card shows does not change with the zoom;
+// one that the rule brings onto the sign lands on the LED it lies in.
 void move_to_current_pitch(uint32_t* x, uint32_t* y, int stored_pitch);
 
-// Puts a position that lies on a board the outputs use onto that board's
-// LED grid at the current pitch (the LED it lies in), so an element dropped
-// between LEDs shows where the card will show it. Others are left alone.
-// True when the position was on a board (it is then one at dot_pitch).
+// Puts a position that lies on the sign onto its LED grid at the current
+// pitch (the LED it lies in), so an element dropped between LEDs shows
+// where the card will show it. Others are left alone. True when the
+// position was on the sign (it is then one at dot_pitch).
 bool snap_to_board(uint32_t* x, uint32_t* y);
 
 // Every value above back to its start-up value.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/settings.h"
 #include "scene/view_state.h"
@@ -46,6 +47,13 @@ Digit_unit* selected_digit_record() {
 led_unit* selected_board_record() {
     if (selected_board_col >= board_grid_cols || selected_board_row >= board_grid_rows) return nullptr;
     return &board_at(selected_board_row, selected_board_col);
+}
+
+// After a change of pitch: the boards scale about the sign's corner, and
+// every element takes its place at the new pitch (on the sign, its LED).
+void zoomed() {
+    lay_out_boards();
+    settle_positions_on_sign();
 }
 
 // New shape of kind in group 0: the id goes to record n, the shape to n + 1.
@@ -152,6 +160,7 @@ void on_key(uint8_t key, int, int) {
     switch (key) {
         case 1:   // Ctrl+A: zoom out, never below 2
             if (dot_pitch >= 3) set_dot_pitch(dot_pitch - 1);
+            zoomed();
             break;
         case 2:   // Ctrl+B: a flag nothing reads
             if (text) text->bold_flag = 1;
@@ -191,6 +200,7 @@ void on_key(uint8_t key, int, int) {
             break;
         case 17:   // Ctrl+Q: zoom in, at most 255
             set_dot_pitch(dot_pitch + 1);
+            zoomed();
             break;
         case 19:   // Ctrl+S: end at once, without saving
             window_quit(0);
@@ -244,8 +254,10 @@ void on_special_key(int key, int, int) {
             break;
         case key_up:
             if (board_grabbed && !digit_grabbed) {
-                led_unit* board = selected_board_record();
+                // The boards form one grid: every board takes board (0, 0)'s size.
+                led_unit* board = selected_board_record() ? &board_at(0, 0) : nullptr;
                 if (board && u(board->height) > 16) nudge(board->height, -16);
+                lay_out_boards();
             }
             if (digit) {
                 if (digit->kind == kind_digit) {
@@ -257,8 +269,9 @@ void on_special_key(int key, int, int) {
             break;
         case key_down:
             if (board_grabbed && !digit_grabbed) {
-                led_unit* board = selected_board_record();
+                led_unit* board = selected_board_record() ? &board_at(0, 0) : nullptr;
                 if (board && u(board->height) < 17) nudge(board->height, 16);
+                lay_out_boards();
             }
             if (digit) {
                 if (digit->kind == kind_digit) {

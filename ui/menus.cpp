@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
 #include "ui/mouse.h"
@@ -227,6 +228,9 @@ void toolbar_action(int id) {
         default:
             break;
     }
+    if (id == toolbar_columns_up || id == toolbar_columns_down || id == toolbar_rows_up ||
+        id == toolbar_rows_down)
+        settle_positions_on_sign();   // elements the sign now reaches sit on its LEDs
     toolbar_menu[toolbar_rows_up].value = board_rows;
     toolbar_menu[toolbar_columns_up].value = board_columns;
 }

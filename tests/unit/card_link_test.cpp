@@ -97,7 +97,7 @@ std::string joined(const std::vector<Live_line>& lines) {
 // element, the circle's centre is not halved, a block has side height, a
 // text with a blank is sent as two runs; tags and waits as the card expects.
 TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
-    EXPECT_EQ(joined(live_scene_lines(true)), "42405/0:led clearall \n|");
+    EXPECT_EQ(joined(live_scene_lines(true, scene_text_files())), "42405/0:led clearall \n|");
     string_draw& t = string_draws[6];
     t.x = 296, t.y = 236, t.font_size = 16, t.colour = 1, t.text_source = 0;
     std::snprintf(t.text, sizeof t.text, "Hello");
@@ -112,7 +112,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     b.kind = kind_block, b.x = 276 + 20, b.y = 226 + 40, b.height = 2, b.colour = 2, b.type_code = 5;
     Digit_unit& l = digit_at(2, 42);
     l.kind = kind_hline, l.x = 276, l.y = 300, l.width = 30, l.colour = 0, l.type_code = 6;
-    EXPECT_EQ(joined(live_scene_lines(true)),
+    EXPECT_EQ(joined(live_scene_lines(true, scene_text_files())),
               "42405/0:led clearall \n|"
               "11/10:led r 0 2 3 12 8 \n |"
               "9/100:led c 1 12 12 7 \n |"
@@ -121,9 +121,9 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
               "0/10:led 16t 1 10 5 Hello \n |"
               "3/10:led 12t 2 0 0 ab \n |3/10:led 12t 2 18 0 cd \n |");
     // Without pacing the same lines, no waits; with no board in use, the clear line alone.
-    for (const Live_line& line : live_scene_lines(false)) EXPECT_EQ(line.wait_ms, 0);
+    for (const Live_line& line : live_scene_lines(false, scene_text_files())) EXPECT_EQ(line.wait_ms, 0);
     board_rows = 0;
-    EXPECT_EQ(live_scene_lines(true).size(), 1u);
+    EXPECT_EQ(live_scene_lines(true, scene_text_files()).size(), 1u);
 }
 
 // Live to the simulator: the card's screen equals the editor's picture;
@@ -146,12 +146,12 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     std::string status;
     bool to_stderr = false;
     ASSERT_TRUE(take_live_status(&status, &to_stderr));
-    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(false).size()) + " lines to " + card.address());
+    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(false, scene_text_files()).size()) + " lines to " + card.address());
     Led_framebuffer editor(256, 128);
     render_scene_leds(editor);
     EXPECT_GT(editor.lit_count(), 150);
     // The simulator's thread runs the lines it has read; ask it how many.
-    const long expected = static_cast<long>(live_scene_lines(false).size());
+    const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());
     uint8_t answer[CSDK_ANSWER_MAX];
     int32_t n = 0;
     for (int tries = 0; tries < 200; ++tries) {
@@ -252,7 +252,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        submit_live_lines(live_scene_lines(false));
+        submit_live_lines(live_scene_lines(false, scene_text_files()));
         ASSERT_TRUE(wait_live_idle(5000));
         through = last_live_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));

@@ -356,10 +356,10 @@ TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
     string_draw& s = string_draws[6];
     s.x = 300, s.y = 250, s.font_size = 16;
     std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
-    EXPECT_EQ(check_scene_fonts(), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    EXPECT_EQ(check_scene_for_card(scene_text_files()), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
-    EXPECT_EQ(check_scene_fonts(), "");
+    EXPECT_EQ(check_scene_for_card(scene_text_files()), "");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
     s.x = 100;   // off the boards: not sent, not checked
-    EXPECT_EQ(check_scene_fonts(), "");
+    EXPECT_EQ(check_scene_for_card(scene_text_files()), "");
 }
