@@ -20,7 +20,7 @@ class Editor_target final : public Draw_target {
 public:
     void light(uint8_t colour, int32_t x, int32_t y) override {
         const int64_t reach = dot_pitch;   // a point's pixels lie within its size of the centre
-        if (x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
+        if (keep_out.left <= keep_out.right && x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
             y - reach <= keep_out.bottom)
             return;
         if (redirect)

@@ -92,10 +92,11 @@ std::string joined(const std::vector<Live_line>& lines) {
 
 }  // namespace
 
-// The live lines of the product's examples, with the fixes: an element on
-// the board's edge is sent, rectangles are measured like every other
-// element, the circle's centre is not halved, a block has side height, a
-// text with a blank is sent as two runs; tags and waits as the card expects.
+// The live lines of the examples, with the fixes: an element on the
+// board's edge is sent, rectangles are measured like every other element,
+// the circle's centre is not halved, a block has side height, a text with
+// a blank is sent as two runs, text 3 as the first line of its file and a
+// digit module not at all; tags and waits as the card expects.
 TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     EXPECT_EQ(joined(live_scene_lines(true, scene_text_files())), "42405/0:led clearall \n|");
     string_draw& t = string_draws[6];
@@ -103,7 +104,11 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     std::snprintf(t.text, sizeof t.text, "Hello");
     string_draw& edge = string_draws[7];
     edge.x = 276, edge.y = 226, edge.font_size = 12, edge.colour = 2, edge.text_source = 3;
-    std::snprintf(edge.text, sizeof edge.text, "ab cd");
+    std::snprintf(edge.text, sizeof edge.text, "not sent");
+    dir.write("my_txt3.txt", "ab cd\r\nsecond line");
+    refresh_text_files();
+    Digit_unit& module = digit_at(0, 20);
+    module.kind = kind_digit, module.x = 400, module.y = 300, module.digits = 2, module.enabled = 1;
     Digit_unit& r = digit_at(1, 1);
     r.kind = kind_rect, r.x = 280, r.y = 232, r.width = 10, r.height = 5, r.colour = 0, r.id = 11;
     Digit_unit& c = digit_at(2, 40);
@@ -147,8 +152,14 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     bool to_stderr = false;
     ASSERT_TRUE(take_live_status(&status, &to_stderr));
     EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(false, scene_text_files()).size()) + " lines to " + card.address());
+    // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
     render_scene_leds(editor);
+    const long with_module = editor.lit_count();
+    d.enabled = 0;
+    render_scene_leds(editor);
+    d.enabled = 1;
+    EXPECT_GT(with_module, editor.lit_count());
     EXPECT_GT(editor.lit_count(), 150);
     // The simulator's thread runs the lines it has read; ask it how many.
     const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());

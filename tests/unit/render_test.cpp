@@ -24,7 +24,8 @@ using std::make_tuple;
 
 class Dot_test : public Sink_test {};
 
-// Codes 0..2 and the 2-pixel highlight set the colour, others keep it; dots off the window only set it.
+// Codes 1 and 2 are green and yellow, every other code red (as the card shows them), whatever was
+// drawn before; every dot is dot_pitch wide; dots off the window are dropped.
 TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
     set_dot_pitch(5);
     sink.set_colour(0.5f, 0.25f, 1);   // e.g. a label's colour
@@ -33,8 +34,8 @@ TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
                                                      {led_red, 5000}, {99, 15}};
     for (const auto& p : plots) plot_dot(p.code, p.x, 10);
     const struct { int x; float r, g, size; } want[] = {
-        {9, 0.5f, 0.25f, 5}, {10, 1, 0, 5}, {11, 0, 1, 5}, {12, 1, 1, 5},   // (10, 1, 0) clamps to yellow
-        {13, 1, 0.2f, 2}, {14, 0, 1, 5}, {15, 1, 0, 5}};
+        {9, 1, 0, 5}, {10, 1, 0, 5}, {11, 0, 1, 5}, {12, 1, 1, 5},   // (10, 1, 0) clamps to yellow
+        {13, 1, 0, 5}, {14, 1, 0, 5}, {15, 1, 0, 5}};
     ASSERT_EQ(sink.dots.size(), std::size(want));
     for (size_t i = 0; i < std::size(want); ++i) {
         const Memory_sink::Dot& d = sink.dots[i];

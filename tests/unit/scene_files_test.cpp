@@ -25,6 +25,7 @@
 #include "app/scene_json.h"
 #include "app/startup.h"
 #include "platform/platform.h"
+#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/settings.h"
 #include "scene/view_state.h"
@@ -91,10 +92,18 @@ uint32_t palette_x(int index) {
     return x;
 }
 
+// The scene as the editor keeps it after any edit: boards as one grid,
+// elements on the sign on its LEDs (a load settles it so).
+void settle() {
+    lay_out_boards();
+    settle_positions_on_sign();
+}
+
 class Scene_test : public ::testing::Test {
 protected:
     void SetUp() override {
         build_layout();
+        settle();
         use_folder(dir);
     }
     Temp_dir dir;
@@ -168,11 +177,13 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
 
 // Missing lines keep their values, non-numbers read as 0, counts are bounded.
 TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
-    dir.write("leduit.conf", "9\n7\n100\n");   // columns 6, rows 4, board (0,0) x only
+    // Columns 6, rows 4, board (0,0) x only, in the palette's margin: the
+    // board goes back to the start-up column.
+    dir.write("leduit.conf", "9\n7\n100\n");
     dir.write("grape.conf", "900\n1\n2\n");
     dir.write("string.conf", "300\nabc\n");
     load_scene_files();
-    EXPECT_EQ(make_tuple(board_columns, board_rows, board_at(0, 0).x, board_at(0, 0).y), make_tuple(6, 4, 100, 226));
+    EXPECT_EQ(make_tuple(board_columns, board_rows, board_at(0, 0).x, board_at(0, 0).y), make_tuple(6, 4, 276, 226));
     EXPECT_EQ(make_tuple(graph_count, graph_draws[0].x, graph_draws[0].y), make_tuple(500, 1, 2));
     // "abc" reads as 0; the missing width is kept.
     EXPECT_EQ(make_tuple(string_draws[0].x, string_draws[0].y, string_draws[0].width), make_tuple(300u, 0u, 64));
@@ -217,19 +228,20 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
     board_at(0, 0).x = 300;
     graph_count = 1, graph_draws[0].x = 40;
     std::memcpy(string_draws[5].text, "abc", 4);   // texts: only scene.conf holds them
+    settle();
     std::string err;
     ASSERT_TRUE(save_scene_files(&err)) << err;
     const std::string saved = scene_json();
     const std::string conf = slurp(dir.path() + "/scene.conf"), leduit = slurp(dir.path() + "/leduit.conf"),
                       grape = slurp(dir.path() + "/grape.conf");
-    const std::string moved_board = replaced(leduit, "\r\r\n300\r\r\n", "\r\r\n123\r\r\n");
+    const std::string moved_board = replaced(leduit, "\r\r\n300\r\r\n", "\r\r\n323\r\r\n");
     std::string old_conf = conf;
     const size_t files = old_conf.find("\nfiles ") + 1;
     old_conf.erase(files, old_conf.find('\n', files) + 1 - files);
     const struct { const char* what; std::string conf, leduit, grape; bool conf_holds; int board_x, graph_x; }
     cases[] = {
         {"unchanged", conf, leduit, grape, true, 300, 40},
-        {"board moved by hand", conf, moved_board, grape, false, 123, 40},
+        {"board moved by hand", conf, moved_board, grape, false, 323, 40},
         {"rectangle from another tool", conf, leduit, replaced(grape, "\r\r\n40\r\r\n", "\n41\n"), false, 300, 41},
         {"leduit.conf removed", conf, "", grape, false, 276, 40},
         {"scene.conf without checksums", old_conf, moved_board, grape, true, 300, 40},
@@ -326,6 +338,7 @@ void randomise(std::mt19937& rng) {
         set(g.x, -100, 2000), set(g.y, -100, 2000), set(g.width, INT32_MIN, INT32_MAX);
         set(g.height, 0, 0x7FFFFFFF), set(g.in_use, 0, 1);
     }
+    settle();
 }
 
 // The start-up scene of dir as vantiro-cli, a fresh process, sees it.
@@ -349,6 +362,7 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
         // Start-up sets board 0's size from SysCfg.ini, held to 0..board_size_max:
         // give it the scene's, within that range.
         board_at(0, 0).height &= board_size_max;   // widths are 0..1000 already
+        settle();
         dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=" + std::to_string(board_at(0, 0).width) +
                                     "\nHEIGHT=" + std::to_string(board_at(0, 0).height) + "\n");
         std::string err;
@@ -401,9 +415,9 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
 // perhaps with the new files' checksums too), and the files load as the old
 // scene or the new one.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
-    auto scene_a = [] { build_layout(); string_draws[1].x = 300; graph_count = 0; };
+    auto scene_a = [] { build_layout(); string_draws[1].x = 300; graph_count = 0; settle(); };
     auto scene_b = [] { build_layout(); string_draws[1].x = 400; digit_at(0, 3).x = 500; graph_count = 2;
-                          board_at(0, 0).x = 300; };
+                          board_at(0, 0).x = 300; settle(); };
     // scene.conf without its files lines.
     auto records = [](std::string conf) {
         for (size_t at; (at = conf.find("\nfiles ")) != std::string::npos;)

@@ -57,7 +57,8 @@ void start_in(const Temp_dir& dir) {
     startup_scene();
 }
 
-// The configured size (leading digits) sizes board 0 alone, over the saved scene; none gives 0 x 0.
+// The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
+// of the grid, laid out side by side from board 0; none gives 0 x 0.
 TEST(Startup, TheConfigurationSizesBoardZero) {
     Temp_dir dir;
     start_in(dir);
@@ -69,10 +70,12 @@ TEST(Startup, TheConfigurationSizesBoardZero) {
     for (const auto& c : cases) {
         dir.write("SysCfg.ini", c.ini);
         start_in(dir);
-        // The others keep 64 x 32.
         const led_unit &b = board_at(0, 0), &right = board_at(0, 1), &below = board_at(1, 0);
-        EXPECT_EQ(make_tuple(b.width, b.height, right.width, below.height), make_tuple(c.width, c.height, 64, 32))
+        EXPECT_EQ(make_tuple(b.width, b.height, right.width, below.height),
+                  make_tuple(c.width, c.height, c.width, c.height))
             << c.ini;
+        EXPECT_EQ(make_tuple(right.x, right.y, below.x, below.y),
+                  make_tuple(276 + 2 * c.width, 226, 276, 226 + 2 * c.height)) << c.ini;
     }
 }
 
