@@ -1,0 +1,183 @@
+// The live send against the USB stick: two hundred random scenes go to a
+// simulated card over the network, as the editor sends them live, and are
+// exported as the ledsys tree a second card runs at power-on. The live
+// send carries no digit modules (they reach the card on the stick only), so
+// the live card is compared with the stick of the same scene without its
+// digit modules (left in the palette, every other element in place): the
+// two screens must agree on every LED.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/config.h"
+#include "app/outputs.h"
+#include "app/startup.h"
+#include "card/card_sim.h"
+#include "command/replay.h"
+#include "controller/drive_export.h"
+#include "controller/live_send.h"
+#include "csdk/csdk.h"
+#include "platform/platform.h"
+#include "random_scene.h"
+#include "render/bitmap_font.h"
+#include "temp_dir.h"
+
+namespace {
+
+// A simulated card of width x height LEDs on a free port of 127.0.0.1,
+// served by a thread of its own.
+class Live_card {
+public:
+    Live_card(int width, int height) : sim(width, height, "", Card_faults{}, nullptr) {
+        std::string err;
+        listening = sim.listen_on("127.0.0.1", 0, &err);
+        thread = std::thread([this] {
+            while (!stop) sim.poll_once(5);
+        });
+    }
+    ~Live_card() {
+        stop = true;
+        thread.join();
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(sim.port()); }
+
+    Card_simulator sim;
+    bool listening = false;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+class Live_usb_test : public ::testing::Test {
+protected:
+    void SetUp() override { set_diag_stream(std::fopen("/dev/null", "w")); }
+    void TearDown() override { reset_card_link(); }
+
+    // Points the scene's files and the card's fonts at the test's folders;
+    // again after each scene is built, since that starts from the start-up
+    // state.
+    void use_folders() {
+        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::string err;
+        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+        set_flash_image_path(data_paths.spi_data);
+    }
+
+    // Sends the scene now in the pools to card live (no pacing) and waits
+    // until the card has run every line. False when it did not.
+    bool send_live(Live_card& card, std::string* why) {
+        settle_scene_positions();
+        const long expected = static_cast<long>(live_scene_lines(false).size());
+        std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
+        controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        live_pacing = 0;
+        send_scene_live(0);
+        if (!wait_live_idle(10000) || !last_live_send_ok()) {
+            *why = "the live send did not finish";
+            return false;
+        }
+        // The simulator's thread runs what it has read; ask how far it is.
+        const std::string done = std::to_string(expected) + " lines run";
+        uint8_t answer[CSDK_ANSWER_MAX];
+        int32_t n = 0;
+        std::string got;
+        for (int tries = 0; tries < 400; ++tries) {
+            if (CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n) != CSDK_OK) break;
+            got.assign(reinterpret_cast<char*>(answer), static_cast<size_t>(n));
+            if (got == done) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        *why = "the card says \"" + got + "\", expected \"" + done + "\"";
+        return false;
+    }
+
+    // The screen of a card that ran the ledsys tree exported for the scene
+    // now in the pools.
+    bool stick_screen(int width, int height, Led_framebuffer* out, std::string* why) {
+        settle_scene_positions();
+        const std::string& root = stick.path();
+        const Export_outcome o = export_to_folder(root, exe_folder, 0);
+        if (!o.written) {
+            *why = "export: " + o.message;
+            return false;
+        }
+        Card_simulator card(width, height, "", Card_faults{}, nullptr);
+        if (!card.run_usb(o.ledsys, why)) return false;
+        *out = card.card.screen;
+        return true;
+    }
+
+    Temp_dir dir, stick;
+};
+
+// LEDs that differ between two screens of the same size: how many, and the
+// first few as "(x,y) live=c stick=c" (255: dark).
+std::string differing_leds(const Led_framebuffer& live, const Led_framebuffer& usb, int* count) {
+    std::string first;
+    *count = 0;
+    for (int y = 0; y < usb.height(); ++y)
+        for (int x = 0; x < usb.width(); ++x)
+            if (live.at(x, y) != usb.at(x, y) && (*count)++ < 4)
+                first += " (" + std::to_string(x) + "," + std::to_string(y) + ") live=" +
+                         std::to_string(live.at(x, y)) + " stick=" + std::to_string(usb.at(x, y));
+    return first;
+}
+
+}  // namespace
+
+TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
+    std::string report;
+    int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0;
+    long lit = 0;
+    for (uint32_t seed = 1; seed <= 200; ++seed) {
+        const Random_scene s = make_random_scene(seed, true);
+        use_folders();
+        const int w = s.cols * s.width, h = s.rows * s.height;
+        Live_card card(w, h);
+        ASSERT_TRUE(card.listening);
+        std::string why;
+        if (!send_live(card, &why)) {
+            report += "\n  scene " + std::to_string(seed) + ": " + why;
+            ++scenes_differing;
+            continue;
+        }
+        const Led_framebuffer live = card.sim.card.screen;
+        reset_card_link();
+
+        // The stick with the digit modules, to know that they show there.
+        Led_framebuffer with_digits(0, 0), without(0, 0);
+        ASSERT_TRUE(stick_screen(w, h, &with_digits, &why)) << why;
+        make_random_scene(seed, false);
+        use_folders();
+        ASSERT_TRUE(stick_screen(w, h, &without, &why)) << why;
+        if (s.digits) {
+            ++digit_scenes;
+            int n = 0;
+            differing_leds(with_digits, without, &n);
+            if (n) ++digits_seen_on_stick;
+        }
+
+        int count = 0;
+        const std::string first = differing_leds(live, without, &count);
+        lit += without.lit_count();
+        if (count) {
+            ++scenes_differing;
+            report += "\n  scene " + std::to_string(seed) + " (" + std::to_string(s.rows) + "x" +
+                      std::to_string(s.cols) + " boards of " + std::to_string(s.width) + "x" +
+                      std::to_string(s.height) + ", pitch " + std::to_string(s.pitch) + ", " +
+                      std::to_string(s.digits) + " digit modules): " + std::to_string(count) +
+                      " LEDs differ:" + first;
+        }
+    }
+    // The comparison sees something: lit LEDs, and digit modules that the
+    // stick does show.
+    EXPECT_GT(lit, 20000);
+    EXPECT_GT(digit_scenes, 20);
+    EXPECT_GT(digits_seen_on_stick, digit_scenes / 2);
+    EXPECT_EQ(scenes_differing, 0) << report;
+}
