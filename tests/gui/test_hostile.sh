@@ -43,15 +43,19 @@ editor_pid=""
 "$cli" dump "$work/bin" | grep -q '"text":"TxtAb中"' || fail "the text was not saved"
 
 # A circle of radius 2^31 - 2 pixels whose rim crosses the window at y 400:
-# only its visible part is walked, so frames come at once.
+# only its visible part is walked, so frames come at once. Its centre lies
+# on no board, so the card never shows it: its rim is drawn beside the sign
+# (x 788 on) and not over it.
 grep -q '^digit 5 50 ' "$work/bin/scene.conf" || fail "no digit line to change in scene.conf"
 sed -i 's/^digit 5 50 .*/digit 5 50 1 0 2 600 2147484050 40 1073741823 0 5 1 2 0 0 50 2/' "$work/bin/scene.conf"
 start_editor
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 sleep 0.5
 shot "$work/circle.png"
-n=$(count_colour "$work/circle.png" 300 396 600 8 "#ff0000")
-[ "$n" -gt 500 ] || fail "the huge circle's rim is not drawn ($n red pixels)"
+n=$(count_colour "$work/circle.png" 800 396 350 8 "#ff0000")
+[ "$n" -gt 250 ] || fail "the huge circle's rim is not drawn beside the sign ($n red pixels)"
+n=$(count_colour "$work/circle.png" 300 396 470 8 "#ff0000")
+[ "$n" -eq 0 ] || fail "the huge circle's rim shows over the sign, where the card shows nothing ($n red pixels)"
 click_at 1195 30
 wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
 editor_pid=""

@@ -72,7 +72,7 @@ protected:
     // until the card has run every line. False when it did not.
     bool send_live(Live_card& card, std::string* why) {
         settle_scene_positions();
-        const long expected = static_cast<long>(live_scene_lines(false).size());
+        const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
