@@ -323,9 +323,7 @@ namespace {
 // the zoom, as the palette's shapes are, so the left panel keeps its place
 // and look; on the grid at the current pitch.
 void draw_text_dots(const string_draw& s) {
-    Draw_target& editor = editor_target();
-    Pitch_target margin(editor, 2);
-    Draw_target& t = outside_dot_grid(s.x, s.y) ? static_cast<Draw_target&>(margin) : editor;
+    Draw_target& t = outside_dot_grid(s.x, s.y) ? margin_target() : editor_target();
     draw_text_bytes(t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
                     static_cast<int32_t>(s.y), s.text, sizeof s.text);
 }

@@ -16,32 +16,47 @@ struct Keep_out {
     int64_t left = 1, top = 1, right = 0, bottom = 0;   // none
 } keep_out;
 
+void plot_sized(uint8_t colour, int32_t x, int32_t y, float size);
+
 class Editor_target final : public Draw_target {
 public:
+    // Point size in pixels; 0: dot_pitch.
+    explicit Editor_target(int point) : point_(point) {}
+
     void light(uint8_t colour, int32_t x, int32_t y) override {
-        const int64_t reach = dot_pitch;   // a point's pixels lie within its size of the centre
+        const int64_t reach = point_ ? point_ : dot_pitch;   // a point's pixels lie within its size of the centre
         if (keep_out.left <= keep_out.right && x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
             y - reach <= keep_out.bottom)
             return;
         if (redirect)
             redirect->light(colour, x, y);
         else
-            plot_dot(colour, x, y);
+            plot_sized(colour, x, y, static_cast<float>(reach));
     }
+
+private:
+    int point_;
 };
 
-Editor_target editor;
+Editor_target editor(0), margin(2);
+
+}  // namespace
+
+namespace {
+
+void plot_sized(uint8_t colour, int32_t x, int32_t y, float size) {
+    // Red, green and yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0)).
+    static const float table[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    const float* rgb = table[card_colour(colour)];
+    // A point of this size covers at most size/2 pixels either side.
+    if (x + size < 0 || y + size < 0 || x - size > view_width || y - size > view_height) return;
+    dot_sink().dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
+}
 
 }  // namespace
 
 bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
-    // Red, green and yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0)).
-    static const float table[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-    const float* rgb = table[card_colour(colour)];
-    const float size = static_cast<float>(dot_pitch);
-    // A point of this size covers at most size/2 pixels either side.
-    if (x + size < 0 || y + size < 0 || x - size > view_width || y - size > view_height) return false;
-    dot_sink().dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
+    plot_sized(colour, x, y, static_cast<float>(dot_pitch));
     return false;
 }
 
@@ -51,16 +66,24 @@ void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t botto
 
 void redirect_editor_dots(Draw_target* target) { redirect = target; }
 
-Draw_target& editor_target() {
-    editor.pitch = dot_pitch;
+namespace {
+
+Draw_target& refreshed(Editor_target& t, int32_t pitch) {
+    t.pitch = pitch;
     if (redirect) {
-        editor.clip_left = redirect->clip_left, editor.clip_top = redirect->clip_top;
-        editor.clip_right = redirect->clip_right, editor.clip_bottom = redirect->clip_bottom;
-        return editor;
+        t.clip_left = redirect->clip_left, t.clip_top = redirect->clip_top;
+        t.clip_right = redirect->clip_right, t.clip_bottom = redirect->clip_bottom;
+        return t;
     }
-    editor.clip_left = -reach;
-    editor.clip_top = -reach;
-    editor.clip_right = int64_t{view_width} + reach;
-    editor.clip_bottom = int64_t{view_height} + reach;
-    return editor;
+    t.clip_left = -reach;
+    t.clip_top = -reach;
+    t.clip_right = int64_t{view_width} + reach;
+    t.clip_bottom = int64_t{view_height} + reach;
+    return t;
 }
+
+}  // namespace
+
+Draw_target& editor_target() { return refreshed(editor, dot_pitch); }
+
+Draw_target& margin_target() { return refreshed(margin, 2); }

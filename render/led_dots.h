@@ -27,6 +27,11 @@ bool plot_dot(uint8_t colour, int32_t x, int32_t y);
 // Refreshed from the view state at every call.
 Draw_target& editor_target();
 
+// The editor's target for the palette and the margins (outside the dot
+// grid): dots 2 pixels apart and 2 pixels wide whatever the zoom, so they
+// keep their place and look.
+Draw_target& margin_target();
+
 // Keeps the editor's target off a region of window pixels (the sign, while
 // the elements that lie on no board are drawn): a dot whose point would
 // reach into [left, right] x [top, bottom] is dropped. No region: pass

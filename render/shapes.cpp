@@ -400,7 +400,10 @@ void settle_positions_on_sign() {
 int draw_digit_unit(Digit_unit& e) {
     if (!e.enabled) return -1;
     settle_digit_position(e);
-    draw_kind(editor_target(), e, e.pitch);
+    if (outside_dot_grid(e.x, e.y))
+        draw_kind(margin_target(), e, 2);
+    else
+        draw_kind(editor_target(), e, e.pitch);
     return 0;
 }
 

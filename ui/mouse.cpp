@@ -108,8 +108,10 @@ void left_down(int x, int y) {
 
     for (int k = 0; k < string_draw_count; ++k) {
         const string_draw& s = string_draws[k];
-        if (inside(px, s.x, s.x + p * static_cast<uint32_t>(s.width)) &&
-            inside(py, s.y, s.y + p * static_cast<uint32_t>(s.height))) {
+        // Texts in the margins are drawn at pitch 2 whatever the zoom.
+        const uint32_t pt = outside_dot_grid(s.x, s.y) ? 2u : p;
+        if (inside(px, s.x, s.x + pt * static_cast<uint32_t>(s.width)) &&
+            inside(py, s.y, s.y + pt * static_cast<uint32_t>(s.height))) {
             anchor_x = static_cast<int32_t>(px - s.x);
             anchor_y = static_cast<int32_t>(py - s.y);
             selected_text = static_cast<uint8_t>(k);
