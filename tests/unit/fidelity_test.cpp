@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/frame.h"
+#include "app/reset.h"
 #include "app/scene_files.h"
 #include "app/startup.h"
 #include "card/card_model.h"
@@ -144,13 +145,9 @@ protected:
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         fresh_start();
     }
-    void TearDown() override {
-        set_dot_sink(nullptr);
-        reset_scene_state();
-        std::memset(exe_folder, 0, sizeof exe_folder);
-        std::memset(&data_paths, 0, sizeof data_paths);
-        reset_bitmap_fonts();
-    }
+    // Sink, pools, pitch, view, data paths, fonts and keys as at start-up.
+    void TearDown() override { reset_to_startup_state(); }
+
     // Writes the scene's files into the editor's folder and loads them as
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene& s) {
@@ -418,6 +415,7 @@ void circles(Scene& s, int pitch) {
 }
 
 const Case cases[] = {
+    // Whole LEDs at pitch 2: nothing differs, and the check finds nothing.
     {"ControlPlainShapesAtPitchTwo", [](Scene& s) {
          shape(s, 0, kind_hline, 2, 3, 50, 0);
          shape(s, 1, kind_vline, 60, 3, 0, 30, 2);
