@@ -1,0 +1,468 @@
+// The window shows exactly what the card lights. A scene is written as
+// scene.conf and loaded as at start-up; the frame is drawn into a memory
+// sink and its dots are painted into window pixels as GL paints a point;
+// the same scene's cmd.txt runs on the card model. Every LED of every board
+// the card drives is then compared with the window pixel at its centre:
+// same colour, or both dark. Random scenes (VANTIRO_FIDELITY_SCENES of
+// them, 10,000 by default; VANTIRO_FIDELITY_SEED reruns one) and a table
+// of hand-made scenes go through the same check.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/reset.h"
+#include "app/scene_files.h"
+#include "app/startup.h"
+#include "card/card_model.h"
+#include "controller/drive_export.h"
+#include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "render/dot_sink.h"
+#include "render/memory_sink.h"
+#include "scene/pools.h"
+#include "scene/settings.h"
+#include "scene/view_state.h"
+#include "tests/unit/temp_dir.h"
+#include "ui/keyboard.h"
+#include "ui/menus.h"
+
+namespace {
+
+constexpr uint8_t dark = Led_framebuffer::dark;
+constexpr uint8_t other_colour = 3;   // a window pixel in no LED colour (white, orange)
+
+// The scene as the editor has it before its files are read.
+void fresh_start() {
+    reset_scene_state();
+    build_layout();
+}
+
+std::string gbk(const char* utf8) {
+    char out[512];
+    platform_utf8_to_gbk(utf8, out, sizeof out);
+    return out;
+}
+
+// Everything scene.conf holds, starting from the start-up scene (board 0,
+// the palette in every group, the left panel's texts), plus the first
+// bytes of my_txt3.txt and my_txt4.txt beside the editor.
+struct Scene {
+    int pitch = 2, counts[6] = {}, menu[2] = {};
+    std::vector<led_unit> boards{led_units, led_units + led_unit_count};
+    std::vector<string_draw> texts{string_draws, string_draws + string_draw_count};
+    std::vector<Digit_unit> digits{digit_units, digit_units + digit_groups_in_use * digit_group_size};
+    bool has_file[2] = {};
+    std::string file[2];
+
+    Scene() {
+        const int32_t c[6] = {text_count, 42, graph_count, board_columns, board_rows, export_columns};
+        std::copy(c, c + 6, counts);
+        menu[0] = brightness_level, menu[1] = panel_type;
+    }
+    led_unit& board(int r, int c) { return boards[r * board_grid_cols + c]; }
+    Digit_unit& digit(int g, int i) { return digits[g * digit_group_size + i]; }
+    // rows x cols boards of w x h LEDs side by side from (x, y) at the scene's pitch.
+    void grid(int rows, int cols, int w, int h, int x = 276, int y = 226) {
+        counts[3] = counts[5] = cols, counts[4] = rows;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) place_board(board(r, c), x + c * w * pitch, y + r * h * pitch, w, h);
+    }
+    // Window pixel of LED (lx, ly) of board (0, 0) at the scene's pitch.
+    void on_board(int lx, int ly, uint32_t* x, uint32_t* y) {
+        *x = static_cast<uint32_t>(board(0, 0).x + lx * pitch);
+        *y = static_cast<uint32_t>(board(0, 0).y + ly * pitch);
+    }
+    static void place_board(led_unit& u, int x, int y, int w, int h) { u.x = x, u.y = y, u.width = w, u.height = h; }
+    void set_text(string_draw& s, const std::string& bytes) {
+        std::memset(s.text, 0, sizeof s.text);
+        std::memcpy(s.text, bytes.data(), std::min(bytes.size(), sizeof s.text - 1));
+        s.length = static_cast<int32_t>(std::strlen(s.text));
+    }
+
+    std::string conf() const {
+        char line[1400];
+        std::string out = "vantiro-scene 1\n";
+        std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", pitch, counts[0],
+                      counts[1], counts[2], counts[3], counts[4], counts[5], menu[0], menu[1]);
+        out += line;
+        for (int k = 0; k < led_unit_count; ++k) {
+            const led_unit& b = boards[k];
+            std::snprintf(line, sizeof line, "board %d %d %d %d %d %d\n", k / board_grid_cols, k % board_grid_cols,
+                          b.x, b.y, b.width, b.height);
+            out += line;
+        }
+        for (int k = 0; k < string_draw_count; ++k) {
+            const string_draw& s = texts[k];
+            std::snprintf(line, sizeof line, "text %d %d %u %u %d %u %u %u %d %d %d %d %u ", k, s.slot, s.x, s.y,
+                          s.pitch, s.font_size, s.text_source, s.enabled, s.width, s.height, s.colour, s.length,
+                          s.bold_flag);
+            out += line;
+            const size_t n = std::strlen(s.text);
+            if (!n) out += "-";
+            for (size_t i = 0; i < n; ++i) {
+                std::snprintf(line, sizeof line, "%02x", static_cast<uint8_t>(s.text[i]));
+                out += line;
+            }
+            out += "\n";
+        }
+        for (size_t n = 0; n < digits.size(); ++n) {
+            const Digit_unit& d = digits[n];
+            std::snprintf(line, sizeof line, "digit %zu %zu %u %d %u %u %u %d %d %d %d %d %d %u %u %d %u\n",
+                          n / digit_group_size, n % digit_group_size, d.enabled, d.id, d.pitch, d.x, d.y, d.width,
+                          d.height, d.spare_word, d.param_a, d.param_b, d.digits, d.colour, d.spare_byte,
+                          d.type_code, d.kind);
+            out += line;
+        }
+        return out + "end\n";
+    }
+};
+
+// LEDs that differ, by kind, and the first few of them.
+struct Differences {
+    long leds = 0, window_only = 0, card_only = 0, colour = 0, no_board = 0;
+    long card_lit = 0;
+    std::string first;
+    long total() const { return window_only + card_only + colour + no_board; }
+    void note(long* kind, const std::string& what) {
+        ++*kind;
+        if (total() <= 6) first += "\n  " + what;
+    }
+};
+
+class Fidelity_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        fresh_start();
+    }
+    // Sink, pools, pitch, view, data paths, fonts and keys as at start-up.
+    void TearDown() override { reset_to_startup_state(); }
+
+    // Writes the scene's files into the editor's folder and loads them as
+    // the editor does at start-up. False when scene.conf was not taken.
+    bool load(const Scene& s) {
+        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::string err;
+        if (!build_data_paths(exe_folder, &data_paths, &err)) return false;
+        dir.write("scene.conf", s.conf());
+        for (int k = 0; k < 2; ++k) {
+            const std::string name = dir.path() + "/my_txt" + std::to_string(k + 3) + ".txt";
+            std::remove(name.c_str());
+            std::remove((stick.path() + "/my_txt" + std::to_string(k + 3) + ".txt").c_str());
+            if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
+        }
+        fresh_start();
+        load_scene_files();
+        return rect_count == s.counts[1] && dot_pitch == s.pitch;
+    }
+
+    // The window's picture against the card's, LED by LED.
+    Differences compare() {
+        selected_board_col = selected_board_row = no_board;
+        selected_digit_col = selected_digit_row = no_digit;
+        selected_text = no_text;
+        selected_graph = graph_draw_count;
+        sink.clear();
+        set_dot_sink(&sink);
+        draw_display();
+        set_dot_sink(nullptr);
+
+        // The dots as GL paints points: later ones over earlier ones.
+        const int vw = view_width, vh = view_height;
+        pixels.assign(static_cast<size_t>(vw) * vh, dark);
+        for (const Memory_sink::Dot& d : sink.dots) {
+            const int n = static_cast<int>(d.size + 0.5f), cx = static_cast<int>(d.x), cy = static_cast<int>(d.y);
+            const int before = n / 2, after = n % 2 ? n / 2 + 1 : n / 2, shift = n % 2;
+            const uint8_t code = d.r == 1 && d.g == 0 && d.b == 0   ? 0
+                                 : d.r == 0 && d.g == 1 && d.b == 0 ? 1
+                                 : d.r == 1 && d.g == 1 && d.b == 0 ? 2
+                                                                    : other_colour;
+            for (int y = std::max(cy - before - shift, 0); y < std::min(cy + after - shift, vh); ++y)
+                for (int x = std::max(cx - before, 0); x < std::min(cx + after, vw); ++x)
+                    pixels[static_cast<size_t>(y) * vw + x] = code;
+        }
+
+        int w, h;
+        output_screen_size(&w, &h);
+        Script_files files;
+        files.text_source_folder = exe_folder;
+        files.txt_folder = stick.path();
+        const std::string script = scene_command_script(files);
+        Card_model card(w, h);
+        card.set_txt_folder(stick.path());
+        card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
+
+        // Board (r, c) at window (U.x, U.y) shows the card's LEDs from (c * U.width, r * U.height).
+        Differences out;
+        std::vector<char> on_a_board(static_cast<size_t>(w) * h, 0);
+        const int64_t p = dot_pitch;
+        for (int r = 0; r < output_rows(); ++r)
+            for (int c = 0; c < output_columns(); ++c) {
+                const led_unit& u = board_at(r, c);
+                for (int64_t ly = 0; ly < u.height; ++ly)
+                    for (int64_t lx = 0; lx < u.width; ++lx) {
+                        const int64_t X = c * int64_t{u.width} + lx, Y = r * int64_t{u.height} + ly;
+                        const int64_t px = int64_t{static_cast<uint32_t>(u.x)} + lx * p;
+                        const int64_t py = int64_t{static_cast<uint32_t>(u.y)} + ly * p;
+                        if (X < w && Y < h) on_a_board[Y * w + X] = 1;
+                        if (px < 0 || py < 0 || px >= vw || py >= vh) continue;
+                        ++out.leds;
+                        const uint8_t win = pixels[py * vw + px], led = card.screen.at(int(X), int(Y));
+                        if (win == led) continue;
+                        auto code = [](uint8_t v) { return v == dark ? std::string("dark") : std::to_string(v); };
+                        const std::string where = "LED (" + std::to_string(X) + "," + std::to_string(Y) +
+                                                  ") of board (" + std::to_string(r) + "," + std::to_string(c) +
+                                                  ") at pixel (" + std::to_string(px) + "," + std::to_string(py) +
+                                                  "): window " + code(win) + ", card " + code(led);
+                        out.note(win == dark ? &out.card_only : led == dark ? &out.window_only : &out.colour, where);
+                    }
+            }
+        for (int Y = 0; Y < h; ++Y)
+            for (int X = 0; X < w; ++X) {
+                if (card.screen.at(X, Y) == dark) continue;
+                ++out.card_lit;
+                if (!on_a_board[static_cast<size_t>(Y) * w + X])
+                    out.note(&out.no_board, "LED (" + std::to_string(X) + "," + std::to_string(Y) +
+                                                ") lit on the card lies on no board");
+            }
+        return out;
+    }
+
+    Temp_dir dir, stick;
+    Memory_sink sink;
+    std::vector<uint8_t> pixels;
+};
+
+std::string summary(const Differences& d) {
+    return std::to_string(d.total()) + " of " + std::to_string(d.leds) + " LEDs differ (window only " +
+           std::to_string(d.window_only) + ", card only " + std::to_string(d.card_only) + ", colour " +
+           std::to_string(d.colour) + ", on the card off every board " + std::to_string(d.no_board) + ")" + d.first;
+}
+
+// A random scene: pitch 2..8, up to 4 x 6 boards side by side or placed
+// anywhere, shapes of every kind and colour, texts of every height,
+// texts 3 and 4 with and without their files.
+Scene random_scene(uint32_t seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto chance = [&](int percent) { return pick(0, 99) < percent; };
+    fresh_start();
+    Scene s;
+    const int p = s.pitch = pick(2, 8);
+    const int rows = pick(1, 4), cols = pick(1, 6);
+    s.grid(rows, cols, 16 * pick(1, 8), 16 * pick(1, 4), chance(80) ? 276 : pick(251, 600),
+           chance(80) ? 226 : pick(141, 400));
+    if (chance(10)) s.counts[5] = pick(0, max_board_columns);
+    if (chance(25))   // boards anywhere: overlapping, with gaps, in the margin
+        for (led_unit& u : s.boards)
+            Scene::place_board(u, pick(0, 1100), pick(0, 760), 8 * pick(1, 12), 8 * pick(1, 8));
+    s.counts[0] = pick(0, string_draw_count);
+    s.counts[1] = pick(1, 99);
+    s.menu[0] = pick(0, max_brightness), s.menu[1] = pick(0, 3);
+
+    auto place = [&](uint32_t* x, uint32_t* y) {
+        const led_unit& u = s.board(pick(0, rows - 1), pick(0, cols - 1));
+        int lx = pick(0, u.width - 1), ly = pick(0, u.height - 1);
+        switch (pick(0, 7)) {
+            case 0: lx = 0; break;                          // on the left edge
+            case 1: ly = 0; break;                          // on the top edge
+            case 2: lx = u.width - pick(1, 3); break;       // reaching over the next board
+            case 3: lx = -pick(1, 20); break;               // left of the board
+            default: break;
+        }
+        int64_t px = u.x + int64_t{lx} * p + (chance(15) ? pick(1, p - 1) : 0);
+        int64_t py = u.y + int64_t{ly} * p + (chance(15) ? pick(1, p - 1) : 0);
+        if (chance(4)) px = pick(0, 250);
+        if (chance(4)) py = pick(0, 140);
+        if (chance(4)) px = pick(1100, 1300);
+        *x = static_cast<uint32_t>(std::max<int64_t>(px, 0));
+        *y = static_cast<uint32_t>(std::max<int64_t>(py, 0));
+    };
+    const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_block_pair, kind_vline, kind_rect,
+                             kind_key_stored, kind_digit};
+    const uint8_t colours[] = {0, 1, 2, 0, 1, 2, 3, 7, 255};
+    for (int n = pick(0, 30); n > 0; --n) {
+        Digit_unit& d = s.digit(pick(0, digit_groups_in_use - 1), pick(0, digit_group_size - 1));
+        d.kind = kinds[pick(0, 7)];
+        d.colour = chance(95) ? colours[pick(0, 8)] : static_cast<uint8_t>(pick(0, 255));
+        d.width = pick(-3, 70);
+        d.height = d.kind == kind_block && chance(80) ? pick(1, 12) : pick(-2, 40);
+        d.digits = pick(0, 5), d.param_a = pick(0, 20), d.param_b = pick(0, 4);
+        d.type_code = chance(20) ? 11 : chance(10) ? 13 : pick(0, 600);
+        d.enabled = chance(90);
+        d.pitch = static_cast<uint8_t>(chance(90) ? p : pick(2, 8));
+        place(&d.x, &d.y);
+    }
+    const std::string words[] = {gbk("Hello"), gbk("LED 2024"), gbk("a  b"), gbk("Temp:25C"), gbk("!#%&"),
+                                 gbk("欢迎光临"), gbk("温度"), gbk("显示屏"), gbk("早上好"), gbk("，。"),
+                                 "  "};
+    auto sentence = [&] {
+        std::string t;
+        for (int n = pick(1, 4); n > 0; --n) t += words[pick(0, 10)];
+        return t;
+    };
+    for (int n = pick(0, 12); n > 0; --n) {
+        const int k = chance(25) ? pick(0, 4) : pick(5, string_draw_count - 1);
+        string_draw& t = s.texts[k];
+        if (k >= 5 || chance(50)) s.set_text(t, sentence());
+        t.font_size = static_cast<uint8_t>(pick(12, 32));
+        t.colour = chance(95) ? colours[pick(0, 8)] : pick(0, 255);
+        if (k >= 5) t.text_source = static_cast<uint8_t>(chance(85) ? 0 : pick(1, 4));
+        t.enabled = chance(90);
+        t.pitch = chance(90) ? p : pick(2, 8);
+        if (k >= 5 || chance(60)) place(&t.x, &t.y);
+    }
+    for (int k = 0; k < 2; ++k) {
+        s.has_file[k] = chance(70);
+        s.file[k] = sentence() + (chance(30) ? "\r\n" + sentence() : "");
+    }
+    return s;
+}
+
+int env_number(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+// Random scenes loaded from their files: the window's LEDs are the card's.
+TEST_F(Fidelity_test, RandomScenesLookTheSameInTheWindowAndOnTheCard) {
+    const char* one = std::getenv("VANTIRO_FIDELITY_SEED");
+    const int scenes = one && *one ? 1 : env_number("VANTIRO_FIDELITY_SCENES", 10000);
+    const auto start = std::chrono::steady_clock::now();
+    Differences all;
+    long differing = 0, leds = 0, card_lit = 0;
+    std::string reported;
+    for (int n = 0; n < scenes; ++n) {
+        const uint32_t seed = one && *one ? static_cast<uint32_t>(std::strtoul(one, nullptr, 10)) : 1000u + n;
+        ASSERT_TRUE(load(random_scene(seed))) << "scene.conf of seed " << seed << " was not taken";
+        const Differences d = compare();
+        leds += d.leds, card_lit += d.card_lit;
+        all.window_only += d.window_only, all.card_only += d.card_only;
+        all.colour += d.colour, all.no_board += d.no_board;
+        if (d.total() && ++differing <= 5)
+            reported += "\nseed " + std::to_string(seed) + " (VANTIRO_FIDELITY_SEED=" + std::to_string(seed) +
+                        "): " + summary(d);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("fidelity: %d scenes, %ld LEDs compared, %ld lit on the card, %.1f s\n", scenes, leds, card_lit,
+                seconds);
+    EXPECT_GT(card_lit, 0);   // the scenes light something
+    EXPECT_EQ(differing, 0) << differing << " of " << scenes << " scenes differ; " << all.total()
+                            << " LEDs (window only " << all.window_only << ", card only " << all.card_only
+                            << ", colour " << all.colour << ", on the card off every board " << all.no_board << ")"
+                            << reported;
+}
+
+// Hand-made scenes through the same check; each may act on the editor
+// after loading (a zoom).
+struct Case {
+    const char* name;
+    std::function<void(Scene&)> make;
+    int zooms = 0;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class Fidelity_case : public Fidelity_test, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Fidelity_case, TheWindowShowsWhatTheCardLights) {
+    Scene s;
+    GetParam().make(s);
+    ASSERT_TRUE(load(s)) << "scene.conf was not taken";
+    for (int k = 0; k < GetParam().zooms; ++k) on_key(17, 0, 0);   // Ctrl+Q
+    const Differences d = compare();
+    EXPECT_GT(d.card_lit + d.total(), 0) << "nothing to compare";
+    EXPECT_EQ(d.total(), 0) << summary(d);
+}
+
+// Element (g, i) of kind at LED (lx, ly) of board (0, 0) of s, at its pitch.
+Digit_unit& shape(Scene& s, int i, uint8_t kind, int lx, int ly, int width, int height, uint8_t colour = 1) {
+    Digit_unit& d = s.digit(5, i);
+    d.kind = kind, d.width = width, d.height = height, d.colour = colour, d.pitch = static_cast<uint8_t>(s.pitch);
+    s.on_board(lx, ly, &d.x, &d.y);
+    return d;
+}
+
+string_draw& text(Scene& s, int k, const char* utf8, int lx, int ly, int height = 16, int colour = 1) {
+    string_draw& t = s.texts[k];
+    s.set_text(t, gbk(utf8));
+    t.font_size = static_cast<uint8_t>(height), t.colour = colour, t.pitch = s.pitch;
+    s.on_board(lx, ly, &t.x, &t.y);
+    return t;
+}
+
+void file_texts(Scene& s, bool files) {
+    text(s, 3, "三", 4, 4).text_source = 3;
+    text(s, 4, "四", 4, 30, 24, 2).text_source = 4;
+    for (int k = 0; k < 2; ++k) s.has_file[k] = files, s.file[k] = gbk(k ? "第四 4\r\nnext" : "文件 three");
+}
+
+void circles(Scene& s, int pitch) {
+    s.pitch = pitch;
+    s.grid(1, 1, 128, 64);
+    const int radii[] = {1, 2, 3, 5, 8, 13, 20};
+    for (int k = 0; k < 7; ++k) shape(s, k, kind_circle, 10 + 16 * k, 30, 0, radii[k], uint8_t(k % 3));
+}
+
+const Case cases[] = {
+    // Whole LEDs at pitch 2: nothing differs, and the check finds nothing.
+    {"ControlPlainShapesAtPitchTwo", [](Scene& s) {
+         shape(s, 0, kind_hline, 2, 3, 50, 0);
+         shape(s, 1, kind_vline, 60, 3, 0, 30, 2);
+         shape(s, 2, kind_rect, 70, 10, 40, 20, 0);
+         shape(s, 3, kind_block, 5, 40, 0, 6);
+         text(s, 6, "Hello 123", 10, 60);
+         text(s, 7, "Hi", 100, 90, 32, 2);
+         Digit_unit& d = shape(s, 4, kind_digit, 150, 20, 0, 0, 2);
+         d.digits = 3, d.param_a = 9, d.param_b = 2;
+     }},
+    {"BlockOfThreeAtPitchThree", [](Scene& s) {
+         s.pitch = 3, s.grid(1, 1, 64, 32);
+         shape(s, 0, kind_block, 5, 5, 0, 3);
+     }},
+    {"BlockLeftOfTheBoardZoomedOntoIt", [](Scene& s) {
+         Digit_unit& d = shape(s, 0, kind_block, 0, 10, 0, 2);
+         d.x = 260;   // in the dot grid, left of board 0
+     }, 4},
+    {"CirclesAtPitchTwo", [](Scene& s) { circles(s, 2); }},
+    {"CirclesAtPitchThree", [](Scene& s) { circles(s, 3); }},
+    {"FileTextsWithTheirFiles", [](Scene& s) { file_texts(s, true); }},
+    {"FileTextsWithoutTheirFiles", [](Scene& s) { file_texts(s, false); }},
+    {"LeftPanelTextsAtPitchFive", [](Scene& s) { s.pitch = 5; }},
+    {"ColourSevenOnATextAndALine", [](Scene& s) {
+         text(s, 6, "温度 25", 3, 3, 16, 7);
+         shape(s, 0, kind_hline, 2, 40, 60, 0, 7);
+     }},
+    {"ColourTwoFiftyFiveOnABlock", [](Scene& s) { shape(s, 0, kind_block, 20, 20, 0, 4, 255); }},
+    {"SecondBoardColumnZoomed", [](Scene& s) {
+         s.grid(1, 2, 64, 32);
+         shape(s, 0, kind_block, 70, 4, 0, 3, 2);
+         shape(s, 1, kind_hline, 66, 20, 40, 0);
+         shape(s, 2, kind_rect, 80, 2, 30, 12, 0);
+         text(s, 7, "Hi 你好", 100, 14);
+     }, 1},
+    {"ElementBetweenLeds", [](Scene& s) {
+         s.pitch = 4, s.grid(1, 1, 64, 32);
+         shape(s, 0, kind_block, 6, 6, 0, 3).x += 2;
+         shape(s, 1, kind_vline, 20, 2, 0, 20, 2).y += 3;
+     }},
+    {"BlockPairOnTheBoard", [](Scene& s) { shape(s, 0, kind_block_pair, 10, 10, 0, 4); }},
+    {"TextOfHeightFourteen", [](Scene& s) { text(s, 8, "欢迎 Welcome", 2, 2, 14, 0); }},
+    {"BoardInThePaletteMargin", [](Scene& s) { Scene::place_board(s.board(0, 0), 4, 150, 120, 160); }},
+    {"TextAnchoredLeftOfTheBoard", [](Scene& s) { text(s, 9, "显示屏 LED", -12, 10, 24, 2); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scenes, Fidelity_case, ::testing::ValuesIn(cases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
