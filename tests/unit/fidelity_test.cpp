@@ -194,12 +194,13 @@ protected:
 
         int w, h;
         output_screen_size(&w, &h);
+        // The card reads my_txt3.txt and my_txt4.txt where the export would
+        // copy them from (copying each scene's files would cost a sync).
         Script_files files;
         files.text_source_folder = exe_folder;
-        files.txt_folder = stick.path();
         const std::string script = scene_command_script(files);
         Card_model card(w, h);
-        card.set_txt_folder(stick.path());
+        card.set_txt_folder(dir.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
 
         // Board (r, c) at window (U.x, U.y) shows the card's LEDs from (c * U.width, r * U.height).
@@ -381,7 +382,7 @@ TEST_P(Fidelity_case, TheWindowShowsWhatTheCardLights) {
     ASSERT_TRUE(load(s)) << "scene.conf was not taken";
     for (int k = 0; k < GetParam().zooms; ++k) on_key(17, 0, 0);   // Ctrl+Q
     const Differences d = compare();
-    EXPECT_GT(d.card_lit + d.total(), 0) << "nothing to compare";
+    EXPECT_GT(d.leds, 0) << "no LED of the sign in the window to compare";
     EXPECT_EQ(d.total(), 0) << summary(d);
 }
 
