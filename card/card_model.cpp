@@ -7,6 +7,7 @@
 
 #include "card/led_picture.h"
 #include "command/command_value.h"
+#include "command/flash_image.h"
 #include "command/interpreter.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
@@ -135,6 +136,35 @@ bool Card_model::run_led(int argc, char** argv) {
         if (argv[i + 1][0] == '-') v.number[i] = static_cast<uint32_t>(number(argv[i + 1]));
     Folder_txt txt(txt_folder_);
     return paint_command(screen, v, &txt);
+}
+
+int Card_model::run_stored(const uint8_t* image, size_t size) {
+    Command_header header;
+    if (read_command_header(image, size, &header) != Header_status::ok) return 0;
+    int run = 0;
+    for (uint32_t k = 0; k < header.present; ++k) {
+        const Command_entry& e = header.entries[k];
+        const uint8_t* data = e.enabled ? command_entry_data(image, size, e) : nullptr;
+        if (!data) continue;
+        char entry[max_command_data + 1];
+        std::memcpy(entry, data, static_cast<size_t>(e.size));
+        entry[e.size] = '\0';
+        const char* feed = std::strchr(entry, '\n');
+        // A stored text: its line, a line feed and the text with its blanks.
+        Command_value v;
+        char line[max_command_data + 1];
+        std::memcpy(line, entry, sizeof line);
+        if (feed && parse_command_line(line, &v) && v.command == Command_word::file && v.verb == Verb::text) {
+            paint_text_runs(screen, v.font_height, static_cast<uint8_t>(v.number[0]),
+                            static_cast<int32_t>(v.number[1]), static_cast<int32_t>(v.number[2]), v.text,
+                            v.text_length);
+            ++counts.run;
+        } else {
+            run_line(entry, feed ? static_cast<size_t>(feed - entry) : std::strlen(entry));
+        }
+        ++run;
+    }
+    return run;
 }
 
 bool Card_model::run_set(int argc, char** argv) {

@@ -53,6 +53,13 @@ public:
     // CR CR LF alike), and a NUL ends the script.
     void run_script(const uint8_t* bytes, size_t length);
 
+    // Runs the script stored in a flash image (see command/flash_image.h) as
+    // the card does at power-on: each enabled entry's line; a stored text
+    // ("file t|12t|16t|24t|32t C X Y" with the text as payload) lights the
+    // runs of its text a text line could carry, as the live lines it was
+    // saved from did. Returns the entries run.
+    int run_stored(const uint8_t* image, size_t size);
+
     // The screen, settings and counts back to the power-on state.
     void reset();
 

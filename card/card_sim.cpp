@@ -81,6 +81,8 @@ Card_simulator::Card_simulator(int width, int height, const std::string& flash_p
     if (platform_read_file(flash_path_.c_str(), max_flash_image_bytes, &bytes, &err)) {
         flash = bytes;
         if (flash.size() < flash_window_end) flash.resize(flash_window_end, 0xFF);
+        // Power-on: the card shows the script it stored with its last "file save".
+        card.run_stored(flash.data(), flash.size());
     } else {
         // A new card: erased flash, so the editor finds no command header.
         if (err_) std::fprintf(err_, "card: %s; starting with an erased flash\n", err.c_str());
@@ -222,6 +224,7 @@ void Card_simulator::save_script() {
         ok ? ++stored : ++dropped;
     }
     writer.finish();
+    save_dropped = static_cast<long>(dropped);
     std::copy(image.begin() + flash_window_start, image.end(), flash.begin() + flash_window_start);
     if (dropped && err_)
         std::fprintf(err_, "card: file save stored %zu lines; %zu did not fit the stored script\n", stored, dropped);

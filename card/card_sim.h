@@ -50,7 +50,8 @@ class Card_simulator {
 public:
     // A card of width x height LEDs whose flash lives in flash_path
     // (created with an erased command header when missing; empty: in
-    // memory only). Messages go to err_out (null: none).
+    // memory only). Like a card at power-on, it shows the script stored in
+    // that flash. Messages go to err_out (null: none).
     Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
                    FILE* err_out);
     ~Card_simulator();
@@ -77,6 +78,7 @@ public:
     long lines_run = 0;        // lines received and run, since start
     bool changed = true;       // the screen changed since the window last drew it
     std::vector<uint8_t> flash;
+    long save_dropped = 0;     // lines the last "file save" could not store (the script is full)
 
 private:
     struct Connection {

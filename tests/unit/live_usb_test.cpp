@@ -4,7 +4,9 @@
 // send carries no digit modules (they reach the card on the stick only), so
 // the live card is compared with the stick of the same scene without its
 // digit modules (left in the palette, every other element in place): the
-// two screens must agree on every LED.
+// two screens must agree on every LED. The live card then stores the scene
+// with its own "file save" and is restarted on its flash: where the stored
+// script holds every line, it shows the same again.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -33,7 +35,7 @@ namespace {
 // served by a thread of its own.
 class Live_card {
 public:
-    Live_card(int width, int height) : sim(width, height, "", Card_faults{}, nullptr) {
+    Live_card(int width, int height, const std::string& flash = "") : sim(width, height, flash, Card_faults{}, nullptr) {
         std::string err;
         listening = sim.listen_on("127.0.0.1", 0, &err);
         thread = std::thread([this] {
@@ -132,13 +134,14 @@ std::string differing_leds(const Led_framebuffer& live, const Led_framebuffer& u
 
 TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
     std::string report;
-    int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0;
+    int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0, restarts = 0;
     long lit = 0;
     for (uint32_t seed = 1; seed <= 200; ++seed) {
         const Random_scene s = make_random_scene(seed, true);
         use_folders();
         const int w = s.cols * s.width, h = s.rows * s.height;
-        Live_card card(w, h);
+        const std::string flash = dir.path() + "/flash-" + std::to_string(seed) + ".bin";
+        Live_card card(w, h, flash);
         ASSERT_TRUE(card.listening);
         std::string why;
         if (!send_live(card, &why)) {
@@ -147,6 +150,30 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             continue;
         }
         const Led_framebuffer live = card.sim.card.screen;
+
+        // The card's own "file save", then the card restarted on its flash:
+        // it shows the scene again, when its stored script held every line.
+        // (Every line sent so far has run: the count stands still until this one.)
+        const std::string saved = std::to_string(card.sim.lines_run + 1) + " lines run";
+        ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
+        uint8_t answer[CSDK_ANSWER_MAX];
+        int32_t n = 0;
+        for (int tries = 0; tries < 400; ++tries) {
+            ASSERT_EQ(CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n), CSDK_OK);
+            if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) == saved) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (card.sim.save_dropped == 0) {
+            Card_simulator restarted(w, h, flash, Card_faults{}, nullptr);
+            int count = 0;
+            const std::string first = differing_leds(restarted.card.screen, live, &count);
+            if (count) {
+                ++scenes_differing;
+                report += "\n  scene " + std::to_string(seed) + " after file save and a restart: " +
+                          std::to_string(count) + " LEDs differ:" + first;
+            }
+            ++restarts;
+        }
         reset_card_link();
 
         // The stick with the digit modules, to know that they show there.
@@ -179,5 +206,6 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
     EXPECT_GT(lit, 20000);
     EXPECT_GT(digit_scenes, 20);
     EXPECT_GT(digits_seen_on_stick, digit_scenes / 2);
+    EXPECT_GT(restarts, 40);   // scenes whose stored script held them whole
     EXPECT_EQ(scenes_differing, 0) << report;
 }
