@@ -54,6 +54,7 @@ bool add_text_element(int32_t type, int font_size, int32_t colour, uint32_t dot_
     s.colour = colour;
     s.x = dot_to_pixel(dot_x, board0.x);
     s.y = dot_to_pixel(dot_y, board0.y);
+    s.pitch = dot_pitch;   // the place was worked out at this pitch
     std::memcpy(s.text, bytes, static_cast<size_t>(length));
     s.text[length] = '\0';   // no rest of an earlier, longer text shows through
     s.length = length;
@@ -87,6 +88,7 @@ void apply_to_scene(const Command_value& v, int32_t type) {
     d.colour = static_cast<uint8_t>(v.number[0]);
     d.x = dot_to_pixel(x1, board0.x);
     d.y = dot_to_pixel(y1, board0.y);
+    d.pitch = dot_pitch;
     d.width = static_cast<int32_t>((v.number[3] - x1) & 0xFFFFu);
     d.height = static_cast<int32_t>((v.number[4] - y1) & 0xFFFFu);
     d.kind = kind_rect;
