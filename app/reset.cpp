@@ -17,7 +17,7 @@
 
 void reset_to_startup_state() {
     reset_card_link();
-    redirect_editor_dots(nullptr);
+    set_editor_keep_out(1, 1, 0, 0);
     reset_scene_state();
     reset_bitmap_fonts();
     reset_glyph_cache();

@@ -313,10 +313,6 @@ void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x,
     draw_text_bytes(t, height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
-void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text) {
-    draw_text_bytes(editor_target(), height, colour, x, y, text, static_cast<size_t>(-1));
-}
-
 namespace {
 
 // The text's dots: in the margins (outside the dot grid) at pitch 2 whatever

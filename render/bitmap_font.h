@@ -55,8 +55,6 @@ void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, 
                      const char* text, size_t len);
 void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                       const char* text);
-// The same into the editor's window.
-void draw_text_bitmap(uint8_t height, uint8_t colour, int32_t x, int32_t y, const char* text);
 
 // The pieces of a text that a command line can carry, each as one token:
 // visit gets every longest run of characters whose bytes are all above

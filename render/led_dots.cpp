@@ -10,8 +10,6 @@ namespace {
 // largest point size, rounded up generously).
 constexpr int64_t reach = 256;
 
-Draw_target* redirect = nullptr;   // see redirect_editor_dots
-
 struct Keep_out {
     int64_t left = 1, top = 1, right = 0, bottom = 0;   // none
 } keep_out;
@@ -28,10 +26,7 @@ public:
         if (keep_out.left <= keep_out.right && x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
             y - reach <= keep_out.bottom)
             return;
-        if (redirect)
-            redirect->light(colour, x, y);
-        else
-            plot_sized(colour, x, y, static_cast<float>(reach));
+        plot_sized(colour, x, y, static_cast<float>(reach));
     }
 
 private:
@@ -64,17 +59,10 @@ void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t botto
     keep_out = Keep_out{left, top, right, bottom};
 }
 
-void redirect_editor_dots(Draw_target* target) { redirect = target; }
-
 namespace {
 
 Draw_target& refreshed(Editor_target& t, int32_t pitch) {
     t.pitch = pitch;
-    if (redirect) {
-        t.clip_left = redirect->clip_left, t.clip_top = redirect->clip_top;
-        t.clip_right = redirect->clip_right, t.clip_bottom = redirect->clip_bottom;
-        return t;
-    }
     t.clip_left = -reach;
     t.clip_top = -reach;
     t.clip_right = int64_t{view_width} + reach;

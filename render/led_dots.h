@@ -22,7 +22,7 @@ enum : uint8_t {
 // Always returns false.
 bool plot_dot(uint8_t colour, int32_t x, int32_t y);
 
-// The editor's target: window pixels, dots through plot_dot, pitch
+// The editor's target: window pixels, dots of dot_pitch pixels, pitch
 // dot_pitch, clipped to the drawing area and the reach of a point beyond it.
 // Refreshed from the view state at every call.
 Draw_target& editor_target();
@@ -38,7 +38,3 @@ Draw_target& margin_target();
 // left > right.
 void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom);
 
-// Sends the editor's LED dots (window pixels, as the frame draws them) to
-// target instead of the window, with target's clip region; null restores
-// the window. For pictures of the scene made without a window.
-void redirect_editor_dots(Draw_target* target);

@@ -309,23 +309,6 @@ void draw_number(Draw_target& t, uint8_t colour, int32_t x, int32_t y, int32_t v
     }
 }
 
-void draw_line(uint8_t colour, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    draw_line(editor_target(), colour, x0, y0, x1, y1);
-}
-void draw_circle(uint8_t colour, int32_t xc, int32_t yc, int32_t r) {
-    draw_circle(editor_target(), colour, xc, yc, r);
-}
-void draw_rect(uint8_t colour, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    draw_rect(editor_target(), colour, x0, y0, x1, y1);
-}
-void draw_block(uint8_t colour, int32_t x, int32_t y, uint8_t n) {
-    draw_block(editor_target(), colour, x, y, n);
-}
-void draw_number(uint8_t colour, int32_t x, int32_t y, int32_t value, int32_t digits, uint8_t a,
-                 uint8_t b) {
-    draw_number(editor_target(), colour, x, y, value, digits, a, b);
-}
-
 namespace {
 
 // Draws kinds 0 to 5 at pitch p (window pixels per dot); kind 8 as a digit

@@ -52,7 +52,7 @@ TEST_F(Dot_test, LineWalkPlotsTheStartThriceAndEndsOnTheEnd) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        draw_line(0, c.x0, c.y0, c.x1, c.y1);
+        draw_line(editor_target(), 0, c.x0, c.y0, c.x1, c.y1);
         Order order;
         for (const auto& d : sink.dots) order.push_back({int(d.x), int(d.y)});
         EXPECT_EQ(order, c.want) << "(" << c.x0 << "," << c.y0 << ") to (" << c.x1 << "," << c.y1 << ")";
@@ -61,7 +61,7 @@ TEST_F(Dot_test, LineWalkPlotsTheStartThriceAndEndsOnTheEnd) {
 
 // A circle lies on its radius with eightfold symmetry; radius 0 lights the centre, < 0 nothing.
 TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
-    draw_circle(0, 300, 300, 20);
+    draw_circle(editor_target(), 0, 300, 300, 20);
     const Dots dots = lit();
     for (auto [x, y] : dots) {
         EXPECT_TRUE(dots.count({600 - x, y}) && dots.count({x, 600 - y}) && dots.count({y, x})) << x << "," << y;
@@ -69,10 +69,10 @@ TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
     }
     EXPECT_TRUE(dots.count({320, 300}) && dots.count({300, 280}));
     sink.clear();
-    draw_circle(0, 100, 100, 0);
+    draw_circle(editor_target(), 0, 100, 100, 0);
     EXPECT_EQ(lit(), (Dots{{100, 100}}));
     sink.clear();
-    draw_circle(0, 100, 100, -1);
+    draw_circle(editor_target(), 0, 100, 100, -1);
     EXPECT_TRUE(sink.dots.empty());
 }
 
@@ -92,7 +92,7 @@ struct Recording_target final : Draw_target {
 
 // A rectangle is its four sides, walked from corner to corner; a block is filled once; side 0 draws nothing.
 TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
-    draw_rect(1, 10, 20, 14, 22);
+    draw_rect(editor_target(), 1, 10, 20, 14, 22);
     Dots want;
     for (int x = 10; x <= 14; ++x) want.insert({x, 20}), want.insert({x, 22});
     for (int y = 20; y <= 22; ++y) want.insert({10, y}), want.insert({14, y});
@@ -100,10 +100,10 @@ TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     EXPECT_EQ(make_tuple(int(sink.dots.front().x), int(sink.dots.back().x), int(sink.dots.back().y)),
               make_tuple(10, 14, 22));
     sink.clear();
-    draw_block(0, 10, 10, 3);
+    draw_block(editor_target(), 0, 10, 10, 3);
     EXPECT_EQ(make_tuple(lit().size(), sink.dots.size()), make_tuple(9u, 9u));
     sink.clear();
-    draw_block(0, 10, 10, 0);
+    draw_block(editor_target(), 0, 10, 10, 0);
     EXPECT_TRUE(sink.dots.empty());
 
     // Only the visible part is walked; a hidden block lights its first dot alone (the colour state).
@@ -121,12 +121,12 @@ TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
 
 TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
     // A rectangle 65,530 dots wide at pitch 2, from x 300.
-    draw_rect(0, 300, 300, 300 + 2 * 65530, 400);
+    draw_rect(editor_target(), 0, 300, 300, 300 + 2 * 65530, 400);
     // A line thousands of dots long, leftwards, off to negative x.
-    draw_line(0, 600, 500, 600 - 2 * 9000, 500);
-    draw_block(0, 400, 200, 255);
-    draw_circle(0, 600, 400, 2000000000);   // encloses the whole window
-    draw_circle(0, -100000, 400, 1000);     // far off to the left
+    draw_line(editor_target(), 0, 600, 500, 600 - 2 * 9000, 500);
+    draw_block(editor_target(), 0, 400, 200, 255);
+    draw_circle(editor_target(), 0, 600, 400, 2000000000);   // encloses the whole window
+    draw_circle(editor_target(), 0, -100000, 400, 1000);     // far off to the left
     // Only what can be seen is walked: a few thousand dots, not millions.
     EXPECT_LT(sink.dots.size(), 100000u);
     Dots dots = lit();
@@ -196,7 +196,7 @@ TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
                                                             "...#..#..#", "...#..####"}));
 
     set_dot_pitch(3);
-    draw_number(1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
+    draw_number(editor_target(), 1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
     const Dots dots = lit();
     int maxx = 0, maxy = 0;
     for (auto [x, y] : dots) maxx = std::max(maxx, x), maxy = std::max(maxy, y);
@@ -204,8 +204,8 @@ TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
     EXPECT_EQ(make_tuple(maxx, maxy, dots.count({103, 103}), dots.count({106, 106}), sink.dots.front().g),
               make_tuple(100 + 5 * 3, 100 + 8 * 3, 1u, 0u, 1.0f));
     sink.clear();
-    draw_number(0, 0, 0, 8, 0, 5, 1);
-    draw_number(0, 0, 0, 8, 5, 5, 1);
+    draw_number(editor_target(), 0, 0, 0, 8, 0, 5, 1);
+    draw_number(editor_target(), 0, 0, 0, 8, 5, 5, 1);
     EXPECT_TRUE(sink.dots.empty());
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/bitmap_font.h"
+#include "render/led_dots.h"
 #include "tests/unit/sink_fixture.h"
 #include "tests/unit/temp_dir.h"
 
@@ -66,7 +67,7 @@ TEST_F(Text_test, EveryLayoutPutsItsBitsInPlace) {
         const std::string name = "f" + std::to_string(c.id);
         const std::string file = font_file(dir, name.c_str(), c.size, c.count, c.index, {{c.byte, c.value}});
         set_bitmap_font_path(c.id, file.c_str());
-        draw_text_bitmap(static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        draw_text_bitmap(editor_target(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), (Dots{{300 + c.col * 2, 200 + c.row * 2}})) << "font " << c.id;
     }
 }
@@ -86,7 +87,7 @@ TEST_F(Text_test, AdvancesSkipsAndEnds) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        draw_text_bitmap(static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        draw_text_bitmap(editor_target(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), c.want) << c.height << " \"" << c.text << '"';
     }
 }
@@ -96,7 +97,7 @@ TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     std::vector<std::pair<int, uint8_t>> bits = {{0, 0x80}, {1, 0x18}, {11 * 2, 0x80}};  // cols 0, 11, 12; row 11
     set_bitmap_font_path(font_hzk12, font_file(dir, "h12", 24, 1411, 1410, bits).c_str());
     set_dot_pitch(4);
-    draw_text_bitmap(14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
+    draw_text_bitmap(editor_target(), 14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
     // Column 11 is drawn, column 12 is not; ASCII is skipped; the second glyph starts 14 dots later.
     EXPECT_EQ(lit(), (Dots{{300, 200}, {300 + 22, 200}, {300, 222}, {356, 200}, {356 + 22, 200}, {356, 222}}));
 
@@ -104,7 +105,7 @@ TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     set_dot_pitch(2);
     set_bitmap_font_path(font_hzk12, (dir.path() + "/absent").c_str());
     set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
-    draw_text_bitmap(12, 0, 300, 200, "\xB0\xA1" "A");
+    draw_text_bitmap(editor_target(), 12, 0, 300, 200, "\xB0\xA1" "A");
     EXPECT_EQ(lit(), (Dots{{324, 200}}));
 }
 
@@ -123,14 +124,14 @@ TEST_F(Text_test, FoldersAndDevicesAreRefusedAndTheWholeTableIsRead) {
         sink.clear();
         set_bitmap_font_path(c.id, c.path.c_str());
         testing::internal::CaptureStderr();
-        draw_text_bitmap(16, 0, 300, 200, c.text);
+        draw_text_bitmap(editor_target(), 16, 0, 300, 200, c.text);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(lit(), Dots{}) << c.path;
         EXPECT_NE(said.find("font: " + c.path + c.why), std::string::npos) << said;
     }
     const int last = double_byte_index(0x9F, 0x9F);
     set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, last + 1, last, {{0, 0x80}}).c_str());
-    draw_text_bitmap(16, 0, 300, 200, "\x9F\x9F");
+    draw_text_bitmap(editor_target(), 16, 0, 300, 200, "\x9F\x9F");
     EXPECT_EQ(lit(), (Dots{{300, 200}}));
 }
 
