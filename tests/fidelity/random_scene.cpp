@@ -82,29 +82,30 @@ Random_scene make_random_scene(uint32_t seed, bool with_digits) {
 
     const std::string samples[] = {gbk("Hello World"), gbk("温度 25°C"), gbk("LED 显示屏"), gbk("a b"),
                                    gbk("欢迎光临"), gbk("0123456789"), gbk("Wg|_~"), gbk("中文ABC")};
-    const uint8_t font_sizes[] = {12, 16, 24, 32};
+    // Heights the card has, and some it lacks (taken to its nearest one).
+    const uint8_t font_sizes[] = {12, 16, 24, 32, 14, 20, 28};
     s.texts = pick(0, 4);
     for (int k = 5; k < 5 + s.texts; ++k) {
         string_draw& t = string_draws[k];
         t.pitch = s.pitch;
-        t.font_size = font_sizes[pick(0, 3)];
+        t.font_size = font_sizes[pick(0, 6)];
         t.colour = colour();
         t.text_source = 0;
         std::snprintf(t.text, sizeof t.text, "%s", samples[pick(0, 7)].c_str());
         place(&t.x, &t.y);
     }
 
-    const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_vline, kind_rect, kind_digit};
+    const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_vline, kind_rect, kind_digit, kind_block_pair};
     const int elements = pick(1, 10);
     for (int n = 0; n < elements; ++n) {
         Digit_unit& d = digit_at(2 + n / 7, 40 + n % 7);
-        const uint8_t kind = kinds[pick(0, 5)];
+        const uint8_t kind = kinds[pick(0, 6)];
         Digit_unit made = d;
         made.kind = kind;
         made.pitch = static_cast<uint8_t>(s.pitch);
         made.colour = static_cast<uint8_t>(colour());
         made.width = pick(0, 40);
-        made.height = kind == kind_block ? pick(1, 16) : pick(0, 24);
+        made.height = kind == kind_block || kind == kind_block_pair ? pick(1, 16) : pick(0, 24);
         made.digits = pick(1, 4), made.param_a = pick(5, 14), made.param_b = pick(1, 3);
         made.type_code = pick(0, 1) ? 11 : pick(0, 40);
         place(&made.x, &made.y);
