@@ -23,6 +23,7 @@
 #include "scene/pools.h"
 #include "scene/settings.h"
 #include "scene/view_state.h"
+#include "running_card.h"
 #include "temp_dir.h"
 #include "ui/menus.h"
 
@@ -33,29 +34,6 @@ std::string gbk(const char* utf8) {
     platform_utf8_to_gbk(utf8, out, sizeof out);
     return out;
 }
-
-// A simulated card on a free port, served by a thread of its own.
-class Running_card {
-public:
-    explicit Running_card(const std::string& flash, Card_faults faults = {}, int port = 0)
-        : sim(256, 128, flash, faults, nullptr) {
-        std::string err;
-        listening = sim.listen_on("127.0.0.1", port, &err);
-        thread = std::thread([this] {
-            while (!stop) sim.poll_once(5);
-        });
-    }
-    ~Running_card() {
-        stop = true;
-        thread.join();
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(sim.port()); }
-
-    Card_simulator sim;
-    bool listening = false;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
 
 class Card_link_test : public ::testing::Test {
 protected:

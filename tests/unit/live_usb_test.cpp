@@ -27,32 +27,10 @@
 #include "platform/platform.h"
 #include "random_scene.h"
 #include "render/bitmap_font.h"
+#include "running_card.h"
 #include "temp_dir.h"
 
 namespace {
-
-// A simulated card of width x height LEDs on a free port of 127.0.0.1,
-// served by a thread of its own.
-class Live_card {
-public:
-    Live_card(int width, int height, const std::string& flash = "") : sim(width, height, flash, Card_faults{}, nullptr) {
-        std::string err;
-        listening = sim.listen_on("127.0.0.1", 0, &err);
-        thread = std::thread([this] {
-            while (!stop) sim.poll_once(5);
-        });
-    }
-    ~Live_card() {
-        stop = true;
-        thread.join();
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(sim.port()); }
-
-    Card_simulator sim;
-    bool listening = false;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
 
 class Live_usb_test : public ::testing::Test {
 protected:
@@ -72,7 +50,7 @@ protected:
 
     // Sends the scene now in the pools to card live (no pacing) and waits
     // until the card has run every line. False when it did not.
-    bool send_live(Live_card& card, std::string* why) {
+    bool send_live(Running_card& card, std::string* why) {
         settle_scene_positions();
         const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
@@ -141,7 +119,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         use_folders();
         const int w = s.cols * s.width, h = s.rows * s.height;
         const std::string flash = dir.path() + "/flash-" + std::to_string(seed) + ".bin";
-        Live_card card(w, h, flash);
+        Running_card card(flash, {}, 0, w, h);
         ASSERT_TRUE(card.listening);
         std::string why;
         if (!send_live(card, &why)) {
