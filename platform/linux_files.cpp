@@ -46,7 +46,9 @@ bool write_all(int fd, const void* data, size_t n) {
 bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
                         std::string* err) {
     out->clear();
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO with no writer must not wait for one (it
+    // is refused below, as every file that is not a regular one).
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail(err, "open", path);
     struct stat st;
     if (fstat(fd, &st) != 0) {

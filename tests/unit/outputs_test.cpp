@@ -3,6 +3,8 @@
 // picture of them. Then the exact bytes the stick receives.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -248,6 +250,16 @@ TEST_F(Output_test, TheStickGetsTheCardsBytes) {
     text.text[511] = '\0';
     EXPECT_NE(scene_command_script(files).find("led 12t 1 0 12 " + std::string(511, 'W') + "\r\n "),
               std::string::npos);
+}
+
+// A FIFO in place of my_txt3.txt (nobody writing to it) is refused at once:
+// the text counts as without its file, and nothing waits.
+TEST_F(Output_test, AFifoForATextFileIsRefusedAtOnce) {
+    ASSERT_EQ(mkfifo((dir.path() + "/my_txt3.txt").c_str(), 0644), 0);
+    dir.write("my_txt4.txt", "four");
+    refresh_text_files();
+    EXPECT_TRUE(text_file_missing(scene_text_files(), 3));
+    EXPECT_FALSE(text_file_missing(scene_text_files(), 4));
 }
 
 // Into a folder that stands for the stick, and what the operator is told:
