@@ -251,6 +251,7 @@ TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
 TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(replay(image({})), "cmd count is 0\nSize of Cmd Header allocated 8\r\nCmdEntryCount is 0\r\n");
     EXPECT_EQ(text_count, 0);
+    set_dot_pitch(3);   // places worked out at pitch 3 are kept with it, so no later step moves them
     const std::string out = replay(image({
         {7, 1, 0x12000, 27, "file 16t 1 10 5\nHello world"},
         {8, 1, 0x12100, 17, "led r 0 2 3 12 8\n"},
@@ -265,6 +266,7 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(make_tuple(std::string(string_draws[1].text), string_draws[1].slot), make_tuple("Big", 12));
     EXPECT_EQ(rect_count, 1);
     EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
+    EXPECT_EQ(make_tuple(string_draws[0].pitch, int(digit_at(1, 1).pitch)), make_tuple(3, 3));
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
     EXPECT_NE(out.find("Error command! Help with 'H/h'\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
