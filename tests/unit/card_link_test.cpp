@@ -250,6 +250,24 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
 }
 
 // Handle 0 sends nothing and says so; a bad address makes no handle.
+// A scene with a digit module on the board: the live send says once, not
+// at every send, that modules go by the stick.
+TEST_F(Card_link_test, DigitModulesOffTheLiveSendAreSaidOnce) {
+    Digit_unit& d = digit_at(3, 7);
+    d.kind = kind_digit, d.x = 300, d.y = 300, d.digits = 2, d.enabled = 1;
+    int port;
+    {
+        Running_card probe("");   // a port that is free once it closes
+        port = probe.sim.port();
+    }
+    testing::internal::CaptureStderr();
+    for (int k = 0; k < 3; ++k) send_to("127.0.0.1:" + std::to_string(port));
+    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string note = "card: digit modules are not sent live";
+    EXPECT_NE(said.find(note), std::string::npos) << said;
+    EXPECT_EQ(said.find(note), said.rfind(note)) << said;
+}
+
 TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(SCREEN_SendDynamicCmd(0, 1, 3, "abc"), CSDK_E_HANDLE);
     int32_t n = 7;
