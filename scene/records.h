@@ -73,28 +73,6 @@ enum : uint8_t {
     kind_digit = 8,         // digit element
 };
 
-// Same fields as Digit_unit; only constructed, never read afterwards.
-class Digit_unit_menu {
-public:
-    Digit_unit_menu();
-    virtual ~Digit_unit_menu();
-
-    uint8_t enabled;
-    int32_t id;
-    uint8_t pitch;
-    uint32_t x, y;
-    int32_t width;
-    int32_t height;
-    int32_t spare_word;
-    int32_t param_a;
-    int32_t param_b;
-    int32_t digits;
-    uint8_t colour;
-    uint8_t spare_byte;
-    int32_t type_code;
-    uint8_t kind;
-};
-
 // One unit board: a rectangle of LED dots with its own pixel origin.
 // Dot (dx, dy) of the board lies at (x + p*dx, y + p*dy) for pitch p.
 class led_unit {
@@ -126,28 +104,4 @@ public:
     char label[100];        // GBK, NUL-terminated
     int32_t value;          // number carried by the entry
     float colour[3];        // r, g, b
-};
-
-// One command record of the module-line writer (and the list's own record).
-struct cmd_record {
-    int32_t number;         // element number (12 in the list's own record)
-    int32_t module_class;   // 800 for a digit element, 20 for its extra lines
-    uint8_t colour;         // LED colour code
-    int32_t x, y;           // position in dots relative to the board
-    int32_t param_a, param_b;
-    int32_t type_code;
-    uint8_t valid;          // 1 when filled
-    char line[360];         // command line text, NUL-terminated
-    cmd_record* next;
-};
-
-// Head of the singly linked command list. The constructor makes the list's
-// one record; nothing walks the list and the record lives to the end.
-class cmd_unit {
-public:
-    cmd_unit();
-    virtual ~cmd_unit();
-
-    cmd_record* head;
-    cmd_record* tail;
 };
