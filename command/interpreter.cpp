@@ -121,8 +121,8 @@ uint32_t parse_value(const char* text) {
 
 Command_interpreter& editor_interpreter() {
     static const command_row rows[] = {
-        {"LED", "led", scene_led_command, 0, "  LED/led:  led function "},
-        {"FILE", "file", scene_file_command, 0, "  FILE/file:  file function"},
+        {"LED", "led", scene_led_command},
+        {"FILE", "file", scene_file_command},
     };
     static Command_interpreter interpreter(rows, 2, nullptr);
     return interpreter;

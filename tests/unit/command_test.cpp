@@ -34,11 +34,10 @@ struct Call {
 };
 std::vector<Call> calls;
 
-int32_t record(void*, int32_t type, int argc, char** argv, const char* payload) {
+void record(void*, int32_t type, int argc, char** argv, const char* payload) {
     Call c{type, argc, {}, payload ? payload : ""};
     for (int i = 0; i < max_arguments; ++i) c.argv.push_back(argv[i]);
     calls.push_back(c);
-    return 0;
 }
 
 class Command_test : public ::testing::Test {
@@ -46,7 +45,7 @@ protected:
     void SetUp() override {
         build_layout();
         reset_command_table();
-        command_row spy = {"SPY", "spy", record, 0, ""};
+        command_row spy = {"SPY", "spy", record};
         editor_interpreter().table[2] = spy;
         calls.clear();
         diag = std::tmpfile();
