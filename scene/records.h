@@ -61,7 +61,8 @@ public:
     uint8_t kind;           // see the kind codes below
 };
 
-// Kind codes of Digit_unit::kind.
+// Kind codes of Digit_unit::kind. A record of any other code (a scene file
+// may hold one) is kept as it is and draws nothing.
 enum : uint8_t {
     kind_block = 0,         // square block of height x height dots
     kind_hline = 1,         // horizontal line of width dots
@@ -69,7 +70,6 @@ enum : uint8_t {
     kind_block_pair = 3,    // two blocks, the second 2 x height pixels lower
     kind_vline = 4,         // vertical line of height dots
     kind_rect = 5,          // rectangle of width x height dots
-    kind_key_stored = 6,    // stored by the new-shape key; never drawn
     kind_digit = 8,         // digit element
 };
 
