@@ -12,7 +12,9 @@ public:
     string_draw();
     virtual ~string_draw();
 
-    int32_t slot;           // number written by the creator; nothing reads it
+    int32_t slot;           // a replayed text: its line's entry type; Ctrl+E writes
+                            // the record's index here. Stored in scene.conf and
+                            // read back, used by nothing else
     uint32_t x, y;          // top-left corner, window pixels; default is off screen
     int32_t pitch;          // dot_pitch at which x, y were last set
     uint8_t font_size;      // bitmap font height in dots: 12, 14, 16, 24 or 32
@@ -24,7 +26,8 @@ public:
     float frame_r, frame_g, frame_b;  // selection frame colour
     int32_t length;         // bytes of text (GBK: 2 per Chinese character)
     char text[512];         // GBK, NUL-terminated
-    uint8_t bold_flag;      // the byte after text: set by Ctrl+B, read by nothing
+    uint8_t bold_flag;      // set by Ctrl+B; stored in scene.conf and read back,
+                            // drawn by nothing (texts are never bold)
 };
 
 // One measured rectangle of the overlay.
@@ -51,12 +54,12 @@ public:
     uint32_t x, y;          // anchor, window pixels (left end, top-left or centre)
     int32_t width;          // horizontal extent in dots
     int32_t height;         // vertical extent in dots; radius of a circle, side of a block
-    int32_t spare_word;     // not read
+    int32_t spare_word;     // 16; a column of scene.conf's digit lines, read by nothing else
     int32_t param_a;        // digit parameter (digit height in dots)
     int32_t param_b;        // digit parameter (stroke weight)
     int32_t digits;         // number of digits of a digit element, 1..4
     uint8_t colour;         // LED colour code
-    uint8_t spare_byte;     // not read
+    uint8_t spare_byte;     // 1; a column of scene.conf's digit lines, read by nothing else
     int32_t type_code;      // module type number; 512 centres the hit box
     uint8_t kind;           // see the kind codes below
 };

@@ -162,7 +162,7 @@ void on_key(uint8_t key, int, int) {
             if (dot_pitch >= 3) set_dot_pitch(dot_pitch - 1);
             zoomed();
             break;
-        case 2:   // Ctrl+B: a flag nothing reads
+        case 2:   // Ctrl+B: the text's bold flag (kept in scene.conf; nothing draws bold)
             if (text) text->bold_flag = 1;
             break;
         case 3:   // Ctrl+C: no action, and not typed into the text
