@@ -39,8 +39,9 @@ public:
 
     // Interprets one line (modified: tokens are cut out of it). The command
     // word is case-blind; only the blank separates tokens; arguments the line
-    // does not have read as empty text. Unknown words print "Error command!
-    // Help with 'H/h'\n". Returns false when no handler ran.
+    // does not have read as empty text. An unknown word, or none (an empty
+    // line, a line starting with a blank), is named in a diagnostic
+    // starting "Error command!". Returns false when no handler ran.
     bool run_command_line(int32_t type, char* line, const char* payload);
 
     command_row table[command_table_rows];

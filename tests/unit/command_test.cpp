@@ -91,9 +91,15 @@ TEST_F(Command_test, LinesSplitAtBlanksOnlyAndBadLinesAreRejected) {
     for (const std::string& a : calls[3].argv) EXPECT_EQ(a, "");   // not left over from the line before
 
     calls.clear();
-    for (const char* line : {"ledx 1 2", "H", "h", "", " led t 1 2 3 x"}) {
-        run(line);
-        EXPECT_EQ(printed(), "Error command! Help with 'H/h'\n") << line;
+    const struct { const char* line; const char* want; } unknown[] = {
+        {"ledx 1 2", "Error command! Unknown command word 'ledx'\n"},
+        {"H", "Error command! Unknown command word 'H'\n"},
+        {"h", "Error command! Unknown command word 'h'\n"},
+        {"", "Error command! No command word at the start of the line\n"},
+        {" led t 1 2 3 x", "Error command! No command word at the start of the line\n"}};
+    for (const auto& u : unknown) {
+        run(u.line);
+        EXPECT_EQ(printed(), u.want) << u.line;
     }
     std::string many = "spy";
     for (int i = 0; i < 18; ++i) many += " a";
@@ -265,7 +271,7 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(rect_count, 1);
     EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
-    EXPECT_NE(out.find("Error command! Help with 'H/h'\n"), std::string::npos);
+    EXPECT_NE(out.find("Error command! No command word at the start of the line\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
     EXPECT_EQ(out.find("type a"), std::string::npos);   // size 0: skipped silently
 }
