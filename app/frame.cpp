@@ -102,8 +102,8 @@ void draw_display() {
     pending = false;
     Dot_sink& sink = dot_sink();
 
-    // 1-2. Clear, lighting off, push the model-view matrix, texturing off,
-    //      line width 1.
+    // A clean frame: cleared, lighting and texturing off, lines 1 pixel
+    // wide. What is drawn later lies on top of what is drawn earlier.
     sink.begin_frame();
 
     // The sign: every element on a board as the card lights it.
@@ -111,9 +111,10 @@ void draw_display() {
     output_screen_size(&w, &h);
     draw_sign(w, h);
 
-    // 3-4. Elements on no board (the palette, the margins, an element dragged
-    //      off the sign) in window pixels, shape and digit elements of groups
-    //      0..19 first, then texts; none of their dots reach the sign.
+    // Elements on no board (the palette, the margins, an element dragged
+    // off the sign) in window pixels, shape and digit elements of groups
+    // 0..19 first, then texts. The sign is kept out of their reach, so it
+    // shows only what the card lights.
     const Pixel_box sign = sign_box(w, h);
     set_editor_keep_out(sign.left, sign.top, sign.right, sign.bottom);
     for (int g = 0; g < digit_groups_in_use; ++g) {
@@ -139,14 +140,14 @@ void draw_display() {
     }
     set_editor_keep_out(1, 1, 0, 0);
 
-    // 5. Screen outline of board (0, 0).
+    // The outline of board (0, 0), over the sign.
     sink.set_texturing(false);
     if (selected_board_col == 0 && selected_board_row == 0)
         draw_board_outline_selected(board_at(0, 0));
     else
         draw_board_outline(board_at(0, 0));
 
-    // 6. Measured-rectangle overlays.
+    // Measured rectangles, over the sign and the elements.
     const int overlays = graph_count < graph_draw_count ? graph_count : graph_draw_count;
     for (int k = 0; k < overlays; ++k) {
         if (!graph_draws[k].in_use) continue;
@@ -159,7 +160,7 @@ void draw_display() {
     // The menu entries, which have no picture of their own otherwise.
     draw_menu_entries();
 
-    // 7. Coordinate readout beside the mouse.
+    // The coordinate readout beside the mouse, on top of everything.
     char readout[1024];
     if (format_readout(mouse_x, mouse_y, dot_pitch, readout, sizeof readout)) {
         char16_t wide[1024];
@@ -169,7 +170,7 @@ void draw_display() {
         draw_label(wide, mouse_x, mouse_y - 20, 289, 225);
     }
 
-    // 8. Pop the matrix and present.
+    // Present the frame.
     sink.end_frame();
 }
 

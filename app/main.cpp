@@ -137,8 +137,9 @@ int main(int argc, char** argv) {
     glutPassiveMotionFunc(passive_motion_cb);
     glutMotionFunc(motion_cb);
 
-    // Step 15: the card's stored scene (bounded by the card library's
-    // time-outs: about one second when the card is absent or silent).
+    // With sync on, the card's stored scene is brought in before the window
+    // first draws. The card library's time-outs bound the wait: about one
+    // second when the card is absent or silent.
     if (sync_enabled) sync_from_card();
 
     glutIdleFunc(idle_pass);

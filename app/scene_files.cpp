@@ -2,7 +2,7 @@
 //
 // digit.conf, leduit.conf, string.conf, grape.conf: decimal numbers, one per
 // line. Each file starts with the bytes CR CR LF and every number is
-// followed by CR CR LF (the way the sign's tools write them):
+// followed by CR CR LF:
 //   digit.conf   group 0, records 0..99: x, y, width, height, param_a,
 //                digits, colour (7 lines a record)
 //   leduit.conf  board_columns, board_rows, then x, y, width, height of

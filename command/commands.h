@@ -9,8 +9,8 @@
 #include "command/command_value.h"
 
 // Handlers of the editor's command table (context unused).
-int32_t scene_led_command(void* context, int32_t type, int argc, char** argv, const char* payload);
-int32_t scene_file_command(void* context, int32_t type, int argc, char** argv, const char* payload);
+void scene_led_command(void* context, int32_t type, int argc, char** argv, const char* payload);
+void scene_file_command(void* context, int32_t type, int argc, char** argv, const char* payload);
 
 // Applies value to the scene; type becomes a new text's slot.
 void apply_to_scene(const Command_value& value, int32_t type);

@@ -51,7 +51,7 @@ int split_tokens(char* line, char** tokens, int max_tokens) {
 }
 
 bool Command_interpreter::run_command_line(int32_t type, char* line, const char* payload) {
-    // 1. The command word.
+    // The command word: everything up to the first blank.
     size_t word = 0;
     while (line[word] && line[word] != ' ') ++word;
     if (word > max_token) {
@@ -61,7 +61,8 @@ bool Command_interpreter::run_command_line(int32_t type, char* line, const char*
     std::memcpy(argument_buffers_[0], line, word);
     argument_buffers_[0][word] = '\0';
 
-    // 2-3. Look it up, case-blind. Empty rows never match.
+    // Look it up in the table, case-blind, under either of a row's names.
+    // Empty rows never match.
     to_upper(argument_buffers_[0]);
     auto matches = [this](const char* name) {
         if (!name[0]) return false;
@@ -78,12 +79,16 @@ bool Command_interpreter::run_command_line(int32_t type, char* line, const char*
         }
     }
     if (!row || !row->handler) {
-        diag_print("Error command! Help with 'H/h'\n");
+        if (word)
+            diag_print("Error command! Unknown command word '%.*s'\n", static_cast<int>(word), line);
+        else
+            diag_print("Error command! No command word at the start of the line\n");
         return false;
     }
 
-    // 4. Split the rest at blanks. The line is checked whole before the
-    //    handler runs; arguments it does not have read as empty text.
+    // Split the rest at blanks. The whole line is checked before the
+    // handler runs, so a refused line changes nothing; arguments the line
+    // does not have read as empty text, never as the previous line's.
     char* tokens[max_arguments];
     const int argc = split_tokens(line + word, tokens, max_arguments);
     if (argc < 0) return false;
@@ -95,7 +100,6 @@ bool Command_interpreter::run_command_line(int32_t type, char* line, const char*
         argument_vector_[i] = argument_buffers_[i];
     }
 
-    // 5. The handler.
     row->handler(context_, type, argc, argument_vector_, payload);
     return true;
 }
@@ -121,8 +125,8 @@ uint32_t parse_value(const char* text) {
 
 Command_interpreter& editor_interpreter() {
     static const command_row rows[] = {
-        {"LED", "led", scene_led_command, 0, "  LED/led:  led function "},
-        {"FILE", "file", scene_file_command, 0, "  FILE/file:  file function"},
+        {"LED", "led", scene_led_command},
+        {"FILE", "file", scene_file_command},
     };
     static Command_interpreter interpreter(rows, 2, nullptr);
     return interpreter;

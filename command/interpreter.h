@@ -10,17 +10,15 @@
 // Handler of a command: context is the interpreter's (what the command acts
 // on), type is handed through from the caller (the stored entry's type),
 // argv[0] is the first argument after the command word, payload is the
-// text after the stored line's first line feed. Returns 0.
-using command_handler = int32_t (*)(void* context, int32_t type, int argc, char** argv,
-                                    const char* payload);
+// text after the stored line's first line feed.
+using command_handler = void (*)(void* context, int32_t type, int argc, char** argv,
+                                 const char* payload);
 
 // One row of the command table.
 struct command_row {
     char upper_name[20];    // the command word in capitals
     char lower_name[12];    // in small letters
     command_handler handler;
-    int32_t reserved;       // 0, not read
-    char help[80];          // one-line description, not printed
 };
 
 constexpr int command_table_rows = 5;
@@ -41,8 +39,9 @@ public:
 
     // Interprets one line (modified: tokens are cut out of it). The command
     // word is case-blind; only the blank separates tokens; arguments the line
-    // does not have read as empty text. Unknown words print "Error command!
-    // Help with 'H/h'\n". Returns false when no handler ran.
+    // does not have read as empty text. An unknown word, or none (an empty
+    // line, a line starting with a blank), is named in a diagnostic
+    // starting "Error command!". Returns false when no handler ran.
     bool run_command_line(int32_t type, char* line, const char* payload);
 
     command_row table[command_table_rows];

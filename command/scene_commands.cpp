@@ -95,12 +95,10 @@ void apply_to_scene(const Command_value& v, int32_t type) {
     d.enabled = 1;
 }
 
-int32_t scene_led_command(void*, int32_t type, int argc, char** argv, const char* payload) {
+void scene_led_command(void*, int32_t type, int argc, char** argv, const char* payload) {
     apply_to_scene(parse_command_arguments(Command_word::led, argc, argv, payload), type);
-    return 0;
 }
 
-int32_t scene_file_command(void*, int32_t type, int argc, char** argv, const char* payload) {
+void scene_file_command(void*, int32_t type, int argc, char** argv, const char* payload) {
     apply_to_scene(parse_command_arguments(Command_word::file, argc, argv, payload), type);
-    return 0;
 }

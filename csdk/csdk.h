@@ -1,6 +1,6 @@
-/* Our library for the controller card: the four calls the editor makes of a
- * card SDK, over TCP. A vendor's library with the same four functions can
- * take its place. The wire format is in docs/card-protocol.md.
+/* Our library for the controller card: the four calls the editor makes to
+ * reach a card, over TCP, and three more for messages and tests. The
+ * wire format is in docs/card-protocol.md.
  *
  * Every call returns 0 on success or a negative CSDK_E_* code; none raises
  * a signal, none blocks longer than about one second (connect and answer
@@ -47,15 +47,15 @@ int32_t CARD_Get_Info_Cmd(int32_t client, const char* command, int32_t length, u
 /* Delivers one command line (length bytes) with a tag; no answer is read. */
 int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const char* line);
 
-/* Ours, not a vendor's: why the last call on client failed, as a short
+/* Why the last call on client failed, as a short
  * text ("connection refused", "no answer within 1000 ms"); "" after a
  * success. The text stays valid until the next call on the handle. */
 const char* CSDK_LastError(int32_t client);
 
-/* Ours: the address the handle talks to, as "ip:port". */
+/* The address the handle talks to, as "ip:port". */
 const char* CSDK_Address(int32_t client);
 
-/* Ours, for tests: every handle closed and forgotten, back-off cleared. */
+/* For tests: every handle closed and forgotten, back-off cleared. */
 void CSDK_Reset(void);
 
 #ifdef __cplusplus

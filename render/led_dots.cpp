@@ -50,9 +50,8 @@ void plot_sized(uint8_t colour, int32_t x, int32_t y, float size) {
 
 }  // namespace
 
-bool plot_dot(uint8_t colour, int32_t x, int32_t y) {
+void plot_dot(uint8_t colour, int32_t x, int32_t y) {
     plot_sized(colour, x, y, static_cast<float>(dot_pitch));
-    return false;
 }
 
 void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom) {

@@ -19,8 +19,7 @@ enum : uint8_t {
 // the colour the card gives the code (card_colour: 1 green, 2 yellow, every
 // other code red), so no dot depends on what was drawn before it. Dots
 // wholly outside the drawing area are dropped (the picture is the same).
-// Always returns false.
-bool plot_dot(uint8_t colour, int32_t x, int32_t y);
+void plot_dot(uint8_t colour, int32_t x, int32_t y);
 
 // The editor's target: window pixels, dots of dot_pitch pixels, pitch
 // dot_pitch, clipped to the drawing area and the reach of a point beyond it.

@@ -58,18 +58,18 @@ int32_t glyph_texture_size(int32_t n) {
     return size;
 }
 
-uint32_t glyph_texture(uint16_t c) {
+void glyph_texture(uint16_t c) {
     glyph_record& rec = glyph_cache[c];
-    if (rec.texture) return rec.texture;
+    if (rec.texture) return;
     FT_Face face = font_holder.face;
-    if (!face) return 0;
+    if (!face) return;
     // 0x24: render, and force the auto-hinter.
-    if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_FORCE_AUTOHINT)) return 0;
+    if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_FORCE_AUTOHINT)) return;
     FT_Glyph glyph = nullptr;
-    if (FT_Get_Glyph(face->glyph, &glyph)) return 0;
+    if (FT_Get_Glyph(face->glyph, &glyph)) return;
     if (FT_Glyph_To_Bitmap(&glyph, FT_RENDER_MODE_NORMAL, nullptr, 1)) {
         FT_Done_Glyph(glyph);
-        return 0;
+        return;
     }
     const FT_BitmapGlyph bitmap_glyph = reinterpret_cast<FT_BitmapGlyph>(glyph);
     const FT_Bitmap& bm = bitmap_glyph->bitmap;
@@ -101,7 +101,6 @@ uint32_t glyph_texture(uint16_t c) {
     }
     rec.texture = dot_sink().make_texture(texels.data(), rec.tex_width, rec.tex_height);
     FT_Done_Glyph(glyph);
-    return rec.code;
 }
 
 void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,

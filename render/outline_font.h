@@ -21,7 +21,6 @@ extern Font_holder font_holder;
 // character is first drawn.
 struct glyph_record {
     uint32_t texture;       // GL texture name; 0 = not made yet
-    uint16_t code;          // never set; always 0
     int32_t tex_width;      // texture size: powers of two >= the bitmap size
     int32_t tex_height;
     int32_t advance;        // horizontal advance, pixels
@@ -37,10 +36,9 @@ extern glyph_record glyph_cache[glyph_cache_size];
 int32_t glyph_texture_size(int32_t n);
 
 // Makes the cache record of UTF-16 code unit c (FreeType bitmap, texture)
-// when it has none. Returns the texture when it already existed, 0 when
-// FreeType fails (the record stays empty), otherwise the record's code (0).
-// Callers read the record afterwards.
-uint32_t glyph_texture(uint16_t c);
+// when it has none; when FreeType fails the record stays empty (no
+// texture, no advance). Callers read the record afterwards.
+void glyph_texture(uint16_t c);
 
 // Draws a NUL-terminated UTF-16 label in the current colour: first line's
 // baseline at baseline, starting at x = left. A line feed, or a character

@@ -11,7 +11,8 @@
 #include "scene/records.h"
 
 // Straight line from (x0, y0) to (x1, y1), both ends included. The walk
-// lights the start three times (as the sign's firmware does).
+// lights the start three times; lit again, an LED looks the same, so only
+// a target that counts its dots sees the difference.
 void draw_line(Draw_target& t, uint8_t colour, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 
 // Midpoint circle of radius r units around (xc, yc); r < 0 draws nothing,

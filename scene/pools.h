@@ -18,7 +18,6 @@ constexpr int digit_group_count = 100;
 constexpr int digit_groups_in_use = 20;
 constexpr int digit_unit_count = digit_group_size * digit_group_count;
 
-constexpr int digit_unit_menu_count = 100;
 constexpr int panel_type_menu_count = 4;
 constexpr int brightness_menu_count = 2;
 constexpr int toolbar_menu_count = 8;
@@ -28,13 +27,11 @@ constexpr int string_draw_count = 40;
 // The pools, in their construction order.
 extern led_unit led_units[led_unit_count];
 extern Digit_unit digit_units[digit_unit_count];
-extern Digit_unit_menu digit_unit_menus[digit_unit_menu_count];
 extern menu_unit panel_type_menu[panel_type_menu_count];
 extern menu_unit brightness_menu[brightness_menu_count];
 extern menu_unit toolbar_menu[toolbar_menu_count];
 extern graph_draw graph_draws[graph_draw_count];
 extern string_draw string_draws[string_draw_count];
-extern cmd_unit cmd_list;
 
 // Pool counters.
 extern int32_t text_count;    // next string_draw for a text command or Ctrl+E

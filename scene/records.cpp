@@ -25,12 +25,6 @@ Digit_unit::Digit_unit()
       type_code(0), kind(kind_digit) {}
 Digit_unit::~Digit_unit() {}
 
-Digit_unit_menu::Digit_unit_menu()
-    : enabled(0), id(0), pitch(dot_pitch), x(0), y(0), width(40), height(0),
-      spare_word(16), param_a(5), param_b(1), digits(1), colour(255), spare_byte(1),
-      type_code(0), kind(kind_digit) {}
-Digit_unit_menu::~Digit_unit_menu() {}
-
 led_unit::led_unit()
     : x(0), y(64), width(64), height(32), label_b(0), label_a(0), r(1.0f), g(0.0f),
       b(0.0f) {}
@@ -40,14 +34,3 @@ menu_unit::menu_unit()
     : x(0), y(64), width(56), height(6), id(0), label{}, value(0),
       colour{0.8f, 0.8f, 0.8f} {}
 menu_unit::~menu_unit() {}
-
-cmd_unit::cmd_unit() {
-    // The list's own record: cleared, number 12, linked to itself.
-    cmd_record* rec = new cmd_record();
-    std::memset(rec, 0, sizeof *rec);
-    rec->number = 12;
-    rec->next = rec;
-    head = rec;
-    tail = rec;
-}
-cmd_unit::~cmd_unit() {}

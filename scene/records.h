@@ -12,7 +12,9 @@ public:
     string_draw();
     virtual ~string_draw();
 
-    int32_t slot;           // number written by the creator; nothing reads it
+    int32_t slot;           // a replayed text: its line's entry type; Ctrl+E writes
+                            // the record's index here. Stored in scene.conf and
+                            // read back, used by nothing else
     uint32_t x, y;          // top-left corner, window pixels; default is off screen
     int32_t pitch;          // dot_pitch at which x, y were last set
     uint8_t font_size;      // bitmap font height in dots: 12, 14, 16, 24 or 32
@@ -24,7 +26,8 @@ public:
     float frame_r, frame_g, frame_b;  // selection frame colour
     int32_t length;         // bytes of text (GBK: 2 per Chinese character)
     char text[512];         // GBK, NUL-terminated
-    uint8_t bold_flag;      // the byte after text: set by Ctrl+B, read by nothing
+    uint8_t bold_flag;      // set by Ctrl+B; stored in scene.conf and read back,
+                            // drawn by nothing (texts are never bold)
 };
 
 // One measured rectangle of the overlay.
@@ -51,17 +54,18 @@ public:
     uint32_t x, y;          // anchor, window pixels (left end, top-left or centre)
     int32_t width;          // horizontal extent in dots
     int32_t height;         // vertical extent in dots; radius of a circle, side of a block
-    int32_t spare_word;     // not read
+    int32_t spare_word;     // 16; a column of scene.conf's digit lines, read by nothing else
     int32_t param_a;        // digit parameter (digit height in dots)
     int32_t param_b;        // digit parameter (stroke weight)
     int32_t digits;         // number of digits of a digit element, 1..4
     uint8_t colour;         // LED colour code
-    uint8_t spare_byte;     // not read
+    uint8_t spare_byte;     // 1; a column of scene.conf's digit lines, read by nothing else
     int32_t type_code;      // module type number; 512 centres the hit box
     uint8_t kind;           // see the kind codes below
 };
 
-// Kind codes of Digit_unit::kind.
+// Kind codes of Digit_unit::kind. A record of any other code (a scene file
+// may hold one) is kept as it is and draws nothing.
 enum : uint8_t {
     kind_block = 0,         // square block of height x height dots
     kind_hline = 1,         // horizontal line of width dots
@@ -69,30 +73,7 @@ enum : uint8_t {
     kind_block_pair = 3,    // two blocks, the second 2 x height pixels lower
     kind_vline = 4,         // vertical line of height dots
     kind_rect = 5,          // rectangle of width x height dots
-    kind_key_stored = 6,    // stored by the new-shape key; never drawn
     kind_digit = 8,         // digit element
-};
-
-// Same fields as Digit_unit; only constructed, never read afterwards.
-class Digit_unit_menu {
-public:
-    Digit_unit_menu();
-    virtual ~Digit_unit_menu();
-
-    uint8_t enabled;
-    int32_t id;
-    uint8_t pitch;
-    uint32_t x, y;
-    int32_t width;
-    int32_t height;
-    int32_t spare_word;
-    int32_t param_a;
-    int32_t param_b;
-    int32_t digits;
-    uint8_t colour;
-    uint8_t spare_byte;
-    int32_t type_code;
-    uint8_t kind;
 };
 
 // One unit board: a rectangle of LED dots with its own pixel origin.
@@ -126,28 +107,4 @@ public:
     char label[100];        // GBK, NUL-terminated
     int32_t value;          // number carried by the entry
     float colour[3];        // r, g, b
-};
-
-// One command record of the module-line writer (and the list's own record).
-struct cmd_record {
-    int32_t number;         // element number (12 in the list's own record)
-    int32_t module_class;   // 800 for a digit element, 20 for its extra lines
-    uint8_t colour;         // LED colour code
-    int32_t x, y;           // position in dots relative to the board
-    int32_t param_a, param_b;
-    int32_t type_code;
-    uint8_t valid;          // 1 when filled
-    char line[360];         // command line text, NUL-terminated
-    cmd_record* next;
-};
-
-// Head of the singly linked command list. The constructor makes the list's
-// one record; nothing walks the list and the record lives to the end.
-class cmd_unit {
-public:
-    cmd_unit();
-    virtual ~cmd_unit();
-
-    cmd_record* head;
-    cmd_record* tail;
 };

@@ -162,12 +162,13 @@ void on_key(uint8_t key, int, int) {
             if (dot_pitch >= 3) set_dot_pitch(dot_pitch - 1);
             zoomed();
             break;
-        case 2:   // Ctrl+B: a flag nothing reads
+        case 2:   // Ctrl+B: the text's bold flag (kept in scene.conf; nothing draws bold)
             if (text) text->bold_flag = 1;
             break;
-        case 3: new_shape(kind_key_stored); break;   // Ctrl+C
-        case 4: new_shape(kind_rect); break;         // Ctrl+D
-        case 5: new_text(); break;                   // Ctrl+E
+        case 3:   // Ctrl+C: no action, and not typed into the text
+            break;
+        case 4: new_shape(kind_rect); break;   // Ctrl+D
+        case 5: new_text(); break;             // Ctrl+E
         case 6:   // Ctrl+F: font size 12, 16, 24, 32, 12, ...
             if (text) {
                 if (++size_cycle == 4) size_cycle = 0, text->font_size = 32;

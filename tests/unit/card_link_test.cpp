@@ -70,7 +70,7 @@ std::string joined(const std::vector<Live_line>& lines) {
 
 }  // namespace
 
-// The live lines of the examples, with the fixes: an element on the
+// Live lines of a scene with one element of each kind: an element on the
 // board's edge is sent, rectangles are measured like every other element,
 // the circle's centre is not halved, a block has side height, a text with
 // a blank is sent as two runs, text 3 as the first line of its file and a

@@ -34,11 +34,10 @@ struct Call {
 };
 std::vector<Call> calls;
 
-int32_t record(void*, int32_t type, int argc, char** argv, const char* payload) {
+void record(void*, int32_t type, int argc, char** argv, const char* payload) {
     Call c{type, argc, {}, payload ? payload : ""};
     for (int i = 0; i < max_arguments; ++i) c.argv.push_back(argv[i]);
     calls.push_back(c);
-    return 0;
 }
 
 class Command_test : public ::testing::Test {
@@ -46,7 +45,7 @@ protected:
     void SetUp() override {
         build_layout();
         reset_command_table();
-        command_row spy = {"SPY", "spy", record, 0, ""};
+        command_row spy = {"SPY", "spy", record};
         editor_interpreter().table[2] = spy;
         calls.clear();
         diag = std::tmpfile();
@@ -92,9 +91,15 @@ TEST_F(Command_test, LinesSplitAtBlanksOnlyAndBadLinesAreRejected) {
     for (const std::string& a : calls[3].argv) EXPECT_EQ(a, "");   // not left over from the line before
 
     calls.clear();
-    for (const char* line : {"ledx 1 2", "H", "h", "", " led t 1 2 3 x"}) {
-        run(line);
-        EXPECT_EQ(printed(), "Error command! Help with 'H/h'\n") << line;
+    const struct { const char* line; const char* want; } unknown[] = {
+        {"ledx 1 2", "Error command! Unknown command word 'ledx'\n"},
+        {"H", "Error command! Unknown command word 'H'\n"},
+        {"h", "Error command! Unknown command word 'h'\n"},
+        {"", "Error command! No command word at the start of the line\n"},
+        {" led t 1 2 3 x", "Error command! No command word at the start of the line\n"}};
+    for (const auto& u : unknown) {
+        run(u.line);
+        EXPECT_EQ(printed(), u.want) << u.line;
     }
     std::string many = "spy";
     for (int i = 0; i < 18; ++i) many += " a";
@@ -268,7 +273,7 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
     EXPECT_EQ(make_tuple(string_draws[0].pitch, int(digit_at(1, 1).pitch)), make_tuple(3, 3));
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
-    EXPECT_NE(out.find("Error command! Help with 'H/h'\n"), std::string::npos);
+    EXPECT_NE(out.find("Error command! No command word at the start of the line\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
     EXPECT_EQ(out.find("type a"), std::string::npos);   // size 0: skipped silently
 }

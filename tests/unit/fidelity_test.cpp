@@ -290,7 +290,7 @@ Scene random_scene(uint32_t seed) {
         *y = static_cast<uint32_t>(std::max<int64_t>(py, 0));
     };
     const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_block_pair, kind_vline, kind_rect,
-                             kind_key_stored, kind_digit};
+                             6, kind_digit};   // 6: a code no element draws
     const uint8_t colours[] = {0, 1, 2, 0, 1, 2, 3, 7, 255};
     for (int n = pick(0, 30); n > 0; --n) {
         Digit_unit& d = s.digit(pick(0, digit_groups_in_use - 1), pick(0, digit_group_size - 1));

@@ -74,7 +74,7 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     EXPECT_EQ(t.length, 511);
 }
 
-// Ctrl+E, Ctrl+D (id on record n, a 20 x 10 rectangle on n + 1) and Ctrl+C (kind 6) stop at full pools.
+// Ctrl+E, Ctrl+D (id on record n, a 20 x 10 rectangle on n + 1) stop at full pools.
 TEST_F(Key_test, NewElementsStopAtFullPools) {
     text_count = 38;
     type("\x05");
@@ -87,13 +87,26 @@ TEST_F(Key_test, NewElementsStopAtFullPools) {
     const Digit_unit& r = digit_at(0, 1);
     EXPECT_EQ(make_tuple(rect_count, digit_at(0, 0).id), make_tuple(1, 10));
     EXPECT_EQ(make_tuple(int(r.kind), r.width, r.height, r.x), make_tuple(int(kind_rect), 20, 10, 276u));
-    type("\x03");
-    EXPECT_EQ(make_tuple(int(digit_at(0, 2).kind), r.id), make_tuple(int(kind_key_stored), 11));
     rect_count = 98;
     type("\x04");
     EXPECT_EQ(rect_count, 99);
     type("\x04");
     EXPECT_EQ(rect_count, 99);
+}
+
+// Ctrl+C does nothing: no new element, and the selected text is not typed into.
+TEST_F(Key_test, CtrlCAddsNothingAndTypesNothing) {
+    text_count = 0;
+    rect_count = 0;
+    type("\x05");
+    selected_text = 1;
+    const Digit_unit before = digit_at(0, 1);
+    const int32_t id_before = digit_at(0, 0).id;
+    type("\x03");
+    EXPECT_EQ(make_tuple(std::string(string_draws[1].text), string_draws[1].length), make_tuple("Txt", 3));
+    EXPECT_EQ(make_tuple(rect_count, text_count), make_tuple(0, 1));
+    EXPECT_EQ(make_tuple(int(digit_at(0, 1).kind), int(digit_at(0, 1).enabled), digit_at(0, 1).x, digit_at(0, 0).id),
+              make_tuple(int(before.kind), int(before.enabled), before.x, id_before));
 }
 
 // Ctrl+A and Ctrl+Q zoom within 2..255.
