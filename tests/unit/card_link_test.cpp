@@ -17,6 +17,7 @@
 #include "command/flash_image.h"
 #include "command/replay.h"
 #include "controller/live_send.h"
+#include "csdk/card_frame.h"
 #include "csdk/csdk.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
@@ -56,6 +57,53 @@ public:
     std::atomic<bool> stop{false};
     std::thread thread;
 };
+
+// The frame format both ends use: frames fed a byte at a time come out
+// whole and in order; a length out of range or an unknown kind ends the
+// stream.
+TEST(Card_frames, ComeOutWholeFromAnyPiecesAndRefuseWhatIsNoFrame) {
+    const std::string stream = encode_frame({frame_line, 7, "led clearall"}) +
+                               encode_frame({frame_request, -2, ""}) +
+                               encode_frame({frame_answer, 40000, std::string(300, 'x')});
+    ASSERT_EQ(stream.size(), 3 * frame_head_size + 12 + 300);
+    EXPECT_EQ(stream.substr(0, frame_head_size), std::string("\0\0\0\x11\x01\0\0\0\x07", frame_head_size));
+    Frame_reader reader;
+    std::vector<Card_frame> got;
+    Card_frame f;
+    for (char c : stream) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        reader.feed(&byte, 1);
+        Frame_reader::Status s;
+        while ((s = reader.next(&f)) == Frame_reader::Status::frame) got.push_back(f);
+        ASSERT_EQ(s, Frame_reader::Status::need_more);
+    }
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].kind, frame_line);
+    EXPECT_EQ(got[0].tag, 7);
+    EXPECT_EQ(got[0].body, "led clearall");
+    EXPECT_EQ(got[1].kind, frame_request);
+    EXPECT_EQ(got[1].tag, -2);
+    EXPECT_EQ(got[1].body, "");
+    EXPECT_EQ(got[2].tag, 40000);
+    EXPECT_EQ(got[2].body, std::string(300, 'x'));
+
+    // The longest body passes; one byte more, a kind 4 or a length under 5
+    // cannot start a frame.
+    Frame_head head;
+    uint8_t bytes[frame_head_size];
+    encode_frame_head(frame_answer, 1, max_frame_body, bytes);
+    ASSERT_TRUE(decode_frame_head(bytes, &head));
+    EXPECT_EQ(head.body_size, max_frame_body);
+    encode_frame_head(frame_answer, 1, max_frame_body + 1, bytes);
+    EXPECT_FALSE(decode_frame_head(bytes, &head));
+    encode_frame_head(4, 1, 0, bytes);
+    EXPECT_FALSE(decode_frame_head(bytes, &head));
+    const uint8_t short_length[frame_head_size] = {0, 0, 0, 4, frame_line, 0, 0, 0, 0};
+    EXPECT_FALSE(decode_frame_head(short_length, &head));
+    Frame_reader bad;
+    bad.feed(short_length, sizeof short_length);
+    EXPECT_EQ(bad.next(&f), Frame_reader::Status::bad);
+}
 
 class Card_link_test : public ::testing::Test {
 protected:
