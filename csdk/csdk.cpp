@@ -246,7 +246,13 @@ int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const
 
 const char* CSDK_LastError(int32_t client) {
     Client* c = client_of(client);
-    return c ? c->error : "no such client";
+    if (!c) return "no such client";
+    // A copy taken under the handle's lock: a call on the handle from
+    // another thread may rewrite the error while the caller reads it.
+    static thread_local char copy[sizeof Client::error];
+    std::lock_guard<std::mutex> g(c->lock);
+    std::memcpy(copy, c->error, sizeof copy);
+    return copy;
 }
 
 const char* CSDK_Address(int32_t client) {

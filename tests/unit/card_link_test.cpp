@@ -319,6 +319,27 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     EXPECT_TRUE(through);
 }
 
+// The last error is the calling thread's copy: a later call on the handle
+// (here a success that clears the error) leaves the text already read as it
+// was, and another thread gets a copy of its own.
+TEST_F(Card_link_test, TheLastErrorIsACopyThatLaterCallsLeaveAlone) {
+    Running_card card("");
+    ASSERT_TRUE(card.listening);
+    const int32_t h = CreateClient(card.address().c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(SCREEN_SendDynamicCmd(h, 1, 3, nullptr), CSDK_E_ARGUMENT);
+    const char* before = CSDK_LastError(h);
+    EXPECT_STREQ(before, "bad arguments");
+    EXPECT_EQ(SCREEN_SendDynamicCmd(h, 2, 12, "led clearall"), CSDK_OK);
+    EXPECT_STREQ(before, "bad arguments");
+    std::string other_thread;
+    std::thread([&] { other_thread = CSDK_LastError(h); }).join();
+    EXPECT_EQ(other_thread, "");
+    EXPECT_STREQ(before, "bad arguments");
+    EXPECT_STREQ(CSDK_LastError(h), "");
+    EXPECT_STREQ(CSDK_LastError(0), "no such client");
+}
+
 // Handle 0 sends nothing and says so; a bad address makes no handle.
 TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(SCREEN_SendDynamicCmd(0, 1, 3, "abc"), CSDK_E_HANDLE);
