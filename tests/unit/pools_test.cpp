@@ -50,7 +50,7 @@ TEST(Pools, StartWithTheirDefaultsCountersAndNothingSelected) {
     EXPECT_EQ(make_tuple(selected_board_col, selected_board_row, selected_digit_col, selected_digit_row),
               make_tuple(no_board, no_board, no_digit, no_digit));
     EXPECT_EQ(selected_text, no_text);
-    EXPECT_EQ(selected_graph, 100);
+    EXPECT_EQ(selected_graph, no_graph);
     ASSERT_NE(cmd_list.head, nullptr);
     EXPECT_EQ(cmd_list.head, cmd_list.tail);
     EXPECT_EQ(cmd_list.head->next, cmd_list.head);
