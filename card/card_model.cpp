@@ -18,21 +18,6 @@ namespace {
 
 constexpr int max_tokens = 24;   // the longest line the card knows has 13
 
-// Splits line at blanks into at most max_tokens tokens, each of any length
-// (a text token may hold up to 511 bytes); further tokens are dropped.
-int split(char* line, char** tokens) {
-    int n = 0;
-    char* p = line;
-    while (*p && n < max_tokens) {
-        while (*p == ' ') ++p;
-        if (!*p) break;
-        tokens[n++] = p;
-        while (*p && *p != ' ') ++p;
-        if (*p) *p++ = '\0';
-    }
-    return n;
-}
-
 // A number as the card reads it: the command language's reader, and a
 // leading minus sign (the writers format signed numbers).
 int32_t number(const char* text) {
@@ -78,7 +63,9 @@ bool Card_model::run_line(const char* line, size_t length) {
     while (length > 0 && line_[length - 1] == '\r') line_[--length] = '\0';
 
     char* tokens[max_tokens];
-    const int n = split(line_, tokens);
+    // Tokens of any length (a text token may hold up to 511 bytes); tokens
+    // after the first max_tokens are dropped.
+    const int n = split_tokens(line_, tokens, max_tokens, any_token_length, Extra_tokens::drop);
     if (n == 0) return false;
 
     bool known = false;

@@ -25,15 +25,6 @@ long now_ms() {
     return static_cast<long>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-uint32_t get_u32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-void put_u32(std::string& s, uint32_t v) {
-    s += static_cast<char>(v >> 24), s += static_cast<char>(v >> 16);
-    s += static_cast<char>(v >> 8), s += static_cast<char>(v);
-}
-
 // The line without its line end and the blanks around it.
 std::string trimmed(const std::string& body) {
     size_t a = 0, b = body.size();
@@ -43,33 +34,6 @@ std::string trimmed(const std::string& body) {
 }
 
 }  // namespace
-
-Frame_reader::Status Frame_reader::next(Card_frame* out) {
-    const size_t avail = buffer_.size() - start_;
-    if (avail < 9) return Status::need_more;
-    const uint8_t* p = buffer_.data() + start_;
-    const uint32_t n = get_u32(p);
-    if (n < 5 || n - 5 > max_frame_body || p[4] < frame_line || p[4] > frame_answer) return Status::bad;
-    if (avail < 4 + size_t{n}) return Status::need_more;
-    out->kind = p[4];
-    out->tag = static_cast<int32_t>(get_u32(p + 5));
-    out->body.assign(reinterpret_cast<const char*>(p + 9), n - 5);
-    start_ += 4 + size_t{n};
-    if (start_ > 65536 && start_ * 2 > buffer_.size()) {   // drop what is read
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<long>(start_));
-        start_ = 0;
-    }
-    return Status::frame;
-}
-
-std::string encode_frame(const Card_frame& f) {
-    std::string s;
-    put_u32(s, static_cast<uint32_t>(f.body.size() + 5));
-    s += static_cast<char>(f.kind);
-    put_u32(s, static_cast<uint32_t>(f.tag));
-    s += f.body;
-    return s;
-}
 
 Card_simulator::Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
                                FILE* err_out)

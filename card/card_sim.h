@@ -10,34 +10,7 @@
 #include <vector>
 
 #include "card/card_model.h"
-
-// One frame as it travels: kind, tag and body.
-struct Card_frame {
-    uint8_t kind = 0;
-    int32_t tag = 0;
-    std::string body;
-};
-
-enum : uint8_t { frame_line = 1, frame_request = 2, frame_answer = 3 };
-constexpr uint32_t max_frame_body = 65536;
-
-// Cuts a byte stream into frames. Bytes come in any pieces.
-class Frame_reader {
-public:
-    enum class Status { need_more, frame, bad };
-    void feed(const uint8_t* bytes, size_t n) { buffer_.insert(buffer_.end(), bytes, bytes + n); }
-    // The next whole frame into out; bad when the stream cannot be a frame
-    // stream (a length out of range or an unknown kind): the connection
-    // is then to be closed.
-    Status next(Card_frame* out);
-
-private:
-    std::vector<uint8_t> buffer_;
-    size_t start_ = 0;
-};
-
-// The frame as bytes on the wire.
-std::string encode_frame(const Card_frame& f);
+#include "csdk/card_frame.h"
 
 // Test faults of a simulated card.
 struct Card_faults {

@@ -28,7 +28,7 @@ void Command_interpreter::reset_command_table() {
     std::memset(argument_buffers_, 0, sizeof argument_buffers_);
 }
 
-int split_tokens(char* line, char** tokens, int max_tokens) {
+int split_tokens(char* line, char** tokens, int max_tokens, size_t max_length, Extra_tokens extra) {
     int count = 0;
     char* p = line;
     while (*p) {
@@ -37,11 +37,12 @@ int split_tokens(char* line, char** tokens, int max_tokens) {
         char* start = p;
         while (*p && *p != ' ') ++p;
         if (count == max_tokens) {
+            if (extra == Extra_tokens::drop) break;
             diag_print("Error command! More than %d arguments\n", max_tokens);
             return -1;
         }
-        if (static_cast<size_t>(p - start) > max_token) {
-            diag_print("Error command! An argument is longer than %d characters\n", max_token);
+        if (static_cast<size_t>(p - start) > max_length) {
+            diag_print("Error command! An argument is longer than %zu characters\n", max_length);
             return -1;
         }
         tokens[count++] = start;

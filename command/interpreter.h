@@ -5,6 +5,7 @@
 // and a model of the card can each run lines without touching the other.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Handler of a command: context is the interpreter's (what the command acts
@@ -55,10 +56,20 @@ private:
     char name_scratch_[50];
 };
 
-// Splits line at blanks into at most max_tokens tokens, cutting each out of
-// the line (a NUL after it). Returns the number of tokens, or -1 (with a
-// diagnostic) when there are more or one is longer than max_token.
-int split_tokens(char* line, char** tokens, int max_tokens);
+// What split_tokens does with a line of more than max_tokens tokens: the
+// interpreter refuses the line whole; the card model keeps the first ones.
+enum class Extra_tokens { refuse_line, drop };
+
+// max_length for tokens of any length.
+constexpr size_t any_token_length = SIZE_MAX;
+
+// Splits line at blanks (only the blank) into at most max_tokens tokens,
+// cutting each out of the line (a NUL after it). Returns the number of
+// tokens, or -1 (with a diagnostic) when a token is longer than max_length,
+// or there are more than max_tokens and extra is refuse_line. With drop,
+// the tokens after the first max_tokens are left in the line, not cut.
+int split_tokens(char* line, char** tokens, int max_tokens, size_t max_length = max_token,
+                 Extra_tokens extra = Extra_tokens::refuse_line);
 
 // Number reader of the command language: "0x"/"0X" then base 16, otherwise
 // base 10; A-F/a-f are 10-15 in both bases, any other non-digit counts 0;

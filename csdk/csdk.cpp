@@ -1,6 +1,8 @@
 // Our card library over TCP (see csdk.h and docs/card-protocol.md).
 #include "csdk/csdk.h"
 
+#include "csdk/card_frame.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -23,8 +25,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int max_clients = 16;
 constexpr int connect_ms = 1000, send_ms = 1000, answer_ms = 1000;
 constexpr int first_backoff_ms = 250, max_backoff_ms = 4000;
-constexpr uint32_t max_body = 65536;
-enum : uint8_t { kind_line = 1, kind_request = 2, kind_answer = 3 };
 
 struct Client {
     std::mutex lock;
@@ -94,14 +94,6 @@ int32_t connect_client(Client& c) {
     return CSDK_OK;
 }
 
-void put_u32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24), p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8), p[3] = static_cast<uint8_t>(v);
-}
-uint32_t get_u32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
 // Writes all n bytes within send_ms.
 int32_t send_all(Client& c, const uint8_t* data, size_t n) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(send_ms);
@@ -123,15 +115,11 @@ int32_t send_all(Client& c, const uint8_t* data, size_t n) {
 }
 
 int32_t send_frame(Client& c, uint8_t kind, int32_t tag, const char* body, size_t n) {
-    uint8_t head[9];
-    put_u32(head, static_cast<uint32_t>(n + 5));
-    head[4] = kind;
-    put_u32(head + 5, static_cast<uint32_t>(tag));
     // One buffer, one send: the card sees the frame whole.
-    static thread_local uint8_t frame[9 + max_body];
-    std::memcpy(frame, head, sizeof head);
-    std::memcpy(frame + sizeof head, body, n);
-    return send_all(c, frame, sizeof head + n);
+    static thread_local uint8_t frame[frame_head_size + max_frame_body];
+    encode_frame_head(kind, tag, n, frame);
+    std::memcpy(frame + frame_head_size, body, n);
+    return send_all(c, frame, frame_head_size + n);
 }
 
 // Reads exactly n bytes before deadline.
@@ -206,26 +194,26 @@ int32_t CARD_Get_Info_Cmd(int32_t client, const char* command, int32_t length, u
     Client* c = client_of(client);
     if (!c) return CSDK_E_HANDLE;
     std::lock_guard<std::mutex> g(c->lock);
-    if (!command || !answer || !received || length < 0 || static_cast<uint32_t>(length) > max_body) {
+    if (!command || !answer || !received || length < 0 || static_cast<uint32_t>(length) > max_frame_body) {
         std::snprintf(c->error, sizeof c->error, "bad arguments");
         return CSDK_E_ARGUMENT;
     }
     int32_t r = connect_client(*c);
     if (r != CSDK_OK) return r;
     const int32_t tag = ++c->request_tag;
-    if ((r = send_frame(*c, kind_request, tag, command, static_cast<size_t>(length))) != CSDK_OK) return r;
+    if ((r = send_frame(*c, frame_request, tag, command, static_cast<size_t>(length))) != CSDK_OK) return r;
     const auto deadline = Clock::now() + std::chrono::milliseconds(answer_ms);
     for (;;) {
-        uint8_t head[9];
+        uint8_t head[frame_head_size];
         if ((r = read_all(*c, head, sizeof head, deadline)) != CSDK_OK) return r;
-        const uint32_t n = get_u32(head);
-        if (n < 5 || n - 5 > CSDK_ANSWER_MAX || head[4] != kind_answer)
+        Frame_head h;
+        if (!decode_frame_head(head, &h) || h.body_size > CSDK_ANSWER_MAX || h.kind != frame_answer)
             return fail(*c, CSDK_E_PROTOCOL, "the card's answer is not one");
         uint8_t body[CSDK_ANSWER_MAX];
-        if ((r = read_all(*c, body, n - 5, deadline)) != CSDK_OK) return r;
-        if (static_cast<int32_t>(get_u32(head + 5)) != tag) continue;   // a late answer to an earlier request
-        std::memcpy(answer, body, n - 5);
-        *received = static_cast<int32_t>(n - 5);
+        if ((r = read_all(*c, body, h.body_size, deadline)) != CSDK_OK) return r;
+        if (h.tag != tag) continue;   // a late answer to an earlier request
+        std::memcpy(answer, body, h.body_size);
+        *received = static_cast<int32_t>(h.body_size);
         c->backoff_ms = 0;
         c->error[0] = '\0';
         return CSDK_OK;
@@ -236,7 +224,7 @@ int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const
     Client* c = client_of(client);
     if (!c) return CSDK_E_HANDLE;
     std::lock_guard<std::mutex> g(c->lock);
-    if (!line || length < 0 || static_cast<uint32_t>(length) > max_body) {
+    if (!line || length < 0 || static_cast<uint32_t>(length) > max_frame_body) {
         std::snprintf(c->error, sizeof c->error, "bad arguments");
         return CSDK_E_ARGUMENT;
     }
@@ -250,7 +238,7 @@ int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const
         const ssize_t k = recv(c->fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
         if (k == 0) return fail(*c, CSDK_E_CLOSED, "the card closed the connection");
     }
-    if ((r = send_frame(*c, kind_line, tag, line, static_cast<size_t>(length))) != CSDK_OK) return r;
+    if ((r = send_frame(*c, frame_line, tag, line, static_cast<size_t>(length))) != CSDK_OK) return r;
     c->backoff_ms = 0;
     c->error[0] = '\0';
     return CSDK_OK;
@@ -258,7 +246,13 @@ int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const
 
 const char* CSDK_LastError(int32_t client) {
     Client* c = client_of(client);
-    return c ? c->error : "no such client";
+    if (!c) return "no such client";
+    // A copy taken under the handle's lock: a call on the handle from
+    // another thread may rewrite the error while the caller reads it.
+    static thread_local char copy[sizeof Client::error];
+    std::lock_guard<std::mutex> g(c->lock);
+    std::memcpy(copy, c->error, sizeof copy);
+    return copy;
 }
 
 const char* CSDK_Address(int32_t client) {

@@ -49,7 +49,9 @@ int32_t SCREEN_SendDynamicCmd(int32_t client, int32_t tag, int32_t length, const
 
 /* Why the last call on client failed, as a short
  * text ("connection refused", "no answer within 1000 ms"); "" after a
- * success. The text stays valid until the next call on the handle. */
+ * success. The text is copied under the handle's lock into a buffer of the
+ * calling thread: it stays as it is until the same thread calls
+ * CSDK_LastError again, whatever other calls on the handle do meanwhile. */
 const char* CSDK_LastError(int32_t client);
 
 /* The address the handle talks to, as "ip:port". */

@@ -8,7 +8,8 @@ uint8_t dot_pitch = 2;
 uint8_t selected_board_col = no_board, selected_board_row = no_board;
 uint8_t selected_digit_col = no_digit, selected_digit_row = no_digit;
 uint8_t selected_text = no_text;
-uint16_t selected_graph = 100;
+uint16_t selected_graph = no_graph;
+static_assert(no_graph == graph_draw_count, "no_graph is one past the last measured rectangle");
 
 int32_t mouse_x = 0, mouse_y = 0;
 
@@ -55,7 +56,7 @@ void reset_view_state() {
     selected_board_col = selected_board_row = no_board;
     selected_digit_col = selected_digit_row = no_digit;
     selected_text = no_text;
-    selected_graph = 100;
+    selected_graph = no_graph;
     mouse_x = mouse_y = 0;
     view_width = 1200;
     view_height = 801;

@@ -20,11 +20,13 @@ constexpr uint32_t screen_origin_y = 140;
 constexpr uint8_t no_board = 100;
 constexpr uint8_t no_digit = 100;
 constexpr uint8_t no_text = 40;
+constexpr uint16_t no_graph = 500;   // the measured-rectangle pool's size (graph_draw_count)
 
 extern uint8_t selected_board_col, selected_board_row;
 extern uint8_t selected_digit_col, selected_digit_row;   // index in group, group
 extern uint8_t selected_text;
-// Index of the selected measured rectangle: 16 bits, since the pool holds 500.
+// Index of the selected measured rectangle (no_graph: none): 16 bits, since
+// the pool holds 500.
 extern uint16_t selected_graph;
 
 // Last mouse position in window pixels, written by both motion callbacks.

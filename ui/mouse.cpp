@@ -195,7 +195,7 @@ void clear_selection() {
     selected_board_col = selected_board_row = no_board;
     selected_digit_col = selected_digit_row = no_digit;
     selected_text = no_text;
-    selected_graph = 16;
+    selected_graph = no_graph;
     graph_grabbed = 0;
 }
 

@@ -23,7 +23,7 @@ extern uint8_t corner_clicks;       // rectangle corners placed; odd while one i
 // within 5 pixels of the client area's edges.
 int border_zone(int32_t x, int32_t y);
 
-// Clears every selection (selected_graph becomes 16) and graph_grabbed.
+// Clears every selection (each becomes its "none" value) and graph_grabbed.
 void clear_selection();
 
 // Button press or release at window point (x, y).

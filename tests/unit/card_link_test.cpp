@@ -17,6 +17,7 @@
 #include "command/flash_image.h"
 #include "command/replay.h"
 #include "controller/live_send.h"
+#include "csdk/card_frame.h"
 #include "csdk/csdk.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
@@ -33,6 +34,53 @@ std::string gbk(const char* utf8) {
     char out[512];
     platform_utf8_to_gbk(utf8, out, sizeof out);
     return out;
+}
+
+// The frame format both ends use: frames fed a byte at a time come out
+// whole and in order; a length out of range or an unknown kind ends the
+// stream.
+TEST(Card_frames, ComeOutWholeFromAnyPiecesAndRefuseWhatIsNoFrame) {
+    const std::string stream = encode_frame({frame_line, 7, "led clearall"}) +
+                               encode_frame({frame_request, -2, ""}) +
+                               encode_frame({frame_answer, 40000, std::string(300, 'x')});
+    ASSERT_EQ(stream.size(), 3 * frame_head_size + 12 + 300);
+    EXPECT_EQ(stream.substr(0, frame_head_size), std::string("\0\0\0\x11\x01\0\0\0\x07", frame_head_size));
+    Frame_reader reader;
+    std::vector<Card_frame> got;
+    Card_frame f;
+    for (char c : stream) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        reader.feed(&byte, 1);
+        Frame_reader::Status s;
+        while ((s = reader.next(&f)) == Frame_reader::Status::frame) got.push_back(f);
+        ASSERT_EQ(s, Frame_reader::Status::need_more);
+    }
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].kind, frame_line);
+    EXPECT_EQ(got[0].tag, 7);
+    EXPECT_EQ(got[0].body, "led clearall");
+    EXPECT_EQ(got[1].kind, frame_request);
+    EXPECT_EQ(got[1].tag, -2);
+    EXPECT_EQ(got[1].body, "");
+    EXPECT_EQ(got[2].tag, 40000);
+    EXPECT_EQ(got[2].body, std::string(300, 'x'));
+
+    // The longest body passes; one byte more, a kind 4 or a length under 5
+    // cannot start a frame.
+    Frame_head head;
+    uint8_t bytes[frame_head_size];
+    encode_frame_head(frame_answer, 1, max_frame_body, bytes);
+    ASSERT_TRUE(decode_frame_head(bytes, &head));
+    EXPECT_EQ(head.body_size, max_frame_body);
+    encode_frame_head(frame_answer, 1, max_frame_body + 1, bytes);
+    EXPECT_FALSE(decode_frame_head(bytes, &head));
+    encode_frame_head(4, 1, 0, bytes);
+    EXPECT_FALSE(decode_frame_head(bytes, &head));
+    const uint8_t short_length[frame_head_size] = {0, 0, 0, 4, frame_line, 0, 0, 0, 0};
+    EXPECT_FALSE(decode_frame_head(short_length, &head));
+    Frame_reader bad;
+    bad.feed(short_length, sizeof short_length);
+    EXPECT_EQ(bad.next(&f), Frame_reader::Status::bad);
 }
 
 class Card_link_test : public ::testing::Test {
@@ -247,6 +295,27 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(through);
+}
+
+// The last error is the calling thread's copy: a later call on the handle
+// (here a success that clears the error) leaves the text already read as it
+// was, and another thread gets a copy of its own.
+TEST_F(Card_link_test, TheLastErrorIsACopyThatLaterCallsLeaveAlone) {
+    Running_card card("");
+    ASSERT_TRUE(card.listening);
+    const int32_t h = CreateClient(card.address().c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(SCREEN_SendDynamicCmd(h, 1, 3, nullptr), CSDK_E_ARGUMENT);
+    const char* before = CSDK_LastError(h);
+    EXPECT_STREQ(before, "bad arguments");
+    EXPECT_EQ(SCREEN_SendDynamicCmd(h, 2, 12, "led clearall"), CSDK_OK);
+    EXPECT_STREQ(before, "bad arguments");
+    std::string other_thread;
+    std::thread([&] { other_thread = CSDK_LastError(h); }).join();
+    EXPECT_EQ(other_thread, "");
+    EXPECT_STREQ(before, "bad arguments");
+    EXPECT_STREQ(CSDK_LastError(h), "");
+    EXPECT_STREQ(CSDK_LastError(0), "no such client");
 }
 
 // Handle 0 sends nothing and says so; a bad address makes no handle.

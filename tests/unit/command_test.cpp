@@ -114,6 +114,44 @@ TEST_F(Command_test, LinesSplitAtBlanksOnlyAndBadLinesAreRejected) {
     EXPECT_EQ(calls[0].argc, 18);
 }
 
+// The one tokenizer, with both sets of limits: the interpreter's refuses a
+// line with too many or too long tokens; the card model's keeps tokens of any
+// length and drops the ones after its first max_tokens.
+TEST(SplitTokens, RefusesOrDropsExtraTokensAndTakesLongOnesWhenAsked) {
+    const std::string long_token(600, 'x');
+    std::string text = "  led " + long_token;
+    for (int i = 0; i < 30; ++i) text += "  a" + std::to_string(i);
+    text += "  ";
+    char* tokens[32] = {};
+
+    std::vector<char> line(text.begin(), text.end());
+    line.push_back('\0');
+    const int n = split_tokens(line.data(), tokens, 24, any_token_length, Extra_tokens::drop);
+    ASSERT_EQ(n, 24);
+    EXPECT_STREQ(tokens[0], "led");
+    EXPECT_EQ(std::string(tokens[1]), long_token);
+    EXPECT_STREQ(tokens[2], "a0");
+    EXPECT_STREQ(tokens[23], "a21");
+
+    // The same line with the interpreter's limits: refused, for the length
+    // and (with a short token) for the count.
+    line.assign(text.begin(), text.end());
+    line.push_back('\0');
+    EXPECT_EQ(split_tokens(line.data(), tokens, 30), -1);
+    std::string short_text = "led x";
+    for (int i = 0; i < 30; ++i) short_text += " a";
+    line.assign(short_text.begin(), short_text.end());
+    line.push_back('\0');
+    EXPECT_EQ(split_tokens(line.data(), tokens, 24), -1);
+    line.assign(short_text.begin(), short_text.end());
+    line.push_back('\0');
+    EXPECT_EQ(split_tokens(line.data(), tokens, 24, max_token, Extra_tokens::drop), 24);
+    line.assign(short_text.begin(), short_text.end());
+    line.push_back('\0');
+    EXPECT_EQ(split_tokens(line.data(), tokens, 32), 32);   // "led", "x" and 30 "a"
+    EXPECT_STREQ(tokens[31], "a");
+}
+
 // Numbers are decimal or 0x hex, odd digits counting on, modulo 2^32.
 TEST(ParseValue, DecimalHexAndOddDigits) {
     const struct { const char* text; uint32_t want; } cases[] = {

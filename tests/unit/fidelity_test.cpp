@@ -171,7 +171,7 @@ protected:
         selected_board_col = selected_board_row = no_board;
         selected_digit_col = selected_digit_row = no_digit;
         selected_text = no_text;
-        selected_graph = graph_draw_count;
+        selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
         draw_display();

@@ -47,7 +47,7 @@ TEST(Pools, StartWithTheirDefaultsCountersAndNothingSelected) {
     EXPECT_EQ(make_tuple(selected_board_col, selected_board_row, selected_digit_col, selected_digit_row),
               make_tuple(no_board, no_board, no_digit, no_digit));
     EXPECT_EQ(selected_text, no_text);
-    EXPECT_EQ(selected_graph, 100);
+    EXPECT_EQ(selected_graph, no_graph);
 }
 
 // The pitch stays within 2..255.

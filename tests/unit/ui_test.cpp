@@ -137,7 +137,7 @@ TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
 
     place_graph(0, 400, 400, 10, 0);
     on_mouse(mouse_left, mouse_down, 405, 400);
-    EXPECT_EQ(make_tuple(int(selected_graph), int(graph_grabbed)), make_tuple(16, 0));   // nothing chosen
+    EXPECT_EQ(make_tuple(int(selected_graph), int(graph_grabbed)), make_tuple(int(no_graph), 0));   // nothing chosen
     on_mouse(mouse_left, mouse_up, 405, 400);
 
     graph_count = 300;
@@ -148,6 +148,24 @@ TEST_F(Ui_test, MeasuredRectangleFollowsTheMouseAndCanBeSelected) {
     on_motion(615, 605);
     on_mouse(mouse_left, mouse_up, 615, 605);
     EXPECT_EQ(make_tuple(graph_draws[299].x, graph_draws[299 - 256].x), make_tuple(610, 0));
+}
+
+// A click on empty space leaves no rectangle selected, whatever number of
+// them is in use, so none of them draws as selected.
+TEST_F(Ui_test, AClickOnEmptySpaceSelectsNoRectangle) {
+    for (int in_use : {20, graph_draw_count}) {
+        graph_count = in_use;
+        for (int k = 0; k < in_use; ++k) place_graph(k, 260 + 20 * (k % 20), 160 + 20 * (k / 20), 10, 10);
+        for (int k = 0; k < in_use; ++k) graph_draws[k].in_use = 1;
+        on_mouse(mouse_left, mouse_down, 265 + 20 * 5, 165);   // rectangle 5
+        ASSERT_EQ(selected_graph, 5) << in_use;
+        on_mouse(mouse_left, mouse_up, 265 + 20 * 5, 165);
+        on_mouse(mouse_left, mouse_down, 1000, 700);   // empty space: the window drags
+        EXPECT_EQ(window_dragging, 1) << in_use;
+        EXPECT_GE(int(selected_graph), in_use) << in_use;
+        EXPECT_EQ(selected_graph, no_graph) << in_use;
+        on_mouse(mouse_left, mouse_up, 1000, 700);
+    }
 }
 
 // Undo removes the last rectangle and closes an open one, only while drawing; full pools take no corner.
@@ -206,7 +224,7 @@ TEST_F(Ui_test, TextsAndBoardsAreSelectedWhenNothingAboveThemIs) {
     on_mouse(mouse_left, mouse_down, 600, 300);
     EXPECT_EQ(make_tuple(selected_board_col, window_dragging), make_tuple(no_board, 1));
     on_mouse(mouse_right, mouse_down, 600, 300);
-    EXPECT_EQ(selected_graph, 16);
+    EXPECT_EQ(selected_graph, no_graph);
 }
 
 // Empty space moves the window; a border zone resizes it from that edge, the client area and close entry following.

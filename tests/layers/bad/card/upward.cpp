@@ -1,0 +1,2 @@
+// A card file that reaches up into controller/: the checker must refuse it.
+#include "controller/live_send.h"
