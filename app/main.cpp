@@ -115,12 +115,15 @@ int main(int argc, char** argv) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    startup_scene();
-    clipboard_text = [] {
-        std::string text, err;
-        if (!platform_clipboard_text(&text, &err)) set_status(("paste: " + err).c_str());
-        return text;
-    };
+    // The editor's requests, with the window's clipboard for Ctrl+V.
+    static struct Window_requests final : Editor_requests {
+        std::string clipboard_text() override {
+            std::string text, err;
+            if (!platform_clipboard_text(&text, &err)) set_status(("paste: " + err).c_str());
+            return text;
+        }
+    } window_requests;
+    startup_scene(&window_requests);
 
     glutReshapeWindow(client_start_w, client_start_h);
     window_w = client_start_w + window_frame_w;

@@ -85,10 +85,17 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
     return open_outline_face(file.c_str(), index, err);
 }
 
-void startup_scene() {
-    close_requested = save_scene_and_quit;
-    download_requested = [] { export_scene(); };
-    live_send_requested = send_scene_live;
+void Editor_requests::close() { save_scene_and_quit(); }
+void Editor_requests::download() { export_scene(); }
+void Editor_requests::live_send() { send_scene_live(0); }
+
+App_requests& editor_requests() {
+    static Editor_requests requests;
+    return requests;
+}
+
+void startup_scene(App_requests* requests) {
+    set_app_requests(requests ? requests : &editor_requests());
     build_layout();
     load_scene_files();
     move_old_palette_places();

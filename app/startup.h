@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "ui/app_requests.h"
+
 // Folder of the executable, ending with '/'.
 constexpr size_t exe_folder_size = 1024;
 extern char exe_folder[exe_folder_size];
@@ -49,6 +51,22 @@ bool startup_paths_and_config(const char* exe_path, std::string* err);
 // the system (see platform_find_song_face); otherwise open that file.
 bool startup_open_face(const char* font_file, int face_index, std::string* err);
 
-// Scene start-up: the layout and saved scene when present, then WIDTH and
-// HEIGHT from the configuration applied to unit board 0.
-void startup_scene();
+// What the editor's input asks of this application (ui/app_requests.h):
+// close saves the scene and quits, download exports onto the stick,
+// live_send sends the scene to the card. The clipboard is the window's:
+// the GLUT shell hands down a subclass that reads it.
+class Editor_requests : public App_requests {
+public:
+    void close() override;
+    void download() override;
+    void live_send() override;
+};
+
+// Scene start-up: hands the editor's requests down to the input (requests,
+// or the plain Editor_requests when null), the layout and saved scene when
+// present, then WIDTH and HEIGHT from the configuration applied to unit
+// board 0.
+void startup_scene(App_requests* requests = nullptr);
+
+// The plain requests start-up hands down.
+App_requests& editor_requests();

@@ -9,6 +9,7 @@
 #include "scene/pools.h"
 #include "scene/settings.h"
 #include "scene/view_state.h"
+#include "ui/app_requests.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -95,7 +96,6 @@ void new_text() {
 
 }  // namespace
 
-std::string (*clipboard_text)() = nullptr;
 
 void paste_text(const char* utf8) {
     string_draw* text = selected_text_record();
@@ -194,7 +194,7 @@ void on_key(uint8_t key, int, int) {
             if (text) text->font_size = 12;
             break;
         case 13:   // Enter: the scene to the card
-            if (live_send_requested) live_send_requested(0);
+            if (App_requests* a = app_requests()) a->live_send();
             break;
         case 14:   // Ctrl+N
             if (text) text->width = step(text->width, -1);
@@ -207,7 +207,7 @@ void on_key(uint8_t key, int, int) {
             window_quit(0);
             break;
         case 22:   // Ctrl+V: the clipboard's text into the selected text
-            if (clipboard_text) paste_text(clipboard_text().c_str());
+            if (App_requests* a = app_requests()) paste_text(a->clipboard_text().c_str());
             break;
         case 127:   // Delete
             break;
@@ -302,5 +302,4 @@ void on_special_key(int key, int, int) {
 
 void reset_keyboard_state() {
     last_key = size_cycle = style_cycle = 0;
-    clipboard_text = nullptr;
 }

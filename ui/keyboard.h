@@ -26,10 +26,6 @@ void on_key(uint8_t key, int x, int y);
 // An arrow or page key; F1 shows the help.
 void on_special_key(int key, int x, int y);
 
-// What Ctrl+V asks of the application: the clipboard's text as UTF-8 (empty
-// when there is none). Null: the key does nothing.
-extern std::string (*clipboard_text)();
-
 // Inserts UTF-8 text at the end of the selected text, converted to GBK, as
 // far as the field's 511 bytes go. Characters GBK lacks are left out, and
 // the status line names them (as does a text cut at the field's end).

@@ -10,6 +10,7 @@
 #include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/app_requests.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
@@ -18,9 +19,12 @@ uint8_t hover_brightness = 0xFF, hover_toolbar = 0xFF, hover_panel_type = 0xFF;
 uint8_t clicked_entry = 0;
 uint8_t draw_mode = 0;
 uint8_t draw_toggle = 1;
-void (*close_requested)() = nullptr;
-void (*download_requested)() = nullptr;
-void (*live_send_requested)(int) = nullptr;
+namespace {
+App_requests* requests = nullptr;   // see set_app_requests
+}
+
+void set_app_requests(App_requests* r) { requests = r; }
+App_requests* app_requests() { return requests; }
 bool help_shown = false;
 
 namespace {
@@ -190,8 +194,8 @@ void toolbar_action(int id) {
             export_columns = board_columns;
             break;
         case toolbar_download:
-            if (download_requested)
-                download_requested();
+            if (requests)
+                requests->download();
             else
                 set_status("export: this program cannot write to a removable drive");
             break;
@@ -220,8 +224,8 @@ void toolbar_action(int id) {
             if (board_rows > max_board_rows) board_rows = max_board_rows;
             break;
         case toolbar_close:
-            if (close_requested)
-                close_requested();
+            if (requests)
+                requests->close();
             else
                 window_quit(0);
             break;
@@ -374,8 +378,6 @@ void reset_menu_state() {
     clicked_entry = 0;
     draw_mode = 0;
     draw_toggle = 1;
-    close_requested = nullptr;
-    download_requested = nullptr;
-    live_send_requested = nullptr;
+    requests = nullptr;
     help_shown = false;
 }

@@ -13,19 +13,6 @@ extern uint8_t clicked_entry;      // id of the last toolbar entry clicked
 extern uint8_t draw_mode;          // rectangle drawing on (1) or off (0)
 extern uint8_t draw_toggle;        // its parity sets draw_mode at each click
 
-// What the close entry asks of the application: save the scene and end the
-// program. Returns only when saving failed; the program then stays open
-// (the application says why on the status line). Until the application
-// installs one, the close entry ends the program without saving.
-extern void (*close_requested)();
-
-// What the download entry asks of the application: write the scene onto
-// the removable drive and say how it went on the status line.
-extern void (*download_requested)();
-
-// What a left-button release and Enter ask of the application: send the
-// scene to the card (the argument is not used). Null: nothing is sent.
-extern void (*live_send_requested)(int);
 
 // Toolbar entry ids.
 enum : int {

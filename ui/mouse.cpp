@@ -2,6 +2,7 @@
 
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/app_requests.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/window_ops.h"
@@ -171,7 +172,7 @@ void left_up() {
     board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
     window_dragging = 0;
     resize_edge = 0;
-    if (live_send_requested) live_send_requested(0);
+    if (App_requests* a = app_requests()) a->live_send();
 }
 
 }  // namespace

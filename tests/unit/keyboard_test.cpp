@@ -147,7 +147,7 @@ TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     Temp_dir dir;
     std::string err;
     ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
-    close_requested = save_scene_and_quit;   // as start-up installs it
+    set_app_requests(&editor_requests());   // as start-up hands them down
     string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);

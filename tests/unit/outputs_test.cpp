@@ -273,7 +273,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     toolbar_action(toolbar_download);   // no application hook: says so
     EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
 
-    download_requested = [] { export_scene(); };
+    set_app_requests(&editor_requests());
     toolbar_action(toolbar_download);
     // Without its file the card would show nothing there: no line, and said.
     std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");

@@ -400,7 +400,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     static int quits;
     quits = 0;
     window_ops.quit = [](int) { ++quits; };
-    close_requested = save_scene_and_quit;
+    set_app_requests(&editor_requests());
     platform_inject_write_failure(0);
     toolbar_action(toolbar_close);
     platform_inject_write_failure(-1);

@@ -15,6 +15,7 @@
 #include "scene/view_state.h"
 #include "platform/platform.h"
 #include "scene/settings.h"
+#include "ui/app_requests.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
@@ -270,7 +271,7 @@ TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
     ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err));
     for (bool asked : {false, true}) {
         wlog.quit_status = -1;
-        if (asked) close_requested = save_scene_and_quit;   // as start-up installs it
+        if (asked) set_app_requests(&editor_requests());   // as start-up hands them down
         click(1195, 30);
         EXPECT_EQ(std::ifstream(dir.path() + "/scene.conf").good(), asked);
         EXPECT_EQ(wlog.quit_status, 0);
@@ -315,7 +316,13 @@ TEST_F(Ui_test, ThePaletteLiesInReachAndOldPlacesMove) {
 // lacks is left out and named; the field's 511 bytes hold; code 22 is no byte.
 TEST_F(Ui_test, PasteInsertsGbkAndNamesWhatItLeavesOut) {
     static std::string clip;
-    clipboard_text = [] { return clip; };
+    static struct Clipboard final : App_requests {
+        void close() override {}
+        void download() override {}
+        void live_send() override {}
+        std::string clipboard_text() override { return clip; }
+    } clipboard;
+    set_app_requests(&clipboard);
     string_draw& s = string_draws[0];
     selected_text = 0;
     s.length = 3;
