@@ -10,8 +10,6 @@
 //   render [DIR] --png F    the scene as the card would show it, as PNG
 //   send [DIR] [--to IP]    the scene to the card once, as the live send does
 // play and render write the same PNG bytes for the same lit LEDs.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -38,8 +36,7 @@ namespace {
 bool start_scene(const char* dir, std::string* err) {
     char exe[4096];
     if (dir) {
-        struct stat st;
-        if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (!platform_is_folder(dir)) {
             *err = std::string("cli: ") + dir + ": not a folder";
             return false;
         }

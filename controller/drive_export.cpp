@@ -1,8 +1,5 @@
 #include "controller/drive_export.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -21,12 +18,9 @@ void put(Text_mode_script& t, const char* format, int value) {
 
 // Makes folder path unless it is one already; false with a message.
 bool make_folder(const std::string& path, std::string* message) {
-    if (mkdir(path.c_str(), 0755) == 0) return true;
-    const int e = errno;
-    struct stat st;
-    if (e == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    *message = "export: cannot create " + path + ": " +
-               (e == EEXIST ? std::string("a file of that name is in the way") : std::strerror(e));
+    std::string err;
+    if (platform_make_folder(path.c_str(), &err)) return true;
+    *message = "export: " + err;
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,8 +44,11 @@ bool write_all(int fd, const void* data, size_t n) {
 
 }  // namespace
 
-bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
-                        std::string* err) {
+namespace {
+
+// The first max bytes of the regular file at path; with whole, a larger
+// file is refused instead.
+bool read_regular(const char* path, size_t max, bool whole, std::vector<uint8_t>* out, std::string* err) {
     out->clear();
     // O_NONBLOCK: opening a FIFO with no writer must not wait for one (it
     // is refused below, as every file that is not a regular one).
@@ -57,15 +61,17 @@ bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
     }
     if (!S_ISREG(st.st_mode)) {
         close(fd);
-        if (err) *err = std::string(path) + " is not a regular file";
+        if (err)
+            *err = std::string(path) + (S_ISDIR(st.st_mode) ? " is a folder, not a file"
+                                                             : " is not a regular file (a device, pipe or socket)");
         return false;
     }
-    if (static_cast<uint64_t>(st.st_size) > max) {
+    if (whole && static_cast<uint64_t>(st.st_size) > max) {
         close(fd);
         if (err) *err = std::string(path) + " is larger than " + std::to_string(max) + " bytes";
         return false;
     }
-    out->resize(static_cast<size_t>(st.st_size));
+    out->resize(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), max)));
     size_t done = 0;
     while (done < out->size()) {
         ssize_t r = read(fd, out->data() + done, out->size() - done);
@@ -81,6 +87,34 @@ bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
     out->resize(done);
     close(fd);
     return true;
+}
+
+}  // namespace
+
+bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
+                        std::string* err) {
+    return read_regular(path, max, true, out, err);
+}
+
+bool platform_read_file_head(const char* path, size_t max, std::vector<uint8_t>* out,
+                             std::string* err) {
+    return read_regular(path, max, false, out, err);
+}
+
+bool platform_is_folder(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool platform_make_folder(const char* path, std::string* err) {
+    if (mkdir(path, 0755) == 0) return true;
+    const int e = errno;
+    struct stat st;
+    if (e == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    if (err)
+        *err = std::string("cannot create ") + path + ": " +
+               (e == EEXIST ? std::string("a file of that name is in the way") : std::strerror(e));
+    return false;
 }
 
 bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,

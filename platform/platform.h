@@ -43,6 +43,11 @@ bool platform_executable_path(char* out, size_t cap, std::string* err);
 bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
                         std::string* err);
 
+// The same, but a file longer than max is read only up to max bytes (the
+// rest is left unread), not refused: for files whose tail nothing uses.
+bool platform_read_file_head(const char* path, size_t max, std::vector<uint8_t>* out,
+                             std::string* err);
+
 // Writes n bytes at offset into the existing file at path, in place.
 bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,
                        std::string* err);
@@ -54,6 +59,14 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
 // failure path is either wholly the old file or wholly the new one, and no
 // temporary is left behind on failure.
 bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err);
+
+// True when path names a folder (through links).
+bool platform_is_folder(const char* path);
+
+// Makes the folder at path (mode 0755) unless it is one already. False
+// with "cannot create PATH: reason" in err ("a file of that name is in the
+// way" when something else has the name).
+bool platform_make_folder(const char* path, std::string* err);
 
 // Test seam: make the k-th file operation of the atomic writer from now on
 // fail (k >= 0; -1 for none). The failure reads as "No space left on device".

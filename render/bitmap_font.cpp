@@ -1,9 +1,5 @@
 #include "render/bitmap_font.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -65,41 +61,9 @@ size_t font_table_bytes(int id) {
 // else (missing, a folder, a device such as /dev/zero, a pipe) is refused
 // with a message, and out stays empty.
 void read_font_file(const char* path, size_t max, std::vector<uint8_t>& out) {
-    // O_NONBLOCK: opening a pipe with no writer must not wait for one.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        std::fprintf(stderr, "font: cannot open %s (%s); its characters stay blank\n", path,
-                     std::strerror(errno));
-        return;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        std::fprintf(stderr, "font: cannot examine %s (%s); its characters stay blank\n", path,
-                     std::strerror(errno));
-    } else if (S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "font: %s is a folder, not a font file; its characters stay blank\n", path);
-    } else if (!S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "font: %s is not a regular file (a device, pipe or socket); its characters stay blank\n",
-                     path);
-    } else {
-        out.resize(std::min(max, static_cast<size_t>(std::max<off_t>(st.st_size, 0))));
-        size_t got = 0;
-        while (got < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-            if (n > 0) {
-                got += static_cast<size_t>(n);
-            } else if (n == 0) {
-                break;   // the file shrank since fstat
-            } else if (errno != EINTR) {
-                std::fprintf(stderr, "font: cannot read %s (%s); its characters stay blank\n", path,
-                             std::strerror(errno));
-                got = 0;
-                break;
-            }
-        }
-        out.resize(got);
-    }
-    ::close(fd);
+    std::string err;
+    if (!platform_read_file_head(path, max, &out, &err))
+        std::fprintf(stderr, "font: %s; its characters stay blank\n", err.c_str());
 }
 
 const std::vector<uint8_t>& font_bytes(int id) {

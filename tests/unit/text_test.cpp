@@ -118,7 +118,7 @@ TEST_F(Text_test, FoldersAndDevicesAreRefusedAndTheWholeTableIsRead) {
     const struct { int id; std::string path; const char *text, *why; } cases[] = {
         {font_asc16, zero, "A", " is not a regular file"},
         {font_hzk16, zero, "\xB0\xA1", " is not a regular file"},
-        {font_hzk16, folder, "\xB0\xA1", " is a folder, not a font file"},
+        {font_hzk16, folder, "\xB0\xA1", " is a folder, not a file"},
     };
     for (const auto& c : cases) {
         sink.clear();
