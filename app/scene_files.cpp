@@ -63,10 +63,6 @@
 
 #include "app/scene_files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -113,20 +109,15 @@ enum class Read { ok, missing, unreadable, refused };
 // the number of lines; otherwise why says what is wrong, without the path.
 // refused: readable, but breaks the limits.
 Read read_table(const char* path, char (*lines)[scene_line_size], int* count, std::string* why) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
+    static std::vector<uint8_t> file;   // kept: its room is reused at every load
+    std::string err;
+    if (!platform_read_file_head(path, scene_file_limit + 1, &file, &err)) {
         const int e = errno;
-        *why = std::strerror(e);
+        *why = e == EISDIR ? "a folder, not a file" : e == EINVAL ? "not a regular file" : std::strerror(e);
         return e == ENOENT ? Read::missing : Read::unreadable;
     }
-    static char buffer[scene_file_limit + 1];
-    const size_t size = std::fread(buffer, 1, sizeof buffer, f);
-    const bool read_error = std::ferror(f);
-    std::fclose(f);
-    if (read_error) {
-        *why = "read error";
-        return Read::unreadable;
-    }
+    const char* buffer = reinterpret_cast<const char*>(file.data());
+    const size_t size = file.size();
     if (size > scene_file_limit) {
         *why = "over " + std::to_string(scene_file_limit) + " bytes";
         return Read::refused;
@@ -221,19 +212,15 @@ void load_graphs(int count) {
 
 // [SECTION] Checksums and copies of whole files
 
-// The whole file at path into bytes; a missing file reads as empty. False
-// (errno set) when it exists but cannot be read.
+// The whole file at path into bytes (at most whole_file_limit); a missing
+// file reads as empty. False (errno set) when it exists but cannot be read.
 bool read_whole(const char* path, std::string* bytes) {
     bytes->clear();
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return errno == ENOENT;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->append(buf, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    if (!ok) errno = EIO;
-    return ok;
+    std::vector<uint8_t> file;
+    std::string err;
+    if (!platform_read_file(path, whole_file_limit, &file, &err)) return errno == ENOENT;
+    bytes->assign(file.begin(), file.end());
+    return true;
 }
 
 // FNV-1a (64 bits) of bytes followed by their length (8 bytes, least
@@ -254,18 +241,6 @@ std::string checksum_line(const uint64_t* sums) {
     return line;
 }
 
-// Writes all of bytes to fd; false (errno set) on an error.
-bool write_all(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        done += static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Copies the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
 // (local time; -1, -2 ... added while the name is taken), created
 // exclusively and synced, so the next save cannot take its bytes. A copy
@@ -281,17 +256,9 @@ std::string keep_aside(const char* path, std::string* err) {
     const std::string name = base_name(path);
     const std::string folder(path, static_cast<size_t>(base_name(path) - path));   // "" or ending in '/'
     const std::string prefix = name + ".bad-";
-    if (DIR* d = opendir(folder.empty() ? "." : folder.c_str())) {
-        std::string found, kept;
-        while (const dirent* e = readdir(d))
-            if (!std::strncmp(e->d_name, prefix.c_str(), prefix.size()) &&
-                read_whole((folder + e->d_name).c_str(), &kept) && kept == bytes) {
-                found = e->d_name;
-                break;
-            }
-        closedir(d);
-        if (!found.empty()) return found;
-    }
+    std::string kept;
+    for (const std::string& earlier : platform_folder_names(folder.c_str(), prefix.c_str()))
+        if (read_whole((folder + earlier).c_str(), &kept) && kept == bytes) return earlier;
     char stamp[32];
     const time_t now = std::time(nullptr);
     tm local{};
@@ -299,30 +266,12 @@ std::string keep_aside(const char* path, std::string* err) {
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 0; n < 1000; ++n) {
         const std::string copy = prefix + stamp + (n ? "-" + std::to_string(n) : std::string());
-        const std::string full = folder + copy;
-        const int fd = open(full.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) {
-            *err = "cannot create " + copy + ": " + std::strerror(errno);
-            return "";
+        std::string why;
+        switch (platform_write_new_file((folder + copy).c_str(), bytes.data(), bytes.size(), &why)) {
+            case New_file::written: return copy;
+            case New_file::taken: continue;
+            case New_file::failed: *err = why; return "";
         }
-        bool ok = write_all(fd, bytes) && fsync(fd) == 0;
-        int e = errno;
-        if (close(fd) != 0 && ok) {
-            ok = false;
-            e = errno;
-        }
-        if (!ok) {
-            unlink(full.c_str());
-            *err = "cannot write " + copy + ": " + std::strerror(e);
-            return "";
-        }
-        const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
-        return copy;
     }
     *err = "1000 copies of this second are kept already";
     return "";
@@ -508,12 +457,31 @@ enum class Conf { missing, unreadable, damaged, sound };
 // Reads scene.conf into the staged scene. Unless it is sound, why says
 // what is wrong ("line 12: bad text line").
 Conf stage_scene_conf(const char* path, std::string* why) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) {
+    std::vector<uint8_t> file;
+    std::string err;
+    if (!platform_read_file(path, whole_file_limit, &file, &err)) {
         const int e = errno;
-        *why = std::strerror(e);
+        if (e == EFBIG) {
+            *why = "over " + std::to_string(whole_file_limit) + " bytes";
+            return Conf::damaged;
+        }
+        *why = e == EISDIR ? "a folder, not a file" : e == EINVAL ? "not a regular file" : std::strerror(e);
         return e == ENOENT ? Conf::missing : Conf::unreadable;
     }
+    const char* text = reinterpret_cast<const char*>(file.data());
+    size_t at = 0;
+    // The next line into line (its line feed kept), as fgets reads it: at
+    // most sizeof line - 1 bytes. False at the end of the file.
+    auto next_line = [&](char* line, size_t cap) {
+        if (at >= file.size()) return false;
+        size_t n = 0;
+        while (at < file.size() && n + 1 < cap) {
+            line[n++] = text[at++];
+            if (line[n - 1] == '\n') break;
+        }
+        line[n] = '\0';
+        return true;
+    };
     staged.pitch = dot_pitch;
     staged.checksum_lines = 0;
     std::memset(staged.counts, 0xFF, sizeof staged.counts);
@@ -525,7 +493,7 @@ Conf stage_scene_conf(const char* path, std::string* why) {
     int number = 0, boards = 0, texts = 0, digits = 0;
     bool ended = false, header = false;
     const char* problem = nullptr;
-    while (!problem && std::fgets(line, sizeof line, f)) {
+    while (!problem && next_line(line, sizeof line)) {
         ++number;
         size_t len = std::strlen(line);
         if (len == sizeof line - 1 && line[len - 1] != '\n') problem = "line too long";
@@ -540,7 +508,6 @@ Conf stage_scene_conf(const char* path, std::string* why) {
             problem = stage_line(line, &boards, &texts, &digits, &ended);
         }
     }
-    std::fclose(f);
     if (problem) {
         *why = "line " + std::to_string(number) + ": " + problem;
         return Conf::damaged;

@@ -12,6 +12,9 @@
 constexpr int scene_line_slots = 700;
 constexpr int scene_line_size = 100;
 constexpr size_t scene_file_limit = 20480;   // bytes
+// Largest file read whole: scene.conf (a full scene is about 250 KB), and a
+// damaged file to be kept aside (a larger one is not copied).
+constexpr size_t whole_file_limit = size_t{8} << 20;
 
 // Reads the file at path into lines: any run of CR and LF ends a line,
 // empty lines are skipped. Returns the number of lines, or -1 when the file

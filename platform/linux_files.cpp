@@ -1,4 +1,5 @@
 // Whole-file reads and the atomic file writer.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,7 @@ bool read_regular(const char* path, size_t max, bool whole, std::vector<uint8_t>
     }
     if (!S_ISREG(st.st_mode)) {
         close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         if (err)
             *err = std::string(path) + (S_ISDIR(st.st_mode) ? " is a folder, not a file"
                                                              : " is not a regular file (a device, pipe or socket)");
@@ -68,6 +70,7 @@ bool read_regular(const char* path, size_t max, bool whole, std::vector<uint8_t>
     }
     if (whole && static_cast<uint64_t>(st.st_size) > max) {
         close(fd);
+        errno = EFBIG;
         if (err) *err = std::string(path) + " is larger than " + std::to_string(max) + " bytes";
         return false;
     }
@@ -161,6 +164,40 @@ bool platform_write_file_atomic(const char* path, const void* data, size_t n, st
         close(dir);
     }
     return true;
+}
+
+New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err) {
+    const int fd = injected_failure() ? -1 : open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) return New_file::taken;
+    if (fd < 0) return fail(err, "create", path), New_file::failed;
+    bool ok = write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved;
+        unlink(path);
+        return fail(err, "write", path), New_file::failed;
+    }
+    std::string folder(path);
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return New_file::written;
+}
+
+std::vector<std::string> platform_folder_names(const char* folder, const char* prefix) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder && *folder ? folder : ".");
+    if (!d) return names;
+    const size_t n = std::strlen(prefix);
+    while (const dirent* e = readdir(d))
+        if (!std::strncmp(e->d_name, prefix, n)) names.push_back(e->d_name);
+    closedir(d);
+    return names;
 }
 
 void platform_inject_write_failure(int k) { failure_countdown = k; }

@@ -39,7 +39,9 @@ bool platform_executable_path(char* out, size_t cap, std::string* err);
 
 // Reads the whole regular file at path, at most max bytes, into out.
 // Refuses (with a message) a missing file, a folder, a device or pipe, and
-// a file larger than max.
+// a file larger than max; errno then tells which (ENOENT: missing, EISDIR:
+// a folder, EINVAL: not a regular file, EFBIG: too large, or the failing
+// call's own). Never waits: a FIFO is refused at once.
 bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
                         std::string* err);
 
@@ -67,6 +69,17 @@ bool platform_is_folder(const char* path);
 // with "cannot create PATH: reason" in err ("a file of that name is in the
 // way" when something else has the name).
 bool platform_make_folder(const char* path, std::string* err);
+
+// Writes n bytes into a new file at path, created exclusively (never over
+// a file or through a link of that name), flushed to the medium, its folder
+// synced. taken: the name is in use, nothing written; failed: err says why
+// and nothing is left behind.
+enum class New_file { written, taken, failed };
+New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err);
+
+// Names in folder ("" for the current one) that start with prefix, in no
+// order; none when the folder cannot be read.
+std::vector<std::string> platform_folder_names(const char* folder, const char* prefix);
 
 // Test seam: make the k-th file operation of the atomic writer from now on
 // fail (k >= 0; -1 for none). The failure reads as "No space left on device".
