@@ -288,7 +288,15 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
                                      "; the scene comes from the other files"),
                   std::string::npos) << status_utf8();
     }
+    // A copy that cannot be written leaves no file and is said.
     dir.write("scene.conf", damaged[1]);
+    for (int k = 0; k < 2; ++k) {
+        platform_inject_write_failure(k);
+        load_scene_files();
+        platform_inject_write_failure(-1);
+        EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
+        EXPECT_NE(status_utf8().find("no copy could be kept"), std::string::npos) << status_utf8();
+    }
     load_scene_files();
     ASSERT_TRUE(save_scene_files(&err)) << err;
     const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
