@@ -59,7 +59,7 @@ void display() {
                 glColor3fv(rgb[c]);
             else
                 glColor3f(0.16f, 0.16f, 0.16f);
-            glVertex2f(x * cell + cell / 2.0f, y * cell + cell / 2.0f);
+            glVertex2f(static_cast<float>(x * cell) + cell / 2.0f, static_cast<float>(y * cell) + cell / 2.0f);
         }
     glEnd();
     glutSwapBuffers();

@@ -65,8 +65,8 @@ public:
 // CR LF, all other bytes stay as they are.
 class Text_mode_script final : public Script_out {
 public:
-    void line(const char* bytes, size_t n, const Line_info&) override { write(bytes, n); }
-    void write(const char* bytes, size_t n);
+    void line(const char* data, size_t n, const Line_info&) override { write(data, n); }
+    void write(const char* data, size_t n);
     std::string bytes;
 };
 

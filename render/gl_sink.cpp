@@ -297,7 +297,8 @@ uint32_t Gl_sink::make_texture(const uint8_t* luminance_alpha, int w, int h) {
     atlas.shelf_x += w + 2;
     if (h + 2 > atlas.shelf_h) atlas.shelf_h = h + 2;
     const float s = Atlas::size;
-    const float rect[4] = {x / s, y / s, (x + w) / s, (y + h) / s};
+    const float rect[4] = {static_cast<float>(x) / s, static_cast<float>(y) / s, static_cast<float>(x + w) / s,
+                           static_cast<float>(y + h) / s};
     atlas.rects.insert(atlas.rects.end(), rect, rect + 4);
     return static_cast<uint32_t>(atlas.rects.size() / 4);
 }

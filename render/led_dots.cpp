@@ -22,11 +22,11 @@ public:
     explicit Editor_target(int point) : point_(point) {}
 
     void light(uint8_t colour, int32_t x, int32_t y) override {
-        const int64_t reach = point_ ? point_ : dot_pitch;   // a point's pixels lie within its size of the centre
-        if (keep_out.left <= keep_out.right && x + reach >= keep_out.left && x - reach <= keep_out.right && y + reach >= keep_out.top &&
-            y - reach <= keep_out.bottom)
+        const int64_t size = point_ ? point_ : dot_pitch;   // a point's pixels lie within its size of the centre
+        if (keep_out.left <= keep_out.right && x + size >= keep_out.left && x - size <= keep_out.right &&
+            y + size >= keep_out.top && y - size <= keep_out.bottom)
             return;
-        plot_sized(colour, x, y, static_cast<float>(reach));
+        plot_sized(colour, x, y, static_cast<float>(size));
     }
 
 private:
@@ -44,7 +44,10 @@ void plot_sized(uint8_t colour, int32_t x, int32_t y, float size) {
     static const float table[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
     const float* rgb = table[card_colour(colour)];
     // A point of this size covers at most size/2 pixels either side.
-    if (x + size < 0 || y + size < 0 || x - size > view_width || y - size > view_height) return;
+    const int64_t half = static_cast<int64_t>(size) + 1;
+    if (int64_t{x} + half < 0 || int64_t{y} + half < 0 || int64_t{x} - half > view_width ||
+        int64_t{y} - half > view_height)
+        return;
     dot_sink().dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
 }
 

@@ -78,7 +78,7 @@ void glyph_texture(uint16_t c) {
 
     rec.tex_width = glyph_texture_size(width);
     rec.tex_height = glyph_texture_size(rows);
-    rec.advance = static_cast<int32_t>(face->glyph->advance.x * 0.015625);
+    rec.advance = static_cast<int32_t>(static_cast<double>(face->glyph->advance.x) * 0.015625);
     rec.ppem = face->size->metrics.y_ppem;
     rec.left = bitmap_glyph->left;
     rec.bottom = bitmap_glyph->top - rows;
@@ -120,7 +120,8 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
         const float gx = static_cast<float>(pen_x + rec.left);
         const float gy = static_cast<float>(pen_y - rec.bottom);
         if (rec.tex_height > line_height) line_height = rec.tex_height;
-        sink.glyph_quad(rec.texture, gx, gy - rec.tex_height, gx + rec.tex_width, gy);
+        sink.glyph_quad(rec.texture, gx, gy - static_cast<float>(rec.tex_height),
+                        gx + static_cast<float>(rec.tex_width), gy);
         pen_x += rec.advance;
         if (pen_x > int64_t{left} + wrap) {
             pen_x = left;

@@ -464,6 +464,6 @@ const Case cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Scenes, Fidelity_case, ::testing::ValuesIn(cases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     const struct { const char* keys; int selected; const char* want; } steps[] = {
         {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
     for (const auto& step : steps) {
-        selected_text = step.selected;
+        selected_text = static_cast<uint8_t>(step.selected);
         type(step.keys);
         EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))))
             << step.keys << " with text " << step.selected << " selected";
@@ -165,7 +165,7 @@ TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
     const struct { int key, grabbed, want; } steps[] = {
         {key_down, 1, 32}, {key_down, 1, 32}, {key_up, 1, 16}, {key_up, 1, 16}, {key_down, 0, 16}};
     for (const auto& step : steps) {
-        board_grabbed = step.grabbed;
+        board_grabbed = static_cast<uint8_t>(step.grabbed);
         press(step.key);
         EXPECT_EQ(b.height, step.want) << step.key << (step.grabbed ? " held" : " not held");
     }
@@ -213,7 +213,8 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
         if (step.col == text)
             selected_text = 3, text_grabbed = step.held;
         else
-            selected_digit_row = 0, selected_digit_col = step.col, digit_grabbed = step.held;
+            selected_digit_row = 0, selected_digit_col = static_cast<uint8_t>(step.col),
+            digit_grabbed = static_cast<uint8_t>(step.held);
         *step.field = step.start;
         press(step.key, step.times);
         EXPECT_EQ(*step.field, step.want) << step.what;

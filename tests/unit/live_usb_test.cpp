@@ -162,9 +162,9 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         ASSERT_TRUE(stick_screen(w, h, &without, &why)) << why;
         if (s.digits) {
             ++digit_scenes;
-            int n = 0;
-            differing_leds(with_digits, without, &n);
-            if (n) ++digits_seen_on_stick;
+            int shown = 0;
+            differing_leds(with_digits, without, &shown);
+            if (shown) ++digits_seen_on_stick;
         }
 
         int count = 0;

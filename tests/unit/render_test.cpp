@@ -248,7 +248,7 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
     EXPECT_EQ(make_tuple(lit().size(), sink.dots[0].r, sink.dots[0].g), make_tuple(32u, 1.0f, 1.0f));   // yellow
     // Kinds without a picture draw nothing, selected or not.
     sink.clear();
-    for (uint8_t kind : {6, 7, 9, 200}) {
+    for (uint8_t kind : {uint8_t{6}, uint8_t{7}, uint8_t{9}, uint8_t{200}}) {
         Digit_unit e = element(kind, 300, 300, 10, 10);
         draw_digit_unit(e);
         draw_digit_unit_selected(e);

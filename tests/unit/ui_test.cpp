@@ -190,7 +190,7 @@ TEST_F(Ui_test, UndoAndFullPoolsOfMeasuredRectangles) {
     click(380, 80);
     for (int open : {0, 1}) {   // a new corner is refused; closing the last record's writes nothing past the pool
         graph_count = graph_draw_count;
-        corner_clicks = open;
+        corner_clicks = static_cast<uint8_t>(open);
         click(300, 300);
         EXPECT_EQ(make_tuple(graph_count, corner_clicks), make_tuple(graph_draw_count, 2 * open)) << open;
     }
