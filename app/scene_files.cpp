@@ -54,12 +54,11 @@
 // Every file is replaced atomically (platform_write_file_atomic): after a
 // crash each file is either the whole old one or the whole new one. The
 // order keeps a save that is cut short loading as the previous scene:
-//   1. the scene.conf on disk, when it holds for the four files on disk,
-//      gets a second files line with the checksums of the new four (its
-//      scene unchanged), so that it still holds whichever of them are
-//      replaced when the save stops;
-//   2. the four files;
-//   3. the new scene.conf, with the new checksums alone.
+// first the scene.conf on disk, when it holds for the four files on disk,
+// gets a second files line with the checksums of the new four (its scene
+// unchanged), so that it still holds whichever of them are replaced when
+// the save stops; then the four files are replaced; last comes the new
+// scene.conf, with the new checksums alone.
 
 #include "app/scene_files.h"
 
@@ -685,8 +684,8 @@ std::string scene_conf_file(const uint64_t* sums) {
     return out;
 }
 
-// Step 1 of a save (see Saving): lets the scene.conf on disk hold for the
-// new four files too. Nothing to do when it has no files line or already
+// The first thing a save does (see Saving): lets the scene.conf on disk
+// hold for the new four files too, before any of them is replaced. Nothing to do when it has no files line or already
 // does not hold for the four on disk (then it is not used whatever
 // happens), or when the four do not change.
 bool widen_scene_conf(const uint64_t* fresh, std::string* err) {

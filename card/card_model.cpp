@@ -98,12 +98,8 @@ public:
         if (format_text(path, sizeof path, "%s/my_txt%d.txt", folder_.c_str(), source) < 0) return false;
         std::vector<uint8_t> file;
         std::string err;
-        if (!platform_read_file(path, 1 << 20, &file, &err)) return false;
-        // The first line is all the card shows; a text field holds 511 bytes.
-        size_t k = 0;
-        while (k < file.size() && k < 511 && file[k] != '\n' && file[k] != 0) ++k;
-        while (k > 0 && file[k - 1] == '\r') --k;
-        line_.assign(file.begin(), file.begin() + static_cast<long>(k));
+        if (!platform_read_file_head(path, 4096, &file, &err)) return false;
+        line_.assign(file.begin(), file.begin() + static_cast<long>(first_text_line(file.data(), file.size())));
         *bytes = line_.data();
         *n = line_.size();
         return true;

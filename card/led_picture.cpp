@@ -20,6 +20,13 @@ void paint_run(void* context, size_t start, size_t bytes, int64_t pen) {
 
 }  // namespace
 
+size_t first_text_line(const uint8_t* bytes, size_t n) {
+    size_t k = 0;
+    while (k < n && k < 511 && bytes[k] != '\n' && bytes[k] != 0) ++k;
+    while (k > 0 && bytes[k - 1] == '\r') --k;
+    return k;
+}
+
 void paint_text_runs(Led_framebuffer& screen, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                      const char* text, size_t n) {
     Runs r{&screen, text, height, colour, x, y};

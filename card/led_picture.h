@@ -19,6 +19,11 @@ public:
     virtual bool first_line(int32_t source, const char** bytes, size_t* n) = 0;
 };
 
+// Length of the first line of a text file as the card shows it for "led
+// txt": bytes up to the first line feed or NUL, at most 511 (a text field's
+// room), trailing CRs dropped. Its first 4 KiB are all that need be read.
+size_t first_text_line(const uint8_t* bytes, size_t n);
+
 // Lights what a led line shows: clearall, points, lines, circles,
 // rectangles, texts (the token at its height), "led txt" (the first line of
 // its file, found through txt, as the runs of it a text line could carry,

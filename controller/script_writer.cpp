@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "card/led_picture.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/shapes.h"
@@ -27,10 +28,8 @@ void Text_files::read() {
         const std::string path = folder + name;
         std::vector<uint8_t> bytes;
         std::string err;
-        if (!platform_read_file(path.c_str(), 1 << 20, &bytes, &err)) continue;
-        size_t n = 0;
-        while (n < bytes.size() && n < sizeof line[k] - 1 && bytes[n] != '\n' && bytes[n] != 0) ++n;
-        while (n > 0 && bytes[n - 1] == '\r') --n;
+        if (!platform_read_file_head(path.c_str(), 4096, &bytes, &err)) continue;
+        const size_t n = first_text_line(bytes.data(), bytes.size());
         std::memcpy(line[k], bytes.data(), n);
         line[k][n] = '\0';
         length[k] = n;
