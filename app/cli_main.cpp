@@ -33,7 +33,7 @@
 namespace {
 
 // Builds the start-up scene from the files in dir (or beside this program).
-bool start_scene(const char* dir, std::string* err) {
+bool start_scene(Scene& scene, const char* dir, std::string* err) {
     char exe[4096];
     if (dir) {
         if (!platform_is_folder(dir)) {
@@ -50,14 +50,14 @@ bool start_scene(const char* dir, std::string* err) {
         return false;
     }
     if (!startup_paths_and_config(exe, err)) return false;
-    startup_scene();
+    startup_scene(scene);
     return true;
 }
 
 }  // namespace
 
-int print_scene() {
-    std::string json = scene_json();
+int print_scene(const Scene& scene) {
+    std::string json = scene_json(scene);
     std::fwrite(json.data(), 1, json.size(), stdout);
     std::fputc('\n', stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -68,15 +68,15 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int replay_command(const std::string& image_path, const char* dir) {
+int replay_command(Scene& scene, const std::string& image_path, const char* dir) {
     std::string err;
     // Diagnostics on standard error, the scene alone on standard output.
     set_diag_stream(stderr);
-    if (!start_scene(dir, &err)) return fail(err);
+    if (!start_scene(scene, dir, &err)) return fail(err);
     std::vector<uint8_t> image;
     if (!platform_read_file(image_path.c_str(), max_flash_image_bytes, &image, &err))
         return fail("cli: " + err);
-    switch (replay_image(image.data(), image.size())) {
+    switch (replay_image(scene, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
@@ -86,14 +86,13 @@ int replay_command(const std::string& image_path, const char* dir) {
             std::fprintf(stderr, "cli: %s has no valid header; nothing is replayed\n", image_path.c_str());
             break;
     }
-    return print_scene();
+    return print_scene(scene);
 }
 
-int export_command(const std::string& out, const char* dir) {
+int export_command(Scene& scene, const std::string& out, const char* dir) {
     std::string err;
-    if (!start_scene(dir, &err)) return fail(err);
-    settle_scene_positions();
-    const Export_outcome o = export_to_folder(out, exe_folder, std::time(nullptr));
+    if (!start_scene(scene, dir, &err)) return fail(err);
+    const Export_outcome o = export_to_folder(scene, out, exe_folder, std::time(nullptr));
     std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
     return o.written ? 0 : 1;
 }
@@ -116,30 +115,29 @@ int play_command(const std::string& script, int width, int height, const std::st
     return 0;
 }
 
-int render_command(const char* dir, const std::string& png) {
+int render_command(Scene& scene, const char* dir, const std::string& png) {
     std::string err;
-    if (!start_scene(dir, &err)) return fail(err);
+    if (!start_scene(scene, dir, &err)) return fail(err);
     int w, h;
-    output_screen_size(&w, &h);
+    output_screen_size(scene, &w, &h);
     if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
     Led_framebuffer screen(w, h);
-    render_scene_leds(screen);
+    render_scene_leds(scene, screen);
     if (!write_led_png(screen, png.c_str(), &err)) return fail(err);
     std::printf("%ld LEDs lit on a %d x %d screen\n", screen.lit_count(), w, h);
     return 0;
 }
 
-int send_command(const char* dir, const std::string& to) {
+int send_command(Scene& scene, const char* dir, const std::string& to) {
     std::string err;
-    if (!start_scene(dir, &err)) return fail(err);
+    if (!start_scene(scene, dir, &err)) return fail(err);
     const std::string address = to.empty() ? std::string(remote_ip) : to;
     InitSdk(1, 2);
     const int32_t client = CreateClient(address.c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!client) return fail("cli: " + address + " is not an address");
-    settle_scene_positions();
-    if (digit_modules_on_sign() > 0)
+    if (digit_modules_on_sign(scene) > 0)
         std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
-    std::vector<Live_line> lines = live_scene_lines(live_pacing != 0, scene_text_files());
+    std::vector<Live_line> lines = live_scene_lines(scene, live_pacing != 0, scene_text_files());
     start_live_sender(client);
     submit_live_lines(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one
@@ -189,12 +187,13 @@ int main(int argc, char** argv) {
     send->add_option("--to", to, "The card's address (default: RemotIP of SysCfg.ini); ip or ip:port");
 
     CLI11_PARSE(app, argc, argv);
-    if (*send) return send_command(folder(dir), to);
-    if (*replay) return replay_command(image, folder(dir));
-    if (*exp) return export_command(out, folder(dir));
+    static Scene scene;   // about 800 KB: static storage, not the stack
+    if (*send) return send_command(scene, folder(dir), to);
+    if (*replay) return replay_command(scene, image, folder(dir));
+    if (*exp) return export_command(scene, out, folder(dir));
     if (*play) return play_command(script, width, height, png, txt);
-    if (*render) return render_command(folder(dir), png);
+    if (*render) return render_command(scene, folder(dir), png);
     std::string err;
-    if (!start_scene(folder(dir), &err)) return fail(err);
-    return print_scene();
+    if (!start_scene(scene, folder(dir), &err)) return fail(err);
+    return print_scene(scene);
 }

@@ -47,11 +47,11 @@ struct Pixel_box {
     int64_t left = 1, top = 1, right = 0, bottom = 0;
 };
 
-Pixel_box sign_box(int w, int h) {
+Pixel_box sign_box(const Scene& scene, int w, int h) {
     Pixel_box b;
     if (w <= 0 || h <= 0) return b;
-    const led_unit& u = board_at(0, 0);
-    const int64_t p = dot_pitch;
+    const led_unit& u = scene.board_at(0, 0);
+    const int64_t p = scene.dot_pitch;
     b.left = int64_t{static_cast<uint32_t>(u.x)} - p;
     b.top = int64_t{static_cast<uint32_t>(u.y)} - p;
     b.right = int64_t{static_cast<uint32_t>(u.x)} + int64_t{w} * p;
@@ -60,34 +60,34 @@ Pixel_box sign_box(int w, int h) {
 }
 
 // Each lit LED of the sign as its dot, only those inside the window.
-void draw_sign(int w, int h) {
+void draw_sign(const Scene& scene, Draw_target& dots, int w, int h) {
     sign_leds.resize(w, h);
-    paint_sign(sign_leds, scene_text_files());
-    const led_unit& u = board_at(0, 0);
-    const int64_t p = dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
+    paint_sign(scene, sign_leds, scene_text_files());
+    const led_unit& u = scene.board_at(0, 0);
+    const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
     // LEDs whose dot reaches into the window: centre within p of it.
     auto first = [&](int64_t origin) { return std::max<int64_t>(0, (-p - origin) / p); };
     const int64_t x0 = first(bx), y0 = first(by);
-    const int64_t x1 = std::min<int64_t>(w - 1, (int64_t{view_width} + p - bx) / p);
-    const int64_t y1 = std::min<int64_t>(h - 1, (int64_t{view_height} + p - by) / p);
+    const int64_t x1 = std::min<int64_t>(w - 1, (int64_t{scene.view_width} + p - bx) / p);
+    const int64_t y1 = std::min<int64_t>(h - 1, (int64_t{scene.view_height} + p - by) / p);
     for (int64_t y = y0; y <= y1; ++y) {
         const uint8_t* row = sign_leds.row(static_cast<int>(y));
         for (int64_t x = x0; x <= x1; ++x)
             if (row[x] != Led_framebuffer::dark)
-                plot_dot(row[x], static_cast<int32_t>(bx + x * p), static_cast<int32_t>(by + y * p));
+                dots.light(row[x], static_cast<int32_t>(bx + x * p), static_cast<int32_t>(by + y * p));
     }
 }
 
-bool on_sign(uint32_t x, uint32_t y) {
+bool on_sign(const Scene& scene, uint32_t x, uint32_t y) {
     int32_t lx, ly;
-    return sign_led(x, y, dot_pitch, &lx, &ly);
+    return sign_led(scene, x, y, scene.dot_pitch, &lx, &ly);
 }
 
 // A text on the sign that the card cannot show (its file is missing): a
 // dim outline where it stands, and no LEDs.
-void mark_unshown_text(const string_draw& s) {
+void mark_unshown_text(const string_draw& s, int pitch) {
     Dot_sink& sink = dot_sink();
-    const float p = dot_pitch;
+    const float p = static_cast<float>(pitch);
     const float w = p * static_cast<float>(std::max<int32_t>(s.font_size, s.font_size / 2 * s.length));
     const float h = p * static_cast<float>(s.font_size);
     const float x = static_cast<float>(s.x), y = static_cast<float>(s.y);
@@ -98,7 +98,7 @@ void mark_unshown_text(const string_draw& s) {
 
 }  // namespace
 
-void draw_display() {
+void draw_display(const Scene& scene) {
     pending = false;
     Dot_sink& sink = dot_sink();
 
@@ -108,76 +108,73 @@ void draw_display() {
 
     // The sign: every element on a board as the card lights it.
     int w, h;
-    output_screen_size(&w, &h);
-    draw_sign(w, h);
+    output_screen_size(scene, &w, &h);
+    Editor_dots grid = editor_dots(sink, scene);
+    draw_sign(scene, grid, w, h);
 
     // Elements on no board (the palette, the margins, an element dragged
     // off the sign) in window pixels, shape and digit elements of groups
     // 0..19 first, then texts. The sign is kept out of their reach, so it
     // shows only what the card lights.
-    const Pixel_box sign = sign_box(w, h);
-    set_editor_keep_out(sign.left, sign.top, sign.right, sign.bottom);
+    const Pixel_box sign = sign_box(scene, w, h);
+    Editor_dots margin = margin_dots(sink, scene);
+    grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
+    margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
-            if (d.enabled && on_sign(d.x, d.y)) continue;   // drawn with the sign
-            if (i == selected_digit_col && g == selected_digit_row)
-                draw_digit_unit_selected(d);
-            else
-                draw_digit_unit(d);
+            const Digit_unit& d = scene.digit_at(g, i);
+            if (d.enabled && on_sign(scene, d.x, d.y)) continue;   // drawn with the sign
+            draw_digit_unit(grid, margin, d, i == scene.selected_digit_col && g == scene.selected_digit_row);
         }
     }
     for (int i = 0; i < string_draw_count; ++i) {
-        string_draw& s = string_draws[i];
-        if (s.enabled && on_sign(s.x, s.y)) {
-            draw_text_marks(s, i == selected_text);
-            if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s);
-        } else if (i == selected_text) {
-            draw_text_element_selected(s);
+        const string_draw& s = scene.string_draws[i];
+        if (s.enabled && on_sign(scene, s.x, s.y)) {
+            draw_text_marks(s, scene.dot_pitch, i == scene.selected_text);
+            if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s, scene.dot_pitch);
         } else {
-            draw_text_element(s);
+            draw_text_element(grid, margin, s, i == scene.selected_text);
         }
     }
-    set_editor_keep_out(1, 1, 0, 0);
 
     // The outline of board (0, 0), over the sign.
     sink.set_texturing(false);
-    if (selected_board_col == 0 && selected_board_row == 0)
-        draw_board_outline_selected(board_at(0, 0));
+    if (scene.selected_board_col == 0 && scene.selected_board_row == 0)
+        draw_board_outline_selected(scene.board_at(0, 0), scene.dot_pitch);
     else
-        draw_board_outline(board_at(0, 0));
+        draw_board_outline(scene.board_at(0, 0), scene.dot_pitch);
 
     // Measured rectangles, over the sign and the elements.
-    const int overlays = graph_count < graph_draw_count ? graph_count : graph_draw_count;
+    const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
     for (int k = 0; k < overlays; ++k) {
-        if (!graph_draws[k].in_use) continue;
-        if (k == selected_graph)
-            draw_overlay_selected(graph_draws[k]);
+        if (!scene.graph_draws[k].in_use) continue;
+        if (k == scene.selected_graph)
+            draw_overlay_selected(scene.graph_draws[k], scene.dot_pitch);
         else
-            draw_overlay(graph_draws[k]);
+            draw_overlay(scene.graph_draws[k], scene.dot_pitch);
     }
 
     // The menu entries, which have no picture of their own otherwise.
-    draw_menu_entries();
+    draw_menu_entries(scene);
 
     // The coordinate readout beside the mouse, on top of everything.
     char readout[1024];
-    if (format_readout(mouse_x, mouse_y, dot_pitch, readout, sizeof readout)) {
+    if (format_readout(scene.mouse_x, scene.mouse_y, scene.dot_pitch, readout, sizeof readout)) {
         char16_t wide[1024];
         to_wide(readout, wide, 1024);
         sink.set_texturing(false);
         sink.set_colour(1, 1, 1);
-        draw_label(wide, mouse_x, mouse_y - 20, 289, 225);
+        draw_label(wide, scene.mouse_x, scene.mouse_y - 20, 289, 225);
     }
 
     // Present the frame.
     sink.end_frame();
 }
 
-void reshape_view(int width, int height) {
+void reshape_view(Scene& scene, int width, int height) {
     View_projection v = view_projection(width, height);
-    view_width = v.viewport_w;
-    view_height = v.viewport_h;
+    scene.view_width = v.viewport_w;
+    scene.view_height = v.viewport_h;
     dot_sink().set_projection(v);
     note_change();
 }

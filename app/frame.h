@@ -4,12 +4,14 @@
 
 #include <cstddef>
 
+#include "scene/scene.h"
+
 // Draws one complete frame.
-void draw_display();
+void draw_display(const Scene& scene);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
 // one GL unit per pixel, origin top-left, y down.
-void reshape_view(int width, int height);
+void reshape_view(Scene& scene, int width, int height);
 
 // Text of the coordinate readout for the mouse at (mx, my) window pixels and
 // the given pitch: "[col , row]", counted from 12 dots (at pitch 2) right of

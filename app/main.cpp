@@ -15,7 +15,7 @@
 #include "render/gl_sink.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -40,26 +40,29 @@ Gl_sink gl_sink(present_frame);
 
 void quit(int status) { std::exit(status); }
 
+// The editor's scene, owned by main; the callbacks reach it here.
+Scene* editor_scene = nullptr;
+
 // Callbacks: each change to what the frame shows asks for the next frame.
-void reshape_cb(int w, int h) { reshape_view(w, h); }
+void reshape_cb(int w, int h) { reshape_view(*editor_scene, w, h); }
 void motion_cb(int x, int y) {
-    on_motion(x, y);
+    on_motion(*editor_scene, x, y);
     note_change();
 }
 void passive_motion_cb(int x, int y) {
-    on_passive_motion(x, y);
+    on_passive_motion(*editor_scene, x, y);
     note_change();
 }
 void key_cb(unsigned char key, int x, int y) {
-    on_key(key, x, y);
+    on_key(*editor_scene, key, x, y);
     note_change();
 }
 void special_key_cb(int key, int x, int y) {
-    on_special_key(key, x, y);
+    on_special_key(*editor_scene, key, x, y);
     note_change();
 }
 void mouse_cb(int button, int state, int x, int y) {
-    on_mouse(button, state, x, y);
+    on_mouse(*editor_scene, button, state, x, y);
     note_change();
 }
 
@@ -68,15 +71,19 @@ void mouse_cb(int button, int state, int x, int y) {
 void idle_pass() {
     if (show_live_status()) note_change();   // what the sender thread has said
     if (frame_pending())
-        draw_display();
+        draw_display(*editor_scene);
     else
         platform_wait_input(idle_wait_ms);
 }
 
 }  // namespace
 
+static void display_cb() { draw_display(*editor_scene); }
+
 int main(int argc, char** argv) {
     (void)argc;
+    static Scene scene;   // about 800 KB: static storage, not the stack
+    editor_scene = &scene;
     std::string err;
 
     if (!font_library_start(&err)) fail(err);
@@ -123,16 +130,16 @@ int main(int argc, char** argv) {
             return text;
         }
     } window_requests;
-    startup_scene(&window_requests);
+    startup_scene(scene, &window_requests);
 
     glutReshapeWindow(client_start_w, client_start_h);
     window_w = client_start_w + window_frame_w;
-    toolbar_menu[7].x = close_entry_x();
+    scene.toolbar_menu[7].x = close_entry_x();
     window_h = client_start_h + window_frame_h;
     glutReshapeWindow(client_start_w, client_start_h);
     glutPositionWindow(window_x, window_y);
 
-    glutDisplayFunc(draw_display);
+    glutDisplayFunc(display_cb);
     glutReshapeFunc(reshape_cb);
     glutKeyboardFunc(key_cb);
     glutSpecialFunc(special_key_cb);
@@ -143,7 +150,7 @@ int main(int argc, char** argv) {
     // With sync on, the card's stored scene is brought in before the window
     // first draws. The card library's time-outs bound the wait: about one
     // second when the card is absent or silent.
-    if (sync_enabled) sync_from_card();
+    if (sync_enabled) sync_from_card(scene);
 
     glutIdleFunc(idle_pass);
     glutMainLoop();

@@ -16,7 +16,7 @@
 #include "render/bitmap_font.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -30,11 +30,8 @@ void refresh_text_files() {
     text_files.read();
 }
 
-void settle_scene_positions() { settle_positions_on_sign(); }
-
-void render_scene_leds(Led_framebuffer& screen) {
-    settle_scene_positions();
-    paint_sign(screen, text_files);
+void render_scene_leds(const Scene& scene, Led_framebuffer& screen) {
+    paint_sign(scene, screen, text_files);
 }
 
 namespace {
@@ -42,11 +39,10 @@ namespace {
 std::string font_warning;
 }
 
-Export_outcome export_scene() {
-    settle_scene_positions();
+Export_outcome export_scene(const Scene& scene) {
     refresh_text_files();
-    const std::string gaps = check_scene_for_card(text_files);
-    Export_outcome o = export_to_drive(export_folder, exe_folder);
+    const std::string gaps = check_scene_for_card(scene, text_files);
+    Export_outcome o = export_to_drive(scene, export_folder, exe_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
     set_status(o.message.c_str());
     return o;
@@ -54,7 +50,7 @@ Export_outcome export_scene() {
 
 int32_t controller_client = 0;
 
-void sync_from_card() {
+void sync_from_card(Scene& scene) {
     InitSdk(1, 2);
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
@@ -89,8 +85,7 @@ void sync_from_card() {
         set_status(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return;
     }
-    replay_stored_script();
-    settle_positions_on_sign();
+    replay_stored_script(scene);
 }
 
 namespace {
@@ -108,7 +103,7 @@ void reset_card_link() {
     text_files = Text_files{};
 }
 
-void send_scene_live(int) {
+void send_scene_live(const Scene& scene) {
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
@@ -116,17 +111,16 @@ void send_scene_live(int) {
         told_sync_off = true;
         return;
     }
-    settle_scene_positions();
     refresh_text_files();
-    font_warning = check_scene_for_card(text_files);
+    font_warning = check_scene_for_card(scene, text_files);
     if (!font_warning.empty()) set_status(font_warning.c_str());
-    if (!told_modules && digit_modules_on_sign() > 0) {
+    if (!told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.
         told_modules = true;
         set_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
     }
     start_live_sender(controller_client);
-    submit_live_lines(live_scene_lines(live_pacing != 0, text_files));
+    submit_live_lines(live_scene_lines(scene, live_pacing != 0, text_files));
 }
 
 bool show_live_status() {

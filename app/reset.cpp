@@ -10,15 +10,13 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
-#include "render/led_dots.h"
 #include "render/outline_font.h"
-#include "scene/pools.h"
+#include "scene/status_line.h"
 #include "ui/mouse.h"
 
 void reset_to_startup_state() {
     reset_card_link();
-    set_editor_keep_out(1, 1, 0, 0);
-    reset_scene_state();
+    reset_status();
     reset_bitmap_fonts();
     reset_glyph_cache();
     set_dot_sink(nullptr);

@@ -74,11 +74,9 @@
 #include "app/outputs.h"
 #include "app/startup.h"
 #include "platform/platform.h"
-#include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
-#include "scene/settings.h"
-#include "ui/window_ops.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -153,10 +151,10 @@ int32_t value(int n, int count, int32_t keep) {
 
 int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
-void load_digits(int count) {
+void load_digits(Scene& scene, int count) {
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
+            Digit_unit& d = scene.digit_at(g, i);
             const int n = 7 * i;
             d.x = static_cast<uint32_t>(value(n, count, static_cast<int32_t>(d.x)));
             d.y = static_cast<uint32_t>(value(n + 1, count, static_cast<int32_t>(d.y)));
@@ -169,13 +167,13 @@ void load_digits(int count) {
     }
 }
 
-void load_boards(int count) {
-    board_columns = clamp(value(0, count, board_columns), 0, max_board_columns);
-    board_rows = clamp(value(1, count, board_rows), 0, max_board_rows);
-    for (int r = 0; r < board_rows; ++r) {
-        for (int c = 0; c < board_columns; ++c) {
-            led_unit& b = board_at(r, c);
-            const int n = 2 + 4 * (r * board_columns + c);
+void load_boards(Scene& scene, int count) {
+    scene.board_columns = clamp(value(0, count, scene.board_columns), 0, max_board_columns);
+    scene.board_rows = clamp(value(1, count, scene.board_rows), 0, max_board_rows);
+    for (int r = 0; r < scene.board_rows; ++r) {
+        for (int c = 0; c < scene.board_columns; ++c) {
+            led_unit& b = scene.board_at(r, c);
+            const int n = 2 + 4 * (r * scene.board_columns + c);
             b.x = value(n, count, b.x);
             b.y = value(n + 1, count, b.y);
             b.width = value(n + 2, count, b.width);
@@ -184,9 +182,9 @@ void load_boards(int count) {
     }
 }
 
-void load_texts(int count) {
+void load_texts(Scene& scene, int count) {
     for (int k = 0; k < string_draw_count; ++k) {
-        string_draw& s = string_draws[k];
+        string_draw& s = scene.string_draws[k];
         const int n = 5 * k;
         s.x = static_cast<uint32_t>(value(n, count, static_cast<int32_t>(s.x)));
         s.y = static_cast<uint32_t>(value(n + 1, count, static_cast<int32_t>(s.y)));
@@ -196,10 +194,10 @@ void load_texts(int count) {
     }
 }
 
-void load_graphs(int count) {
-    graph_count = clamp(value(0, count, graph_count), 0, graph_draw_count);
-    for (int k = 0; k < graph_count; ++k) {
-        graph_draw& g = graph_draws[k];
+void load_graphs(Scene& scene, int count) {
+    scene.graph_count = clamp(value(0, count, scene.graph_count), 0, graph_draw_count);
+    for (int k = 0; k < scene.graph_count; ++k) {
+        graph_draw& g = scene.graph_draws[k];
         const int n = 1 + 5 * k;
         g.x = value(n, count, g.x);
         g.y = value(n + 1, count, g.y);
@@ -455,7 +453,7 @@ enum class Conf { missing, unreadable, damaged, sound };
 
 // Reads scene.conf into the staged scene. Unless it is sound, why says
 // what is wrong ("line 12: bad text line").
-Conf stage_scene_conf(const char* path, std::string* why) {
+Conf stage_scene_conf(const char* path, int pitch, std::string* why) {
     std::vector<uint8_t> file;
     std::string err;
     if (!platform_read_file(path, whole_file_limit, &file, &err)) {
@@ -481,7 +479,7 @@ Conf stage_scene_conf(const char* path, std::string* why) {
         line[n] = '\0';
         return true;
     };
-    staged.pitch = dot_pitch;
+    staged.pitch = pitch;
     staged.checksum_lines = 0;
     std::memset(staged.counts, 0xFF, sizeof staged.counts);
     staged.menu[0] = staged.menu[1] = -1;
@@ -530,24 +528,24 @@ bool recorded(int k, uint64_t sum) {
     return staged.checksum_lines == 0;
 }
 
-void apply_staged() {
-    set_dot_pitch(staged.pitch);
-    text_count = staged.counts[0];
-    rect_count = staged.counts[1];
-    graph_count = staged.counts[2];
-    board_columns = staged.counts[3];
-    board_rows = staged.counts[4];
-    export_columns = staged.counts[5];
-    brightness_level = staged.menu[0];
-    panel_type = static_cast<uint8_t>(staged.menu[1]);
+void apply_staged(Scene& scene) {
+    set_dot_pitch(scene, staged.pitch);
+    scene.text_count = staged.counts[0];
+    scene.rect_count = staged.counts[1];
+    scene.graph_count = staged.counts[2];
+    scene.board_columns = staged.counts[3];
+    scene.board_rows = staged.counts[4];
+    scene.export_columns = staged.counts[5];
+    scene.brightness_level = staged.menu[0];
+    scene.panel_type = static_cast<uint8_t>(staged.menu[1]);
     for (int i = 0; i < led_unit_count; ++i) {
-        led_units[i].x = staged.boards[i].x;
-        led_units[i].y = staged.boards[i].y;
-        led_units[i].width = staged.boards[i].width;
-        led_units[i].height = staged.boards[i].height;
+        scene.led_units[i].x = staged.boards[i].x;
+        scene.led_units[i].y = staged.boards[i].y;
+        scene.led_units[i].width = staged.boards[i].width;
+        scene.led_units[i].height = staged.boards[i].height;
     }
     for (int k = 0; k < string_draw_count; ++k) {
-        string_draw& s = string_draws[k];
+        string_draw& s = scene.string_draws[k];
         const string_draw& t = staged.texts[k];
         s.slot = t.slot, s.x = t.x, s.y = t.y, s.pitch = t.pitch, s.font_size = t.font_size;
         s.text_source = t.text_source, s.enabled = t.enabled, s.width = t.width;
@@ -555,7 +553,7 @@ void apply_staged() {
         std::memcpy(s.text, t.text, sizeof s.text);
     }
     for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
-        Digit_unit& d = digit_units[n];
+        Digit_unit& d = scene.digit_units[n];
         const Digit_unit& t = staged.digits[n];
         d.enabled = t.enabled, d.id = t.id, d.pitch = t.pitch, d.x = t.x, d.y = t.y;
         d.width = t.width, d.height = t.height, d.spare_word = t.spare_word;
@@ -564,7 +562,7 @@ void apply_staged() {
     }
     // The rectangles not listed are unused: back to their defaults.
     for (int k = 0; k < graph_draw_count; ++k) {
-        graph_draw& g = graph_draws[k];
+        graph_draw& g = scene.graph_draws[k];
         const graph_draw& t = staged.graph_listed[k] ? staged.graphs[k] : graph_draw();
         g.x = t.x, g.y = t.y, g.width = t.width, g.height = t.height, g.in_use = t.in_use;
     }
@@ -578,10 +576,10 @@ void put(std::string* out, int64_t v) {
     *out += buf;
 }
 
-std::string digit_file() {
+std::string digit_file(const Scene& scene) {
     std::string out = "\r\r\n";
     for (int i = 0; i < digit_group_size; ++i) {
-        const Digit_unit& d = digit_at(0, i);
+        const Digit_unit& d = scene.digit_at(0, i);
         put(&out, static_cast<int32_t>(d.x));
         put(&out, static_cast<int32_t>(d.y));
         put(&out, d.width);
@@ -593,15 +591,15 @@ std::string digit_file() {
     return out;
 }
 
-std::string board_file() {
+std::string board_file(const Scene& scene) {
     std::string out = "\r\r\n";
-    const int columns = clamp(board_columns, 0, max_board_columns);
-    const int rows = clamp(board_rows, 0, max_board_rows);
+    const int columns = clamp(scene.board_columns, 0, max_board_columns);
+    const int rows = clamp(scene.board_rows, 0, max_board_rows);
     put(&out, columns);
     put(&out, rows);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c) {
-            const led_unit& b = board_at(r, c);
+            const led_unit& b = scene.board_at(r, c);
             put(&out, b.x);
             put(&out, b.y);
             put(&out, b.width);
@@ -610,9 +608,9 @@ std::string board_file() {
     return out;
 }
 
-std::string text_file() {
+std::string text_file(const Scene& scene) {
     std::string out = "\r\r\n";
-    for (const string_draw& s : string_draws) {
+    for (const string_draw& s : scene.string_draws) {
         put(&out, static_cast<int32_t>(s.x));
         put(&out, static_cast<int32_t>(s.y));
         put(&out, s.width);
@@ -622,12 +620,12 @@ std::string text_file() {
     return out;
 }
 
-std::string graph_file() {
+std::string graph_file(const Scene& scene) {
     std::string out = "\r\r\n";
-    const int count = clamp(graph_count, 0, graph_draw_count);
+    const int count = clamp(scene.graph_count, 0, graph_draw_count);
     put(&out, count);
     for (int k = 0; k < count; ++k) {
-        const graph_draw& g = graph_draws[k];
+        const graph_draw& g = scene.graph_draws[k];
         put(&out, g.x);
         put(&out, g.y);
         put(&out, g.width);
@@ -637,21 +635,21 @@ std::string graph_file() {
     return out;
 }
 
-std::string scene_conf_file(const uint64_t* sums) {
+std::string scene_conf_file(const Scene& scene, const uint64_t* sums) {
     std::string out = "vantiro-scene 1\n";
     char line[1400];
-    std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", dot_pitch,
-                  text_count, rect_count, graph_count, board_columns, board_rows, export_columns,
-                  brightness_level, panel_type);
+    std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", scene.dot_pitch,
+                  scene.text_count, scene.rect_count, scene.graph_count, scene.board_columns, scene.board_rows, scene.export_columns,
+                  scene.brightness_level, scene.panel_type);
     out += line;
     for (int r = 0; r < board_grid_rows; ++r)
         for (int c = 0; c < board_grid_cols; ++c) {
-            const led_unit& b = board_at(r, c);
+            const led_unit& b = scene.board_at(r, c);
             std::snprintf(line, sizeof line, "board %d %d %d %d %d %d\n", r, c, b.x, b.y, b.width, b.height);
             out += line;
         }
     for (int k = 0; k < string_draw_count; ++k) {
-        const string_draw& s = string_draws[k];
+        const string_draw& s = scene.string_draws[k];
         int n = std::snprintf(line, sizeof line, "text %d %d %u %u %d %u %u %u %d %d %d %d %u ", k,
                               s.slot, s.x, s.y, s.pitch, s.font_size, s.text_source, s.enabled,
                               s.width, s.height, s.colour, s.length, s.bold_flag);
@@ -667,15 +665,15 @@ std::string scene_conf_file(const uint64_t* sums) {
     }
     for (int g = 0; g < digit_groups_in_use; ++g)
         for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = digit_at(g, i);
+            const Digit_unit& d = scene.digit_at(g, i);
             std::snprintf(line, sizeof line, "digit %d %d %u %d %u %u %u %d %d %d %d %d %d %u %u %d %u\n",
                           g, i, d.enabled, d.id, d.pitch, d.x, d.y, d.width, d.height, d.spare_word,
                           d.param_a, d.param_b, d.digits, d.colour, d.spare_byte, d.type_code, d.kind);
             out += line;
         }
     for (int k = 0; k < graph_draw_count; ++k) {
-        const graph_draw& g = graph_draws[k];
-        if (k >= graph_count && !g.in_use) continue;
+        const graph_draw& g = scene.graph_draws[k];
+        if (k >= scene.graph_count && !g.in_use) continue;
         std::snprintf(line, sizeof line, "graph %d %d %d %d %d %d\n", k, g.x, g.y, g.width, g.height, g.in_use);
         out += line;
     }
@@ -688,10 +686,10 @@ std::string scene_conf_file(const uint64_t* sums) {
 // hold for the new four files too, before any of them is replaced. Nothing to do when it has no files line or already
 // does not hold for the four on disk (then it is not used whatever
 // happens), or when the four do not change.
-bool widen_scene_conf(const uint64_t* fresh, std::string* err) {
+bool widen_scene_conf(const Scene& scene, const uint64_t* fresh, std::string* err) {
     const char* path = data_paths.scene_conf;
     std::string why, text;
-    if (stage_scene_conf(path, &why) != Conf::sound || staged.checksum_lines == 0) return true;
+    if (stage_scene_conf(path, scene.dot_pitch, &why) != Conf::sound || staged.checksum_lines == 0) return true;
     uint64_t now[four_files];
     bool same = true;
     for (int k = 0; k < four_files; ++k) {
@@ -729,10 +727,10 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
     return -1;
 }
 
-void load_scene_files() {
+void load_scene_files(Scene& scene) {
     std::string why;
-    const Conf conf = stage_scene_conf(data_paths.scene_conf, &why);
-    void (*const loads[four_files])(int count) = {load_digits, load_boards, load_texts, load_graphs};
+    const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
+    void (*const loads[four_files])(Scene& scene, int count) = {load_digits, load_boards, load_texts, load_graphs};
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
     for (int k = 0; k < four_files; ++k) {
@@ -741,7 +739,7 @@ void load_scene_files() {
         std::string problem;
         switch (read_table(path, line_table, &count, &problem)) {
         case Read::ok:
-            loads[k](count);
+            loads[k](scene, count);
             compared[k] = true;
             break;
         case Read::missing:   // not saved yet: the defaults stay
@@ -777,7 +775,7 @@ void load_scene_files() {
             if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
                 changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
         if (changed.empty()) {
-            apply_staged();
+            apply_staged(scene);
         } else {
             // Its texts are in no other file: kept aside before the next
             // save replaces it.
@@ -792,28 +790,18 @@ void load_scene_files() {
     }
     // Whatever the files held: the boards as one grid, every element on
     // the sign on one of its LEDs, and the texts' files read again.
-    lay_out_boards();
-    settle_positions_on_sign();
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);
     refresh_text_files();
 }
 
-bool save_scene_files(std::string* err) {
-    const std::string four[four_files] = {digit_file(), board_file(), text_file(), graph_file()};
+bool save_scene_files(const Scene& scene, std::string* err) {
+    const std::string four[four_files] = {digit_file(scene), board_file(scene), text_file(scene), graph_file(scene)};
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
-    if (!widen_scene_conf(sums, err)) return false;
+    if (!widen_scene_conf(scene, sums, err)) return false;
     for (int k = 0; k < four_files; ++k)
         if (!platform_write_file_atomic(four_file_path(k), four[k].data(), four[k].size(), err)) return false;
-    const std::string conf = scene_conf_file(sums);
+    const std::string conf = scene_conf_file(scene, sums);
     return platform_write_file_atomic(data_paths.scene_conf, conf.data(), conf.size(), err);
-}
-
-void save_scene_and_quit() {
-    std::string err;
-    if (save_scene_files(&err)) {
-        window_quit(0);
-        return;
-    }
-    const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
-    set_status(message.c_str());
 }

@@ -5,6 +5,8 @@
 // at start-up.
 #pragma once
 
+#include "scene/scene.h"
+
 #include <cstddef>
 #include <string>
 
@@ -26,16 +28,10 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
 // pools. scene.conf is not used when the four files changed since it was
 // written. Problems are reported on standard error; a damaged file is
 // first copied aside (NAME.bad-YYYYMMDD-HHMMSS), and the status line says so.
-void load_scene_files();
+void load_scene_files(Scene& scene);
 
 // Saves the scene to the five files, each replaced atomically. Returns
 // false, with the reason in err, when a file could not be saved; files not
 // yet replaced keep their previous content, and the files still load as
 // the previous scene.
-bool save_scene_files(std::string* err);
-
-// The close entry's request: save the scene and end the program with
-// status 0; when saving fails the program stays open and the status line
-// says why.
-void save_scene_and_quit();
-
+bool save_scene_files(const Scene& scene, std::string* err);

@@ -7,33 +7,33 @@
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 
-std::string scene_json() {
+std::string scene_json(const Scene& scene) {
     using json = nlohmann::ordered_json;
-    json scene;
-    scene["dot_pitch"] = dot_pitch;
-    scene["board_columns"] = board_columns;
-    scene["board_rows"] = board_rows;
-    scene["export_columns"] = export_columns;
-    scene["text_count"] = text_count;
-    scene["rect_count"] = rect_count;
-    scene["graph_count"] = graph_count;
-    scene["brightness_level"] = brightness_level;
-    scene["panel_type"] = panel_type;
+    json out;
+    out["dot_pitch"] = scene.dot_pitch;
+    out["board_columns"] = scene.board_columns;
+    out["board_rows"] = scene.board_rows;
+    out["export_columns"] = scene.export_columns;
+    out["text_count"] = scene.text_count;
+    out["rect_count"] = scene.rect_count;
+    out["graph_count"] = scene.graph_count;
+    out["brightness_level"] = scene.brightness_level;
+    out["panel_type"] = scene.panel_type;
 
     json boards = json::array();
     for (int r = 0; r < board_grid_rows; ++r)
         for (int c = 0; c < board_grid_cols; ++c) {
-            const led_unit& b = board_at(r, c);
+            const led_unit& b = scene.board_at(r, c);
             boards.push_back({{"row", r}, {"col", c}, {"x", b.x}, {"y", b.y},
                               {"width", b.width}, {"height", b.height}});
         }
-    scene["boards"] = boards;
+    out["boards"] = boards;
 
     json texts = json::array();
     for (int k = 0; k < string_draw_count; ++k) {
-        const string_draw& s = string_draws[k];
+        const string_draw& s = scene.string_draws[k];
         const size_t n = strnlen(s.text, sizeof s.text);
         char utf8[4 * sizeof s.text];
         char gbk[sizeof s.text + 1];
@@ -53,12 +53,12 @@ std::string scene_json() {
                          {"length", s.length}, {"bold_flag", s.bold_flag}, {"text", utf8},
                          {"text_hex", hex}});
     }
-    scene["texts"] = texts;
+    out["texts"] = texts;
 
     json digit_list = json::array();
     for (int g = 0; g < digit_groups_in_use; ++g)
         for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = digit_at(g, i);
+            const Digit_unit& d = scene.digit_at(g, i);
             digit_list.push_back({{"group", g}, {"index", i}, {"enabled", d.enabled}, {"id", d.id},
                                   {"pitch", d.pitch}, {"x", d.x}, {"y", d.y}, {"width", d.width},
                                   {"height", d.height}, {"spare_word", d.spare_word},
@@ -68,15 +68,15 @@ std::string scene_json() {
                                   {"type_code", d.type_code},
                                   {"kind", d.kind}});
         }
-    scene["digits"] = digit_list;
+    out["digits"] = digit_list;
 
     json graphs = json::array();
     for (int k = 0; k < graph_draw_count; ++k) {
-        const graph_draw& g = graph_draws[k];
-        if (k >= graph_count && !g.in_use) continue;
+        const graph_draw& g = scene.graph_draws[k];
+        if (k >= scene.graph_count && !g.in_use) continue;
         graphs.push_back({{"index", k}, {"x", g.x}, {"y", g.y}, {"width", g.width},
                           {"height", g.height}, {"in_use", g.in_use}});
     }
-    scene["graphs"] = graphs;
-    return scene.dump();
+    out["graphs"] = graphs;
+    return out.dump();
 }

@@ -3,6 +3,8 @@
 // and the measured rectangles in use, with the field names of the records.
 #pragma once
 
+#include "scene/scene.h"
+
 #include <string>
 
-std::string scene_json();
+std::string scene_json(const Scene& scene);

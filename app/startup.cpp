@@ -9,9 +9,11 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
-#include "render/shapes.h"
 #include "scene/pools.h"
+#include "scene/status_line.h"
+#include "scene/view_state.h"
 #include "ui/menus.h"
+#include "ui/window_ops.h"
 
 char exe_folder[exe_folder_size];
 Data_paths data_paths;
@@ -85,25 +87,35 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
     return open_outline_face(file.c_str(), index, err);
 }
 
-void Editor_requests::close() { save_scene_and_quit(); }
-void Editor_requests::download() { export_scene(); }
-void Editor_requests::live_send() { send_scene_live(0); }
+void Editor_requests::close(const Scene& scene) {
+    std::string err;
+    if (save_scene_files(scene, &err)) {
+        window_quit(0);
+        return;
+    }
+    const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
+    set_status(message.c_str());
+}
+
+void Editor_requests::download(const Scene& scene) { export_scene(scene); }
+
+void Editor_requests::live_send(const Scene& scene) { send_scene_live(scene); }
 
 App_requests& editor_requests() {
     static Editor_requests requests;
     return requests;
 }
 
-void startup_scene(App_requests* requests) {
+void startup_scene(Scene& scene, App_requests* requests) {
     set_app_requests(requests ? requests : &editor_requests());
-    build_layout();
-    load_scene_files();
-    move_old_palette_places();
+    build_layout(scene);
+    load_scene_files(scene);
+    move_old_palette_places(scene);
     // The configuration overrides board 0's size, whatever the scene says.
-    led_unit& board0 = board_at(0, 0);
+    led_unit& board0 = scene.board_at(0, 0);
     board0.width = leading_decimal(config_width);
     board0.height = leading_decimal(config_height);
-    lay_out_boards();
-    settle_positions_on_sign();
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);
     refresh_text_files();
 }

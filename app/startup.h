@@ -57,16 +57,16 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err);
 // the GLUT shell hands down a subclass that reads it.
 class Editor_requests : public App_requests {
 public:
-    void close() override;
-    void download() override;
-    void live_send() override;
+    void close(const Scene& scene) override;
+    void download(const Scene& scene) override;
+    void live_send(const Scene& scene) override;
 };
 
 // Scene start-up: hands the editor's requests down to the input (requests,
 // or the plain Editor_requests when null), the layout and saved scene when
 // present, then WIDTH and HEIGHT from the configuration applied to unit
 // board 0.
-void startup_scene(App_requests* requests = nullptr);
+void startup_scene(Scene& scene, App_requests* requests = nullptr);
 
 // The plain requests start-up hands down.
 App_requests& editor_requests();

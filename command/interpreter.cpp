@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "command/commands.h"
 #include "platform/platform.h"
 
 namespace {
@@ -122,19 +121,4 @@ uint32_t parse_value(const char* text) {
         result = result * base + v;
     }
     return result;
-}
-
-Command_interpreter& editor_interpreter() {
-    static const command_row rows[] = {
-        {"LED", "led", scene_led_command},
-        {"FILE", "file", scene_file_command},
-    };
-    static Command_interpreter interpreter(rows, 2, nullptr);
-    return interpreter;
-}
-
-void reset_command_table() { editor_interpreter().reset_command_table(); }
-
-void run_command_line(int32_t type, char* line, const char* payload) {
-    editor_interpreter().run_command_line(type, line, payload);
 }

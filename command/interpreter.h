@@ -75,11 +75,3 @@ int split_tokens(char* line, char** tokens, int max_tokens, size_t max_length = 
 // base 10; A-F/a-f are 10-15 in both bases, any other non-digit counts 0;
 // no sign, wraps modulo 2^32. Null or empty gives 0.
 uint32_t parse_value(const char* text);
-
-// The editor's interpreter: led and file create texts and rectangles in the
-// scene. The stored-script replay uses it.
-Command_interpreter& editor_interpreter();
-
-// The editor's interpreter, by the names the rest of the program uses.
-void reset_command_table();
-void run_command_line(int32_t type, char* line, const char* payload);

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "command/interpreter.h"
+#include "command/commands.h"
 #include "platform/platform.h"
+#include "scene/view_state.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ Command_header header;
 
 }  // namespace
 
-Header_status replay_image(const uint8_t* image, size_t size) {
-    reset_command_table();
+Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
+    Command_interpreter interpreter = scene_interpreter(scene);
     const Header_status status = read_command_header(image, size, &header);
     if (status != Header_status::ok) return status;
     const uint32_t count = header.count;
@@ -51,8 +52,9 @@ Header_status replay_image(const uint8_t* image, size_t size) {
             *lf = '\0';
             payload = lf + 1;
         }
-        run_command_line(static_cast<int32_t>(e.type), line, payload);
+        interpreter.run_command_line(static_cast<int32_t>(e.type), line, payload);
     }
+    settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
     return Header_status::ok;
 }
 
@@ -62,14 +64,14 @@ void set_flash_image_path(const char* path) {
 
 const char* flash_image_path() { return image_path; }
 
-void replay_stored_script() {
+void replay_stored_script(Scene& scene) {
     std::vector<uint8_t> image;
     std::string err;
     if (!platform_read_file(image_path, max_flash_image_bytes, &image, &err)) {
         diag_print("%s; nothing is replayed\n", err.c_str());
         return;
     }
-    switch (replay_image(image.data(), image.size())) {
+    switch (replay_image(scene, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             diag_print("%s ends before the command header at 0x%x; nothing is replayed\n", image_path,
@@ -89,5 +91,4 @@ void replay_stored_script() {
 void reset_replay_state() {
     image_path[0] = '\0';
     header = Command_header{};
-    editor_interpreter().reset_command_table();
 }

@@ -8,11 +8,12 @@
 #include <cstdint>
 
 #include "command/flash_image.h"
+#include "scene/scene.h"
 
 // Replays the script of image (size bytes). Nothing is replayed from an
 // image without a header (the result says so) or one that ends before it.
 // Diagnostics go through diag_print.
-Header_status replay_image(const uint8_t* image, size_t size);
+Header_status replay_image(Scene& scene, const uint8_t* image, size_t size);
 
 // Where the editor's local flash image lies (spi_data.bin beside the
 // program); set at start-up.
@@ -21,8 +22,7 @@ const char* flash_image_path();
 
 // Replays the local flash image. One without a header (an erased flash)
 // gets the default header written into it, and nothing is replayed.
-void replay_stored_script();
+void replay_stored_script(Scene& scene);
 
-// The editor's interpreter, the image path and the kept header back to
-// their start-up state.
+// The image path and the kept header back to their start-up state.
 void reset_replay_state();

@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void copy_text_file(int source, Script_files& files) {
 
 }  // namespace
 
-std::string scene_command_script(Script_files& files) {
+std::string scene_command_script(const Scene& scene, Script_files& files) {
     Text_mode_script t;
     t.write("led clearall \n", 14);
     t.write("led clearall \n", 14);
@@ -51,16 +51,16 @@ std::string scene_command_script(Script_files& files) {
     texts.folder = files.text_source_folder;
     texts.read();
     // A text of source 3 or 4 is written only when its file was there.
-    const int named = write_scene_script(t, texts);
+    const int named = write_scene_script(scene, t, texts);
     for (int source : {3, 4})
         if (named & (1 << (source - 3))) copy_text_file(source, files);
-    put(t, "set ld %d  \n ", 9 - brightness_level);
+    put(t, "set ld %d  \n ", 9 - scene.brightness_level);
     put(t, "set pl %d  \n ", 2);
     static const char* const panel_lines[4] = {"set chrct in375_h \n ", "set chrct in375 \n ",
                                                "set chrct p10_h \n ", "set chrct p10  \n "};
-    if (panel_type < 4) {
-        put(t, "set soft %d 64 \n ", export_columns * (panel_type < 2 ? 64 : 32));
-        t.write(panel_lines[panel_type], std::strlen(panel_lines[panel_type]));
+    if (scene.panel_type < 4) {
+        put(t, "set soft %d 64 \n ", scene.export_columns * (scene.panel_type < 2 ? 64 : 32));
+        t.write(panel_lines[scene.panel_type], std::strlen(panel_lines[scene.panel_type]));
     }
     t.write("file save \n", 12);   // with its NUL: the script ends with a zero byte
     return t.bytes;
@@ -75,7 +75,7 @@ std::string time_line(const std::tm& tm) {
     return t.bytes;
 }
 
-Export_outcome export_to_folder(const std::string& root, const std::string& text_source_folder,
+Export_outcome export_to_folder(const Scene& scene, const std::string& root, const std::string& text_source_folder,
                                 std::time_t now) {
     Export_outcome o;
     o.drive_found = true;
@@ -95,7 +95,7 @@ Export_outcome export_to_folder(const std::string& root, const std::string& text
     Script_files files;
     files.text_source_folder = text_source_folder;
     files.txt_folder = o.ledsys + "/TXT";
-    const std::string script = scene_command_script(files);
+    const std::string script = scene_command_script(scene, files);
     const std::string cmd_path = o.ledsys + "/CMD/cmd.txt";
     if (!platform_write_file_atomic(cmd_path.c_str(), script.data(), script.size(), &err)) {
         o.message = "export: " + err + "; the stick keeps its old script";
@@ -116,7 +116,7 @@ Export_outcome export_to_folder(const std::string& root, const std::string& text
     return o;
 }
 
-Export_outcome export_to_drive(const std::string& folder_override,
+Export_outcome export_to_drive(const Scene& scene, const std::string& folder_override,
                                const std::string& text_source_folder) {
     std::string root = folder_override, err;
     if (root.empty() && !platform_find_removable_drive(&root, &err)) {
@@ -124,5 +124,5 @@ Export_outcome export_to_drive(const std::string& folder_override,
         o.message = err;
         return o;
     }
-    return export_to_folder(root, text_source_folder, std::time(nullptr));
+    return export_to_folder(scene, root, text_source_folder, std::time(nullptr));
 }

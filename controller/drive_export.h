@@ -33,17 +33,17 @@ struct Script_files {
 // The three parts of cmd.txt, as the text-mode bytes on the medium:
 // the prologue, the scene's lines, the screen settings and the final
 // "file save" with its NUL.
-std::string scene_command_script(Script_files& files);
+std::string scene_command_script(const Scene& scene, Script_files& files);
 
 // time.txt's one line for the local time t.
 std::string time_line(const std::tm& t);
 
 // Writes the ledsys tree below root (a drive's mount point or a folder that
 // stands for one). text_source_folder holds my_txt3.txt and my_txt4.txt.
-Export_outcome export_to_folder(const std::string& root, const std::string& text_source_folder,
+Export_outcome export_to_folder(const Scene& scene, const std::string& root, const std::string& text_source_folder,
                                 std::time_t now);
 
 // The toolbar's export: onto the last removable drive, or into
 // folder_override when it is not empty. Shows nothing itself.
-Export_outcome export_to_drive(const std::string& folder_override,
+Export_outcome export_to_drive(const Scene& scene, const std::string& folder_override,
                                const std::string& text_source_folder);

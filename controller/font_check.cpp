@@ -10,9 +10,9 @@
 
 namespace {
 
-bool lies_on_a_board(const string_draw& s) {
+bool lies_on_a_board(const Scene& scene, const string_draw& s) {
     int32_t x, y;
-    return sign_led(s.x, s.y, dot_pitch, &x, &y);
+    return sign_led(scene, s.x, s.y, scene.dot_pitch, &x, &y);
 }
 
 // The characters of s that would show as gaps, as GBK bytes.
@@ -44,11 +44,11 @@ std::string gaps_of(const string_draw& s, const char* text, size_t n) {
 
 }  // namespace
 
-std::string check_scene_for_card(const Text_files& texts) {
+std::string check_scene_for_card(const Scene& scene, const Text_files& texts) {
     std::string missing, first;
     int others = 0;
-    for (const string_draw& s : string_draws) {
-        if (!s.enabled || !lies_on_a_board(s)) continue;
+    for (const string_draw& s : scene.string_draws) {
+        if (!s.enabled || !lies_on_a_board(scene, s)) continue;
         const char* text = s.text;
         size_t n = strnlen(s.text, sizeof s.text);
         if (s.text_source == 3 || s.text_source == 4) {

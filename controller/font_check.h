@@ -13,4 +13,4 @@
 // handful), and how many other texts have gaps. Texts 3 and 4 of the left
 // panel are checked as what they stand for: a missing my_txt3.txt or
 // my_txt4.txt is named first (the editor marks such a text on the board).
-std::string check_scene_for_card(const Text_files& texts);
+std::string check_scene_for_card(const Scene& scene, const Text_files& texts);

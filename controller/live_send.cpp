@@ -116,11 +116,11 @@ void run() {
 
 }  // namespace
 
-std::vector<Live_line> live_scene_lines(bool paced, const Text_files& texts) {
+std::vector<Live_line> live_scene_lines(const Scene& scene, bool paced, const Text_files& texts) {
     Line_list list(paced);
     static const char clear[] = "led clearall \n";
     list.line(clear, sizeof clear - 1, Line_info{clear_line_tag, 0});
-    write_scene_script(list, texts, Line_style::live);
+    write_scene_script(scene, list, texts, Line_style::live);
     return std::move(list.lines);
 }
 

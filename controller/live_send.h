@@ -24,7 +24,7 @@ constexpr int32_t clear_line_tag = 0xA5A5;
 // The snapshot: "led clearall \n" (tag 0xA5A5, no wait), then every element
 // on the sign but digit modules, in the order and with the tags and waits
 // of the live lines (see write_scene_lines). paced false: every wait 0.
-std::vector<Live_line> live_scene_lines(bool paced, const Text_files& texts);
+std::vector<Live_line> live_scene_lines(const Scene& scene, bool paced, const Text_files& texts);
 
 // Starts the sender thread for client (a csdk handle; 0: no card), once.
 // The thread is stopped and joined at exit.

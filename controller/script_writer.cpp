@@ -104,7 +104,7 @@ void write_text(Line_sink& out, const Text_files& texts, const string_draw& s, i
     for_each_text_run(height, text, length, text_run, &t);
 }
 
-void module_lines(Line_sink& out, int index, const Digit_unit& d, int32_t x, int32_t y) {
+void module_lines(Line_sink& out, int index, const Digit_unit& d, int32_t x, int32_t y, int pitch) {
     Scene_line l;
     l.is_module = true;
     l.info = Line_info{d.type_code, module_wait};
@@ -124,7 +124,7 @@ void module_lines(Line_sink& out, int index, const Digit_unit& d, int32_t x, int
         // pixels right at the pitch of the day, as stored scripts have them.
         m.number = 1020 + index;
         m.module_class = 20;
-        m.x = static_cast<int32_t>((int64_t{x} * dot_pitch + 8000) / dot_pitch);
+        m.x = static_cast<int32_t>((int64_t{x} * pitch + 8000) / pitch);
         const int32_t first = d.type_code == 11 ? 61 : 63;
         for (int32_t type : {first, first + 10}) {
             m.type = type;
@@ -133,7 +133,8 @@ void module_lines(Line_sink& out, int index, const Digit_unit& d, int32_t x, int
     }
 }
 
-void write_shape(Line_sink& out, int index, const Digit_unit& d, int32_t x, int32_t y, Line_style style) {
+void write_shape(Line_sink& out, int index, const Digit_unit& d, int32_t x, int32_t y, int pitch,
+                 Line_style style) {
     Scene_line l;
     l.value.number[0] = card_colour(d.colour);
     auto put = [&](Verb verb, int32_t wait, std::initializer_list<int64_t> numbers) {
@@ -151,7 +152,7 @@ void write_shape(Line_sink& out, int index, const Digit_unit& d, int32_t x, int3
     };
     switch (d.kind) {
         case kind_digit:
-            if (style == Line_style::script) module_lines(out, index, d, x, y);
+            if (style == Line_style::script) module_lines(out, index, d, x, y, pitch);
             break;
         case kind_block: block(y); break;
         case kind_block_pair:
@@ -192,35 +193,33 @@ private:
 
 }  // namespace
 
-void write_scene_lines(Line_sink& out, const Text_files& texts, Line_style style) {
+void write_scene_lines(const Scene& scene, Line_sink& out, const Text_files& texts, Line_style style) {
     int32_t x, y;
     for (int g = 0; g < digit_groups_in_use; ++g)
         for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
+            const Digit_unit& d = scene.digit_at(g, i);
             if (!d.enabled) continue;
-            settle_digit_position(d);   // where the next frame shows it
-            if (sign_led(d.x, d.y, dot_pitch, &x, &y)) write_shape(out, i, d, x, y, style);
+            if (sign_led(scene, d.x, d.y, scene.dot_pitch, &x, &y)) write_shape(out, i, d, x, y, scene.dot_pitch, style);
         }
-    for (string_draw& s : string_draws) {
+    for (const string_draw& s : scene.string_draws) {
         if (!s.enabled) continue;
-        settle_text_position(s);
-        if (sign_led(s.x, s.y, dot_pitch, &x, &y)) write_text(out, texts, s, x, y, style);
+        if (sign_led(scene, s.x, s.y, scene.dot_pitch, &x, &y)) write_text(out, texts, s, x, y, style);
     }
 }
 
-int write_scene_script(Script_out& out, const Text_files& texts, Line_style style) {
+int write_scene_script(const Scene& scene, Script_out& out, const Text_files& texts, Line_style style) {
     Formatter f(out, style);
-    write_scene_lines(f, texts, style);
+    write_scene_lines(scene, f, texts, style);
     return f.text_files;
 }
 
-int digit_modules_on_sign() {
+int digit_modules_on_sign(const Scene& scene) {
     int count = 0;
     int32_t x, y;
     for (int g = 0; g < digit_groups_in_use; ++g)
         for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = digit_at(g, i);
-            if (d.enabled && d.kind == kind_digit && sign_led(d.x, d.y, dot_pitch, &x, &y)) ++count;
+            const Digit_unit& d = scene.digit_at(g, i);
+            if (d.enabled && d.kind == kind_digit && sign_led(scene, d.x, d.y, scene.dot_pitch, &x, &y)) ++count;
         }
     return count;
 }

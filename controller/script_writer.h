@@ -12,6 +12,7 @@
 #include <string>
 
 #include "command/command_value.h"
+#include "scene/scene.h"
 
 // What the live send needs to know of a line besides its bytes: the tag it
 // is sent with and the wait after it, in milliseconds.
@@ -91,12 +92,12 @@ public:
 //     "led txt N colour X Y width height 20", the live style the runs of
 //     the file's first line; nothing when the file is absent.
 // Every colour is card_colour of the record's.
-void write_scene_lines(Line_sink& out, const Text_files& texts, Line_style style);
+void write_scene_lines(const Scene& scene, Line_sink& out, const Text_files& texts, Line_style style);
 
 // The same lines formatted, in the given style. Returns which text files
 // the lines name ("led txt"): bit 0 my_txt3.txt, bit 1 my_txt4.txt, which
 // the export copies.
-int write_scene_script(Script_out& out, const Text_files& texts, Line_style style = Line_style::script);
+int write_scene_script(const Scene& scene, Script_out& out, const Text_files& texts, Line_style style = Line_style::script);
 
 // Whether a text record of source 3 or 4 lies on the sign without its
 // file: the card shows nothing there, and the editor marks it.
@@ -104,4 +105,4 @@ bool text_file_missing(const Text_files& texts, int text_source);
 
 // Digit elements (kind 8) on the sign: they reach the card by the stick
 // only, never live.
-int digit_modules_on_sign();
+int digit_modules_on_sign(const Scene& scene);

@@ -29,8 +29,8 @@ private:
 
 }  // namespace
 
-void paint_sign(Led_framebuffer& screen, const Text_files& texts) {
+void paint_sign(const Scene& scene, Led_framebuffer& screen, const Text_files& texts) {
     screen.clear();
     Painter painter(screen, texts);
-    write_scene_lines(painter, texts, Line_style::script);
+    write_scene_lines(scene, painter, texts, Line_style::script);
 }

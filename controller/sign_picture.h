@@ -10,4 +10,4 @@
 
 // Clears screen and paints the scene's script lines on it (screen is the
 // size of output_screen_size; LEDs beyond it are dropped).
-void paint_sign(Led_framebuffer& screen, const Text_files& texts);
+void paint_sign(const Scene& scene, Led_framebuffer& screen, const Text_files& texts);

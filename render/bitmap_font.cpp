@@ -243,14 +243,6 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
     }
 }
 
-// Keeps a text's position outside the dot grid; inside it follows the pitch.
-void settle_text_position(string_draw& s) {
-    if (s.pitch != dot_pitch) {
-        move_to_current_pitch(&s.x, &s.y, s.pitch);
-        s.pitch = dot_pitch;
-    }
-}
-
 void set_bitmap_font_path(int id, const char* path) {
     if (id < 0 || id >= bitmap_font_count) return;
     Font_file& f = files[id];
@@ -277,55 +269,35 @@ void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x,
     draw_text_bytes(t, height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
-namespace {
-
-// The text's dots: in the margins (outside the dot grid) at pitch 2 whatever
-// the zoom, as the palette's shapes are, so the left panel keeps its place
-// and look; on the grid at the current pitch.
-void draw_text_dots(const string_draw& s) {
-    Draw_target& t = outside_dot_grid(s.x, s.y) ? margin_target() : editor_target();
+void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected) {
+    if (!s.enabled) return;
+    dot_sink().set_texturing(false);
+    // In the margins (outside the dot grid) at pitch 2 whatever the zoom, as
+    // the palette's shapes are, so the left panel keeps its place and look;
+    // on the grid at the current pitch.
+    Draw_target& t = outside_dot_grid(s.x, s.y) ? margin : grid;
     draw_text_bytes(t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
                     static_cast<int32_t>(s.y), s.text, sizeof s.text);
+    draw_text_marks(s, grid.pitch, selected);
 }
 
-}  // namespace
-
-int draw_text_element(string_draw& s) {
-    if (!s.enabled) return -1;
-    dot_sink().set_texturing(false);
-    settle_text_position(s);
-    draw_text_dots(s);
-    draw_text_marks(s, false);
-    return 0;
-}
-
-int draw_text_element_selected(string_draw& s) {
-    if (!s.enabled) return -1;
-    dot_sink().set_texturing(false);
-    settle_text_position(s);
-    draw_text_dots(s);
-    draw_text_marks(s, true);
-    return 0;
-}
-
-void draw_text_marks(string_draw& s, bool selected) {
+void draw_text_marks(const string_draw& s, int pitch, bool selected) {
     Dot_sink& sink = dot_sink();
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
-    s.height = s.font_size;
     if (!selected) return;
     sink.set_line_stipple(true, 2, 0xAAAA);
-    s.width = static_cast<int32_t>(static_cast<uint32_t>(s.font_size / 2) * static_cast<uint32_t>(s.length));
-    const uint32_t p = dot_pitch;
+    const uint32_t p = static_cast<uint32_t>(pitch);
+    const uint32_t width = static_cast<uint32_t>(s.font_size / 2) * static_cast<uint32_t>(s.length);
     const uint32_t x0 = s.x, y0 = s.y;
-    const uint32_t x1 = x0 + p * static_cast<uint32_t>(s.width);
-    const uint32_t y1 = y0 + p * static_cast<uint32_t>(s.height);
+    const uint32_t x1 = x0 + p * width;
+    const uint32_t y1 = y0 + p * s.font_size;
     const float frame[8] = {float(x0), float(y0), float(x1), float(y0),
                             float(x1), float(y1), float(x0), float(y1)};
     sink.line_loop(frame, 4);
     sink.set_line_stipple(false, 2, 0xAAAA);
 
     // The caret after the last character.
-    const uint32_t cx = x0 + static_cast<uint32_t>(s.font_size / 2) * p * static_cast<uint32_t>(s.length);
+    const uint32_t cx = x0 + width * p;
     const float caret[4] = {float(cx), float(y0), float(cx), float(y0 + p * s.font_size)};
     sink.set_colour(1, 1, 1);
     sink.lines(caret, 2);

@@ -67,25 +67,19 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
                        void (*visit)(void* context, size_t start, size_t bytes, int64_t pen),
                        void* context);
 
-// The position step of both draws alone: the record follows the pitch.
-void settle_text_position(string_draw& s);
-
 // How far the pen moves over text at `height`, in dots.
 int64_t text_advance(uint8_t height, const char* text, size_t len);
 
-// Plain draw of a text element: position rule, then the text (in the
-// margins at pitch 2). Returns -1 for a disabled record, else 0.
-int draw_text_element(string_draw& s);
+// Draw of a text element (nothing for a disabled one): its dots on the
+// margin target outside the dot grid (pitch 2), on the grid target inside
+// it; then its marks (below).
+void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected);
 
-// Selected draw: the text, a dashed frame (font_size / 2 * length dots wide,
-// font_size high) and a white caret after the text. Returns -1 for a
-// disabled record, else 0.
-int draw_text_element_selected(string_draw& s);
-
-// What the draws add to a text's dots, alone: its box (height, and width
-// when selected) and, when selected, the dashed frame and the caret. For a
-// text on the sign, whose dots are the sign's LEDs.
-void draw_text_marks(string_draw& s, bool selected);
+// What a draw adds to a text's dots, alone: when selected, a dashed frame
+// (font_size / 2 * length dots wide, font_size high, dots `pitch` pixels
+// apart) and a white caret after the text. For a text on the sign, whose
+// dots are the sign's LEDs.
+void draw_text_marks(const string_draw& s, int pitch, bool selected);
 
 // Forgets every font path and what was read (the start-up state).
 void reset_bitmap_fonts();

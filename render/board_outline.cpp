@@ -3,14 +3,14 @@
 #include "platform/platform.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
-#include "scene/view_state.h"
+#include "scene/scene.h"
 
 namespace {
 
 // Closed loop through the board's four corners; sums wrap as unsigned
 // 32-bit numbers.
-void board_loop(const led_unit& b) {
-    const uint32_t p = dot_pitch;
+void board_loop(const led_unit& b, int pitch) {
+    const uint32_t p = static_cast<uint32_t>(pitch);
     const uint32_t x0 = static_cast<uint32_t>(b.x), y0 = static_cast<uint32_t>(b.y);
     const uint32_t x1 = x0 + p * static_cast<uint32_t>(b.width);
     const uint32_t y1 = y0 + p * static_cast<uint32_t>(b.height);
@@ -21,12 +21,12 @@ void board_loop(const led_unit& b) {
 
 }  // namespace
 
-void draw_board_outline(const led_unit& board) {
+void draw_board_outline(const led_unit& board, int pitch) {
     dot_sink().set_colour(board.r, board.g, board.b);
-    board_loop(board);
+    board_loop(board, pitch);
 }
 
-void draw_board_outline_selected(const led_unit& board) {
+void draw_board_outline_selected(const led_unit& board, int pitch) {
     Dot_sink& sink = dot_sink();
     // "单元板#(%d,%d)" (unit board #(a,b)) in GBK.
     char label[100];
@@ -39,6 +39,6 @@ void draw_board_outline_selected(const led_unit& board) {
 
     sink.set_colour(board.r, board.g, board.b);
     sink.set_line_stipple(true, 2, 0xAAAA);
-    board_loop(board);
+    board_loop(board, pitch);
     sink.set_line_stipple(false, 2, 0xAAAA);
 }

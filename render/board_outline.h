@@ -4,8 +4,8 @@
 
 #include "scene/records.h"
 
-// Solid closed outline of p*width x p*height pixels at (x, y), p = dot_pitch.
-void draw_board_outline(const led_unit& board);
+// Solid closed outline of p*width x p*height pixels at (x, y), p = pitch (window pixels per dot).
+void draw_board_outline(const led_unit& board, int pitch);
 
 // Label 2 pixels above the top edge, then the outline dashed 2 on, 2 off.
-void draw_board_outline_selected(const led_unit& board);
+void draw_board_outline_selected(const led_unit& board, int pitch);

@@ -2,7 +2,6 @@
 
 #include "render/dot_sink.h"
 #include "scene/pools.h"
-#include "scene/view_state.h"
 
 namespace {
 
@@ -10,70 +9,40 @@ namespace {
 // largest point size, rounded up generously).
 constexpr int64_t reach = 256;
 
-struct Keep_out {
-    int64_t left = 1, top = 1, right = 0, bottom = 0;   // none
-} keep_out;
-
-void plot_sized(uint8_t colour, int32_t x, int32_t y, float size);
-
-class Editor_target final : public Draw_target {
-public:
-    // Point size in pixels; 0: dot_pitch.
-    explicit Editor_target(int point) : point_(point) {}
-
-    void light(uint8_t colour, int32_t x, int32_t y) override {
-        const int64_t size = point_ ? point_ : dot_pitch;   // a point's pixels lie within its size of the centre
-        if (keep_out.left <= keep_out.right && x + size >= keep_out.left && x - size <= keep_out.right &&
-            y + size >= keep_out.top && y - size <= keep_out.bottom)
-            return;
-        plot_sized(colour, x, y, static_cast<float>(size));
-    }
-
-private:
-    int point_;
-};
-
-Editor_target editor(0), margin(2);
-
 }  // namespace
 
-namespace {
+Editor_dots::Editor_dots(Dot_sink& sink, int32_t pitch_, int32_t point, int32_t view_w, int32_t view_h)
+    : sink_(&sink), point_(point), view_w_(view_w), view_h_(view_h) {
+    pitch = pitch_;
+    clip_left = -reach;
+    clip_top = -reach;
+    clip_right = int64_t{view_w} + reach;
+    clip_bottom = int64_t{view_h} + reach;
+}
 
-void plot_sized(uint8_t colour, int32_t x, int32_t y, float size) {
+void Editor_dots::keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    out_left_ = left, out_top_ = top, out_right_ = right, out_bottom_ = bottom;
+}
+
+void Editor_dots::light(uint8_t colour, int32_t x, int32_t y) {
+    const int64_t size = point_;   // a point's pixels lie within its size of the centre
+    if (out_left_ <= out_right_ && x + size >= out_left_ && x - size <= out_right_ && y + size >= out_top_ &&
+        y - size <= out_bottom_)
+        return;
+    // A point of this size covers at most size/2 pixels either side.
+    const int64_t half = size + 1;
+    if (int64_t{x} + half < 0 || int64_t{y} + half < 0 || int64_t{x} - half > view_w_ ||
+        int64_t{y} - half > view_h_)
+        return;
     // Red, green and yellow (drawn as (10, 1, 0), which GL clamps to (1, 1, 0)).
     static const float table[3][3] = {{1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-    const float* rgb = table[card_colour(colour)];
-    // A point of this size covers at most size/2 pixels either side.
-    const int64_t half = static_cast<int64_t>(size) + 1;
-    if (int64_t{x} + half < 0 || int64_t{y} + half < 0 || int64_t{x} - half > view_width ||
-        int64_t{y} - half > view_height)
-        return;
-    dot_sink().dot(static_cast<float>(x), static_cast<float>(y), size, rgb);
+    sink_->dot(static_cast<float>(x), static_cast<float>(y), static_cast<float>(size), table[card_colour(colour)]);
 }
 
-}  // namespace
-
-void plot_dot(uint8_t colour, int32_t x, int32_t y) {
-    plot_sized(colour, x, y, static_cast<float>(dot_pitch));
+Editor_dots editor_dots(Dot_sink& sink, const Scene& scene) {
+    return Editor_dots(sink, scene.dot_pitch, scene.dot_pitch, scene.view_width, scene.view_height);
 }
 
-void set_editor_keep_out(int64_t left, int64_t top, int64_t right, int64_t bottom) {
-    keep_out = Keep_out{left, top, right, bottom};
+Editor_dots margin_dots(Dot_sink& sink, const Scene& scene) {
+    return Editor_dots(sink, 2, 2, scene.view_width, scene.view_height);
 }
-
-namespace {
-
-Draw_target& refreshed(Editor_target& t, int32_t pitch) {
-    t.pitch = pitch;
-    t.clip_left = -reach;
-    t.clip_top = -reach;
-    t.clip_right = int64_t{view_width} + reach;
-    t.clip_bottom = int64_t{view_height} + reach;
-    return t;
-}
-
-}  // namespace
-
-Draw_target& editor_target() { return refreshed(editor, dot_pitch); }
-
-Draw_target& margin_target() { return refreshed(margin, 2); }

@@ -18,7 +18,7 @@ void dimension_label(int32_t n, int32_t left, int32_t baseline) {
     draw_label(wide, left, baseline, 500, 300);
 }
 
-void draw(const graph_draw& g, bool selected) {
+void draw(const graph_draw& g, int pitch, bool selected) {
     Dot_sink& sink = dot_sink();
     sink.set_texturing(false);
     sink.set_colour(g.r, g.g, g.b);
@@ -26,7 +26,7 @@ void draw(const graph_draw& g, bool selected) {
 
     // Coordinates wrap as unsigned 32-bit numbers, so a negative extent runs
     // left of or above the first corner.
-    const uint32_t p = dot_pitch;
+    const uint32_t p = static_cast<uint32_t>(pitch);
     const uint32_t x = static_cast<uint32_t>(g.x), y = static_cast<uint32_t>(g.y);
     const uint32_t w = static_cast<uint32_t>(g.width), h = static_cast<uint32_t>(g.height);
     const uint32_t xr = x + p * w, yb = y + p * h;
@@ -59,6 +59,6 @@ void draw(const graph_draw& g, bool selected) {
 
 }  // namespace
 
-void draw_overlay(const graph_draw& g) { draw(g, false); }
+void draw_overlay(const graph_draw& g, int pitch) { draw(g, pitch, false); }
 
-void draw_overlay_selected(const graph_draw& g) { draw(g, true); }
+void draw_overlay_selected(const graph_draw& g, int pitch) { draw(g, pitch, true); }

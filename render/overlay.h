@@ -11,7 +11,7 @@ constexpr int32_t overlay_wrapped_extent = 0xFF000;
 
 // Outline, then (for extents below 0xFF000) the green labels and dashed
 // dimension lines.
-void draw_overlay(const graph_draw& g);
+void draw_overlay(const graph_draw& g, int pitch);
 
 // The same with the outline itself dashed.
-void draw_overlay_selected(const graph_draw& g);
+void draw_overlay_selected(const graph_draw& g, int pitch);

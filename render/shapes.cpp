@@ -358,44 +358,10 @@ void draw_digit_picture(Draw_target& t, const Digit_unit& e, int32_t x, int32_t 
                 static_cast<uint8_t>(e.param_b));
 }
 
-void settle_digit_position(Digit_unit& e) {
-    if (outside_dot_grid(e.x, e.y)) {
-        e.pitch = 2;   // palette and margins: fixed look, fixed place
-    } else if (e.pitch != dot_pitch) {
-        move_to_current_pitch(&e.x, &e.y, e.pitch);
-        e.pitch = dot_pitch;
-    }
-}
-
-void settle_positions_on_sign() {
-    for (int g = 0; g < digit_groups_in_use; ++g)
-        for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
-            settle_digit_position(d);
-            if (snap_to_board(&d.x, &d.y)) d.pitch = dot_pitch;
-        }
-    for (string_draw& s : string_draws) {
-        settle_text_position(s);
-        if (snap_to_board(&s.x, &s.y)) s.pitch = dot_pitch;
-    }
-}
-
-int draw_digit_unit(Digit_unit& e) {
-    if (!e.enabled) return -1;
-    settle_digit_position(e);
-    if (outside_dot_grid(e.x, e.y))
-        draw_kind(margin_target(), e, 2);
+void draw_digit_unit(Draw_target& grid, Draw_target& margin, const Digit_unit& e, bool selected) {
+    if (!e.enabled) return;
+    if (!selected && outside_dot_grid(e.x, e.y))
+        draw_kind(margin, e, 2);
     else
-        draw_kind(editor_target(), e, e.pitch);
-    return 0;
-}
-
-int draw_digit_unit_selected(Digit_unit& e) {
-    if (!e.enabled) return -1;
-    if (e.pitch != dot_pitch) {
-        move_to_current_pitch(&e.x, &e.y, e.pitch);   // outside the grid: stays put
-        e.pitch = dot_pitch;
-    }
-    draw_kind(editor_target(), e, dot_pitch);
-    return 0;
+        draw_kind(grid, e, grid.pitch);
 }

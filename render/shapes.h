@@ -36,21 +36,9 @@ void draw_number(Draw_target& t, uint8_t colour, int32_t x, int32_t y, int32_t v
 // counts.
 void draw_digit_picture(Draw_target& t, const Digit_unit& e, int32_t x, int32_t y);
 
-// The position step of the plain draw alone (see below): what the next
-// frame would do to the record's place before drawing it.
-void settle_digit_position(Digit_unit& e);
-
-// Every shape, digit and text record to the current pitch (the position
-// step of the draws), and each that lies on the sign onto the LED it lies
-// in. Called where positions change: load, replay, zoom, keys, drop.
-void settle_positions_on_sign();
-
-// Plain draw of a record. Outside the screen's dot grid (x <= 250 or
-// y <= 140) the record keeps its position and is drawn at pitch 2; inside
-// it follows the position rule to the current pitch. Returns -1 for a
-// disabled record, else 0.
-int draw_digit_unit(Digit_unit& e);
-
-// Draw of the selected record, always at the current pitch. Returns -1 for
-// a disabled record, else 0.
-int draw_digit_unit_selected(Digit_unit& e);
+// Draw of a shape or digit record (nothing for a disabled one). Outside
+// the screen's dot grid (x <= 250 or y <= 140) an unselected record is
+// drawn on the margin target, at pitch 2; otherwise on the grid target at
+// its pitch. The record's place is settled by the editing code (see
+// settle_after_edit), never here.
+void draw_digit_unit(Draw_target& grid, Draw_target& margin, const Digit_unit& e, bool selected);

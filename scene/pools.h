@@ -1,62 +1,16 @@
-// The fixed, process-wide pools that hold the whole scene, their counters
-// and the grid counts of the unit boards. Nothing here is ever allocated or
-// freed while the program runs; records are addressed by index.
+// Rules of the scene's board grid and of what the card makes of an
+// element: where the boards lie, which LED a window pixel is, the card's
+// colours, text heights and block sides.
 #pragma once
 
 #include <cstdint>
 
-#include "scene/records.h"
-
-// Unit boards: 4 rows of 6 columns, row-major (board (r, c) is r*6 + c).
-constexpr int board_grid_rows = 4;
-constexpr int board_grid_cols = 6;
-constexpr int led_unit_count = board_grid_rows * board_grid_cols;
-
-// Shape and digit elements: 100 groups of 100; only groups 0..19 are used.
-constexpr int digit_group_size = 100;
-constexpr int digit_group_count = 100;
-constexpr int digit_groups_in_use = 20;
-constexpr int digit_unit_count = digit_group_size * digit_group_count;
-
-constexpr int panel_type_menu_count = 4;
-constexpr int brightness_menu_count = 2;
-constexpr int toolbar_menu_count = 8;
-constexpr int graph_draw_count = 500;
-constexpr int string_draw_count = 40;
-
-// The pools, in their construction order.
-extern led_unit led_units[led_unit_count];
-extern Digit_unit digit_units[digit_unit_count];
-extern menu_unit panel_type_menu[panel_type_menu_count];
-extern menu_unit brightness_menu[brightness_menu_count];
-extern menu_unit toolbar_menu[toolbar_menu_count];
-extern graph_draw graph_draws[graph_draw_count];
-extern string_draw string_draws[string_draw_count];
-
-// Pool counters.
-extern int32_t text_count;    // next string_draw for a text command or Ctrl+E
-extern int32_t graph_count;   // graph_draw records in use (the first graph_count)
-extern int32_t rect_count;    // shapes made by "led r" and the shape keys
-
-// Grid counts: boards in use are rows 0..board_rows-1, columns 0..count-1.
-extern int32_t board_columns;   // board hit test and scene files
-extern int32_t export_columns;  // exporters and the live send
-extern int32_t board_rows;
-
-// Record (group g, index i) of the shape and digit pool.
-inline Digit_unit& digit_at(int group, int index) {
-    return digit_units[group * digit_group_size + index];
-}
-
-// Board (row r, column c).
-inline led_unit& board_at(int row, int col) {
-    return led_units[row * board_grid_cols + col];
-}
+#include "scene/scene.h"
 
 // Boards the outputs (script, live send, card picture) walk: rows
 // 0..board_rows-1 and columns 0..export_columns-1, held within the grid.
-int output_rows();
-int output_columns();
+int output_rows(const Scene& scene);
+int output_columns(const Scene& scene);
 
 // Board u's LEDs at pitch p cover window pixel (x, y): u.x <= x < u.x +
 // u.width * p, and the same for y (unsigned, so an element on the left or
@@ -73,22 +27,22 @@ inline bool board_covers(const led_unit& u, uint32_t x, uint32_t y, int p) {
 // palette: a corner at x <= 250 or y <= 140 goes back to the start-up
 // corner's column or row (276, 226). Called wherever the boards, their
 // count, size or the pitch change (start-up, load, toolbar, keys, zoom).
-void lay_out_boards();
+void lay_out_boards(Scene& scene);
 
 // The board in use by the outputs whose LEDs cover window pixel (x, y) at
 // pitch p (the boards as lay_out_boards left them); false when none.
-bool board_holding(uint32_t x, uint32_t y, int p, int* row, int* col);
+bool board_holding(const Scene& scene, uint32_t x, uint32_t y, int p, int* row, int* col);
 
 // The sign's LED that window pixel (x, y) lies in at pitch p, counted from
 // the sign's top-left LED across all boards (the card's coordinates):
 // ((x - B.x) / p, (y - B.y) / p), the remainder dropped. False when (x, y)
 // lies on no board in use.
-bool sign_led(uint32_t x, uint32_t y, int p, int32_t* led_x, int32_t* led_y);
+bool sign_led(const Scene& scene, uint32_t x, uint32_t y, int p, int32_t* led_x, int32_t* led_y);
 
 // The card's screen for the boards in use, in LEDs: board (r, c) shows from
 // LED (c * W, r * H), so the screen is columns * W by rows * H. 0 x 0 when
 // no board is in use; at most 16384 a side.
-void output_screen_size(int* width, int* height);
+void output_screen_size(const Scene& scene, int* width, int* height);
 
 // What the card does with an element's colour code: 1 green, 2 yellow,
 // every other code (0, and codes the card has no colour for) red. Only the
@@ -109,7 +63,3 @@ inline uint8_t card_text_height(uint8_t h) {
 // Side of a block element in LEDs (kind 0, and each block of kind 3): its
 // height, at most 255; nothing for 0 or less.
 inline int32_t block_side(int32_t height) { return height <= 0 ? 0 : height > 255 ? 255 : height; }
-
-// Brings every pool, counter, grid count, view and setting of the scene
-// back to its start-up value (as constructed before main).
-void reset_scene_state();

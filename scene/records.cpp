@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "scene/view_state.h"
 
 // "添加文本" (Add text) in GBK.
 static const char default_text_gbk[] = "\xCC\xED\xBC\xD3\xCE\xC4\xB1\xBE";
 
 string_draw::string_draw()
-    : slot(0), x(1000), y(1000), pitch(dot_pitch), font_size(12), text_source(0),
+    : slot(0), x(1000), y(1000), pitch(start_dot_pitch), font_size(12), text_source(0),
       enabled(1), width(64), height(40), colour(0), frame_r(1.0f), frame_g(1.0f),
       frame_b(1.0f), length(8), text{}, bold_flag(0) {
     std::memcpy(text, default_text_gbk, sizeof default_text_gbk);
@@ -20,7 +19,7 @@ graph_draw::graph_draw()
 graph_draw::~graph_draw() {}
 
 Digit_unit::Digit_unit()
-    : enabled(1), id(0), pitch(dot_pitch), x(0), y(0), width(40), height(0),
+    : enabled(1), id(0), pitch(start_dot_pitch), x(0), y(0), width(40), height(0),
       spare_word(16), param_a(5), param_b(1), digits(1), colour(0), spare_byte(1),
       type_code(0), kind(kind_digit) {}
 Digit_unit::~Digit_unit() {}

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+// The zoom at start-up, in window pixels per LED dot: the pitch a new
+// record's position is taken to be set at.
+constexpr uint8_t start_dot_pitch = 2;
+
 // One text element, drawn with the bitmap fonts.
 class string_draw {
 public:

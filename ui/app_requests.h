@@ -6,20 +6,22 @@
 
 #include <string>
 
+#include "scene/scene.h"
+
 class App_requests {
 public:
     virtual ~App_requests() = default;
 
     // Save the scene and end the program. Returns only when saving failed:
     // the program then stays open and the status line says why.
-    virtual void close() = 0;
+    virtual void close(const Scene& scene) = 0;
 
     // Write the scene onto the removable drive and say how it went on the
     // status line.
-    virtual void download() = 0;
+    virtual void download(const Scene& scene) = 0;
 
     // Send the scene to the card.
-    virtual void live_send() = 0;
+    virtual void live_send(const Scene& scene) = 0;
 
     // The clipboard's text as UTF-8; empty when there is none.
     virtual std::string clipboard_text() { return std::string(); }

@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "ui/app_requests.h"
 #include "ui/menus.h"
@@ -36,39 +36,39 @@ void nudge(int32_t& field, int32_t by) {
 }
 
 // The selected records, or null while nothing of that kind is selected.
-string_draw* selected_text_record() {
-    return selected_text < string_draw_count ? &string_draws[selected_text] : nullptr;
+string_draw* selected_text_record(Scene& scene) {
+    return scene.selected_text < string_draw_count ? &scene.string_draws[scene.selected_text] : nullptr;
 }
 
-Digit_unit* selected_digit_record() {
-    if (selected_digit_col >= digit_group_size || selected_digit_row >= digit_groups_in_use) return nullptr;
-    return &digit_at(selected_digit_row, selected_digit_col);
+Digit_unit* selected_digit_record(Scene& scene) {
+    if (scene.selected_digit_col >= digit_group_size || scene.selected_digit_row >= digit_groups_in_use) return nullptr;
+    return &scene.digit_at(scene.selected_digit_row, scene.selected_digit_col);
 }
 
-led_unit* selected_board_record() {
-    if (selected_board_col >= board_grid_cols || selected_board_row >= board_grid_rows) return nullptr;
-    return &board_at(selected_board_row, selected_board_col);
+led_unit* selected_board_record(Scene& scene) {
+    if (scene.selected_board_col >= board_grid_cols || scene.selected_board_row >= board_grid_rows) return nullptr;
+    return &scene.board_at(scene.selected_board_row, scene.selected_board_col);
 }
 
 // After a change of pitch: the boards scale about the sign's corner, and
 // every element takes its place at the new pitch (on the sign, its LED).
-void zoomed() {
-    lay_out_boards();
-    settle_positions_on_sign();
+void zoomed(Scene& scene) {
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);
 }
 
 // New shape of kind in group 0: the id goes to record n, the shape to n + 1.
-void new_shape(uint8_t kind) {
-    const int32_t n = rect_count;
+void new_shape(Scene& scene, uint8_t kind) {
+    const int32_t n = scene.rect_count;
     if (n < 0 || n + 1 >= digit_group_size) return;   // the group is full
-    digit_at(0, n).id = n + 10;
-    rect_count = n + 1;
-    Digit_unit& d = digit_at(0, n + 1);
-    const led_unit& board0 = board_at(0, 0);
+    scene.digit_at(0, n).id = n + 10;
+    scene.rect_count = n + 1;
+    Digit_unit& d = scene.digit_at(0, n + 1);
+    const led_unit& board0 = scene.board_at(0, 0);
     d.colour = 0;
     d.x = static_cast<uint32_t>(board0.x);
     d.y = static_cast<uint32_t>(board0.y);
-    d.pitch = dot_pitch;   // placed now, at the current pitch
+    d.pitch = scene.dot_pitch;   // placed now, at the current pitch
     d.width = 20;
     d.height = 10;
     d.kind = kind;
@@ -76,18 +76,18 @@ void new_shape(uint8_t kind) {
 }
 
 // New text: the slot goes to record n, the text to n + 1.
-void new_text() {
-    const int32_t n = text_count;
+void new_text(Scene& scene) {
+    const int32_t n = scene.text_count;
     if (n < 0 || n + 1 >= string_draw_count) return;   // the pool is full
-    string_draws[n].slot = n;
-    text_count = n + 1;
-    string_draw& s = string_draws[n + 1];
-    const led_unit& board0 = board_at(0, 0);
+    scene.string_draws[n].slot = n;
+    scene.text_count = n + 1;
+    string_draw& s = scene.string_draws[n + 1];
+    const led_unit& board0 = scene.board_at(0, 0);
     s.font_size = 16;
     s.colour = 0;
     s.x = static_cast<uint32_t>(board0.x);
     s.y = static_cast<uint32_t>(board0.y);
-    s.pitch = dot_pitch;
+    s.pitch = scene.dot_pitch;
     std::memset(s.text, 0, sizeof s.text);
     std::memcpy(s.text, "Txt", 4);
     s.length = 3;
@@ -97,8 +97,8 @@ void new_text() {
 }  // namespace
 
 
-void paste_text(const char* utf8) {
-    string_draw* text = selected_text_record();
+static void apply_paste(Scene& scene, const char* utf8) {
+    string_draw* text = selected_text_record(scene);
     if (!text) {
         set_status("paste: select a text first (click it), then Ctrl+V");
         return;
@@ -149,26 +149,26 @@ void paste_text(const char* utf8) {
         set_status("paste: the text is full (511 bytes); the rest was left out");
 }
 
-void on_key(uint8_t key, int, int) {
+static void apply_key(Scene& scene, uint8_t key) {
     last_key = key;
     if (help_shown) {   // any key closes the help, and does nothing else
         help_shown = false;
         return;
     }
-    string_draw* text = selected_text_record();
-    Digit_unit* digit = selected_digit_record();
+    string_draw* text = selected_text_record(scene);
+    Digit_unit* digit = selected_digit_record(scene);
     switch (key) {
         case 1:   // Ctrl+A: zoom out, never below 2
-            if (dot_pitch >= 3) set_dot_pitch(dot_pitch - 1);
-            zoomed();
+            if (scene.dot_pitch >= 3) set_dot_pitch(scene, scene.dot_pitch - 1);
+            zoomed(scene);
             break;
         case 2:   // Ctrl+B: the text's bold flag (kept in scene.conf; nothing draws bold)
             if (text) text->bold_flag = 1;
             break;
         case 3:   // Ctrl+C: no action, and not typed into the text
             break;
-        case 4: new_shape(kind_rect); break;   // Ctrl+D
-        case 5: new_text(); break;             // Ctrl+E
+        case 4: new_shape(scene, kind_rect); break;   // Ctrl+D
+        case 5: new_text(scene); break;             // Ctrl+E
         case 6:   // Ctrl+F: font size 12, 16, 24, 32, 12, ...
             if (text) {
                 if (++size_cycle == 4) size_cycle = 0, text->font_size = 32;
@@ -194,20 +194,21 @@ void on_key(uint8_t key, int, int) {
             if (text) text->font_size = 12;
             break;
         case 13:   // Enter: the scene to the card
-            if (App_requests* a = app_requests()) a->live_send();
+            settle_after_edit(scene);   // the card gets what the next frame shows
+            if (App_requests* a = app_requests()) a->live_send(scene);
             break;
         case 14:   // Ctrl+N
             if (text) text->width = step(text->width, -1);
             break;
         case 17:   // Ctrl+Q: zoom in, at most 255
-            set_dot_pitch(dot_pitch + 1);
-            zoomed();
+            set_dot_pitch(scene, scene.dot_pitch + 1);
+            zoomed(scene);
             break;
         case 19:   // Ctrl+S: end at once, without saving
             window_quit(0);
             break;
         case 22:   // Ctrl+V: the clipboard's text into the selected text
-            if (App_requests* a = app_requests()) paste_text(a->clipboard_text().c_str());
+            if (App_requests* a = app_requests()) paste_text(scene, a->clipboard_text().c_str());
             break;
         case 127:   // Delete
             break;
@@ -221,7 +222,7 @@ void on_key(uint8_t key, int, int) {
     }
 }
 
-void on_special_key(int key, int, int) {
+static void apply_special_key(Scene& scene, int key) {
     if (help_shown) {
         help_shown = false;
         return;
@@ -230,8 +231,8 @@ void on_special_key(int key, int, int) {
         help_shown = true;
         return;
     }
-    Digit_unit* digit = selected_digit_record();
-    string_draw* grabbed = text_grabbed && !board_grabbed ? selected_text_record() : nullptr;
+    Digit_unit* digit = selected_digit_record(scene);
+    string_draw* grabbed = text_grabbed && !board_grabbed ? selected_text_record(scene) : nullptr;
     // Bounds of digit and board fields compare unsigned, text widths signed.
     auto u = [](int32_t v) { return static_cast<uint32_t>(v); };
     switch (key) {
@@ -245,7 +246,7 @@ void on_special_key(int key, int, int) {
             }
             break;
         case key_right:
-            if (digit_grabbed && selected_digit_col < 33) {
+            if (digit_grabbed && scene.selected_digit_col < 33) {
                 if (digit && u(digit->digits) < 4) nudge(digit->digits, 1);
             } else if (text_grabbed && !board_grabbed) {
                 if (grabbed && grabbed->width < 1000) nudge(grabbed->width, 1);
@@ -256,9 +257,9 @@ void on_special_key(int key, int, int) {
         case key_up:
             if (board_grabbed && !digit_grabbed) {
                 // The boards form one grid: every board takes board (0, 0)'s size.
-                led_unit* board = selected_board_record() ? &board_at(0, 0) : nullptr;
+                led_unit* board = selected_board_record(scene) ? &scene.board_at(0, 0) : nullptr;
                 if (board && u(board->height) > 16) nudge(board->height, -16);
-                lay_out_boards();
+                lay_out_boards(scene);
             }
             if (digit) {
                 if (digit->kind == kind_digit) {
@@ -270,9 +271,9 @@ void on_special_key(int key, int, int) {
             break;
         case key_down:
             if (board_grabbed && !digit_grabbed) {
-                led_unit* board = selected_board_record() ? &board_at(0, 0) : nullptr;
+                led_unit* board = selected_board_record(scene) ? &scene.board_at(0, 0) : nullptr;
                 if (board && u(board->height) < 17) nudge(board->height, 16);
-                lay_out_boards();
+                lay_out_boards(scene);
             }
             if (digit) {
                 if (digit->kind == kind_digit) {
@@ -302,4 +303,20 @@ void on_special_key(int key, int, int) {
 
 void reset_keyboard_state() {
     last_key = size_cycle = style_cycle = 0;
+}
+
+// Each input settles what it changed before the next frame shows it.
+void on_key(Scene& scene, uint8_t key, int, int) {
+    apply_key(scene, key);
+    settle_after_edit(scene);
+}
+
+void on_special_key(Scene& scene, int key, int, int) {
+    apply_special_key(scene, key);
+    settle_after_edit(scene);
+}
+
+void paste_text(Scene& scene, const char* utf8) {
+    apply_paste(scene, utf8);
+    settle_after_edit(scene);
 }

@@ -2,6 +2,8 @@
 // and the keys that resize, restyle and recolour the selected element.
 #pragma once
 
+#include "scene/scene.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,15 +23,15 @@ enum : int {
 };
 
 // An ASCII key (control keys arrive as their Ctrl+letter codes).
-void on_key(uint8_t key, int x, int y);
+void on_key(Scene& scene, uint8_t key, int x, int y);
 
 // An arrow or page key; F1 shows the help.
-void on_special_key(int key, int x, int y);
+void on_special_key(Scene& scene, int key, int x, int y);
 
 // Inserts UTF-8 text at the end of the selected text, converted to GBK, as
 // far as the field's 511 bytes go. Characters GBK lacks are left out, and
 // the status line names them (as does a text cut at the field's end).
-void paste_text(const char* utf8);
+void paste_text(Scene& scene, const char* utf8);
 
 // last_key and the two cycles back to 0.
 void reset_keyboard_state();

@@ -59,7 +59,7 @@ void palette_place(int index, uint32_t* x, uint32_t* y) {
     *y = static_cast<uint32_t>(152 + 15 * (k / 8));
 }
 
-void move_old_palette_places() {
+void move_old_palette_places(Scene& scene) {
     // The first layout had the digit modules at (90 + 50 i, 800) (the last
     // pixel row, most beyond the right edge), the block at (1640, 800), the
     // line at (1690, 800) and the rectangle at (230, 440), over board 0's
@@ -67,7 +67,7 @@ void move_old_palette_places() {
     // operator: it goes to its new place. Moved records stay where they are.
     for (int g = 0; g < digit_groups_in_use; ++g)
         for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
+            Digit_unit& d = scene.digit_at(g, i);
             const bool old_digit = i < 31 || i > 36;
             const uint32_t ox = old_digit ? static_cast<uint32_t>(90 + 50 * i) : i == 31 ? 1640u : i == 32 ? 1690u : 230u;
             const uint32_t oy = old_digit || i == 31 || i == 32 ? 800u : 440u;
@@ -78,15 +78,15 @@ void move_old_palette_places() {
         }
 }
 
-void build_layout() {
-    const int32_t p = dot_pitch;
+void build_layout(Scene& scene) {
+    const int32_t p = scene.dot_pitch;
 
-    led_unit& board0 = board_at(0, 0);
+    led_unit& board0 = scene.board_at(0, 0);
     board0.x = 276;
     board0.y = 226;
     board0.width = 256;
     board0.height = 128;
-    board_columns = 1;
+    scene.board_columns = 1;
 
     // The palette: every group holds the same elements at the same places,
     // so dragging one off its place uncovers the next group's copy. All of
@@ -95,7 +95,7 @@ void build_layout() {
     // the window.
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = digit_at(g, i);
+            Digit_unit& d = scene.digit_at(g, i);
             palette_place(i, &d.x, &d.y);
             d.width = palette_digit_width;
             d.height = palette_digit_height;
@@ -118,7 +118,7 @@ void build_layout() {
             {36, kind_rect, 40, 20, 20, 36},
         };
         for (const Shape& s : shapes) {
-            Digit_unit& d = digit_at(g, s.index);
+            Digit_unit& d = scene.digit_at(g, s.index);
             d.kind = s.kind;
             d.width = s.width;
             d.height = s.height;
@@ -129,7 +129,7 @@ void build_layout() {
 
     // Left-panel texts; 3 and 4 export as text-file references.
     for (int k = 0; k < 5; ++k) {
-        string_draw& s = string_draws[k];
+        string_draw& s = scene.string_draws[k];
         s.x = 85;
         s.y = 535 + 50 * k;
         s.width = 64;
@@ -137,29 +137,29 @@ void build_layout() {
         s.text_source = static_cast<uint8_t>(k);
     }
 
-    panel_type = 0;
+    scene.panel_type = 0;
 
     const int32_t ya = 20 * p + 40, yb = 40 * p + 40;
-    set_entry(panel_type_menu[0], 0, "□ 08 数据正", 35, ya, 56, 0);
-    set_entry(panel_type_menu[1], 1, "□ 08 数据负", 35, yb, 56, 0);
-    set_entry(panel_type_menu[2], 2, "□ 12 数据正", 185, ya, 56, 0);
-    set_entry(panel_type_menu[3], 3, "□ 12 数据负", 185, yb, 56, 0);
+    set_entry(scene.panel_type_menu[0], 0, "□ 08 数据正", 35, ya, 56, 0);
+    set_entry(scene.panel_type_menu[1], 1, "□ 08 数据负", 35, yb, 56, 0);
+    set_entry(scene.panel_type_menu[2], 2, "□ 12 数据正", 185, ya, 56, 0);
+    set_entry(scene.panel_type_menu[3], 3, "□ 12 数据负", 185, yb, 56, 0);
 
-    set_entry(brightness_menu[0], 0, "亮度 +", 500, ya, 32, 8);
-    set_entry(brightness_menu[1], 1, "亮度 -", 500, yb, 32, 0);
+    set_entry(scene.brightness_menu[0], 0, "亮度 +", 500, ya, 32, 8);
+    set_entry(scene.brightness_menu[1], 1, "亮度 -", 500, yb, 32, 0);
 
-    set_entry(toolbar_menu[0], 0, "列数 +", 680, ya, 32, board_columns);
-    set_entry(toolbar_menu[1], 1, "列数 -", 680, yb, 32, 0);
-    set_entry(toolbar_menu[2], 2, "下载数据到u盘", 895, yb, 64, 0);
-    set_entry(toolbar_menu[3], 3, "画矩形", 355, ya, 32, 0);
-    set_entry(toolbar_menu[4], 4, "撤回", 355, yb, 32, 0);
-    set_entry(toolbar_menu[5], 5, "行数 +", 780, ya, 32, board_rows);
-    set_entry(toolbar_menu[6], 6, "行数 -", 780, yb, 32, 0);
+    set_entry(scene.toolbar_menu[0], 0, "列数 +", 680, ya, 32, scene.board_columns);
+    set_entry(scene.toolbar_menu[1], 1, "列数 -", 680, yb, 32, 0);
+    set_entry(scene.toolbar_menu[2], 2, "下载数据到u盘", 895, yb, 64, 0);
+    set_entry(scene.toolbar_menu[3], 3, "画矩形", 355, ya, 32, 0);
+    set_entry(scene.toolbar_menu[4], 4, "撤回", 355, yb, 32, 0);
+    set_entry(scene.toolbar_menu[5], 5, "行数 +", 780, ya, 32, scene.board_rows);
+    set_entry(scene.toolbar_menu[6], 6, "行数 -", 780, yb, 32, 0);
     // The close entry follows the window's right edge; before there is a
     // window it takes the width the window is created with.
     const int32_t outer_w = window_w > 0 ? window_w : client_start_w + window_frame_w;
-    set_entry(toolbar_menu[7], 7, "×", outer_w - 20, 30, 10, 0);
-    toolbar_menu[7].height = 3;
+    set_entry(scene.toolbar_menu[7], 7, "×", outer_w - 20, 30, 10, 0);
+    scene.toolbar_menu[7].height = 3;
 }
 
 int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y) {
@@ -174,28 +174,28 @@ int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y) {
     return -1;
 }
 
-void update_hover(int32_t x, int32_t y) {
+void update_hover(const Scene& scene, int32_t x, int32_t y) {
     auto id = [](int hit) { return static_cast<uint8_t>(hit < 0 ? 0xFF : hit); };
-    hover_panel_type = id(menu_hit(panel_type_menu, panel_type_menu_count, x, y));
-    hover_brightness = id(menu_hit(brightness_menu, brightness_menu_count, x, y));
-    hover_toolbar = id(menu_hit(toolbar_menu, toolbar_menu_count, x, y));
+    hover_panel_type = id(menu_hit(scene.panel_type_menu, panel_type_menu_count, x, y));
+    hover_brightness = id(menu_hit(scene.brightness_menu, brightness_menu_count, x, y));
+    hover_toolbar = id(menu_hit(scene.toolbar_menu, toolbar_menu_count, x, y));
 }
 
-void toolbar_action(int id) {
+void toolbar_action(Scene& scene, int id) {
     switch (id) {
         case toolbar_columns_up:
-            if (board_columns < max_board_columns) ++board_columns;
-            if (board_columns < 0) board_columns = 0;
-            export_columns = board_columns;
+            if (scene.board_columns < max_board_columns) ++scene.board_columns;
+            if (scene.board_columns < 0) scene.board_columns = 0;
+            scene.export_columns = scene.board_columns;
             break;
         case toolbar_columns_down:
-            if (board_columns > 0) --board_columns;
-            if (board_columns > max_board_columns) board_columns = max_board_columns;
-            export_columns = board_columns;
+            if (scene.board_columns > 0) --scene.board_columns;
+            if (scene.board_columns > max_board_columns) scene.board_columns = max_board_columns;
+            scene.export_columns = scene.board_columns;
             break;
         case toolbar_download:
             if (requests)
-                requests->download();
+                requests->download(scene);
             else
                 set_status("export: this program cannot write to a removable drive");
             break;
@@ -207,9 +207,9 @@ void toolbar_action(int id) {
             break;
         }
         case toolbar_undo:
-            if (graph_count > 0 && draw_mode) {
-                --graph_count;
-                graph_draw& g = graph_draws[graph_count];
+            if (scene.graph_count > 0 && draw_mode) {
+                --scene.graph_count;
+                graph_draw& g = scene.graph_draws[scene.graph_count];
                 g.x = g.y = g.width = g.height = 0;
                 // An open rectangle is the one removed: close it, so the
                 // rubber band does not take over the one before.
@@ -217,15 +217,15 @@ void toolbar_action(int id) {
             }
             break;
         case toolbar_rows_up:
-            if (board_rows < max_board_rows) ++board_rows;
+            if (scene.board_rows < max_board_rows) ++scene.board_rows;
             break;
         case toolbar_rows_down:
-            if (board_rows > 0) --board_rows;
-            if (board_rows > max_board_rows) board_rows = max_board_rows;
+            if (scene.board_rows > 0) --scene.board_rows;
+            if (scene.board_rows > max_board_rows) scene.board_rows = max_board_rows;
             break;
         case toolbar_close:
             if (requests)
-                requests->close();
+                requests->close(scene);
             else
                 window_quit(0);
             break;
@@ -234,19 +234,19 @@ void toolbar_action(int id) {
     }
     if (id == toolbar_columns_up || id == toolbar_columns_down || id == toolbar_rows_up ||
         id == toolbar_rows_down)
-        settle_positions_on_sign();   // elements the sign now reaches sit on its LEDs
-    toolbar_menu[toolbar_rows_up].value = board_rows;
-    toolbar_menu[toolbar_columns_up].value = board_columns;
+        settle_positions_on_sign(scene);   // elements the sign now reaches sit on its LEDs
+    scene.toolbar_menu[toolbar_rows_up].value = scene.board_rows;
+    scene.toolbar_menu[toolbar_columns_up].value = scene.board_columns;
 }
 
-void brightness_action(int id) {
-    if (id == 0 && brightness_level < max_brightness) ++brightness_level;
-    if (id == 1 && brightness_level > 0) --brightness_level;
-    brightness_menu[0].value = brightness_level;
+void brightness_action(Scene& scene, int id) {
+    if (id == 0 && scene.brightness_level < max_brightness) ++scene.brightness_level;
+    if (id == 1 && scene.brightness_level > 0) --scene.brightness_level;
+    scene.brightness_menu[0].value = scene.brightness_level;
 }
 
-void panel_type_action(int id) {
-    if (id >= 0 && id < panel_type_menu_count) panel_type = static_cast<uint8_t>(id);
+void panel_type_action(Scene& scene, int id) {
+    if (id >= 0 && id < panel_type_menu_count) scene.panel_type = static_cast<uint8_t>(id);
 }
 
 namespace {
@@ -286,21 +286,21 @@ void draw_entry_label(const menu_unit& m, bool hovered, bool active, const char*
 
 // Calls draw(entry, hovered, active, suffix, inset) for every entry.
 template <typename Draw>
-void each_entry(Draw draw) {
+void each_entry(const Scene& scene, Draw draw) {
     char count[16];
     for (int i = 0; i < panel_type_menu_count; ++i)
-        draw(panel_type_menu[i], hover_panel_type == i, panel_type == i, "", 2);
-    std::snprintf(count, sizeof count, "  %d", brightness_level);
-    draw(brightness_menu[0], hover_brightness == 0, false, count, 2);
-    draw(brightness_menu[1], hover_brightness == 1, false, "", 2);
+        draw(scene.panel_type_menu[i], hover_panel_type == i, scene.panel_type == i, "", 2);
+    std::snprintf(count, sizeof count, "  %d", scene.brightness_level);
+    draw(scene.brightness_menu[0], hover_brightness == 0, false, count, 2);
+    draw(scene.brightness_menu[1], hover_brightness == 1, false, "", 2);
     for (int i = 0; i < toolbar_menu_count; ++i) {
         const char* suffix = "";
         if (i == toolbar_columns_up || i == toolbar_rows_up) {
             std::snprintf(count, sizeof count, "  %d",
-                          i == toolbar_columns_up ? board_columns : board_rows);
+                          i == toolbar_columns_up ? scene.board_columns : scene.board_rows);
             suffix = count;
         }
-        draw(toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
+        draw(scene.toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
              i == toolbar_close ? 6 : 2);
     }
 }
@@ -357,12 +357,12 @@ void draw_help() {
 
 }  // namespace
 
-void draw_menu_entries() {
+void draw_menu_entries(const Scene& scene) {
     // All boxes, then all labels: each kind is drawn in one go.
-    each_entry([](const menu_unit& m, bool hovered, bool active, const char*, int) {
+    each_entry(scene, [](const menu_unit& m, bool hovered, bool active, const char*, int) {
         draw_box(m, hovered, active);
     });
-    each_entry(draw_entry_label);
+    each_entry(scene, draw_entry_label);
     if (status_text[0]) {
         char16_t wide[256];
         to_wide(status_text, wide, 256);

@@ -3,10 +3,12 @@
 // entries, unit board 0, the element palette and the left-panel texts.
 #pragma once
 
+#include "scene/scene.h"
+
 #include <cstdint>
 
 #include "scene/records.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 
 extern uint8_t hover_brightness, hover_toolbar, hover_panel_type;   // 0xFF: none
 extern uint8_t clicked_entry;      // id of the last toolbar entry clicked
@@ -37,22 +39,22 @@ inline int32_t entry_box_width(const menu_unit& m) { return 2 * m.width; }
 int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y);
 
 // Records which entry of each group lies under the mouse (0xFF: none).
-void update_hover(int32_t x, int32_t y);
+void update_hover(const Scene& scene, int32_t x, int32_t y);
 
 // The toolbar entry's action. Each ends by mirroring board_rows into the
 // rows-up entry (and board_columns into the columns-up entry). The close
 // action hands over to close_requested.
-void toolbar_action(int id);
+void toolbar_action(Scene& scene, int id);
 
 // Brightness + and - step brightness_level within 0..8.
-void brightness_action(int id);
+void brightness_action(Scene& scene, int id);
 
 // A panel-type entry selects its panel type.
-void panel_type_action(int id);
+void panel_type_action(Scene& scene, int id);
 
 // Draws every entry: its box and label, lit under the mouse, showing its
 // state (drawing mode, chosen panel type, brightness, column and row counts).
-void draw_menu_entries();
+void draw_menu_entries(const Scene& scene);
 
 // Where palette element `index` (of every group) lies, and the hit box of
 // a palette digit module in dots at pitch 2: its "88" picture.
@@ -62,7 +64,7 @@ constexpr int32_t palette_digit_height = 5;
 
 // Scene files written with the first palette layout hold palette records at
 // places outside the window; those still there move to their new places.
-void move_old_palette_places();
+void move_old_palette_places(Scene& scene);
 
 // The help over the window (F1 shows it, any key closes it).
 extern bool help_shown;
@@ -70,7 +72,7 @@ extern bool help_shown;
 // Lays out board 0 (276, 226, 256 x 128 dots), the palette of shape and
 // digit elements in groups 0..19, the five left-panel texts and the entries,
 // for the current dot_pitch.
-void build_layout();
+void build_layout(Scene& scene);
 
 // Hover, click and drawing state and the close request back to start-up.
 void reset_menu_state();

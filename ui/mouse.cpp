@@ -42,52 +42,52 @@ const int zone_cursor[9] = {
 };
 
 // Left press, in order; the first hit ends it.
-void left_down(int x, int y) {
-    clear_selection();
+void left_down(Scene& scene, int x, int y) {
+    clear_selection(scene);
     const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
-    const uint32_t p = dot_pitch;
+    const uint32_t p = scene.dot_pitch;
 
     // Rectangle corner (the press then goes on). The odd click opens a
     // rectangle in a new record, the even click closes it. A full pool
     // takes no new rectangle.
     if (draw_mode && y > static_cast<int>(screen_origin_y) && x > static_cast<int>(screen_origin_x)) {
-        const int32_t n = graph_count;
+        const int32_t n = scene.graph_count;
         const bool opening = !(corner_clicks & 1);
         if (!opening || n < graph_draw_count) {
             if (n < graph_draw_count) {
-                graph_draw& g = graph_draws[n];
+                graph_draw& g = scene.graph_draws[n];
                 g.x = x;
                 g.y = y;
                 g.in_use = 1;
             }
             ++corner_clicks;
-            if (corner_clicks & 1) graph_count = n + 1;
+            if (corner_clicks & 1) scene.graph_count = n + 1;
         }
     }
 
     // Menu entries: the toolbar, then the brightness and panel-type groups.
-    int id = menu_hit(toolbar_menu, toolbar_menu_count, x, y);
+    int id = menu_hit(scene.toolbar_menu, toolbar_menu_count, x, y);
     if (id >= 0) {
         clicked_entry = static_cast<uint8_t>(id);
         menu_grabbed = 1;
-        toolbar_action(id);
+        toolbar_action(scene, id);
         return;
     }
-    if ((id = menu_hit(brightness_menu, brightness_menu_count, x, y)) >= 0) {
+    if ((id = menu_hit(scene.brightness_menu, brightness_menu_count, x, y)) >= 0) {
         menu_grabbed = 1;
-        brightness_action(id);
+        brightness_action(scene, id);
         return;
     }
-    if ((id = menu_hit(panel_type_menu, panel_type_menu_count, x, y)) >= 0) {
+    if ((id = menu_hit(scene.panel_type_menu, panel_type_menu_count, x, y)) >= 0) {
         menu_grabbed = 1;
-        panel_type_action(id);
+        panel_type_action(scene, id);
         return;
     }
 
     // Shape and digit elements, group 0 first (palette copies are stacked).
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = digit_at(g, i);
+            const Digit_unit& d = scene.digit_at(g, i);
             // The box of what is drawn: palette and margin elements are
             // drawn at pitch 2 whatever the zoom.
             const uint32_t pe = outside_dot_grid(d.x, d.y) ? 2u : p;
@@ -99,8 +99,8 @@ void left_down(int x, int y) {
             if (hit) {
                 anchor_x = static_cast<int32_t>(px - d.x);
                 anchor_y = static_cast<int32_t>(py - d.y);
-                selected_digit_col = static_cast<uint8_t>(i);
-                selected_digit_row = static_cast<uint8_t>(g);
+                scene.selected_digit_col = static_cast<uint8_t>(i);
+                scene.selected_digit_row = static_cast<uint8_t>(g);
                 digit_grabbed = 1;
                 return;
             }
@@ -108,44 +108,44 @@ void left_down(int x, int y) {
     }
 
     for (int k = 0; k < string_draw_count; ++k) {
-        const string_draw& s = string_draws[k];
+        const string_draw& s = scene.string_draws[k];
         // Texts in the margins are drawn at pitch 2 whatever the zoom.
         const uint32_t pt = outside_dot_grid(s.x, s.y) ? 2u : p;
         if (inside(px, s.x, s.x + pt * static_cast<uint32_t>(s.width)) &&
             inside(py, s.y, s.y + pt * static_cast<uint32_t>(s.height))) {
             anchor_x = static_cast<int32_t>(px - s.x);
             anchor_y = static_cast<int32_t>(py - s.y);
-            selected_text = static_cast<uint8_t>(k);
+            scene.selected_text = static_cast<uint8_t>(k);
             text_grabbed = 1;
             return;
         }
     }
 
-    const int columns = board_columns < max_board_columns ? board_columns : max_board_columns;
+    const int columns = scene.board_columns < max_board_columns ? scene.board_columns : max_board_columns;
     for (int r = 0; r < board_grid_rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            const led_unit& u = board_at(r, c);
+            const led_unit& u = scene.board_at(r, c);
             const uint32_t ux = static_cast<uint32_t>(u.x), uy = static_cast<uint32_t>(u.y);
             if (inside(px, ux, ux + p * static_cast<uint32_t>(u.width)) &&
                 inside(py, uy, uy + p * static_cast<uint32_t>(u.height))) {
                 anchor_x = static_cast<int32_t>(px - ux);
                 anchor_y = static_cast<int32_t>(py - uy);
-                selected_board_col = static_cast<uint8_t>(c);
-                selected_board_row = static_cast<uint8_t>(r);
+                scene.selected_board_col = static_cast<uint8_t>(c);
+                scene.selected_board_row = static_cast<uint8_t>(r);
                 board_grabbed = 1;
                 return;
             }
         }
     }
 
-    const int overlays = graph_count < graph_draw_count ? graph_count : graph_draw_count;
+    const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
     for (int k = 0; k < overlays; ++k) {
-        const graph_draw& g = graph_draws[k];
+        const graph_draw& g = scene.graph_draws[k];
         if (inside_extent(px, static_cast<uint32_t>(g.x), static_cast<uint32_t>(g.width), p) &&
             inside_extent(py, static_cast<uint32_t>(g.y), static_cast<uint32_t>(g.height), p)) {
             anchor_x = wrap_sub(x, g.x);
             anchor_y = wrap_sub(y, g.y);
-            selected_graph = static_cast<uint16_t>(k);
+            scene.selected_graph = static_cast<uint16_t>(k);
             graph_grabbed = 1;
             return;
         }
@@ -158,21 +158,22 @@ void left_down(int x, int y) {
     if (resize_edge != 0) window_pointer(&resize_anchor_x, &resize_anchor_y);
 }
 
-void left_up() {
+void left_up(Scene& scene) {
     // A dropped element lands on its board's LED grid: the card cannot show
     // anything between two LEDs.
-    if (digit_grabbed && selected_digit_row < digit_groups_in_use && selected_digit_col < digit_group_size) {
-        Digit_unit& d = digit_at(selected_digit_row, selected_digit_col);
-        if (snap_to_board(&d.x, &d.y)) d.pitch = dot_pitch;
+    if (digit_grabbed && scene.selected_digit_row < digit_groups_in_use && scene.selected_digit_col < digit_group_size) {
+        Digit_unit& d = scene.digit_at(scene.selected_digit_row, scene.selected_digit_col);
+        if (snap_to_board(scene, &d.x, &d.y)) d.pitch = scene.dot_pitch;
     }
-    if (text_grabbed && selected_text < string_draw_count) {
-        string_draw& s = string_draws[selected_text];
-        if (snap_to_board(&s.x, &s.y)) s.pitch = dot_pitch;
+    if (text_grabbed && scene.selected_text < string_draw_count) {
+        string_draw& s = scene.string_draws[scene.selected_text];
+        if (snap_to_board(scene, &s.x, &s.y)) s.pitch = scene.dot_pitch;
     }
     board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
     window_dragging = 0;
     resize_edge = 0;
-    if (App_requests* a = app_requests()) a->live_send();
+    settle_after_edit(scene);   // the card gets what the next frame shows
+    if (App_requests* a = app_requests()) a->live_send(scene);
 }
 
 }  // namespace
@@ -192,28 +193,28 @@ int border_zone(int32_t x, int32_t y) {
     return 0;
 }
 
-void clear_selection() {
-    selected_board_col = selected_board_row = no_board;
-    selected_digit_col = selected_digit_row = no_digit;
-    selected_text = no_text;
-    selected_graph = no_graph;
+void clear_selection(Scene& scene) {
+    scene.selected_board_col = scene.selected_board_row = no_board;
+    scene.selected_digit_col = scene.selected_digit_row = no_digit;
+    scene.selected_text = no_text;
+    scene.selected_graph = no_graph;
     graph_grabbed = 0;
 }
 
-void on_mouse(int button, int state, int x, int y) {
+static void apply_mouse(Scene& scene, int button, int state, int x, int y) {
     if (button == mouse_left && state == mouse_down)
-        left_down(x, y);
+        left_down(scene, x, y);
     else if (button == mouse_left && state == mouse_up)
-        left_up();
+        left_up(scene);
     else if (button == mouse_right && state == mouse_down)
-        clear_selection();
+        clear_selection(scene);
 }
 
-void on_motion(int x, int y) {
+static void apply_motion(Scene& scene, int x, int y) {
     int px, py;
     window_pointer(&px, &py);
-    mouse_x = x;
-    mouse_y = y;
+    scene.mouse_x = x;
+    scene.mouse_y = y;
 
     if (window_dragging && !board_grabbed && !digit_grabbed && resize_edge == 0 && !menu_grabbed &&
         !draw_mode && !graph_grabbed && !text_grabbed) {
@@ -258,42 +259,42 @@ void on_motion(int x, int y) {
         window_reshape(window_w - window_frame_w, window_h - window_frame_h);
         anchor_x = resize_anchor_x = px;
         anchor_y = resize_anchor_y = py;
-        toolbar_menu[toolbar_close].x = close_entry_x();
+        scene.toolbar_menu[toolbar_close].x = close_entry_x();
     }
 
     if (!board_grabbed && !draw_mode) {
         const int32_t nx = wrap_sub(x, anchor_x), ny = wrap_sub(y, anchor_y);
-        if (digit_grabbed && selected_digit_row < digit_groups_in_use &&
-            selected_digit_col < digit_group_size) {
-            Digit_unit& d = digit_at(selected_digit_row, selected_digit_col);
+        if (digit_grabbed && scene.selected_digit_row < digit_groups_in_use &&
+            scene.selected_digit_col < digit_group_size) {
+            Digit_unit& d = scene.digit_at(scene.selected_digit_row, scene.selected_digit_col);
             d.x = static_cast<uint32_t>(nx);
             d.y = static_cast<uint32_t>(ny);
         }
-        if (text_grabbed && selected_text < string_draw_count) {
-            string_draws[selected_text].x = static_cast<uint32_t>(nx);
-            string_draws[selected_text].y = static_cast<uint32_t>(ny);
+        if (text_grabbed && scene.selected_text < string_draw_count) {
+            scene.string_draws[scene.selected_text].x = static_cast<uint32_t>(nx);
+            scene.string_draws[scene.selected_text].y = static_cast<uint32_t>(ny);
         }
-        if (graph_grabbed && selected_graph < graph_draw_count) {
-            graph_draws[selected_graph].x = nx;
-            graph_draws[selected_graph].y = ny;
+        if (graph_grabbed && scene.selected_graph < graph_draw_count) {
+            scene.graph_draws[scene.selected_graph].x = nx;
+            scene.graph_draws[scene.selected_graph].y = ny;
         }
     }
 }
 
-void on_passive_motion(int x, int y) {
-    mouse_x = x;
-    mouse_y = y;
-    const uint32_t p = dot_pitch;
+void on_passive_motion(Scene& scene, int x, int y) {
+    scene.mouse_x = x;
+    scene.mouse_y = y;
+    const uint32_t p = scene.dot_pitch;
 
     // Rubber band of the open rectangle (unsigned division of the wrapped
     // difference, so a drag left or up gives a huge left-running extent).
-    if (draw_mode && (corner_clicks & 1) && graph_count > 0 && graph_count <= graph_draw_count) {
-        graph_draw& g = graph_draws[graph_count - 1];
+    if (draw_mode && (corner_clicks & 1) && scene.graph_count > 0 && scene.graph_count <= graph_draw_count) {
+        graph_draw& g = scene.graph_draws[scene.graph_count - 1];
         g.width = static_cast<int32_t>((static_cast<uint32_t>(x) - static_cast<uint32_t>(g.x)) / p);
         g.height = static_cast<int32_t>((static_cast<uint32_t>(y) - static_cast<uint32_t>(g.y)) / p);
     }
 
-    update_hover(x, y);
+    update_hover(scene, x, y);
 
     // Border cursors; inside, the crosshair while drawing, else the arrow.
     const int zone = border_zone(x, y);
@@ -302,7 +303,7 @@ void on_passive_motion(int x, int y) {
     if (!draw_mode) {
         const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
         for (int k = 0; k < string_draw_count; ++k) {
-            const string_draw& s = string_draws[k];
+            const string_draw& s = scene.string_draws[k];
             if (inside(px, s.x, s.x + p * static_cast<uint32_t>(s.width)) &&
                 inside(py, s.y, s.y + p * static_cast<uint32_t>(s.height)))
                 window_set_cursor(cursor_text);
@@ -321,4 +322,15 @@ void reset_input_state() {
     window_ops = Window_ops{};
     reset_menu_state();
     reset_keyboard_state();
+}
+
+// Each input settles what it changed before the next frame shows it.
+void on_mouse(Scene& scene, int button, int state, int x, int y) {
+    apply_mouse(scene, button, state, x, y);
+    settle_after_edit(scene);
+}
+
+void on_motion(Scene& scene, int x, int y) {
+    apply_motion(scene, x, y);
+    settle_after_edit(scene);
 }

@@ -3,6 +3,8 @@
 // frameless window.
 #pragma once
 
+#include "scene/scene.h"
+
 #include <cstdint>
 
 // GLUT's codes.
@@ -24,16 +26,16 @@ extern uint8_t corner_clicks;       // rectangle corners placed; odd while one i
 int border_zone(int32_t x, int32_t y);
 
 // Clears every selection (each becomes its "none" value) and graph_grabbed.
-void clear_selection();
+void clear_selection(Scene& scene);
 
 // Button press or release at window point (x, y).
-void on_mouse(int button, int state, int x, int y);
+void on_mouse(Scene& scene, int button, int state, int x, int y);
 
 // Mouse moved with a button held; (x, y) window pixels.
-void on_motion(int x, int y);
+void on_motion(Scene& scene, int x, int y);
 
 // Mouse moved with no button held; (x, y) window pixels.
-void on_passive_motion(int x, int y);
+void on_passive_motion(Scene& scene, int x, int y);
 
 // Every grab flag, anchor, the window geometry and operations, and the
 // menu and keyboard state back to their start-up values.

@@ -30,7 +30,7 @@
 #include "render/dot_sink.h"
 #include "render/memory_sink.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "tests/unit/temp_dir.h"
 #include "ui/keyboard.h"

@@ -21,7 +21,7 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "temp_dir.h"
 #include "ui/keyboard.h"

@@ -27,7 +27,7 @@
 #include "platform/platform.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "tests/unit/temp_dir.h"
 #include "ui/menus.h"

@@ -14,7 +14,7 @@
 #include "tests/unit/temp_dir.h"
 #include "scene/view_state.h"
 #include "platform/platform.h"
-#include "scene/settings.h"
+#include "scene/status_line.h"
 #include "ui/app_requests.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"

@@ -1,11 +1,9 @@
-#include "scene/settings.h"
+#include "scene/status_line.h"
 
 #include <cstdio>
 
 #include "platform/platform.h"
 
-int32_t brightness_level = 8;
-uint8_t panel_type = 0;
 char status_text[status_text_size] = {};
 
 void set_status(const char* message_utf8) {
@@ -17,8 +15,4 @@ void show_status(const char* message_utf8) {
     platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
 }
 
-void reset_settings() {
-    brightness_level = 8;
-    panel_type = 0;
-    status_text[0] = '\0';
-}
+void reset_status() { status_text[0] = '\0'; }
