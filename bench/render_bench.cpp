@@ -35,6 +35,9 @@ namespace {
 
 void swap() { glutSwapBuffers(); }
 
+// The scene under measure (static storage: it is about 800 KB).
+Scene scene;
+
 // Evaluates the tiny expressions of the scene file: terms of the form
 // a+b*i or a*i or i%3, with i the repeat index.
 long eval(const std::string& expr, long i) {
@@ -72,24 +75,26 @@ bool load_scene(const char* path) {
         if (word == "pitch") {
             int p;
             ls >> p;
-            set_dot_pitch(p);
+            set_dot_pitch(scene, p);
             continue;
         }
         long count;
         std::string kind, x, y, w, h, colour;
         ls >> count >> kind >> x >> y >> w >> h >> colour;
         for (long i = 0; i < count; ++i) {
-            Digit_unit& d = digit_at(group, index);
+            Digit_unit& d = scene.digit_at(group, index);
             d.kind = static_cast<uint8_t>(eval(kind, i));
             d.x = static_cast<uint32_t>(eval(x, i));
             d.y = static_cast<uint32_t>(eval(y, i));
             d.width = static_cast<int32_t>(eval(w, i));
             d.height = static_cast<int32_t>(eval(h, i));
             d.colour = static_cast<uint8_t>(eval(colour, i));
-            d.pitch = dot_pitch;
+            d.pitch = scene.dot_pitch;
             if (++index == digit_group_size) index = 37, ++group;
         }
     }
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);   // as an edit leaves them
     return true;
 }
 
@@ -101,8 +106,8 @@ struct Result {
 
 Result run(Gl_sink& sink, double seconds) {
     set_dot_sink(&sink);
-    reshape_view(1200, 801);
-    draw_display();   // warm-up: glyph textures, repositioning
+    reshape_view(scene, 1200, 801);
+    draw_display(scene);   // warm-up: glyph textures, repositioning
     glFinish();
     int frames = 0;
     using clock = std::chrono::steady_clock;
@@ -110,7 +115,7 @@ Result run(Gl_sink& sink, double seconds) {
     double elapsed = 0, build = 0, finish = 0;
     while (elapsed < seconds || frames < 5) {
         auto t0 = clock::now();
-        draw_display();
+        draw_display(scene);
         auto t1 = clock::now();
         glFinish();
         auto t2 = clock::now();
@@ -126,9 +131,9 @@ Result run(Gl_sink& sink, double seconds) {
 // Renders one frame with sink and reads the window's pixels back.
 std::vector<unsigned char> picture(Gl_sink& sink) {
     set_dot_sink(&sink);
-    reshape_view(1200, 801);
-    draw_display();
-    draw_display();
+    reshape_view(scene, 1200, 801);
+    draw_display(scene);
+    draw_display(scene);
     glFinish();
     std::vector<unsigned char> pixels(1200 * 801 * 3);
     glReadBuffer(GL_BACK);
@@ -138,7 +143,7 @@ std::vector<unsigned char> picture(Gl_sink& sink) {
 }
 
 // Number of pixels that differ between the batched and the per-dot picture.
-long compare(const char* scene) {
+long compare(const char* name) {
     // No swap: the picture is read from the back buffer.
     Gl_sink batched(nullptr, true), per_dot(nullptr, false);
     std::vector<unsigned char> a = picture(batched), b = picture(per_dot);
@@ -153,21 +158,21 @@ long compare(const char* scene) {
         differ += d;
         lit += b[i] || b[i + 1] || b[i + 2];
     }
-    std::printf("%-8s %ld of %zu pixels differ between batched and per-dot (%ld lit)\n", scene,
+    std::printf("%-8s %ld of %zu pixels differ between batched and per-dot (%ld lit)\n", name,
                 differ, a.size() / 3, lit);
     return differ;
 }
 
-void report(const char* scene, double seconds) {
+void report(const char* name, double seconds) {
     Gl_sink batched(swap, true), per_dot(swap, false);
     Result b = run(batched, seconds);
     Result p = run(per_dot, seconds);
     std::printf("%-8s dots/frame %8ld | batched: %4ld draw calls, %7.1f frames/s | per-dot: "
                 "%8ld draw calls, %7.1f frames/s | speed-up %.1fx\n",
-                scene, b.dots, b.calls, b.fps, p.calls, p.fps, b.fps / p.fps);
+                name, b.dots, b.calls, b.fps, p.calls, p.fps, b.fps / p.fps);
     std::printf("%-8s ms/frame in draw_display then in glFinish | batched: %.2f + %.2f | "
                 "per-dot: %.2f + %.2f\n",
-                scene, b.build_ms, b.finish_ms, p.build_ms, p.finish_ms);
+                name, b.build_ms, b.finish_ms, p.build_ms, p.finish_ms);
 }
 
 }  // namespace
@@ -192,12 +197,12 @@ int outputs(const char* scene_file) {
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
     if (!startup_paths_and_config(editor.c_str(), &err)) return 1;
-    build_layout();
+    build_layout(scene);
     if (!load_scene(scene_file)) return 1;
     char dir[] = "/tmp/vantiro-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     Export_outcome o;
-    const double export_ms = best_ms([&] { o = export_to_folder(dir, exe_folder, 0); });
+    const double export_ms = best_ms([&] { o = export_to_folder(scene, dir, exe_folder, 0); });
     if (!o.written) {
         std::fprintf(stderr, "bench: %s\n", o.message.c_str());
         return 1;
@@ -205,14 +210,14 @@ int outputs(const char* scene_file) {
     std::vector<uint8_t> script;
     if (!platform_read_file((o.ledsys + "/CMD/cmd.txt").c_str(), 1u << 30, &script, &err)) return 1;
     int w, h;
-    output_screen_size(&w, &h);
+    output_screen_size(scene, &w, &h);
     Card_model card(w, h);
     const double play_ms = best_ms([&] {
         card.reset();
         card.run_script(script.data(), script.size());
     });
     Led_framebuffer screen(w, h);
-    const double render_ms = best_ms([&] { render_scene_leds(screen); });
+    const double render_ms = best_ms([&] { render_scene_leds(scene, screen); });
     std::printf("export %.1f ms (cmd.txt %zu bytes, %ld lines), play %.1f ms (%ld LEDs lit), render %.1f ms "
                 "(%ld LEDs lit)\n",
                 export_ms, script.size(), card.counts.run, play_ms, card.screen.lit_count(), render_ms,
@@ -255,14 +260,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    build_layout();
-    mouse_x = 600;   // the readout is part of every frame
-    mouse_y = 500;
+    build_layout(scene);
+    scene.mouse_x = 600;   // the readout is part of every frame
+    scene.mouse_y = 500;
     if (check) {
         long differ = compare("start-up");
         if (!load_scene(scene_file)) return 1;
         differ += compare("heavy");
-        set_dot_pitch(3);   // odd point sizes
+        set_dot_pitch(scene, 3);   // odd point sizes
         differ += compare("pitch 3");
         return differ ? 1 : 0;
     }

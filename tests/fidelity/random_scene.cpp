@@ -20,15 +20,16 @@ std::string gbk(const char* utf8) {
 
 }  // namespace
 
-Random_scene make_random_scene(uint32_t seed, bool with_digits) {
+Random_scene make_random_scene(Scene& scene, uint32_t seed, bool with_digits) {
     std::mt19937 rng(seed);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     reset_to_startup_state();
+    reset_scene(scene);
 
     Random_scene s;
     s.pitch = pick(2, 5);
-    set_dot_pitch(s.pitch);
-    build_layout();
+    set_dot_pitch(scene, s.pitch);
+    build_layout(scene);
     s.rows = pick(1, 2);
     s.cols = pick(1, 3);
     // The grid stays inside the window, clear of the status line.
@@ -43,19 +44,19 @@ Random_scene make_random_scene(uint32_t seed, bool with_digits) {
         s.stored_width = s.width + 8 * pick(-1, 1);
         s.stored_height = s.height + 8 * pick(-1, 1);
     }
-    board_rows = s.rows;
-    board_columns = export_columns = s.cols;
+    scene.board_rows = s.rows;
+    scene.board_columns = scene.export_columns = s.cols;
     const int bx = 276, by = 226;
     for (int r = 0; r < s.rows; ++r)
         for (int c = 0; c < s.cols; ++c) {
-            led_unit& u = board_at(r, c);
+            led_unit& u = scene.board_at(r, c);
             const bool first = r == 0 && c == 0;
             u.width = first ? s.width : s.stored_width;
             u.height = first ? s.height : s.stored_height;
             u.x = bx + c * s.stored_width * s.pitch;
             u.y = by + r * s.stored_height * s.pitch;
         }
-    board_at(0, 0).x = bx, board_at(0, 0).y = by;
+    scene.board_at(0, 0).x = bx, scene.board_at(0, 0).y = by;
 
     const int screen_w = s.cols * s.width, screen_h = s.rows * s.height;
     // A place on an LED of the screen: now and then a board's corner or an
@@ -86,7 +87,7 @@ Random_scene make_random_scene(uint32_t seed, bool with_digits) {
     const uint8_t font_sizes[] = {12, 16, 24, 32, 14, 20, 28};
     s.texts = pick(0, 4);
     for (int k = 5; k < 5 + s.texts; ++k) {
-        string_draw& t = string_draws[k];
+        string_draw& t = scene.string_draws[k];
         t.pitch = s.pitch;
         t.font_size = font_sizes[pick(0, 6)];
         t.colour = colour();
@@ -98,7 +99,7 @@ Random_scene make_random_scene(uint32_t seed, bool with_digits) {
     const uint8_t kinds[] = {kind_block, kind_hline, kind_circle, kind_vline, kind_rect, kind_digit, kind_block_pair};
     const int elements = pick(1, 10);
     for (int n = 0; n < elements; ++n) {
-        Digit_unit& d = digit_at(2 + n / 7, 40 + n % 7);
+        Digit_unit& d = scene.digit_at(2 + n / 7, 40 + n % 7);
         const uint8_t kind = kinds[pick(0, 6)];
         Digit_unit made = d;
         made.kind = kind;

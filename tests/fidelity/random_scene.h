@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "scene/scene.h"
+
 struct Random_scene {
     int pitch = 2;
     int rows = 1, cols = 1;
@@ -17,6 +19,6 @@ struct Random_scene {
     bool odd_colours = false;                    // some element has a colour code beyond 0..2
 };
 
-// Builds the scene of seed into the pools, starting from the start-up
-// state (reset_to_startup_state and build_layout).
-Random_scene make_random_scene(uint32_t seed, bool with_digits);
+// Builds the scene of seed into scene, starting from the start-up state
+// (reset_to_startup_state, reset_scene and build_layout).
+Random_scene make_random_scene(Scene& scene, uint32_t seed, bool with_digits);

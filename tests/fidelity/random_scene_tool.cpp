@@ -16,10 +16,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SEED DIR [--no-digits]\n", argv[0]);
         return 2;
     }
-    const Random_scene s = make_random_scene(static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)), argc == 3);
+    static Scene scene;   // about 800 KB: static storage
+    const Random_scene s = make_random_scene(scene, static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)), argc == 3);
     std::string err;
     std::snprintf(exe_folder, sizeof exe_folder, "%s/", argv[2]);
-    if (!build_data_paths(exe_folder, &data_paths, &err) || !save_scene_files(&err)) {
+    if (!build_data_paths(exe_folder, &data_paths, &err) || !save_scene_files(scene, &err)) {
         std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
         return 1;
     }

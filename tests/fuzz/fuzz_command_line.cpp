@@ -15,13 +15,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
         set_diag_stream(std::fopen("/dev/null", "w"));
-        build_layout();
+        build_layout(scene);
         return true;
     }();
     (void)ready;
     // Let the counters run up to their limits and start again now and then.
-    if (text_count >= string_draw_count) text_count = 0;
-    if (rect_count >= digit_group_size - 1) rect_count = 0;
+    if (scene.text_count >= string_draw_count) scene.text_count = 0;
+    if (scene.rect_count >= digit_group_size - 1) scene.rect_count = 0;
     reset_command_table();
 
     std::vector<char> line(data, data + size);
@@ -31,6 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         *lf = '\0';
         payload = lf + 1;
     }
-    run_command_line(static_cast<int32_t>(size), line.data(), payload);
+    run_scene_line(scene, static_cast<int32_t>(size), line.data(), payload);
     return 0;
 }

@@ -16,15 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
         reset_to_startup_state();
         set_diag_stream(std::fopen("/dev/null", "w"));
-        build_layout();
+        build_layout(scene);
         return true;
     }();
     (void)ready;
     // Room for the texts and rectangles of every input.
-    text_count = 0;
-    rect_count = 0;
+    scene.text_count = 0;
+    scene.rect_count = 0;
     std::vector<uint8_t> image(command_header_address, 0);
     image.insert(image.end(), data, data + size);
-    replay_image(image.data(), image.size());
+    replay_image(scene, image.data(), image.size());
     return 0;
 }

@@ -28,6 +28,11 @@
 #include "temp_dir.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 std::string gbk(const char* utf8) {
@@ -87,7 +92,7 @@ class Card_link_test : public ::testing::Test {
 protected:
     void SetUp() override {
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
-        build_layout();
+        build_layout(scene);
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
@@ -101,7 +106,7 @@ protected:
         std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(0);
+        send_scene_live(scene);
         EXPECT_TRUE(wait_live_idle(10000));
         return last_live_send_ok();
     }
@@ -124,26 +129,26 @@ std::string joined(const std::vector<Live_line>& lines) {
 // a blank is sent as two runs, text 3 as the first line of its file and a
 // digit module not at all; tags and waits as the card expects.
 TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
-    EXPECT_EQ(joined(live_scene_lines(true, scene_text_files())), "42405/0:led clearall \n|");
-    string_draw& t = string_draws[6];
+    EXPECT_EQ(joined(live_scene_lines(scene, true, scene_text_files())), "42405/0:led clearall \n|");
+    string_draw& t = scene.string_draws[6];
     t.x = 296, t.y = 236, t.font_size = 16, t.colour = 1, t.text_source = 0;
     std::snprintf(t.text, sizeof t.text, "Hello");
-    string_draw& edge = string_draws[7];
+    string_draw& edge = scene.string_draws[7];
     edge.x = 276, edge.y = 226, edge.font_size = 12, edge.colour = 2, edge.text_source = 3;
     std::snprintf(edge.text, sizeof edge.text, "not sent");
     dir.write("my_txt3.txt", "ab cd\r\nsecond line");
     refresh_text_files();
-    Digit_unit& module = digit_at(0, 20);
+    Digit_unit& module = scene.digit_at(0, 20);
     module.kind = kind_digit, module.x = 400, module.y = 300, module.digits = 2, module.enabled = 1;
-    Digit_unit& r = digit_at(1, 1);
+    Digit_unit& r = scene.digit_at(1, 1);
     r.kind = kind_rect, r.x = 280, r.y = 232, r.width = 10, r.height = 5, r.colour = 0, r.id = 11;
-    Digit_unit& c = digit_at(2, 40);
+    Digit_unit& c = scene.digit_at(2, 40);
     c.kind = kind_circle, c.x = 300, c.y = 250, c.height = 7, c.colour = 1, c.type_code = 9;
-    Digit_unit& b = digit_at(2, 41);
+    Digit_unit& b = scene.digit_at(2, 41);
     b.kind = kind_block, b.x = 276 + 20, b.y = 226 + 40, b.height = 2, b.colour = 2, b.type_code = 5;
-    Digit_unit& l = digit_at(2, 42);
+    Digit_unit& l = scene.digit_at(2, 42);
     l.kind = kind_hline, l.x = 276, l.y = 300, l.width = 30, l.colour = 0, l.type_code = 6;
-    EXPECT_EQ(joined(live_scene_lines(true, scene_text_files())),
+    EXPECT_EQ(joined(live_scene_lines(scene, true, scene_text_files())),
               "42405/0:led clearall \n|"
               "11/10:led r 0 2 3 12 8 \n |"
               "9/100:led c 1 12 12 7 \n |"
@@ -152,9 +157,9 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
               "0/10:led 16t 1 10 5 Hello \n |"
               "3/10:led 12t 2 0 0 ab \n |3/10:led 12t 2 18 0 cd \n |");
     // Without pacing the same lines, no waits; with no board in use, the clear line alone.
-    for (const Live_line& line : live_scene_lines(false, scene_text_files())) EXPECT_EQ(line.wait_ms, 0);
-    board_rows = 0;
-    EXPECT_EQ(live_scene_lines(true, scene_text_files()).size(), 1u);
+    for (const Live_line& line : live_scene_lines(scene, false, scene_text_files())) EXPECT_EQ(line.wait_ms, 0);
+    scene.board_rows = 0;
+    EXPECT_EQ(live_scene_lines(scene, true, scene_text_files()).size(), 1u);
 }
 
 // Live to the simulator: the card's screen equals the editor's picture;
@@ -164,12 +169,12 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
 TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     Running_card card(dir.path() + "/flash.bin");
     ASSERT_TRUE(card.listening);
-    string_draw& t = string_draws[6];
+    string_draw& t = scene.string_draws[6];
     t.x = 276 + 2 * 5, t.y = 226 + 2 * 7, t.font_size = 16, t.colour = 1;
     std::snprintf(t.text, sizeof t.text, "%s", gbk("早上 好 A  b").c_str());
-    Digit_unit& r = digit_at(1, 1);
+    Digit_unit& r = scene.digit_at(1, 1);
     r.kind = kind_rect, r.x = 276 + 2 * 3, r.y = 226 + 2 * 40, r.width = 60, r.height = 20, r.colour = 2, r.id = 11;
-    Digit_unit& d = digit_at(3, 7);
+    Digit_unit& d = scene.digit_at(3, 7);
     d.kind = kind_digit, d.x = 276 + 2 * 100, d.y = 226 + 2 * 60, d.digits = 4, d.param_a = 12, d.param_b = 2;
     d.colour = 0, d.type_code = 13;
 
@@ -177,18 +182,18 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     std::string status;
     bool to_stderr = false;
     ASSERT_TRUE(take_live_status(&status, &to_stderr));
-    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(false, scene_text_files()).size()) + " lines to " + card.address());
+    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, scene_text_files()).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
-    render_scene_leds(editor);
+    render_scene_leds(scene, editor);
     const long with_module = editor.lit_count();
     d.enabled = 0;
-    render_scene_leds(editor);
+    render_scene_leds(scene, editor);
     d.enabled = 1;
     EXPECT_GT(with_module, editor.lit_count());
     EXPECT_GT(editor.lit_count(), 150);
     // The simulator's thread runs the lines it has read; ask it how many.
-    const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());
+    const long expected = static_cast<long>(live_scene_lines(scene, false, scene_text_files()).size());
     uint8_t answer[CSDK_ANSWER_MAX];
     int32_t n = 0;
     for (int tries = 0; tries < 200; ++tries) {
@@ -208,11 +213,11 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     // A fresh editor (no scene files) with sync on.
     const std::string text = t.text;
     const uint32_t tx = t.x, ty = t.y, rx = r.x;
-    reset_scene_state();
-    build_layout();
+    reset_scene(scene);
+    build_layout(scene);
     sync_enabled = 1;
     std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-    sync_from_card();
+    sync_from_card(scene);
     std::string image;
     {
         std::vector<uint8_t> bytes;
@@ -222,19 +227,19 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + flash_window_start),
                   std::vector<uint8_t>(flash_window_start, 0));
     }
-    ASSERT_EQ(text_count, 1);
-    EXPECT_EQ(string_draws[0].text, text);
-    EXPECT_EQ(string_draws[0].x, tx);
-    EXPECT_EQ(string_draws[0].y, ty);
-    EXPECT_EQ(rect_count, 1);
-    const Digit_unit& back = digit_at(1, 1);
+    ASSERT_EQ(scene.text_count, 1);
+    EXPECT_EQ(scene.string_draws[0].text, text);
+    EXPECT_EQ(scene.string_draws[0].x, tx);
+    EXPECT_EQ(scene.string_draws[0].y, ty);
+    EXPECT_EQ(scene.rect_count, 1);
+    const Digit_unit& back = scene.digit_at(1, 1);
     EXPECT_EQ(back.kind, kind_rect);
     EXPECT_EQ(back.x, rx);
     EXPECT_EQ(back.width, 60);
     reset_card_link();
-    sync_from_card();   // the next start: nothing is added
-    EXPECT_EQ(text_count, 1);
-    EXPECT_EQ(rect_count, 1);
+    sync_from_card(scene);   // the next start: nothing is added
+    EXPECT_EQ(scene.text_count, 1);
+    EXPECT_EQ(scene.rect_count, 1);
 }
 
 // A closed port, a card that never answers, a card that drops after 10
@@ -260,7 +265,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
         std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
-        sync_from_card();
+        sync_from_card(scene);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
         platform_gbk_to_utf8(status_text, said, sizeof said);
@@ -272,7 +277,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
 
     // A card that drops the connection after 10 lines.
     for (int k = 0; k < 30; ++k) {
-        Digit_unit& d = digit_at(2, 40 + k);
+        Digit_unit& d = scene.digit_at(2, 40 + k);
         d.kind = kind_vline, d.x = 276 + 2 * k, d.y = 226, d.height = 5, d.colour = 1;
     }
     auto dropping = std::make_unique<Running_card>("", Card_faults{10, false, 0});
@@ -289,7 +294,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        submit_live_lines(live_scene_lines(false, scene_text_files()));
+        submit_live_lines(live_scene_lines(scene, false, scene_text_files()));
         ASSERT_TRUE(wait_live_idle(5000));
         through = last_live_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -322,7 +327,7 @@ TEST_F(Card_link_test, TheLastErrorIsACopyThatLaterCallsLeaveAlone) {
 // A scene with a digit module on the board: the live send says once, not
 // at every send, that modules go by the stick.
 TEST_F(Card_link_test, DigitModulesOffTheLiveSendAreSaidOnce) {
-    Digit_unit& d = digit_at(3, 7);
+    Digit_unit& d = scene.digit_at(3, 7);
     d.kind = kind_digit, d.x = 300, d.y = 300, d.digits = 2, d.enabled = 1;
     int port;
     {
@@ -345,7 +350,7 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(0);   // sync off: said once
+    send_scene_live(scene);   // sync off: said once
     char said[512];
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);

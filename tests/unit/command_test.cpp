@@ -21,6 +21,11 @@
 #include "tests/unit/temp_dir.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -43,10 +48,9 @@ void record(void*, int32_t type, int argc, char** argv, const char* payload) {
 class Command_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        build_layout();
-        reset_command_table();
+        build_layout(scene);
         command_row spy = {"SPY", "spy", record};
-        editor_interpreter().table[2] = spy;
+        interpreter.table[2] = spy;
         calls.clear();
         diag = std::tmpfile();
         set_diag_stream(diag);
@@ -59,8 +63,11 @@ protected:
     void run(const std::string& line, int32_t type = 0, const char* payload = "") {
         std::vector<char> buf(line.begin(), line.end());
         buf.push_back('\0');
-        run_command_line(type, buf.data(), payload);
+        interpreter.run_command_line(type, buf.data(), payload);
     }
+
+    // The replay's interpreter, editing the test scene, with a spy command.
+    Command_interpreter interpreter = scene_interpreter(scene);
 
     // Diagnostics printed since the last call.
     std::string printed() {
@@ -177,8 +184,8 @@ TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
     for (int i = 0; i < int(std::size(cases)); ++i) {
         const auto& c = cases[i];
         run(c.line, c.type, c.payload);
-        ASSERT_EQ(text_count, i + 1) << c.line;
-        const string_draw& s = string_draws[i];
+        ASSERT_EQ(scene.text_count, i + 1) << c.line;
+        const string_draw& s = scene.string_draws[i];
         EXPECT_EQ(make_tuple(s.x, s.y, int(s.font_size), s.colour, s.slot, s.length, int(s.enabled)),
                   make_tuple(c.x, c.y, c.font, c.colour, c.type, int(std::strlen(c.text)), 1)) << c.line;
         EXPECT_STREQ(s.text, c.text) << c.line;
@@ -187,17 +194,17 @@ TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
 
 // Other verbs and unknown file verbs (the Zimu word is case-sensitive) change nothing.
 TEST_F(Command_test, OtherVerbsChangeNothing) {
-    const std::string before = scene_json();
+    const std::string before = scene_json(scene);
     for (const char* line : {"led clearall", "led p 1 2 3", "led l 1 0 0 9 0", "led c 1 5 5 3", "led s",
                              "led 20t 1 2 3 X", "led 32T 1 2 3 X", "led txt 1 2 3 4 5 6 20",
                              "file ZIMU 1 0x20 0 0 0 0 0 300", "file read_raw 0x10000 512"})
         run(line, 0, "x");
-    EXPECT_EQ(scene_json(), before);
+    EXPECT_EQ(scene_json(scene), before);
 }
 
 // "led r" adds a rectangle to group 1 with wrapped sizes, its id on the record before; full pools refuse.
 TEST_F(Command_test, LedRectanglesGoToGroupOneAndPoolsStopWhenFull) {
-    rect_count = 3;
+    scene.rect_count = 3;
     const struct { const char* line; uint32_t x, y; int width, height, colour; } cases[] = {
         {"led r 0 2 3 12 8", 280, 232, 10, 5, 0},
         {"led r 0x1 0x0 0x0 0xA 0xA", 276, 226, 10, 10, 1},
@@ -206,26 +213,26 @@ TEST_F(Command_test, LedRectanglesGoToGroupOneAndPoolsStopWhenFull) {
     for (int i = 0; i < int(std::size(cases)); ++i) {
         const auto& c = cases[i];
         run(c.line);
-        ASSERT_EQ(rect_count, 4 + i) << c.line;
-        EXPECT_EQ(digit_at(1, 3 + i).id, 13 + i) << c.line;
-        const Digit_unit& d = digit_at(1, 4 + i);
+        ASSERT_EQ(scene.rect_count, 4 + i) << c.line;
+        EXPECT_EQ(scene.digit_at(1, 3 + i).id, 13 + i) << c.line;
+        const Digit_unit& d = scene.digit_at(1, 4 + i);
         EXPECT_EQ(make_tuple(d.x, d.y, d.width, d.height, int(d.colour), int(d.kind), int(d.enabled)),
                   make_tuple(c.x, c.y, c.width, c.height, c.colour, int(kind_rect), 1)) << c.line;
     }
-    rect_count = 98;
+    scene.rect_count = 98;
     run("led r 0 1 1 2 2");   // index 99, the group's last record
-    EXPECT_EQ(rect_count, 99);
-    EXPECT_EQ(digit_at(1, 99).kind, kind_rect);
+    EXPECT_EQ(scene.rect_count, 99);
+    EXPECT_EQ(scene.digit_at(1, 99).kind, kind_rect);
     run("led r 0 1 1 3 3");   // index 100 would pass the group
-    EXPECT_EQ(rect_count, 99);
+    EXPECT_EQ(scene.rect_count, 99);
     EXPECT_NE(printed().find("group 1 is full"), std::string::npos);
 
-    text_count = 39;
+    scene.text_count = 39;
     run("led t 1 1 1 last");
-    EXPECT_EQ(text_count, 40);
+    EXPECT_EQ(scene.text_count, 40);
     run("led t 1 1 1 more");
     run("file t 1 1 1", 0, "more");
-    EXPECT_EQ(text_count, 40);
+    EXPECT_EQ(scene.text_count, 40);
     EXPECT_NE(printed().find("all 40 text elements are in use"), std::string::npos);
 }
 
@@ -262,7 +269,7 @@ protected:
         path = dir.write("spi_data.bin", bytes);
         printed();
         set_flash_image_path(path.c_str());
-        replay_stored_script();
+        replay_stored_script(scene);
         return printed();
     }
     Temp_dir dir;
@@ -273,9 +280,9 @@ protected:
 TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
     std::string erased(0x13000, '\0');
     for (size_t i = 0x10000; i < erased.size(); ++i) erased[i] = '\xFF';
-    const std::string before = scene_json();
+    const std::string before = scene_json(scene);
     EXPECT_EQ(replay(erased), "");
-    EXPECT_EQ(scene_json(), before);
+    EXPECT_EQ(scene_json(scene), before);
     std::ifstream in(path, std::ios::binary);
     std::string now((std::istreambuf_iterator<char>(in)), {});
     ASSERT_EQ(now.size(), 0x13000u);
@@ -293,8 +300,8 @@ TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
 // Enabled entries of 1..512 bytes run as lines, the payload after the first line feed.
 TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(replay(image({})), "cmd count is 0\nSize of Cmd Header allocated 8\r\nCmdEntryCount is 0\r\n");
-    EXPECT_EQ(text_count, 0);
-    set_dot_pitch(3);   // places worked out at pitch 3 are kept with it, so no later step moves them
+    EXPECT_EQ(scene.text_count, 0);
+    set_dot_pitch(scene, 3);   // places worked out at pitch 3 are kept with it, so no later step moves them
     const std::string out = replay(image({
         {7, 1, 0x12000, 27, "file 16t 1 10 5\nHello world"},
         {8, 1, 0x12100, 17, "led r 0 2 3 12 8\n"},
@@ -304,12 +311,12 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
         {12, 1, 0x12800, 512, "led t 2 0 0 Big\n" + std::string(495, 'y')},
         {13, 1, 0x12C00, 14, "\nled t 1 0 0 X"},
     }));
-    ASSERT_EQ(text_count, 2);
-    EXPECT_EQ(make_tuple(std::string(string_draws[0].text), string_draws[0].slot), make_tuple("Hello world", 7));
-    EXPECT_EQ(make_tuple(std::string(string_draws[1].text), string_draws[1].slot), make_tuple("Big", 12));
-    EXPECT_EQ(rect_count, 1);
-    EXPECT_EQ(digit_at(1, 1).kind, kind_rect);
-    EXPECT_EQ(make_tuple(string_draws[0].pitch, int(digit_at(1, 1).pitch)), make_tuple(3, 3));
+    ASSERT_EQ(scene.text_count, 2);
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[0].text), scene.string_draws[0].slot), make_tuple("Hello world", 7));
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[1].text), scene.string_draws[1].slot), make_tuple("Big", 12));
+    EXPECT_EQ(scene.rect_count, 1);
+    EXPECT_EQ(scene.digit_at(1, 1).kind, kind_rect);
+    EXPECT_EQ(make_tuple(scene.string_draws[0].pitch, int(scene.digit_at(1, 1).pitch)), make_tuple(3, 3));
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
     EXPECT_NE(out.find("Error command! No command word at the start of the line\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
@@ -320,10 +327,10 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
 TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     printed();
     set_flash_image_path((dir.path() + "/absent.bin").c_str());
-    replay_stored_script();
+    replay_stored_script(scene);
     EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
     set_flash_image_path(dir.path().c_str());   // a folder or a device is refused, not read
-    replay_stored_script();
+    replay_stored_script(scene);
     EXPECT_NE(printed().find("is a folder, not a file"), std::string::npos);
     const struct { const char* what; std::string bytes; const char* said; int texts; } cases[] = {
         {"ends before the header", std::string(0x10002, '\0'), "nothing is replayed", 0},
@@ -334,11 +341,11 @@ TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
         {"no line feed: empty payload", image({{4, 1, 0x12000, 15, "file t 1 0 1 xy"}}), "", 1},
     };
     for (const auto& c : cases) {
-        const int before = text_count;
+        const int before = scene.text_count;
         EXPECT_NE(replay(c.bytes).find(c.said), std::string::npos) << c.what;
-        EXPECT_EQ(text_count - before, c.texts) << c.what;
+        EXPECT_EQ(scene.text_count - before, c.texts) << c.what;
     }
-    EXPECT_EQ(string_draws[1].length, 0);
+    EXPECT_EQ(scene.string_draws[1].length, 0);
 }
 
 Command_value value(Command_word command, Verb verb, std::vector<uint32_t> numbers,
@@ -423,9 +430,9 @@ TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     ASSERT_EQ(header.count, 2u);
     EXPECT_EQ(header.entries[1].type, 22u);
     EXPECT_GE(header.entries[0].address, Command_image_writer::data_start);
-    EXPECT_EQ(replay_image(image.data(), image.size()), Header_status::ok);
-    EXPECT_EQ(make_tuple(text_count, std::string(string_draws[0].text), string_draws[0].slot, rect_count,
-                         digit_at(1, 1).width),
+    EXPECT_EQ(replay_image(scene, image.data(), image.size()), Header_status::ok);
+    EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[0].text), scene.string_draws[0].slot, scene.rect_count,
+                         scene.digit_at(1, 1).width),
               make_tuple(1, "Hello world", 21, 1, 10));
 
     // The window fills up: entries that do not fit are refused, none cut.

@@ -24,7 +24,11 @@
 #include "app/scene_files.h"
 #include "app/startup.h"
 #include "card/card_model.h"
+#include "app/scene_json.h"
 #include "controller/drive_export.h"
+#include "controller/font_check.h"
+#include "controller/live_send.h"
+#include "controller/sign_picture.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
@@ -36,6 +40,11 @@
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 constexpr uint8_t dark = Led_framebuffer::dark;
@@ -43,8 +52,8 @@ constexpr uint8_t other_colour = 3;   // a window pixel in no LED colour (white,
 
 // The scene as the editor has it before its files are read.
 void fresh_start() {
-    reset_scene_state();
-    build_layout();
+    reset_scene(scene);
+    build_layout(scene);
 }
 
 std::string gbk(const char* utf8) {
@@ -53,21 +62,21 @@ std::string gbk(const char* utf8) {
     return out;
 }
 
-// Everything scene.conf holds, starting from the start-up scene (board 0,
+// A scene file: everything scene.conf holds, starting from the start-up scene (board 0,
 // the palette in every group, the left panel's texts), plus the first
 // bytes of my_txt3.txt and my_txt4.txt beside the editor.
-struct Scene {
+struct Scene_file {
     int pitch = 2, counts[6] = {}, menu[2] = {};
-    std::vector<led_unit> boards{led_units, led_units + led_unit_count};
-    std::vector<string_draw> texts{string_draws, string_draws + string_draw_count};
-    std::vector<Digit_unit> digits{digit_units, digit_units + digit_groups_in_use * digit_group_size};
+    std::vector<led_unit> boards{scene.led_units, scene.led_units + led_unit_count};
+    std::vector<string_draw> texts{scene.string_draws, scene.string_draws + string_draw_count};
+    std::vector<Digit_unit> digits{scene.digit_units, scene.digit_units + digit_groups_in_use * digit_group_size};
     bool has_file[2] = {};
     std::string file[2];
 
-    Scene() {
-        const int32_t c[6] = {text_count, 42, graph_count, board_columns, board_rows, export_columns};
+    Scene_file() {
+        const int32_t c[6] = {scene.text_count, 42, scene.graph_count, scene.board_columns, scene.board_rows, scene.export_columns};
         std::copy(c, c + 6, counts);
-        menu[0] = brightness_level, menu[1] = panel_type;
+        menu[0] = scene.brightness_level, menu[1] = scene.panel_type;
     }
     led_unit& board(int r, int c) { return boards[r * board_grid_cols + c]; }
     Digit_unit& digit(int g, int i) { return digits[g * digit_group_size + i]; }
@@ -150,7 +159,7 @@ protected:
 
     // Writes the scene's files into the editor's folder and loads them as
     // the editor does at start-up. False when scene.conf was not taken.
-    bool load(const Scene& s) {
+    bool load(const Scene_file& s) {
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
         std::string err;
         if (!build_data_paths(exe_folder, &data_paths, &err)) return false;
@@ -162,23 +171,23 @@ protected:
             if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
         }
         fresh_start();
-        load_scene_files();
-        return rect_count == s.counts[1] && dot_pitch == s.pitch;
+        load_scene_files(scene);
+        return scene.rect_count == s.counts[1] && scene.dot_pitch == s.pitch;
     }
 
     // The window's picture against the card's, LED by LED.
     Differences compare() {
-        selected_board_col = selected_board_row = no_board;
-        selected_digit_col = selected_digit_row = no_digit;
-        selected_text = no_text;
-        selected_graph = no_graph;
+        scene.selected_board_col = scene.selected_board_row = no_board;
+        scene.selected_digit_col = scene.selected_digit_row = no_digit;
+        scene.selected_text = no_text;
+        scene.selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
-        draw_display();
+        draw_display(scene);
         set_dot_sink(nullptr);
 
         // The dots as GL paints points: later ones over earlier ones.
-        const int vw = view_width, vh = view_height;
+        const int vw = scene.view_width, vh = scene.view_height;
         pixels.assign(static_cast<size_t>(vw) * vh, dark);
         for (const Memory_sink::Dot& d : sink.dots) {
             const int n = static_cast<int>(d.size + 0.5f), cx = static_cast<int>(d.x), cy = static_cast<int>(d.y);
@@ -193,12 +202,12 @@ protected:
         }
 
         int w, h;
-        output_screen_size(&w, &h);
+        output_screen_size(scene, &w, &h);
         // The card reads my_txt3.txt and my_txt4.txt where the export would
         // copy them from (copying each scene's files would cost a sync).
         Script_files files;
         files.text_source_folder = exe_folder;
-        const std::string script = scene_command_script(files);
+        const std::string script = scene_command_script(scene, files);
         Card_model card(w, h);
         card.set_txt_folder(dir.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
@@ -206,10 +215,10 @@ protected:
         // Board (r, c) at window (U.x, U.y) shows the card's LEDs from (c * U.width, r * U.height).
         Differences out;
         std::vector<char> on_a_board(static_cast<size_t>(w) * h, 0);
-        const int64_t p = dot_pitch;
-        for (int r = 0; r < output_rows(); ++r)
-            for (int c = 0; c < output_columns(); ++c) {
-                const led_unit& u = board_at(r, c);
+        const int64_t p = scene.dot_pitch;
+        for (int r = 0; r < output_rows(scene); ++r)
+            for (int c = 0; c < output_columns(scene); ++c) {
+                const led_unit& u = scene.board_at(r, c);
                 for (int64_t ly = 0; ly < u.height; ++ly)
                     for (int64_t lx = 0; lx < u.width; ++lx) {
                         const int64_t X = c * int64_t{u.width} + lx, Y = r * int64_t{u.height} + ly;
@@ -253,12 +262,12 @@ std::string summary(const Differences& d) {
 // A random scene: pitch 2..8, up to 4 x 6 boards side by side or placed
 // anywhere, shapes of every kind and colour, texts of every height,
 // texts 3 and 4 with and without their files.
-Scene random_scene(uint32_t seed) {
+Scene_file random_scene(uint32_t seed) {
     std::mt19937 rng(seed);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto chance = [&](int percent) { return pick(0, 99) < percent; };
     fresh_start();
-    Scene s;
+    Scene_file s;
     const int p = s.pitch = pick(2, 8);
     const int rows = pick(1, 4), cols = pick(1, 6);
     s.grid(rows, cols, 16 * pick(1, 8), 16 * pick(1, 4), chance(80) ? 276 : pick(251, 600),
@@ -266,7 +275,7 @@ Scene random_scene(uint32_t seed) {
     if (chance(10)) s.counts[5] = pick(0, max_board_columns);
     if (chance(25))   // boards anywhere: overlapping, with gaps, in the margin
         for (led_unit& u : s.boards)
-            Scene::place_board(u, pick(0, 1100), pick(0, 760), 8 * pick(1, 12), 8 * pick(1, 8));
+            Scene_file::place_board(u, pick(0, 1100), pick(0, 760), 8 * pick(1, 12), 8 * pick(1, 8));
     s.counts[0] = pick(0, string_draw_count);
     s.counts[1] = pick(1, 99);
     s.menu[0] = pick(0, max_brightness), s.menu[1] = pick(0, 3);
@@ -364,11 +373,58 @@ TEST_F(Fidelity_test, RandomScenesLookTheSameInTheWindowAndOnTheCard) {
                             << reported;
 }
 
+// The scene's bytes, padding and all, as they lie in memory.
+std::vector<unsigned char> bytes_of(const Scene& s) {
+    std::vector<unsigned char> out(sizeof s);
+    std::memcpy(out.data(), static_cast<const void*>(&s), sizeof s);
+    return out;
+}
+
+// What only reads the scene leaves it as it was, byte for byte: a frame
+// (with something selected), the sign's picture, the stick's script and
+// export, the live send's lines, the check before a send, the saved files
+// and the JSON dump.
+TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
+    for (uint32_t seed = 500; seed < 530; ++seed) {
+        ASSERT_TRUE(load(random_scene(seed))) << seed;
+        scene.selected_text = static_cast<uint8_t>(seed % string_draw_count);
+        scene.selected_digit_row = static_cast<uint8_t>(seed % digit_groups_in_use);
+        scene.selected_digit_col = static_cast<uint8_t>(seed % digit_group_size);
+        scene.selected_graph = 0;
+        scene.selected_board_col = scene.selected_board_row = 0;
+        settle_after_edit(scene);   // as the click that selected them does
+        const std::vector<unsigned char> before = bytes_of(scene);
+
+        set_dot_sink(&sink);
+        draw_display(scene);
+        set_dot_sink(nullptr);
+        int w, h;
+        output_screen_size(scene, &w, &h);
+        Led_framebuffer leds(std::max(w, 1), std::max(h, 1));
+        Text_files texts;
+        texts.folder = exe_folder;
+        texts.read();
+        paint_sign(scene, leds, texts);
+        Script_files files;
+        files.text_source_folder = exe_folder;
+        const std::string script = scene_command_script(scene, files);
+        const Export_outcome o = export_to_folder(scene, stick.path(), exe_folder, 0);
+        const std::vector<Live_line> live = live_scene_lines(scene, true, texts);
+        check_scene_for_card(scene, texts);
+        std::string err;
+        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        scene_json(scene);
+
+        EXPECT_TRUE(before == bytes_of(scene)) << "seed " << seed << " changed the scene";
+        EXPECT_TRUE(o.written && !script.empty() && !live.empty()) << seed << ": " << o.message;
+    }
+}
+
 // Hand-made scenes through the same check; each may act on the editor
 // after loading (a zoom).
 struct Case {
     const char* name;
-    std::function<void(Scene&)> make;
+    std::function<void(Scene_file&)> make;
     int zooms = 0;
 };
 
@@ -377,24 +433,24 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 class Fidelity_case : public Fidelity_test, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(Fidelity_case, TheWindowShowsWhatTheCardLights) {
-    Scene s;
+    Scene_file s;
     GetParam().make(s);
     ASSERT_TRUE(load(s)) << "scene.conf was not taken";
-    for (int k = 0; k < GetParam().zooms; ++k) on_key(17, 0, 0);   // Ctrl+Q
+    for (int k = 0; k < GetParam().zooms; ++k) on_key(scene, 17, 0, 0);   // Ctrl+Q
     const Differences d = compare();
     EXPECT_GT(d.leds, 0) << "no LED of the sign in the window to compare";
     EXPECT_EQ(d.total(), 0) << summary(d);
 }
 
 // Element (g, i) of kind at LED (lx, ly) of board (0, 0) of s, at its pitch.
-Digit_unit& shape(Scene& s, int i, uint8_t kind, int lx, int ly, int width, int height, uint8_t colour = 1) {
+Digit_unit& shape(Scene_file& s, int i, uint8_t kind, int lx, int ly, int width, int height, uint8_t colour = 1) {
     Digit_unit& d = s.digit(5, i);
     d.kind = kind, d.width = width, d.height = height, d.colour = colour, d.pitch = static_cast<uint8_t>(s.pitch);
     s.on_board(lx, ly, &d.x, &d.y);
     return d;
 }
 
-string_draw& text(Scene& s, int k, const char* utf8, int lx, int ly, int height = 16, int colour = 1) {
+string_draw& text(Scene_file& s, int k, const char* utf8, int lx, int ly, int height = 16, int colour = 1) {
     string_draw& t = s.texts[k];
     s.set_text(t, gbk(utf8));
     t.font_size = static_cast<uint8_t>(height), t.colour = colour, t.pitch = s.pitch;
@@ -402,13 +458,13 @@ string_draw& text(Scene& s, int k, const char* utf8, int lx, int ly, int height 
     return t;
 }
 
-void file_texts(Scene& s, bool files) {
+void file_texts(Scene_file& s, bool files) {
     text(s, 3, "三", 4, 4).text_source = 3;
     text(s, 4, "四", 4, 30, 24, 2).text_source = 4;
     for (int k = 0; k < 2; ++k) s.has_file[k] = files, s.file[k] = gbk(k ? "第四 4\r\nnext" : "文件 three");
 }
 
-void circles(Scene& s, int pitch) {
+void circles(Scene_file& s, int pitch) {
     s.pitch = pitch;
     s.grid(1, 1, 128, 64);
     const int radii[] = {1, 2, 3, 5, 8, 13, 20};
@@ -417,7 +473,7 @@ void circles(Scene& s, int pitch) {
 
 const Case cases[] = {
     // Whole LEDs at pitch 2: nothing differs, and the check finds nothing.
-    {"ControlPlainShapesAtPitchTwo", [](Scene& s) {
+    {"ControlPlainShapesAtPitchTwo", [](Scene_file& s) {
          shape(s, 0, kind_hline, 2, 3, 50, 0);
          shape(s, 1, kind_vline, 60, 3, 0, 30, 2);
          shape(s, 2, kind_rect, 70, 10, 40, 20, 0);
@@ -427,40 +483,40 @@ const Case cases[] = {
          Digit_unit& d = shape(s, 4, kind_digit, 150, 20, 0, 0, 2);
          d.digits = 3, d.param_a = 9, d.param_b = 2;
      }},
-    {"BlockOfThreeAtPitchThree", [](Scene& s) {
+    {"BlockOfThreeAtPitchThree", [](Scene_file& s) {
          s.pitch = 3, s.grid(1, 1, 64, 32);
          shape(s, 0, kind_block, 5, 5, 0, 3);
      }},
-    {"BlockLeftOfTheBoardZoomedOntoIt", [](Scene& s) {
+    {"BlockLeftOfTheBoardZoomedOntoIt", [](Scene_file& s) {
          Digit_unit& d = shape(s, 0, kind_block, 0, 10, 0, 2);
          d.x = 260;   // in the dot grid, left of board 0
      }, 4},
-    {"CirclesAtPitchTwo", [](Scene& s) { circles(s, 2); }},
-    {"CirclesAtPitchThree", [](Scene& s) { circles(s, 3); }},
-    {"FileTextsWithTheirFiles", [](Scene& s) { file_texts(s, true); }},
-    {"FileTextsWithoutTheirFiles", [](Scene& s) { file_texts(s, false); }},
-    {"LeftPanelTextsAtPitchFive", [](Scene& s) { s.pitch = 5; }},
-    {"ColourSevenOnATextAndALine", [](Scene& s) {
+    {"CirclesAtPitchTwo", [](Scene_file& s) { circles(s, 2); }},
+    {"CirclesAtPitchThree", [](Scene_file& s) { circles(s, 3); }},
+    {"FileTextsWithTheirFiles", [](Scene_file& s) { file_texts(s, true); }},
+    {"FileTextsWithoutTheirFiles", [](Scene_file& s) { file_texts(s, false); }},
+    {"LeftPanelTextsAtPitchFive", [](Scene_file& s) { s.pitch = 5; }},
+    {"ColourSevenOnATextAndALine", [](Scene_file& s) {
          text(s, 6, "温度 25", 3, 3, 16, 7);
          shape(s, 0, kind_hline, 2, 40, 60, 0, 7);
      }},
-    {"ColourTwoFiftyFiveOnABlock", [](Scene& s) { shape(s, 0, kind_block, 20, 20, 0, 4, 255); }},
-    {"SecondBoardColumnZoomed", [](Scene& s) {
+    {"ColourTwoFiftyFiveOnABlock", [](Scene_file& s) { shape(s, 0, kind_block, 20, 20, 0, 4, 255); }},
+    {"SecondBoardColumnZoomed", [](Scene_file& s) {
          s.grid(1, 2, 64, 32);
          shape(s, 0, kind_block, 70, 4, 0, 3, 2);
          shape(s, 1, kind_hline, 66, 20, 40, 0);
          shape(s, 2, kind_rect, 80, 2, 30, 12, 0);
          text(s, 7, "Hi 你好", 100, 14);
      }, 1},
-    {"ElementBetweenLeds", [](Scene& s) {
+    {"ElementBetweenLeds", [](Scene_file& s) {
          s.pitch = 4, s.grid(1, 1, 64, 32);
          shape(s, 0, kind_block, 6, 6, 0, 3).x += 2;
          shape(s, 1, kind_vline, 20, 2, 0, 20, 2).y += 3;
      }},
-    {"BlockPairOnTheBoard", [](Scene& s) { shape(s, 0, kind_block_pair, 10, 10, 0, 4); }},
-    {"TextOfHeightFourteen", [](Scene& s) { text(s, 8, "欢迎 Welcome", 2, 2, 14, 0); }},
-    {"BoardInThePaletteMargin", [](Scene& s) { Scene::place_board(s.board(0, 0), 4, 150, 120, 160); }},
-    {"TextAnchoredLeftOfTheBoard", [](Scene& s) { text(s, 9, "显示屏 LED", -12, 10, 24, 2); }},
+    {"BlockPairOnTheBoard", [](Scene_file& s) { shape(s, 0, kind_block_pair, 10, 10, 0, 4); }},
+    {"TextOfHeightFourteen", [](Scene_file& s) { text(s, 8, "欢迎 Welcome", 2, 2, 14, 0); }},
+    {"BoardInThePaletteMargin", [](Scene_file& s) { Scene_file::place_board(s.board(0, 0), 4, 150, 120, 160); }},
+    {"TextAnchoredLeftOfTheBoard", [](Scene_file& s) { text(s, 9, "显示屏 LED", -12, 10, 24, 2); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Scenes, Fidelity_case, ::testing::ValuesIn(cases),

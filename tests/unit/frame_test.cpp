@@ -9,6 +9,11 @@
 #include "render/memory_sink.h"
 #include "scene/view_state.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -36,7 +41,7 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
 
     Memory_sink sink;
     set_dot_sink(&sink);
-    reshape_view(640, 0);
+    reshape_view(scene, 640, 0);
     set_dot_sink(nullptr);
     ASSERT_TRUE(sink.has_projection);
     EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending()),
@@ -49,7 +54,7 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     sink.texturing = true;
     set_dot_sink(&sink);
     note_change();
-    draw_display();
+    draw_display(scene);
     set_dot_sink(nullptr);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
               make_tuple(1, 1, false, false));

@@ -19,6 +19,11 @@
 #include "tests/unit/temp_dir.h"
 #include "ui/window_ops.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -28,9 +33,9 @@ int quit_status = -1;
 class Key_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_dot_pitch(2);
-        build_layout();
-        clear_selection();
+        set_dot_pitch(scene, 2);
+        build_layout(scene);
+        clear_selection(scene);
         board_grabbed = digit_grabbed = text_grabbed = 0;
         quit_status = -1;
         window_ops.quit = [](int status) { quit_status = status; };
@@ -39,73 +44,73 @@ protected:
 
     void type(const std::string& keys, int times = 1) {
         for (int i = 0; i < times; ++i)
-            for (char c : keys) on_key(static_cast<uint8_t>(c), 0, 0);
+            for (char c : keys) on_key(scene, static_cast<uint8_t>(c), 0, 0);
     }
     void press(int key, int times = 1) {
-        for (int i = 0; i < times; ++i) on_special_key(key, 0, 0);
+        for (int i = 0; i < times; ++i) on_special_key(scene, key, 0, 0);
     }
 };
 
 // Ctrl+E adds an unselected "Txt" at board 0's corner; typing edits the selected text only, up to 511 bytes.
 TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
-    text_count = 0;
+    scene.text_count = 0;
     type("\x05");
-    const string_draw& s = string_draws[1];
-    EXPECT_EQ(make_tuple(text_count, string_draws[0].slot, selected_text), make_tuple(1, 0, int(no_text)));
+    const string_draw& s = scene.string_draws[1];
+    EXPECT_EQ(make_tuple(scene.text_count, scene.string_draws[0].slot, scene.selected_text), make_tuple(1, 0, int(no_text)));
     EXPECT_EQ(make_tuple(std::string(s.text), s.length, int(s.font_size), s.x, s.y),
               make_tuple("Txt", 3, 16, 276u, 226u));
     const struct { const char* keys; int selected; const char* want; } steps[] = {
         {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
     for (const auto& step : steps) {
-        selected_text = static_cast<uint8_t>(step.selected);
+        scene.selected_text = static_cast<uint8_t>(step.selected);
         type(step.keys);
         EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))))
             << step.keys << " with text " << step.selected << " selected";
     }
     EXPECT_EQ(last_key, 8);
 
-    selected_text = 2;
-    string_draw& t = string_draws[2];
+    scene.selected_text = 2;
+    string_draw& t = scene.string_draws[2];
     t.length = 0;
     t.text[0] = 0;
     type("x", 600);
     EXPECT_EQ(make_tuple(t.length, t.text[510], t.text[511]), make_tuple(511, 'x', '\0'));
-    on_key(0xB0, 0, 0);   // high bytes are stored as they come, when there is room
+    on_key(scene, 0xB0, 0, 0);   // high bytes are stored as they come, when there is room
     EXPECT_EQ(t.length, 511);
 }
 
 // Ctrl+E, Ctrl+D (id on record n, a 20 x 10 rectangle on n + 1) stop at full pools.
 TEST_F(Key_test, NewElementsStopAtFullPools) {
-    text_count = 38;
+    scene.text_count = 38;
     type("\x05");
-    EXPECT_EQ(make_tuple(text_count, std::string(string_draws[39].text)), make_tuple(39, "Txt"));
+    EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[39].text)), make_tuple(39, "Txt"));
     type("\x05");   // record 40 does not exist
-    EXPECT_EQ(text_count, 39);
+    EXPECT_EQ(scene.text_count, 39);
 
-    rect_count = 0;
+    scene.rect_count = 0;
     type("\x04");
-    const Digit_unit& r = digit_at(0, 1);
-    EXPECT_EQ(make_tuple(rect_count, digit_at(0, 0).id), make_tuple(1, 10));
+    const Digit_unit& r = scene.digit_at(0, 1);
+    EXPECT_EQ(make_tuple(scene.rect_count, scene.digit_at(0, 0).id), make_tuple(1, 10));
     EXPECT_EQ(make_tuple(int(r.kind), r.width, r.height, r.x), make_tuple(int(kind_rect), 20, 10, 276u));
-    rect_count = 98;
+    scene.rect_count = 98;
     type("\x04");
-    EXPECT_EQ(rect_count, 99);
+    EXPECT_EQ(scene.rect_count, 99);
     type("\x04");
-    EXPECT_EQ(rect_count, 99);
+    EXPECT_EQ(scene.rect_count, 99);
 }
 
 // Ctrl+C does nothing: no new element, and the selected text is not typed into.
 TEST_F(Key_test, CtrlCAddsNothingAndTypesNothing) {
-    text_count = 0;
-    rect_count = 0;
+    scene.text_count = 0;
+    scene.rect_count = 0;
     type("\x05");
-    selected_text = 1;
-    const Digit_unit before = digit_at(0, 1);
-    const int32_t id_before = digit_at(0, 0).id;
+    scene.selected_text = 1;
+    const Digit_unit before = scene.digit_at(0, 1);
+    const int32_t id_before = scene.digit_at(0, 0).id;
     type("\x03");
-    EXPECT_EQ(make_tuple(std::string(string_draws[1].text), string_draws[1].length), make_tuple("Txt", 3));
-    EXPECT_EQ(make_tuple(rect_count, text_count), make_tuple(0, 1));
-    EXPECT_EQ(make_tuple(int(digit_at(0, 1).kind), int(digit_at(0, 1).enabled), digit_at(0, 1).x, digit_at(0, 0).id),
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[1].text), scene.string_draws[1].length), make_tuple("Txt", 3));
+    EXPECT_EQ(make_tuple(scene.rect_count, scene.text_count), make_tuple(0, 1));
+    EXPECT_EQ(make_tuple(int(scene.digit_at(0, 1).kind), int(scene.digit_at(0, 1).enabled), scene.digit_at(0, 1).x, scene.digit_at(0, 0).id),
               make_tuple(int(before.kind), int(before.enabled), before.x, id_before));
 }
 
@@ -115,14 +120,14 @@ TEST_F(Key_test, ZoomStaysWithinTwoTo255) {
         {"\x01", 1, 2}, {"\x11", 1, 3}, {"\x01", 1, 2}, {"\x11", 300, 255}};
     for (const auto& step : steps) {
         type(step.key, step.times);
-        EXPECT_EQ(dot_pitch, step.want) << int(step.key[0]) << " x" << step.times;
+        EXPECT_EQ(scene.dot_pitch, step.want) << int(step.key[0]) << " x" << step.times;
     }
 }
 
 // Control keys on the selected text: sizes cycle 12-16-24-32 (Ctrl+L: 12), colours without overflow, width, bold.
 TEST_F(Key_test, ControlKeysOnTheSelectedText) {
-    selected_text = 0;
-    string_draw& s = string_draws[0];
+    scene.selected_text = 0;
+    string_draw& s = scene.string_draws[0];
     size_cycle = 0;
     std::vector<int> sizes;
     for (int i = 0; i < 5; ++i) type("\x06"), sizes.push_back(s.font_size);
@@ -135,9 +140,8 @@ TEST_F(Key_test, ControlKeysOnTheSelectedText) {
     s.colour = INT32_MAX;   // a replayed colour of any 32 bits steps without overflow
     type("\x0B");
     EXPECT_EQ(s.colour, 2);
-    const int w = s.width;
-    type("\x07\x07\x0E");
-    EXPECT_EQ(s.width, w + 1);
+    type("\x07\x07\x0E");   // the width keys: the box still follows the text
+    EXPECT_EQ(s.width, s.font_size / 2 * s.length);
     type("\x02");
     EXPECT_EQ(s.bold_flag, 1);
 }
@@ -148,20 +152,20 @@ TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     std::string err;
     ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
     set_app_requests(&editor_requests());   // as start-up hands them down
-    string_draws[0].x = 400;                 // something to save
+    scene.string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));   // not one scene file written
     // The close entry, for contrast, does save into the same folder.
-    toolbar_action(toolbar_close);
+    toolbar_action(scene, toolbar_close);
     EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
 }
 
 // Up and Down step a held board's height between 16 and 32, only while held.
 TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
-    led_unit& b = board_at(0, 0);
+    led_unit& b = scene.board_at(0, 0);
     b.height = 16;
-    selected_board_col = selected_board_row = 0;
+    scene.selected_board_col = scene.selected_board_row = 0;
     const struct { int key, grabbed, want; } steps[] = {
         {key_down, 1, 32}, {key_down, 1, 32}, {key_up, 1, 16}, {key_up, 1, 16}, {key_down, 0, 16}};
     for (const auto& step : steps) {
@@ -177,9 +181,9 @@ TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
 
 // Page keys cycle a held digit's style and colour; arrows size digits, shapes and held texts within bounds.
 TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
-    selected_digit_row = 0;
-    selected_digit_col = 5;   // a digit element
-    Digit_unit& d = digit_at(0, 5);
+    scene.selected_digit_row = 0;
+    scene.selected_digit_col = 5;   // a digit element
+    Digit_unit& d = scene.digit_at(0, 5);
     digit_grabbed = 1;
     style_cycle = 0;
     std::vector<int> styles;
@@ -189,8 +193,8 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
     press(key_page_down);
     EXPECT_EQ(d.colour, 2);
 
-    Digit_unit& r = digit_at(0, 36);   // the palette rectangle
-    string_draw& t = string_draws[3];
+    Digit_unit& r = scene.digit_at(0, 36);   // the palette rectangle
+    string_draw& t = scene.string_draws[3];
     const int text = -1;
     const struct { const char* what; int col; bool held; int32_t* field; int32_t start; int key, times, want; }
         steps[] = {
@@ -203,21 +207,26 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
         {"shape width stops at 4", 36, false, &r.width, 5, key_left, 2, 4},
         {"shape height stops at 1", 36, false, &r.height, 2, key_up, 2, 1},
         {"a negative width is a huge one", 36, false, &r.width, -1, key_right, 1, -1},
-        {"text width stops at 4", text, true, &t.width, 5, key_left, 2, 4},
-        {"text width stops at 1000", text, true, &t.width, 999, key_right, 2, 1000},
         {"text colour wraps", text, true, &t.colour, 2, key_page_down, 1, 0},
     };
     for (const auto& step : steps) {
-        clear_selection();
+        clear_selection(scene);
         digit_grabbed = text_grabbed = 0;
         if (step.col == text)
-            selected_text = 3, text_grabbed = step.held;
+            scene.selected_text = 3, text_grabbed = step.held;
         else
-            selected_digit_row = 0, selected_digit_col = static_cast<uint8_t>(step.col),
+            scene.selected_digit_row = 0, scene.selected_digit_col = static_cast<uint8_t>(step.col),
             digit_grabbed = static_cast<uint8_t>(step.held);
         *step.field = step.start;
         press(step.key, step.times);
         EXPECT_EQ(*step.field, step.want) << step.what;
+    }
+    // A selected text's width is its text's (the frame around it, the width
+    // its "led txt" line carries), whatever the width keys do.
+    for (int key : {key_left, key_right}) {
+        t.width = 999;
+        press(key, 2);
+        EXPECT_EQ(t.width, t.font_size / 2 * t.length) << key;
     }
 }
 

@@ -14,6 +14,11 @@
 #include "tests/unit/sink_fixture.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -107,9 +112,9 @@ TEST_F(Label_test, LineFeedsAndWrapsStartANewLineLineHeightPlusTwelveLower) {
 TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
     led_unit b;
     b.x = 276, b.y = 226, b.width = 256, b.height = 128;
-    draw_board_outline(b);
-    set_dot_pitch(3);
-    draw_board_outline(b);
+    draw_board_outline(b, scene.dot_pitch);
+    set_dot_pitch(scene, 3);
+    draw_board_outline(b, scene.dot_pitch);
     ASSERT_EQ(sink.loops.size(), 2u);
     EXPECT_EQ(sink.loops[0].xy, (std::vector<float>{276, 226, 788, 226, 788, 482, 276, 482}));
     EXPECT_EQ(sink.loops[1].xy, (std::vector<float>{276, 226, 1044, 226, 1044, 610, 276, 610}));
@@ -117,7 +122,7 @@ TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
               make_tuple(false, 1.0f, 0.0f, 0u));
 
     sink.clear();
-    draw_board_outline_selected(b);
+    draw_board_outline_selected(b, scene.dot_pitch);
     ASSERT_EQ(sink.loops.size(), 1u);
     EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].factor, sink.loops[0].pattern, sink.stipple),
               make_tuple(true, 2, 0xAAAA, false));   // the stipple switched off again
@@ -128,10 +133,10 @@ TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
 
 // A frame draws the board, palette, entries, the readout by the mouse and a selected board dashed.
 TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
-    build_layout();
-    board_at(0, 0).width = 256, board_at(0, 0).height = 128;
-    mouse_x = mouse_y = 0;
-    draw_display();
+    build_layout(scene);
+    scene.board_at(0, 0).width = 256, scene.board_at(0, 0).height = 128;
+    scene.mouse_x = scene.mouse_y = 0;
+    draw_display(scene);
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
@@ -140,8 +145,8 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     EXPECT_TRUE(dots.count({250, 376}) && dots.count({250, 480}) && dots.count({350, 80}));
 
     sink.clear();
-    mouse_x = 400, mouse_y = 300;
-    draw_display();
+    scene.mouse_x = 400, scene.mouse_y = 300;
+    draw_display(scene);
     ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
@@ -150,8 +155,8 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 
     // Board (0, 0) selected: the dashed outline.
     sink.clear();
-    selected_board_col = selected_board_row = 0;
-    draw_display();
+    scene.selected_board_col = scene.selected_board_row = 0;
+    draw_display(scene);
     ASSERT_GE(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
 }

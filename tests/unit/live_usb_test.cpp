@@ -30,6 +30,12 @@
 #include "running_card.h"
 #include "temp_dir.h"
 
+#include "scene/view_state.h"
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 class Live_usb_test : public ::testing::Test {
@@ -51,12 +57,12 @@ protected:
     // Sends the scene now in the pools to card live (no pacing) and waits
     // until the card has run every line. False when it did not.
     bool send_live(Running_card& card, std::string* why) {
-        settle_scene_positions();
-        const long expected = static_cast<long>(live_scene_lines(false, scene_text_files()).size());
+        settle_positions_on_sign(scene);
+        const long expected = static_cast<long>(live_scene_lines(scene, false, scene_text_files()).size());
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(0);
+        send_scene_live(scene);
         if (!wait_live_idle(10000) || !last_live_send_ok()) {
             *why = "the live send did not finish";
             return false;
@@ -79,9 +85,9 @@ protected:
     // The screen of a card that ran the ledsys tree exported for the scene
     // now in the pools.
     bool stick_screen(int width, int height, Led_framebuffer* out, std::string* why) {
-        settle_scene_positions();
+        settle_positions_on_sign(scene);
         const std::string& root = stick.path();
-        const Export_outcome o = export_to_folder(root, exe_folder, 0);
+        const Export_outcome o = export_to_folder(scene, root, exe_folder, 0);
         if (!o.written) {
             *why = "export: " + o.message;
             return false;
@@ -115,7 +121,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
     int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0, restarts = 0;
     long lit = 0;
     for (uint32_t seed = 1; seed <= 200; ++seed) {
-        const Random_scene s = make_random_scene(seed, true);
+        const Random_scene s = make_random_scene(scene, seed, true);
         use_folders();
         const int w = s.cols * s.width, h = s.rows * s.height;
         const std::string flash = dir.path() + "/flash-" + std::to_string(seed) + ".bin";
@@ -157,7 +163,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         // The stick with the digit modules, to know that they show there.
         Led_framebuffer with_digits(0, 0), without(0, 0);
         ASSERT_TRUE(stick_screen(w, h, &with_digits, &why)) << why;
-        make_random_scene(seed, false);
+        make_random_scene(scene, seed, false);
         use_folders();
         ASSERT_TRUE(stick_screen(w, h, &without, &why)) << why;
         if (s.digits) {

@@ -28,6 +28,11 @@
 #include "ui/menus.h"
 #include "ui/mouse.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 std::string gbk(const char* utf8) {
@@ -47,7 +52,7 @@ class Output_test : public ::testing::Test {
 protected:
     void SetUp() override {
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
-        build_layout();
+        build_layout(scene);
         // The editor's own folder, where my_txt3.txt and my_txt4.txt lie.
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
     }
@@ -55,13 +60,13 @@ protected:
     // Places boards rows x cols of w x h LEDs side by side from (276, 226)
     // at the current pitch.
     void grid(int rows, int cols, int w, int h) {
-        board_rows = rows;
-        board_columns = export_columns = cols;
+        scene.board_rows = rows;
+        scene.board_columns = scene.export_columns = cols;
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c) {
-                led_unit& u = board_at(r, c);
+                led_unit& u = scene.board_at(r, c);
                 u.width = w, u.height = h;
-                u.x = 276 + c * w * dot_pitch, u.y = 226 + r * h * dot_pitch;
+                u.x = 276 + c * w * scene.dot_pitch, u.y = 226 + r * h * scene.dot_pitch;
             }
     }
 
@@ -72,19 +77,19 @@ protected:
     };
     Pictures pictures() {
         int w, h;
-        output_screen_size(&w, &h);
+        output_screen_size(scene, &w, &h);
         Pictures p{Led_framebuffer(w, h), Led_framebuffer(w, h), {}};
         Script_files files;
         files.text_source_folder = dir.path() + "/";
         files.txt_folder = txt.path();
-        const std::string script = scene_command_script(files);
+        const std::string script = scene_command_script(scene, files);
         EXPECT_EQ(files.copy_failures, "");
         Card_model card(w, h);
         card.set_txt_folder(txt.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
         p.card = card.screen;
         p.counts = card.counts;
-        render_scene_leds(p.editor);
+        render_scene_leds(scene, p.editor);
         return p;
     }
 
@@ -143,18 +148,18 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
         for (int round = 0; round < 3; ++round) {
             SCOPED_TRACE("grid " + std::to_string(l.rows) + "x" + std::to_string(l.cols) + " pitch " +
                          std::to_string(l.pitch) + " round " + std::to_string(round));
-            reset_scene_state();
-            build_layout();
-            set_dot_pitch(l.pitch);
+            reset_scene(scene);
+            build_layout(scene);
+            set_dot_pitch(scene, l.pitch);
             grid(l.rows, l.cols, l.w, l.h);
             auto place = [&](uint32_t* x, uint32_t* y) {
-                const led_unit& u = board_at(pick(0, l.rows - 1), pick(0, l.cols - 1));
+                const led_unit& u = scene.board_at(pick(0, l.rows - 1), pick(0, l.cols - 1));
                 const int lx = pick(0, 3) == 0 ? 0 : pick(0, l.w - 1), ly = pick(0, 3) == 0 ? 0 : pick(0, l.h - 1);
                 *x = static_cast<uint32_t>(u.x + lx * l.pitch);
                 *y = static_cast<uint32_t>(u.y + ly * l.pitch);
             };
             for (int k = 3; k < 10; ++k) {
-                string_draw& s = string_draws[k];
+                string_draw& s = scene.string_draws[k];
                 s.pitch = l.pitch;
                 s.font_size = heights[pick(0, 3)];
                 s.colour = pick(0, 2);
@@ -163,7 +168,7 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
             }
             std::vector<Digit_unit*> circles, others;
             for (int n = 0; n < 14; ++n) {
-                Digit_unit& d = digit_at(2 + n / 7, 40 + n % 7);
+                Digit_unit& d = scene.digit_at(2 + n / 7, 40 + n % 7);
                 d.kind = kinds[pick(0, 5)];
                 d.pitch = static_cast<uint8_t>(l.pitch);
                 d.colour = static_cast<uint8_t>(pick(0, 2));
@@ -178,17 +183,17 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
                 (d.kind == kind_circle ? circles : others).push_back(&d);
             }
             // The palette rectangle dragged onto board 0 and dropped between LEDs.
-            on_mouse(mouse_left, mouse_down, 172, 442);
-            on_motion(276 + 41 + 2, 226 + 21 + 2);
-            on_mouse(mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
-            const Digit_unit& dropped = digit_at(0, 36);
+            on_mouse(scene, mouse_left, mouse_down, 172, 442);
+            on_motion(scene, 276 + 41 + 2, 226 + 21 + 2);
+            on_mouse(scene, mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
+            const Digit_unit& dropped = scene.digit_at(0, 36);
             EXPECT_EQ((dropped.x - 276) % l.pitch, 0u);
             EXPECT_EQ((dropped.y - 226) % l.pitch, 0u);
-            others.push_back(&digit_at(0, 36));
+            others.push_back(&scene.digit_at(0, 36));
 
             Led_framebuffer unzoomed(0, 0);
             for (int zoomed = 0; zoomed <= (l.zoom ? 1 : 0); ++zoomed) {
-                if (zoomed) on_key(17, 0, 0);   // Ctrl+Q: 2 to 3
+                if (zoomed) on_key(scene, 17, 0, 0);   // Ctrl+Q: 2 to 3
                 for (Digit_unit* c : circles) c->enabled = 0;
                 Pictures exact = pictures();
                 EXPECT_EQ(exact.counts.ignored, 0);
@@ -196,11 +201,11 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
                 EXPECT_EQ(differences(exact.card, exact.editor, 0), "") << (zoomed ? "zoomed" : "");
                 for (Digit_unit* c : circles) c->enabled = 1;
                 for (Digit_unit* d : others) d->enabled = 0;
-                for (string_draw& s : string_draws) s.enabled = 0;
+                for (string_draw& s : scene.string_draws) s.enabled = 0;
                 Pictures round_ones = pictures();
                 EXPECT_EQ(differences(round_ones.card, round_ones.editor, 1), "");
                 for (Digit_unit* d : others) d->enabled = 1;
-                for (string_draw& s : string_draws) s.enabled = 1;
+                for (string_draw& s : scene.string_draws) s.enabled = 1;
                 // The card's picture does not depend on the zoom.
                 if (!zoomed) {
                     unzoomed = pictures().card;
@@ -216,16 +221,16 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
 TEST_F(Output_test, TheStickGetsTheCardsBytes) {
     // The empty scene: prologue, screen settings, and the NUL at the end.
     Script_files files;
-    EXPECT_EQ(scene_command_script(files),
+    EXPECT_EQ(scene_command_script(scene, files),
               std::string("led clearall \r\nled clearall \r\n\r\n\r\nset ld 1  \r\n set pl 2  \r\n"
                           " set soft 64 64 \r\n set chrct in375_h \r\n file save \r\n") + '\0');
-    export_columns = 2, panel_type = 2, brightness_level = 3;
-    std::string s = scene_command_script(files);
+    scene.export_columns = 2, scene.panel_type = 2, scene.brightness_level = 3;
+    std::string s = scene_command_script(scene, files);
     EXPECT_NE(s.find("set ld 6  \r\n set pl 2  \r\n set soft 64 64 \r\n set chrct p10_h \r\n file save"),
               std::string::npos);
-    panel_type = 7;
-    EXPECT_EQ(scene_command_script(files).find("set soft"), std::string::npos);
-    export_columns = 1, panel_type = 0;
+    scene.panel_type = 7;
+    EXPECT_EQ(scene_command_script(scene, files).find("set soft"), std::string::npos);
+    scene.export_columns = 1, scene.panel_type = 0;
 
     std::tm t{};
     t.tm_year = 121, t.tm_mon = 2, t.tm_mday = 9, t.tm_hour = 14, t.tm_min = 5, t.tm_sec = 7;
@@ -233,12 +238,12 @@ TEST_F(Output_test, TheStickGetsTheCardsBytes) {
 
     // A text on board 0's left edge (Ctrl+E puts new texts there), and a
     // digit element of module type 11 with its two extra lines.
-    string_draw& text = string_draws[5];
+    string_draw& text = scene.string_draws[5];
     text.x = 276, text.y = 250, text.colour = 1;
-    Digit_unit& digit = digit_at(3, 11);
+    Digit_unit& digit = scene.digit_at(3, 11);
     digit.x = 296, digit.y = 236, digit.colour = 2, digit.type_code = 11;
     digit.digits = 2, digit.param_a = 5, digit.param_b = 1;
-    s = scene_command_script(files);
+    s = scene_command_script(scene, files);
     EXPECT_NE(s.find("\r\n\r\ninsmod 31 800 led key 2 10 5 11 2 5 1 1\r\n \r\r\ninsmod 1031 20 led key 2 4010 5 "
                      "61 2 5 1 1\r\n \r\r\ninsmod 1031 20 led key 2 4010 5 71 2 5 1 1\r\n \r\r\nled 12t 1 0 12 " +
                      gbk("添加文本") + "\r\n set ld"),
@@ -248,7 +253,7 @@ TEST_F(Output_test, TheStickGetsTheCardsBytes) {
     // A 512-byte text gets its whole line.
     std::memset(text.text, 'W', 511);
     text.text[511] = '\0';
-    EXPECT_NE(scene_command_script(files).find("led 12t 1 0 12 " + std::string(511, 'W') + "\r\n "),
+    EXPECT_NE(scene_command_script(scene, files).find("led 12t 1 0 12 " + std::string(511, 'W') + "\r\n "),
               std::string::npos);
 }
 
@@ -267,14 +272,14 @@ TEST_F(Output_test, AFifoForATextFileIsRefusedAtOnce) {
 TEST_F(Output_test, TheExportSaysWhatHappened) {
     Temp_dir stick;
     std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-    string_draw& file_text3 = string_draws[3];
+    string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
-    toolbar_action(toolbar_download);   // no application hook: says so
+    toolbar_action(scene, toolbar_download);   // no application hook: says so
     EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
 
     set_app_requests(&editor_requests());
-    toolbar_action(toolbar_download);
+    toolbar_action(scene, toolbar_download);
     // Without its file the card would show nothing there: no line, and said.
     std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
     EXPECT_EQ(cmd.substr(0, 14), "led clearall \r");
@@ -285,7 +290,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     EXPECT_EQ(std::string(expected), "exported to " + stick.path() +
                                          "/ledsys; card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)");
     dir.write("my_txt3.txt", "x");
-    toolbar_action(toolbar_download);
+    toolbar_action(scene, toolbar_download);
     cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
     EXPECT_NE(cmd.find("led txt 3 0 12 12 64 12 20\r\n "), std::string::npos);
     EXPECT_EQ(slurp(stick.path() + "/ledsys/TXT/my_txt3.txt"), "x");
@@ -294,7 +299,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
         platform_inject_write_failure(k);
-        const Export_outcome o = export_scene();
+        const Export_outcome o = export_scene(scene);
         platform_inject_write_failure(-1);
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -307,7 +312,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
     export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene().drive_found);
+    EXPECT_FALSE(export_scene(scene).drive_found);
     platform_gbk_to_utf8(status_text, expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
@@ -321,14 +326,14 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
     std::filesystem::create_directory_symlink(std::string(VANTIRO_FONT_DIR) + "/../..", dir.path() + "/Font");
     grid(1, 1, 96, 40);
-    string_draw& s = string_draws[6];
+    string_draw& s = scene.string_draws[6];
     s.x = 276 + 2 * 3, s.y = 226 + 2 * 4, s.font_size = 16, s.colour = 1;
     std::snprintf(s.text, sizeof s.text, "%s", gbk("早上好 Hi").c_str());
-    Digit_unit& r = digit_at(4, 50);
+    Digit_unit& r = scene.digit_at(4, 50);
     r.kind = kind_rect, r.x = 276, r.y = 226, r.width = 95, r.height = 39, r.colour = 2;
-    Digit_unit& d = digit_at(4, 51);
+    Digit_unit& d = scene.digit_at(4, 51);
     d.kind = kind_digit, d.x = 276 + 2 * 70, d.y = 226 + 2 * 20, d.digits = 3, d.param_a = 9, d.param_b = 2;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
 
     Temp_dir out;
     const std::string cli = VANTIRO_CLI;
@@ -364,13 +369,13 @@ TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
     hzk16.resize(1411 * 32);                                // 阿 (B0A2, glyph 1411) is beyond the end
     std::fill(hzk16.begin() + 1410 * 32, hzk16.end(), '\0');   // 啊 (B0A1, glyph 1410) is empty
     set_bitmap_font_path(font_hzk16, dir.write("HZK16C", hzk16).c_str());
-    string_draw& s = string_draws[6];
+    string_draw& s = scene.string_draws[6];
     s.x = 300, s.y = 250, s.font_size = 16;
     std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
-    EXPECT_EQ(check_scene_for_card(scene_text_files()), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
-    EXPECT_EQ(check_scene_for_card(scene_text_files()), "");
+    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
     s.x = 100;   // off the boards: not sent, not checked
-    EXPECT_EQ(check_scene_for_card(scene_text_files()), "");
+    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "");
 }

@@ -9,6 +9,11 @@
 #include "render/overlay.h"
 #include "tests/unit/sink_fixture.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -37,7 +42,7 @@ protected:
 
 // A rectangle's outline (dashed when selected), green labels of its size and dimension lines with gaps.
 TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
-    draw_overlay(rect(300, 300, 50, 25));
+    draw_overlay(rect(300, 300, 50, 25), scene.dot_pitch);
     ASSERT_EQ(make_tuple(sink.loops.size(), sink.quads.size(), sink.segments.size()), make_tuple(1u, 4u, 1u));
     EXPECT_EQ(sink.loops[0].xy, (std::vector<float>{300, 300, 400, 300, 400, 350, 300, 350}));
     EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].r), make_tuple(false, 1.0f));   // white by default
@@ -58,7 +63,7 @@ TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
     EXPECT_FALSE(sink.stipple);
 
     sink.clear();   // selected: the outline dashed
-    draw_overlay_selected(rect(300, 300, 50, 25));
+    draw_overlay_selected(rect(300, 300, 50, 25), scene.dot_pitch);
     ASSERT_EQ(sink.loops.size(), 1u);
     EXPECT_EQ(make_tuple(sink.loops[0].stippled, sink.loops[0].pattern, sink.stipple),
               make_tuple(true, 0xAAAA, false));
@@ -66,21 +71,21 @@ TEST_F(Overlay_test, OutlineLabelsAndDimensionLines) {
 
 // Wrapped extents draw no labels, negative ones show their size, zero 0; zoomed gaps stay at dot counts.
 TEST_F(Overlay_test, OddExtentsAndZoom) {
-    draw_overlay(rect(300, 300, 0x7FFFFFF6, 10));   // dragged left of the corner
+    draw_overlay(rect(300, 300, 0x7FFFFFF6, 10), scene.dot_pitch);   // dragged left of the corner
     ASSERT_EQ(sink.loops.size(), 1u);
     EXPECT_EQ(sink.loops[0].xy[2], 280);   // x + 2 * width wraps to x - 20
     EXPECT_EQ(make_tuple(sink.quads.size(), sink.segments.size()), make_tuple(0u, 0u));
     sink.clear();
-    draw_overlay(rect(300, 300, -7, 5));
+    draw_overlay(rect(300, 300, -7, 5), scene.dot_pitch);
     EXPECT_EQ(label_text(0, 1), u"7");
     EXPECT_EQ(sink.loops[0].xy[2], 286);   // the outline runs left
     sink.clear();
-    draw_overlay(rect(300, 300, 0, 0));
+    draw_overlay(rect(300, 300, 0, 0), scene.dot_pitch);
     EXPECT_EQ(label_text(0, 2), u"00");
 
     sink.clear();
-    set_dot_pitch(4);
-    draw_overlay(rect(300, 300, 40, 20));
+    set_dot_pitch(scene, 4);
+    draw_overlay(rect(300, 300, 40, 20), scene.dot_pitch);
     const std::vector<float>& s = sink.segments.at(0).xy;
     // The gap is 15 either side of x + 40, a quarter of the line's 160 pixels.
     EXPECT_EQ(make_tuple(s[10], s[12], s[14]), make_tuple(300 + 40 - 15, 300 + 40 + 15, 300 + 160));

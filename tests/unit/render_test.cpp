@@ -15,6 +15,11 @@
 #include "render/shapes.h"
 #include "tests/unit/sink_fixture.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using Dot = std::pair<int, int>;
@@ -27,12 +32,12 @@ class Dot_test : public Sink_test {};
 // Codes 1 and 2 are green and yellow, every other code red (as the card shows them), whatever was
 // drawn before; every dot is dot_pitch wide; dots off the window are dropped.
 TEST_F(Dot_test, ColourCodesPointSizesAndDotsOffTheWindow) {
-    set_dot_pitch(5);
+    set_dot_pitch(scene, 5);
     sink.set_colour(0.5f, 0.25f, 1);   // e.g. a label's colour
     const struct { uint8_t code; int x; } plots[] = {{99, 9}, {led_red, 10}, {led_green, 11}, {led_yellow, 12},
                                                      {led_highlight, 13}, {led_green, -1000}, {7, 14},
                                                      {led_red, 5000}, {99, 15}};
-    for (const auto& p : plots) plot_dot(p.code, p.x, 10);
+    for (const auto& p : plots) editor_ref().light(p.code, p.x, 10);
     const struct { int x; float r, g, size; } want[] = {
         {9, 1, 0, 5}, {10, 1, 0, 5}, {11, 0, 1, 5}, {12, 1, 1, 5},   // (10, 1, 0) clamps to yellow
         {13, 1, 0, 5}, {14, 1, 0, 5}, {15, 1, 0, 5}};
@@ -52,7 +57,7 @@ TEST_F(Dot_test, LineWalkPlotsTheStartThriceAndEndsOnTheEnd) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        draw_line(editor_target(), 0, c.x0, c.y0, c.x1, c.y1);
+        draw_line(editor_ref(), 0, c.x0, c.y0, c.x1, c.y1);
         Order order;
         for (const auto& d : sink.dots) order.push_back({int(d.x), int(d.y)});
         EXPECT_EQ(order, c.want) << "(" << c.x0 << "," << c.y0 << ") to (" << c.x1 << "," << c.y1 << ")";
@@ -61,7 +66,7 @@ TEST_F(Dot_test, LineWalkPlotsTheStartThriceAndEndsOnTheEnd) {
 
 // A circle lies on its radius with eightfold symmetry; radius 0 lights the centre, < 0 nothing.
 TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
-    draw_circle(editor_target(), 0, 300, 300, 20);
+    draw_circle(editor_ref(), 0, 300, 300, 20);
     const Dots dots = lit();
     for (auto [x, y] : dots) {
         EXPECT_TRUE(dots.count({600 - x, y}) && dots.count({x, 600 - y}) && dots.count({y, x})) << x << "," << y;
@@ -69,10 +74,10 @@ TEST_F(Dot_test, CircleIsSymmetricOnItsRadiusAndRadiusZeroLightsItsCentre) {
     }
     EXPECT_TRUE(dots.count({320, 300}) && dots.count({300, 280}));
     sink.clear();
-    draw_circle(editor_target(), 0, 100, 100, 0);
+    draw_circle(editor_ref(), 0, 100, 100, 0);
     EXPECT_EQ(lit(), (Dots{{100, 100}}));
     sink.clear();
-    draw_circle(editor_target(), 0, 100, 100, -1);
+    draw_circle(editor_ref(), 0, 100, 100, -1);
     EXPECT_TRUE(sink.dots.empty());
 }
 
@@ -92,7 +97,7 @@ struct Recording_target final : Draw_target {
 
 // A rectangle is its four sides, walked from corner to corner; a block is filled once; side 0 draws nothing.
 TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
-    draw_rect(editor_target(), 1, 10, 20, 14, 22);
+    draw_rect(editor_ref(), 1, 10, 20, 14, 22);
     Dots want;
     for (int x = 10; x <= 14; ++x) want.insert({x, 20}), want.insert({x, 22});
     for (int y = 20; y <= 22; ++y) want.insert({10, y}), want.insert({14, y});
@@ -100,10 +105,10 @@ TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
     EXPECT_EQ(make_tuple(int(sink.dots.front().x), int(sink.dots.back().x), int(sink.dots.back().y)),
               make_tuple(10, 14, 22));
     sink.clear();
-    draw_block(editor_target(), 0, 10, 10, 3);
+    draw_block(editor_ref(), 0, 10, 10, 3);
     EXPECT_EQ(make_tuple(lit().size(), sink.dots.size()), make_tuple(9u, 9u));
     sink.clear();
-    draw_block(editor_target(), 0, 10, 10, 0);
+    draw_block(editor_ref(), 0, 10, 10, 0);
     EXPECT_TRUE(sink.dots.empty());
 
     // Only the visible part is walked; a hidden block lights its first dot alone (the colour state).
@@ -121,12 +126,12 @@ TEST_F(Dot_test, RectangleIsFourLinesInOrderAndBlockIsFilled) {
 
 TEST_F(Dot_test, HugeFiguresStayCheapAndKeepTheirVisiblePart) {
     // A rectangle 65,530 dots wide at pitch 2, from x 300.
-    draw_rect(editor_target(), 0, 300, 300, 300 + 2 * 65530, 400);
+    draw_rect(editor_ref(), 0, 300, 300, 300 + 2 * 65530, 400);
     // A line thousands of dots long, leftwards, off to negative x.
-    draw_line(editor_target(), 0, 600, 500, 600 - 2 * 9000, 500);
-    draw_block(editor_target(), 0, 400, 200, 255);
-    draw_circle(editor_target(), 0, 600, 400, 2000000000);   // encloses the whole window
-    draw_circle(editor_target(), 0, -100000, 400, 1000);     // far off to the left
+    draw_line(editor_ref(), 0, 600, 500, 600 - 2 * 9000, 500);
+    draw_block(editor_ref(), 0, 400, 200, 255);
+    draw_circle(editor_ref(), 0, 600, 400, 2000000000);   // encloses the whole window
+    draw_circle(editor_ref(), 0, -100000, 400, 1000);     // far off to the left
     // Only what can be seen is walked: a few thousand dots, not millions.
     EXPECT_LT(sink.dots.size(), 100000u);
     Dots dots = lit();
@@ -195,8 +200,8 @@ TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
     EXPECT_EQ(two.picture(10, 5), (std::vector<std::string>{"...#..####", "...#..#..#", "...#..#..#",
                                                             "...#..#..#", "...#..####"}));
 
-    set_dot_pitch(3);
-    draw_number(editor_target(), 1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
+    set_dot_pitch(scene, 3);
+    draw_number(editor_ref(), 1, 100, 100, 8, 1, 9, 2);   // 9 dots tall, strokes 2 dots, at the editor's pitch 3
     const Dots dots = lit();
     int maxx = 0, maxy = 0;
     for (auto [x, y] : dots) maxx = std::max(maxx, x), maxy = std::max(maxy, y);
@@ -204,8 +209,8 @@ TEST_F(Dot_test, DigitsAreSevenSegmentFigures) {
     EXPECT_EQ(make_tuple(maxx, maxy, dots.count({103, 103}), dots.count({106, 106}), sink.dots.front().g),
               make_tuple(100 + 5 * 3, 100 + 8 * 3, 1u, 0u, 1.0f));
     sink.clear();
-    draw_number(editor_target(), 0, 0, 0, 8, 0, 5, 1);
-    draw_number(editor_target(), 0, 0, 0, 8, 5, 5, 1);
+    draw_number(editor_ref(), 0, 0, 0, 8, 0, 5, 1);
+    draw_number(editor_ref(), 0, 0, 0, 8, 5, 5, 1);
     EXPECT_TRUE(sink.dots.empty());
 }
 
@@ -227,10 +232,10 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
     };
     for (const auto& c : cases) {   // corner: a dot that must be lit; plotted 0: not checked
         sink.clear();
-        set_dot_pitch(c.pitch);
+        set_dot_pitch(scene, c.pitch);
         Digit_unit d = element(c.kind, 300, 300, c.width, c.height, c.pitch);
         d.digits = 2, d.param_a = 5, d.param_b = 1;
-        draw_digit_unit(d);
+        draw_digit(d, false);
         const Dots dots = lit();
         ASSERT_FALSE(dots.empty()) << c.what;
         EXPECT_EQ(make_tuple(dots.size(), dots.count(c.corner), dots.begin()->first), make_tuple(c.lit, 1u, 300))
@@ -240,43 +245,48 @@ TEST_F(Dot_test, ElementsOfEachKindLightTheirDots) {
         }
     }
     // A digit is drawn in its colour, and a selected one stays visible.
-    set_dot_pitch(2);
+    set_dot_pitch(scene, 2);
     Digit_unit d = element(kind_digit, 300, 300, 28, 20);
     d.digits = 2, d.param_a = 5, d.param_b = 1, d.colour = 2;
     sink.clear();
-    draw_digit_unit_selected(d);
+    draw_digit(d, true);
     EXPECT_EQ(make_tuple(lit().size(), sink.dots[0].r, sink.dots[0].g), make_tuple(32u, 1.0f, 1.0f));   // yellow
     // Kinds without a picture draw nothing, selected or not.
     sink.clear();
     for (uint8_t kind : {uint8_t{6}, uint8_t{7}, uint8_t{9}, uint8_t{200}}) {
         Digit_unit e = element(kind, 300, 300, 10, 10);
-        draw_digit_unit(e);
-        draw_digit_unit_selected(e);
+        draw_digit(e, false);
+        draw_digit(e, true);
     }
     EXPECT_TRUE(sink.dots.empty());
 }
 
-// After a pitch change elements in the grid move; in the margins they stay at pitch 2 (selected: the current).
+// After a pitch change the edit settles elements in the grid onto it; in the margins they stay at
+// pitch 2 (selected: the current), and the draw shows them where they were settled.
 TEST_F(Dot_test, PositionFollowsThePitchInsideTheGridOnly) {
     const struct { const char* what; uint8_t kind; uint32_t x, y; int record_pitch, pitch; bool selected, enabled;
-                   uint32_t want_x, want_y; int want_pitch, last_lit_x, result; } cases[] = {   // last_lit_x -1: none
-        {"inside the grid", kind_hline, 252, 142, 2, 3, false, true, 253, 143, 3, 253 + 30, 0},
-        {"left margin", kind_hline, 230, 376, 2, 3, false, true, 230, 376, 2, 250, 0},
-        {"edge of the left margin", kind_hline, 250, 376, 2, 3, false, true, 250, 376, 2, 270, 0},
-        {"above the screen at pitch 4", kind_vline, 350, 40, 2, 4, false, true, 350, 40, 2, 350, 0},
-        {"above the screen back at 2", kind_vline, 350, 40, 4, 2, false, true, 350, 40, 2, 350, 0},
-        {"selected in the margin", kind_hline, 250, 300, 2, 3, true, true, 250, 300, 3, 280, 0},
-        {"unselected again", kind_hline, 250, 300, 3, 3, false, true, 250, 300, 2, 270, 0},
-        {"selected left of the grid", kind_hline, 85, 535, 2, 3, true, true, 85, 535, 3, 115, 0},
-        {"disabled", kind_rect, 300, 300, 2, 3, false, false, 300, 300, 2, -1, -1},
-        {"disabled and selected", kind_rect, 300, 300, 2, 3, true, false, 300, 300, 2, -1, -1},
+                   uint32_t want_x, want_y; int want_pitch, last_lit_x; } cases[] = {   // last_lit_x -1: none
+        {"inside the grid", kind_hline, 252, 142, 2, 3, false, true, 253, 143, 3, 253 + 30},
+        {"left margin", kind_hline, 230, 376, 2, 3, false, true, 230, 376, 2, 250},
+        {"edge of the left margin", kind_hline, 250, 376, 2, 3, false, true, 250, 376, 2, 270},
+        {"above the screen at pitch 4", kind_vline, 350, 40, 2, 4, false, true, 350, 40, 2, 350},
+        {"above the screen back at 2", kind_vline, 350, 40, 4, 2, false, true, 350, 40, 2, 350},
+        {"selected in the margin", kind_hline, 250, 300, 2, 3, true, true, 250, 300, 3, 280},
+        {"unselected again", kind_hline, 250, 300, 3, 3, false, true, 250, 300, 2, 270},
+        {"selected left of the grid", kind_hline, 85, 535, 2, 3, true, true, 85, 535, 3, 115},
+        {"disabled", kind_rect, 300, 300, 2, 3, false, false, 300, 300, 2, -1},
+        {"disabled and selected", kind_rect, 300, 300, 2, 3, true, false, 300, 300, 2, -1},
     };
     for (const auto& c : cases) {
         sink.clear();
-        set_dot_pitch(c.pitch);
-        Digit_unit d = element(c.kind, c.x, c.y, 10, c.kind == kind_hline ? 0 : 10, c.record_pitch);
+        reset_scene(scene);
+        set_dot_pitch(scene, c.pitch);
+        Digit_unit& d = scene.digit_at(3, 7);
+        d = element(c.kind, c.x, c.y, 10, c.kind == kind_hline ? 0 : 10, c.record_pitch);
         d.enabled = c.enabled;
-        EXPECT_EQ(c.selected ? draw_digit_unit_selected(d) : draw_digit_unit(d), c.result) << c.what;
+        if (c.selected) scene.selected_digit_row = 3, scene.selected_digit_col = 7;
+        settle_after_edit(scene);
+        draw_digit(d, c.selected);
         EXPECT_EQ(make_tuple(d.x, d.y, int(d.pitch)), make_tuple(c.want_x, c.want_y, c.want_pitch)) << c.what;
         if (c.last_lit_x < 0) {
             EXPECT_TRUE(sink.dots.empty()) << c.what;

@@ -33,6 +33,11 @@
 #include "ui/menus.h"
 #include "ui/window_ops.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -95,14 +100,14 @@ uint32_t palette_x(int index) {
 // The scene as the editor keeps it after any edit: boards as one grid,
 // elements on the sign on its LEDs (a load settles it so).
 void settle() {
-    lay_out_boards();
-    settle_positions_on_sign();
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);
 }
 
 class Scene_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        build_layout();
+        build_layout(scene);
         settle();
         use_folder(dir);
     }
@@ -111,11 +116,11 @@ protected:
 
 // The files hold the exact bytes (three-byte line ends, colours 0..255); no temporary is left.
 TEST_F(Scene_test, FilesHoldTheExactBytes) {
-    board_columns = 2, board_rows = 1;
-    board_at(0, 1) = led_unit();
-    graph_count = 0;
+    scene.board_columns = 2, scene.board_rows = 1;
+    scene.board_at(0, 1) = led_unit();
+    scene.graph_count = 0;
     std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
     EXPECT_EQ(slurp(dir.path() + "/leduit.conf"),
               "\r\r\n2\r\r\n1\r\r\n276\r\r\n226\r\r\n256\r\r\n128\r\r\n0\r\r\n64\r\r\n64\r\r\n32\r\r\n");
     EXPECT_EQ(slurp(dir.path() + "/grape.conf"), "\r\r\n0\r\r\n");
@@ -126,8 +131,8 @@ TEST_F(Scene_test, FilesHoldTheExactBytes) {
     for (size_t i = 0; i + 2 < digits.size(); ++i) lines += digits.compare(i, 3, "\r\r\n") == 0;
     EXPECT_EQ(lines, 701u);   // the leading line end and 700 numbers
     // A colour is written as 0..255.
-    digit_at(0, 0).colour = 255;
-    ASSERT_TRUE(save_scene_files(&err));
+    scene.digit_at(0, 0).colour = 255;
+    ASSERT_TRUE(save_scene_files(scene, &err));
     EXPECT_NE(slurp(dir.path() + "/digit.conf").find("\r\r\n255\r\r\n"), std::string::npos);
     EXPECT_EQ(remove_temporaries(dir), 0);
 }
@@ -165,8 +170,8 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
 
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
-    load_scene_files();
-    EXPECT_EQ(make_tuple(string_draws[0].x, graph_count), make_tuple(85u, 3));
+    load_scene_files(scene);
+    EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.graph_count), make_tuple(85u, 3));
     // The refused file is kept aside, for the next save replaces it.
     const std::vector<std::string> kept = kept_copies(dir, "string.conf");
     ASSERT_EQ(kept.size(), 1u);
@@ -182,42 +187,42 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     dir.write("leduit.conf", "9\n7\n100\n");
     dir.write("grape.conf", "900\n1\n2\n");
     dir.write("string.conf", "300\nabc\n");
-    load_scene_files();
-    EXPECT_EQ(make_tuple(board_columns, board_rows, board_at(0, 0).x, board_at(0, 0).y), make_tuple(6, 4, 276, 226));
-    EXPECT_EQ(make_tuple(graph_count, graph_draws[0].x, graph_draws[0].y), make_tuple(500, 1, 2));
+    load_scene_files(scene);
+    EXPECT_EQ(make_tuple(scene.board_columns, scene.board_rows, scene.board_at(0, 0).x, scene.board_at(0, 0).y), make_tuple(6, 4, 276, 226));
+    EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].x, scene.graph_draws[0].y), make_tuple(500, 1, 2));
     // "abc" reads as 0; the missing width is kept.
-    EXPECT_EQ(make_tuple(string_draws[0].x, string_draws[0].y, string_draws[0].width), make_tuple(300u, 0u, 64));
+    EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.string_draws[0].y, scene.string_draws[0].width), make_tuple(300u, 0u, 64));
 }
 
 // Without a whole scene.conf the four files alone say the scene: group 0's places for all, no kinds.
 TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
-    digit_at(0, 40).x = 400, digit_at(0, 40).kind = kind_rect;
-    digit_at(3, 41).x = 999;   // not in the four files
-    graph_count = 1, graph_draws[0].x = 300, graph_draws[0].in_use = 1;
-    string_draws[5].length = 3;
-    std::memcpy(string_draws[5].text, "abc", 4);
+    scene.digit_at(0, 40).x = 400, scene.digit_at(0, 40).kind = kind_rect;
+    scene.digit_at(3, 41).x = 999;   // not in the four files
+    scene.graph_count = 1, scene.graph_draws[0].x = 300, scene.graph_draws[0].in_use = 1;
+    scene.string_draws[5].length = 3;
+    std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
     const std::string conf = slurp(dir.path() + "/scene.conf");
     for (const std::string& broken : {std::string(), conf.substr(0, conf.size() / 2)}) {
         if (broken.empty())
             ASSERT_EQ(unlink((dir.path() + "/scene.conf").c_str()), 0);
         else
             dir.write("scene.conf", broken);
-        build_layout();
-        graph_count = 0;
-        graph_draws[0] = graph_draw();
-        string_draws[5] = string_draw();
-        load_scene_files();
+        build_layout(scene);
+        scene.graph_count = 0;
+        scene.graph_draws[0] = graph_draw();
+        scene.string_draws[5] = string_draw();
+        load_scene_files(scene);
         const std::string what = broken.empty() ? "missing" : "cut short";
-        for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(digit_at(g, 40).x, 400u) << what << g;
-        EXPECT_EQ(make_tuple(int(digit_at(0, 40).kind), digit_at(3, 41).x, graph_count, graph_draws[0].x,
-                             string_draws[5].length),
+        for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(scene.digit_at(g, 40).x, 400u) << what << g;
+        EXPECT_EQ(make_tuple(int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x, scene.graph_count, scene.graph_draws[0].x,
+                             scene.string_draws[5].length),
                   make_tuple(int(kind_digit), palette_x(41), 1, 300, 8)) << what;
     }
     dir.write("scene.conf", conf);
-    load_scene_files();
-    EXPECT_EQ(make_tuple(std::string(string_draws[5].text), int(digit_at(0, 40).kind), digit_at(3, 41).x),
+    load_scene_files(scene);
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x),
               make_tuple("abc", int(kind_rect), 999u));
 }
 
@@ -225,13 +230,13 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
 // hand, written by another tool or removed since makes the four files
 // alone the scene; a scene.conf from before the checksums always holds.
 TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
-    board_at(0, 0).x = 300;
-    graph_count = 1, graph_draws[0].x = 40;
-    std::memcpy(string_draws[5].text, "abc", 4);   // texts: only scene.conf holds them
+    scene.board_at(0, 0).x = 300;
+    scene.graph_count = 1, scene.graph_draws[0].x = 40;
+    std::memcpy(scene.string_draws[5].text, "abc", 4);   // texts: only scene.conf holds them
     settle();
     std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
-    const std::string saved = scene_json();
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    const std::string saved = scene_json(scene);
     const std::string conf = slurp(dir.path() + "/scene.conf"), leduit = slurp(dir.path() + "/leduit.conf"),
                       grape = slurp(dir.path() + "/grape.conf");
     const std::string moved_board = replaced(leduit, "\r\r\n300\r\r\n", "\r\r\n323\r\r\n");
@@ -251,15 +256,15 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
         dir.write("grape.conf", c.grape);
         unlink((dir.path() + "/leduit.conf").c_str());
         if (!c.leduit.empty()) dir.write("leduit.conf", c.leduit);
-        reset_scene_state();
-        build_layout();
+        reset_scene(scene);
+        build_layout(scene);
         testing::internal::CaptureStderr();
-        load_scene_files();
+        load_scene_files(scene);
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(make_tuple(board_at(0, 0).x, graph_draws[0].x, std::string(string_draws[5].text) == "abc"),
+        EXPECT_EQ(make_tuple(scene.board_at(0, 0).x, scene.graph_draws[0].x, std::string(scene.string_draws[5].text) == "abc"),
                   make_tuple(c.board_x, c.graph_x, c.conf_holds)) << c.what;
         if (c.conf_holds) {
-            EXPECT_TRUE(scene_json() == saved) << c.what;
+            EXPECT_TRUE(scene_json(scene) == saved) << c.what;
         }
         EXPECT_EQ(said.find("changed since scene.conf was written; scene.conf is not used") != std::string::npos,
                   !c.conf_holds) << c.what << ": " << said;
@@ -269,17 +274,17 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
 // A damaged scene.conf is kept aside with its bytes before anything can
 // replace it, once for each damage; the status line names the copy.
 TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
-    std::memcpy(string_draws[5].text, "abc", 4);
+    std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
     const std::string good = slurp(dir.path() + "/scene.conf");
     const std::string damaged[] = {replaced(good, "616263", "61z263"), replaced(good, "\nmenu 8", "\nmenu 9")};
     dir.write("scene.conf", damaged[0]);
     for (int round = 0; round < 2; ++round) {   // a second start-up keeps no second copy
-        reset_scene_state();
-        build_layout();
-        load_scene_files();
-        EXPECT_EQ(string_draws[5].length, 8);   // the other files' scene
+        reset_scene(scene);
+        build_layout(scene);
+        load_scene_files(scene);
+        EXPECT_EQ(scene.string_draws[5].length, 8);   // the other files' scene
         const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
         ASSERT_EQ(kept.size(), 1u);
         EXPECT_TRUE(std::regex_match(kept[0], std::regex(R"(scene\.conf\.bad-\d{8}-\d{6}(-\d+)?)"))) << kept[0];
@@ -292,13 +297,13 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     dir.write("scene.conf", damaged[1]);
     for (int k = 0; k < 2; ++k) {
         platform_inject_write_failure(k);
-        load_scene_files();
+        load_scene_files(scene);
         platform_inject_write_failure(-1);
         EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
         EXPECT_NE(status_utf8().find("no copy could be kept"), std::string::npos) << status_utf8();
     }
-    load_scene_files();
-    ASSERT_TRUE(save_scene_files(&err)) << err;
+    load_scene_files(scene);
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
     const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(slurp(dir.path() + "/" + kept[0]) + slurp(dir.path() + "/" + kept[1]), damaged[0] + damaged[1]);
@@ -313,13 +318,13 @@ void randomise(std::mt19937& rng) {
     };
     int pitch = 0;
     set(pitch, 2, 255);
-    set_dot_pitch(pitch);
-    set(text_count, 0, 39), set(rect_count, 0, 98), set(graph_count, 0, 500);
-    set(board_columns, 0, 6), set(board_rows, 0, 4), set(export_columns, 0, 6);
-    set(brightness_level, 0, 8), set(panel_type, 0, 3);
-    for (led_unit& b : led_units)
+    set_dot_pitch(scene, pitch);
+    set(scene.text_count, 0, 39), set(scene.rect_count, 0, 98), set(scene.graph_count, 0, 500);
+    set(scene.board_columns, 0, 6), set(scene.board_rows, 0, 4), set(scene.export_columns, 0, 6);
+    set(scene.brightness_level, 0, 8), set(scene.panel_type, 0, 3);
+    for (led_unit& b : scene.led_units)
         set(b.x, -5000, 5000), set(b.y, -5000, 5000), set(b.width, 0, 1000), set(b.height, INT32_MIN, INT32_MAX);
-    for (string_draw& s : string_draws) {
+    for (string_draw& s : scene.string_draws) {
         set(s.slot, -100, 100), set(s.x, 0, UINT32_MAX), set(s.y, 0, 2000), set(s.pitch, 2, 255);
         set(s.font_size, 0, 255), set(s.text_source, 0, 4), set(s.enabled, 0, 1);
         set(s.width, -50, 1000), set(s.height, 0, 40), set(s.colour, -2, 2);
@@ -330,7 +335,7 @@ void randomise(std::mt19937& rng) {
         set(s.length, 0, 511), set(s.bold_flag, 0, 255);
     }
     for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
-        Digit_unit& d = digit_units[n];
+        Digit_unit& d = scene.digit_units[n];
         set(d.enabled, 0, 1), set(d.id, INT32_MIN, INT32_MAX), set(d.pitch, 0, 255);
         set(d.x, 0, UINT32_MAX), set(d.y, 0, UINT32_MAX), set(d.width, INT32_MIN, INT32_MAX);
         set(d.height, -10, 1000), set(d.spare_word, INT32_MIN, INT32_MAX), set(d.spare_byte, 0, 255);
@@ -338,11 +343,11 @@ void randomise(std::mt19937& rng) {
         set(d.type_code, 0, 600), set(d.kind, 0, 255);
     }
     for (int k = 0; k < graph_draw_count; ++k) {
-        graph_draw& g = graph_draws[k];
+        graph_draw& g = scene.graph_draws[k];
         g = graph_draw();
         int spare = 0;   // some records past the count are filled too
         set(spare, 0, 9);
-        if (k >= graph_count && spare != 0) continue;
+        if (k >= scene.graph_count && spare != 0) continue;
         set(g.x, -100, 2000), set(g.y, -100, 2000), set(g.width, INT32_MIN, INT32_MAX);
         set(g.height, 0, 0x7FFFFFFF), set(g.in_use, 0, 1);
     }
@@ -369,13 +374,13 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
         randomise(rng);
         // Start-up sets board 0's size from SysCfg.ini, held to 0..board_size_max:
         // give it the scene's, within that range.
-        board_at(0, 0).height &= board_size_max;   // widths are 0..1000 already
+        scene.board_at(0, 0).height &= board_size_max;   // widths are 0..1000 already
         settle();
-        dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=" + std::to_string(board_at(0, 0).width) +
-                                    "\nHEIGHT=" + std::to_string(board_at(0, 0).height) + "\n");
+        dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=" + std::to_string(scene.board_at(0, 0).width) +
+                                    "\nHEIGHT=" + std::to_string(scene.board_at(0, 0).height) + "\n");
         std::string err;
-        ASSERT_TRUE(save_scene_files(&err)) << err;
-        const std::string before = scene_json();
+        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        const std::string before = scene_json(scene);
         const std::string after = dump_in_fresh_process(dir);
         ASSERT_EQ(before.size(), after.size()) << "round " << round;
         ASSERT_TRUE(before == after) << "round " << round;
@@ -385,22 +390,22 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
 // A save failing at any write leaves no temporary, and the files load as the previous scene.
 TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
     std::string err;
-    ASSERT_TRUE(save_scene_files(&err)) << err;
-    const std::string old = scene_json();
+    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    const std::string old = scene_json(scene);
     for (int n = 0; n < 40; ++n) {
-        string_draws[0].x = 12345;
-        digit_at(0, 0).x = 777;
+        scene.string_draws[0].x = 12345;
+        scene.digit_at(0, 0).x = 777;
         platform_inject_write_failure(n);
-        const bool saved = save_scene_files(&err);
+        const bool saved = save_scene_files(scene, &err);
         platform_inject_write_failure(-1);
         if (saved) break;   // n is past the last operation
         EXPECT_NE(err.find("No space left"), std::string::npos) << err;
         EXPECT_EQ(remove_temporaries(dir), 0) << n;
-        build_layout();
-        load_scene_files();
-        EXPECT_TRUE(scene_json() == old) << n;
+        build_layout(scene);
+        load_scene_files(scene);
+        EXPECT_TRUE(scene_json(scene) == old) << n;
     }
-    EXPECT_EQ(string_draws[0].x, 12345u);   // the loop reached the last operation
+    EXPECT_EQ(scene.string_draws[0].x, 12345u);   // the loop reached the last operation
 }
 
 // A close whose save fails keeps the program open; the next close tries again.
@@ -410,11 +415,11 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     window_ops.quit = [](int) { ++quits; };
     set_app_requests(&editor_requests());
     platform_inject_write_failure(0);
-    toolbar_action(toolbar_close);
+    toolbar_action(scene, toolbar_close);
     platform_inject_write_failure(-1);
     EXPECT_EQ(quits, 0);
     EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos);
-    toolbar_action(toolbar_close);   // the next close tries again
+    toolbar_action(scene, toolbar_close);   // the next close tries again
     EXPECT_EQ(quits, 1);
     window_ops = Window_ops{};
 }
@@ -423,22 +428,22 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
 // perhaps with the new files' checksums too), and the files load as the old
 // scene or the new one.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
-    auto scene_a = [] { build_layout(); string_draws[1].x = 300; graph_count = 0; settle(); };
-    auto scene_b = [] { build_layout(); string_draws[1].x = 400; digit_at(0, 3).x = 500; graph_count = 2;
-                          board_at(0, 0).x = 300; settle(); };
+    auto scene_a = [] { build_layout(scene); scene.string_draws[1].x = 300; scene.graph_count = 0; settle(); };
+    auto scene_b = [] { build_layout(scene); scene.string_draws[1].x = 400; scene.digit_at(0, 3).x = 500; scene.graph_count = 2;
+                          scene.board_at(0, 0).x = 300; settle(); };
     // scene.conf without its files lines.
     auto records = [](std::string conf) {
         for (size_t at; (at = conf.find("\nfiles ")) != std::string::npos;)
             conf.erase(at + 1, conf.find('\n', at + 1) - at);
         return conf;
     };
-    auto saved_files = [&](auto scene) {
-        scene();
-        EXPECT_TRUE(save_scene_files(nullptr));
+    auto saved_files = [&](auto make) {
+        make();
+        EXPECT_TRUE(save_scene_files(scene, nullptr));
         std::vector<std::string> out;
         for (const char* name : scene_names) out.push_back(slurp(dir.path() + "/" + name));
         out.back() = records(out.back());
-        out.push_back(scene_json());
+        out.push_back(scene_json(scene));
         return out;
     };
     const std::vector<std::string> b = saved_files(scene_b), a = saved_files(scene_a);
@@ -450,7 +455,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0)
-            for (;;) scene_b(), save_scene_files(nullptr), scene_a(), save_scene_files(nullptr);
+            for (;;) scene_b(), save_scene_files(scene, nullptr), scene_a(), save_scene_files(scene, nullptr);
         usleep(std::uniform_int_distribution<useconds_t>(500, 20000)(rng));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
@@ -460,10 +465,10 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
             ASSERT_TRUE(now == a[i] || now == b[i]) << scene_names[i] << " is partial in round " << round;
         }
         cut_short += remove_temporaries(dir) > 0;
-        build_layout();
-        graph_count = 0;
-        load_scene_files();
-        const std::string loaded = scene_json();
+        build_layout(scene);
+        scene.graph_count = 0;
+        load_scene_files(scene);
+        const std::string loaded = scene_json(scene);
         ASSERT_TRUE(loaded == a.back() || loaded == b.back()) << "a mixed scene in round " << round;
     }
     // The kills must have landed inside saves, or the check proves nothing.

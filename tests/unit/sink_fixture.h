@@ -4,20 +4,27 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <utility>
 
+#include "render/bitmap_font.h"
 #include "render/dot_sink.h"
+#include "render/led_dots.h"
 #include "render/memory_sink.h"
+#include "render/shapes.h"
 #include "scene/view_state.h"
+#include "tests/unit/test_scene.h"
+
 
 class Sink_test : public ::testing::Test {
 protected:
     void SetUp() override {
         set_dot_sink(&sink);
-        set_dot_pitch(2);
-        view_width = 1200;
-        view_height = 801;
+        Scene& scene = test_scene();
+        set_dot_pitch(scene, 2);
+        scene.view_width = 1200;
+        scene.view_height = 801;
     }
     void TearDown() override { set_dot_sink(nullptr); }
 
@@ -28,5 +35,25 @@ protected:
         return out;
     }
 
+    // The frame's two targets for the test scene's view, into the sink.
+    Editor_dots editor() { return editor_dots(sink, test_scene()); }
+    Editor_dots margin() { return margin_dots(sink, test_scene()); }
+
+    // The grid target as it stands now (the pitch and view of this moment).
+    Draw_target& editor_ref() { return current_.emplace(editor()); }
+
+    // An element drawn as the frame draws one that lies on no board.
+    void draw_digit(const Digit_unit& d, bool selected) {
+        Editor_dots grid = editor(), in_margin = margin();
+        draw_digit_unit(grid, in_margin, d, selected);
+    }
+    void draw_text(const string_draw& s, bool selected) {
+        Editor_dots grid = editor(), in_margin = margin();
+        draw_text_element(grid, in_margin, s, selected);
+    }
+
     Memory_sink sink;
+
+private:
+    std::optional<Editor_dots> current_;
 };

@@ -10,6 +10,11 @@
 #include "scene/pools.h"
 #include "tests/unit/temp_dir.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using std::make_tuple;
@@ -54,7 +59,7 @@ void start_in(const Temp_dir& dir) {
     std::string exe = dir.path() + "/vantiro";
     ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &err)) << err;
     EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
-    startup_scene();
+    startup_scene(scene);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
@@ -62,7 +67,7 @@ void start_in(const Temp_dir& dir) {
 TEST(Startup, TheConfigurationSizesBoardZero) {
     Temp_dir dir;
     start_in(dir);
-    EXPECT_EQ(make_tuple(board_at(0, 0).width, board_at(0, 0).height), make_tuple(0, 0));
+    EXPECT_EQ(make_tuple(scene.board_at(0, 0).width, scene.board_at(0, 0).height), make_tuple(0, 0));
 
     dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
     const struct { const char* ini; int width, height; } cases[] = {
@@ -70,7 +75,7 @@ TEST(Startup, TheConfigurationSizesBoardZero) {
     for (const auto& c : cases) {
         dir.write("SysCfg.ini", c.ini);
         start_in(dir);
-        const led_unit &b = board_at(0, 0), &right = board_at(0, 1), &below = board_at(1, 0);
+        const led_unit &b = scene.board_at(0, 0), &right = scene.board_at(0, 1), &below = scene.board_at(1, 0);
         EXPECT_EQ(make_tuple(b.width, b.height, right.width, below.height),
                   make_tuple(c.width, c.height, c.width, c.height))
             << c.ini;

@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "app/reset.h"
+#include "tests/unit/test_scene.h"
+
+Scene& test_scene() {
+    static Scene scene;
+    return scene;
+}
 
 namespace {
 
 class Startup_state final : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override { reset_to_startup_state(); }
+    void OnTestStart(const ::testing::TestInfo&) override {
+        reset_to_startup_state();
+        reset_scene(test_scene());
+    }
 };
 
 }  // namespace

@@ -15,6 +15,11 @@
 #include "tests/unit/sink_fixture.h"
 #include "tests/unit/temp_dir.h"
 
+#include "tests/unit/test_scene.h"
+
+// The scene under test (reset before every test).
+static Scene& scene = test_scene();
+
 namespace {
 
 using Dots = std::set<std::pair<int, int>>;
@@ -67,7 +72,7 @@ TEST_F(Text_test, EveryLayoutPutsItsBitsInPlace) {
         const std::string name = "f" + std::to_string(c.id);
         const std::string file = font_file(dir, name.c_str(), c.size, c.count, c.index, {{c.byte, c.value}});
         set_bitmap_font_path(c.id, file.c_str());
-        draw_text_bitmap(editor_target(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        draw_text_bitmap(editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), (Dots{{300 + c.col * 2, 200 + c.row * 2}})) << "font " << c.id;
     }
 }
@@ -87,7 +92,7 @@ TEST_F(Text_test, AdvancesSkipsAndEnds) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        draw_text_bitmap(editor_target(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        draw_text_bitmap(editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), c.want) << c.height << " \"" << c.text << '"';
     }
 }
@@ -96,16 +101,16 @@ TEST_F(Text_test, AdvancesSkipsAndEnds) {
 TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     std::vector<std::pair<int, uint8_t>> bits = {{0, 0x80}, {1, 0x18}, {11 * 2, 0x80}};  // cols 0, 11, 12; row 11
     set_bitmap_font_path(font_hzk12, font_file(dir, "h12", 24, 1411, 1410, bits).c_str());
-    set_dot_pitch(4);
-    draw_text_bitmap(editor_target(), 14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
+    set_dot_pitch(scene, 4);
+    draw_text_bitmap(editor_ref(), 14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
     // Column 11 is drawn, column 12 is not; ASCII is skipped; the second glyph starts 14 dots later.
     EXPECT_EQ(lit(), (Dots{{300, 200}, {300 + 22, 200}, {300, 222}, {356, 200}, {356 + 22, 200}, {356, 222}}));
 
     sink.clear();   // a missing font (no HZK12 now) blanks its characters, which still advance
-    set_dot_pitch(2);
+    set_dot_pitch(scene, 2);
     set_bitmap_font_path(font_hzk12, (dir.path() + "/absent").c_str());
     set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
-    draw_text_bitmap(editor_target(), 12, 0, 300, 200, "\xB0\xA1" "A");
+    draw_text_bitmap(editor_ref(), 12, 0, 300, 200, "\xB0\xA1" "A");
     EXPECT_EQ(lit(), (Dots{{324, 200}}));
 }
 
@@ -124,26 +129,30 @@ TEST_F(Text_test, FoldersAndDevicesAreRefusedAndTheWholeTableIsRead) {
         sink.clear();
         set_bitmap_font_path(c.id, c.path.c_str());
         testing::internal::CaptureStderr();
-        draw_text_bitmap(editor_target(), 16, 0, 300, 200, c.text);
+        draw_text_bitmap(editor_ref(), 16, 0, 300, 200, c.text);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(lit(), Dots{}) << c.path;
         EXPECT_NE(said.find("font: " + c.path + c.why), std::string::npos) << said;
     }
     const int last = double_byte_index(0x9F, 0x9F);
     set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, last + 1, last, {{0, 0x80}}).c_str());
-    draw_text_bitmap(editor_target(), 16, 0, 300, 200, "\x9F\x9F");
+    draw_text_bitmap(editor_ref(), 16, 0, 300, 200, "\x9F\x9F");
     EXPECT_EQ(lit(), (Dots{{300, 200}}));
 }
 
-// Text elements follow the pitch in the grid; selected ones get a frame and caret; disabled, nothing.
+// Text elements follow the pitch in the grid as the edit settles them; selected ones get a frame
+// and caret, and their box width; disabled, nothing.
 TEST_F(Text_test, TextElementsFollowThePitchAndDrawTheirFrame) {
-    string_draw s;   // "添加文本", 12 dots, length 8
-    s.x = 300, s.y = 200, s.pitch = 2;
-    EXPECT_EQ(draw_text_element(s), 0);
-    EXPECT_EQ(make_tuple(s.height, sink.loops.size()), make_tuple(12, 0u));
+    string_draw& s = scene.string_draws[5];   // "添加文本", 12 dots, length 8
+    s.x = 300, s.y = 200, s.pitch = 2, s.height = 40;
+    settle_after_edit(scene);
+    draw_text(s, false);
+    EXPECT_EQ(make_tuple(s.height, s.width, sink.loops.size()), make_tuple(12, 64, 0u));
 
-    set_dot_pitch(3);
-    EXPECT_EQ(draw_text_element_selected(s), 0);
+    set_dot_pitch(scene, 3);
+    scene.selected_text = 5;
+    settle_after_edit(scene);
+    draw_text(s, true);
     // Column 25, row 30 at the new pitch; 6 x 8 dots wide.
     EXPECT_EQ(make_tuple(s.x, s.y, s.width), make_tuple(250u + 25 * 3, 140u + 30 * 3, 48));
     ASSERT_EQ(make_tuple(sink.loops.size(), sink.segments.size()), make_tuple(1u, 1u));
@@ -154,16 +163,17 @@ TEST_F(Text_test, TextElementsFollowThePitchAndDrawTheirFrame) {
 
     s.enabled = 0;
     sink.clear();
-    EXPECT_EQ(draw_text_element(s), -1);
-    EXPECT_EQ(draw_text_element_selected(s), -1);
-    EXPECT_TRUE(sink.loops.empty());
+    draw_text(s, false);
+    draw_text(s, true);
+    EXPECT_TRUE(sink.loops.empty() && sink.dots.empty());
 
-    string_draw p;   // a left-panel text keeps its place when zooming
+    string_draw& p = scene.string_draws[6];   // a left-panel text keeps its place when zooming
     p.x = 85, p.y = 535, p.pitch = 2;
-    set_dot_pitch(4);
-    draw_text_element(p);
+    set_dot_pitch(scene, 4);
+    settle_after_edit(scene);
     EXPECT_EQ(make_tuple(p.x, p.y), make_tuple(85u, 535u));
-    draw_text_element_selected(p);
+    scene.selected_text = 6;
+    settle_after_edit(scene);
     EXPECT_EQ(p.x, 85u);
 }
 
