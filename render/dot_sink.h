@@ -37,7 +37,7 @@ public:
 
     // One LED dot: sets the point size and, unless rgb is null, the current
     // colour (already within 0..1), then draws the dot. The hot path of
-    // plot_dot, in one call.
+    // the editor's LED dots, in one call.
     virtual void dot(float x, float y, float size, const float* rgb) = 0;
 
     // Closed outline through n points (xy pairs), z 0, current colour.
