@@ -7,10 +7,25 @@
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "scene/record_fields.h"
 #include "scene/status_line.h"
 
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// A record as a JSON object: its indexes, then its described fields.
+template <class R, size_t N>
+json fields_of(const Record_field<R> (&fields)[N], const R& r, std::initializer_list<std::pair<const char*, int>> indexes) {
+    json o = json::object();
+    for (const auto& [key, value] : indexes) o[key] = value;
+    for (const Record_field<R>& f : fields) o[f.name] = f.get(r);
+    return o;
+}
+
+}  // namespace
+
 std::string scene_json(const Scene& scene) {
-    using json = nlohmann::ordered_json;
     json out;
     out["dot_pitch"] = scene.dot_pitch;
     out["board_columns"] = scene.board_columns;
@@ -24,11 +39,8 @@ std::string scene_json(const Scene& scene) {
 
     json boards = json::array();
     for (int r = 0; r < board_grid_rows; ++r)
-        for (int c = 0; c < board_grid_cols; ++c) {
-            const led_unit& b = scene.board_at(r, c);
-            boards.push_back({{"row", r}, {"col", c}, {"x", b.x}, {"y", b.y},
-                              {"width", b.width}, {"height", b.height}});
-        }
+        for (int c = 0; c < board_grid_cols; ++c)
+            boards.push_back(fields_of(board_fields, scene.board_at(r, c), {{"row", r}, {"col", c}}));
     out["boards"] = boards;
 
     json texts = json::array();
@@ -40,42 +52,24 @@ std::string scene_json(const Scene& scene) {
         std::memcpy(gbk, s.text, n);
         gbk[n] = '\0';
         platform_gbk_to_utf8(gbk, utf8, sizeof utf8);
-        std::string hex;
-        static const char digits[] = "0123456789abcdef";
-        for (size_t i = 0; i < n; ++i) {
-            hex += digits[static_cast<uint8_t>(s.text[i]) >> 4];
-            hex += digits[static_cast<uint8_t>(s.text[i]) & 15];
-        }
-        texts.push_back({{"index", k}, {"slot", s.slot}, {"x", s.x}, {"y", s.y},
-                         {"pitch", s.pitch}, {"font_size", s.font_size},
-                         {"text_source", s.text_source}, {"enabled", s.enabled},
-                         {"width", s.width}, {"height", s.height}, {"colour", s.colour},
-                         {"length", s.length}, {"bold_flag", s.bold_flag}, {"text", utf8},
-                         {"text_hex", hex}});
+        json t = fields_of(text_fields, s, {{"index", k}});
+        t["text"] = utf8;
+        t["text_hex"] = hex_of(s.text, n);
+        texts.push_back(t);
     }
     out["texts"] = texts;
 
     json digit_list = json::array();
     for (int g = 0; g < digit_groups_in_use; ++g)
-        for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = scene.digit_at(g, i);
-            digit_list.push_back({{"group", g}, {"index", i}, {"enabled", d.enabled}, {"id", d.id},
-                                  {"pitch", d.pitch}, {"x", d.x}, {"y", d.y}, {"width", d.width},
-                                  {"height", d.height}, {"spare_word", d.spare_word},
-                                  {"param_a", d.param_a},
-                                  {"param_b", d.param_b}, {"digits", d.digits},
-                                  {"colour", d.colour}, {"spare_byte", d.spare_byte},
-                                  {"type_code", d.type_code},
-                                  {"kind", d.kind}});
-        }
+        for (int i = 0; i < digit_group_size; ++i)
+            digit_list.push_back(fields_of(digit_fields, scene.digit_at(g, i), {{"group", g}, {"index", i}}));
     out["digits"] = digit_list;
 
     json graphs = json::array();
     for (int k = 0; k < graph_draw_count; ++k) {
         const graph_draw& g = scene.graph_draws[k];
         if (k >= scene.graph_count && !g.in_use) continue;
-        graphs.push_back({{"index", k}, {"x", g.x}, {"y", g.y}, {"width", g.width},
-                          {"height", g.height}, {"in_use", g.in_use}});
+        graphs.push_back(fields_of(graph_fields, g, {{"index", k}}));
     }
     out["graphs"] = graphs;
     return out.dump();

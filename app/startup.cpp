@@ -4,7 +4,7 @@
 
 #include "app/config.h"
 #include "app/outputs.h"
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"

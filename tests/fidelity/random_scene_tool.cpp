@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "random_scene.h"
 

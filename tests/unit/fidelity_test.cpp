@@ -21,7 +21,7 @@
 
 #include "app/frame.h"
 #include "app/reset.h"
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "card/card_model.h"
 #include "app/scene_json.h"
@@ -34,6 +34,7 @@
 #include "render/dot_sink.h"
 #include "render/memory_sink.h"
 #include "scene/pools.h"
+#include "scene/record_fields.h"
 #include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "tests/unit/temp_dir.h"
@@ -98,39 +99,32 @@ struct Scene_file {
         s.length = static_cast<int32_t>(std::strlen(s.text));
     }
 
+    // scene.conf of this scene: each record's fields as the field tables list them.
     std::string conf() const {
-        char line[1400];
+        char line[200];
         std::string out = "vantiro-scene 1\n";
         std::snprintf(line, sizeof line, "view %d\ncounts %d %d %d %d %d %d\nmenu %d %d\n", pitch, counts[0],
                       counts[1], counts[2], counts[3], counts[4], counts[5], menu[0], menu[1]);
         out += line;
+        auto record = [&](const std::string& head, const auto& fields, const auto& r) {
+            out += head;
+            for (const auto& f : fields) out += " " + std::to_string(f.get(r));
+        };
         for (int k = 0; k < led_unit_count; ++k) {
-            const led_unit& b = boards[k];
-            std::snprintf(line, sizeof line, "board %d %d %d %d %d %d\n", k / board_grid_cols, k % board_grid_cols,
-                          b.x, b.y, b.width, b.height);
-            out += line;
+            record("board " + std::to_string(k / board_grid_cols) + " " + std::to_string(k % board_grid_cols),
+                   board_fields, boards[k]);
+            out += "\n";
         }
         for (int k = 0; k < string_draw_count; ++k) {
             const string_draw& s = texts[k];
-            std::snprintf(line, sizeof line, "text %d %d %u %u %d %u %u %u %d %d %d %d %u ", k, s.slot, s.x, s.y,
-                          s.pitch, s.font_size, s.text_source, s.enabled, s.width, s.height, s.colour, s.length,
-                          s.bold_flag);
-            out += line;
+            record("text " + std::to_string(k), text_fields, s);
             const size_t n = std::strlen(s.text);
-            if (!n) out += "-";
-            for (size_t i = 0; i < n; ++i) {
-                std::snprintf(line, sizeof line, "%02x", static_cast<uint8_t>(s.text[i]));
-                out += line;
-            }
-            out += "\n";
+            out += " " + (n ? hex_of(s.text, n) : std::string("-")) + "\n";
         }
         for (size_t n = 0; n < digits.size(); ++n) {
-            const Digit_unit& d = digits[n];
-            std::snprintf(line, sizeof line, "digit %zu %zu %u %d %u %u %u %d %d %d %d %d %d %u %u %d %u\n",
-                          n / digit_group_size, n % digit_group_size, d.enabled, d.id, d.pitch, d.x, d.y, d.width,
-                          d.height, d.spare_word, d.param_a, d.param_b, d.digits, d.colour, d.spare_byte,
-                          d.type_code, d.kind);
-            out += line;
+            record("digit " + std::to_string(n / digit_group_size) + " " + std::to_string(n % digit_group_size),
+                   digit_fields, digits[n]);
+            out += "\n";
         }
         return out + "end\n";
     }

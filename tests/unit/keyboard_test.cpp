@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"

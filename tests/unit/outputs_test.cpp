@@ -13,7 +13,7 @@
 
 #include "app/config.h"
 #include "app/outputs.h"
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "card/card_model.h"
 #include "controller/drive_export.h"

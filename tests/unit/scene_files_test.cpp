@@ -21,12 +21,13 @@
 #include <type_traits>
 
 #include "app/config.h"
-#include "app/scene_files.h"
+#include "app/scene_files/scene_files.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "render/shapes.h"
 #include "scene/pools.h"
+#include "scene/record_fields.h"
 #include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "tests/unit/temp_dir.h"
@@ -310,7 +311,22 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     EXPECT_NE(slurp(dir.path() + "/scene.conf"), damaged[1]);
 }
 
-// A random scene within what the editor can produce.
+// Every described field of r random within its stored range, or within
+// the narrower range `within` gives it (fields whose values the editor
+// keeps within bounds).
+template <class R, size_t N>
+void randomise_fields(std::mt19937& rng, const Record_field<R> (&fields)[N], R& r,
+                      std::initializer_list<std::tuple<const char*, int64_t, int64_t>> within) {
+    for (const Record_field<R>& f : fields) {
+        int64_t lo = f.lo, hi = f.hi;
+        for (const auto& [name, l, h] : within)
+            if (!std::strcmp(name, f.name)) lo = l, hi = h;
+        f.set(r, std::uniform_int_distribution<int64_t>(lo, hi)(rng));
+    }
+}
+
+// A random scene within what the editor can produce: the field tables give
+// every stored field a value.
 void randomise(std::mt19937& rng) {
     auto set = [&](auto& field, int64_t lo, int64_t hi) {
         using Field = std::remove_reference_t<decltype(field)>;
@@ -323,33 +339,25 @@ void randomise(std::mt19937& rng) {
     set(scene.board_columns, 0, 6), set(scene.board_rows, 0, 4), set(scene.export_columns, 0, 6);
     set(scene.brightness_level, 0, 8), set(scene.panel_type, 0, 3);
     for (led_unit& b : scene.led_units)
-        set(b.x, -5000, 5000), set(b.y, -5000, 5000), set(b.width, 0, 1000), set(b.height, INT32_MIN, INT32_MAX);
+        randomise_fields(rng, board_fields, b, {{"x", -5000, 5000}, {"y", -5000, 5000}, {"width", 0, 1000}});
     for (string_draw& s : scene.string_draws) {
-        set(s.slot, -100, 100), set(s.x, 0, UINT32_MAX), set(s.y, 0, 2000), set(s.pitch, 2, 255);
-        set(s.font_size, 0, 255), set(s.text_source, 0, 4), set(s.enabled, 0, 1);
-        set(s.width, -50, 1000), set(s.height, 0, 40), set(s.colour, -2, 2);
+        randomise_fields(rng, text_fields, s,
+                         {{"slot", -100, 100}, {"pitch", 2, 255}, {"text_source", 0, 4}, {"enabled", 0, 1},
+                          {"y", 0, 2000}, {"length", 0, 511}});
         std::memset(s.text, 0, sizeof s.text);
         int n = 0;
         set(n, 0, 511);
         for (int i = 0; i < n; ++i) set(s.text[i], 1, 255);
-        set(s.length, 0, 511), set(s.bold_flag, 0, 255);
     }
-    for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n) {
-        Digit_unit& d = scene.digit_units[n];
-        set(d.enabled, 0, 1), set(d.id, INT32_MIN, INT32_MAX), set(d.pitch, 0, 255);
-        set(d.x, 0, UINT32_MAX), set(d.y, 0, UINT32_MAX), set(d.width, INT32_MIN, INT32_MAX);
-        set(d.height, -10, 1000), set(d.spare_word, INT32_MIN, INT32_MAX), set(d.spare_byte, 0, 255);
-        set(d.param_a, 0, 40), set(d.param_b, 1, 3), set(d.digits, 0, 5), set(d.colour, 0, 255);
-        set(d.type_code, 0, 600), set(d.kind, 0, 255);
-    }
+    for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n)
+        randomise_fields(rng, digit_fields, scene.digit_units[n], {{"enabled", 0, 1}, {"digits", 0, 5}});
     for (int k = 0; k < graph_draw_count; ++k) {
         graph_draw& g = scene.graph_draws[k];
         g = graph_draw();
         int spare = 0;   // some records past the count are filled too
         set(spare, 0, 9);
         if (k >= scene.graph_count && spare != 0) continue;
-        set(g.x, -100, 2000), set(g.y, -100, 2000), set(g.width, INT32_MIN, INT32_MAX);
-        set(g.height, 0, 0x7FFFFFFF), set(g.in_use, 0, 1);
+        randomise_fields(rng, graph_fields, g, {{"in_use", 0, 1}});
     }
     settle();
 }

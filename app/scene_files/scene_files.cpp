@@ -1,0 +1,103 @@
+// Loading and saving the scene files (the format of each: number_files.cpp,
+// scene_conf.cpp; damaged files: kept_aside.cpp).
+//
+// Saving: every file is replaced atomically (platform_write_file_atomic):
+// after a crash each file is either the whole old one or the whole new one.
+// The order keeps a save that is cut short loading as the previous scene:
+// first the scene.conf on disk, when it holds for the four number files on
+// disk, gets a second files line with the checksums of the new four (its
+// scene unchanged), so that it still holds whichever of them are replaced
+// when the save stops; then the four files are replaced; last comes the
+// new scene.conf, with the new checksums alone.
+//
+// Loading: the four number files, then scene.conf over them unless one of
+// the four changed since it was written. A file the loader cannot use
+// (unreadable or refused) is not compared: its edit could not be shown
+// anyway.
+#include "app/scene_files/scene_files.h"
+
+#include "app/outputs.h"
+#include "app/scene_files/parts.h"
+#include "app/startup.h"
+#include "platform/platform.h"
+#include "scene/pools.h"
+#include "scene/view_state.h"
+
+void load_scene_files(Scene& scene) {
+    std::string why;
+    const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
+    bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
+    std::string bytes;
+    for (int k = 0; k < four_files; ++k) {
+        const char* path = four_file_path(k);
+        int count = 0;
+        std::string problem;
+        switch (read_number_file(k, &count, &problem)) {
+        case Read::ok:
+            load_number_file(scene, k, count);
+            compared[k] = true;
+            break;
+        case Read::missing:   // not saved yet: the defaults stay
+            compared[k] = true;
+            break;
+        case Read::unreadable:
+            report(std::string(path) + ": " + problem + "; its values are kept");
+            break;
+        case Read::refused:
+            // As saved with scene.conf, only beyond the old format's limits
+            // (over 139 rectangles): not damaged, and scene.conf holds it all.
+            if (conf == Conf::sound && staged_has_checksums() && read_whole(path, &bytes) &&
+                recorded(k, checksum(bytes)))
+                report(std::string(path) + ": " + problem + "; scene.conf gives its values");
+            else
+                keep_aside_and_tell(path, problem, "it is not used");
+            break;
+        }
+    }
+    switch (conf) {
+    case Conf::missing:
+        break;
+    case Conf::unreadable:
+        report(std::string(data_paths.scene_conf) + ": " + why +
+               "; the scene is taken from the other scene files alone");
+        break;
+    case Conf::damaged:
+        keep_aside_and_tell(data_paths.scene_conf, why, "the scene comes from the other files");
+        break;
+    case Conf::sound: {
+        std::string changed;
+        for (int k = 0; k < four_files; ++k)
+            if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
+                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
+        if (changed.empty()) {
+            apply_staged(scene);
+        } else {
+            // Its texts are in no other file: kept aside before the next
+            // save replaces it.
+            std::string err;
+            const std::string copy = keep_aside(data_paths.scene_conf, &err);
+            report(changed + " changed since scene.conf was written; scene.conf is not used (" +
+                   (copy.empty() ? "no copy could be kept: " + err : "kept as " + copy) +
+                   "), the scene comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
+        }
+        break;
+    }
+    }
+    // Whatever the files held: the boards as one grid, every element on
+    // the sign on one of its LEDs, and the texts' files read again.
+    lay_out_boards(scene);
+    settle_positions_on_sign(scene);
+    refresh_text_files();
+}
+
+bool save_scene_files(const Scene& scene, std::string* err) {
+    std::string four[four_files];
+    for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
+    uint64_t sums[four_files];
+    for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
+    if (!widen_scene_conf(scene.dot_pitch, sums, err)) return false;
+    for (int k = 0; k < four_files; ++k)
+        if (!platform_write_file_atomic(four_file_path(k), four[k].data(), four[k].size(), err)) return false;
+    const std::string conf = scene_conf_file(scene, sums);
+    return platform_write_file_atomic(data_paths.scene_conf, conf.data(), conf.size(), err);
+}
