@@ -41,15 +41,10 @@ const int zone_cursor[9] = {
     cursor_left_right,      cursor_top_right_corner, cursor_up_down,
 };
 
-// Left press, in order; the first hit ends it.
-void left_down(Scene& scene, int x, int y) {
-    clear_selection(scene);
-    const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
-    const uint32_t p = scene.dot_pitch;
-
-    // Rectangle corner (the press then goes on). The odd click opens a
-    // rectangle in a new record, the even click closes it. A full pool
-    // takes no new rectangle.
+// Rectangle corner of a press in drawing mode (the press then goes on).
+// The odd click opens a rectangle in a new record, the even click closes
+// it. A full pool takes no new rectangle.
+void place_corner(Scene& scene, int x, int y) {
     if (draw_mode && y > static_cast<int>(screen_origin_y) && x > static_cast<int>(screen_origin_x)) {
         const int32_t n = scene.graph_count;
         const bool opening = !(corner_clicks & 1);
@@ -64,27 +59,37 @@ void left_down(Scene& scene, int x, int y) {
             if (corner_clicks & 1) scene.graph_count = n + 1;
         }
     }
+}
 
-    // Menu entries: the toolbar, then the brightness and panel-type groups.
+// Menu entries: the toolbar, then the brightness and panel-type groups.
+// True when the press hit one (its action is done).
+bool press_entry(Scene& scene, int x, int y) {
     int id = menu_hit(scene.toolbar_menu, toolbar_menu_count, x, y);
     if (id >= 0) {
         clicked_entry = static_cast<uint8_t>(id);
         menu_grabbed = 1;
         toolbar_action(scene, id);
-        return;
+        return true;
     }
     if ((id = menu_hit(scene.brightness_menu, brightness_menu_count, x, y)) >= 0) {
         menu_grabbed = 1;
         brightness_action(scene, id);
-        return;
+        return true;
     }
     if ((id = menu_hit(scene.panel_type_menu, panel_type_menu_count, x, y)) >= 0) {
         menu_grabbed = 1;
         panel_type_action(scene, id);
-        return;
+        return true;
     }
+    return false;
+}
 
-    // Shape and digit elements, group 0 first (palette copies are stacked).
+// Grabs the first element whose box holds the press: shape and digit
+// elements (group 0 first: palette copies are stacked), texts, boards, then
+// measured rectangles. True when one was grabbed.
+bool grab_element(Scene& scene, int x, int y) {
+    const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
+    const uint32_t p = scene.dot_pitch;
     for (int g = 0; g < digit_groups_in_use; ++g) {
         for (int i = 0; i < digit_group_size; ++i) {
             const Digit_unit& d = scene.digit_at(g, i);
@@ -102,7 +107,7 @@ void left_down(Scene& scene, int x, int y) {
                 scene.selected_digit_col = static_cast<uint8_t>(i);
                 scene.selected_digit_row = static_cast<uint8_t>(g);
                 digit_grabbed = 1;
-                return;
+                return true;
             }
         }
     }
@@ -117,7 +122,7 @@ void left_down(Scene& scene, int x, int y) {
             anchor_y = static_cast<int32_t>(py - s.y);
             scene.selected_text = static_cast<uint8_t>(k);
             text_grabbed = 1;
-            return;
+            return true;
         }
     }
 
@@ -133,7 +138,7 @@ void left_down(Scene& scene, int x, int y) {
                 scene.selected_board_col = static_cast<uint8_t>(c);
                 scene.selected_board_row = static_cast<uint8_t>(r);
                 board_grabbed = 1;
-                return;
+                return true;
             }
         }
     }
@@ -147,10 +152,17 @@ void left_down(Scene& scene, int x, int y) {
             anchor_y = wrap_sub(y, g.y);
             scene.selected_graph = static_cast<uint16_t>(k);
             graph_grabbed = 1;
-            return;
+            return true;
         }
     }
+    return false;
+}
 
+// Left press, in order; the first hit ends it.
+void left_down(Scene& scene, int x, int y) {
+    clear_selection(scene);
+    place_corner(scene, x, y);
+    if (press_entry(scene, x, y) || grab_element(scene, x, y)) return;
     // Nothing hit: the drag moves the window, or resizes it from a border.
     window_dragging = 1;
     window_pointer(&anchor_x, &anchor_y);

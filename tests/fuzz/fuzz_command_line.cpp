@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "command/interpreter.h"
+#include "command/commands.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
+
+// The scene the inputs edit, kept from one input to the next.
+static Scene scene;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
@@ -22,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Let the counters run up to their limits and start again now and then.
     if (scene.text_count >= string_draw_count) scene.text_count = 0;
     if (scene.rect_count >= digit_group_size - 1) scene.rect_count = 0;
-    reset_command_table();
 
     std::vector<char> line(data, data + size);
     line.push_back('\0');

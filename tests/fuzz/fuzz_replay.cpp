@@ -12,6 +12,9 @@
 #include "scene/pools.h"
 #include "ui/menus.h"
 
+// The scene the inputs edit, kept from one input to the next.
+static Scene scene;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
         reset_to_startup_state();
