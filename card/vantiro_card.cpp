@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     set_bitmap_fonts_below((folder + "Font/fonts/font_libs").c_str());
     if (flash.empty()) flash = folder + "card-flash.bin";
     FILE* log_file = nullptr;
-    if (!log.empty() && !(log_file = std::fopen(log.c_str(), "a"))) {
-        std::perror(("card: " + log).c_str());
+    if (!log.empty() && !(log_file = platform_open_log(log.c_str(), &err))) {
+        std::fprintf(stderr, "card: %s\n", err.c_str());
         return 1;
     }
     static Card_simulator card(width, height, flash, Card_faults{close_after, silent, delay}, stderr);

@@ -189,6 +189,32 @@ New_file platform_write_new_file(const char* path, const void* data, size_t n, s
     return New_file::written;
 }
 
+std::FILE* platform_open_log(const char* path, std::string* err) {
+    // O_NONBLOCK: a FIFO's open must not wait for a reader before it is refused.
+    const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0 && (errno == ENXIO || errno == ELOOP)) {   // a FIFO without a reader; a link
+        if (err) *err = std::string(path) + (errno == ELOOP ? ": a link; a log is not written through one"
+                                                            : ": not a regular file");
+        return nullptr;
+    }
+    if (fd < 0) return fail(err, "open", path), nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        if (err) *err = std::string(path) + ": not a regular file";
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "a");
+    if (!f) {
+        close(fd);
+        fail(err, "open", path);
+    }
+    return f;
+}
+
 std::vector<std::string> platform_folder_names(const char* folder, const char* prefix) {
     std::vector<std::string> names;
     DIR* d = opendir(folder && *folder ? folder : ".");

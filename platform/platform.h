@@ -77,6 +77,12 @@ bool platform_make_folder(const char* path, std::string* err);
 enum class New_file { written, taken, failed };
 New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err);
 
+// Opens path for appending (a log): created when missing (mode 0644),
+// never through a link, and only a regular file: a FIFO, a device or a
+// folder is refused (a log must never block or write where it should not).
+// Returns null with the reason in err.
+std::FILE* platform_open_log(const char* path, std::string* err);
+
 // Names in folder ("" for the current one) that start with prefix, in no
 // order; none when the folder cannot be read.
 std::vector<std::string> platform_folder_names(const char* folder, const char* prefix);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -265,6 +266,25 @@ TEST_F(Output_test, AFifoForATextFileIsRefusedAtOnce) {
     refresh_text_files();
     EXPECT_TRUE(text_file_missing(scene_text_files(), 3));
     EXPECT_FALSE(text_file_missing(scene_text_files(), 4));
+}
+
+// The card's log opens only a regular file: a FIFO, a link and a folder are
+// refused at once with their reason; a file is appended to.
+TEST_F(Output_test, ALogIsAppendedToARegularFileOnly) {
+    const std::string fifo = dir.path() + "/fifo", link = dir.path() + "/link", file = dir.path() + "/card.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+    std::string err;
+    for (const std::string& path : {fifo, link, dir.path()}) {
+        EXPECT_EQ(platform_open_log(path.c_str(), &err), nullptr) << path;
+        EXPECT_NE(err.find(path), std::string::npos) << err;
+    }
+    dir.write("card.log", "first\n");
+    std::FILE* f = platform_open_log(file.c_str(), &err);
+    ASSERT_NE(f, nullptr) << err;
+    std::fputs("second\n", f);
+    std::fclose(f);
+    EXPECT_EQ(slurp(file), "first\nsecond\n");
 }
 
 // Into a folder that stands for the stick, and what the operator is told:
