@@ -1,4 +1,4 @@
-// The frame: draw_display draws the whole scene from the pools, through the
+// The frame: draw_display draws the whole scene it is given, through the
 // dot sink; reshape_view sets the pixel projection. Both are GLUT callbacks.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The live send: the whole scene to the card as command lines, each time the
-// left button is released and on Enter. The lines are taken from the pools
+// left button is released and on Enter. The lines are taken from the scene
 // on the main thread (a snapshot), then delivered with their waits by a
 // sender thread, so the window keeps drawing and taking input whatever the
 // card or the network does. A new send supersedes one in progress.

@@ -1,6 +1,7 @@
 // The saved scene: four plain-text files of decimal numbers beside the
 // executable (digit.conf, leduit.conf, string.conf, grape.conf), plus a
-// fifth, scene.conf, which holds what the four cannot (see scene_files.cpp).
+// fifth, scene.conf, which holds what the four cannot (number_files.cpp,
+// scene_conf.cpp; every record's stored fields: scene/record_fields.h).
 // Saved when the operator closes the program from the toolbar, loaded once
 // at start-up.
 #pragma once
