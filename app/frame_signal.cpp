@@ -6,7 +6,6 @@
 #include "app/frame.h"
 #include "controller/live_send.h"
 #include "platform/platform.h"
-#include "scene/view_state.h"
 #include "ui/keyboard.h"
 
 namespace {
@@ -51,8 +50,7 @@ void frame_signal_presented(void (*wait_window_system)()) {
     // is done, before the file says so.
     if (wait_window_system) wait_window_system();
     char line[128];
-    const int n = format_text(line, sizeof line, "frame %ld done %ld mouse %d %d sending %d\n", state.frames,
-                              state.marks, static_cast<int>(mouse_x), static_cast<int>(mouse_y),
+    const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d\n", state.frames, state.marks,
                               wait_live_idle(0) ? 0 : 1);
     std::string err;
     if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {

@@ -62,8 +62,8 @@ wait_for() {
   fail "timed out waiting for $what; stderr: $(cat "$editor_err" 2>/dev/null)"
 }
 
-# The word after $1 in the editor's frame file ("frame F done M mouse X Y
-# sending S"); false while there is no such file.
+# The word after $1 in the editor's frame file ("frame F done M sending
+# S"); false while there is no such file.
 frame_value() {
   local words i
   read -r -a words 2>/dev/null <"$frame_file" || return 1
