@@ -9,6 +9,7 @@
 
 #include "app/config.h"
 #include "app/frame.h"
+#include "app/frame_signal.h"
 #include "app/outputs.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -34,7 +35,10 @@ constexpr int idle_wait_ms = 20;
     std::exit(1);
 }
 
-void present_frame() { glutSwapBuffers(); }
+void present_frame() {
+    glutSwapBuffers();
+    frame_signal_presented(platform_window_sync);
+}
 
 Gl_sink gl_sink(present_frame);
 
@@ -58,6 +62,7 @@ void key_cb(unsigned char key, int x, int y) {
     note_change();
 }
 void special_key_cb(int key, int x, int y) {
+    if (frame_signal_marker(key)) return;
     on_special_key(*editor_scene, key, x, y);
     note_change();
 }

@@ -219,7 +219,9 @@ void Card_simulator::accept_client() {
     for (;;) {
         const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
-        connections_.push_back(Connection{fd, {}, 0, {}});
+        if (faults_.send_buffer > 0)
+            setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &faults_.send_buffer, sizeof faults_.send_buffer);
+        connections_.push_back(Connection{fd, {}, 0, {}, 0});
     }
 }
 
@@ -257,7 +259,41 @@ void Card_simulator::read_client(Connection& c) {
         }
         if (answers && !faults_.silent) {
             Card_frame a{frame_answer, f.tag, answer};
-            pending_.push_back(Pending{c.fd, now_ms() + faults_.delay_ms, encode_frame(a)});
+            std::string bytes = encode_frame(a);
+            if (c.out.size() + c.waiting + bytes.size() > max_unsent) {
+                if (err_)
+                    std::fprintf(err_, "card: a client left %zu answer bytes unread; the connection is closed\n",
+                                 c.out.size() + c.waiting);
+                ++dropped_unread;
+                c.lines = -1;
+                return;
+            }
+            c.waiting += bytes.size();
+            pending_.push_back(Pending{c.fd, now_ms() + faults_.delay_ms, std::move(bytes)});
+        }
+    }
+}
+
+Card_simulator::Connection* Card_simulator::connection_of(int fd) {
+    for (Connection& c : connections_)
+        if (c.fd == fd) return &c;
+    return nullptr;
+}
+
+// Writes as much of the connection's unsent answer bytes as its socket
+// takes now; the rest stays for the next time poll says it is writable.
+void Card_simulator::write_client(Connection& c) {
+    while (!c.out.empty()) {
+        const ssize_t n = send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            c.out.erase(0, static_cast<size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;
+        } else {
+            c.lines = -1;   // the client is gone
+            return;
         }
     }
 }
@@ -265,7 +301,8 @@ void Card_simulator::read_client(Connection& c) {
 void Card_simulator::poll_once(int timeout_ms) {
     std::vector<pollfd> fds;
     if (listen_fd_ >= 0) fds.push_back({listen_fd_, POLLIN, 0});
-    for (const Connection& c : connections_) fds.push_back({c.fd, POLLIN, 0});
+    for (const Connection& c : connections_)
+        fds.push_back({c.fd, static_cast<short>(c.out.empty() ? POLLIN : POLLIN | POLLOUT), 0});
     long wait = timeout_ms;
     for (const Pending& p : pending_) wait = std::min(wait, std::max(0L, p.due_ms - now_ms()));
     if (poll(fds.data(), fds.size(), static_cast<int>(wait)) < 0 && errno != EINTR) return;
@@ -273,16 +310,23 @@ void Card_simulator::poll_once(int timeout_ms) {
     if (listen_fd_ >= 0 && (fds[0].revents & POLLIN)) accept_client();
     for (size_t i = 0; i < connections_.size() && k < fds.size(); ++i, ++k)
         if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) read_client(connections_[i]);
-    // Answers that are due.
+    // Answers that are due join their connection's unsent bytes, in the
+    // order they were asked for; then each connection writes what its
+    // socket takes.
     const long now = now_ms();
     for (size_t i = 0; i < pending_.size();) {
         if (pending_[i].due_ms > now) {
             ++i;
             continue;
         }
-        send(pending_[i].fd, pending_[i].bytes.data(), pending_[i].bytes.size(), MSG_NOSIGNAL);
+        if (Connection* c = connection_of(pending_[i].fd)) {
+            c->waiting -= pending_[i].bytes.size();
+            if (c->lines >= 0) c->out += pending_[i].bytes;
+        }
         pending_.erase(pending_.begin() + static_cast<long>(i));
     }
+    for (Connection& c : connections_)
+        if (c.lines >= 0 && !c.out.empty()) write_client(c);
     for (size_t i = connections_.size(); i-- > 0;)
         if (connections_[i].lines < 0) drop(i);
 }

@@ -17,6 +17,7 @@ struct Card_faults {
     long close_after = -1;   // close a connection after this many lines (-1: never)
     bool silent = false;     // accept and read, never answer a request
     int delay_ms = 0;        // answer requests this late
+    int send_buffer = 0;     // bytes of each client socket's send buffer (0: the system's)
 };
 
 class Card_simulator {
@@ -33,7 +34,11 @@ public:
     bool listen_on(const char* ip, int port, std::string* err);
     int port() const { return port_; }
 
-    // Waits up to timeout_ms for the network and handles what came.
+    // Waits up to timeout_ms for the network and handles what came: new
+    // clients, their frames, and answers that are due. An answer the
+    // client's socket does not take at once keeps its unsent rest, which
+    // goes out, in order, when the socket is writable again; the loop never
+    // blocks on a client.
     void poll_once(int timeout_ms);
 
     // One frame from a client: runs a line, or answers a request (true,
@@ -52,13 +57,19 @@ public:
     bool changed = true;       // the screen changed since the window last drew it
     std::vector<uint8_t> flash;
     long save_dropped = 0;     // lines the last "file save" could not store (the script is full)
+    // Answer bytes one client may leave unread (waiting for their time or
+    // for its socket) before its connection is closed: a client that asks
+    // and never reads costs at most this much memory.
+    size_t max_unsent = size_t{1} << 20;
+    long dropped_unread = 0;   // connections closed for that, since start
 
 private:
     struct Connection {
         int fd;
         Frame_reader reader;
-        long lines = 0;
-        std::string out;         // answer bytes not yet written
+        long lines = 0;          // lines counted for close_after; -1: to be closed
+        std::string out;         // answer bytes due but not yet taken by the socket
+        size_t waiting = 0;      // bytes of its answers in pending_, not yet due
     };
     struct Pending {
         int fd;
@@ -67,6 +78,8 @@ private:
     };
     void accept_client();
     void read_client(Connection& c);
+    void write_client(Connection& c);
+    Connection* connection_of(int fd);
     void drop(size_t index);
     void save_script();
     bool write_flash();

@@ -1,7 +1,8 @@
-// Executable path from /proc/self/exe.
+// Executable path from /proc/self/exe, and the environment.
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -21,5 +22,12 @@ bool platform_executable_path(char* out, size_t cap, std::string* err) {
         return false;
     }
     out[n] = '\0';
+    return true;
+}
+
+bool platform_environment(const char* name, std::string* value) {
+    const char* v = std::getenv(name);
+    if (!v) return false;
+    *value = v;
     return true;
 }

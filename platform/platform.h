@@ -2,9 +2,10 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: diagnostics, whole-file reads and atomic writes, executable path, private-profile reading, CJK face lookup,
-//   frameless window by title, waiting for window-system input, pointer
-//   position on the screen, GBK text conversion.
+// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, private-profile reading, CJK face lookup,
+//   frameless window by title, waiting for window-system input and for the
+//   window system to catch up, pointer position on the screen, GBK text
+//   conversion.
 //   Also implemented: finding the removable drive an export is written to.
 #pragma once
 
@@ -34,6 +35,10 @@ int format_text(char* buf, size_t cap, const char* format, ...)
 // Full path of the running executable (from /proc/self/exe) into out.
 // Fails, with a message, when the path does not fit in cap bytes.
 bool platform_executable_path(char* out, size_t cap, std::string* err);
+
+// The value of environment variable name into value; false (value left
+// alone) when it is not set.
+bool platform_environment(const char* name, std::string* value);
 
 // --- Files (linux_files.cpp) -----------------------------------------------
 
@@ -144,6 +149,11 @@ bool platform_pointer_position(int* x, int* y);
 
 // Returns when window-system input is waiting, or after timeout_ms.
 void platform_wait_input(int timeout_ms);
+
+// Returns once the window system has carried out every request sent so far
+// (one round trip): what was drawn is on the screen, and a move or resize
+// asked for is done.
+void platform_window_sync();
 
 // The text on the clipboard (the CLIPBOARD selection, else PRIMARY), as
 // UTF-8. Waits at most about a second for the owner to answer. False with

@@ -1,6 +1,7 @@
 // X11 stand-ins for the window-system calls: the display check, the
-// frameless style by window title, and waiting for input. They use the X
-// connection of the current GL context (the one GLUT opened).
+// frameless style by window title, waiting for input, and waiting for the
+// server to catch up. They use the X connection of the current GL context
+// (the one GLUT opened).
 #include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -86,6 +87,10 @@ void platform_wait_input(int timeout_ms) {
     p.fd = ConnectionNumber(dpy);
     p.events = POLLIN;
     poll(&p, 1, timeout_ms);
+}
+
+void platform_window_sync() {
+    if (Display* dpy = glXGetCurrentDisplay()) XSync(dpy, False);
 }
 
 bool platform_pointer_position(int* x, int* y) {

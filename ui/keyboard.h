@@ -20,6 +20,7 @@ enum : int {
     key_down = 103,
     key_page_up = 104,
     key_page_down = 105,
+    key_f12 = 12,   // the frame marker of test runs (app/frame_signal.h), else unused
 };
 
 // An ASCII key (control keys arrive as their Ctrl+letter codes).

@@ -2,6 +2,12 @@
 # xdotool and read pixels of screenshots. Positions given to the helpers are
 # window pixels; the editor's window sits at screen (50, 50) (no window
 # manager runs under Xvfb).
+#
+# Nothing here waits a fixed time before a check: the editor is started
+# with VANTIRO_FRAME_FILE, and settle sends it a marker key after the input
+# and waits until the file says the frame after the marker is on the screen
+# (see app/frame_signal.h). Other waits poll their condition (a window, a
+# file, a line of output) every 20 ms, for at most about 15 s.
 
 set -euo pipefail
 
@@ -10,6 +16,9 @@ win_x=50
 win_y=50
 work=$(mktemp -d /tmp/vantiro-gui-XXXXXX)
 editor_pid=""
+editor_err="$work/stderr"   # the running editor's standard error
+frame_file="$work/frame"    # the running editor's frame signal
+marks=0                     # markers sent to the running editor
 
 cleanup() {
   [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
@@ -41,17 +50,73 @@ install_editor() {
   rm -f "$work/bin/vantiro_unit_tests"
 }
 
-# Starts the installed editor and waits for its window; sets editor_pid and
-# window_id.
-start_editor() {
+# Runs "$@" every 20 ms until it succeeds; fails the test, saying it was
+# waiting for $1, when it has not after 750 tries (about 15 s).
+wait_for() {
+  local what=$1 i
+  shift
+  for ((i = 0; i < 750; i++)); do
+    "$@" && return 0
+    sleep 0.02
+  done
+  fail "timed out waiting for $what; stderr: $(cat "$editor_err" 2>/dev/null)"
+}
+
+# The word after $1 in the editor's frame file ("frame F done M sending
+# S"); false while there is no such file.
+frame_value() {
+  local words i
+  read -r -a words 2>/dev/null <"$frame_file" || return 1
+  for ((i = 0; i + 1 < ${#words[@]}; i++)); do
+    [ "${words[i]}" = "$1" ] && echo "${words[i + 1]}" && return 0
+  done
+  return 1
+}
+
+# True once the frame after marker $1 is on the screen; fails the test at
+# once when the editor has ended.
+marker_shown() {
+  local done_marks
+  kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended; stderr: $(cat "$editor_err")"
+  done_marks=$(frame_value done) && [ "$done_marks" -ge "$1" ]
+}
+
+# Returns when the editor has handled all input sent to it so far and the
+# frame that shows it is on the screen: sends the marker key (F12, which
+# the editor takes as a marker only with VANTIRO_FRAME_FILE set) straight
+# to its window, behind that input, and waits for the marker's frame.
+settle() {
+  local out
+  marks=$((marks + 1))
+  out=$(xdotool key --window "$window_id" F12 2>&1) || fail "the marker could not be sent: $out"
+  wait_for "the frame after marker $marks" marker_shown "$marks"
+}
+
+# Starts binary $1 (standard output to $2, standard error to $3) with the
+# frame signal on, waits for its window and its first complete picture; sets
+# editor_pid, editor_err and window_id.
+launch_editor() {
   if xdotool search --name '^vantiro$' >/dev/null 2>&1; then
     fail "another vantiro window is already open on $DISPLAY"
   fi
-  "$work/bin/vantiro" >"$work/stdout" 2>"$work/stderr" &
+  rm -f "$frame_file"
+  marks=0
+  editor_err=$3
+  VANTIRO_FRAME_FILE="$frame_file" "$1" >"$2" 2>"$3" &
   editor_pid=$!
   window_id=$(timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' | head -n 1) ||
-    fail "no window named vantiro appeared; stderr: $(cat "$work/stderr")"
-  sleep 0.5
+    fail "no window named vantiro appeared; stderr: $(cat "$3")"
+  # The first frame follows the requests for the window's start-up size and
+  # place, and the file is written once the server has carried them out; a
+  # marker sent now thus comes after the resize, and its frame has the
+  # window's final size.
+  wait_for "the first frame" test -s "$frame_file"
+  settle
+}
+
+# Starts the installed editor (see launch_editor).
+start_editor() {
+  launch_editor "$work/bin/vantiro" "$work/stdout" "$work/stderr"
 }
 
 # Screenshot of the whole screen into $1 (PNG).
@@ -96,27 +161,36 @@ count_colour() {
 }
 
 # Presses the left button at window point ($1,$2), moves in steps to
-# ($3,$4) and releases there.
+# ($3,$4) and releases there. The editor has handled each step before the
+# next is sent (a window drag reads the pointer's place when it handles a
+# step), and the last one when this returns.
 drag() {
   local x0=$((win_x + $1)) y0=$((win_y + $2)) x1=$((win_x + $3)) y1=$((win_y + $4)) i
   xdotool mousemove "$x0" "$y0"
-  sleep 0.1
+  settle
   xdotool mousedown 1
-  sleep 0.1
+  settle
   for i in 1 2 3 4 5; do
     xdotool mousemove $((x0 + (x1 - x0) * i / 5)) $((y0 + (y1 - y0) * i / 5))
-    sleep 0.05
+    settle
   done
   xdotool mouseup 1
-  sleep 0.2
+  settle
 }
 
-# Clicks the left button at window point ($1,$2).
+# Clicks the left button at window point ($1,$2); the editor has handled
+# the click when this returns.
 click_at() {
+  click_and_leave "$1" "$2"
+  settle
+}
+
+# Clicks the left button at window point ($1,$2) without waiting for a
+# frame after it: for the close entry, after which the editor ends.
+click_and_leave() {
   xdotool mousemove $((win_x + $1)) $((win_y + $2))
-  sleep 0.1
+  settle
   xdotool click 1
-  sleep 0.2
 }
 
 # Screen position of the editor's window as "x y".
@@ -132,9 +206,30 @@ count_where() {
     -fx "($6) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info:
 }
 
-# Puts text $1 on the clipboard. The owner (xclip) serves one request and
-# ends; its output goes nowhere, so it never holds the test's output open.
+# The window that owns the CLIPBOARD selection now (0: none).
+clipboard_owner() {
+  python3 -c '
+import ctypes
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+d = x.XOpenDisplay(None)
+print(x.XGetSelectionOwner(d, x.XInternAtom(d, b"CLIPBOARD", 0)) if d else 0)'
+}
+
+clipboard_owner_is_not() {
+  [ "$(clipboard_owner)" != "$1" ]
+}
+
+# Puts text $1 on the clipboard and returns once xclip owns it. The owner
+# serves one request and ends; its output goes nowhere, so it never holds
+# the test's output open.
 set_clipboard() {
+  local before
+  before=$(clipboard_owner)
   printf '%s' "$1" | xclip -selection clipboard -loops 1 >/dev/null 2>&1 &
-  sleep 0.2
+  wait_for "xclip to own the clipboard" clipboard_owner_is_not "$before"
 }

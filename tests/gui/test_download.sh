@@ -10,20 +10,19 @@ start_editor
 
 xdotool mousemove $((win_x + 600)) $((win_y + 600))
 xdotool key ctrl+e          # a new text at board 0's corner
-sleep 0.2
+settle
 click_at 280 232
 xdotool type --delay 50 'ab c'
-sleep 0.2
+settle
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs
 drag 172 442 611 351        # and its copy from the next group
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.1
+settle
 xdotool click 3             # nothing selected
 click_at 900 120            # "下载数据到u盘"
 
 cmd="$work/stick/ledsys/CMD/cmd.txt"
-for _ in $(seq 50); do [ -s "$cmd" ] && break; sleep 0.1; done
-[ -s "$cmd" ] || fail "no cmd.txt; stderr: $(cat "$work/stderr")"
+wait_for "cmd.txt" test -s "$cmd"
 [ -s "$work/stick/ledsys/init/time.txt" ] || fail "no time.txt"
 [ -d "$work/stick/ledsys/TXT" ] || fail "no TXT folder"
 grep -q "exported to $work/stick/ledsys" "$work/stderr" || fail "the outcome was not said: $(cat "$work/stderr")"
@@ -34,7 +33,7 @@ grep -q 'led t 0 48 0 c' "$cmd" || fail "the run after the blank is missing"
 shot "$work/shot.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$VANTIRO_KEEP_SHOTS/download.png"
 
-click_at 1195 30            # close: saves the scene
+click_and_leave 1195 30     # close: saves the scene
 wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
 editor_pid=""
 cli="$work/bin/vantiro-cli"

@@ -49,7 +49,7 @@ start_editor
 
 xdotool mousemove $((win_x + 600)) $((win_y + 600))
 xdotool key ctrl+e
-sleep 0.2
+settle
 click_at 280 232
 xdotool type --delay 50 'ab c'
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs
@@ -57,21 +57,25 @@ drag 172 442 611 351
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 xdotool click 3
 xdotool key Return
-# Each send ends with "sent N lines"; the last one follows the Enter.
-for _ in $(seq 100); do
-  [ "$(grep -c '^sent ' "$work/stderr" || true)" -ge 4 ] && break
-  sleep 0.1
-done
+# The Enter's send is the last: once the sender is idle after it, the card
+# has run every line (each send ends with a request the card answers after
+# its lines). The send's "sent N lines" reaches standard error in the
+# editor's next pass.
+live_send_idle() {
+  settle
+  [ "$(frame_value sending)" = 0 ]
+}
+wait_for "the live send to end" live_send_idle
+settle
 grep -q '^sent ' "$work/stderr" || fail "no send was reported: $(cat "$work/stderr")"
 if grep -q 'not reachable' "$work/stderr"; then fail "a send failed: $(cat "$work/stderr")"; fi
-sleep 0.3
 kill -USR1 "$card1"
 wait_file "$work/card.png"
 click_at 900 120            # the export, for the second card
 wait_file "$work/stick/ledsys/CMD/cmd.txt"
 shot "$work/shot.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$VANTIRO_KEEP_SHOTS/live_send.png"
-click_at 1195 30            # close: saves
+click_and_leave 1195 30     # close: saves
 wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
 editor_pid=""
 
@@ -91,12 +95,8 @@ mkdir "$work/fresh"
 cp -r "$work/bin/Font" "$work/bin/vantiro" "$work/bin/vantiro-cli" "$work/fresh/"
 configure "$work/fresh" "$card_port"
 for round in 1 2; do
-  "$work/fresh/vantiro" >"$work/fresh.out" 2>"$work/fresh.err" &
-  editor_pid=$!
-  timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null ||
-    fail "the synced editor did not start: $(cat "$work/fresh.err")"
-  sleep 0.5
-  click_at 1195 30
+  launch_editor "$work/fresh/vantiro" "$work/fresh.out" "$work/fresh.err"
+  click_and_leave 1195 30
   wait "$editor_pid" || fail "close failed: $(cat "$work/fresh.err")"
   editor_pid=""
   "$cli" dump "$work/fresh" >"$work/dump$round.json" || fail "dump failed"

@@ -14,7 +14,7 @@ drag 12 156 500 400         # digit module 0
 
 # Pitch 4: the two entries' boxes no longer overlap.
 xdotool key ctrl+q ctrl+q
-sleep 0.2
+settle
 click_at 790 80             # "行数 +"
 click_at 700 80             # "列数 +"
 xdotool key ctrl+a ctrl+a
@@ -22,29 +22,28 @@ xdotool key ctrl+a ctrl+a
 # Paste into a new text.
 set_clipboard '你好 world'
 xdotool key ctrl+e
-sleep 0.2
+settle
 click_at 280 232
 xdotool key ctrl+v
-sleep 0.5
+settle
 
 # The help, and any key closing it.
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 xdotool key F1
-sleep 0.4
+settle
 shot "$work/help.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/help.png" "$VANTIRO_KEEP_SHOTS/help.png"
 n=$(count_colour "$work/help.png" 150 150 901 1 "#ffff00")
 [ "$n" -gt 800 ] || fail "no help panel after F1 ($n yellow pixels on its top edge)"
 xdotool key space
-sleep 0.4
+settle
 shot "$work/nohelp.png"
 n=$(count_colour "$work/nohelp.png" 150 150 901 1 "#ffff00")
 [ "$n" -lt 100 ] || fail "the help stayed after a key"
 
 # The left edge dragged far past the right one, then the top past the bottom:
 # the editor lives on with the least client area, its far edges put.
-edge_dragged() {   # $1 which edge, $2 the client area expected
-  sleep 0.3
+edge_dragged() {   # $1 which edge, $2 the client area expected (drag has settled)
   kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended after the $1 edge was dragged: $(cat "$work/stderr")"
   read -r win_x win_y < <(window_position)
   local geometry
@@ -56,7 +55,7 @@ edge_dragged left 400x801
 drag 200 2 200 1400
 edge_dragged top 400x300
 
-click_at 385 30             # the close entry, inside the narrowed window
+click_and_leave 385 30      # the close entry, inside the narrowed window
 wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
 editor_pid=""
 

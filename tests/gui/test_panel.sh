@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 start_editor
 xdotool mousemove 5 5
-sleep 0.3
+settle
 shot "$work/panel.png"
 for y in 535 585 635 685 735; do
   n=$(count_colour "$work/panel.png" 84 $((y - 1)) 98 26 "#ff0000")

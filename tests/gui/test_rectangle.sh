@@ -9,10 +9,10 @@ start_editor
 click_at 380 80          # draw rectangle
 click_at 300 300
 xdotool mousemove $((win_x + 400)) $((win_y + 350))
-sleep 0.2
+settle
 click_at 400 350
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.3
+settle
 shot "$work/rect.png"
 for xy in "350 300" "300 325" "400 325" "350 350" "300 300" "400 350"; do
   expect_near "$work/rect.png" $xy "$white"
@@ -30,7 +30,7 @@ dashes=$(count_colour "$work/rect.png" 300 290 30 1 "#00ff00")
 
 click_at 380 120         # undo
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.3
+settle
 shot "$work/undone.png"
 [ "$(count_colour "$work/undone.png" 300 299 101 3 "$white")" -eq 0 ] || fail "rectangle left after undo"
 [ "$(count_where "$work/undone.png" 338 278 30 18 "$green")" -eq 0 ] || fail "label left after undo"

@@ -7,26 +7,26 @@ start_editor
 
 xdotool mousemove $((win_x + 600)) $((win_y + 600))
 xdotool key ctrl+e
-sleep 0.2
+settle
 click_at 280 232            # the new "Txt" at board 0's corner
 xdotool type --delay 50 ab
-sleep 0.2
+settle
 drag 172 442 502 302        # the palette rectangle onto the screen
 xdotool key ctrl+q
-sleep 0.2
+settle
 xdotool key ctrl+a
-sleep 0.2
+settle
 xdotool mousemove $((win_x + 1000)) $((win_y + 600))
-sleep 0.1
+settle
 xdotool click 3             # right button: nothing selected
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.4
+settle
 shot "$work/before.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/before.png" "$VANTIRO_KEEP_SHOTS/"
 n=$(count_colour "$work/before.png" 276 226 90 34 "#ff0000")
 [ "$n" -gt 100 ] || fail "no text at board 0's corner ($n red pixels)"
 
-click_at 1195 30            # close: saves and ends
+click_and_leave 1195 30     # close: saves and ends
 status=0
 wait "$editor_pid" || status=$?
 editor_pid=""
@@ -40,9 +40,9 @@ grep -q '"text":"Txtab"' "$work/dump.json" || fail "the dump has no Txtab"
 
 start_editor
 xdotool mousemove $((win_x + 1101)) $((win_y + 701))
-sleep 0.1
+settle
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.4
+settle
 shot "$work/after.png"
 # Below the status line (the first session says there that nothing is sent live).
 for f in before after; do

@@ -38,7 +38,7 @@ expect_pixel "$work/start.png" 353 60 "$black"
 # and to the right of it ("[63 , 68]").
 [ "$(count_white "$work/start.png" 395 260 100 45)" -eq 0 ] || fail "readout before any move"
 xdotool mousemove $((win_x + 400)) $((win_y + 300))
-sleep 0.3
+settle
 shot "$work/readout.png"
 white=$(count_white "$work/readout.png" 400 270 90 30)
 [ "$white" -gt 20 ] || fail "no readout beside the mouse ($white white pixels)"
@@ -46,7 +46,7 @@ white=$(count_white "$work/readout.png" 400 270 90 30)
 
 # The readout follows the mouse in the next frame.
 xdotool mousemove $((win_x + 700)) $((win_y + 600))
-sleep 0.3
+settle
 shot "$work/moved.png"
 [ "$(count_white "$work/moved.png" 400 270 90 30)" -eq 0 ] || fail "old readout left behind"
 white=$(count_white "$work/moved.png" 700 570 90 30)
@@ -55,7 +55,7 @@ white=$(count_white "$work/moved.png" 700 570 90 30)
 # off) and its green label "单元板#(0,0)" shows just above the top edge.
 click_at 600 300
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-sleep 0.3
+settle
 shot "$work/selected.png"
 lit=$(count_colour "$work/selected.png" 400 225 200 3 "$red")
 # Solid, the edge lights 200 pixels of these 3 rows; dashed, half of them.

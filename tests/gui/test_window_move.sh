@@ -21,7 +21,7 @@ geometry=$(xwininfo -id "$window_id")
 echo "$geometry" | grep -q 'Width: 1220' || fail "width after the edge drag: $geometry"
 
 xdotool mousemove 5 5
-sleep 0.3
+settle
 shot "$work/resized.png"
 # The close entry's box now starts at x 1196 (client width - 24), in grey,
 # and ends inside the window.

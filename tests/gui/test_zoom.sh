@@ -8,7 +8,7 @@ install_editor
 start_editor
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 xdotool key ctrl+q
-sleep 0.3
+settle
 shot "$work/zoomed.png"
 # Pitch 3: the outline's far corner moves to (1044, 610).
 for xy in "1044 226" "1044 610" "276 610" "660 226"; do
@@ -22,7 +22,7 @@ done
 expect_pixel "$work/zoomed.png" 230 376 "#000000"
 
 xdotool key ctrl+a
-sleep 0.3
+settle
 shot "$work/back.png"
 expect_near "$work/back.png" 788 482 "$red"
 [ "$(count_colour "$work/back.png" 1040 606 9 9 "$red")" -eq 0 ] || fail "the zoomed corner is still lit"

@@ -1,9 +1,16 @@
 // The way to the card over the network: the live lines, our card library
 // against the simulator (in this process, on 127.0.0.1), the start-up sync
 // and what happens when the card is absent, silent or drops out.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -354,4 +361,141 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     char said[512];
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
+}
+
+namespace {
+
+// A client socket on 127.0.0.1:port with a receive buffer of rcvbuf bytes,
+// connected, then made non-blocking; -1 when that fails.
+int small_client(int port, int rcvbuf) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends what the socket takes of bytes from *at on; false once the peer
+// has closed the connection.
+bool send_some(int fd, const std::string& bytes, size_t* at) {
+    while (*at < bytes.size()) {
+        const ssize_t n = send(fd, bytes.data() + *at, bytes.size() - *at, MSG_NOSIGNAL);
+        if (n > 0) {
+            *at += static_cast<size_t>(n);
+        } else {
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+// A client that asks for many flash blocks and reads its answers a little
+// at a time (with small socket buffers at both ends, so the card's sends
+// come up short) gets every answer whole and in order. A client that keeps
+// asking and never reads is dropped once its unread answers pass the
+// card's bound, and the card goes on serving others.
+TEST(Card_simulator_network, ASlowReaderGetsEveryAnswerWholeAndANonReaderIsDropped) {
+    Card_faults faults;
+    faults.send_buffer = 4096;
+    Card_simulator sim(64, 32, "", faults, nullptr);
+    std::string err;
+    ASSERT_TRUE(sim.listen_on("127.0.0.1", 0, &err)) << err;
+    for (size_t i = 0; i < sim.flash.size(); ++i) sim.flash[i] = static_cast<uint8_t>(i * 7 % 251);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto in_time = [&] { return std::chrono::steady_clock::now() < deadline; };
+
+    // 200 requests of 1024 bytes each: about 200 KiB of answers, far more
+    // than both sockets' buffers hold.
+    const int slow = small_client(sim.port(), 4096);
+    ASSERT_GE(slow, 0) << std::strerror(errno);
+    constexpr int asks = 200;
+    constexpr size_t block = 1024;
+    std::string requests;
+    std::vector<uint32_t> addresses;
+    for (int k = 0; k < asks; ++k) {
+        addresses.push_back(static_cast<uint32_t>(k) * 4099u % static_cast<uint32_t>(sim.flash.size() - block));
+        requests += encode_frame({frame_request, 5000 + k, "file read_raw " + std::to_string(addresses.back()) + " " +
+                                                               std::to_string(block)});
+    }
+    const size_t expected = asks * (frame_head_size + block);
+    std::string got;
+    size_t sent = 0;
+    while (got.size() < expected && in_time()) {
+        ASSERT_TRUE(send_some(slow, requests, &sent)) << "the card closed the slow client";
+        sim.poll_once(1);
+        uint8_t buf[256];   // a slow reader: a little at each turn
+        const ssize_t n = recv(slow, buf, sizeof buf, 0);
+        if (n > 0) got.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(n));
+        ASSERT_TRUE(n > 0 || (n < 0 && errno == EAGAIN)) << "the connection ended after " << got.size() << " bytes";
+    }
+    EXPECT_EQ(sent, requests.size());
+    ASSERT_EQ(got.size(), expected) << "answers missing or cut";
+    Frame_reader reader;
+    reader.feed(reinterpret_cast<const uint8_t*>(got.data()), got.size());
+    for (int k = 0; k < asks; ++k) {
+        Card_frame f;
+        ASSERT_EQ(reader.next(&f), Frame_reader::Status::frame) << "answer " << k;
+        EXPECT_EQ(f.kind, frame_answer);
+        ASSERT_EQ(f.tag, 5000 + k) << "answers out of order or torn";
+        ASSERT_EQ(f.body, std::string(sim.flash.begin() + addresses[static_cast<size_t>(k)],
+                                      sim.flash.begin() + addresses[static_cast<size_t>(k)] + block))
+            << "answer " << k;
+    }
+    EXPECT_EQ(sim.dropped_unread, 0);
+    close(slow);
+
+    // A client that never reads: dropped once 64 KiB of its answers wait
+    // unread, long before its 2000 requests (2 MiB of answers) are answered.
+    sim.max_unsent = 64 << 10;
+    const int deaf = small_client(sim.port(), 4096);
+    ASSERT_GE(deaf, 0) << std::strerror(errno);
+    std::string flood;
+    for (int k = 0; k < 2000; ++k) flood += encode_frame({frame_request, k, "file read_raw 0 1024"});
+    sent = 0;
+    while (sim.dropped_unread == 0 && in_time()) {
+        ASSERT_TRUE(send_some(deaf, flood, &sent)) << "closed before the card said so";
+        sim.poll_once(1);
+    }
+    EXPECT_EQ(sim.dropped_unread, 1);
+    // Its socket sees the end of the connection (after what was sent).
+    bool ended = false;
+    while (!ended && in_time()) {
+        char buf[4096];
+        const ssize_t n = recv(deaf, buf, sizeof buf, 0);
+        ended = n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+        sim.poll_once(1);
+    }
+    EXPECT_TRUE(ended);
+    close(deaf);
+
+    // The card still answers a new client.
+    const int next = small_client(sim.port(), 4096);
+    ASSERT_GE(next, 0);
+    const std::string status = encode_frame({frame_request, 9, "card status"});
+    size_t at = 0;
+    std::string answer;
+    while (answer.size() < frame_head_size + 11 && in_time()) {
+        ASSERT_TRUE(send_some(next, status, &at));
+        sim.poll_once(1);
+        char buf[256];
+        const ssize_t n = recv(next, buf, sizeof buf, 0);
+        if (n > 0) answer.append(buf, static_cast<size_t>(n));
+    }
+    Frame_reader last;
+    last.feed(reinterpret_cast<const uint8_t*>(answer.data()), answer.size());
+    Card_frame f;
+    ASSERT_EQ(last.next(&f), Frame_reader::Status::frame);
+    EXPECT_EQ(f.tag, 9);
+    EXPECT_EQ(f.body, "0 lines run");
+    close(next);
 }

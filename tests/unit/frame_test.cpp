@@ -1,13 +1,19 @@
 // The frame: readout arithmetic, the reshape projection, and what one frame
 // sends to the dot sink.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <tuple>
 
 #include "app/frame.h"
+#include "app/frame_signal.h"
 #include "render/memory_sink.h"
 #include "scene/view_state.h"
+#include "temp_dir.h"
+#include "ui/keyboard.h"
 
 #include "tests/unit/test_scene.h"
 
@@ -58,6 +64,56 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     set_dot_sink(nullptr);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
               make_tuple(1, 1, false, false));
+}
+
+// The frame signal of test runs: off without VANTIRO_FRAME_FILE (F12 stays
+// the editor's, no file, no wait); on, the file says after the first frame
+// and after each frame that shows a new F12 marker how far the editor got,
+// once the window system has caught up, and is left alone in between.
+int window_waits = 0;
+void count_window_wait() { ++window_waits; }
+
+std::string read_all(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return in ? s.str() : "(no file)";
+}
+
+TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
+    Temp_dir dir;
+    const std::string file = dir.path() + "/frame";
+    window_waits = 0;
+
+    unsetenv("VANTIRO_FRAME_FILE");
+    frame_signal_start();
+    EXPECT_FALSE(frame_signal_marker(key_f12));
+    frame_signal_presented(count_window_wait);
+    EXPECT_EQ(window_waits, 0);
+
+    setenv("VANTIRO_FRAME_FILE", file.c_str(), 1);
+    frame_signal_start();
+    EXPECT_EQ(read_all(file), "(no file)");
+    frame_signal_presented(count_window_wait);
+    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0\n");
+    EXPECT_EQ(window_waits, 1);
+    EXPECT_FALSE(frame_signal_marker(key_f1));   // any other key is the editor's
+
+    EXPECT_TRUE(frame_signal_marker(key_f12));
+    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0\n");
+    frame_signal_presented(count_window_wait);
+    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0\n");
+    EXPECT_EQ(window_waits, 2);
+    frame_signal_presented(count_window_wait);   // nothing new: no write, no wait
+    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0\n");
+    EXPECT_EQ(window_waits, 2);
+    EXPECT_TRUE(frame_signal_marker(key_f12));
+    EXPECT_TRUE(frame_signal_marker(key_f12));
+    frame_signal_presented(nullptr);
+    EXPECT_EQ(read_all(file), "frame 4 done 3 sending 0\n");
+
+    unsetenv("VANTIRO_FRAME_FILE");
+    frame_signal_start();
 }
 
 }  // namespace

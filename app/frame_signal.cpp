@@ -1,0 +1,62 @@
+#include "app/frame_signal.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/frame.h"
+#include "controller/live_send.h"
+#include "platform/platform.h"
+#include "ui/keyboard.h"
+
+namespace {
+
+struct Signal {
+    bool started = false;
+    std::string path;          // empty: the signal is off
+    long frames = 0;           // frames presented
+    long marks = 0;            // markers handled
+    long marks_written = -1;   // markers the file last said were done (-1: no file yet)
+    bool failed = false;       // a write failed (said once)
+};
+Signal state;
+
+void start_once() {
+    if (!state.started) frame_signal_start();
+}
+
+}  // namespace
+
+void frame_signal_start() {
+    state = Signal{};
+    state.started = true;
+    std::string path;
+    if (platform_environment("VANTIRO_FRAME_FILE", &path)) state.path = path;
+}
+
+bool frame_signal_marker(int key) {
+    start_once();
+    if (state.path.empty() || key != key_f12) return false;
+    ++state.marks;
+    note_change();
+    return true;
+}
+
+void frame_signal_presented(void (*wait_window_system)()) {
+    start_once();
+    if (state.path.empty()) return;
+    ++state.frames;
+    if (state.marks == state.marks_written) return;   // nothing new to say
+    // The frame is on the screen, and a move or resize asked for before it
+    // is done, before the file says so.
+    if (wait_window_system) wait_window_system();
+    char line[128];
+    const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d\n", state.frames, state.marks,
+                              wait_live_idle(0) ? 0 : 1);
+    std::string err;
+    if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {
+        state.marks_written = state.marks;
+    } else if (!state.failed) {
+        state.failed = true;
+        std::fprintf(stderr, "vantiro: frame file: %s\n", n > 0 ? err.c_str() : "cannot format");
+    }
+}

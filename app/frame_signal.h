@@ -1,0 +1,31 @@
+// The frame signal of test runs. When VANTIRO_FRAME_FILE in the environment
+// names a file, the editor says in it how far it has got, so that a GUI
+// test waits for exactly the picture it checks instead of sleeping. One
+// line:
+//   frame F done M sending S
+// F: frames presented since start; M: markers handled whose frame is on the
+// screen; S: 1 while the live sender is still delivering a send, else 0.
+//
+// The marker is the F12 key, and only in such runs. X delivers a window's
+// input in order, so a marker sent after other input is handled after all
+// of it, and the first frame presented after the marker shows everything
+// sent before it. The file is replaced whole (a new file renamed over it)
+// after the first frame and after each frame that shows a new marker, and
+// only once the window system has carried out every drawing, move and
+// resize asked for until then.
+#pragma once
+
+// Reads VANTIRO_FRAME_FILE afresh and counts from zero. The editor never
+// calls it (the first use of the two calls below does); tests use it to
+// switch the signal on or off.
+void frame_signal_start();
+
+// True when key (a GLUT special-key code) is the marker and the signal is
+// on: the marker is counted, a frame is asked for, and the key goes no
+// further. Otherwise false, and the key is the editor's as usual.
+bool frame_signal_marker(int key);
+
+// Called after each frame's buffer swap. wait_window_system (may be null)
+// returns once the window system has carried out every request sent so
+// far; it is called only while the signal is on.
+void frame_signal_presented(void (*wait_window_system)());
