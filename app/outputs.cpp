@@ -50,12 +50,18 @@ Export_outcome export_scene(const Scene& scene) {
 
 int32_t controller_client = 0;
 
+namespace {
+// Why no card gets the live send, said once: sync off, or an address that
+// cannot be a card's.
+std::string no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
+}
+
 void sync_from_card(Scene& scene) {
     InitSdk(1, 2);
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
-        set_status((std::string("card: RemotIP ") + remote_ip +
-                    " in SysCfg.ini is not an address; the card's scene is not read").c_str());
+        no_card_reason = std::string("RemotIP ") + remote_ip + " in SysCfg.ini is not an address";
+        set_status(("card: " + no_card_reason + "; the card's scene is not read").c_str());
         return;
     }
     start_live_sender(controller_client);
@@ -99,6 +105,7 @@ void reset_card_link() {
     CSDK_Reset();
     controller_client = 0;
     told_sync_off = false;
+    no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
     told_modules = false;
     text_files = Text_files{};
 }
@@ -107,7 +114,7 @@ void send_scene_live(const Scene& scene) {
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
-            set_status("card: not sent live (no card: Syc_Enable=0 in SysCfg.ini)");
+            set_status(("card: not sent live (" + no_card_reason + ")").c_str());
         told_sync_off = true;
         return;
     }

@@ -56,7 +56,7 @@ void Card_model::run_script(const uint8_t* bytes, size_t length) {
 
 bool Card_model::run_line(const char* line, size_t length) {
     if (length > max_line) length = max_line;
-    std::memcpy(line_, line, length);
+    if (length) std::memcpy(line_, line, length);   // an empty script's line may have no bytes at all
     line_[length] = '\0';
     // NUL inside the line ends it; trailing CRs are the line end.
     length = std::strlen(line_);

@@ -126,9 +126,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return 1;
     }
-    std::printf("card: listening on %s:%d, screen %d x %d\n", listen.c_str(), card.port(), width, height);
-    std::fflush(stdout);
-
+    // Before the line that tells a waiting script the card is up: a signal
+    // sent right after it finds its handler.
     struct sigaction sa{};
     sa.sa_handler = on_usr1;
     sigaction(SIGUSR1, &sa, nullptr);
@@ -136,6 +135,8 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    std::printf("card: listening on %s:%d, screen %d x %d\n", listen.c_str(), card.port(), width, height);
+    std::fflush(stdout);
 
     if (window) {
         glutInit(&argc, argv);

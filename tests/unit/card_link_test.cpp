@@ -4,6 +4,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -361,6 +365,14 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     char said[512];
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
+
+    // Sync on with an address that is none: the live send names it.
+    reset_card_link();
+    std::snprintf(remote_ip, sizeof remote_ip, "%s", "card.local");
+    sync_from_card(scene);
+    send_scene_live(scene);
+    platform_gbk_to_utf8(status_text, said, sizeof said);
+    EXPECT_EQ(std::string(said), "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)");
 }
 
 namespace {
@@ -499,3 +511,42 @@ TEST(Card_simulator_network, ASlowReaderGetsEveryAnswerWholeAndANonReaderIsDropp
     EXPECT_EQ(f.body, "0 lines run");
     close(next);
 }
+
+namespace {
+
+// The simulator program's status after a signal sent the moment it says it
+// is listening, then SIGTERM: its exit status (0 for a clean stop), or
+// -signal when a signal ended it.
+int status_after_signal_at_start(int signal_number, const std::string& flash) {
+    int out[2];
+    if (pipe(out) != 0) return -1000;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        execl(VANTIRO_CARD, VANTIRO_CARD, "--port", "0", "--flash", flash.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string said;
+    char c;
+    while (said.find("listening") == std::string::npos && read(out[0], &c, 1) == 1) said += c;
+    kill(pid, signal_number);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(out[0]);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+}  // namespace
+
+// A SIGUSR1 (the picture request) sent as soon as the simulator says it is
+// listening finds its handler: the simulator lives on and stops cleanly.
+TEST(Card_simulator_program, ASignalRightAfterListeningFindsItsHandler) {
+    Temp_dir dir;
+    for (int k = 0; k < 20; ++k)
+        ASSERT_EQ(status_after_signal_at_start(SIGUSR1, dir.path() + "/flash.bin"), 0) << "try " << k;
+}
+

@@ -377,6 +377,11 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     // Both say how many LEDs are lit, and it is the same number.
     const std::string lit = played.substr(played.rfind(", ") + 2);
     EXPECT_EQ(rendered.substr(0, rendered.find(" on ")), lit.substr(0, lit.find('\n')));
+    // An empty script runs nothing and lights nothing (and reads no bytes).
+    dir.write("empty.txt", "");
+    EXPECT_NE(run(cli + " play " + dir.path() + "/empty.txt --width 4 --height 4 --png " + out.path() + "/e.png")
+                  .find("0 lines run, 0 lines ignored, 0 LEDs lit"),
+              std::string::npos);
 }
 
 // Before a text goes out, characters the card would show as gaps are named:
