@@ -105,6 +105,7 @@ int play_command(const std::string& script, int width, int height, const std::st
     char exe[4096];
     if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err))
         return fail(err);
+    if (!led_png_size_ok(width, height, &err)) return fail("cli: " + err);   // before the screen is made
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
     Card_model card(width, height);
     card.set_txt_folder(txt);
@@ -121,6 +122,7 @@ int render_command(Scene& scene, const char* dir, const std::string& png) {
     int w, h;
     output_screen_size(scene, &w, &h);
     if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
+    if (!led_png_size_ok(w, h, &err)) return fail("cli: " + err);
     Led_framebuffer screen(w, h);
     render_scene_leds(scene, screen);
     if (!write_led_png(screen, png.c_str(), &err)) return fail(err);

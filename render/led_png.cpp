@@ -23,12 +23,21 @@ void flush(png_structp) {}
 
 }  // namespace
 
+bool led_png_size_ok(long width, long height, std::string* err) {
+    if (width > 0 && height > 0 && width <= max_png_leds / height) return true;
+    if (err)
+        *err = "png: a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+               " LEDs is beyond the " + std::to_string(max_png_leds) + " LEDs (2048 x 2048) a picture may have";
+    return false;
+}
+
 bool write_led_png(const Led_framebuffer& screen, const char* path, std::string* err) {
     const int w = screen.width(), h = screen.height();
     if (w <= 0 || h <= 0) {
         *err = std::string("png: ") + path + ": the screen has no LEDs";
         return false;
     }
+    if (!led_png_size_ok(w, h, err)) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {

@@ -11,6 +11,15 @@
 // Pixels per LED in the picture (the lit square and the gap after it).
 constexpr int led_png_cell = 4;
 
-// Writes screen to path (replaced atomically). False with a message in
+// The largest picture written, in LEDs (2048 x 2048, 8192 x 8192 pixels):
+// a few seconds at most. A 6 x 4 grid of 256 x 128 boards is 786,432 LEDs.
+constexpr long max_png_leds = 2048L * 2048L;
+
+// True when a screen of width x height LEDs is within max_png_leds;
+// otherwise false with the message in *err ("png: …").
+bool led_png_size_ok(long width, long height, std::string* err);
+
+// Writes screen to path (replaced atomically); a screen beyond
+// max_png_leds is refused (led_png_size_ok). False with a message in
 // *err when the file cannot be written.
 bool write_led_png(const Led_framebuffer& screen, const char* path, std::string* err);

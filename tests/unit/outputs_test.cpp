@@ -377,6 +377,25 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     // Both say how many LEDs are lit, and it is the same number.
     const std::string lit = played.substr(played.rfind(", ") + 2);
     EXPECT_EQ(rendered.substr(0, rendered.find(" on ")), lit.substr(0, lit.find('\n')));
+    // Pictures beyond 2048 x 2048 LEDs are refused at once, before any is made.
+    auto refused = [](const std::string& command) {
+        FILE* p = popen((command + " 2>&1").c_str(), "r");
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+        EXPECT_NE(pclose(p), 0) << command;
+        return text;
+    };
+    EXPECT_NE(refused(cli + " play " + out.path() + "/ledsys/CMD/cmd.txt --width 16384 --height 16384 --png " +
+                      out.path() + "/huge.png")
+                  .find("cli: png: a picture of 16384 x 16384 LEDs is beyond"),
+              std::string::npos);
+    dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=65535\nHEIGHT=65535\n");
+    EXPECT_NE(refused(cli + " render " + dir.path() + " --png " + out.path() + "/huge.png").find("is beyond the"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out.path() + "/huge.png"));
+
     // An empty script runs nothing and lights nothing (and reads no bytes).
     dir.write("empty.txt", "");
     EXPECT_NE(run(cli + " play " + dir.path() + "/empty.txt --width 4 --height 4 --png " + out.path() + "/e.png")
