@@ -3,6 +3,7 @@
 // in vantiro_core.
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -47,8 +48,26 @@ void quit(int status) { std::exit(status); }
 // The editor's scene, owned by main; the callbacks reach it here.
 Scene* editor_scene = nullptr;
 
+// The largest client area the editor draws: the screen's size, and at
+// least the start-up size. A larger back buffer than the window system can
+// show costs memory and time for nothing, and one of 32767 pixels a side
+// ends the program inside the buffer swap. Set at start-up.
+int max_client_w = client_start_w, max_client_h = client_start_h;
+
+// The window is larger than that and its reduction is asked for: no frame
+// is drawn until it lands.
+bool oversize = false;
+
 // Callbacks: each change to what the frame shows asks for the next frame.
-void reshape_cb(int w, int h) { reshape_view(*editor_scene, w, h); }
+void reshape_cb(int w, int h) {
+    if (w > max_client_w || h > max_client_h) {
+        oversize = true;
+        glutReshapeWindow(std::min(w, max_client_w), std::min(h, max_client_h));
+        return;
+    }
+    oversize = false;
+    reshape_view(*editor_scene, w, h);
+}
 void motion_cb(int x, int y) {
     on_motion(*editor_scene, x, y);
     note_change();
@@ -75,7 +94,7 @@ void mouse_cb(int button, int state, int x, int y) {
 // until input arrives, so an idle editor uses no processor time.
 void idle_pass() {
     if (show_live_status()) note_change();   // what the sender thread has said
-    if (frame_pending())
+    if (frame_pending() && !oversize)
         draw_display(*editor_scene);
     else
         platform_wait_input(idle_wait_ms);
@@ -83,7 +102,9 @@ void idle_pass() {
 
 }  // namespace
 
-static void display_cb() { draw_display(*editor_scene); }
+static void display_cb() {
+    if (!oversize) draw_display(*editor_scene);
+}
 
 int main(int argc, char** argv) {
     (void)argc;
@@ -106,6 +127,8 @@ int main(int argc, char** argv) {
     glutInitWindowPosition(30, 30);
     glutInitWindowSize(1200, 800);
     glutCreateWindow(window_title);
+    max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
+    max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     set_dot_sink(&gl_sink);
     window_ops.position = glutPositionWindow;
     window_ops.reshape = glutReshapeWindow;
