@@ -16,14 +16,6 @@ void put(Text_mode_script& t, const char* format, int value) {
     if (n > 0) t.write(buf, static_cast<size_t>(n));
 }
 
-// Makes folder path unless it is one already; false with a message.
-bool make_folder(const std::string& path, std::string* message) {
-    std::string err;
-    if (platform_make_folder(path.c_str(), &err)) return true;
-    *message = "export: " + err;
-    return false;
-}
-
 void copy_text_file(int source, Script_files& files) {
     if (files.txt_folder.empty()) return;
     char name[32];
@@ -33,7 +25,8 @@ void copy_text_file(int source, Script_files& files) {
     std::vector<uint8_t> bytes;
     std::string err;
     if (!platform_read_file(from.c_str(), 16u << 20, &bytes, &err) ||
-        !platform_write_file_atomic(to.c_str(), bytes.data(), bytes.size(), &err)) {
+        !(files.txt_dir ? platform_write_file_atomic_in(*files.txt_dir, name, bytes.data(), bytes.size(), &err)
+                        : platform_write_file_atomic(to.c_str(), bytes.data(), bytes.size(), &err))) {
         if (!files.copy_failures.empty()) files.copy_failures += "; ";
         files.copy_failures += std::string(name) + ": " + err;
     }
@@ -80,24 +73,28 @@ Export_outcome export_to_folder(const Scene& scene, const std::string& root, con
     Export_outcome o;
     o.drive_found = true;
     o.ledsys = root + "/ledsys";
-    for (const char* sub : {"", "/CMD", "/TXT", "/init"})
-        if (!make_folder(o.ledsys + sub, &o.message)) return o;
-
     std::string err;
+    Platform_folder top, ledsys, cmd, txt, init;
+    if (!platform_open_folder(root.c_str(), &top, &err) || !platform_open_subfolder(top, "ledsys", &ledsys, &err) ||
+        !platform_open_subfolder(ledsys, "CMD", &cmd, &err) || !platform_open_subfolder(ledsys, "TXT", &txt, &err) ||
+        !platform_open_subfolder(ledsys, "init", &init, &err)) {
+        o.message = "export: " + err + "; nothing is written";
+        return o;
+    }
+
     std::tm tm{};
     localtime_r(&now, &tm);
     const std::string time_bytes = time_line(tm);
-    const std::string time_path = o.ledsys + "/init/time.txt";
     std::string time_failure;
-    if (!platform_write_file_atomic(time_path.c_str(), time_bytes.data(), time_bytes.size(), &err))
+    if (!platform_write_file_atomic_in(init, "time.txt", time_bytes.data(), time_bytes.size(), &err))
         time_failure = err;
 
     Script_files files;
     files.text_source_folder = text_source_folder;
     files.txt_folder = o.ledsys + "/TXT";
+    files.txt_dir = &txt;
     const std::string script = scene_command_script(scene, files);
-    const std::string cmd_path = o.ledsys + "/CMD/cmd.txt";
-    if (!platform_write_file_atomic(cmd_path.c_str(), script.data(), script.size(), &err)) {
+    if (!platform_write_file_atomic_in(cmd, "cmd.txt", script.data(), script.size(), &err)) {
         o.message = "export: " + err + "; the stick keeps its old script";
         return o;
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controller/script_writer.h"
+#include "platform/platform.h"
 
 struct Export_outcome {
     bool drive_found = false;   // false: no removable drive, nothing written
@@ -23,8 +24,10 @@ struct Script_files {
     // texts 3 and 4 stand for (the editor's own folder, ending with '/').
     std::string text_source_folder;
     // The drive's TXT folder, where those files are copied when the script
-    // names them; empty: no copy.
+    // names them; empty: no copy. txt_dir, when set, is that folder held
+    // open: the copies are written in it, never through a link.
     std::string txt_folder;
+    const Platform_folder* txt_dir = nullptr;
     // Filled: one "my_txtN.txt: reason" per file that could not be copied,
     // separated by "; ".
     std::string copy_failures;
@@ -39,7 +42,9 @@ std::string scene_command_script(const Scene& scene, Script_files& files);
 std::string time_line(const std::tm& t);
 
 // Writes the ledsys tree below root (a drive's mount point or a folder that
-// stands for one). text_source_folder holds my_txt3.txt and my_txt4.txt.
+// stands for one). The tree is walked from root without following a link:
+// a link, or a file where a folder belongs, stops the export with a
+// message, and nothing is written outside root. text_source_folder holds my_txt3.txt and my_txt4.txt.
 Export_outcome export_to_folder(const Scene& scene, const std::string& root, const std::string& text_source_folder,
                                 std::time_t now);
 

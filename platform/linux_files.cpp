@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -163,6 +164,98 @@ bool platform_write_file_atomic(const char* path, const void* data, size_t n, st
         fsync(dir);
         close(dir);
     }
+    return true;
+}
+
+Platform_folder::Platform_folder(Platform_folder&& other) noexcept : fd(other.fd), path(std::move(other.path)) {
+    other.fd = -1;
+}
+
+Platform_folder& Platform_folder::operator=(Platform_folder&& other) noexcept {
+    if (this != &other) {
+        if (fd >= 0) close(fd);
+        fd = other.fd;
+        path = std::move(other.path);
+        other.fd = -1;
+    }
+    return *this;
+}
+
+Platform_folder::~Platform_folder() {
+    if (fd >= 0) close(fd);
+}
+
+bool platform_open_folder(const char* path, Platform_folder* out, std::string* err) {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return fail(err, "open the folder", path);
+    Platform_folder f;
+    f.fd = fd;
+    f.path = path;
+    *out = std::move(f);
+    return true;
+}
+
+bool platform_open_subfolder(const Platform_folder& parent, const char* name, Platform_folder* out,
+                             std::string* err) {
+    const std::string path = parent.path + "/" + name;
+    if (mkdirat(parent.fd, name, 0755) != 0 && errno != EEXIST) return fail(err, "create", path.c_str());
+    const int fd = openat(parent.fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        struct stat st;
+        if (fstatat(parent.fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            if (err) *err = path + " is a link; nothing is written through it";
+        } else if (e == ENOTDIR) {
+            if (err) *err = "cannot create " + path + ": a file of that name is in the way";
+        } else {
+            errno = e;
+            fail(err, "open the folder", path.c_str());
+        }
+        return false;
+    }
+    Platform_folder f;
+    f.fd = fd;
+    f.path = path;
+    *out = std::move(f);
+    return true;
+}
+
+bool platform_write_file_atomic_in(const Platform_folder& folder, const char* name, const void* data, size_t n,
+                                   std::string* err) {
+    const std::string path = folder.path + "/" + name;
+    // A unique temporary beside the target, created exclusively, as
+    // mkostemp names them: NAME.tmp-XXXXXX.
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string tmp;
+    int fd = -1;
+    uint64_t seed = static_cast<uint64_t>(getpid()) * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(&tmp);
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        seed = seed * 6364136223846793005ull + static_cast<uint64_t>(now.tv_nsec) + 1442695040888963407ull;
+        tmp = std::string(name) + ".tmp-";
+        for (int i = 0; i < 6; ++i) tmp += letters[(seed >> (8 * i + 5)) % (sizeof letters - 1)];
+        fd = injected_failure() ? -1
+                                : openat(folder.fd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                         0644);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return fail(err, "create a temporary file for", path.c_str());
+    bool ok = write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved;
+        unlinkat(folder.fd, tmp.c_str(), 0);
+        return fail(err, "write", (folder.path + "/" + tmp).c_str());
+    }
+    if (injected_failure() || renameat(folder.fd, tmp.c_str(), folder.fd, name) != 0) {
+        const int e = errno;
+        unlinkat(folder.fd, tmp.c_str(), 0);
+        errno = e;
+        return fail(err, "replace", path.c_str());
+    }
+    fsync(folder.fd);   // the rename itself, durable
     return true;
 }
 

@@ -67,6 +67,39 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
 // temporary is left behind on failure.
 bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err);
 
+// A folder held open, so that what is written in it lands there and not
+// wherever a path would lead by the time it is written (a link planted on
+// a stick). Closed when destroyed; moved, not copied.
+class Platform_folder {
+public:
+    Platform_folder() = default;
+    Platform_folder(const Platform_folder&) = delete;
+    Platform_folder& operator=(const Platform_folder&) = delete;
+    Platform_folder(Platform_folder&& other) noexcept;
+    Platform_folder& operator=(Platform_folder&& other) noexcept;
+    ~Platform_folder();
+
+    int fd = -1;        // the open folder; -1: none
+    std::string path;   // where it was opened, for messages
+};
+
+// Opens the folder at path, the place the caller was given (links on the
+// way to it are followed). False with the reason in err.
+bool platform_open_folder(const char* path, Platform_folder* out, std::string* err);
+
+// Opens folder name inside parent, making it (mode 0755) when missing. A
+// link of that name is never followed, and a link or a file there is
+// refused: "PATH is a link; nothing is written through it", "PATH: a file
+// of that name is in the way".
+bool platform_open_subfolder(const Platform_folder& parent, const char* name, Platform_folder* out,
+                             std::string* err);
+
+// platform_write_file_atomic of the file name inside folder: the temporary
+// (NAME.tmp-XXXXXX) and the rename stay inside it, and a link of that name
+// is replaced, never written through.
+bool platform_write_file_atomic_in(const Platform_folder& folder, const char* name, const void* data, size_t n,
+                                   std::string* err);
+
 // True when path names a folder (through links).
 bool platform_is_folder(const char* path);
 

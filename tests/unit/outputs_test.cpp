@@ -327,6 +327,40 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         EXPECT_TRUE(now == cmd || now.find("led txt 3 0 17 12") != std::string::npos) << k;
     }
 
+    // A link planted on the stick (ledsys, or a folder in it) is never
+    // written through, and a file where a folder belongs stops the export:
+    // through the download entry and through vantiro-cli.
+    for (const char* planted : {"ledsys", "ledsys/CMD", "ledsys/init", "ledsys/TXT", "ledsys/CMD/cmd.txt"}) {
+        Temp_dir hostile, elsewhere;
+        std::filesystem::create_directories(hostile.path() + "/ledsys/CMD");
+        if (std::string(planted) != "ledsys/CMD/cmd.txt") std::filesystem::remove(hostile.path() + "/ledsys/CMD");
+        if (std::string(planted) == "ledsys") std::filesystem::remove(hostile.path() + "/ledsys");
+        const std::string at = hostile.path() + "/" + planted;
+        const bool a_file = std::string(planted).find(".txt") != std::string::npos;
+        std::filesystem::create_directories(elsewhere.path() + "/inside");
+        std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
+        std::snprintf(export_folder, sizeof export_folder, "%s", hostile.path().c_str());
+        const Export_outcome o = export_scene(scene);
+        EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
+        if (!a_file) {
+            EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
+                << o.message;
+        }
+        const std::string cli = std::string(VANTIRO_CLI) + " export " + hostile.path() + " " + dir.path() + " 2>&1";
+        FILE* p = popen(cli.c_str(), "r");
+        std::string said;
+        char buf[512];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
+        EXPECT_EQ(pclose(p) == 0, a_file) << planted << ": " << said;
+        // Nothing landed where the link points.
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path() + "/inside")) << planted;
+        EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/file")) << planted;
+    }
+    Temp_dir blocked;
+    blocked.write("ledsys", "a file");
+    std::snprintf(export_folder, sizeof export_folder, "%s", blocked.path().c_str());
+    EXPECT_NE(export_scene(scene).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
