@@ -81,6 +81,12 @@ Export_outcome export_to_folder(const Scene& scene, const std::string& root, con
         o.message = "export: " + err + "; nothing is written";
         return o;
     }
+    // What an export cut short left there.
+    static const char* const cmd_names[] = {"cmd.txt"}, *const init_names[] = {"time.txt"},
+                             *const txt_names[] = {"my_txt3.txt", "my_txt4.txt"};
+    platform_remove_stale_temporaries(cmd, cmd_names, 1);
+    platform_remove_stale_temporaries(init, init_names, 1);
+    platform_remove_stale_temporaries(txt, txt_names, 2);
 
     std::tm tm{};
     localtime_r(&now, &tm);

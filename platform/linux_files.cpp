@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -257,6 +258,34 @@ bool platform_write_file_atomic_in(const Platform_folder& folder, const char* na
     }
     fsync(folder.fd);   // the rename itself, durable
     return true;
+}
+
+int platform_remove_stale_temporaries(const Platform_folder& folder, const char* const* names, int count) {
+    const int fd = folder.fd < 0 ? -1 : dup(folder.fd);
+    if (fd < 0) return 0;
+    DIR* d = fdopendir(fd);
+    if (!d) {
+        close(fd);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent* e = readdir(d)) {
+        const char* entry = e->d_name;
+        for (int k = 0; k < count; ++k) {
+            const size_t n = std::strlen(names[k]);
+            if (std::strncmp(entry, names[k], n) != 0 || std::strncmp(entry + n, ".tmp-", 5) != 0) continue;
+            const char* tail = entry + n + 5;
+            bool pattern = std::strlen(tail) == 6;
+            for (int i = 0; pattern && i < 6; ++i) pattern = std::isalnum(static_cast<unsigned char>(tail[i])) != 0;
+            struct stat st;
+            if (pattern && fstatat(folder.fd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+                unlinkat(folder.fd, entry, 0) == 0)
+                ++removed;
+            break;
+        }
+    }
+    closedir(d);
+    return removed;
 }
 
 New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err) {

@@ -100,6 +100,12 @@ bool platform_open_subfolder(const Platform_folder& parent, const char* name, Pl
 bool platform_write_file_atomic_in(const Platform_folder& folder, const char* name, const void* data, size_t n,
                                    std::string* err);
 
+// Removes what atomic writes cut short (a kill, a power cut) left in
+// folder: regular files named NAME.tmp-XXXXXX, X a letter or a digit, for
+// each NAME of names. Anything else, links and folders of such names
+// included, is left alone. Returns how many were removed.
+int platform_remove_stale_temporaries(const Platform_folder& folder, const char* const* names, int count);
+
 // True when path names a folder (through links).
 bool platform_is_folder(const char* path);
 

@@ -23,7 +23,25 @@
 #include "scene/pools.h"
 #include "scene/view_state.h"
 
+namespace {
+
+// What saves cut short left beside the editor: the scene files' and the
+// flash image's temporaries.
+void remove_stale_temporaries() {
+    std::string folder(data_paths.scene_conf, static_cast<size_t>(base_name(data_paths.scene_conf) - data_paths.scene_conf)), err;
+    if (folder.empty()) folder = ".";
+    Platform_folder here;
+    if (!platform_open_folder(folder.c_str(), &here, &err)) return;
+    static const char* const names[] = {"digit.conf", "leduit.conf", "string.conf", "grape.conf", "scene.conf",
+                                        "spi_data.bin"};
+    const int removed = platform_remove_stale_temporaries(here, names, 6);
+    if (removed) report(std::to_string(removed) + " temporary files left by unfinished saves removed");
+}
+
+}  // namespace
+
 void load_scene_files(Scene& scene) {
+    remove_stale_temporaries();
     std::string why;
     const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds

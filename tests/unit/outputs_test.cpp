@@ -356,6 +356,11 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path() + "/inside")) << planted;
         EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/file")) << planted;
     }
+    // A temporary an export cut short left on the stick is gone after the next.
+    std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
+    stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
+    EXPECT_TRUE(export_scene(scene).written);
+    EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
     std::snprintf(export_folder, sizeof export_folder, "%s", blocked.path().c_str());

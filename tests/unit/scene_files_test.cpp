@@ -4,6 +4,8 @@
 // fail or are cut short.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -414,6 +416,27 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
         EXPECT_TRUE(scene_json(scene) == old) << n;
     }
     EXPECT_EQ(scene.string_draws[0].x, 12345u);   // the loop reached the last operation
+}
+
+// Temporaries that killed saves left beside the editor are removed at the
+// next start-up: regular files of the writer's own pattern only, never a
+// link, a folder or anyone else's file.
+TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
+    Temp_dir outside;
+    outside.write("kept", "outside");
+    for (const char* name : {"scene.conf.tmp-AbC123", "digit.conf.tmp-zz9zzz", "spi_data.bin.tmp-000000",
+                             "notes.txt.tmp-abcdef", "scene.conf.tmp-toolong1", "scene.conf.tmp-ab.123"})
+        dir.write(name, "half a file");
+    ASSERT_EQ(symlink((outside.path() + "/kept").c_str(), (dir.path() + "/grape.conf.tmp-Link01").c_str()), 0);
+    std::filesystem::create_directory(dir.path() + "/leduit.conf.tmp-Dir001");
+    load_scene_files(scene);
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().filename().string().find(".tmp-") != std::string::npos) left.insert(e.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"notes.txt.tmp-abcdef", "scene.conf.tmp-toolong1",
+                                           "scene.conf.tmp-ab.123", "grape.conf.tmp-Link01",
+                                           "leduit.conf.tmp-Dir001"}));
+    EXPECT_EQ(slurp(outside.path() + "/kept"), "outside");
 }
 
 // A close whose save fails keeps the program open; the next close tries again.
