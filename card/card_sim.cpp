@@ -253,6 +253,9 @@ void Card_simulator::read_client(Connection& c) {
         }
         std::string answer;
         const bool answers = handle(f, &answer);
+        if (f.kind == frame_line) ++c.run;
+        if (f.kind == frame_request && trimmed(f.body) == "card count")
+            answer = std::to_string(c.run) + " lines run on this connection";
         if (f.kind == frame_line && faults_.close_after >= 0 && ++c.lines >= faults_.close_after) {
             c.lines = -1;   // the fault: the card drops the connection
             return;

@@ -70,6 +70,7 @@ private:
         long lines = 0;          // lines counted for close_after; -1: to be closed
         std::string out;         // answer bytes due but not yet taken by the socket
         size_t waiting = 0;      // bytes of its answers in pending_, not yet due
+        long run = 0;            // lines of this connection run, for "card count"
     };
     struct Pending {
         int fd;

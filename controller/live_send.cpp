@@ -1,5 +1,7 @@
 #include "controller/live_send.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -50,6 +52,29 @@ void post(const std::string& text, bool to_stderr) {
     sender.status_stderr = to_stderr;
 }
 
+// The card's answer to "card count": the lines this connection sent that
+// it ran. False with the reason ("card WHERE …") when there is no such
+// answer.
+bool lines_run_on_connection(int32_t client, const std::string& where, long* count, std::string* why) {
+    uint8_t answer[CSDK_ANSWER_MAX];
+    int32_t received = 0;
+    static const char request[] = "card count";
+    if (CARD_Get_Info_Cmd(client, request, sizeof request - 1, answer, &received) != CSDK_OK) {
+        *why = "card " + where + " not reachable: " + CSDK_LastError(client);
+        return false;
+    }
+    const std::string text(reinterpret_cast<const char*>(answer), static_cast<size_t>(std::max(received, 0)));
+    char tail[64] = {};
+    long n = -1;
+    if (std::sscanf(text.c_str(), "%ld lines run on this connection%63s", &n, tail) != 1 || n < 0 ||
+        text != std::to_string(n) + " lines run on this connection") {
+        *why = "card " + where + ": its answer to \"card count\" is not a count (\"" + text.substr(0, 40) + "\")";
+        return false;
+    }
+    *count = n;
+    return true;
+}
+
 void run() {
     std::unique_lock<std::mutex> g(sender.lock);
     for (;;) {
@@ -67,6 +92,14 @@ void run() {
         const size_t total = lines.size();
         bool failed = false;
         size_t sent = 0;
+        // The card's count of this connection's lines before the first one.
+        long before = 0;
+        std::string why;
+        if (total > 0 && client && !lines_run_on_connection(client, where, &before, &why)) {
+            failed = true;
+            post(why + "; nothing sent", true);
+            lines.clear();
+        }
         for (const Live_line& l : lines) {
             {
                 std::lock_guard<std::mutex> h(sender.lock);
@@ -93,16 +126,18 @@ void run() {
             }
         }
         if (!failed && sent == total && total > 0) {
-            // Lines go out without an answer, so a card that dropped the
-            // connection after reading some would go unnoticed: one request
-            // after the last line confirms the card took them all.
-            uint8_t answer[CSDK_ANSWER_MAX];
-            int32_t received = 0;
-            static const char confirm[] = "card status";
-            if (CARD_Get_Info_Cmd(client, confirm, sizeof confirm - 1, answer, &received) != CSDK_OK) {
+            // Lines go out without an answer: the card's count after the
+            // last one says whether it ran them all.
+            long after = 0;
+            if (!lines_run_on_connection(client, where, &after, &why)) {
                 failed = true;
-                post("card " + where + " not reachable: " + CSDK_LastError(client) +
-                         "; the send of " + std::to_string(total) + " lines is not confirmed",
+                post(why + "; the send of " + std::to_string(total) +
+                         " lines is not confirmed",
+                     true);
+            } else if (after - before != static_cast<long>(total)) {
+                failed = true;
+                post("card " + where + ": the card ran " + std::to_string(after - before) + " of " +
+                         std::to_string(total) + " lines",
                      true);
             }
         }

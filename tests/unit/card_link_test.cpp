@@ -550,3 +550,87 @@ TEST(Card_simulator_program, ASignalRightAfterListeningFindsItsHandler) {
         ASSERT_EQ(status_after_signal_at_start(SIGUSR1, dir.path() + "/flash.bin"), 0) << "try " << k;
 }
 
+
+namespace {
+
+// A peer on 127.0.0.1 that takes every line without running it and answers
+// every request with answer: a card that lies about what it ran. Serves
+// one connection at a time until destroyed.
+class Lying_peer {
+public:
+    explicit Lying_peer(std::string answer) : answer_(std::move(answer)) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+        socklen_t len = sizeof a;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 4) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~Lying_peer() {
+        stop_ = true;
+        shutdown(fd_, SHUT_RDWR);
+        if (thread_.joinable()) thread_.join();
+        close(fd_);
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void serve() {
+        while (!stop_) {
+            const int c = accept(fd_, nullptr, nullptr);
+            if (c < 0) return;
+            timeval t{0, 200000};   // wake now and then to see stop_
+            setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
+            Frame_reader reader;
+            uint8_t buf[4096];
+            for (ssize_t n; !stop_ && ((n = recv(c, buf, sizeof buf, 0)) > 0 || (n < 0 && errno == EAGAIN));) {
+                if (n <= 0) continue;
+                reader.feed(buf, static_cast<size_t>(n));
+                Card_frame f;
+                while (reader.next(&f) == Frame_reader::Status::frame)
+                    if (f.kind == frame_request) {
+                        const std::string bytes = encode_frame(Card_frame{frame_answer, f.tag, answer_});
+                        send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+                    }
+            }
+            close(c);
+        }
+    }
+    std::string answer_;
+    int fd_ = -1, port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+// A send counts as sent only when the card ran all its lines: a peer that
+// runs none, or answers what is no count, gets a failure with the numbers,
+// from the editor's live send and from vantiro-cli send alike.
+TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
+    for (const char* lie : {"0 lines run on this connection", "OK"}) {
+        Lying_peer peer(lie);
+        EXPECT_FALSE(send_to(peer.address())) << lie;
+        std::string status;
+        bool to_stderr = false;
+        ASSERT_TRUE(take_live_status(&status, &to_stderr));
+        const size_t total = live_scene_lines(scene, false, scene_text_files()).size();
+        EXPECT_NE(status.find(std::string(lie) == "OK" ? "is not a count (\"OK\")"
+                                                        : "the card ran 0 of " + std::to_string(total) + " lines"),
+                  std::string::npos)
+            << status;
+        reset_card_link();
+
+        FILE* p = popen((std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address() + " 2>&1").c_str(),
+                        "r");
+        std::string said;
+        char buf[512];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
+        EXPECT_NE(pclose(p), 0) << said;
+        EXPECT_EQ(said.find("sent "), std::string::npos) << said;
+    }
+}
