@@ -106,14 +106,20 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
         changed = true;
         if (line.rfind("led clearall", 0) == 0) {
             since_clear_.clear();
+            since_clear_.shrink_to_fit();
+            kept_bytes_ = 0;
         } else if (line.rfind("file save", 0) == 0) {
             save_script();
-        } else if (line.rfind("led ", 0) == 0 && since_clear_.size() < 4096) {
+        } else if (line.rfind("led ", 0) == 0 && since_clear_.size() < 4096 &&
+                   kept_bytes_ + line.size() <= max_kept_bytes) {
             // What a stored script can hold: the led lines (the editor
             // re-creates texts and rectangles from them).
-            Card_frame kept = f;
+            Card_frame kept;
+            kept.kind = f.kind;
+            kept.tag = f.tag;
             kept.body = line;
-            since_clear_.push_back(kept);
+            kept_bytes_ += line.size();
+            since_clear_.push_back(std::move(kept));
         }
         return false;
     }
@@ -218,10 +224,24 @@ bool Card_simulator::run_usb(const std::string& ledsys, std::string* err) {
 void Card_simulator::accept_client() {
     for (;;) {
         const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) {
+            // Out of descriptors (or memory): the waiting client stays
+            // queued; try again a little later rather than spin.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                accept_paused_until_ = now_ms() + 100;
+            return;
+        }
+        if (connections_.size() >= max_connections) {
+            close(fd);
+            ++refused;
+            if (err_) std::fprintf(err_, "card: %zu clients are connected; a new one is refused\n", connections_.size());
+            continue;
+        }
         if (faults_.send_buffer > 0)
             setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &faults_.send_buffer, sizeof faults_.send_buffer);
-        connections_.push_back(Connection{fd, {}, 0, {}, 0});
+        Connection c{fd, {}, 0, {}, 0};
+        c.last_ms = now_ms();
+        connections_.push_back(std::move(c));
     }
 }
 
@@ -241,6 +261,7 @@ void Card_simulator::read_client(Connection& c) {
         return;
     }
     if (n < 0) return;
+    c.last_ms = now_ms();
     c.reader.feed(buf, static_cast<size_t>(n));
     Card_frame f;
     for (;;) {
@@ -303,14 +324,16 @@ void Card_simulator::write_client(Connection& c) {
 
 void Card_simulator::poll_once(int timeout_ms) {
     std::vector<pollfd> fds;
-    if (listen_fd_ >= 0) fds.push_back({listen_fd_, POLLIN, 0});
+    const bool accepting = listen_fd_ >= 0 && now_ms() >= accept_paused_until_;
+    fds.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});   // -1: not watched
     for (const Connection& c : connections_)
         fds.push_back({c.fd, static_cast<short>(c.out.empty() ? POLLIN : POLLIN | POLLOUT), 0});
     long wait = timeout_ms;
     for (const Pending& p : pending_) wait = std::min(wait, std::max(0L, p.due_ms - now_ms()));
+    if (!accepting && listen_fd_ >= 0) wait = std::min(wait, std::max(0L, accept_paused_until_ - now_ms()));
     if (poll(fds.data(), fds.size(), static_cast<int>(wait)) < 0 && errno != EINTR) return;
-    size_t k = listen_fd_ >= 0 ? 1 : 0;
-    if (listen_fd_ >= 0 && (fds[0].revents & POLLIN)) accept_client();
+    size_t k = 1;
+    if (accepting && (fds[0].revents & POLLIN)) accept_client();
     for (size_t i = 0; i < connections_.size() && k < fds.size(); ++i, ++k)
         if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) read_client(connections_[i]);
     // Answers that are due join their connection's unsent bytes, in the
@@ -328,8 +351,13 @@ void Card_simulator::poll_once(int timeout_ms) {
         }
         pending_.erase(pending_.begin() + static_cast<long>(i));
     }
-    for (Connection& c : connections_)
+    for (Connection& c : connections_) {
         if (c.lines >= 0 && !c.out.empty()) write_client(c);
+        if (c.lines >= 0 && idle_close_ms > 0 && now - c.last_ms >= idle_close_ms && c.out.empty() && !c.waiting) {
+            c.lines = -1;
+            ++closed_idle;
+        }
+    }
     for (size_t i = connections_.size(); i-- > 0;)
         if (connections_[i].lines < 0) drop(i);
 }

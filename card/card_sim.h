@@ -62,6 +62,17 @@ public:
     // and never reads costs at most this much memory.
     size_t max_unsent = size_t{1} << 20;
     long dropped_unread = 0;   // connections closed for that, since start
+    // Clients served at once; one more is accepted and closed at once
+    // (with a message), so the simulator never runs out of descriptors.
+    size_t max_connections = 32;
+    long refused = 0;          // connections refused for that, since start
+    // A connection that sends nothing for this long is closed (0: never).
+    long idle_close_ms = 60000;
+    long closed_idle = 0;      // connections closed for that, since start
+    // Bytes of led lines kept since the last clearall for the next "file
+    // save" (a stored script holds far less): beyond it lines still run,
+    // and are not kept.
+    size_t max_kept_bytes = size_t{1} << 20;
 
 private:
     struct Connection {
@@ -71,6 +82,7 @@ private:
         std::string out;         // answer bytes due but not yet taken by the socket
         size_t waiting = 0;      // bytes of its answers in pending_, not yet due
         long run = 0;            // lines of this connection run, for "card count"
+        long last_ms = 0;        // when it last sent something (now_ms)
     };
     struct Pending {
         int fd;
@@ -94,4 +106,6 @@ private:
     std::vector<Connection> connections_;
     std::vector<Pending> pending_;
     std::vector<Card_frame> since_clear_;   // lines run since the last clearall
+    size_t kept_bytes_ = 0;                 // of since_clear_'s bodies
+    long accept_paused_until_ = 0;          // after accept ran out of descriptors (now_ms)
 };

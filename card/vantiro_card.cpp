@@ -83,8 +83,12 @@ void reshape(int w, int h) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"vantiro-card: a controller card simulated on the network"};
-    int port = 1002, width = 256, height = 128, delay = 0;
+    CLI::App app{"vantiro-card: a controller card simulated on the network.\n"
+                 "Bounds: at most --max-clients clients at once (one more is refused), a client idle for\n"
+                 "--idle-seconds is closed, a client may leave 1 MiB of answers unread (then it is dropped),\n"
+                 "1 MiB of lines is kept for the next \"file save\"; memory stays within the screen\n"
+                 "(width x height bytes) plus about 2 MiB a client."};
+    int port = 1002, width = 256, height = 128, delay = 0, max_clients = 32, idle_seconds = 60;
     long close_after = -1;
     bool window = false, silent = false;
     std::string listen = "127.0.0.1", flash, log, usb;
@@ -100,6 +104,9 @@ int main(int argc, char** argv) {
     app.add_option("--close-after", close_after, "Fault: drop a connection after this many lines");
     app.add_flag("--silent", silent, "Fault: never answer a request");
     app.add_option("--delay", delay, "Fault: answer requests this many milliseconds late")->check(CLI::Range(0, 600000));
+    app.add_option("--max-clients", max_clients, "Clients served at once")->check(CLI::Range(1, 1000));
+    app.add_option("--idle-seconds", idle_seconds, "Close a client that sends nothing this long (0: never)")
+        ->check(CLI::Range(0, 86400));
     CLI11_PARSE(app, argc, argv);
 
     std::string err;
@@ -120,6 +127,8 @@ int main(int argc, char** argv) {
     }
     static Card_simulator card(width, height, flash, Card_faults{close_after, silent, delay}, stderr);
     sim = &card;
+    card.max_connections = static_cast<size_t>(max_clients);
+    card.idle_close_ms = 1000L * idle_seconds;
     card.set_log(log_file);
     if (!usb.empty() && !card.run_usb(usb, &err)) std::fprintf(stderr, "%s\n", err.c_str());
     if (!card.listen_on(listen.c_str(), port, &err)) {

@@ -72,6 +72,21 @@ int32_t fail_errno(Client& c, int32_t code, const char* prefix, int e) {
     return fail(c, code, text);
 }
 
+// A connection the card closed while nothing was under way (an idle one
+// it timed out) is put aside without a failure: the next call connects
+// anew. Bytes waiting on it (a late answer) keep it.
+void forget_if_closed(Client& c) {
+    if (c.fd < 0) return;
+    pollfd p{c.fd, POLLIN, 0};
+    if (poll(&p, 1, 0) <= 0) return;
+    char probe;
+    const ssize_t k = recv(c.fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (k == 0 || (k < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        close(c.fd);
+        c.fd = -1;
+    }
+}
+
 int32_t connect_client(Client& c) {
     if (c.fd >= 0) return CSDK_OK;
     if (Clock::now() < c.next_try) return CSDK_E_BACKOFF;   // the last error stays
@@ -198,6 +213,9 @@ int32_t CARD_Get_Info_Cmd(int32_t client, const char* command, int32_t length, u
         std::snprintf(c->error, sizeof c->error, "bad arguments");
         return CSDK_E_ARGUMENT;
     }
+    // A request starts whatever the caller does next (a send, a read of
+    // the flash): a connection the card closed since is opened again.
+    forget_if_closed(*c);
     int32_t r = connect_client(*c);
     if (r != CSDK_OK) return r;
     const int32_t tag = ++c->request_tag;

@@ -40,7 +40,8 @@ int32_t CreateClient(const char* remote_ip, int32_t port, int32_t a, int32_t b, 
 
 /* Sends command (length bytes) and waits for the card's answer: at most
  * CSDK_ANSWER_MAX bytes into answer, their number into *received. On any
- * failure *received is 0. */
+ * failure *received is 0. A connection the card has closed since the last
+ * call (an idle one) is opened again first, without a failure. */
 int32_t CARD_Get_Info_Cmd(int32_t client, const char* command, int32_t length, uint8_t* answer,
                           int32_t* received);
 

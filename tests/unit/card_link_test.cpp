@@ -7,6 +7,7 @@
 
 #include <csignal>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -633,4 +634,61 @@ TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
         EXPECT_NE(pclose(p), 0) << said;
         EXPECT_EQ(said.find("sent "), std::string::npos) << said;
     }
+}
+
+// 80 clients that connect and say nothing, against the simulator program
+// limited to 64 descriptors: it refuses those beyond its cap, closes the
+// idle ones, and a real client is served once they are gone.
+TEST(Card_simulator_program, ACrowdOfIdleClientsLeavesRoomForARealOne) {
+    Temp_dir dir;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit few{64, 64};
+        setrlimit(RLIMIT_NOFILE, &few);
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        const std::string flash = dir.path() + "/flash.bin";
+        execl(VANTIRO_CARD, VANTIRO_CARD, "--port", "0", "--idle-seconds", "1", "--flash", flash.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    std::string said;
+    char ch;
+    while (said.find('\n') == std::string::npos && read(out[0], &ch, 1) == 1) said += ch;
+    const size_t colon = said.find(':', said.find("listening on"));
+    ASSERT_NE(colon, std::string::npos) << said;
+    const int port = std::atoi(said.c_str() + colon + 1);
+    std::vector<int> idle;   // connects that are not waited for: a full queue must not stop the test
+    for (int k = 0; k < 80; ++k) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+        connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        idle.push_back(fd);
+    }
+    // A real client, retried while the crowd holds every place.
+    const int32_t client = CreateClient(("127.0.0.1:" + std::to_string(port)).c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    uint8_t answer[CSDK_ANSWER_MAX];
+    int32_t received = 0;
+    bool served = false;
+    for (int tries = 0; tries < 100 && !served; ++tries) {
+        served = CARD_Get_Info_Cmd(client, "card status", 11, answer, &received) == CSDK_OK;
+        if (!served) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(served) << CSDK_LastError(client);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(received)), "0 lines run");
+    for (int fd : idle)
+        if (fd >= 0) close(fd);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(out[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    CSDK_Reset();
 }
