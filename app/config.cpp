@@ -2,9 +2,12 @@
 
 #include <cctype>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "scene/status_line.h"
 
 char remote_ip[config_text_size];
 char config_width[config_text_size];
@@ -62,6 +65,13 @@ static void read_board_size(const char* key, char* out, const char* path) {
 }
 
 void read_config(const char* path) {
+    std::vector<uint8_t> head;
+    std::string err;
+    if (platform_read_file_head(path, static_cast<size_t>(profile_file_limit) + 1, &head, &err) &&
+        head.size() > static_cast<size_t>(profile_file_limit))
+        set_status((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
+                    " KiB: it is not read, and the defaults stand")
+                       .c_str());
     read_key("RemotIP", "RemotIP", remote_ip, path);
     read_board_size("WIDTH", config_width, path);
     read_board_size("HEIGHT", config_height, path);

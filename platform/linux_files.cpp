@@ -337,6 +337,22 @@ std::FILE* platform_open_log(const char* path, std::string* err) {
     return f;
 }
 
+New_file platform_rename_new(const char* from, const char* to, std::string* err) {
+    if (injected_failure() || renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) return New_file::taken;
+        return fail(err, "rename", from), New_file::failed;
+    }
+    std::string folder(to);
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return New_file::written;
+}
+
 std::vector<std::string> platform_folder_names(const char* folder, const char* prefix) {
     std::vector<std::string> names;
     DIR* d = opendir(folder && *folder ? folder : ".");

@@ -130,7 +130,7 @@ void scan_file(const char* path, Lookup& q) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);   // a pipe must not block
     if (fd < 0) return;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= profile_file_limit) {
         char chunk[4096];
         bool first = true;
         for (;;) {

@@ -121,6 +121,11 @@ bool platform_make_folder(const char* path, std::string* err);
 enum class New_file { written, taken, failed };
 New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err);
 
+// Renames the file at from to the new name to, in the same folder, never
+// over a file of that name (taken: nothing is done) and never through a
+// link; the folder is synced. What it costs does not grow with the file.
+New_file platform_rename_new(const char* from, const char* to, std::string* err);
+
 // Opens path for appending (a log): created when missing (mode 0644),
 // never through a link, and only a regular file: a FIFO, a device or a
 // folder is refused (a log must never block or write where it should not).
@@ -145,9 +150,11 @@ void platform_inject_write_failure(int k);
 // a comment (a ';' later in a line is part of the value); a line without
 // '=' or a '[' without its ']' is ignored. When the file, section or key is
 // missing, or the path is not a regular file, the default text is copied
-// instead. At most cap - 1 bytes are copied; the result is always
-// NUL-terminated. Returns the number of bytes copied and sets *cut (when
-// given) if the value did not fit.
+// instead, and so it is for a file over profile_file_limit (no setting
+// file is that large; a huge one is not scanned). At most cap - 1 bytes are
+// copied; the result is always NUL-terminated. Returns the number of bytes
+// copied and sets *cut (when given) if the value did not fit.
+constexpr long profile_file_limit = 64L << 10;
 size_t platform_read_profile_string(const char* section, const char* key,
                                     const char* default_text, char* out, size_t cap,
                                     const char* path, bool* cut = nullptr);

@@ -1,7 +1,9 @@
-// Copies of damaged scene files. A scene file the loader refuses for its
-// content is first copied to NAME.bad-YYYYMMDD-HHMMSS (local time) beside
-// it, because the next save replaces it; scene.conf may hold typed texts
-// nothing else has. The status line names the copy. Not damaged: a
+// Damaged scene files kept aside. A scene file the loader refuses for its
+// content is first renamed to NAME.bad-YYYYMMDD-HHMMSS (local time) beside
+// it, because the next save would replace it; scene.conf may hold typed
+// texts nothing else has. A rename costs the same whatever the file's
+// size, and the loader does not meet the file again. The status line
+// names the file kept. Not damaged: a
 // grape.conf beyond the reader's limits (over 139 rectangles) that
 // scene.conf records as written with it.
 #include <cerrno>
@@ -23,39 +25,28 @@ bool read_whole(const char* path, std::string* bytes) {
     return true;
 }
 
-// Copies the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
-// (local time; -1, -2 ... added while the name is taken), created
-// exclusively and synced, so the next save cannot take its bytes. A copy
-// kept earlier with the same bytes is named instead: start-ups that end
-// without a save would otherwise pile up copies. Returns the copy's file
-// name, or "" with the reason in err.
+// Renames the file at path to NAME.bad-YYYYMMDD-HHMMSS beside it (local
+// time; -1, -2 ... added while the name is taken), never over a file of
+// that name. Returns the new file name, or "" with the reason in err.
 std::string keep_aside(const char* path, std::string* err) {
-    std::string bytes;
-    if (!read_whole(path, &bytes)) {
-        *err = std::string("cannot read it: ") + std::strerror(errno);
-        return "";
-    }
     const std::string name = base_name(path);
     const std::string folder(path, static_cast<size_t>(base_name(path) - path));   // "" or ending in '/'
     const std::string prefix = name + ".bad-";
-    std::string kept;
-    for (const std::string& earlier : platform_folder_names(folder.c_str(), prefix.c_str()))
-        if (read_whole((folder + earlier).c_str(), &kept) && kept == bytes) return earlier;
     char stamp[32];
     const time_t now = std::time(nullptr);
     tm local{};
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 0; n < 1000; ++n) {
-        const std::string copy = prefix + stamp + (n ? "-" + std::to_string(n) : std::string());
+        const std::string kept = prefix + stamp + (n ? "-" + std::to_string(n) : std::string());
         std::string why;
-        switch (platform_write_new_file((folder + copy).c_str(), bytes.data(), bytes.size(), &why)) {
-            case New_file::written: return copy;
+        switch (platform_rename_new(path, (folder + kept).c_str(), &why)) {
+            case New_file::written: return kept;
             case New_file::taken: continue;
             case New_file::failed: *err = why; return "";
         }
     }
-    *err = "1000 copies of this second are kept already";
+    *err = "1000 files of this second are kept already";
     return "";
 }
 
@@ -63,7 +54,7 @@ void keep_aside_and_tell(const char* path, const std::string& why, const char* i
     std::string err;
     const std::string copy = keep_aside(path, &err);
     std::string message = std::string("scene: ") + base_name(path) + " is damaged (" + why + "); ";
-    message += copy.empty() ? "no copy could be kept (" + err + "), the next save replaces it; "
+    message += copy.empty() ? "it could not be kept aside (" + err + "), the next save replaces it; "
                             : "kept as " + copy + "; ";
     set_status((message + instead).c_str());
 }

@@ -38,12 +38,12 @@ std::string number_file(const Scene& scene, int k);
 // it exists but cannot be read.
 bool read_whole(const char* path, std::string* bytes);
 
-// Copies the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
+// Renames the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
 // and says so on the status line, with why it was refused and what
 // happens instead.
 void keep_aside_and_tell(const char* path, const std::string& why, const char* instead);
 
-// The copy alone: its file name, or "" with the reason in err.
+// The rename alone: the new file name, or "" with the reason in err.
 std::string keep_aside(const char* path, std::string* err);
 
 // [scene.conf]

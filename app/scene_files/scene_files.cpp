@@ -95,7 +95,7 @@ void load_scene_files(Scene& scene) {
             std::string err;
             const std::string copy = keep_aside(data_paths.scene_conf, &err);
             report(changed + " changed since scene.conf was written; scene.conf is not used (" +
-                   (copy.empty() ? "no copy could be kept: " + err : "kept as " + copy) +
+                   (copy.empty() ? "it could not be kept aside: " + err : "kept as " + copy) +
                    "), the scene comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
         }
         break;

@@ -28,7 +28,7 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
 // kind as it was; missing lines keep their values; counts are held to the
 // pools. scene.conf is not used when the four files changed since it was
 // written. Problems are reported on standard error; a damaged file is
-// first copied aside (NAME.bad-YYYYMMDD-HHMMSS), and the status line says so.
+// first renamed aside (NAME.bad-YYYYMMDD-HHMMSS), and the status line says so.
 void load_scene_files(Scene& scene);
 
 // Saves the scene to the five files, each replaced atomically. Returns

@@ -1,6 +1,8 @@
 // Configuration: private-profile reading and the leading-decimal conversion.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <tuple>
@@ -84,6 +86,14 @@ TEST(Config, ReadsTheFourKeys) {
               make_tuple("192.0.2.1", "64", "32", 1));
     read_config((dir.path() + "/absent.ini").c_str());
     EXPECT_EQ(make_tuple(S(remote_ip), int(sync_enabled)), make_tuple("Error", 0));
+
+    // A 1 GiB file (sparse, its keys at the start) is not scanned: defaults, and said.
+    path = dir.write("SysCfg.ini", "[NetSyc]\nSyc_Enable=1\n");
+    ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
+    testing::internal::CaptureStderr();
+    read_config(path.c_str());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("is over 64 KiB: it is not read"), std::string::npos);
+    EXPECT_EQ(sync_enabled, 0);
 
     // Board sizes are held to 0..65535, and said so.
     path = dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=70000\nHEIGHT=-2147483647\n");

@@ -434,6 +434,17 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     EXPECT_NE(refused(cli + " render " + dir.path() + " --png " + out.path() + "/huge.png").find("is beyond the"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(out.path() + "/huge.png"));
+    // A FIFO given as a script, a text folder's file or a flash image is refused at once: nothing waits.
+    ASSERT_EQ(mkfifo((out.path() + "/fifo").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((out.path() + "/my_txt3.txt").c_str(), 0644), 0);
+    EXPECT_NE(refused(cli + " play " + out.path() + "/fifo --width 8 --height 8 --png " + out.path() + "/f.png")
+                  .find("not a regular file"),
+              std::string::npos);
+    EXPECT_NE(refused(cli + " replay " + out.path() + "/fifo " + dir.path()).find("not a regular file"),
+              std::string::npos);
+    dir.write("txt.txt", "led txt 3 1 0 0 8 12 20\n");
+    run(cli + " play " + dir.path() + "/txt.txt --width 8 --height 8 --txt " + out.path() + " --png " +
+        out.path() + "/t.png");
 
     // An empty script runs nothing and lights nothing (and reads no bytes).
     dir.write("empty.txt", "");
