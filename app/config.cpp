@@ -69,7 +69,7 @@ void read_config(const char* path) {
     std::string err;
     if (platform_read_file_head(path, static_cast<size_t>(profile_file_limit) + 1, &head, &err) &&
         head.size() > static_cast<size_t>(profile_file_limit))
-        set_status((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
+        set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
                     " KiB: it is not read, and the defaults stand")
                        .c_str());
     read_key("RemotIP", "RemotIP", remote_ip, path);

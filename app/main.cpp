@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
     static struct Window_requests final : Editor_requests {
         std::string clipboard_text() override {
             std::string text, err;
-            if (!platform_clipboard_text(&text, &err)) set_status(("paste: " + err).c_str());
+            if (!platform_clipboard_text(&text, &err)) set_failure(("paste: " + err).c_str());
             return text;
         }
     } window_requests;

@@ -44,7 +44,7 @@ Export_outcome export_scene(const Scene& scene) {
     const std::string gaps = check_scene_for_card(scene, text_files);
     Export_outcome o = export_to_drive(scene, export_folder, exe_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
-    set_status(o.message.c_str());
+    (o.written ? set_status : set_failure)(o.message.c_str());
     return o;
 }
 
@@ -61,7 +61,7 @@ void sync_from_card(Scene& scene) {
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
         no_card_reason = std::string("RemotIP ") + remote_ip + " in SysCfg.ini is not an address";
-        set_status(("card: " + no_card_reason + "; the card's scene is not read").c_str());
+        set_failure(("card: " + no_card_reason + "; the card's scene is not read").c_str());
         return;
     }
     start_live_sender(controller_client);
@@ -81,14 +81,14 @@ void sync_from_card(Scene& scene) {
             format_text(text, sizeof text,
                         "card %s: flash read stopped at 0x%x (%s); spi_data.bin is kept and nothing is replayed",
                         CSDK_Address(controller_client), flash_window_start + offset, why.c_str());
-            set_status(text);
+            set_failure(text);
             return;
         }
         image.insert(image.end(), answer, answer + received);
     }
     std::string err;
     if (!platform_write_file_atomic(data_paths.spi_data, image.data(), image.size(), &err)) {
-        set_status(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
+        set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return;
     }
     replay_stored_script(scene);
@@ -114,17 +114,17 @@ void send_scene_live(const Scene& scene) {
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
-            set_status(("card: not sent live (" + no_card_reason + ")").c_str());
+            note_status(("card: not sent live (" + no_card_reason + ")").c_str());
         told_sync_off = true;
         return;
     }
     refresh_text_files();
     font_warning = check_scene_for_card(scene, text_files);
-    if (!font_warning.empty()) set_status(font_warning.c_str());
+    if (!font_warning.empty()) note_status(font_warning.c_str());
     if (!told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.
         told_modules = true;
-        set_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
+        note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
     }
     start_live_sender(controller_client);
     submit_live_lines(live_scene_lines(scene, live_pacing != 0, text_files));
@@ -132,12 +132,12 @@ void send_scene_live(const Scene& scene) {
 
 bool show_live_status() {
     std::string message;
-    bool to_stderr = false;
-    if (!take_live_status(&message, &to_stderr)) return false;
+    bool to_stderr = false, failed = false;
+    if (!take_live_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
         if (!font_warning.empty()) message += "; " + font_warning;
-        set_status(message.c_str());
+        (failed ? set_failure : set_status)(message.c_str());
     }
     else
         show_status(message.c_str());

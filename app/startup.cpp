@@ -94,7 +94,7 @@ void Editor_requests::close(const Scene& scene) {
         return;
     }
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
-    set_status(message.c_str());
+    set_failure(message.c_str());
 }
 
 void Editor_requests::download(const Scene& scene) { export_scene(scene); }

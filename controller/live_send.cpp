@@ -37,19 +37,22 @@ struct Sender {
     std::vector<Live_line> job;     // the newest submission, not yet taken
     bool job_waiting = false;
     std::string status;
-    bool status_new = false, status_stderr = false;
+    bool status_new = false, status_stderr = false, status_failed = false;
     bool last_ok = false;           // the last send that ended went through whole
 };
 
 Sender sender;
 
-void post(const std::string& text, bool to_stderr) {
+// A message of the sender: progress, the outcome of a send (to_stderr), or
+// its failure (to_stderr and failed).
+void post(const std::string& text, bool to_stderr, bool failed = false) {
     std::lock_guard<std::mutex> g(sender.lock);
     // A message for standard error is never overwritten by mere progress.
     if (sender.status_new && sender.status_stderr && !to_stderr) return;
     sender.status = text;
     sender.status_new = true;
     sender.status_stderr = to_stderr;
+    sender.status_failed = failed;
 }
 
 // The card's answer to "card count": the lines this connection sent that
@@ -97,7 +100,7 @@ void run() {
         std::string why;
         if (total > 0 && client && !lines_run_on_connection(client, where, &before, &why)) {
             failed = true;
-            post(why + "; nothing sent", true);
+            post(why + "; nothing sent", true, true);
             lines.clear();
         }
         for (const Live_line& l : lines) {
@@ -109,11 +112,11 @@ void run() {
             if (r != CSDK_OK) {
                 failed = true;
                 if (r == CSDK_E_HANDLE)
-                    post("card: no card to send to (network sync is off in SysCfg.ini); nothing sent", true);
+                    post("card: no card to send to (network sync is off in SysCfg.ini); nothing sent", true, true);
                 else
                     post("card " + where + " not reachable: " + CSDK_LastError(client) + "; sent " +
                              std::to_string(sent) + " of " + std::to_string(total) + " lines",
-                         true);
+                         true, true);
                 break;
             }
             ++sent;
@@ -133,12 +136,12 @@ void run() {
                 failed = true;
                 post(why + "; the send of " + std::to_string(total) +
                          " lines is not confirmed",
-                     true);
+                     true, true);
             } else if (after - before != static_cast<long>(total)) {
                 failed = true;
                 post("card " + where + ": the card ran " + std::to_string(after - before) + " of " +
                          std::to_string(total) + " lines",
-                     true);
+                     true, true);
             }
         }
         if (!failed && sent == total) post("sent " + std::to_string(total) + " lines to " + where, true);
@@ -183,11 +186,12 @@ void submit_live_lines(std::vector<Live_line> lines) {
     sender.wake.notify_all();
 }
 
-bool take_live_status(std::string* message, bool* to_stderr) {
+bool take_live_status(std::string* message, bool* to_stderr, bool* failed) {
     std::lock_guard<std::mutex> g(sender.lock);
     if (!sender.status_new) return false;
     *message = sender.status;
     *to_stderr = sender.status_stderr;
+    if (failed) *failed = sender.status_failed;
     sender.status_new = false;
     return true;
 }

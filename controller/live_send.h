@@ -35,8 +35,9 @@ void submit_live_lines(std::vector<Live_line> lines);
 
 // What the sender has to say since the last call (progress, the end or a
 // failure), for the status line; to_stderr tells whether it is also a line
-// for standard error. False when there is nothing new.
-bool take_live_status(std::string* message, bool* to_stderr);
+// for standard error, failed (when given) whether it says a send failed.
+// False when there is nothing new.
+bool take_live_status(std::string* message, bool* to_stderr, bool* failed = nullptr);
 
 // Blocks until the sender is idle (its last send done or failed), at most
 // timeout_ms; true when idle. For the command line and tests.

@@ -1,5 +1,7 @@
 #include "render/outline_font.h"
 
+#include <algorithm>
+
 #include FT_GLYPH_H
 
 #include <vector>
@@ -129,6 +131,37 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
         }
     }
     sink.set_texturing(false);
+}
+
+void draw_label_fitted(const char16_t* text, int32_t left, int32_t baseline, int32_t max_width) {
+    constexpr char16_t ellipsis = 0x2026;
+    auto right_of = [](uint16_t c, int64_t pen) {   // where glyph c at pen reaches
+        glyph_texture(c);
+        const glyph_record& r = glyph_cache[c];
+        return std::max<int64_t>(pen + r.advance, pen + r.left + r.tex_width);
+    };
+    const int64_t limit = int64_t{left} + max_width;
+    // How much fits whole; else how much fits with the ellipsis after it.
+    size_t n = 0, fits_with_ellipsis = 0;
+    int64_t pen = left;
+    bool whole = true;
+    for (; text[n]; ++n) {
+        const uint16_t c = text[n] == 10 ? 32 : static_cast<uint16_t>(text[n]);
+        if (right_of(ellipsis, pen) <= limit) fits_with_ellipsis = n;
+        if (right_of(c, pen) > limit) {
+            whole = false;
+            break;
+        }
+        pen += glyph_cache[c].advance;
+    }
+    if (!whole && right_of(ellipsis, pen) <= limit) fits_with_ellipsis = n;
+    char16_t line[512];
+    const size_t keep = whole ? std::min<size_t>(n, 510) : std::min<size_t>(fits_with_ellipsis, 509);
+    for (size_t i = 0; i < keep; ++i) line[i] = text[i] == 10 ? u' ' : text[i];
+    size_t end = keep;
+    if (!whole) line[end++] = ellipsis;
+    line[end] = 0;
+    draw_label(line, left, baseline, INT32_MAX / 2, 0);
 }
 
 size_t to_wide(const char* text, char16_t* out, size_t cap) {

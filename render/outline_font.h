@@ -48,6 +48,11 @@ void glyph_texture(uint16_t c);
 void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
                 int32_t line_height);
 
+// Draws text on one line from x = left, its glyphs within max_width
+// pixels: a text that does not fit ends with "…" where it is cut (a line
+// feed counts as a blank). Leaves texturing off and blending on.
+void draw_label_fitted(const char16_t* text, int32_t left, int32_t baseline, int32_t max_width);
+
 // GBK text to UTF-16 in out (cap units, NUL included), for draw_label.
 // Returns the units written before the NUL.
 size_t to_wide(const char* text, char16_t* out, size_t cap);

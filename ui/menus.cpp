@@ -1,5 +1,7 @@
 #include "ui/menus.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include <cstdio>
@@ -197,7 +199,7 @@ void toolbar_action(Scene& scene, int id) {
             if (requests)
                 requests->download(scene);
             else
-                set_status("export: this program cannot write to a removable drive");
+                set_failure("export: this program cannot write to a removable drive");
             break;
         case toolbar_draw_rect: {
             const uint8_t b = draw_toggle & 1;
@@ -357,6 +359,11 @@ void draw_help() {
 
 }  // namespace
 
+namespace {
+// The status line's left end, and the room kept before the close entry.
+constexpr int32_t status_left = 440, status_gap = 10;
+}  // namespace
+
 void draw_menu_entries(const Scene& scene) {
     // All boxes, then all labels: each kind is drawn in one go.
     each_entry(scene, [](const menu_unit& m, bool hovered, bool active, const char*, int) {
@@ -364,10 +371,15 @@ void draw_menu_entries(const Scene& scene) {
     });
     each_entry(scene, draw_entry_label);
     if (status_text[0]) {
+        // One line from x 440 up to the close entry's box (a failure in red).
         char16_t wide[256];
         to_wide(status_text, wide, 256);
-        dot_sink().set_colour(1, 1, 0);
-        draw_label(wide, 440, 36, 740, 0);
+        if (status_is_failure())
+            dot_sink().set_colour(1, 0.3f, 0.3f);
+        else
+            dot_sink().set_colour(1, 1, 0);
+        const int32_t close_left = scene.toolbar_menu[toolbar_close].x;
+        draw_label_fitted(wide, status_left, 36, std::max(0, close_left - status_gap - status_left));
     }
     dot_sink().set_texturing(false);
     if (help_shown) draw_help();

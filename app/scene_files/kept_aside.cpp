@@ -56,5 +56,5 @@ void keep_aside_and_tell(const char* path, const std::string& why, const char* i
     std::string message = std::string("scene: ") + base_name(path) + " is damaged (" + why + "); ";
     message += copy.empty() ? "it could not be kept aside (" + err + "), the next save replaces it; "
                             : "kept as " + copy + "; ";
-    set_status((message + instead).c_str());
+    set_failure((message + instead).c_str());
 }

@@ -12,6 +12,8 @@
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "tests/unit/sink_fixture.h"
+#include "platform/platform.h"
+#include "scene/status_line.h"
 #include "ui/menus.h"
 
 #include "tests/unit/test_scene.h"
@@ -162,3 +164,34 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 }
 
 }  // namespace
+
+// A failure stays on the status line through the notes that follow it (the
+// release's live send with no card), and a long one is drawn on one line,
+// cut with "…" before the close entry's box.
+TEST_F(Label_test, AFailureStaysVisibleAndFitsBeforeTheCloseBox) {
+    build_layout(scene);
+    set_failure("scene: 保存失败 (save failed): cannot replace /a/very/long/folder/name/that/goes/on/and/on/"
+                "for/a/while/scene.conf: Is a directory; the program stays open");
+    note_status("card: not sent live (no card: Syc_Enable=0 in SysCfg.ini)");
+    show_status("sending 3/31 to 127.0.0.1");
+    char said[512];
+    platform_gbk_to_utf8(status_text, said, sizeof said);
+    EXPECT_EQ(std::string(said).rfind("scene: 保存失败", 0), 0u) << said;
+    sink.clear();
+    draw_menu_entries(scene);
+    const float limit = static_cast<float>(scene.toolbar_menu[toolbar_close].x);
+    size_t status_quads = 0;
+    for (const Memory_sink::Quad& q : sink.quads)
+        if (q.r == 1.f && q.g == 0.3f) {   // the failure's glyphs, in its own colour
+            ++status_quads;
+            EXPECT_LE(q.x1, limit) << q.x0;
+            EXPECT_TRUE(q.y0 >= 0.f && q.y1 <= 40.f) << q.y0 << " " << q.y1;   // one line, above the entries
+        }
+    EXPECT_GT(status_quads, 20u);
+    // An outcome of what the operator does next replaces it.
+    set_status("exported to /media/stick/ledsys");
+    platform_gbk_to_utf8(status_text, said, sizeof said);
+    EXPECT_STREQ(said, "exported to /media/stick/ledsys");
+    EXPECT_FALSE(status_is_failure());
+}
+

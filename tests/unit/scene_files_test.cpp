@@ -35,6 +35,7 @@
 #include "scene/view_state.h"
 #include "tests/unit/temp_dir.h"
 #include "ui/menus.h"
+#include "ui/mouse.h"
 #include "ui/window_ops.h"
 
 #include "tests/unit/test_scene.h"
@@ -461,10 +462,14 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     window_ops.quit = [](int) { ++quits; };
     set_app_requests(&editor_requests());
     platform_inject_write_failure(0);
-    toolbar_action(scene, toolbar_close);
+    // A click on the close entry: the release's live send (no card) says
+    // its note, and the save's failure stays on the line.
+    const menu_unit& close = scene.toolbar_menu[toolbar_close];
+    on_mouse(scene, mouse_left, mouse_down, close.x + 5, close.y);
+    on_mouse(scene, mouse_left, mouse_up, close.x + 5, close.y);
     platform_inject_write_failure(-1);
     EXPECT_EQ(quits, 0);
-    EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos);
+    EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos) << status_utf8();
     toolbar_action(scene, toolbar_close);   // the next close tries again
     EXPECT_EQ(quits, 1);
     window_ops = Window_ops{};
