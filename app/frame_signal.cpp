@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/frame.h"
+#include "app/outputs.h"
 #include "controller/live_send.h"
 #include "platform/platform.h"
 #include "ui/keyboard.h"
@@ -50,8 +51,8 @@ void frame_signal_presented(void (*wait_window_system)()) {
     // is done, before the file says so.
     if (wait_window_system) wait_window_system();
     char line[128];
-    const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d\n", state.frames, state.marks,
-                              wait_live_idle(0) ? 0 : 1);
+    const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d reading %d\n", state.frames,
+                              state.marks, wait_live_idle(0) ? 0 : 1, sync_in_progress() ? 1 : 0);
     std::string err;
     if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {
         state.marks_written = state.marks;

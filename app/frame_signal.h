@@ -2,9 +2,10 @@
 // names a file, the editor says in it how far it has got, so that a GUI
 // test waits for exactly the picture it checks instead of sleeping. One
 // line:
-//   frame F done M sending S
+//   frame F done M sending S reading R
 // F: frames presented since start; M: markers handled whose frame is on the
-// screen; S: 1 while the live sender is still delivering a send, else 0.
+// screen; S: 1 while the live sender is still delivering a send, else 0;
+// R: 1 while the card's scene is being read at start-up, else 0.
 //
 // The marker is the F12 key, and only in such runs. X delivers a window's
 // input in order, so a marker sent after other input is handled after all

@@ -94,6 +94,7 @@ void mouse_cb(int button, int state, int x, int y) {
 // until input arrives, so an idle editor uses no processor time.
 void idle_pass() {
     if (show_live_status()) note_change();   // what the sender thread has said
+    if (finish_sync_from_card(*editor_scene)) note_change();   // the card's scene, once read
     if (frame_pending() && !oversize)
         draw_display(*editor_scene);
     else
@@ -175,10 +176,9 @@ int main(int argc, char** argv) {
     glutPassiveMotionFunc(passive_motion_cb);
     glutMotionFunc(motion_cb);
 
-    // With sync on, the card's stored scene is brought in before the window
-    // first draws. The card library's time-outs bound the wait: about one
-    // second when the card is absent or silent.
-    if (sync_enabled) sync_from_card(scene);
+    // With sync on, the card's stored scene is read off the main thread
+    // while the window draws and takes input; the idle pass applies it.
+    if (sync_enabled) start_sync_from_card(scene);
 
     glutIdleFunc(idle_pass);
     glutMainLoop();

@@ -1,6 +1,10 @@
 #include "app/outputs.h"
 
 #include <algorithm>
+#include <thread>
+#include <mutex>
+#include <chrono>
+#include <condition_variable>
 #include <string>
 #include <vector>
 
@@ -56,7 +60,67 @@ namespace {
 std::string no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
 }
 
-void sync_from_card(Scene& scene) {
+namespace {
+
+// The read of the card's flash window, off the main thread. The thread
+// touches no scene: it only talks to the card and keeps the bytes.
+struct Sync_read {
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool running = false, done = false;
+    std::vector<uint8_t> image;   // 64 KiB of zeros, then the window as read
+    std::string failure;          // empty: the window was read whole
+};
+Sync_read sync_read;
+
+// The scene as it was when the read began, for the replay (see
+// replay_image_onto). Static: a Scene is about 800 KB.
+Scene startup_scene_copy;
+
+// The whole read within this many milliseconds, whatever the card does.
+constexpr long sync_deadline_ms = 3000;
+
+void read_flash_window(int32_t client) {
+    std::vector<uint8_t> image(flash_window_start, 0);
+    image.reserve(flash_window_end);
+    std::string failure;
+    const auto start = std::chrono::steady_clock::now();
+    for (uint32_t offset = 0; offset < flash_window_end - flash_window_start; offset += 512) {
+        const long spent = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        std::string why;
+        if (spent >= sync_deadline_ms) {
+            why = "the card's answers took over " + std::to_string(sync_deadline_ms / 1000) + " s";
+        } else {
+            char command[300];
+            const int n = format_text(command, sizeof command, "file read_raw 0x%x %d \n", flash_window_start + offset, 512);
+            uint8_t answer[CSDK_ANSWER_MAX];
+            int32_t received = 0;   // anew before every request
+            const int32_t r = CARD_Get_Info_Cmd(client, command, n, answer, &received);
+            if (r == CSDK_OK && received == 512) {
+                image.insert(image.end(), answer, answer + received);
+                continue;
+            }
+            why = r != CSDK_OK ? CSDK_LastError(client) : "answered " + std::to_string(received) + " bytes of 512";
+        }
+        char text[400];
+        format_text(text, sizeof text,
+                    "card %s: flash read stopped at 0x%x (%s); spi_data.bin is kept and nothing is replayed",
+                    CSDK_Address(client), flash_window_start + offset, why.c_str());
+        failure = text;
+        break;
+    }
+    std::lock_guard<std::mutex> g(sync_read.lock);
+    sync_read.image = std::move(image);
+    sync_read.failure = std::move(failure);
+    sync_read.done = true;
+    sync_read.ended.notify_all();
+}
+
+}  // namespace
+
+void start_sync_from_card(const Scene& scene) {
     InitSdk(1, 2);
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
@@ -65,33 +129,58 @@ void sync_from_card(Scene& scene) {
         return;
     }
     start_live_sender(controller_client);
-    // The image: 64 KiB of zeros, then the window as the card answers it.
-    std::vector<uint8_t> image(flash_window_start, 0);
-    image.reserve(flash_window_end);
-    for (uint32_t offset = 0; offset < flash_window_end - flash_window_start; offset += 512) {
-        char command[300];
-        const int n = format_text(command, sizeof command, "file read_raw 0x%x %d \n", flash_window_start + offset, 512);
-        uint8_t answer[CSDK_ANSWER_MAX];
-        int32_t received = 0;   // anew before every request
-        const int32_t r = CARD_Get_Info_Cmd(controller_client, command, n, answer, &received);
-        if (r != CSDK_OK || received != 512) {
-            const std::string why = r != CSDK_OK ? CSDK_LastError(controller_client)
-                                                 : "answered " + std::to_string(received) + " bytes of 512";
-            char text[400];
-            format_text(text, sizeof text,
-                        "card %s: flash read stopped at 0x%x (%s); spi_data.bin is kept and nothing is replayed",
-                        CSDK_Address(controller_client), flash_window_start + offset, why.c_str());
-            set_failure(text);
-            return;
-        }
-        image.insert(image.end(), answer, answer + received);
+    if (sync_read.running) return;
+    startup_scene_copy = scene;
+    sync_read.running = true;
+    sync_read.done = false;
+    show_status("reading the card's scene…");
+    sync_read.thread = std::thread(read_flash_window, controller_client);
+}
+
+bool sync_in_progress() { return sync_read.running; }
+
+bool finish_sync_from_card(Scene& scene) {
+    if (!sync_read.running) return false;
+    std::vector<uint8_t> image;
+    std::string failure;
+    {
+        std::lock_guard<std::mutex> g(sync_read.lock);
+        if (!sync_read.done) return false;
+        image.swap(sync_read.image);
+        failure.swap(sync_read.failure);
+    }
+    sync_read.thread.join();
+    sync_read.running = false;
+    if (!failure.empty()) {
+        set_failure(failure.c_str());
+        return true;
     }
     std::string err;
     if (!platform_write_file_atomic(data_paths.spi_data, image.data(), image.size(), &err)) {
         set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
-        return;
+        return true;
     }
-    replay_stored_script(scene);
+    const int32_t texts = scene.text_count, rects = scene.rect_count;
+    if (replay_image_onto(scene, startup_scene_copy, image.data(), image.size()) == Header_status::uninitialised) {
+        // An erased flash: the local image gets the default header, as at
+        // any replay of it.
+        replay_stored_script(scene);
+    }
+    set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
+                std::to_string(scene.text_count - texts) + " texts and " + std::to_string(scene.rect_count - rects) +
+                " rectangles added)")
+                   .c_str());
+    return true;
+}
+
+void sync_from_card(Scene& scene) {
+    start_sync_from_card(scene);
+    if (!sync_in_progress()) return;
+    {
+        std::unique_lock<std::mutex> g(sync_read.lock);
+        sync_read.ended.wait(g, [] { return sync_read.done; });
+    }
+    finish_sync_from_card(scene);
 }
 
 namespace {
@@ -100,6 +189,8 @@ bool told_modules = false;   // said once a run that digit modules stay off the 
 }
 
 void reset_card_link() {
+    if (sync_read.thread.joinable()) sync_read.thread.join();
+    sync_read.running = sync_read.done = false;
     font_warning.clear();
     stop_live_sender();
     CSDK_Reset();

@@ -24,12 +24,24 @@ Export_outcome export_scene(const Scene& scene);
 // The card's client handle (our csdk), 0 when network sync is off.
 extern int32_t controller_client;
 
-// Start-up with sync on: starts the card library, reads the card's flash
-// window 0x10000..0x12FFF in 24 requests of 512 bytes into spi_data.bin
-// (file offset = flash address, the first 64 KiB zero) and replays the
-// stored script into scene. A read that is not whole keeps the previous spi_data.bin,
-// replays nothing and says so (status line and standard error). Costs at
-// most about one time-out when the card is absent or silent.
+// Start-up with sync on: starts the card library and, off the main
+// thread, reads the card's flash window 0x10000..0x12FFF in 24 requests of
+// 512 bytes, all within 3 s; the status line says "reading the card's
+// scene…" meanwhile. Returns at once, so the window draws and takes input.
+void start_sync_from_card(const Scene& scene);
+
+// True from start_sync_from_card until its outcome is applied.
+bool sync_in_progress();
+
+// Called on every pass of the main loop: once the read has ended, applies
+// its outcome to scene on the main thread: spi_data.bin (file offset =
+// flash address, the first 64 KiB zero) and the replay of its stored
+// script, merged with what the operator did meanwhile (replay_image_onto);
+// or, when the read is not whole, the previous spi_data.bin kept, nothing
+// replayed, and why on the status line. True when it applied something.
+bool finish_sync_from_card(Scene& scene);
+
+// The sync at once, waiting for the read (tests and tools).
 void sync_from_card(Scene& scene);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)

@@ -18,8 +18,13 @@ Command_header header;
 
 }  // namespace
 
-Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
-    Command_interpreter interpreter = scene_interpreter(scene);
+namespace {
+
+// Walks the enabled entries of image's stored script: run gets each
+// entry's type, its command line (its own copy, which run may cut up) and
+// the payload after the line's first line feed.
+template <class Run>
+Header_status for_each_stored_line(const uint8_t* image, size_t size, Run run) {
     const Header_status status = read_command_header(image, size, &header);
     if (status != Header_status::ok) return status;
     const uint32_t count = header.count;
@@ -52,10 +57,32 @@ Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
             *lf = '\0';
             payload = lf + 1;
         }
-        interpreter.run_command_line(static_cast<int32_t>(e.type), line, payload);
+        run(static_cast<int32_t>(e.type), line, payload);
     }
-    settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
     return Header_status::ok;
+}
+
+}  // namespace
+
+Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
+    Command_interpreter interpreter = scene_interpreter(scene);
+    const Header_status status = for_each_stored_line(
+        image, size, [&](int32_t type, char* line, const char* payload) { interpreter.run_command_line(type, line, payload); });
+    if (status == Header_status::ok) settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
+    return status;
+}
+
+Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* image, size_t size) {
+    Command_interpreter on_startup = scene_interpreter(startup), on_live = scene_interpreter(live);
+    const Header_status status = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
+        char copy[max_command_data + 1];
+        std::memcpy(copy, line, std::strlen(line) + 1);
+        const int32_t texts = startup.text_count, rects = startup.rect_count;
+        on_startup.run_command_line(type, line, payload);
+        if (startup.text_count != texts || startup.rect_count != rects) on_live.run_command_line(type, copy, payload);
+    });
+    if (status == Header_status::ok) settle_positions_on_sign(live);
+    return status;
 }
 
 void set_flash_image_path(const char* path) {

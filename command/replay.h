@@ -15,6 +15,14 @@
 // Diagnostics go through diag_print.
 Header_status replay_image(Scene& scene, const uint8_t* image, size_t size);
 
+// The replay of an image read while the operator went on editing: each
+// line runs on startup (the scene as it was when the read began) and, when
+// it adds an element there, on live too (where live already holds the same
+// element, it adds nothing). So an edit made meanwhile is kept, and an
+// element of startup that the operator moved or changed is not added a
+// second time.
+Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* image, size_t size);
+
 // Where the editor's local flash image lies (spi_data.bin beside the
 // program); set at start-up.
 void set_flash_image_path(const char* path);

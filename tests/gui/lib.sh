@@ -233,3 +233,49 @@ set_clipboard() {
   printf '%s' "$1" | xclip -selection clipboard -loops 1 >/dev/null 2>&1 &
   wait_for "xclip to own the clipboard" clipboard_owner_is_not "$before"
 }
+
+# Starts a simulated card on a free port with the given options; sets
+# card_pid and card_port.
+start_card() {
+  local out="$work/card-$RANDOM.out"
+  "$work/bin/vantiro-card" --port 0 "$@" >"$out" 2>>"$work/card.err" &
+  card_pid=$!
+  for _ in $(seq 100); do grep -q listening "$out" 2>/dev/null && break; sleep 0.05; done
+  card_port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$out")
+  [ -n "$card_port" ] || fail "the card did not start: $(cat "$work/card.err")"
+}
+
+# Waits for file $1 to appear (up to 10 s).
+wait_file() {
+  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done
+  fail "$1 did not appear"
+}
+
+configure() {   # $1 folder, $2 port
+  cat >"$1/SysCfg.ini" <<INI
+[RemotIP]
+RemotIP=127.0.0.1:$2
+[LEDPARA]
+WIDTH=256
+HEIGHT=128
+[NetSyc]
+Syc_Enable=1
+[LiveSend]
+Pacing=0
+[Export]
+Folder=$work/stick
+INI
+}
+
+# Returns once the editor has read the card's scene (sync on at start-up)
+# and a frame shows the outcome: markers until the frame file says
+# reading 0.
+wait_sync() {
+  local i
+  for ((i = 0; i < 400; i++)); do
+    settle
+    [ "$(frame_value reading)" = 0 ] && return 0
+    sleep 0.02
+  done
+  fail "the card's scene was not read; stderr: $(cat "$editor_err")"
+}

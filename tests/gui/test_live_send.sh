@@ -8,44 +8,13 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 cli="$work/bin/vantiro-cli"
 
-# Starts a simulated card on a free port with the given options; sets
-# card_pid and card_port.
-start_card() {
-  local out="$work/card-$RANDOM.out"
-  "$work/bin/vantiro-card" --port 0 "$@" >"$out" 2>>"$work/card.err" &
-  card_pid=$!
-  for _ in $(seq 100); do grep -q listening "$out" 2>/dev/null && break; sleep 0.05; done
-  card_port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$out")
-  [ -n "$card_port" ] || fail "the card did not start: $(cat "$work/card.err")"
-}
-
-# Waits for file $1 to appear (up to 10 s).
-wait_file() {
-  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done
-  fail "$1 did not appear"
-}
-
-configure() {   # $1 folder, $2 port
-  cat >"$1/SysCfg.ini" <<INI
-[RemotIP]
-RemotIP=127.0.0.1:$2
-[LEDPARA]
-WIDTH=256
-HEIGHT=128
-[NetSyc]
-Syc_Enable=1
-[LiveSend]
-Pacing=0
-[Export]
-Folder=$work/stick
-INI
-}
 
 mkdir "$work/stick"
 start_card --flash "$work/flash1.bin" --png "$work/card.png" --log "$work/card.log"
 card1=$card_pid
 configure "$work/bin" "$card_port"
 start_editor
+wait_sync
 
 xdotool mousemove $((win_x + 600)) $((win_y + 600))
 xdotool key ctrl+e
@@ -96,6 +65,7 @@ cp -r "$work/bin/Font" "$work/bin/vantiro" "$work/bin/vantiro-cli" "$work/fresh/
 configure "$work/fresh" "$card_port"
 for round in 1 2; do
   launch_editor "$work/fresh/vantiro" "$work/fresh.out" "$work/fresh.err"
+  wait_sync
   click_and_leave 1195 30
   wait "$editor_pid" || fail "close failed: $(cat "$work/fresh.err")"
   editor_pid=""

@@ -26,6 +26,7 @@
 #include "app/outputs.h"
 #include "app/startup.h"
 #include "card/card_sim.h"
+#include "command/commands.h"
 #include "command/flash_image.h"
 #include "command/replay.h"
 #include "controller/live_send.h"
@@ -251,6 +252,25 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     reset_card_link();
     sync_from_card(scene);   // the next start: nothing is added
     EXPECT_EQ(scene.text_count, 1);
+    EXPECT_EQ(scene.rect_count, 1);
+
+    // A start where the operator edits while the card's scene is read: the
+    // card's text, moved meanwhile, is not added again, and a text typed
+    // meanwhile stays.
+    reset_card_link();
+    start_sync_from_card(scene);
+    ASSERT_TRUE(sync_in_progress());
+    scene.string_draws[0].x = tx + 2 * 10;
+    ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));
+    bool finished = false;
+    for (int tries = 0; tries < 1000 && !finished; ++tries) {
+        finished = finish_sync_from_card(scene);
+        if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(scene.text_count, 2);
+    EXPECT_EQ(scene.string_draws[0].x, tx + 2 * 10);
+    EXPECT_STREQ(scene.string_draws[1].text, "new");
     EXPECT_EQ(scene.rect_count, 1);
 }
 

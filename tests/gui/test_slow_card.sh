@@ -1,0 +1,29 @@
+# A card that answers every request 950 ms late cannot hold up start-up:
+# the first frame comes while the card's scene is still being read (the
+# status line says so), the editor answers input meanwhile, and the read
+# ends, within its deadline, with the previous spi_data.bin kept and the
+# reason on the status line. Timings are printed for the record, not
+# checked.
+source "$(dirname "$0")/lib.sh"
+
+install_editor
+start_card --delay 950 --flash "$work/flash.bin"
+configure "$work/bin" "$card_port"
+printf 'kept' >"$work/bin/spi_data.bin"
+
+started=$(date +%s%N)
+launch_editor "$work/bin/vantiro" "$work/stdout" "$work/stderr"
+first=$(date +%s%N)
+[ "$(frame_value reading)" = 1 ] || fail "the first frame came after the card's scene was read"
+shot "$work/reading.png"
+# The editor takes input while the read runs: a zoom (Ctrl+Q) shows.
+xdotool key --window "$window_id" ctrl+q
+settle
+[ "$(frame_value reading)" = 1 ] || echo "note: the read ended before the zoom's frame"
+wait_sync
+ended=$(date +%s%N)
+grep -q "flash read stopped at 0x1" "$work/stderr" || fail "no outcome said: $(cat "$work/stderr")"
+[ "$(cat "$work/bin/spi_data.bin")" = kept ] || fail "spi_data.bin was not kept"
+echo "first frame after $(((first - started) / 1000000)) ms, outcome after $(((ended - started) / 1000000)) ms"
+kill -0 "$editor_pid" || fail "the editor ended"
+echo "PASS"
