@@ -1,6 +1,7 @@
 // Whole-file reads and the atomic file writer.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,6 +143,7 @@ bool platform_write_file_atomic(const char* path, const void* data, size_t n, st
     std::string tmp = std::string(path) + ".tmp-XXXXXX";
     int fd = injected_failure() ? -1 : mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) return fail(err, "create a temporary file for", path);
+    flock(fd, LOCK_EX);   // in use: a cleaner of stale temporaries passes it over
     bool ok = fchmod(fd, 0644) == 0 && write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
     const int saved = errno;
     if (close(fd) != 0 && ok) ok = false;
@@ -242,6 +244,7 @@ bool platform_write_file_atomic_in(const Platform_folder& folder, const char* na
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return fail(err, "create a temporary file for", path.c_str());
+    flock(fd, LOCK_EX);   // in use: a cleaner of stale temporaries passes it over
     bool ok = write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
     const int saved = errno;
     if (close(fd) != 0 && ok) ok = false;
@@ -278,9 +281,13 @@ int platform_remove_stale_temporaries(const Platform_folder& folder, const char*
             bool pattern = std::strlen(tail) == 6;
             for (int i = 0; pattern && i < 6; ++i) pattern = std::isalnum(static_cast<unsigned char>(tail[i])) != 0;
             struct stat st;
-            if (pattern && fstatat(folder.fd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-                unlinkat(folder.fd, entry, 0) == 0)
-                ++removed;
+            if (!pattern || fstatat(folder.fd, entry, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) break;
+            // A writer holds its temporary locked until it is renamed; one
+            // that can be locked belongs to a writer that is gone.
+            const int t = openat(folder.fd, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (t < 0) break;
+            if (flock(t, LOCK_EX | LOCK_NB) == 0 && unlinkat(folder.fd, entry, 0) == 0) ++removed;
+            close(t);
             break;
         }
     }

@@ -102,8 +102,10 @@ bool platform_write_file_atomic_in(const Platform_folder& folder, const char* na
 
 // Removes what atomic writes cut short (a kill, a power cut) left in
 // folder: regular files named NAME.tmp-XXXXXX, X a letter or a digit, for
-// each NAME of names. Anything else, links and folders of such names
-// included, is left alone. Returns how many were removed.
+// each NAME of names, that no writer holds (the atomic writers keep their
+// temporary locked until they rename it, so a save or export running at
+// the same time keeps its own). Anything else, links and folders of such
+// names included, is left alone. Returns how many were removed.
 int platform_remove_stale_temporaries(const Platform_folder& folder, const char* const* names, int count);
 
 // True when path names a folder (through links).

@@ -9,6 +9,8 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -453,6 +455,17 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
                                            "scene.conf.tmp-ab.123", "grape.conf.tmp-Link01",
                                            "leduit.conf.tmp-Dir001"}));
     EXPECT_EQ(slurp(outside.path() + "/kept"), "outside");
+
+    // A temporary a running save holds (locked) is its own: left alone
+    // until that writer is gone.
+    const std::string live = dir.write("string.conf.tmp-Live01", "being written");
+    const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    load_scene_files(scene);
+    EXPECT_TRUE(std::filesystem::exists(live));
+    close(held);
+    load_scene_files(scene);
+    EXPECT_FALSE(std::filesystem::exists(live));
 }
 
 // A close whose save fails keeps the program open; the next close tries again.
