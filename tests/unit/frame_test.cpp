@@ -95,22 +95,22 @@ TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
     frame_signal_start();
     EXPECT_EQ(read_all(file), "(no file)");
     frame_signal_presented(count_window_wait);
-    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0\n");
+    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 1);
     EXPECT_FALSE(frame_signal_marker(key_f1));   // any other key is the editor's
 
     EXPECT_TRUE(frame_signal_marker(key_f12));
-    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0\n");
+    EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
     frame_signal_presented(count_window_wait);
-    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0\n");
+    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
     frame_signal_presented(count_window_wait);   // nothing new: no write, no wait
-    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0\n");
+    EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
     EXPECT_TRUE(frame_signal_marker(key_f12));
     EXPECT_TRUE(frame_signal_marker(key_f12));
     frame_signal_presented(nullptr);
-    EXPECT_EQ(read_all(file), "frame 4 done 3 sending 0\n");
+    EXPECT_EQ(read_all(file), "frame 4 done 3 sending 0 reading 0\n");
 
     unsetenv("VANTIRO_FRAME_FILE");
     frame_signal_start();
