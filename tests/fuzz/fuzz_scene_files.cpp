@@ -3,7 +3,7 @@
 // digit.conf, leduit.conf, string.conf, grape.conf and scene.conf, in that
 // order; a file with no piece left is absent, pieces after the fifth are
 // ignored. The files go into one temporary folder of this process, emptied
-// before every input (a load may keep copies of damaged files there), and
+// before every input (a load renames damaged files aside there), and
 // the scene is loaded as at start-up, saved, loaded afresh and saved again.
 //
 // Checked beyond "no crash": a loaded scene always saves (the folder is
@@ -56,7 +56,7 @@ std::string make_folder() {
     return name + "/";
 }
 
-// Every entry of the folder removed (the five files, copies kept aside,
+// Every entry of the folder removed (the five files, files renamed aside,
 // temporaries).
 void empty_folder() {
     std::error_code ec;
