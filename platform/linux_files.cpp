@@ -33,6 +33,19 @@ bool fail(std::string* err, const std::string& what, const char* path) {
     return false;
 }
 
+// Flushes the folder of path to the medium, so that a rename or a new
+// name in it survives a crash.
+void sync_folder_of(const char* path) {
+    std::string folder(path);
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+}
+
 // Writes all n bytes to fd; false on an error.
 bool write_all(int fd, const void* data, size_t n) {
     const char* p = static_cast<const char*>(data);
@@ -158,15 +171,7 @@ bool platform_write_file_atomic(const char* path, const void* data, size_t n, st
         errno = e;
         return fail(err, "replace", path);
     }
-    // Make the rename itself durable.
-    std::string folder(path);
-    const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    sync_folder_of(path);   // the rename itself, durable
     return true;
 }
 
@@ -307,14 +312,7 @@ New_file platform_write_new_file(const char* path, const void* data, size_t n, s
         unlink(path);
         return fail(err, "write", path), New_file::failed;
     }
-    std::string folder(path);
-    const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    sync_folder_of(path);
     return New_file::written;
 }
 
@@ -349,14 +347,7 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
         if (errno == EEXIST) return New_file::taken;
         return fail(err, "rename", from), New_file::failed;
     }
-    std::string folder(to);
-    const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    sync_folder_of(to);
     return New_file::written;
 }
 
