@@ -650,13 +650,9 @@ TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
             << status;
         reset_card_link();
 
-        FILE* p = popen((std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address() + " 2>&1").c_str(),
-                        "r");
-        std::string said;
-        char buf[512];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
-        EXPECT_NE(pclose(p), 0) << said;
-        EXPECT_EQ(said.find("sent "), std::string::npos) << said;
+        const Command_run r = run_command(std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address());
+        EXPECT_NE(r.status, 0) << r.output;
+        EXPECT_EQ(r.output.find("sent "), std::string::npos) << r.output;
     }
 }
 

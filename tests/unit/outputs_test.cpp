@@ -346,12 +346,8 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
                 << o.message;
         }
-        const std::string cli = std::string(VANTIRO_CLI) + " export " + hostile.path() + " " + dir.path() + " 2>&1";
-        FILE* p = popen(cli.c_str(), "r");
-        std::string said;
-        char buf[512];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
-        EXPECT_EQ(pclose(p) == 0, a_file) << planted << ": " << said;
+        const Command_run r = run_command(std::string(VANTIRO_CLI) + " export " + hostile.path() + " " + dir.path());
+        EXPECT_EQ(r.status == 0, a_file) << planted << ": " << r.output;
         // Nothing landed where the link points.
         EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path() + "/inside")) << planted;
         EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/file")) << planted;
@@ -396,14 +392,10 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
 
     Temp_dir out;
     const std::string cli = VANTIRO_CLI;
-    auto run = [](const std::string& command) {
-        FILE* p = popen((command + " 2>&1").c_str(), "r");
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-        EXPECT_EQ(pclose(p), 0) << command << ": " << text;
-        return text;
+    auto run = [](const std::string& command) {   // a command that must succeed
+        const Command_run done = run_command(command);
+        EXPECT_EQ(done.status, 0) << command << ": " << done.output;
+        return done.output;
     };
     run(cli + " export " + out.path() + " " + dir.path());
     const std::string played = run(cli + " play " + out.path() + "/ledsys/CMD/cmd.txt --width 96 --height 40 --png " +
@@ -417,14 +409,10 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     const std::string lit = played.substr(played.rfind(", ") + 2);
     EXPECT_EQ(rendered.substr(0, rendered.find(" on ")), lit.substr(0, lit.find('\n')));
     // Pictures beyond 2048 x 2048 LEDs are refused at once, before any is made.
-    auto refused = [](const std::string& command) {
-        FILE* p = popen((command + " 2>&1").c_str(), "r");
-        std::string text;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-        EXPECT_NE(pclose(p), 0) << command;
-        return text;
+    auto refused = [](const std::string& command) {   // a command that must fail
+        const Command_run done = run_command(command);
+        EXPECT_NE(done.status, 0) << command;
+        return done.output;
     };
     EXPECT_NE(refused(cli + " play " + out.path() + "/ledsys/CMD/cmd.txt --width 16384 --height 16384 --png " +
                       out.path() + "/huge.png")

@@ -384,15 +384,11 @@ void randomise(std::mt19937& rng) {
 
 // The start-up scene of dir as vantiro-cli, a fresh process, sees it.
 std::string dump_in_fresh_process(const Temp_dir& dir) {
-    std::string command = std::string(VANTIRO_CLI) + " dump " + dir.path();
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0);
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
+    // Standard output alone: the loader's messages on standard error are not the scene.
+    Command_run r = run_command(std::string(VANTIRO_CLI) + " dump " + dir.path(), false);
+    EXPECT_EQ(r.status, 0);
+    while (!r.output.empty() && r.output.back() == '\n') r.output.pop_back();
+    return r.output;
 }
 
 // Random scenes saved here come back exactly in a fresh process.

@@ -1,6 +1,7 @@
 // A temporary folder for one test, removed with its files afterwards.
 #pragma once
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -32,3 +33,22 @@ public:
 private:
     std::string path_;
 };
+
+// What a command run through the shell printed on standard output (and on
+// standard error, unless with_stderr is false) and its exit status (0:
+// success).
+struct Command_run {
+    int status;
+    std::string output;
+};
+
+inline Command_run run_command(const std::string& command, bool with_stderr = true) {
+    Command_run r{-1, ""};
+    FILE* p = popen((command + (with_stderr ? " 2>&1" : "")).c_str(), "r");
+    if (!p) return r;
+    char buf[65536];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.output.append(buf, n);
+    r.status = pclose(p);
+    return r;
+}
+
