@@ -157,7 +157,7 @@ void draw_display(const Scene& scene) {
     // The menu entries, which have no picture of their own otherwise.
     draw_menu_entries(scene);
 
-    // The coordinate readout beside the mouse, on top of everything.
+    // The coordinate readout beside the mouse, over the scene.
     char readout[1024];
     if (format_readout(scene.mouse_x, scene.mouse_y, scene.dot_pitch, readout, sizeof readout)) {
         char16_t wide[1024];
@@ -166,6 +166,9 @@ void draw_display(const Scene& scene) {
         sink.set_colour(1, 1, 1);
         draw_label(wide, scene.mouse_x, scene.mouse_y - 20, 289, 225);
     }
+
+    // The status line and the help, over the readout and everything else.
+    draw_status_and_help(scene);
 
     // Present the frame.
     sink.end_frame();

@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
     window_ops.set_cursor = glutSetCursor;
     window_ops.pointer = platform_pointer_position;
     window_ops.quit = quit;
+    window_ops.modifiers = glutGetModifiers;
 
     if (!platform_make_frameless(window_title, &err))
         std::fprintf(stderr, "vantiro: %s; the window keeps its frame\n", err.c_str());

@@ -21,6 +21,7 @@
 #include "render/shapes.h"
 #include "scene/pools.h"
 #include "scene/status_line.h"
+#include "ui/edit_steps.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -166,6 +167,8 @@ bool finish_sync_from_card(Scene& scene) {
         // any replay of it.
         replay_stored_script(scene);
     }
+    // The card's scene is where editing starts: not a step to undo.
+    start_editor_history(scene);
     set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
                 std::to_string(scene.text_count - texts) + " texts and " + std::to_string(scene.rect_count - rects) +
                 " rectangles added)")

@@ -12,6 +12,7 @@
 #include "scene/pools.h"
 #include "scene/status_line.h"
 #include "scene/view_state.h"
+#include "ui/edit_steps.h"
 #include "ui/menus.h"
 #include "ui/window_ops.h"
 
@@ -118,4 +119,5 @@ void startup_scene(Scene& scene, App_requests* requests) {
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files();
+    start_editor_history(scene);   // the loaded scene is not a step to undo
 }

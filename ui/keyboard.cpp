@@ -10,6 +10,7 @@
 #include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "ui/app_requests.h"
+#include "ui/edit_steps.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -17,6 +18,10 @@
 int32_t last_key = 0;
 int32_t size_cycle = 0;
 int32_t style_cycle = 0;
+
+// The text the last key typed into (or took a character from), or -1: a
+// run of typing into one text is one undo step.
+static int typed_into = -1;
 
 namespace {
 
@@ -184,6 +189,7 @@ static void apply_key(Scene& scene, uint8_t key) {
             if (text && text->length >= 1 && text->length <= static_cast<int32_t>(sizeof text->text)) {
                 text->text[text->length - 1] = 0;
                 --text->length;
+                typed_into = scene.selected_text;
             }
             break;
         case 11:   // Ctrl+K: next colour of the selected text and digit
@@ -210,13 +216,24 @@ static void apply_key(Scene& scene, uint8_t key) {
         case 22:   // Ctrl+V: the clipboard's text into the selected text
             if (App_requests* a = app_requests()) paste_text(scene, a->clipboard_text().c_str());
             break;
-        case 127:   // Delete
+        case 25:   // Ctrl+Y: redo
+            redo_edit(scene);
+            break;
+        case 26:   // Ctrl+Z: undo; with Shift, redo
+            if (window_shift_held())
+                redo_edit(scene);
+            else
+                undo_edit(scene);
+            break;
+        case 127:   // Delete: the selected or held element
+            delete_selected(scene);
             break;
         default:   // typing, up to a full text field (511 bytes and the NUL)
             if (text && text->length >= 0 && text->length < static_cast<int32_t>(sizeof text->text) - 1) {
                 text->text[text->length] = static_cast<char>(key);
                 text->text[text->length + 1] = 0;
                 ++text->length;
+                typed_into = scene.selected_text;
             }
             break;
     }
@@ -303,20 +320,30 @@ static void apply_special_key(Scene& scene, int key) {
 
 void reset_keyboard_state() {
     last_key = size_cycle = style_cycle = 0;
+    typed_into = -1;
 }
 
-// Each input settles what it changed before the next frame shows it.
+// Each input settles what it changed before the next frame shows it, and
+// the change becomes an undo step.
 void on_key(Scene& scene, uint8_t key, int, int) {
+    typed_into = -1;
     apply_key(scene, key);
     settle_after_edit(scene);
+    if (key == 25 || key == 26) return;   // undo and redo leave the history as they made it
+    if (typed_into >= 0)
+        record_input_edit(scene, Edit_history::step_typing, typed_into);
+    else
+        record_input_edit(scene);
 }
 
 void on_special_key(Scene& scene, int key, int, int) {
     apply_special_key(scene, key);
     settle_after_edit(scene);
+    record_input_edit(scene);
 }
 
 void paste_text(Scene& scene, const char* utf8) {
     apply_paste(scene, utf8);
     settle_after_edit(scene);
+    record_input_edit(scene);
 }

@@ -80,6 +80,37 @@ void move_old_palette_places(Scene& scene) {
         }
 }
 
+void set_palette_look(Digit_unit& d, int index) {
+    palette_place(index, &d.x, &d.y);
+    d.width = palette_digit_width;
+    d.height = palette_digit_height;
+    d.param_a = 5;
+    d.digits = 2;
+    d.type_code = index;
+    d.kind = kind_digit;
+    struct Shape {
+        int index;
+        uint8_t kind;
+        int32_t width, height, param_a, type_code;
+    };
+    static const Shape shapes[] = {
+        {31, kind_block, 8, 8, 2, 31},
+        {32, kind_hline, 20, 5, 20, 32},
+        {33, kind_circle, 10, 10, 10, 512},   // 512: hit box centred
+        {34, kind_digit, 5, 5, 4, 34},
+        {35, kind_vline, 5, 20, 20, 35},
+        {36, kind_rect, 40, 20, 20, 36},
+    };
+    for (const Shape& s : shapes) {
+        if (s.index != index) continue;
+        d.kind = s.kind;
+        d.width = s.width;
+        d.height = s.height;
+        d.param_a = s.param_a;
+        d.type_code = s.type_code;
+    }
+}
+
 void build_layout(Scene& scene) {
     const int32_t p = scene.dot_pitch;
 
@@ -95,39 +126,8 @@ void build_layout(Scene& scene) {
     // it lies in the left margin (x <= 250) or the top band (y <= 140),
     // where elements keep their place and look at every zoom, and inside
     // the window.
-    for (int g = 0; g < digit_groups_in_use; ++g) {
-        for (int i = 0; i < digit_group_size; ++i) {
-            Digit_unit& d = scene.digit_at(g, i);
-            palette_place(i, &d.x, &d.y);
-            d.width = palette_digit_width;
-            d.height = palette_digit_height;
-            d.param_a = 5;
-            d.digits = 2;
-            d.type_code = i;
-            d.kind = kind_digit;
-        }
-        struct Shape {
-            int index;
-            uint8_t kind;
-            int32_t width, height, param_a, type_code;
-        };
-        static const Shape shapes[] = {
-            {31, kind_block, 8, 8, 2, 31},
-            {32, kind_hline, 20, 5, 20, 32},
-            {33, kind_circle, 10, 10, 10, 512},   // 512: hit box centred
-            {34, kind_digit, 5, 5, 4, 34},
-            {35, kind_vline, 5, 20, 20, 35},
-            {36, kind_rect, 40, 20, 20, 36},
-        };
-        for (const Shape& s : shapes) {
-            Digit_unit& d = scene.digit_at(g, s.index);
-            d.kind = s.kind;
-            d.width = s.width;
-            d.height = s.height;
-            d.param_a = s.param_a;
-            d.type_code = s.type_code;
-        }
-    }
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i) set_palette_look(scene.digit_at(g, i), i);
 
     // Left-panel texts; 3 and 4 export as text-file references.
     for (int k = 0; k < 5; ++k) {
@@ -321,6 +321,8 @@ const char* const help_lines[] = {
     "Ctrl+E   新文本 (new text)      Ctrl+D   新矩形 (new rectangle)",
     "输入字符   写入选中的文本; Backspace 删除最后一个字节",
     "Ctrl+V   粘贴剪贴板里的文字, 可含中文 (paste)",
+    "Delete   删除选中的元素 (remove the selected element)",
+    "Ctrl+Z   撤销 (undo)      Ctrl+Y, Ctrl+Shift+Z   重做 (redo)",
     "Ctrl+F   字号 12/16/24/32    Ctrl+L   字号 12    Ctrl+K   颜色",
     "Ctrl+G / Ctrl+N   文本框加宽 / 变窄",
     "方向键   按住元素时: 位数, 宽度, 高度    PageUp 笔画    PageDown 颜色",
@@ -370,6 +372,9 @@ void draw_menu_entries(const Scene& scene) {
         draw_box(m, hovered, active);
     });
     each_entry(scene, draw_entry_label);
+}
+
+void draw_status_and_help(const Scene& scene) {
     if (status_text[0]) {
         // One line from x 440 up to the close entry's box (a failure in red).
         char16_t wide[256];

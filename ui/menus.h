@@ -56,11 +56,18 @@ void panel_type_action(Scene& scene, int id);
 // state (drawing mode, chosen panel type, brightness, column and row counts).
 void draw_menu_entries(const Scene& scene);
 
+// The status line and, while shown, the help: drawn last, over everything.
+void draw_status_and_help(const Scene& scene);
+
 // Where palette element `index` (of every group) lies, and the hit box of
 // a palette digit module in dots at pitch 2: its "88" picture.
 void palette_place(int index, uint32_t* x, uint32_t* y);
 constexpr int32_t palette_digit_width = 10;
 constexpr int32_t palette_digit_height = 5;
+
+// Puts palette element `index` in its place with the palette's size, kind
+// and parameters (as build_layout lays out every group).
+void set_palette_look(Digit_unit& d, int index);
 
 // Scene files written with the first palette layout hold palette records at
 // places outside the window; those still there move to their new places.

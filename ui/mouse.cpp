@@ -3,6 +3,7 @@
 #include "scene/pools.h"
 #include "scene/view_state.h"
 #include "ui/app_requests.h"
+#include "ui/edit_steps.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/window_ops.h"
@@ -334,12 +335,16 @@ void reset_input_state() {
     window_ops = Window_ops{};
     reset_menu_state();
     reset_keyboard_state();
+    editor_history().stop();
 }
 
 // Each input settles what it changed before the next frame shows it.
+// A press and its release make one undo step (the step is recorded when
+// nothing is held any more).
 void on_mouse(Scene& scene, int button, int state, int x, int y) {
     apply_mouse(scene, button, state, x, y);
     settle_after_edit(scene);
+    record_input_edit(scene);
 }
 
 void on_motion(Scene& scene, int x, int y) {

@@ -26,3 +26,5 @@ void window_quit(int status) {
     else
         std::exit(status);
 }
+
+bool window_shift_held() { return window_ops.modifiers && (window_ops.modifiers() & window_shift); }

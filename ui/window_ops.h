@@ -22,7 +22,11 @@ struct Window_ops {
     void (*set_cursor)(int shape) = nullptr;
     bool (*pointer)(int* x, int* y) = nullptr;   // pointer on the screen
     void (*quit)(int status) = nullptr;          // end the program
+    int (*modifiers)() = nullptr;                // keys held with the last key: window_shift...
 };
+
+// Bits of Window_ops::modifiers, as GLUT numbers them.
+enum : int { window_shift = 1, window_ctrl = 2, window_alt = 4 };
 extern Window_ops window_ops;
 
 // Calls through window_ops, doing nothing where no operation is installed.
@@ -31,3 +35,4 @@ void window_reshape(int w, int h);
 void window_set_cursor(int shape);
 void window_pointer(int* x, int* y);
 void window_quit(int status);
+bool window_shift_held();   // with the key being handled

@@ -178,7 +178,7 @@ TEST_F(Label_test, AFailureStaysVisibleAndFitsBeforeTheCloseBox) {
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_EQ(std::string(said).rfind("scene: 保存失败", 0), 0u) << said;
     sink.clear();
-    draw_menu_entries(scene);
+    draw_status_and_help(scene);
     const float limit = static_cast<float>(scene.toolbar_menu[toolbar_close].x);
     size_t status_quads = 0;
     for (const Memory_sink::Quad& q : sink.quads)

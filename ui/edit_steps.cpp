@@ -1,0 +1,108 @@
+#include "ui/edit_steps.h"
+
+#include "scene/status_line.h"
+#include "scene/view_state.h"
+#include "ui/menus.h"
+#include "ui/mouse.h"
+
+Edit_history& editor_history() {
+    static Edit_history history;
+    return history;
+}
+
+void start_editor_history(const Scene& scene) {
+    if (!editor_history().start(scene))
+        set_failure("undo: no memory for the undo history; edits cannot be undone");
+}
+
+namespace {
+
+bool gesture_open() {
+    return board_grabbed || digit_grabbed || text_grabbed || graph_grabbed || menu_grabbed || window_dragging ||
+           (corner_clicks & 1);
+}
+
+// Drops an unfinished gesture: the scene goes back to the last step and
+// nothing stays held.
+bool drop_gesture(Scene& scene) {
+    if (!gesture_open()) return false;
+    editor_history().revert(scene);
+    board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
+    window_dragging = 0;
+    resize_edge = 0;
+    if (corner_clicks & 1) ++corner_clicks;
+    return true;
+}
+
+}  // namespace
+
+void record_input_edit(const Scene& scene, Edit_history::Step_kind kind, int target) {
+    if (!gesture_open()) editor_history().record(scene, kind, target);
+}
+
+void undo_edit(Scene& scene) {
+    if (drop_gesture(scene)) return;
+    if (!editor_history().undo(scene)) note_status("undo: nothing to undo");
+}
+
+void redo_edit(Scene& scene) {
+    if (drop_gesture(scene)) return;
+    if (!editor_history().redo(scene)) note_status("redo: nothing to redo");
+}
+
+namespace {
+
+bool delete_digit(Scene& scene) {
+    if (scene.selected_digit_col >= digit_group_size || scene.selected_digit_row >= digit_groups_in_use)
+        return false;
+    Digit_unit& d = scene.digit_at(scene.selected_digit_row, scene.selected_digit_col);
+    uint32_t px, py;
+    palette_place(scene.selected_digit_col, &px, &py);
+    if (d.x == px && d.y == py) return false;   // still in the palette
+    set_palette_look(d, scene.selected_digit_col);
+    d.pitch = start_dot_pitch;
+    d.colour = 0;
+    d.param_b = 1;
+    d.enabled = 1;
+    return true;
+}
+
+bool delete_text(Scene& scene) {
+    if (scene.selected_text >= string_draw_count) return false;
+    string_draw& s = scene.string_draws[scene.selected_text];
+    if (scene.selected_text < 5) {   // the left panel's own texts go back to it
+        const uint32_t x = 85, y = 535 + 50 * uint32_t{scene.selected_text};
+        if (s.x == x && s.y == y) return false;
+        s.x = x;
+        s.y = y;
+        s.pitch = start_dot_pitch;
+        return true;
+    }
+    const string_draw fresh;
+    s = fresh;
+    s.enabled = 0;
+    s.width = s.height = 0;   // an empty box: no click finds it
+    return true;
+}
+
+bool delete_graph(Scene& scene) {
+    const int k = scene.selected_graph;
+    if (k >= graph_draw_count || k >= scene.graph_count) return false;
+    graph_draw& g = scene.graph_draws[k];
+    g.x = g.y = g.width = g.height = 0;
+    g.in_use = 0;
+    while (scene.graph_count > 0 && !scene.graph_draws[scene.graph_count - 1].in_use) --scene.graph_count;
+    return true;
+}
+
+}  // namespace
+
+bool delete_selected(Scene& scene) {
+    // An open rectangle is finished or dropped before anything is removed.
+    if (corner_clicks & 1) return false;
+    const bool removed = delete_digit(scene) || delete_text(scene) || delete_graph(scene);
+    if (!removed) return false;
+    clear_selection(scene);
+    board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = 0;
+    return true;
+}
