@@ -1,5 +1,7 @@
 #include "scene/edit_history.h"
 
+#include "scene/view_state.h"
+
 #include <cstring>
 #include <new>
 
@@ -75,11 +77,6 @@ Selection selection_of(const Scene& s) {
             s.selected_text, s.selected_graph};
 }
 
-bool same(const Selection& a, const Selection& b) {
-    return a.board_col == b.board_col && a.board_row == b.board_row && a.digit_col == b.digit_col &&
-           a.digit_row == b.digit_row && a.text == b.text && a.graph == b.graph;
-}
-
 void set_selection(Scene& s, const Selection& v) {
     s.selected_board_col = v.board_col;
     s.selected_board_row = v.board_row;
@@ -97,9 +94,11 @@ Edit_history::~Edit_history() = default;
 bool Edit_history::start(const Scene& scene) {
     if (!base_) {
         base_.reset(new (std::nothrow) Scene);
+        scratch_.reset(new (std::nothrow) Scene);
         buffer_.reset(new (std::nothrow) uint8_t[step_buffer_bytes]);
-        if (!base_ || !buffer_) {
+        if (!base_ || !scratch_ || !buffer_) {
             base_.reset();
+            scratch_.reset();
             buffer_.reset();
             return false;
         }
@@ -113,6 +112,7 @@ bool Edit_history::start(const Scene& scene) {
 
 void Edit_history::stop() {
     base_.reset();
+    scratch_.reset();
     buffer_.reset();
     count_ = cursor_ = 0;
     used_ = 0;
@@ -179,17 +179,33 @@ void Edit_history::make_room(size_t room) {
     used_ -= freed;
 }
 
+bool Edit_history::selection_only(const Scene& scene) {
+    if (diff_size(scene) == 0) return true;
+    std::memcpy(static_cast<void*>(scratch_.get()), base_.get(), sizeof scene);
+    set_selection(*scratch_, selection_of(scene));
+    settle_after_edit(*scratch_);
+    return std::memcmp(static_cast<const void*>(scratch_.get()), &scene, sizeof scene) == 0;
+}
+
 void Edit_history::record(const Scene& scene, Step_kind kind, int target) {
     if (!base_) return;
     take_view(scene);
-    // A change of selection alone is taken without a step.
-    const Selection before = selection_of(*base_);
-    set_selection(*base_, selection_of(scene));
-    if (diff_size(scene) == 0) {
-        if (!same(selection_of(scene), before)) joinable_ = false;   // a click elsewhere ends a run of typing
-        return;
+    bool selection_changed = false;
+    if (selection_only(scene)) {
+        if (diff_size(scene) == 0) return;
+        selection_changed = true;
+        // A new selection: a click elsewhere ends a run of typing. It joins
+        // the newest step's end, so that undoing the next step selects
+        // what was selected before it. (Before the first step, or while
+        // steps are undone, it stays pending: see settle_pending.)
+        joinable_ = false;
+        if (count_ == 0 || cursor_ != count_) return;
+        const Step top = steps_[count_ - 1];
+        apply(count_ - 1, *base_);
+        truncate(count_ - 1);
+        kind = top.kind;
+        target = top.target;
     }
-    set_selection(*base_, before);
 
     // Typing into the text the newest step typed into: that step grows.
     if (kind == step_typing && joinable_ && cursor_ == count_ && count_ > 0 &&
@@ -198,7 +214,7 @@ void Edit_history::record(const Scene& scene, Step_kind kind, int target) {
         truncate(count_ - 1);
     }
     truncate(cursor_);
-    size_t size = diff_size(scene);
+    const size_t size = diff_size(scene);
     if (size > step_buffer_bytes) {   // larger than the whole history: start again from here
         start(scene);
         return;
@@ -209,13 +225,24 @@ void Edit_history::record(const Scene& scene, Step_kind kind, int target) {
     used_ += size;
     apply(count_, *base_);
     cursor_ = ++count_;
-    joinable_ = kind == step_typing;
+    joinable_ = kind == step_typing && !selection_changed;
+}
+
+// Before an undo or a redo: a pending edit becomes a step; a pending
+// change of selection is put back, so the step's bytes meet the state they
+// were taken from.
+void Edit_history::settle_pending(Scene& scene) {
+    take_view(scene);
+    if (selection_only(scene))
+        revert(scene);
+    else
+        record(scene);
+    joinable_ = false;
 }
 
 bool Edit_history::undo(Scene& scene) {
     if (!base_) return false;
-    record(scene);
-    joinable_ = false;
+    settle_pending(scene);   // with nothing to undo, the selection still goes back
     if (cursor_ == 0) return false;
     --cursor_;
     apply(cursor_, scene);
@@ -224,9 +251,8 @@ bool Edit_history::undo(Scene& scene) {
 }
 
 bool Edit_history::redo(Scene& scene) {
-    if (!base_) return false;
-    record(scene);
-    joinable_ = false;
+    if (!base_ || cursor_ == count_) return false;
+    settle_pending(scene);
     if (cursor_ == count_) return false;
     apply(cursor_, scene);
     apply(cursor_, *base_);

@@ -7,15 +7,16 @@
 // (offset, length, XOR bytes), so moving one text costs a few dozen bytes,
 // a zoom of a full scene some tens of kilobytes.
 //
-// Memory is fixed when the history starts and never grows: one copy of the
-// scene (sizeof(Scene), about 800 KB), a step buffer of step_buffer_bytes
+// Memory is fixed when the history starts and never grows: two copies of
+// the scene (sizeof(Scene), about 800 KB each), a step buffer of step_buffer_bytes
 // and a table of max_steps steps. When either is full the oldest steps are
 // dropped, never the newest. Recording, undo and redo allocate nothing.
 //
 // What is not an edit: the mouse position, the drawing area's size and the
 // close entry's place (they follow the window), and a change of selection
-// alone. A step does carry the selection from before and after its edit,
-// so an undo selects what was selected before.
+// alone (with what the selection settles, such as a selected text's box).
+// A step carries the selection from the step before it to its own end, so
+// undoing every step gives back the scene byte for byte, selection and all.
 #pragma once
 
 #include <cstddef>
@@ -93,8 +94,13 @@ private:
     void make_room(size_t room);
     // Drops the steps from `from` on.
     void truncate(int from);
+    // True when scene differs from the base in its selection alone (and
+    // what settle_after_edit makes of it).
+    bool selection_only(const Scene& scene);
+    void settle_pending(Scene& scene);
 
     std::unique_ptr<Scene> base_;
+    std::unique_ptr<Scene> scratch_;   // for selection_only
     std::unique_ptr<uint8_t[]> buffer_;
     Step steps_[max_steps];
     int count_ = 0;       // steps held, oldest first

@@ -17,9 +17,13 @@ void start_editor_history(const Scene& scene) {
 
 namespace {
 
+// A rectangle open in drawing mode follows the mouse until its second
+// corner; with drawing mode off it stands still, as an edit like others.
+bool rectangle_open() { return draw_mode && (corner_clicks & 1); }
+
 bool gesture_open() {
     return board_grabbed || digit_grabbed || text_grabbed || graph_grabbed || menu_grabbed || window_dragging ||
-           (corner_clicks & 1);
+           rectangle_open();
 }
 
 // Drops an unfinished gesture: the scene goes back to the last step and
@@ -30,7 +34,7 @@ bool drop_gesture(Scene& scene) {
     board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
     window_dragging = 0;
     resize_edge = 0;
-    if (corner_clicks & 1) ++corner_clicks;
+    if (rectangle_open()) ++corner_clicks;
     return true;
 }
 
