@@ -2,7 +2,7 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, private-profile reading, CJK face lookup,
+// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input and for the
 //   window system to catch up, pointer position on the screen, GBK text
 //   conversion.
