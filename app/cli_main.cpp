@@ -1,7 +1,7 @@
 // vantiro-cli: the editor's scene from the command line, for operators'
 // scripts and for tests. `vantiro-cli --help` lists the subcommands:
-//   dump [DIR]              the start-up scene of DIR (by default this
-//                           program's folder) as one JSON object
+//   dump [DIR]              the start-up scene of DIR (by default the
+//                           editor's: see app/startup.h) as one JSON object
 //   replay IMAGE [DIR]      the scene after replaying the script stored in
 //                           the flash image IMAGE (only read)
 //   export OUT [DIR]        the ledsys tree for DIR's scene under OUT, the
@@ -32,24 +32,17 @@
 
 namespace {
 
-// Builds the start-up scene from the files in dir (or beside this program).
+// Builds the start-up scene from the files in dir, or, without dir, in
+// this program's folders: beside it in a build tree, the user's folders
+// (as the editor's) in an installation.
 bool start_scene(Scene& scene, const char* dir, std::string* err) {
     char exe[4096];
-    if (dir) {
-        if (!platform_is_folder(dir)) {
-            *err = std::string("cli: ") + dir + ": not a folder";
-            return false;
-        }
-        std::string path = std::string(dir) + "/vantiro-cli";
-        if (path.size() >= sizeof exe) {
-            *err = "cli: folder path too long";
-            return false;
-        }
-        std::snprintf(exe, sizeof exe, "%s", path.c_str());
-    } else if (!platform_executable_path(exe, sizeof exe, err)) {
+    if (dir && !platform_is_folder(dir)) {
+        *err = std::string("cli: ") + dir + ": not a folder";
         return false;
     }
-    if (!startup_paths_and_config(exe, err)) return false;
+    if (!platform_executable_path(exe, sizeof exe, err)) return false;
+    if (!startup_paths_and_config(exe, err, dir)) return false;
     startup_scene(scene);
     return true;
 }
@@ -92,7 +85,7 @@ int replay_command(Scene& scene, const std::string& image_path, const char* dir)
 int export_command(Scene& scene, const std::string& out, const char* dir) {
     std::string err;
     if (!start_scene(scene, dir, &err)) return fail(err);
-    const Export_outcome o = export_to_folder(scene, out, exe_folder, std::time(nullptr));
+    const Export_outcome o = export_to_folder(scene, out, scene_folder, std::time(nullptr));
     std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
     return o.written ? 0 : 1;
 }
@@ -101,7 +94,7 @@ int play_command(const std::string& script, int width, int height, const std::st
                  const std::string& txt) {
     std::vector<uint8_t> bytes;
     std::string err;
-    // The card's font files are the ones installed beside this program.
+    // The card's font files are the ones shipped with this program.
     char exe[4096];
     if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err))
         return fail(err);
@@ -157,12 +150,16 @@ int send_command(Scene& scene, const char* dir, const std::string& to) {
 int main(int argc, char** argv) {
     CLI::App app{"vantiro-cli: the LED sign editor's scene from the command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "vantiro-cli " VANTIRO_VERSION);
+    app.footer("Without DIR the folder is this program's own in a build tree; an installed program uses the\n"
+               "editor's: SysCfg.ini in $XDG_CONFIG_HOME/vantiro (~/.config/vantiro), the scene files in\n"
+               "$XDG_DATA_HOME/vantiro (~/.local/share/vantiro).");
     std::string dir, image, out, script, png, txt;
     int width = 0, height = 0;
     auto folder = [](const std::string& d) { return d.empty() ? nullptr : d.c_str(); };
 
     CLI::App* dump = app.add_subcommand("dump", "Print the start-up scene of DIR as JSON");
-    dump->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini (default: this program's)");
+    dump->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini");
 
     CLI::App* replay = app.add_subcommand("replay", "Print the scene after replaying a flash image's script");
     replay->add_option("IMAGE", image, "Flash image (file offset = flash address)")->required();

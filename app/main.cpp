@@ -3,6 +3,8 @@
 // in vantiro_core.
 #include <GL/freeglut.h>
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -108,7 +110,18 @@ static void display_cb() {
 }
 
 int main(int argc, char** argv) {
-    (void)argc;
+    CLI::App app{"vantiro: a layout editor and simulator for LED signs driven by a networked controller card.\n"
+                 "Run from a build tree it keeps SysCfg.ini and the scene files beside itself; installed, it\n"
+                 "keeps SysCfg.ini in $XDG_CONFIG_HOME/vantiro (~/.config/vantiro) and the scene files and\n"
+                 "spi_data.bin in $XDG_DATA_HOME/vantiro (~/.local/share/vantiro), made on first start."};
+    app.set_version_flag("--version", "vantiro " VANTIRO_VERSION);
+    std::string dir;
+    app.add_option("--dir", dir,
+                   "Keep SysCfg.ini, the scene files and spi_data.bin in DIR (made when missing, with the "
+                   "default SysCfg.ini)")
+        ->type_name("DIR");
+    CLI11_PARSE(app, argc, argv);
+
     static Scene scene;   // about 800 KB: static storage, not the stack
     editor_scene = &scene;
     std::string err;
@@ -117,9 +130,10 @@ int main(int argc, char** argv) {
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(exe_path, &err)) fail(err);
+    if (!startup_paths_and_config(exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
+        fail(err);
 
-    // The program takes no arguments: GLUT sees only the program name.
+    // GLUT sees only the program name: the options above are the editor's.
     if (!platform_display_available(&err)) fail(err);
     int glut_argc = 1;
     char* glut_argv[] = {argv[0], nullptr};

@@ -31,7 +31,7 @@ Text_files text_files;
 const Text_files& scene_text_files() { return text_files; }
 
 void refresh_text_files() {
-    text_files.folder = exe_folder;
+    text_files.folder = scene_folder;
     text_files.read();
 }
 
@@ -47,7 +47,7 @@ std::string font_warning;
 Export_outcome export_scene(const Scene& scene) {
     refresh_text_files();
     const std::string gaps = check_scene_for_card(scene, text_files);
-    Export_outcome o = export_to_drive(scene, export_folder, exe_folder);
+    Export_outcome o = export_to_drive(scene, export_folder, scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
     (o.written ? set_status : set_failure)(o.message.c_str());
     return o;

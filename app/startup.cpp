@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/config.h"
@@ -17,6 +18,7 @@
 #include "ui/window_ops.h"
 
 char exe_folder[exe_folder_size];
+char scene_folder[exe_folder_size];
 Data_paths data_paths;
 
 bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string* err) {
@@ -34,30 +36,39 @@ bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string*
 }
 
 bool build_data_paths(const char* folder, Data_paths* out, std::string* err) {
+    Program_folders folders;
+    folders.share = folders.config = folders.data = folder;
+    return build_data_paths(folders, out, err);
+}
+
+bool build_data_paths(const Program_folders& folders, Data_paths* out, std::string* err) {
     struct Entry {
         char* buf;
+        const std::string& folder;
         const char* tail;
     };
+    const std::string& share = folders.share;
+    const std::string& folder = folders.data;
     const Entry table[] = {
-        {out->hzk12, "Font/fonts/font_libs/HZK/12/HZK12"},
-        {out->hzk16, "Font/fonts/font_libs/HZK/16/HZK16C"},
-        {out->hzk24, "Font/fonts/font_libs/HZK/24/HZK24"},
-        {out->hzk32, "Font/fonts/font_libs/HZK/32/HZK32"},
-        {out->asc12, "Font/fonts/font_libs/ASC/ASC12_8"},
-        {out->asc16, "Font/fonts/font_libs/ASC/ASC16_8"},
-        {out->asc24, "Font/fonts/font_libs/ASC/ASC24_12"},
-        {out->asc32, "Font/fonts/font_libs/ASC/ASC32_16"},
-        {out->spi_data, "spi_data.bin"},
-        {out->digit_conf, "digit.conf"},
-        {out->leduit_conf, "leduit.conf"},
-        {out->grape_conf, "grape.conf"},
-        {out->string_conf, "string.conf"},
-        {out->scene_conf, "scene.conf"},
-        {out->config, "SysCfg.ini"},
+        {out->hzk12, share, "Font/fonts/font_libs/HZK/12/HZK12"},
+        {out->hzk16, share, "Font/fonts/font_libs/HZK/16/HZK16C"},
+        {out->hzk24, share, "Font/fonts/font_libs/HZK/24/HZK24"},
+        {out->hzk32, share, "Font/fonts/font_libs/HZK/32/HZK32"},
+        {out->asc12, share, "Font/fonts/font_libs/ASC/ASC12_8"},
+        {out->asc16, share, "Font/fonts/font_libs/ASC/ASC16_8"},
+        {out->asc24, share, "Font/fonts/font_libs/ASC/ASC24_12"},
+        {out->asc32, share, "Font/fonts/font_libs/ASC/ASC32_16"},
+        {out->spi_data, folder, "spi_data.bin"},
+        {out->digit_conf, folder, "digit.conf"},
+        {out->leduit_conf, folder, "leduit.conf"},
+        {out->grape_conf, folder, "grape.conf"},
+        {out->string_conf, folder, "string.conf"},
+        {out->scene_conf, folder, "scene.conf"},
+        {out->config, folders.config, "SysCfg.ini"},
     };
     for (const Entry& e : table) {
-        if (format_text(e.buf, data_path_size, "%s%s", folder, e.tail) < 0) {
-            if (err) *err = std::string("path: ") + folder + e.tail + " is longer than " +
+        if (format_text(e.buf, data_path_size, "%s%s", e.folder.c_str(), e.tail) < 0) {
+            if (err) *err = "path: " + e.folder + e.tail + " is longer than " +
                             std::to_string(data_path_size - 1) +
                             " characters; install the program in a shorter folder";
             return false;
@@ -66,10 +77,42 @@ bool build_data_paths(const char* folder, Data_paths* out, std::string* err) {
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, std::string* err) {
+bool startup_folders(const char* exe_path, const char* dir, Given_folder given, Program_folders* out,
+                     std::string* err) {
+    char folder[exe_folder_size];
+    if (!derive_exe_folder(exe_path, folder, sizeof folder, err)) return false;
+    if (!platform_choose_folders(folder, dir, program_name, font_folder_tail, platform_folder_environment(), out,
+                                 err))
+        return false;
+    const bool given_dir = dir && *dir;
+    if (given_dir ? given != Given_folder::make : !out->installed) return true;
+    // The user's own folders (or the one given): made on first start, with
+    // the default settings.
+    for (const std::string* f : {&out->config, &out->data})
+        if (!platform_make_private_folders(f->c_str(), err)) {
+            *err = "path: " + *err;
+            return false;
+        }
+    const std::string from = out->share + "SysCfg.ini", to = out->config + "SysCfg.ini";
+    if (!platform_copy_if_absent(from.c_str(), to.c_str(), default_config_limit, nullptr, err)) {
+        *err = "path: the default settings are not copied: " + *err;
+        return false;
+    }
+    return true;
+}
+
+bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir, Given_folder given) {
     clear_config();
     if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
-    if (!build_data_paths(exe_folder, &data_paths, err)) return false;
+    Program_folders folders;
+    if (!startup_folders(exe_path, dir, given, &folders, err)) return false;
+    if (folders.data.size() >= sizeof scene_folder) {
+        *err = "path: " + folders.data + " is longer than " + std::to_string(sizeof scene_folder - 1) +
+               " characters";
+        return false;
+    }
+    std::snprintf(scene_folder, sizeof scene_folder, "%s", folders.data.c_str());
+    if (!build_data_paths(folders, &data_paths, err)) return false;
     const char* fonts[bitmap_font_count] = {
         data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,

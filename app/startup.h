@@ -1,5 +1,6 @@
-// Start-up: the executable's folder and every data path derived from it,
-// the configuration, the outline face and the start-up values of the scene.
+// Start-up: the executable's folder, the program's folders chosen from it
+// (platform_choose_folders) and every data path below them, the
+// configuration, the outline face and the start-up values of the scene.
 // The GLUT shell (app/main.cpp) calls these in order, with its window steps
 // in between; tests call them directly, without a window.
 #pragma once
@@ -7,13 +8,28 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/platform.h"
 #include "ui/app_requests.h"
 
 // Folder of the executable, ending with '/'.
 constexpr size_t exe_folder_size = 1024;
 extern char exe_folder[exe_folder_size];
 
-// Every data path is exe_folder plus a fixed tail, in a 300-byte buffer.
+// Folder of the scene files, spi_data.bin and the scene's text files
+// (my_txtN.txt), ending with '/': beside the executable in a build tree,
+// the user's data folder in an installation, or the folder chosen.
+extern char scene_folder[exe_folder_size];
+
+// Where the program keeps its files: the font files below share, SysCfg.ini
+// in config, the scene files and spi_data.bin in data.
+constexpr const char program_name[] = "vantiro";
+// The folder every installation and build tree holds below share: the
+// build tree is told from an installation by it lying beside the program.
+constexpr const char font_folder_tail[] = "Font/fonts/font_libs";
+// SysCfg.ini, at most this large, is copied from share on first start.
+constexpr size_t default_config_limit = 64u << 10;
+
+// Every data path is a folder plus a fixed tail, in a 300-byte buffer.
 constexpr size_t data_path_size = 300;
 struct Data_paths {
     char hzk12[data_path_size];
@@ -39,13 +55,32 @@ extern Data_paths data_paths;
 // the folder does not fit in cap bytes.
 bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string* err);
 
-// Builds every data path below folder. Fails, naming the path, when one
-// would not fit in its buffer.
+// Builds every data path: the fonts below folders.share, SysCfg.ini in
+// folders.config, the scene files and spi_data.bin in folders.data. Fails,
+// naming the path, when one would not fit in its buffer.
+bool build_data_paths(const Program_folders& folders, Data_paths* out, std::string* err);
+
+// The same with all three in one folder (a build tree's layout).
 bool build_data_paths(const char* folder, Data_paths* out, std::string* err);
 
-// Clears the configuration, derives exe_folder from exe_path, builds the
-// data paths and reads SysCfg.ini.
-bool startup_paths_and_config(const char* exe_path, std::string* err);
+// What start-up does with the folder it is given.
+enum class Given_folder {
+    read,   // only read what is there (vantiro-cli DIR)
+    make,   // make it when missing and put the default SysCfg.ini in (vantiro --dir)
+};
+
+// The program's folders for the executable at exe_path and the folder dir
+// (null: none given), with this process's HOME and XDG variables. The
+// folders an installation keeps the user's files in are made (mode 0700)
+// and given the default SysCfg.ini (from share) when they have none; so is
+// dir with Given_folder::make. Nothing is ever written beside the program.
+bool startup_folders(const char* exe_path, const char* dir, Given_folder given, Program_folders* out,
+                     std::string* err);
+
+// Clears the configuration, derives exe_folder from exe_path, chooses the
+// folders (startup_folders), builds the data paths and reads SysCfg.ini.
+bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir = nullptr,
+                              Given_folder given = Given_folder::read);
 
 // Opens the outline face. font_file null: find the Song/Ming face through
 // the system (see platform_find_song_face); otherwise open that file.

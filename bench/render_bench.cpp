@@ -202,7 +202,7 @@ int outputs(const char* scene_file) {
     char dir[] = "/tmp/vantiro-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     Export_outcome o;
-    const double export_ms = best_ms([&] { o = export_to_folder(scene, dir, exe_folder, 0); });
+    const double export_ms = best_ms([&] { o = export_to_folder(scene, dir, scene_folder, 0); });
     if (!o.written) {
         std::fprintf(stderr, "bench: %s\n", o.message.c_str());
         return 1;

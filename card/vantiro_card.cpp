@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     app.add_option("--listen", listen, "Address to listen on");
     app.add_option("--width", width, "Screen width in LEDs")->check(CLI::Range(1, 16384));
     app.add_option("--height", height, "Screen height in LEDs")->check(CLI::Range(1, 16384));
-    app.add_option("--flash", flash, "Flash image file (default: card-flash.bin beside this program)");
+    app.add_option("--flash", flash, "Flash image file (default: card-flash.bin beside this program, or in $XDG_DATA_HOME/vantiro installed)");
     app.add_flag("--window", window, "Show the screen in a window");
     app.add_option("--log", log, "Log each line with its time and tag to this file");
     app.add_option("--usb", usb, "Run this ledsys tree's CMD/cmd.txt at start");
@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     app.add_option("--max-clients", max_clients, "Clients served at once")->check(CLI::Range(1, 1000));
     app.add_option("--idle-seconds", idle_seconds, "Close a client that sends nothing this long (0: never)")
         ->check(CLI::Range(0, 86400));
+    app.set_version_flag("--version", "vantiro-card " VANTIRO_VERSION);
     CLI11_PARSE(app, argc, argv);
 
     std::string err;
@@ -115,11 +116,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "card: %s\n", err.c_str());
         return 1;
     }
-    // The card's font files are the editor's, installed beside this program.
+    // The card's font files are the editor's, shipped with it (beside this
+    // program in a build tree, in <prefix>/share/vantiro installed). The
+    // default flash image lies beside the program in a build tree and in the
+    // user's data folder ($XDG_DATA_HOME/vantiro, made when missing) installed.
     std::string folder = exe;
     folder = folder.substr(0, folder.rfind('/') + 1);
-    set_bitmap_fonts_below((folder + "Font/fonts/font_libs").c_str());
-    if (flash.empty()) flash = folder + "card-flash.bin";
+    Program_folders folders;
+    if (!platform_choose_folders(folder.c_str(), nullptr, "vantiro", "Font/fonts/font_libs",
+                                 platform_folder_environment(), &folders, &err)) {
+        std::fprintf(stderr, "card: %s\n", err.c_str());
+        return 1;
+    }
+    set_bitmap_fonts_below((folders.share + "Font/fonts/font_libs").c_str());
+    if (flash.empty()) {
+        if (folders.installed && !platform_make_private_folders(folders.data.c_str(), &err)) {
+            std::fprintf(stderr, "card: path: %s\n", err.c_str());
+            return 1;
+        }
+        flash = folders.data + "card-flash.bin";
+    }
     FILE* log_file = nullptr;
     if (!log.empty() && !(log_file = platform_open_log(log.c_str(), &err))) {
         std::fprintf(stderr, "card: %s\n", err.c_str());

@@ -363,3 +363,42 @@ std::vector<std::string> platform_folder_names(const char* folder, const char* p
 }
 
 void platform_inject_write_failure(int k) { failure_countdown = k; }
+
+bool platform_make_private_folders(const char* path, std::string* err) {
+    const std::string whole = path;
+    // Each folder from the top down; a trailing '/' adds nothing.
+    for (size_t end = 1; end <= whole.size(); ++end) {
+        if (end < whole.size() && whole[end] != '/') continue;
+        const std::string part = whole.substr(0, end);
+        if (part.empty() || part == "/") continue;
+        if (mkdir(part.c_str(), 0700) == 0) continue;
+        const int e = errno;
+        struct stat st;
+        if (e == EEXIST && stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+        if (err)
+            *err = std::string("cannot create ") + part + ": " +
+                   (e == EEXIST ? std::string("a file of that name is in the way") : std::strerror(e));
+        return false;
+    }
+    return true;
+}
+
+bool platform_copy_if_absent(const char* from, const char* to, size_t max, bool* copied, std::string* err) {
+    if (copied) *copied = false;
+    struct stat st;
+    if (lstat(to, &st) == 0) return true;
+    std::vector<uint8_t> bytes;
+    if (!platform_read_file(from, max, &bytes, err)) {
+        if (errno != ENOENT) return false;
+        if (err) err->clear();   // nothing to copy: not a failure
+        return true;
+    }
+    switch (platform_write_new_file(to, bytes.data(), bytes.size(), err)) {
+        case New_file::written:
+            if (copied) *copied = true;
+            return true;
+        case New_file::taken: return true;   // made meanwhile by someone else: theirs stands
+        case New_file::failed: break;
+    }
+    return false;
+}

@@ -2,7 +2,7 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, private-profile reading, CJK face lookup,
+// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input and for the
 //   window system to catch up, pointer position on the screen, GBK text
 //   conversion.
@@ -39,6 +39,48 @@ bool platform_executable_path(char* out, size_t cap, std::string* err);
 // The value of environment variable name into value; false (value left
 // alone) when it is not set.
 bool platform_environment(const char* name, std::string* value);
+
+// --- Program folders (linux_paths.cpp) --------------------------------------
+
+// Where a program's files are: the read-only files shipped with it (share),
+// its settings (config) and the files it writes (data). Each ends with '/'.
+struct Program_folders {
+    std::string share;
+    std::string config;
+    std::string data;
+    // True when the program runs from an installation (<prefix>/bin with
+    // <prefix>/share/<name>): share is that folder and config and data are
+    // the user's own, which the program makes on first use.
+    bool installed = false;
+};
+
+// The variables the user's folders come from; empty stands for unset (an
+// empty XDG variable counts as unset).
+struct Folder_environment {
+    std::string home;              // HOME
+    std::string xdg_config_home;   // XDG_CONFIG_HOME
+    std::string xdg_data_home;     // XDG_DATA_HOME
+};
+
+// HOME, XDG_CONFIG_HOME and XDG_DATA_HOME of this process.
+Folder_environment platform_folder_environment();
+
+// Chooses the folders of program name run from exe_folder (ending with '/').
+// probe is a folder the shipped files always hold (relative to share):
+//   - probe beside the executable (a build tree, or a copy of it that keeps
+//     its files together): share, config and data are all exe_folder;
+//   - otherwise, probe in <exe_folder>/../share/<name>/ (an installation):
+//     share is that folder, config is $XDG_CONFIG_HOME/<name>/ (default
+//     ~/.config/<name>/), data is $XDG_DATA_HOME/<name>/ (default
+//     ~/.local/share/<name>/); a relative XDG path is ignored, as the XDG
+//     base-directory rules ask;
+//   - neither: as beside the executable (what is missing is reported by
+//     whoever reads it).
+// dir non-null and non-empty: config and data are dir (share as above).
+// Fails ("path: ...") only when the user's folders are needed and neither
+// the XDG variable nor HOME is set to an absolute path.
+bool platform_choose_folders(const char* exe_folder, const char* dir, const char* name, const char* probe,
+                             const Folder_environment& env, Program_folders* out, std::string* err);
 
 // --- Files (linux_files.cpp) -----------------------------------------------
 
@@ -115,6 +157,16 @@ bool platform_is_folder(const char* path);
 // with "cannot create PATH: reason" in err ("a file of that name is in the
 // way" when something else has the name).
 bool platform_make_folder(const char* path, std::string* err);
+
+// Makes the folder at path and any missing folder above it, each with mode
+// 0700 (folders that hold one user's files); folders already there are
+// left as they are. False with "cannot create PATH: reason" in err.
+bool platform_make_private_folders(const char* path, std::string* err);
+
+// Copies the regular file from (at most max bytes) to a new file to, unless
+// to exists already (then nothing is done). A missing from copies nothing
+// and is no error: *copied (when given) says whether a copy was made.
+bool platform_copy_if_absent(const char* from, const char* to, size_t max, bool* copied, std::string* err);
 
 // Writes n bytes into a new file at path, created exclusively (never over
 // a file or through a link of that name), flushed to the medium, its folder

@@ -38,6 +38,7 @@ bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, 
     *made = make_random_scene(scene, seed, with_digits);
     // (The start-up state it begins from has no folder.)
     std::snprintf(exe_folder, sizeof exe_folder, "%s", folder.c_str());
+    std::snprintf(scene_folder, sizeof scene_folder, "%s", folder.c_str());
     if (!build_data_paths(exe_folder, &data_paths, err)) return false;
     if (!text_files) return true;
     if (made->texts < 2) {

@@ -97,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::atexit(remove_folder);
         std::string err;
         if (format_text(exe_folder, sizeof exe_folder, "%s", folder.c_str()) < 0 ||
+            format_text(scene_folder, sizeof scene_folder, "%s", folder.c_str()) < 0 ||
             !build_data_paths(exe_folder, &data_paths, &err)) {
             std::fprintf(stderr, "fuzz_scene_files: %s: %s\n", folder.c_str(), err.c_str());
             std::abort();

@@ -107,6 +107,7 @@ protected:
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         build_layout(scene);
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
         set_flash_image_path(data_paths.spi_data);

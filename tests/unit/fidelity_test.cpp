@@ -155,6 +155,7 @@ protected:
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene_file& s) {
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
         if (!build_data_paths(exe_folder, &data_paths, &err)) return false;
         dir.write("scene.conf", s.conf());
@@ -200,7 +201,7 @@ protected:
         // The card reads my_txt3.txt and my_txt4.txt where the export would
         // copy them from (copying each scene's files would cost a sync).
         Script_files files;
-        files.text_source_folder = exe_folder;
+        files.text_source_folder = scene_folder;
         const std::string script = scene_command_script(scene, files);
         Card_model card(w, h);
         card.set_txt_folder(dir.path());
@@ -400,7 +401,7 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         texts.read();
         paint_sign(scene, leds, texts);
         Script_files files;
-        files.text_source_folder = exe_folder;
+        files.text_source_folder = scene_folder;
         const std::string script = scene_command_script(scene, files);
         const Export_outcome o = export_to_folder(scene, stick.path(), exe_folder, 0);
         const std::vector<Live_line> live = live_scene_lines(scene, true, texts);

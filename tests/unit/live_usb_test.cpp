@@ -49,6 +49,7 @@ protected:
     void use_folders() {
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
         set_flash_image_path(data_paths.spi_data);
@@ -87,7 +88,7 @@ protected:
     bool stick_screen(int width, int height, Led_framebuffer* out, std::string* why) {
         settle_positions_on_sign(scene);
         const std::string& root = stick.path();
-        const Export_outcome o = export_to_folder(scene, root, exe_folder, 0);
+        const Export_outcome o = export_to_folder(scene, root, scene_folder, 0);
         if (!o.written) {
             *why = "export: " + o.message;
             return false;

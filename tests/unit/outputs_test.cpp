@@ -56,6 +56,7 @@ protected:
         build_layout(scene);
         // The editor's own folder, where my_txt3.txt and my_txt4.txt lie.
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
     }
 
     // Places boards rows x cols of w x h LEDs side by side from (276, 226)
@@ -292,6 +293,7 @@ TEST_F(Output_test, ALogIsAppendedToARegularFileOnly) {
 TEST_F(Output_test, TheExportSaysWhatHappened) {
     Temp_dir stick;
     std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+    std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
     string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
@@ -376,6 +378,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
 // its cmd.txt and render of the scene give the same PNG bytes.
 TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+    std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
     std::string err;
     ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
