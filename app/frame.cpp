@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "app/outputs.h"
 #include "controller/sign_picture.h"
@@ -21,10 +22,14 @@
 
 namespace {
 bool pending = true;   // the first pass always draws
+void forget_lower_part();
 }
 
 void note_change() { pending = true; }
-void reset_frame_state() { pending = true; }
+void reset_frame_state() {
+    pending = true;
+    forget_lower_part();
+}
 bool frame_pending() { return pending; }
 
 bool format_readout(int mx, int my, int pitch, char* buf, size_t cap) {
@@ -59,20 +64,27 @@ Pixel_box sign_box(const Scene& scene, int w, int h) {
     return b;
 }
 
-// Each lit LED of the sign as its dot, only those inside the window.
-void draw_sign(const Scene& scene, Draw_target& dots, int w, int h) {
-    sign_leds.resize(w, h);
-    paint_sign(scene, sign_leds, scene_text_files());
+// LEDs x0..x1, y0..y1 of the sign (within it) that reach into the window.
+struct Led_range {
+    int64_t x0, y0, x1, y1;
+};
+
+Led_range window_leds(const Scene& scene, int w, int h) {
     const led_unit& u = scene.board_at(0, 0);
     const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
     // LEDs whose dot reaches into the window: centre within p of it.
     auto first = [&](int64_t origin) { return std::max<int64_t>(0, (-p - origin) / p); };
-    const int64_t x0 = first(bx), y0 = first(by);
-    const int64_t x1 = std::min<int64_t>(w - 1, (int64_t{scene.view_width} + p - bx) / p);
-    const int64_t y1 = std::min<int64_t>(h - 1, (int64_t{scene.view_height} + p - by) / p);
-    for (int64_t y = y0; y <= y1; ++y) {
+    return {first(bx), first(by), std::min<int64_t>(w - 1, (int64_t{scene.view_width} + p - bx) / p),
+            std::min<int64_t>(h - 1, (int64_t{scene.view_height} + p - by) / p)};
+}
+
+// Each lit LED of range r of the sign as its dot, row by row.
+void draw_sign_leds(const Scene& scene, Draw_target& dots, const Led_range& r) {
+    const led_unit& u = scene.board_at(0, 0);
+    const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
+    for (int64_t y = r.y0; y <= r.y1; ++y) {
         const uint8_t* row = sign_leds.row(static_cast<int>(y));
-        for (int64_t x = x0; x <= x1; ++x)
+        for (int64_t x = r.x0; x <= r.x1; ++x)
             if (row[x] != Led_framebuffer::dark)
                 dots.light(row[x], static_cast<int32_t>(bx + x * p), static_cast<int32_t>(by + y * p));
     }
@@ -96,6 +108,147 @@ void mark_unshown_text(const string_draw& s, int pitch) {
     sink.line_loop(box, 4);
 }
 
+// The selected shape or digit record, or null.
+const Digit_unit* selected_digit(const Scene& scene) {
+    if (scene.selected_digit_row >= digit_groups_in_use || scene.selected_digit_col >= digit_group_size)
+        return nullptr;
+    return &scene.digit_at(scene.selected_digit_row, scene.selected_digit_col);
+}
+
+// Text i: on the sign its marks (its LEDs are the sign's), elsewhere its dots.
+void draw_text(const Scene& scene, Editor_dots& grid, Editor_dots& margin, int i) {
+    const string_draw& s = scene.string_draws[i];
+    if (s.enabled && on_sign(scene, s.x, s.y)) {
+        draw_text_marks(s, scene.dot_pitch, i == scene.selected_text);
+        if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s, scene.dot_pitch);
+    } else {
+        draw_text_element(grid, margin, s, i == scene.selected_text);
+    }
+}
+
+// The marks of the texts on the sign that the card cannot show, but the
+// selected one's.
+void draw_unshown_marks(const Scene& scene) {
+    for (int i = 0; i < string_draw_count; ++i) {
+        const string_draw& s = scene.string_draws[i];
+        if (i != scene.selected_text && s.enabled && on_sign(scene, s.x, s.y) &&
+            text_file_missing(scene_text_files(), s.text_source))
+            mark_unshown_text(s, scene.dot_pitch);
+    }
+}
+
+// The frame's lower part: the sign's LEDs in range, then the elements on
+// no board (the palette, the margins, an element dragged off the sign) in
+// window pixels, shape and digit elements of groups 0..19 first, then
+// texts, the selected ones left out (they are drawn over it). The sign is
+// kept out of their reach, so it shows only what the card lights.
+void draw_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, const Led_range& leds) {
+    Editor_dots grid = editor_dots(sink, scene), margin = margin_dots(sink, scene);
+    draw_sign_leds(scene, grid, leds);
+    grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
+    margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
+    const Digit_unit* chosen = selected_digit(scene);
+    for (int g = 0; g < digit_groups_in_use; ++g) {
+        for (int i = 0; i < digit_group_size; ++i) {
+            const Digit_unit& d = scene.digit_at(g, i);
+            if (&d == chosen || (d.enabled && on_sign(scene, d.x, d.y))) continue;   // drawn later, or with the sign
+            draw_digit_unit(grid, margin, d, false);
+        }
+    }
+    for (int i = 0; i < string_draw_count; ++i)
+        if (i != scene.selected_text) draw_text(scene, grid, margin, i);
+}
+
+// What the sink's layer holds: the lower part as of the last frame that
+// drew into it, so a frame can tell what changed. Compared and copied
+// record by record; the copies are fixed arrays, the sign's LEDs a
+// framebuffer that grows only with the sign.
+class Lower_part {
+public:
+    enum Change { same, leds, whole };
+
+    // How the lower part of scene (a sign of w x h LEDs, painted into
+    // sign_leds) differs from the layer: not at all, in some LEDs only
+    // (*changed: the LEDs that differ, within the sign), or otherwise.
+    Change compare(const Scene& scene, const Dot_sink& sink, int w, int h, Led_range* changed) const {
+        if (!valid_ || sink_ != &sink || !same_view(scene, w, h)) return whole;
+        for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n)
+            if (n != chosen_digit_ && std::memcmp(static_cast<const void*>(&digits_[n]), static_cast<const void*>(&scene.digit_units[n]),
+                                                  sizeof digits_[n]) != 0)
+                return whole;
+        for (int i = 0; i < string_draw_count; ++i)
+            if (i != scene.selected_text &&
+                std::memcmp(static_cast<const void*>(&texts_[i]), static_cast<const void*>(&scene.string_draws[i]), sizeof texts_[i]) != 0)
+                return whole;
+        bool any = false;
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* now = sign_leds.row(y);
+            const uint8_t* was = leds_.row(y);
+            if (std::memcmp(now, was, static_cast<size_t>(w)) == 0) continue;
+            int x0 = 0, x1 = w - 1;
+            while (now[x0] == was[x0]) ++x0;
+            while (now[x1] == was[x1]) --x1;
+            if (!any) *changed = {x0, y, x1, y};
+            changed->x0 = std::min<int64_t>(changed->x0, x0);
+            changed->x1 = std::max<int64_t>(changed->x1, x1);
+            changed->y1 = y;
+            any = true;
+        }
+        return any ? leds : same;
+    }
+
+    // The layer now holds scene's lower part.
+    void take(const Scene& scene, const Dot_sink& sink, int w, int h) {
+        sink_ = &sink;
+        std::memcpy(static_cast<void*>(digits_), static_cast<const void*>(scene.digit_units), sizeof digits_);
+        std::memcpy(static_cast<void*>(texts_), static_cast<const void*>(scene.string_draws), sizeof texts_);
+        const Digit_unit* d = selected_digit(scene);
+        chosen_digit_ = d ? static_cast<int>(d - scene.digit_units) : -1;
+        chosen_text_ = scene.selected_text;
+        pitch_ = scene.dot_pitch;
+        view_w_ = scene.view_width, view_h_ = scene.view_height;
+        board_x_ = scene.board_at(0, 0).x, board_y_ = scene.board_at(0, 0).y;
+        w_ = w, h_ = h;
+        const Text_files& files = scene_text_files();
+        files_[0] = files.present[0], files_[1] = files.present[1];
+        take_leds();
+        valid_ = true;
+    }
+
+    // The layer now holds the sign's LEDs as painted.
+    void take_leds() {
+        leds_.resize(sign_leds.width(), sign_leds.height());
+        for (int y = 0; y < sign_leds.height(); ++y)
+            std::memcpy(const_cast<uint8_t*>(leds_.row(y)), sign_leds.row(y), static_cast<size_t>(sign_leds.width()));
+    }
+
+    void forget() { valid_ = false; }
+
+private:
+    bool same_view(const Scene& scene, int w, int h) const {
+        const Digit_unit* d = selected_digit(scene);
+        const Text_files& files = scene_text_files();
+        return pitch_ == scene.dot_pitch && view_w_ == scene.view_width && view_h_ == scene.view_height &&
+               board_x_ == scene.board_at(0, 0).x && board_y_ == scene.board_at(0, 0).y && w_ == w && h_ == h &&
+               chosen_digit_ == (d ? static_cast<int>(d - scene.digit_units) : -1) &&
+               chosen_text_ == scene.selected_text && files_[0] == files.present[0] &&
+               files_[1] == files.present[1];
+    }
+
+    bool valid_ = false;
+    const Dot_sink* sink_ = nullptr;   // whose layer
+    Digit_unit digits_[digit_groups_in_use * digit_group_size];
+    string_draw texts_[string_draw_count];
+    int chosen_digit_ = -1, chosen_text_ = -1;
+    int pitch_ = 0, view_w_ = 0, view_h_ = 0, board_x_ = 0, board_y_ = 0, w_ = 0, h_ = 0;
+    bool files_[2] = {};
+    Led_framebuffer leds_{0, 0};
+};
+
+Lower_part lower_part;
+
+void forget_lower_part() { lower_part.forget(); }
+
 }  // namespace
 
 void draw_display(const Scene& scene) {
@@ -109,32 +262,64 @@ void draw_display(const Scene& scene) {
     // The sign: every element on a board as the card lights it.
     int w, h;
     output_screen_size(scene, &w, &h);
-    Editor_dots grid = editor_dots(sink, scene);
-    draw_sign(scene, grid, w, h);
-
-    // Elements on no board (the palette, the margins, an element dragged
-    // off the sign) in window pixels, shape and digit elements of groups
-    // 0..19 first, then texts. The sign is kept out of their reach, so it
-    // shows only what the card lights.
+    sign_leds.resize(w, h);
+    paint_sign(scene, sign_leds, scene_text_files());
     const Pixel_box sign = sign_box(scene, w, h);
-    Editor_dots margin = margin_dots(sink, scene);
-    grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
-    margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
-    for (int g = 0; g < digit_groups_in_use; ++g) {
-        for (int i = 0; i < digit_group_size; ++i) {
-            const Digit_unit& d = scene.digit_at(g, i);
-            if (d.enabled && on_sign(scene, d.x, d.y)) continue;   // drawn with the sign
-            draw_digit_unit(grid, margin, d, i == scene.selected_digit_col && g == scene.selected_digit_row);
+    const Led_range leds = window_leds(scene, w, h);
+
+    // The lower part: the sign's LEDs, then the elements on no board but the
+    // selected ones. Kept in the sink's layer between frames where it has
+    // one, and redrawn there only where it changed.
+    if (sink.has_layer()) {
+        Led_range changed;
+        switch (lower_part.compare(scene, sink, w, h, &changed)) {
+            case Lower_part::whole:
+                sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
+                draw_lower_part(scene, sink, sign, leds);
+                sink.end_layer();
+                lower_part.take(scene, sink, w, h);
+                break;
+            case Lower_part::leds: {
+                // The changed LEDs' pixels, a dot more on each side, within the
+                // sign (where nothing but LEDs and the marks of texts without
+                // their file are drawn).
+                const led_unit& u = scene.board_at(0, 0);
+                const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
+                const Pixel_box box{std::max(sign.left, bx + (changed.x0 - 1) * p - p),
+                                    std::max(sign.top, by + (changed.y0 - 1) * p - p),
+                                    std::min(sign.right, bx + (changed.x1 + 1) * p + p),
+                                    std::min(sign.bottom, by + (changed.y1 + 1) * p + p)};
+                const Led_range redraw{std::max(leds.x0, changed.x0 - 3), std::max(leds.y0, changed.y0 - 3),
+                                       std::min(leds.x1, changed.x1 + 3), std::min(leds.y1, changed.y1 + 3)};
+                sink.begin_layer(static_cast<int>(std::clamp<int64_t>(box.left, -1, 1 << 30)),
+                                 static_cast<int>(std::clamp<int64_t>(box.top, -1, 1 << 30)),
+                                 static_cast<int>(std::clamp<int64_t>(box.right, -1, 1 << 30)),
+                                 static_cast<int>(std::clamp<int64_t>(box.bottom, -1, 1 << 30)));
+                Editor_dots grid = editor_dots(sink, scene);
+                draw_sign_leds(scene, grid, redraw);
+                draw_unshown_marks(scene);
+                sink.end_layer();
+                lower_part.take_leds();
+                break;
+            }
+            case Lower_part::same:
+                break;
         }
+        sink.show_layer();
+    } else {
+        draw_lower_part(scene, sink, sign, leds);
+        lower_part.forget();
     }
-    for (int i = 0; i < string_draw_count; ++i) {
-        const string_draw& s = scene.string_draws[i];
-        if (s.enabled && on_sign(scene, s.x, s.y)) {
-            draw_text_marks(s, scene.dot_pitch, i == scene.selected_text);
-            if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s, scene.dot_pitch);
-        } else {
-            draw_text_element(grid, margin, s, i == scene.selected_text);
-        }
+
+    // The selected elements on no board, over the rest.
+    {
+        Editor_dots grid = editor_dots(sink, scene), margin = margin_dots(sink, scene);
+        grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
+        margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
+        sink.set_texturing(false);
+        if (const Digit_unit* d = selected_digit(scene))
+            if (!(d->enabled && on_sign(scene, d->x, d->y))) draw_digit_unit(grid, margin, *d, true);
+        if (scene.selected_text < string_draw_count) draw_text(scene, grid, margin, scene.selected_text);
     }
 
     // The outline of board (0, 0), over the sign.

@@ -16,6 +16,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -29,7 +31,10 @@
 #include "render/gl_sink.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/keyboard.h"
 #include "ui/menus.h"
+#include "ui/mouse.h"
+#include "app/scene_files/scene_files.h"
 
 namespace {
 
@@ -38,21 +43,23 @@ void swap() { glutSwapBuffers(); }
 // The scene under measure (static storage: it is about 800 KB).
 Scene scene;
 
-// Evaluates the tiny expressions of the scene file: terms of the form
-// a+b*i or a*i or i%3, with i the repeat index.
+// Evaluates the tiny expressions of the scene file: a sum of terms, each a
+// product of factors, each a number, i (the repeat index), i%N or i/N.
 long eval(const std::string& expr, long i) {
     long total = 0;
     std::stringstream terms(expr);
     std::string term;
     while (std::getline(terms, term, '+')) {
         long value = 1;
-        size_t mod = term.find('%');
-        if (mod != std::string::npos) {
-            value = i % std::stol(term.substr(mod + 1));
-        } else {
-            std::stringstream factors(term);
-            std::string f;
-            while (std::getline(factors, f, '*')) value *= f == "i" ? i : std::stol(f);
+        std::stringstream factors(term);
+        std::string f;
+        while (std::getline(factors, f, '*')) {
+            if (f.rfind("i%", 0) == 0)
+                value *= i % std::stol(f.substr(2));
+            else if (f.rfind("i/", 0) == 0)
+                value *= i / std::stol(f.substr(2));
+            else
+                value *= f == "i" ? i : std::stol(f);
         }
         total += value;
     }
@@ -66,7 +73,7 @@ bool load_scene(const char* path) {
         std::fprintf(stderr, "bench: cannot open %s\n", path);
         return false;
     }
-    int group = 0, index = 37;
+    int group = 0, index = 37, next_text = 5;
     std::string line;
     while (std::getline(in, line)) {
         std::stringstream ls(line);
@@ -76,6 +83,33 @@ bool load_scene(const char* path) {
             int p;
             ls >> p;
             set_dot_pitch(scene, p);
+            continue;
+        }
+        if (word == "board") {   // board W H: every board's size in LEDs
+            ls >> scene.board_at(0, 0).width >> scene.board_at(0, 0).height;
+            continue;
+        }
+        if (word == "grid") {   // grid COLUMNS ROWS
+            ls >> scene.board_columns >> scene.board_rows;
+            scene.export_columns = scene.board_columns;
+            continue;
+        }
+        if (word == "text") {   // text COUNT X Y SIZE COLOUR WORD: texts 5.. (WORD repeated to fill)
+            long count;
+            std::string x, y, size, colour, text;
+            ls >> count >> x >> y >> size >> colour >> text;
+            for (long i = 0; i < count && next_text < string_draw_count; ++i, ++next_text) {
+                string_draw& t = scene.string_draws[next_text];
+                t.x = static_cast<uint32_t>(eval(x, i));
+                t.y = static_cast<uint32_t>(eval(y, i));
+                t.font_size = static_cast<uint8_t>(eval(size, i));
+                t.colour = static_cast<int32_t>(eval(colour, i));
+                t.pitch = scene.dot_pitch;
+                t.enabled = 1;
+                std::snprintf(t.text, sizeof t.text, "%s", text.c_str());
+                t.length = static_cast<int32_t>(std::strlen(t.text));
+            }
+            scene.text_count = next_text;
             continue;
         }
         long count;
@@ -128,12 +162,7 @@ Result run(Gl_sink& sink, double seconds) {
             1000 * build / frames, 1000 * finish / frames};
 }
 
-// Renders one frame with sink and reads the window's pixels back.
-std::vector<unsigned char> picture(Gl_sink& sink) {
-    set_dot_sink(&sink);
-    reshape_view(scene, 1200, 801);
-    draw_display(scene);
-    draw_display(scene);
+std::vector<unsigned char> read_pixels() {
     glFinish();
     std::vector<unsigned char> pixels(1200 * 801 * 3);
     glReadBuffer(GL_BACK);
@@ -142,29 +171,146 @@ std::vector<unsigned char> picture(Gl_sink& sink) {
     return pixels;
 }
 
-// Number of pixels that differ between the batched and the per-dot picture.
-long compare(const char* name) {
-    // No swap: the picture is read from the back buffer.
-    Gl_sink batched(nullptr, true), per_dot(nullptr, false);
-    std::vector<unsigned char> a = picture(batched), b = picture(per_dot);
-    long differ = 0, lit = 0;
+// Renders one frame with sink and reads the window's pixels back.
+std::vector<unsigned char> picture(Gl_sink& sink) {
+    set_dot_sink(&sink);
+    reshape_view(scene, 1200, 801);
+    draw_display(scene);
+    draw_display(scene);
+    return read_pixels();
+}
+
+// Pixels that differ between two pictures; the first few are named.
+long differing(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, long* lit) {
+    long differ = 0;
+    *lit = 0;
     for (size_t i = 0; i < a.size(); i += 3) {
-        bool d = a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+        const bool d = a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
         if (d && differ < 5) {
-            size_t px = i / 3;
-            std::printf("  differs at (%zu, %zu): batched %d,%d,%d per-dot %d,%d,%d\n", px % 1200,
-                        800 - px / 1200, a[i], a[i + 1], a[i + 2], b[i], b[i + 1], b[i + 2]);
+            const size_t px = i / 3;
+            std::printf("  differs at (%zu, %zu): %d,%d,%d against %d,%d,%d\n", px % 1200, 800 - px / 1200, a[i],
+                        a[i + 1], a[i + 2], b[i], b[i + 1], b[i + 2]);
         }
         differ += d;
-        lit += b[i] || b[i + 1] || b[i + 2];
+        *lit += b[i] || b[i + 1] || b[i + 2];
     }
-    std::printf("%-8s %ld of %zu pixels differ between batched and per-dot (%ld lit)\n", name,
-                differ, a.size() / 3, lit);
+    return differ;
+}
+
+// The text the benchmarks drag and type into: the last text record, on the
+// sign 40 LEDs from its corner, selected.
+constexpr int moving_text = string_draw_count - 1;
+
+void place_moving_text() {
+    string_draw& t = scene.string_draws[moving_text];
+    const led_unit& b = scene.board_at(0, 0);
+    t.x = static_cast<uint32_t>(b.x + 40 * scene.dot_pitch);
+    t.y = static_cast<uint32_t>(b.y + 40 * scene.dot_pitch);
+    t.pitch = scene.dot_pitch;
+    t.font_size = 16;
+    t.colour = 1;
+    t.enabled = 1;
+    std::snprintf(t.text, sizeof t.text, "Drag 拖动");
+    t.length = static_cast<int32_t>(std::strlen(t.text));
+    scene.selected_text = moving_text;
+    settle_after_edit(scene);
+}
+
+// Holds the moving text as a press on it does (whatever lies over it).
+void grab_moving_text() {
+    scene.selected_text = moving_text;
+    text_grabbed = 1;
+    anchor_x = anchor_y = 2;
+}
+
+// The moving text's k-th place of a drag across the window: 3 pixels a
+// frame to the right, and down a little, in window pixels of the mouse.
+void drag_step(int k) {
+    const string_draw& t = scene.string_draws[moving_text];
+    (void)t;
+    on_motion(scene, 300 + 3 * (k % 250), 260 + (k % 250) / 2);
+}
+
+// Number of pixels that differ between the batched and the per-dot picture,
+// and between the cached picture (the layer drawn once, then shown) and
+// the per-dot one.
+long compare(const char* name) {
+    // No swap: the picture is read from the back buffer.
+    Gl_sink batched(nullptr, true), per_dot(nullptr, false), cached(nullptr, true);
+    batched.set_layer_enabled(false);
+    per_dot.set_layer_enabled(false);
+    const std::vector<unsigned char> p = picture(per_dot);
+    long lit;
+    long differ = differing(picture(batched), p, &lit);
+    std::printf("%-8s %ld of %zu pixels differ between batched and per-dot (%ld lit)\n", name, differ, p.size() / 3,
+                lit);
+    const long cached_differ = differing(picture(cached), p, &lit);
+    std::printf("%-8s %ld of %zu pixels differ between cached and per-dot\n", name, cached_differ, p.size() / 3);
+    return differ + cached_differ;
+}
+
+// At pitch 2, 3 and 4: a text dragged over the scene for a few frames, then
+// dropped, and typed into; after each, the cached picture (drawn frame
+// after frame into the layer) against the per-dot picture of the same
+// scene drawn at once.
+long compare_edits() {
+    static Scene start;
+    std::memcpy(static_cast<void*>(&start), static_cast<const void*>(&scene), sizeof scene);
+    long differ = 0;
+    for (int pitch = 2; pitch <= 4; ++pitch) {
+        std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&start), sizeof scene);
+        set_dot_pitch(scene, pitch);
+        lay_out_boards(scene);
+        settle_positions_on_sign(scene);
+        place_moving_text();
+        Gl_sink cached(nullptr, true), per_dot(nullptr, false), batched(nullptr, true);
+        per_dot.set_layer_enabled(false);
+        batched.set_layer_enabled(false);
+        set_dot_sink(&cached);
+        reshape_view(scene, 1200, 801);
+        draw_display(scene);
+        auto check = [&](const char* what) {
+            set_dot_sink(&cached);
+            draw_display(scene);
+            const std::vector<unsigned char> a = read_pixels();
+            set_dot_sink(&per_dot);
+            draw_display(scene);
+            long lit;
+            const long d = differing(a, read_pixels(), &lit);
+            std::printf("pitch %d %-9s %ld pixels differ between cached and per-dot (%ld lit)\n", pitch, what, d, lit);
+            differ += d;
+            set_dot_sink(&batched);
+            draw_display(scene);
+            const std::vector<unsigned char> c = read_pixels();
+            set_dot_sink(&per_dot);
+            draw_display(scene);
+            const long db = differing(c, read_pixels(), &lit);
+            std::printf("pitch %d %-9s %ld pixels differ between batched and per-dot\n", pitch, what, db);
+            differ += db;
+        };
+        grab_moving_text();
+        for (int k = 0; k < 40; k += 7) {
+            drag_step(k);
+            set_dot_sink(&cached);
+            draw_display(scene);
+        }
+        check("dragging");
+        on_mouse(scene, mouse_left, mouse_up, 0, 0);
+        check("dropped");
+        on_key(scene, 'x', 0, 0);
+        on_key(scene, 'y', 0, 0);
+        check("typed");
+        reset_input_state();
+    }
+    std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&start), sizeof scene);
     return differ;
 }
 
 void report(const char* name, double seconds) {
+    // Whole frames, as every frame was drawn before the layer.
     Gl_sink batched(swap, true), per_dot(swap, false);
+    batched.set_layer_enabled(false);
+    per_dot.set_layer_enabled(false);
     Result b = run(batched, seconds);
     Result p = run(per_dot, seconds);
     std::printf("%-8s dots/frame %8ld | batched: %4ld draw calls, %7.1f frames/s | per-dot: "
@@ -173,6 +319,78 @@ void report(const char* name, double seconds) {
     std::printf("%-8s ms/frame in draw_display then in glFinish | batched: %.2f + %.2f | "
                 "per-dot: %.2f + %.2f\n",
                 name, b.build_ms, b.finish_ms, p.build_ms, p.finish_ms);
+}
+
+struct Spread {
+    double min, median, max;
+};
+
+Spread spread(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2], ms.back()};
+}
+
+// Milliseconds of each of n frames, from the input that changes the scene
+// (change(k) before frame k) to the frame drawn and finished by the GL,
+// with sink; the scene and the input state are put back afterwards.
+template <class Change>
+std::vector<double> timed_frames(Gl_sink& sink, int n, Change change) {
+    static Scene saved;
+    std::memcpy(static_cast<void*>(&saved), static_cast<const void*>(&scene), sizeof scene);
+    set_dot_sink(&sink);
+    reshape_view(scene, 1200, 801);
+    draw_display(scene);   // the layer (if any) as the editor has it before the edit
+    glFinish();
+    std::vector<double> ms;
+    using clock = std::chrono::steady_clock;
+    for (int k = 0; k < n; ++k) {
+        const auto t0 = clock::now();
+        change(k);
+        draw_display(scene);
+        glFinish();
+        ms.push_back(std::chrono::duration<double, std::milli>(clock::now() - t0).count());
+    }
+    std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&saved), sizeof scene);
+    reset_input_state();
+    return ms;
+}
+
+void print_spread(const char* scene_name, const char* what, const char* sink_name, const Spread& s) {
+    std::printf("%-8s %-7s %-8s min %7.2f  median %7.2f  max %7.2f ms\n", scene_name, what, sink_name, s.min, s.median,
+                s.max);
+}
+
+// What an operator feels: frames while a text is dragged across the scene
+// and while it is typed into, and the first frame after a zoom (which
+// redraws the whole layer), cached against whole batched frames and
+// per-dot frames in the same run.
+void report_edits(const char* name, int frames, int per_dot_frames) {
+    place_moving_text();
+    for (int what = 0; what < 3; ++what) {
+        const char* label = what == 0 ? "drag" : what == 1 ? "typing" : "zoom";
+        auto change = [what](int k) {
+            if (what == 0) {
+                if (k == 0) grab_moving_text();
+                drag_step(k);
+            } else if (what == 1) {
+                on_key(scene, static_cast<uint8_t>('a' + k % 26), 0, 0);
+            } else {
+                on_key(scene, k % 2 ? 1 : 17, 0, 0);   // Ctrl+Q, Ctrl+A
+            }
+        };
+        Gl_sink cached(swap, true), batched(swap, true), per_dot(swap, false);
+        batched.set_layer_enabled(false);
+        per_dot.set_layer_enabled(false);
+        const Spread c = spread(timed_frames(cached, what == 2 ? 10 : frames, change));
+        const Spread b = spread(timed_frames(batched, what == 2 ? 10 : frames, change));
+        const Spread p = spread(timed_frames(per_dot, per_dot_frames, change));
+        print_spread(name, label, "cached", c);
+        print_spread(name, label, "batched", b);
+        print_spread(name, label, "per-dot", p);
+        std::printf("%-8s %-7s median per-dot / cached %.1fx, batched / cached %.1fx\n", name, label,
+                    p.median / c.median, b.median / c.median);
+    }
+    std::fflush(stdout);
 }
 
 }  // namespace
@@ -235,6 +453,7 @@ int main(int argc, char** argv) {
     }
     const char* scene_file = argv[1 + check];
     double seconds = argc > 2 + check ? std::atof(argv[2 + check]) : 3.0;
+    const char* full_file = argc > 3 + check ? argv[3 + check] : nullptr;
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
         std::fprintf(stderr, "bench: no X display; nothing to draw on\n");
@@ -267,12 +486,24 @@ int main(int argc, char** argv) {
         long differ = compare("start-up");
         if (!load_scene(scene_file)) return 1;
         differ += compare("heavy");
+        differ += compare_edits();
         set_dot_pitch(scene, 3);   // odd point sizes
         differ += compare("pitch 3");
         return differ ? 1 : 0;
     }
+    const int frames = std::max(10, static_cast<int>(seconds * 40));
     report("start-up", seconds);
+    report_edits("start-up", frames, 20);
+    Scene& startup = *new Scene;   // kept for the full sign
+    std::memcpy(static_cast<void*>(&startup), static_cast<const void*>(&scene), sizeof scene);
     if (!load_scene(scene_file)) return 1;
     report("heavy", seconds);
+    report_edits("heavy", frames, 10);
+    if (full_file) {
+        std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&startup), sizeof scene);
+        if (!load_scene(full_file)) return 1;
+        report("full", seconds);
+        report_edits("full", frames, 5);
+    }
     return 0;
 }

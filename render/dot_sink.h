@@ -58,6 +58,22 @@ public:
     // (x0, y0)-(x1, y1), texture row 1 at y0, nearest filtering, blended by
     // its alpha and tinted with the current colour. Leaves blending on.
     virtual void glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) = 0;
+
+    // The layer: an offscreen picture of the drawing area's size that keeps
+    // the lower part of the frame from one frame to the next, so a frame
+    // redraws only what changed under it. begin_layer directs drawing into
+    // the layer, with the pixels of the window box (left, top)-(right,
+    // bottom) (inclusive) cleared first and nothing drawn outside it;
+    // end_layer directs drawing back to the frame; show_layer replaces the
+    // frame's pixels with the layer's. The layer keeps its pixels until the
+    // drawing area's size changes (it is then cleared). A sink without a
+    // layer says so with has_layer() and ignores the rest.
+    virtual bool has_layer() const { return false; }
+    virtual void begin_layer(int left, int top, int right, int bottom) {
+        (void)left, (void)top, (void)right, (void)bottom;
+    }
+    virtual void end_layer() {}
+    virtual void show_layer() {}
 };
 
 // The sink every draw routine uses. Starts as a sink that draws nothing.

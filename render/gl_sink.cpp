@@ -1,6 +1,8 @@
 #include "render/gl_sink.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <cstdio>
@@ -154,6 +156,8 @@ void Gl_sink::end_frame() {
 
 void Gl_sink::set_projection(const View_projection& v) {
     flush();
+    view_w_ = v.viewport_w;
+    view_h_ = v.viewport_h;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glViewport(0, 0, v.viewport_w, v.viewport_h);
@@ -241,6 +245,15 @@ void Gl_sink::immediate(unsigned mode, const float* xy, int n) {
 
 void Gl_sink::line_loop(const float* xy, int n) {
     if (!batched_) return immediate(GL_LINE_LOOP, xy, n);
+    // A dashed loop is drawn as one: its dashes run on around its corners,
+    // which they would not as separate segments (each starts the pattern
+    // anew).
+    if (stipple_on_) {
+        flush();
+        glDisable(GL_TEXTURE_2D);
+        glColor3fv(colour_);
+        return immediate(GL_LINE_LOOP, xy, n);
+    }
     // A loop is its segments, the last one closing it; they light the
     // same pixels.
     start(Run::lines);
@@ -258,6 +271,7 @@ void Gl_sink::lines(const float* xy, int n) {
 
 void Gl_sink::set_line_stipple(bool on, int factor, uint16_t pattern) {
     flush();
+    stipple_on_ = on;
     if (on) {
         glLineStipple(factor, pattern);
         glEnable(GL_LINE_STIPPLE);
@@ -405,4 +419,75 @@ bool Gl_sink::Repaint_filter::repeats(int l, int t, int r, int b, const float* r
     }
     *e = Entry{generation, sequence, l, t, r, b, c};
     return false;
+}
+
+bool Gl_sink::has_layer() const {
+    return layer_enabled_ && !layer_failed_ && view_w_ > 0 && view_h_ > 0;
+}
+
+bool Gl_sink::ready_layer() {
+    if (!has_layer()) return false;
+    if (layer_fbo_ && layer_w_ == view_w_ && layer_h_ == view_h_) return true;
+    if (!layer_fbo_) {
+        // Framebuffer objects are core from GL 3.0; older GLs may lack them.
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        if (!version || version[0] < '3' || version[1] != '.') {
+            std::fprintf(stderr, "render: GL %s has no framebuffer objects; every frame draws the whole scene\n",
+                         version ? version : "(unknown)");
+            layer_failed_ = true;
+            return false;
+        }
+        glGenFramebuffers(1, &layer_fbo_);
+        glGenRenderbuffers(1, &layer_colour_);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, layer_colour_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, view_w_, view_h_);
+    glBindFramebuffer(GL_FRAMEBUFFER, layer_fbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, layer_colour_);
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE) {
+        glClear(GL_COLOR_BUFFER_BIT);
+    } else {
+        std::fprintf(stderr, "render: the layer cannot be made (status 0x%x); every frame draws the whole scene\n",
+                     status);
+        layer_failed_ = true;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    layer_w_ = view_w_;
+    layer_h_ = view_h_;
+    return !layer_failed_;
+}
+
+void Gl_sink::begin_layer(int left, int top, int right, int bottom) {
+    flush();
+    if (!ready_layer()) return;
+    glBindFramebuffer(GL_FRAMEBUFFER, layer_fbo_);
+    // Window rows run down, GL's up.
+    if (left < 0) left = 0;
+    if (top < 0) top = 0;
+    if (right >= view_w_) right = view_w_ - 1;
+    if (bottom >= view_h_) bottom = view_h_ - 1;
+    glEnable(GL_SCISSOR_TEST);
+    if (right < left || bottom < top)
+        glScissor(0, 0, 0, 0);
+    else
+        glScissor(left, view_h_ - 1 - bottom, right - left + 1, bottom - top + 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void Gl_sink::end_layer() {
+    flush();
+    if (!layer_fbo_) return;
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void Gl_sink::show_layer() {
+    flush();
+    if (!ready_layer()) return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, layer_fbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, layer_w_, layer_h_, 0, 0, layer_w_, layer_h_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    ++calls_;
 }

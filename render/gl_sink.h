@@ -11,7 +11,9 @@
 //     Dots at most a point's size apart (glyph and digit rows) also merge.
 //     A quad that repaints an earlier one unchanged is dropped (see
 //     Repaint_filter).
-//   - Line loops and segments become GL_LINES with a colour per vertex.
+//   - Line loops and segments become GL_LINES with a colour per vertex
+//     (a dashed loop is drawn as one loop, so its dashes run on around
+//     its corners as they do in plain drawing).
 //   - Glyph textures live in one atlas texture, so labels batch too.
 // Texturing is on for glyph runs and off for everything else (the frame
 // never draws dots or lines with texturing on). Per-dot mode draws every dot
@@ -44,12 +46,32 @@ public:
     uint32_t make_texture(const uint8_t* luminance_alpha, int w, int h) override;
     void glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) override;
 
+    // The layer is a framebuffer object with one colour buffer of the
+    // drawing area's size, made at its first use; shown by a blit, so its
+    // pixels reach the frame unchanged. Off when the GL has no framebuffer
+    // objects or the layer cannot be made (then frames draw everything),
+    // or when turned off (the benchmark measures both).
+    bool has_layer() const override;
+    void begin_layer(int left, int top, int right, int bottom) override;
+    void end_layer() override;
+    void show_layer() override;
+    void set_layer_enabled(bool on) { layer_enabled_ = on; }
+
     // Counters of the last completed frame, for benchmarks.
     long last_frame_dots() const { return last_dots_; }
     long last_frame_draw_calls() const { return last_calls_; }
 
 private:
     enum class Run { none, dots, lines, glyphs };
+
+    // Makes (or remakes, at a new size) the layer; false when it cannot be.
+    bool ready_layer();
+    bool stipple_on_ = false;   // dashed lines (set_line_stipple)
+    bool layer_enabled_ = true;
+    bool layer_failed_ = false;
+    uint32_t layer_fbo_ = 0, layer_colour_ = 0;
+    int layer_w_ = 0, layer_h_ = 0;   // size of the layer's buffer
+    int view_w_ = 0, view_h_ = 0;     // drawing area (set_projection)
 
     // Dot centres x0..x1, y0..y1 (inclusive) of one colour.
     struct Span {

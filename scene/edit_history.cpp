@@ -103,7 +103,7 @@ bool Edit_history::start(const Scene& scene) {
             return false;
         }
     }
-    std::memcpy(static_cast<void*>(base_.get()), &scene, sizeof scene);
+    std::memcpy(static_cast<void*>(base_.get()), bytes_of(scene), sizeof scene);
     count_ = cursor_ = 0;
     used_ = 0;
     joinable_ = false;
@@ -181,10 +181,10 @@ void Edit_history::make_room(size_t room) {
 
 bool Edit_history::selection_only(const Scene& scene) {
     if (diff_size(scene) == 0) return true;
-    std::memcpy(static_cast<void*>(scratch_.get()), base_.get(), sizeof scene);
+    std::memcpy(static_cast<void*>(scratch_.get()), bytes_of(*base_), sizeof scene);
     set_selection(*scratch_, selection_of(scene));
     settle_after_edit(*scratch_);
-    return std::memcmp(static_cast<const void*>(scratch_.get()), &scene, sizeof scene) == 0;
+    return std::memcmp(bytes_of(*scratch_), bytes_of(scene), sizeof scene) == 0;
 }
 
 void Edit_history::record(const Scene& scene, Step_kind kind, int target) {
@@ -263,7 +263,7 @@ bool Edit_history::redo(Scene& scene) {
 void Edit_history::revert(Scene& scene) const {
     if (!base_) return;
     const View keep = view_of(scene);
-    std::memcpy(static_cast<void*>(&scene), base_.get(), sizeof scene);
+    std::memcpy(static_cast<void*>(&scene), bytes_of(*base_), sizeof scene);
     set_view(scene, keep);
 }
 

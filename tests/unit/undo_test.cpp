@@ -43,7 +43,7 @@ protected:
 // area, close entry) taken from `like`.
 std::vector<uint8_t> content(const Scene& s, const Scene& like) {
     static Scene copy;
-    std::memcpy(static_cast<void*>(&copy), &s, sizeof s);
+    std::memcpy(static_cast<void*>(&copy), static_cast<const void*>(&s), sizeof s);
     copy.mouse_x = like.mouse_x, copy.mouse_y = like.mouse_y;
     copy.view_width = like.view_width, copy.view_height = like.view_height;
     copy.toolbar_menu[toolbar_close].x = like.toolbar_menu[toolbar_close].x;
@@ -179,11 +179,11 @@ void random_edit(std::mt19937& rng) {
 // byte; redone in full, they reach the same end.
 TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
     static Scene start;
-    std::memcpy(static_cast<void*>(&start), &scene, sizeof scene);
+    std::memcpy(static_cast<void*>(&start), static_cast<const void*>(&scene), sizeof scene);
     std::mt19937 rng(20261208);
     int steps_seen = 0;
     for (int sequence = 0; sequence < 1000; ++sequence) {
-        std::memcpy(static_cast<void*>(&scene), &start, sizeof scene);
+        std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&start), sizeof scene);
         reset_input_state();
         window_w = client_start_w + window_frame_w;
         window_h = client_start_h + window_frame_h;
