@@ -198,8 +198,11 @@ public:
     }
 
     // The layer now holds scene's lower part.
-    void take(const Scene& scene, const Dot_sink& sink, int w, int h) {
+    // in_layer: the sink's layer holds it too (else it was drawn into the
+    // frame only).
+    void take(const Scene& scene, const Dot_sink& sink, int w, int h, bool in_layer) {
         sink_ = &sink;
+        in_layer_ = in_layer;
         std::memcpy(static_cast<void*>(digits_), static_cast<const void*>(scene.digit_units), sizeof digits_);
         std::memcpy(static_cast<void*>(texts_), static_cast<const void*>(scene.string_draws), sizeof texts_);
         const Digit_unit* d = selected_digit(scene);
@@ -223,6 +226,7 @@ public:
     }
 
     void forget() { valid_ = false; }
+    bool in_layer() const { return in_layer_; }
 
 private:
     bool same_view(const Scene& scene, int w, int h) const {
@@ -236,6 +240,7 @@ private:
     }
 
     bool valid_ = false;
+    bool in_layer_ = false;
     const Dot_sink* sink_ = nullptr;   // whose layer
     Digit_unit digits_[digit_groups_in_use * digit_group_size];
     string_draw texts_[string_draw_count];
@@ -272,17 +277,24 @@ void draw_display(const Scene& scene) {
     // one, and redrawn there only where it changed.
     if (sink.has_layer()) {
         Led_range changed;
-        switch (lower_part.compare(scene, sink, w, h, &changed)) {
-            case Lower_part::whole:
-                sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
-                draw_lower_part(scene, sink, sign, leds);
-                sink.end_layer();
-                lower_part.take(scene, sink, w, h);
-                break;
-            case Lower_part::leds: {
-                // The changed LEDs' pixels, a dot more on each side, within the
-                // sign (where nothing but LEDs and the marks of texts without
-                // their file are drawn).
+        const Lower_part::Change change = lower_part.compare(scene, sink, w, h, &changed);
+        if (change == Lower_part::whole) {
+            // A change under everything (a zoom, a new selection, rows and
+            // columns): drawn straight into the frame, as fast as ever, and
+            // remembered. The next frame like it makes the layer.
+            draw_lower_part(scene, sink, sign, leds);
+            lower_part.take(scene, sink, w, h, false);
+        } else if (!lower_part.in_layer()) {
+            sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
+            draw_lower_part(scene, sink, sign, leds);
+            sink.end_layer();
+            lower_part.take(scene, sink, w, h, true);
+            sink.show_layer();
+        } else {
+            if (change == Lower_part::leds) {
+                // The changed LEDs' pixels, a dot more on each side, within
+                // the sign (where nothing but LEDs and the marks of texts
+                // without their file are drawn).
                 const led_unit& u = scene.board_at(0, 0);
                 const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
                 const Pixel_box box{std::max(sign.left, bx + (changed.x0 - 1) * p - p),
@@ -291,21 +303,16 @@ void draw_display(const Scene& scene) {
                                     std::min(sign.bottom, by + (changed.y1 + 1) * p + p)};
                 const Led_range redraw{std::max(leds.x0, changed.x0 - 3), std::max(leds.y0, changed.y0 - 3),
                                        std::min(leds.x1, changed.x1 + 3), std::min(leds.y1, changed.y1 + 3)};
-                sink.begin_layer(static_cast<int>(std::clamp<int64_t>(box.left, -1, 1 << 30)),
-                                 static_cast<int>(std::clamp<int64_t>(box.top, -1, 1 << 30)),
-                                 static_cast<int>(std::clamp<int64_t>(box.right, -1, 1 << 30)),
-                                 static_cast<int>(std::clamp<int64_t>(box.bottom, -1, 1 << 30)));
+                auto pixel = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 30)); };
+                sink.begin_layer(pixel(box.left), pixel(box.top), pixel(box.right), pixel(box.bottom));
                 Editor_dots grid = editor_dots(sink, scene);
                 draw_sign_leds(scene, grid, redraw);
                 draw_unshown_marks(scene);
                 sink.end_layer();
                 lower_part.take_leds();
-                break;
             }
-            case Lower_part::same:
-                break;
+            sink.show_layer();
         }
-        sink.show_layer();
     } else {
         draw_lower_part(scene, sink, sign, leds);
         lower_part.forget();
