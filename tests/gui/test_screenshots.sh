@@ -4,7 +4,8 @@
 # script's 2 × 1 boards of 192 × 96 LEDs), under 200 KB, and shows what it
 # should: the editor lit texts and shapes in red, green and yellow, the card
 # the same colours on its screen after the live send, the help its yellow
-# frame over the editor.
+# frame over the editor; docs/card-example.png is what docs/card-example.txt
+# makes.
 set -euo pipefail
 editor_bin=$1
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
@@ -57,4 +58,7 @@ expect help.png yellow "$yellow" 1800
 n_editor=$(count "$out/editor.png" "$yellow")
 n_help=$(count "$out/help.png" "$yellow")
 [ "$n_help" -gt $((n_editor + 1500)) ] || fail "help.png has no more yellow than the editor ($n_help, $n_editor)"
+# The example of docs/card.md is the picture its script makes now.
+cmp -s "$out/card-example.png" "$source_dir/docs/card-example.png" ||
+  fail "docs/card-example.png is not what vantiro-cli play makes of docs/card-example.txt (scripts/screenshots remakes it)"
 echo "PASS"
