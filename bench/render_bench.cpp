@@ -6,6 +6,10 @@
 //   vantiro_render_bench bench/heavy.scene [seconds per run]
 //   vantiro_render_bench --check bench/heavy.scene
 //   vantiro_render_bench --outputs bench/heavy.scene   (no display needed)
+//   vantiro_render_bench --save bench/full.scene DIR   (scene files, no display)
+// The frame figures also time frames while a text is dragged and typed
+// into and the first frame after a zoom, with the layer (cached), and
+// without it, batched and per dot; a third scene file adds the full sign.
 // With --check it renders each scene once with either sink and fails when
 // the two pictures differ in any pixel (a GUI test runs this). With
 // --outputs it times, without a window, the export of the scene to a
@@ -31,6 +35,7 @@
 #include "render/gl_sink.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
+#include "ui/edit_steps.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
 #include "ui/mouse.h"
@@ -106,7 +111,7 @@ bool load_scene(const char* path) {
                 t.colour = static_cast<int32_t>(eval(colour, i));
                 t.pitch = scene.dot_pitch;
                 t.enabled = 1;
-                std::snprintf(t.text, sizeof t.text, "%s", text.c_str());
+                platform_utf8_to_gbk(text.c_str(), t.text, sizeof t.text);   // the file is UTF-8, texts GBK
                 t.length = static_cast<int32_t>(std::strlen(t.text));
             }
             scene.text_count = next_text;
@@ -210,7 +215,7 @@ void place_moving_text() {
     t.font_size = 16;
     t.colour = 1;
     t.enabled = 1;
-    std::snprintf(t.text, sizeof t.text, "Drag 拖动");
+    platform_utf8_to_gbk("Drag 拖动", t.text, sizeof t.text);
     t.length = static_cast<int32_t>(std::strlen(t.text));
     scene.selected_text = moving_text;
     settle_after_edit(scene);
@@ -441,11 +446,49 @@ int outputs(const char* scene_file) {
                 export_ms, script.size(), card.counts.run, play_ms, card.screen.lit_count(), render_ms,
                 screen.lit_count());
     std::system((std::string("rm -rf ") + dir).c_str());
+
+    // Undo: a zoom (every element on the sign moves), undone and redone.
+    start_editor_history(scene);
+    on_key(scene, 17, 0, 0);
+    const size_t zoom_step = editor_history().newest_step_bytes();
+    const double undo_ms = best_ms([] {
+        undo_edit(scene);
+        redo_edit(scene);
+    }) / 2;
+    const double record_ms = best_ms([] {
+        on_key(scene, 17, 0, 0);   // the zoom and its step
+        undo_edit(scene);
+    });
+    std::printf("undo of a zoom %.2f ms (its step %zu bytes; a zoom with its step and its undo %.2f ms); history "
+                "memory %zu bytes\n",
+                undo_ms, zoom_step, record_ms, Edit_history::step_buffer_bytes + 2 * sizeof(Scene));
+    return 0;
+}
+
+// Saves the benchmark scene as the editor's scene files in dir (whose
+// SysCfg.ini is read first), for timing the editor's start on it.
+int save(const char* scene_file, const char* dir) {
+    std::string err;
+    char exe[4096];
+    if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
+    std::string editor = std::string(exe);
+    editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
+    if (!startup_paths_and_config(editor.c_str(), &err, dir)) {
+        std::fprintf(stderr, "bench: %s\n", err.c_str());
+        return 1;
+    }
+    build_layout(scene);
+    if (!load_scene(scene_file)) return 1;
+    if (!save_scene_files(scene, &err)) {
+        std::fprintf(stderr, "bench: %s\n", err.c_str());
+        return 1;
+    }
     return 0;
 }
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--outputs") return outputs(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "--save") return save(argv[2], argv[3]);
     const bool check = argc > 1 && std::string(argv[1]) == "--check";
     if (argc < 2 + check) {
         std::fprintf(stderr, "usage: %s [--check] SCENE [SECONDS]\n", argv[0]);

@@ -96,6 +96,12 @@ void Gl_sink::settle_column() {
     have_column_ = false;
 }
 
+void Gl_sink::clear_if_pending() {
+    if (!clear_pending_) return;
+    clear_pending_ = false;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 void Gl_sink::flush() {
     if (run_ == Run::dots) {
         settle_column();
@@ -103,6 +109,7 @@ void Gl_sink::flush() {
         have_block_ = false;
     }
     if (!positions_.empty()) {
+        clear_if_pending();
         const GLsizei n = static_cast<GLsizei>(positions_.size() / 2);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
@@ -138,7 +145,9 @@ void Gl_sink::flush() {
 void Gl_sink::begin_frame() {
     flush();
     dots_ = calls_ = 0;
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The clear waits for the first drawing: a frame that begins with the
+    // layer (which replaces every pixel) needs none.
+    clear_pending_ = true;
     glDisable(GL_LIGHTING);
     glPushMatrix();
     glScalef(1, 1, 1);
@@ -148,6 +157,7 @@ void Gl_sink::begin_frame() {
 
 void Gl_sink::end_frame() {
     flush();
+    clear_if_pending();
     glPopMatrix();
     last_dots_ = dots_;
     last_calls_ = calls_;
@@ -197,6 +207,7 @@ void Gl_sink::dot(float x, float y, float size, const float* rgb) {
 void Gl_sink::point(float x, float y) {
     ++dots_;
     if (!batched_) {
+        clear_if_pending();
         glBegin(GL_POINTS);
         glVertex3f(x, y, 0);
         glEnd();
@@ -237,6 +248,7 @@ void Gl_sink::add_segment(float x0, float y0, float x1, float y1) {
 }
 
 void Gl_sink::immediate(unsigned mode, const float* xy, int n) {
+    clear_if_pending();
     glBegin(mode);
     for (int i = 0; i < n; ++i) glVertex3f(xy[2 * i], xy[2 * i + 1], 0);
     glEnd();
@@ -324,6 +336,7 @@ void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y
     const float corners[8] = {x0, y0, x1, y0, x1, y1, x0, y1};
     const float coords[8] = {uv[0], uv[3], uv[2], uv[3], uv[2], uv[1], uv[0], uv[1]};
     if (!batched_) {
+        clear_if_pending();
         glyph_state();
         glBegin(GL_QUADS);
         for (int k = 0; k < 4; ++k) {
@@ -460,6 +473,7 @@ bool Gl_sink::ready_layer() {
 
 void Gl_sink::begin_layer(int left, int top, int right, int bottom) {
     flush();
+    clear_if_pending();   // the frame's own clear, before drawing leaves it
     if (!ready_layer()) return;
     glBindFramebuffer(GL_FRAMEBUFFER, layer_fbo_);
     // Window rows run down, GL's up.
@@ -485,6 +499,7 @@ void Gl_sink::end_layer() {
 void Gl_sink::show_layer() {
     flush();
     if (!ready_layer()) return;
+    if (layer_w_ == view_w_ && layer_h_ == view_h_) clear_pending_ = false;   // every pixel is replaced
     glBindFramebuffer(GL_READ_FRAMEBUFFER, layer_fbo_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitFramebuffer(0, 0, layer_w_, layer_h_, 0, 0, layer_w_, layer_h_, GL_COLOR_BUFFER_BIT, GL_NEAREST);

@@ -67,6 +67,8 @@ private:
     // Makes (or remakes, at a new size) the layer; false when it cannot be.
     bool ready_layer();
     bool stipple_on_ = false;   // dashed lines (set_line_stipple)
+    bool clear_pending_ = false;   // begin_frame's clear, not done yet
+    void clear_if_pending();
     bool layer_enabled_ = true;
     bool layer_failed_ = false;
     uint32_t layer_fbo_ = 0, layer_colour_ = 0;
