@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 
@@ -29,6 +30,7 @@ void note_change() { pending = true; }
 void reset_frame_state() {
     pending = true;
     forget_lower_part();
+    set_layer_use(Layer_use::when_it_pays);
 }
 bool frame_pending() { return pending; }
 
@@ -252,7 +254,29 @@ private:
 
 Lower_part lower_part;
 
-void forget_lower_part() { lower_part.forget(); }
+// How long the lower part took to draw, the last time it was drawn whole
+// (milliseconds, on this thread), and the time from which the layer pays:
+// showing it copies the whole drawing area, about 1.5 ms in software GL.
+double lower_part_ms = 0;
+constexpr double layer_threshold_ms = 3.0;
+Layer_use layer_use = Layer_use::when_it_pays;
+
+void timed_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, const Led_range& leds) {
+    const auto t0 = std::chrono::steady_clock::now();
+    draw_lower_part(scene, sink, sign, leds);
+    lower_part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+void forget_lower_part() {
+    lower_part.forget();
+    lower_part_ms = 0;
+}
+
+}  // namespace
+
+void set_layer_use(Layer_use use) { layer_use = use; }
+
+namespace {
 
 }  // namespace
 
@@ -275,18 +299,22 @@ void draw_display(const Scene& scene) {
     // The lower part: the sign's LEDs, then the elements on no board but the
     // selected ones. Kept in the sink's layer between frames where it has
     // one, and redrawn there only where it changed.
-    if (sink.has_layer()) {
+    // A lower part that draws in less time than showing the layer takes is
+    // drawn straight into every frame.
+    const bool layer_pays = layer_use == Layer_use::always ||
+                            (layer_use == Layer_use::when_it_pays && lower_part_ms >= layer_threshold_ms);
+    if (sink.has_layer() && layer_pays) {
         Led_range changed;
         const Lower_part::Change change = lower_part.compare(scene, sink, w, h, &changed);
         if (change == Lower_part::whole) {
             // A change under everything (a zoom, a new selection, rows and
             // columns): drawn straight into the frame, as fast as ever, and
             // remembered. The next frame like it makes the layer.
-            draw_lower_part(scene, sink, sign, leds);
+            timed_lower_part(scene, sink, sign, leds);
             lower_part.take(scene, sink, w, h, false);
         } else if (!lower_part.in_layer()) {
             sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
-            draw_lower_part(scene, sink, sign, leds);
+            timed_lower_part(scene, sink, sign, leds);
             sink.end_layer();
             lower_part.take(scene, sink, w, h, true);
             sink.show_layer();
@@ -314,7 +342,7 @@ void draw_display(const Scene& scene) {
             sink.show_layer();
         }
     } else {
-        draw_lower_part(scene, sink, sign, leds);
+        timed_lower_part(scene, sink, sign, leds);
         lower_part.forget();
     }
 

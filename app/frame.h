@@ -25,5 +25,13 @@ bool format_readout(int mx, int my, int pitch, char* buf, size_t cap);
 void note_change();
 bool frame_pending();
 
+// Whether frames keep their lower part (the sign's LEDs and the elements
+// but the selected ones) in the sink's layer and redraw only what changed
+// there: never, when drawing it whole takes longer than showing the layer
+// (the editor's choice), or always (for tests and benchmarks). The
+// pictures are the same either way.
+enum class Layer_use { never, when_it_pays, always };
+void set_layer_use(Layer_use use);
+
 // The first frame is pending again.
 void reset_frame_state();

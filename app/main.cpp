@@ -176,6 +176,13 @@ int main(int argc, char** argv) {
     } window_requests;
     startup_scene(scene, &window_requests);
 
+    // VANTIRO_LAYER=always or never overrides when frames keep their lower
+    // part in a layer (tests drive the layer on scenes too light to need it).
+    std::string layer;
+    if (platform_environment("VANTIRO_LAYER", &layer))
+        set_layer_use(layer == "always" ? Layer_use::always : layer == "never" ? Layer_use::never
+                                                                               : Layer_use::when_it_pays);
+
     glutReshapeWindow(client_start_w, client_start_h);
     window_w = client_start_w + window_frame_w;
     scene.toolbar_menu[7].x = close_entry_x();

@@ -502,6 +502,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench: no X display; nothing to draw on\n");
         return check ? 77 : 1;   // 77: the check is skipped, not failed
     }
+    set_layer_use(Layer_use::always);   // the "cached" sink keeps its layer whatever the scene
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
     glutInitWindowSize(1200, 801);

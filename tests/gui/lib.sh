@@ -102,7 +102,8 @@ launch_editor() {
   rm -f "$frame_file"
   marks=0
   editor_err=$3
-  VANTIRO_FRAME_FILE="$frame_file" "$1" >"$2" 2>"$3" &
+  # The layer always on: every picture checked here goes through it.
+  VANTIRO_LAYER=always VANTIRO_FRAME_FILE="$frame_file" "$1" >"$2" 2>"$3" &
   editor_pid=$!
   window_id=$(timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' | head -n 1) ||
     fail "no window named vantiro appeared; stderr: $(cat "$3")"
