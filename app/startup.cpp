@@ -155,6 +155,10 @@ void startup_scene(Scene& scene, App_requests* requests) {
     build_layout(scene);
     load_scene_files(scene);
     move_old_palette_places(scene);
+    // Text records no command, key or file ever filled are not texts: off,
+    // as a grid of many boards reaches the place they are made at.
+    for (int i = 5; i < string_draw_count; ++i)
+        if (never_filled(scene.string_draws[i])) scene.string_draws[i].enabled = 0;
     // The configuration overrides board 0's size, whatever the scene says.
     led_unit& board0 = scene.board_at(0, 0);
     board0.width = leading_decimal(config_width);

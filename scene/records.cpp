@@ -14,6 +14,11 @@ string_draw::string_draw()
 }
 string_draw::~string_draw() {}
 
+bool never_filled(const string_draw& s) {
+    return s.slot == 0 && s.text_source == 0 && s.font_size == 12 && s.colour == 0 && s.length == 8 &&
+           std::memcmp(s.text, default_text_gbk, sizeof default_text_gbk) == 0;
+}
+
 graph_draw::graph_draw()
     : x(0), y(0), width(0), height(0), in_use(0), r(1.0f), g(1.0f), b(1.0f) {}
 graph_draw::~graph_draw() {}

@@ -34,6 +34,11 @@ public:
                             // drawn by nothing (texts are never bold)
 };
 
+// True for a text record as its constructor left it: never filled by a
+// text command, Ctrl+E or a scene file's own text (a record that is
+// enabled by default, at a place that a grid of many boards reaches).
+bool never_filled(const string_draw& s);
+
 // One measured rectangle of the overlay.
 class graph_draw {
 public:

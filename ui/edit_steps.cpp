@@ -84,8 +84,7 @@ bool delete_text(Scene& scene) {
     }
     const string_draw fresh;
     s = fresh;
-    s.enabled = 0;
-    s.width = s.height = 0;   // an empty box: no click finds it
+    s.enabled = 0;   // not drawn, clicked, saved as shown or sent
     return true;
 }
 

@@ -31,9 +31,9 @@ void redo_edit(Scene& scene);
 //   whole and the record can be dragged out again; counters are unchanged.
 //   One still in its palette place is not removed.
 // - A left-panel text (records 0..4) goes back to its place in the panel.
-//   Another text is cleared and disabled, with an empty box: nothing draws,
-//   hits, saves as shown or sends it; text_count is unchanged, and Ctrl+E
-//   fills records as before.
+//   Another text is cleared and disabled: nothing draws, clicks, saves as
+//   shown or sends it; text_count is unchanged, and Ctrl+E fills records
+//   as before.
 // - A measured rectangle is cleared and taken out of use; trailing records
 //   out of use lower graph_count, so the next rectangle takes their place.
 // Boards are not removed. True when something was removed.

@@ -115,6 +115,7 @@ bool grab_element(Scene& scene, int x, int y) {
 
     for (int k = 0; k < string_draw_count; ++k) {
         const string_draw& s = scene.string_draws[k];
+        if (!s.enabled) continue;   // not drawn: nothing to click
         // Texts in the margins are drawn at pitch 2 whatever the zoom.
         const uint32_t pt = outside_dot_grid(s.x, s.y) ? 2u : p;
         if (inside(px, s.x, s.x + pt * static_cast<uint32_t>(s.width)) &&
@@ -317,7 +318,7 @@ void on_passive_motion(Scene& scene, int x, int y) {
         const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
         for (int k = 0; k < string_draw_count; ++k) {
             const string_draw& s = scene.string_draws[k];
-            if (inside(px, s.x, s.x + p * static_cast<uint32_t>(s.width)) &&
+            if (s.enabled && inside(px, s.x, s.x + p * static_cast<uint32_t>(s.width)) &&
                 inside(py, s.y, s.y + p * static_cast<uint32_t>(s.height)))
                 window_set_cursor(cursor_text);
         }
