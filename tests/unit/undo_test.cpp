@@ -3,6 +3,7 @@
 // what a removal leaves in the script and the palette.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -175,14 +176,17 @@ void random_edit(std::mt19937& rng) {
 
 }  // namespace
 
-// Random sequences of edits, undone in full, give back the scene byte for
-// byte; redone in full, they reach the same end.
+// Random sequences of edits (VANTIRO_UNDO_SEQUENCES of them, 1,000 by
+// default), undone in full, give back the scene byte for byte; redone in
+// full, they reach the same end.
 TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
+    const char* asked = std::getenv("VANTIRO_UNDO_SEQUENCES");
+    const int sequences = asked && std::atoi(asked) > 0 ? std::atoi(asked) : 1000;
     static Scene start;
     std::memcpy(static_cast<void*>(&start), static_cast<const void*>(&scene), sizeof scene);
     std::mt19937 rng(20261208);
     int steps_seen = 0;
-    for (int sequence = 0; sequence < 1000; ++sequence) {
+    for (int sequence = 0; sequence < sequences; ++sequence) {
         std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&start), sizeof scene);
         reset_input_state();
         window_w = client_start_w + window_frame_w;
@@ -207,7 +211,7 @@ TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
         ASSERT_TRUE((steps ? after : content(start, scene)) == content(scene, scene))
             << "sequence " << sequence << ": redone, a different end";
     }
-    EXPECT_GT(steps_seen, 3000);   // the sequences do edit
+    EXPECT_GT(steps_seen, 3 * sequences);   // the sequences do edit
 }
 
 // A run of typing is one step; an edit between two runs splits them; a
