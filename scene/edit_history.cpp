@@ -26,23 +26,35 @@ uint64_t word_at(const uint8_t* p, size_t at, size_t end) {
 // Calls run(offset, length) for each run of bytes where a and b differ,
 // in whole words (the last word may be short), runs closer than the join
 // gap taken together.
+// Blocks of this many bytes that are equal throughout are passed over in
+// one comparison: an edit changes a few records of a scene of 700 KB.
+constexpr size_t block = 4096;
+
 template <class Run>
 void for_each_run(const uint8_t* a, const uint8_t* b, size_t n, Run run) {
     size_t at = 0, start = 0, last_end = 0;
     bool open = false;
     while (at < n) {
-        if (word_at(a, at, n) != word_at(b, at, n)) {
-            const size_t end = at + word <= n ? at + word : n;
-            if (!open) {
-                start = at;
-                open = true;
-            }
-            last_end = end;
-        } else if (open && at >= last_end + join_gap_words * word) {
-            run(start, last_end - start);
+        const size_t block_end = at + block < n ? at + block : n;
+        if (std::memcmp(a + at, b + at, block_end - at) == 0) {
+            if (open) run(start, last_end - start);   // a whole block of equal words ends it
             open = false;
+            at = block_end;
+            continue;
         }
-        at += word;
+        for (; at < block_end; at += word) {
+            if (word_at(a, at, n) != word_at(b, at, n)) {
+                const size_t end = at + word <= n ? at + word : n;
+                if (!open) {
+                    start = at;
+                    open = true;
+                }
+                last_end = end;
+            } else if (open && at >= last_end + join_gap_words * word) {
+                run(start, last_end - start);
+                open = false;
+            }
+        }
     }
     if (open) run(start, last_end - start);
 }
