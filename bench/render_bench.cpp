@@ -231,8 +231,6 @@ void grab_moving_text() {
 // The moving text's k-th place of a drag across the window: 3 pixels a
 // frame to the right, and down a little, in window pixels of the mouse.
 void drag_step(int k) {
-    const string_draw& t = scene.string_draws[moving_text];
-    (void)t;
     on_motion(scene, 300 + 3 * (k % 250), 260 + (k % 250) / 2);
 }
 

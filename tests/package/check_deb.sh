@@ -27,21 +27,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-# Runs "$@" every 20 ms until it succeeds; fails naming $1 after ~15 s.
-wait_for() {
-  local what=$1 i
-  shift
-  for ((i = 0; i < 750; i++)); do
-    "$@" && return 0
-    sleep 0.02
-  done
-  fail "timed out waiting for $what"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
 
 # --- The package -------------------------------------------------------------
 rm -f "$build"/vantiro_*.deb

@@ -7,7 +7,6 @@
 
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
-#include "controller/script_writer.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
@@ -103,16 +102,6 @@ TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
 }
 
 }  // namespace
-
-// The scene's script, as the export writes it.
-std::string script_of(const Scene& s) {
-    struct Out : Script_out {
-        std::string text;
-        void line(const char* bytes, size_t n, const Line_info&) override { text.append(bytes, n); }
-    } out;
-    write_scene_script(s, out, Text_files{});
-    return out.text;
-}
 
 // Text records never filled sit where a grid of many boards reaches: on
 // the full 6 x 4 sign they are neither drawn, clicked nor written, and

@@ -3,11 +3,21 @@
 #include <gtest/gtest.h>
 
 #include "app/reset.h"
+#include "controller/script_writer.h"
 #include "tests/unit/test_scene.h"
 
 Scene& test_scene() {
     static Scene scene;
     return scene;
+}
+
+std::string script_of(const Scene& scene) {
+    struct Out : Script_out {
+        std::string text;
+        void line(const char* bytes, size_t n, const Line_info&) override { text.append(bytes, n); }
+    } out;
+    write_scene_script(scene, out, Text_files{});
+    return out.text;
 }
 
 namespace {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "controller/script_writer.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
 #include "ui/edit_steps.h"
@@ -79,16 +78,6 @@ void palette_point(int i, int* x, int* y) {
 void entry_centre(const menu_unit& m, int* x, int* y) {
     *x = m.x + entry_box_width(m) / 2;
     *y = m.y;
-}
-
-// Lines of the scene's script, as the export writes it.
-std::string script_of(const Scene& s) {
-    struct Out : Script_out {
-        std::string text;
-        void line(const char* bytes, size_t n, const Line_info&) override { text.append(bytes, n); }
-    } out;
-    write_scene_script(s, out, Text_files{});
-    return out.text;
 }
 
 // One random edit an operator could make with the mouse and keys (never
