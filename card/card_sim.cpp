@@ -1,4 +1,5 @@
 #include "card/card_sim.h"
+#include "card/screen_feed.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -104,11 +105,13 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
         }
         card.run_line(line.data(), line.size());
         changed = true;
+        ++screen_version;
         if (line.rfind("led clearall", 0) == 0) {
             since_clear_.clear();
             since_clear_.shrink_to_fit();
             kept_bytes_ = 0;
         } else if (line.rfind("file save", 0) == 0) {
+            last_save_ms = screen_feed_now_ms();
             save_script();
         } else if (line.rfind("led ", 0) == 0 && since_clear_.size() < 4096 &&
                    kept_bytes_ + line.size() <= max_kept_bytes) {

@@ -55,6 +55,9 @@ public:
     Card_model card;
     long lines_run = 0;        // lines received and run, since start
     bool changed = true;       // the screen changed since the window last drew it
+    uint64_t screen_version = 1;   // grows by one each time a line may have changed the screen
+    int64_t last_save_ms = 0;  // wall-clock time of the last "file save" (ms since the epoch; 0: none)
+    size_t connection_count() const { return connections_.size(); }
     std::vector<uint8_t> flash;
     long save_dropped = 0;     // lines the last "file save" could not store (the script is full)
     // Answer bytes one client may leave unread (waiting for their time or

@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "card/card_sim.h"
+#include "card/screen_feed.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/led_png.h"
@@ -24,6 +25,11 @@ void on_usr1(int) { png_wanted = 1; }
 void on_stop(int) { stop_wanted = 1; }
 
 Card_simulator* sim = nullptr;
+// The screen for readers on other threads (outputs beside the card's own
+// window); published after each pass of the loop that changed it.
+Screen_feed* feed = nullptr;
+uint64_t published_version = 0;
+size_t published_connections = 0;
 std::string png_path;
 constexpr int cell = 3;   // window pixels per LED
 
@@ -34,14 +40,30 @@ void write_png() {
         std::fprintf(stderr, "card: %s\n", err.c_str());
 }
 
+// Hands the screen to the feed when a line may have changed it, else only
+// the counts when they moved.
+void publish_screen() {
+    if (sim->screen_version != published_version) {
+        published_version = sim->screen_version;
+        published_connections = sim->connection_count();
+        feed->publish(sim->card.screen, sim->card.settings.brightness, sim->lines_run,
+                      static_cast<long>(published_connections), sim->last_save_ms);
+    } else if (sim->connection_count() != published_connections) {
+        published_connections = sim->connection_count();
+        feed->update_facts(sim->lines_run, static_cast<long>(published_connections), sim->last_save_ms);
+    }
+}
+
 // Signals are acted on here, in the main loop, not in the handlers.
 void service() {
+    publish_screen();
     if (png_wanted) {
         png_wanted = 0;
         write_png();
     }
     if (stop_wanted) {
         write_png();
+        feed->stop();
         std::exit(0);
     }
 }
@@ -143,6 +165,8 @@ int main(int argc, char** argv) {
     }
     static Card_simulator card(width, height, flash, Card_faults{close_after, silent, delay}, stderr);
     sim = &card;
+    static Screen_feed screen_feed;
+    feed = &screen_feed;
     card.max_connections = static_cast<size_t>(max_clients);
     card.idle_close_ms = 1000L * idle_seconds;
     card.set_log(log_file);
