@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "app/outputs.h"
 #include "controller/sign_picture.h"
@@ -34,9 +35,18 @@ void reset_frame_state() {
 }
 bool frame_pending() { return pending; }
 
+// The readout counts dots from this window pixel: 24 pixels (12 dots at
+// the start-up pitch) right of and below the screen's origin at (250, 140).
+constexpr int64_t readout_origin_x = 274;
+constexpr int64_t readout_origin_y = 164;
+// The readout's label: wrap width and line height in pixels, wide enough
+// that "[x , y]" always stays on one line.
+constexpr int32_t readout_wrap = 289;
+constexpr int32_t readout_line_height = 225;
+
 bool format_readout(int mx, int my, int pitch, char* buf, size_t cap) {
-    int64_t dx = static_cast<int64_t>(mx) - 274;
-    int64_t dy = static_cast<int64_t>(my) - 164;
+    int64_t dx = static_cast<int64_t>(mx) - readout_origin_x;
+    int64_t dy = static_cast<int64_t>(my) - readout_origin_y;
     if (dx <= 0 || dy <= 0) return false;
     if (pitch < 1) pitch = 1;   // never divide by zero, whatever the caller passes
     return format_text(buf, cap, "[%d , %d]", static_cast<int>(dx / pitch),
@@ -161,6 +171,9 @@ void draw_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, 
         if (i != scene.selected_text) draw_text(scene, grid, margin, i);
 }
 
+// The lower part's records are kept and compared as bytes.
+static_assert(std::is_trivially_copyable_v<Digit_unit> && std::is_trivially_copyable_v<string_draw>);
+
 // What the sink's layer holds: the lower part as of the last frame that
 // drew into it, so a frame can tell what changed. Compared and copied
 // record by record; the copies are fixed arrays, the sign's LEDs a
@@ -224,7 +237,7 @@ public:
     void take_leds() {
         leds_.resize(sign_leds.width(), sign_leds.height());
         for (int y = 0; y < sign_leds.height(); ++y)
-            std::memcpy(const_cast<uint8_t*>(leds_.row(y)), sign_leds.row(y), static_cast<size_t>(sign_leds.width()));
+            std::memcpy(leds_.row(y), sign_leds.row(y), static_cast<size_t>(sign_leds.width()));
     }
 
     void forget() { valid_ = false; }
@@ -275,10 +288,6 @@ void forget_lower_part() {
 }  // namespace
 
 void set_layer_use(Layer_use use) { layer_use = use; }
-
-namespace {
-
-}  // namespace
 
 void draw_display(const Scene& scene) {
     pending = false;
@@ -384,7 +393,7 @@ void draw_display(const Scene& scene) {
         to_wide(readout, wide, 1024);
         sink.set_texturing(false);
         sink.set_colour(1, 1, 1);
-        draw_label(wide, scene.mouse_x, scene.mouse_y - 20, 289, 225);
+        draw_label(wide, scene.mouse_x, scene.mouse_y - 20, readout_wrap, readout_line_height);
     }
 
     // The status line and the help, over the readout and everything else.

@@ -95,8 +95,9 @@ bool load_scene(const char* path) {
             continue;
         }
         if (word == "grid") {   // grid COLUMNS ROWS
-            ls >> scene.board_columns >> scene.board_rows;
-            scene.export_columns = scene.board_columns;
+            int32_t columns = 1;
+            ls >> columns >> scene.board_rows;
+            set_board_columns(scene, columns);
             continue;
         }
         if (word == "text") {   // text COUNT X Y SIZE COLOUR WORD: texts 5.. (WORD repeated to fill)

@@ -89,7 +89,6 @@ void set_flash_image_path(const char* path) {
     std::snprintf(image_path, sizeof image_path, "%s", path);
 }
 
-const char* flash_image_path() { return image_path; }
 
 void replay_stored_script(Scene& scene) {
     std::vector<uint8_t> image;

@@ -26,7 +26,6 @@ Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* imag
 // Where the editor's local flash image lies (spi_data.bin beside the
 // program); set at start-up.
 void set_flash_image_path(const char* path);
-const char* flash_image_path();
 
 // Replays the local flash image. One without a header (an erased flash)
 // gets the default header written into it, and nothing is replayed.

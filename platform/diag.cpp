@@ -10,7 +10,7 @@ FILE* diag_stream = nullptr;
 void set_diag_stream(FILE* stream) { diag_stream = stream; }
 
 int diag_print(const char* format, ...) {
-    FILE* out = diag_stream ? diag_stream : stdout;
+    FILE* out = diag_stream ? diag_stream : stderr;
     va_list args;
     va_start(args, format);
     int n = std::vfprintf(out, format, args);

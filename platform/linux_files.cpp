@@ -125,17 +125,6 @@ bool platform_is_folder(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool platform_make_folder(const char* path, std::string* err) {
-    if (mkdir(path, 0755) == 0) return true;
-    const int e = errno;
-    struct stat st;
-    if (e == EEXIST && stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    if (err)
-        *err = std::string("cannot create ") + path + ": " +
-               (e == EEXIST ? std::string("a file of that name is in the way") : std::strerror(e));
-    return false;
-}
-
 bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,
                        std::string* err) {
     int fd = open(path, O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -349,17 +338,6 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
     }
     sync_folder_of(to);
     return New_file::written;
-}
-
-std::vector<std::string> platform_folder_names(const char* folder, const char* prefix) {
-    std::vector<std::string> names;
-    DIR* d = opendir(folder && *folder ? folder : ".");
-    if (!d) return names;
-    const size_t n = std::strlen(prefix);
-    while (const dirent* e = readdir(d))
-        if (!std::strncmp(e->d_name, prefix, n)) names.push_back(e->d_name);
-    closedir(d);
-    return names;
 }
 
 void platform_inject_write_failure(int k) { failure_countdown = k; }

@@ -17,11 +17,12 @@
 
 // --- Diagnostics and bounded formatting (diag.cpp) --------------------------
 
-// printf-like diagnostic to standard output (or the stream set below);
+// printf-like diagnostic to standard error, the one channel of every
+// message (or to the stream set below);
 // returns the characters written.
 int diag_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Where diagnostics go (null: standard output).
+// Where diagnostics go (null: standard error).
 void set_diag_stream(FILE* stream);
 
 // printf-like formatting into buf of cap bytes. Returns the length written,
@@ -153,11 +154,6 @@ int platform_remove_stale_temporaries(const Platform_folder& folder, const char*
 // True when path names a folder (through links).
 bool platform_is_folder(const char* path);
 
-// Makes the folder at path (mode 0755) unless it is one already. False
-// with "cannot create PATH: reason" in err ("a file of that name is in the
-// way" when something else has the name).
-bool platform_make_folder(const char* path, std::string* err);
-
 // Makes the folder at path and any missing folder above it, each with mode
 // 0700 (folders that hold one user's files); folders already there are
 // left as they are. False with "cannot create PATH: reason" in err.
@@ -185,10 +181,6 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
 // folder is refused (a log must never block or write where it should not).
 // Returns null with the reason in err.
 std::FILE* platform_open_log(const char* path, std::string* err);
-
-// Names in folder ("" for the current one) that start with prefix, in no
-// order; none when the folder cannot be read.
-std::vector<std::string> platform_folder_names(const char* folder, const char* prefix);
 
 // Test seam: make the k-th file operation of the atomic writer from now on
 // fail (k >= 0; -1 for none). The failure reads as "No space left on device".

@@ -30,6 +30,7 @@ public:
 
     // The LEDs of row y (width() codes), y within the screen.
     const uint8_t* row(int y) const { return leds_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
+    uint8_t* row(int y) { return leds_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
 
     int width() const { return width_; }
     int height() const { return height_; }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -58,6 +59,10 @@ void for_each_run(const uint8_t* a, const uint8_t* b, size_t n, Run run) {
     }
     if (open) run(start, last_end - start);
 }
+
+// Undo keeps scenes as bytes: copies, comparisons and runs of differing
+// bytes. That holds only for a trivially copyable Scene.
+static_assert(std::is_trivially_copyable_v<Scene>);
 
 const uint8_t* bytes_of(const Scene& s) { return reinterpret_cast<const uint8_t*>(&s); }
 uint8_t* bytes_of(Scene& s) { return reinterpret_cast<uint8_t*>(&s); }

@@ -10,6 +10,10 @@ int output_columns(const Scene& scene) {
     return scene.export_columns < 0 ? 0 : scene.export_columns > board_grid_cols ? board_grid_cols : scene.export_columns;
 }
 
+void set_board_columns(Scene& scene, int32_t columns) {
+    scene.board_columns = scene.export_columns = columns;
+}
+
 void lay_out_boards(Scene& scene) {
     led_unit& b = scene.board_at(0, 0);
     if (b.x <= static_cast<int32_t>(screen_origin_x)) b.x = 276;
@@ -27,18 +31,6 @@ void lay_out_boards(Scene& scene) {
             u.y = static_cast<int32_t>(static_cast<uint32_t>(
                 int64_t{static_cast<uint32_t>(b.y)} + r * int64_t{std::max(b.height, 0)} * p));
         }
-}
-
-bool board_holding(const Scene& scene, uint32_t x, uint32_t y, int p, int* row, int* col) {
-    for (int r = 0; r < output_rows(scene); ++r)
-        for (int c = 0; c < output_columns(scene); ++c) {
-            if (board_covers(scene.board_at(r, c), x, y, p)) {
-                *row = r;
-                *col = c;
-                return true;
-            }
-        }
-    return false;
 }
 
 bool sign_led(const Scene& scene, uint32_t x, uint32_t y, int p, int32_t* led_x, int32_t* led_y) {

@@ -12,6 +12,11 @@
 int output_rows(const Scene& scene);
 int output_columns(const Scene& scene);
 
+// The grid's column count as the toolbar sets it: the board hit test's
+// count and the outputs' count move together (a scene file may store them
+// apart, and is read as it is).
+void set_board_columns(Scene& scene, int32_t columns);
+
 // Board u's LEDs at pitch p cover window pixel (x, y): u.x <= x < u.x +
 // u.width * p, and the same for y (unsigned, so an element on the left or
 // top edge is on the board).
@@ -28,10 +33,6 @@ inline bool board_covers(const led_unit& u, uint32_t x, uint32_t y, int p) {
 // corner's column or row (276, 226). Called wherever the boards, their
 // count, size or the pitch change (start-up, load, toolbar, keys, zoom).
 void lay_out_boards(Scene& scene);
-
-// The board in use by the outputs whose LEDs cover window pixel (x, y) at
-// pitch p (the boards as lay_out_boards left them); false when none.
-bool board_holding(const Scene& scene, uint32_t x, uint32_t y, int p, int* row, int* col);
 
 // The sign's LED that window pixel (x, y) lies in at pitch p, counted from
 // the sign's top-left LED across all boards (the card's coordinates):

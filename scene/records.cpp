@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-
 // "添加文本" (Add text) in GBK.
 static const char default_text_gbk[] = "\xCC\xED\xBC\xD3\xCE\xC4\xB1\xBE";
 
@@ -12,7 +11,6 @@ string_draw::string_draw()
       frame_b(1.0f), length(8), text{}, bold_flag(0) {
     std::memcpy(text, default_text_gbk, sizeof default_text_gbk);
 }
-string_draw::~string_draw() {}
 
 bool never_filled(const string_draw& s) {
     return s.slot == 0 && s.text_source == 0 && s.font_size == 12 && s.colour == 0 && s.length == 8 &&
@@ -21,20 +19,16 @@ bool never_filled(const string_draw& s) {
 
 graph_draw::graph_draw()
     : x(0), y(0), width(0), height(0), in_use(0), r(1.0f), g(1.0f), b(1.0f) {}
-graph_draw::~graph_draw() {}
 
 Digit_unit::Digit_unit()
     : enabled(1), id(0), pitch(start_dot_pitch), x(0), y(0), width(40), height(0),
       spare_word(16), param_a(5), param_b(1), digits(1), colour(0), spare_byte(1),
       type_code(0), kind(kind_digit) {}
-Digit_unit::~Digit_unit() {}
 
 led_unit::led_unit()
     : x(0), y(64), width(64), height(32), label_b(0), label_a(0), r(1.0f), g(0.0f),
       b(0.0f) {}
-led_unit::~led_unit() {}
 
 menu_unit::menu_unit()
     : x(0), y(64), width(56), height(6), id(0), label{}, value(0),
       colour{0.8f, 0.8f, 0.8f} {}
-menu_unit::~menu_unit() {}

@@ -1,6 +1,7 @@
-// Element records of the scene: plain classes with public fields, defaults
-// set by their constructors, and a virtual destructor as the only virtual
-// operation. Positions are window pixels (origin top-left, y down); sizes are
+// Element records of the scene: plain data with public fields and defaults
+// set by their constructors. They own nothing and have no virtual
+// operation, so a Scene is trivially copyable: undo and the frame copy and
+// compare it as bytes. Positions are window pixels (origin top-left, y down); sizes are
 // LED dots and become pixels when multiplied by dot_pitch.
 #pragma once
 
@@ -14,7 +15,6 @@ constexpr uint8_t start_dot_pitch = 2;
 class string_draw {
 public:
     string_draw();
-    virtual ~string_draw();
 
     int32_t slot;           // a replayed text: its line's entry type; Ctrl+E writes
                             // the record's index here. Stored in scene.conf and
@@ -43,7 +43,6 @@ bool never_filled(const string_draw& s);
 class graph_draw {
 public:
     graph_draw();
-    virtual ~graph_draw();
 
     int32_t x, y;           // first corner, window pixels
     int32_t width, height;  // extent in dots; 0xFF000 or more runs left/up
@@ -55,7 +54,6 @@ public:
 class Digit_unit {
 public:
     Digit_unit();
-    virtual ~Digit_unit();
 
     uint8_t enabled;        // drawn only when non-zero
     int32_t id;             // number given by the creator, read by the live send
@@ -90,7 +88,6 @@ enum : uint8_t {
 class led_unit {
 public:
     led_unit();
-    virtual ~led_unit();
 
     int32_t x;              // window x of the top-left corner; unsigned when drawn
     int32_t y;              // window y of the top-left corner; unsigned when drawn
@@ -106,7 +103,6 @@ public:
 class menu_unit {
 public:
     menu_unit();
-    virtual ~menu_unit();
 
     int32_t x;              // left edge, window pixels
     int32_t y;              // vertical centre line, window pixels

@@ -1,8 +1,12 @@
-# Shell helpers of the script-driven checks (package, card library seam):
-# fail says why and ends the check; wait_for polls a condition.
+# Shell helpers of the script-driven checks (package, card library seam,
+# GUI tests): fail says why and ends the check; wait_for polls a condition.
+# A check that defines fail_context has its output added to every failure
+# (the GUI tests add the editor's standard error).
 
 fail() {
-  echo "FAIL: $*" >&2
+  local context=""
+  if declare -F fail_context >/dev/null; then context=$(fail_context); fi
+  echo "FAIL: $*${context:+; $context}" >&2
   exit 1
 }
 

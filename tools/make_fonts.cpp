@@ -33,7 +33,7 @@
 
 namespace {
 
-struct Face_spec {
+struct Face_wanted {
     const char* family;   // fontconfig family to look for
     const char* package;  // Debian package that provides it
 };
@@ -41,20 +41,20 @@ struct Face_spec {
 // Chinese: AR PL UMing has hand-tuned bitmap strikes at 12 and 16 pixels;
 // WenQuanYi Zen Hei, a Hei face, reads better as dots at 24 and 32.
 // ASCII: Terminus has strikes of exactly 6x12, 8x16, 12x24 and 16x32.
-const Face_spec ming = {"AR PL UMing CN", "fonts-arphic-uming"};
-const Face_spec hei = {"WenQuanYi Zen Hei", "fonts-wqy-zenhei"};
-const Face_spec terminus = {"Terminus", "fonts-terminus-otb"};
+const Face_wanted ming = {"AR PL UMing CN", "fonts-arphic-uming"};
+const Face_wanted hei = {"WenQuanYi Zen Hei", "fonts-wqy-zenhei"};
+const Face_wanted terminus = {"Terminus", "fonts-terminus-otb"};
 
-struct Font_spec {
+struct Font_layout {
     const char* path;      // below OUTDIR
-    const Face_spec* face;
+    const Face_wanted* face;
     int width, height;     // glyph cell in dots
     bool double_byte;
     bool column_major;
     int glyph_bytes;
 };
 
-const Font_spec fonts[] = {
+const Font_layout fonts[] = {
     {"Font/fonts/font_libs/HZK/12/HZK12", &ming, 12, 12, true, false, 24},
     {"Font/fonts/font_libs/HZK/16/HZK16C", &ming, 16, 16, true, false, 32},
     {"Font/fonts/font_libs/HZK/24/HZK24", &hei, 24, 24, true, true, 72},
@@ -65,8 +65,8 @@ const Font_spec fonts[] = {
     {"Font/fonts/font_libs/ASC/ASC32_16", &terminus, 16, 32, false, true, 64},
 };
 
-bool find_face(const Face_spec& spec, std::string* file, int* index) {
-    FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>(spec.family));
+bool find_face(const Face_wanted& wanted, std::string* file, int* index) {
+    FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>(wanted.family));
     FcConfigSubstitute(nullptr, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
     FcResult result;
@@ -76,7 +76,7 @@ bool find_face(const Face_spec& spec, std::string* file, int* index) {
     if (match) {
         FcChar8 *family = nullptr, *path = nullptr;
         if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch &&
-            strcasecmp(reinterpret_cast<char*>(family), spec.family) == 0 &&
+            strcasecmp(reinterpret_cast<char*>(family), wanted.family) == 0 &&
             FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
             *file = reinterpret_cast<char*>(path);
             if (FcPatternGetInteger(match, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
@@ -133,13 +133,13 @@ bool render(FT_Face face, uint32_t cp, int w, int h, int baseline, Cell* cell) {
     return true;
 }
 
-// Packs a cell into the file layout of spec.
-void pack(const Font_spec& spec, const Cell& cell, std::vector<uint8_t>* out) {
+// Packs a cell into the file layout of layout.
+void pack(const Font_layout& layout, const Cell& cell, std::vector<uint8_t>* out) {
     size_t at = out->size();
-    out->resize(at + spec.glyph_bytes, 0);
+    out->resize(at + layout.glyph_bytes, 0);
     uint8_t* g = out->data() + at;
-    const int w = spec.width, h = spec.height;
-    if (!spec.column_major) {
+    const int w = layout.width, h = layout.height;
+    if (!layout.column_major) {
         const int row_bytes = (w + 7) / 8;
         for (int r = 0; r < h; ++r)
             for (int c = 0; c < w; ++c)
@@ -179,55 +179,55 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_fonts: iconv has no GB2312 conversion\n");
         return 1;
     }
-    for (const Font_spec& spec : fonts) {
+    for (const Font_layout& layout : fonts) {
         std::string file;
         int index = 0;
         FT_Face face = nullptr;
-        if (!find_face(*spec.face, &file, &index) || FT_New_Face(lib, file.c_str(), index, &face)) {
+        if (!find_face(*layout.face, &file, &index) || FT_New_Face(lib, file.c_str(), index, &face)) {
             std::fprintf(stderr, "make_fonts: font \"%s\" not found; install the package %s\n",
-                         spec.face->family, spec.face->package);
+                         layout.face->family, layout.face->package);
             return 1;
         }
         // Pick the face's strike of this height when it has one.
-        FT_Set_Pixel_Sizes(face, 0, spec.height);
+        FT_Set_Pixel_Sizes(face, 0, layout.height);
         for (int i = 0; i < face->num_fixed_sizes; ++i)
-            if (face->available_sizes[i].height == spec.height ||
-                (face->available_sizes[i].y_ppem >> 6) == spec.height)
+            if (face->available_sizes[i].height == layout.height ||
+                (face->available_sizes[i].y_ppem >> 6) == layout.height)
                 FT_Select_Size(face, i);
         long asc = face->size->metrics.ascender >> 6, desc = -(face->size->metrics.descender >> 6);
-        if (asc <= 0) asc = spec.height;
+        if (asc <= 0) asc = layout.height;
         if (desc < 0) desc = 0;
-        int baseline = static_cast<int>((asc * spec.height + (asc + desc) / 2) / (asc + desc));
+        int baseline = static_cast<int>((asc * layout.height + (asc + desc) / 2) / (asc + desc));
 
         std::vector<uint8_t> data;
         Cell cell;
         long drawn = 0, blank = 0;
-        if (spec.double_byte) {
+        if (layout.double_byte) {
             for (int hi = 0xA1; hi <= 0xF7; ++hi)
                 for (int lo = 0xA1; lo <= 0xFE; ++lo) {
                     uint32_t cp = gb2312_to_unicode(gb, static_cast<unsigned char>(hi),
                                                     static_cast<unsigned char>(lo));
-                    (render(face, cp, spec.width, spec.height, baseline, &cell) ? drawn : blank)++;
-                    pack(spec, cell, &data);
+                    (render(face, cp, layout.width, layout.height, baseline, &cell) ? drawn : blank)++;
+                    pack(layout, cell, &data);
                 }
         } else {
             for (int c = 0x20; c <= 0x7F; ++c) {
-                (render(face, static_cast<uint32_t>(c), spec.width, spec.height, baseline, &cell)
+                (render(face, static_cast<uint32_t>(c), layout.width, layout.height, baseline, &cell)
                      ? drawn : blank)++;
-                pack(spec, cell, &data);
+                pack(layout, cell, &data);
             }
         }
         FT_Done_Face(face);
 
-        const std::string path = outdir + "/" + spec.path;
+        const std::string path = outdir + "/" + layout.path;
         FILE* f = nullptr;
         if (!make_dirs(path) || !(f = std::fopen(path.c_str(), "wb")) ||
             std::fwrite(data.data(), 1, data.size(), f) != data.size() || std::fclose(f) != 0) {
             std::fprintf(stderr, "make_fonts: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
             return 1;
         }
-        std::printf("make_fonts: %s: %ld glyphs from %s, %ld blank\n", spec.path, drawn,
-                    spec.face->family, blank);
+        std::printf("make_fonts: %s: %ld glyphs from %s, %ld blank\n", layout.path, drawn,
+                    layout.face->family, blank);
     }
     return 0;
 }

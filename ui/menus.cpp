@@ -186,14 +186,10 @@ void update_hover(const Scene& scene, int32_t x, int32_t y) {
 void toolbar_action(Scene& scene, int id) {
     switch (id) {
         case toolbar_columns_up:
-            if (scene.board_columns < max_board_columns) ++scene.board_columns;
-            if (scene.board_columns < 0) scene.board_columns = 0;
-            scene.export_columns = scene.board_columns;
+            set_board_columns(scene, std::clamp(scene.board_columns + 1, 0, max_board_columns));
             break;
         case toolbar_columns_down:
-            if (scene.board_columns > 0) --scene.board_columns;
-            if (scene.board_columns > max_board_columns) scene.board_columns = max_board_columns;
-            scene.export_columns = scene.board_columns;
+            set_board_columns(scene, std::clamp(scene.board_columns - 1, 0, max_board_columns));
             break;
         case toolbar_download:
             if (requests)

@@ -31,9 +31,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
+# fail and wait_for; a failure also shows what the running editor said.
+. "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+fail_context() {
+  [ -s "$editor_err" ] && echo "stderr: $(cat "$editor_err")"
+  return 0
 }
 
 # Without a display there is nothing to test against: report the test as
@@ -48,18 +50,6 @@ fi
 install_editor() {
   cp -r "$(dirname "$editor_bin")"/. "$work/bin"
   rm -f "$work/bin/vantiro_unit_tests"
-}
-
-# Runs "$@" every 20 ms until it succeeds; fails the test, saying it was
-# waiting for $1, when it has not after 750 tries (about 15 s).
-wait_for() {
-  local what=$1 i
-  shift
-  for ((i = 0; i < 750; i++)); do
-    "$@" && return 0
-    sleep 0.02
-  done
-  fail "timed out waiting for $what; stderr: $(cat "$editor_err" 2>/dev/null)"
 }
 
 # The word after $1 in the editor's frame file ("frame F done M sending
