@@ -91,9 +91,24 @@ Led_range window_leds(const Scene& scene, int w, int h) {
 }
 
 // Each lit LED of range r of the sign as its dot, row by row.
-void draw_sign_leds(const Scene& scene, Draw_target& dots, const Led_range& r) {
+void draw_sign_leds(const Scene& scene, Dot_sink& sink, Draw_target& dots, const Led_range& r) {
     const led_unit& u = scene.board_at(0, 0);
     const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
+    if (r.x0 > r.x1 || r.y0 > r.y1) return;
+    // As one picture where the sink can: the colours the dots would have.
+    uint8_t rgba[256][4];
+    for (int code = 0; code < 256; ++code) {
+        const int c = card_colour(static_cast<uint8_t>(code));
+        const bool lit = code != Led_framebuffer::dark;
+        rgba[code][0] = lit && c != led_green ? 255 : 0;
+        rgba[code][1] = lit && c != led_red ? 255 : 0;
+        rgba[code][2] = 0;
+        rgba[code][3] = lit ? 255 : 0;
+    }
+    const Led_block block{sign_leds.row(static_cast<int>(r.y0)) + r.x0, sign_leds.width(),
+                          static_cast<int>(r.x1 - r.x0 + 1), static_cast<int>(r.y1 - r.y0 + 1),
+                          bx + r.x0 * p, by + r.y0 * p, static_cast<int>(p), rgba};
+    if (sink.led_block(block)) return;
     for (int64_t y = r.y0; y <= r.y1; ++y) {
         const uint8_t* row = sign_leds.row(static_cast<int>(y));
         for (int64_t x = r.x0; x <= r.x1; ++x)
@@ -156,7 +171,7 @@ void draw_unshown_marks(const Scene& scene) {
 // kept out of their reach, so it shows only what the card lights.
 void draw_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, const Led_range& leds) {
     Editor_dots grid = editor_dots(sink, scene), margin = margin_dots(sink, scene);
-    draw_sign_leds(scene, grid, leds);
+    draw_sign_leds(scene, sink, grid, leds);
     grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
     margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
     const Digit_unit* chosen = selected_digit(scene);
@@ -343,7 +358,7 @@ void draw_display(const Scene& scene) {
                 auto pixel = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 30)); };
                 sink.begin_layer(pixel(box.left), pixel(box.top), pixel(box.right), pixel(box.bottom));
                 Editor_dots grid = editor_dots(sink, scene);
-                draw_sign_leds(scene, grid, redraw);
+                draw_sign_leds(scene, sink, grid, redraw);
                 draw_unshown_marks(scene);
                 sink.end_layer();
                 lower_part.take_leds();

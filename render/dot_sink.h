@@ -17,6 +17,18 @@ struct View_projection {
 // Projection for a window of width x height pixels; height 0 counts as 1.
 View_projection view_projection(int width, int height);
 
+// A block of the sign's LEDs to be drawn as one picture.
+struct Led_block {
+    const uint8_t* codes;    // colour code of the block's first LED; row y starts
+                             // y * stride bytes further
+    long stride;
+    int columns, rows;       // LEDs across and down, each at least 1
+    int64_t left, top;       // window pixel of the first LED's point
+    int pitch;               // pixels from one LED to the next; each LED is a
+                             // point of this size
+    const uint8_t (*rgba)[4];   // colour of each code; alpha 0: the LED is not drawn
+};
+
 class Dot_sink {
 public:
     virtual ~Dot_sink() = default;
@@ -40,6 +52,13 @@ public:
     // the editor's LED dots, in one call.
     virtual void dot(float x, float y, float size, const float* rgb) = 0;
 
+    // The block's LEDs, each exactly as dot(left + x * pitch, top + y *
+    // pitch, pitch, its colour) would paint it. False when this sink
+    // cannot (then the caller draws them as dots); the default cannot.
+    virtual bool led_block(const Led_block& block) {
+        (void)block;
+        return false;
+    }
     // Closed outline through n points (xy pairs), z 0, current colour.
     virtual void line_loop(const float* xy, int n) = 0;
     // Dashed lines: factor repeats of each bit of pattern (first bit lowest).

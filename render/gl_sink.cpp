@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -327,6 +328,74 @@ uint32_t Gl_sink::make_texture(const uint8_t* luminance_alpha, int w, int h) {
                            static_cast<float>(y + h) / s};
     atlas.rects.insert(atlas.rects.end(), rect, rect + 4);
     return static_cast<uint32_t>(atlas.rects.size() / 4);
+}
+
+bool Gl_sink::led_block(const Led_block& b) {
+    if (!batched_ || b.columns < 1 || b.rows < 1 || b.pitch < 1) return false;
+    if (max_texture_ < 0) {
+        // Textures of any size need GL 2.0 (or its extension for them).
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        const char* ext = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        const bool any_size = (version && version[0] >= '2' && version[1] == '.') ||
+                              (ext && std::strstr(ext, "GL_ARB_texture_non_power_of_two"));
+        GLint max = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+        max_texture_ = any_size ? max : 0;
+    }
+    if (b.columns > max_texture_ || b.rows > max_texture_) return false;
+    flush();
+    clear_if_pending();
+    const size_t texels = static_cast<size_t>(b.columns) * static_cast<size_t>(b.rows);
+    if (texels_.size() < 4 * texels) texels_.resize(4 * texels);
+    uint8_t* out = texels_.data();
+    long lit = 0;
+    for (int y = 0; y < b.rows; ++y) {
+        const uint8_t* row = b.codes + static_cast<long>(y) * b.stride;
+        for (int x = 0; x < b.columns; ++x, out += 4) {
+            std::memcpy(out, b.rgba[row[x]], 4);
+            lit += out[3] != 0;
+        }
+    }
+    if (!leds_texture_) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        leds_texture_ = name;
+    }
+    glBindTexture(GL_TEXTURE_2D, leds_texture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (b.columns != leds_w_ || b.rows != leds_h_) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, b.columns, b.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels_.data());
+        leds_w_ = b.columns, leds_h_ = b.rows;
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, b.columns, b.rows, GL_RGBA, GL_UNSIGNED_BYTE, texels_.data());
+    }
+    // The pixels the points would light (see emit): a point of even size p
+    // centred on c covers c - p/2 .. c + p/2 - 1; one of odd size, c - p/2 ..
+    // c + p/2 across and one row higher down.
+    const int64_t p = b.pitch;
+    const float l = static_cast<float>(b.left - p / 2), t = static_cast<float>(b.top - p / 2 - p % 2);
+    const float r = l + static_cast<float>(p * b.columns), bottom = t + static_cast<float>(p * b.rows);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.5f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0), glVertex3f(l, t, 0);
+    glTexCoord2f(1, 0), glVertex3f(r, t, 0);
+    glTexCoord2f(1, 1), glVertex3f(r, bottom, 0);
+    glTexCoord2f(0, 1), glVertex3f(l, bottom, 0);
+    glEnd();
+    glDisable(GL_ALPHA_TEST);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_2D);
+    glColor3fv(colour_);
+    dots_ += lit;
+    ++calls_;
+    return true;
 }
 
 void Gl_sink::glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) {

@@ -45,6 +45,10 @@ public:
     void set_texturing(bool on) override;
     uint32_t make_texture(const uint8_t* luminance_alpha, int w, int h) override;
     void glyph_quad(uint32_t texture, float x0, float y0, float x1, float y1) override;
+    // Batched: one texture of one texel a LED, drawn as one quad with
+    // nearest filtering, so each LED covers the pixels its point would.
+    // Per-dot: false (that sink is the pictures' reference).
+    bool led_block(const Led_block& block) override;
 
     // The layer is a framebuffer object with one colour buffer of the
     // drawing area's size, made at its first use; shown by a blit, so its
@@ -135,6 +139,10 @@ private:
 
     Present present_;
     bool batched_;
+    uint32_t leds_texture_ = 0;      // led_block's texture, made at its first use
+    int leds_w_ = 0, leds_h_ = 0;    // its size in texels
+    int max_texture_ = -1;           // the GL's largest texture side (-1: not asked yet)
+    std::vector<uint8_t> texels_;    // led_block's picture; grows only
     float colour_[3] = {1, 1, 1};
     float point_size_ = 1;
     Run run_ = Run::none;
