@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -33,17 +34,30 @@ bool fail(std::string* err, const std::string& what, const char* path) {
     return false;
 }
 
-// Flushes the folder of path to the medium, so that a rename or a new
-// name in it survives a crash.
-void sync_folder_of(const char* path) {
+// Flushes an open folder to the medium, so that a rename or a new name in
+// it survives a crash. False with errno set: a medium that fails here (EIO,
+// a stick pulled) may have lost the rename, and the write must say so.
+bool sync_folder(int dir) {
+    if (injected_failure()) return false;
+    return fsync(dir) == 0;
+}
+
+// The folder of path: everything up to its last '/', or ".".
+std::string folder_of(const char* path) {
     std::string folder(path);
     const size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, slash + 1);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    return slash == std::string::npos ? "." : folder.substr(0, slash + 1);
+}
+
+// sync_folder of path's folder.
+bool sync_folder_of(const char* path) {
+    const int dir = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    const bool ok = sync_folder(dir);
+    const int e = errno;
+    close(dir);
+    errno = e;
+    return ok;
 }
 
 // Writes all n bytes to fd; false on an error.
@@ -108,6 +122,150 @@ bool read_regular(const char* path, size_t max, bool whole, std::vector<uint8_t>
     return true;
 }
 
+// What an output's path holds before it is written.
+enum class Target { replace, in_place, refused };
+
+// Judges what lies at name in folder dir (path: the same, for messages).
+// A regular file, nothing or (in_place_ok false) a link is replaced; a
+// FIFO or a character device (/dev/null, a terminal) is written in place
+// when in_place_ok, as is a link to standard output (/dev/stdout); a
+// folder, a block device, a socket, or any of them where writing in place
+// makes no sense, is refused with a message, never replaced by a file.
+Target judge_target(int dir, const char* name, const char* path, bool in_place_ok, std::string* err) {
+    struct stat st;
+    if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Target::replace;   // nothing there
+    if (S_ISREG(st.st_mode)) return Target::replace;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat to, out;
+        if (in_place_ok && fstatat(dir, name, &to, 0) == 0) {
+            if (S_ISCHR(to.st_mode) || S_ISFIFO(to.st_mode)) return Target::in_place;
+            if (fstat(STDOUT_FILENO, &out) == 0 && to.st_dev == out.st_dev && to.st_ino == out.st_ino)
+                return Target::in_place;
+        }
+        return Target::replace;   // the link itself is replaced, never written through
+    }
+    if (in_place_ok && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) return Target::in_place;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (err)
+        *err = std::string(path) + (S_ISDIR(st.st_mode)   ? " is a folder; it is not replaced by a file"
+                                    : S_ISBLK(st.st_mode) ? " is a block device; it is not replaced by a file"
+                                    : S_ISCHR(st.st_mode) ? " is a device; it is not replaced by a file"
+                                    : S_ISFIFO(st.st_mode) ? " is a FIFO; it is not replaced by a file"
+                                                           : " is not a regular file; it is not replaced by one");
+    return Target::refused;
+}
+
+// Writes n bytes into the FIFO, device or standard output at path, in
+// place. A FIFO that nobody reads is refused rather than waited on.
+bool write_in_place(int dir, const char* name, const char* path, const void* data, size_t n, std::string* err) {
+    const int fd = openat(dir, name, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENXIO) {
+        if (err) *err = std::string(path) + " is a FIFO that nobody reads; nothing was written";
+        return false;
+    }
+    if (fd < 0) return fail(err, "open", path);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    bool ok = write_all(fd, data, n);
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;
+    if (!ok) {
+        errno = saved;
+        return fail(err, "write", path);
+    }
+    return true;
+}
+
+// A fresh name for a temporary of name: NAME.tmp-XXXXXX.
+std::string temporary_name(const char* name, uint64_t* seed) {
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    *seed = *seed * 6364136223846793005ull + static_cast<uint64_t>(now.tv_nsec) + 1442695040888963407ull;
+    std::string tmp = std::string(name) + ".tmp-";
+    for (int i = 0; i < 6; ++i) tmp += letters[(*seed >> (8 * i + 5)) % (sizeof letters - 1)];
+    return tmp;
+}
+
+// A temporary in dir, locked before any other program can see it under
+// its name, and named *tmp. Where the medium can (not vfat), the file is
+// made nameless (O_TMPFILE), locked, then linked in. Otherwise it is made
+// under its name and locked at once, and it counts only if the name still
+// leads to it: a cleaner of stale temporaries that took the name away in
+// the instant before the lock sends the writer to another name. -1 when no
+// temporary can be made (errno set).
+int locked_temporary(int dir, const char* name, std::string* tmp) {
+    uint64_t seed = static_cast<uint64_t>(getpid()) * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(tmp);
+    if (injected_failure()) return -1;
+    int fd = openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        flock(fd, LOCK_EX);
+        char self[64];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            *tmp = temporary_name(name, &seed);
+            if (linkat(AT_FDCWD, self, dir, tmp->c_str(), AT_SYMLINK_FOLLOW) == 0) return fd;
+            if (errno != EEXIST) break;
+        }
+        close(fd);   // no /proc, say: the named way below
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *tmp = temporary_name(name, &seed);
+        fd = openat(dir, tmp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return -1;
+        flock(fd, LOCK_EX);
+        struct stat mine, named;
+        if (fstat(fd, &mine) == 0 && fstatat(dir, tmp->c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino)
+            return fd;
+        close(fd);   // a cleaner removed it before the lock: another name
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Replaces name in the open folder dir with n bytes (path: the same, for
+// messages). The bytes go to a locked temporary, are flushed, and the
+// temporary is renamed over name while still locked (a cleaner of stale
+// temporaries never takes a live one); then the folder is flushed, and a
+// failure of that flush fails the write. A FIFO or device is written in
+// place when in_place_ok; see judge_target for what is refused.
+bool replace_in(int dir, const char* name, const char* path, bool in_place_ok, const void* data, size_t n,
+                std::string* err) {
+    switch (judge_target(dir, name, path, in_place_ok, err)) {
+        case Target::refused: return false;
+        case Target::in_place: return write_in_place(dir, name, path, data, n, err);
+        case Target::replace: break;
+    }
+    std::string tmp;
+    const int fd = locked_temporary(dir, name, &tmp);
+    if (fd < 0) return fail(err, "create a temporary file for", path);
+    bool ok = write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
+    if (!ok) {
+        const int saved = errno;
+        unlinkat(dir, tmp.c_str(), 0);
+        close(fd);
+        errno = saved;
+        return fail(err, "write", (folder_of(path) + tmp).c_str());
+    }
+    if (injected_failure() || renameat(dir, tmp.c_str(), dir, name) != 0) {
+        const int e = errno;
+        unlinkat(dir, tmp.c_str(), 0);
+        close(fd);
+        errno = e;
+        return fail(err, "replace", path);
+    }
+    ok = sync_folder(dir);   // the rename itself, durable
+    const int saved = errno;
+    if (close(fd) != 0 && ok) ok = false;   // (the data was flushed above; close reports late errors)
+    if (!ok) {
+        errno = saved;
+        return fail(err, "flush the folder of", path);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool platform_read_file(const char* path, size_t max, std::vector<uint8_t>* out,
@@ -140,28 +298,12 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
 }
 
 bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err) {
-    // A unique temporary beside the target, created exclusively: a leftover
-    // or planted file (or link) of that name is never written through.
-    std::string tmp = std::string(path) + ".tmp-XXXXXX";
-    int fd = injected_failure() ? -1 : mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) return fail(err, "create a temporary file for", path);
-    flock(fd, LOCK_EX);   // in use: a cleaner of stale temporaries passes it over
-    bool ok = fchmod(fd, 0644) == 0 && write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
-    const int saved = errno;
-    if (close(fd) != 0 && ok) ok = false;
-    if (!ok) {
-        errno = saved;
-        unlink(tmp.c_str());
-        return fail(err, "write", tmp.c_str());
-    }
-    if (injected_failure() || rename(tmp.c_str(), path) != 0) {
-        const int e = errno;
-        unlink(tmp.c_str());
-        errno = e;
-        return fail(err, "replace", path);
-    }
-    sync_folder_of(path);   // the rename itself, durable
-    return true;
+    const int dir = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return fail(err, "open the folder of", path);
+    const char* slash = std::strrchr(path, '/');
+    const bool ok = replace_in(dir, slash ? slash + 1 : path, path, true, data, n, err);
+    close(dir);
+    return ok;
 }
 
 Platform_folder::Platform_folder(Platform_folder&& other) noexcept : fd(other.fd), path(std::move(other.path)) {
@@ -220,41 +362,7 @@ bool platform_open_subfolder(const Platform_folder& parent, const char* name, Pl
 bool platform_write_file_atomic_in(const Platform_folder& folder, const char* name, const void* data, size_t n,
                                    std::string* err) {
     const std::string path = folder.path + "/" + name;
-    // A unique temporary beside the target, created exclusively, as
-    // mkostemp names them: NAME.tmp-XXXXXX.
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::string tmp;
-    int fd = -1;
-    uint64_t seed = static_cast<uint64_t>(getpid()) * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(&tmp);
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        struct timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        seed = seed * 6364136223846793005ull + static_cast<uint64_t>(now.tv_nsec) + 1442695040888963407ull;
-        tmp = std::string(name) + ".tmp-";
-        for (int i = 0; i < 6; ++i) tmp += letters[(seed >> (8 * i + 5)) % (sizeof letters - 1)];
-        fd = injected_failure() ? -1
-                                : openat(folder.fd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                         0644);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return fail(err, "create a temporary file for", path.c_str());
-    flock(fd, LOCK_EX);   // in use: a cleaner of stale temporaries passes it over
-    bool ok = write_all(fd, data, n) && !injected_failure() && fsync(fd) == 0;
-    const int saved = errno;
-    if (close(fd) != 0 && ok) ok = false;
-    if (!ok) {
-        errno = saved;
-        unlinkat(folder.fd, tmp.c_str(), 0);
-        return fail(err, "write", (folder.path + "/" + tmp).c_str());
-    }
-    if (injected_failure() || renameat(folder.fd, tmp.c_str(), folder.fd, name) != 0) {
-        const int e = errno;
-        unlinkat(folder.fd, tmp.c_str(), 0);
-        errno = e;
-        return fail(err, "replace", path.c_str());
-    }
-    fsync(folder.fd);   // the rename itself, durable
-    return true;
+    return replace_in(folder.fd, name, path.c_str(), false, data, n, err);
 }
 
 int platform_remove_stale_temporaries(const Platform_folder& folder, const char* const* names, int count) {
@@ -301,7 +409,7 @@ New_file platform_write_new_file(const char* path, const void* data, size_t n, s
         unlink(path);
         return fail(err, "write", path), New_file::failed;
     }
-    sync_folder_of(path);
+    if (!sync_folder_of(path)) return fail(err, "flush the folder of", path), New_file::failed;
     return New_file::written;
 }
 
@@ -336,7 +444,7 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
         if (errno == EEXIST) return New_file::taken;
         return fail(err, "rename", from), New_file::failed;
     }
-    sync_folder_of(to);
+    if (!sync_folder_of(to)) return fail(err, "flush the folder of", to), New_file::failed;
     return New_file::written;
 }
 

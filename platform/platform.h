@@ -103,11 +103,18 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
                        std::string* err);
 
 // Replaces the file at path with n bytes, atomically: the bytes go to a new
-// temporary file in the same folder (created exclusively under a unique
-// name, never through a link), are flushed to the medium, and the temporary
-// is renamed over path; then the folder is synced. After a crash or a
-// failure path is either wholly the old file or wholly the new one, and no
-// temporary is left behind on failure.
+// temporary file in the same folder (locked from the moment it has a name,
+// so a cleaner of stale temporaries never takes it; never through a link),
+// are flushed to the medium, and the temporary is renamed over path while
+// still locked; then the folder is flushed. After a crash or a failure
+// path is either wholly the old file or wholly the new one, and no
+// temporary is left behind on failure. A failed flush of the folder fails
+// the write ("cannot flush the folder of PATH: ..."): the rename may not
+// have reached the medium.
+// Only a regular file (or nothing, or a link, which is replaced, not
+// followed) is replaced. A FIFO, a character device (/dev/null) or a link
+// to standard output (/dev/stdout) is written in place; a folder, a block
+// device or a socket is refused with a message and left alone.
 bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err);
 
 // A folder held open, so that what is written in it lands there and not
@@ -139,7 +146,8 @@ bool platform_open_subfolder(const Platform_folder& parent, const char* name, Pl
 
 // platform_write_file_atomic of the file name inside folder: the temporary
 // (NAME.tmp-XXXXXX) and the rename stay inside it, and a link of that name
-// is replaced, never written through.
+// is replaced, never written through. Anything there but a regular file
+// or a link (a folder, a FIFO, a device) is refused and left alone.
 bool platform_write_file_atomic_in(const Platform_folder& folder, const char* name, const void* data, size_t n,
                                    std::string* err);
 

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 class Temp_dir {
@@ -28,6 +29,12 @@ public:
         std::string full = path_ + "/" + name;
         std::ofstream(full, std::ios::binary) << content;
         return full;
+    }
+
+    // The bytes of name inside the folder ("" when it cannot be read).
+    std::string read(const std::string& name) const {
+        std::ifstream in(path_ + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
 private:
