@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 #include <mutex>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <string>
@@ -70,6 +71,8 @@ struct Sync_read {
     std::mutex lock;
     std::condition_variable ended;
     bool running = false, done = false;
+    std::atomic<bool> stop{false};   // the program ends: no further request
+    bool stopped_at_exit = false;    // stop_sync_from_card is registered to run at exit
     std::vector<uint8_t> image;   // 64 KiB of zeros, then the window as read
     std::string failure;          // empty: the window was read whole
 };
@@ -91,7 +94,9 @@ void read_flash_window(int32_t client) {
         const long spent = static_cast<long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
         std::string why;
-        if (spent >= sync_deadline_ms) {
+        if (sync_read.stop) {
+            why = "the editor was closed";
+        } else if (spent >= sync_deadline_ms) {
             why = "the card's answers took over " + std::to_string(sync_deadline_ms / 1000) + " s";
         } else {
             char command[300];
@@ -134,8 +139,23 @@ void start_sync_from_card(const Scene& scene) {
     startup_scene_copy = scene;
     sync_read.running = true;
     sync_read.done = false;
+    sync_read.stop = false;
     show_status("reading the card's scene…");
     sync_read.thread = std::thread(read_flash_window, controller_client);
+    // Whatever way the program ends (a quit, a failed start, exit from
+    // anywhere), the read is stopped and its thread joined first: a
+    // thread still joinable when the statics go would abort the program.
+    if (!sync_read.stopped_at_exit) {
+        sync_read.stopped_at_exit = true;
+        std::atexit(stop_sync_from_card);
+    }
+}
+
+void stop_sync_from_card() {
+    if (!sync_read.thread.joinable()) return;
+    sync_read.stop = true;   // ends after the request on the way (the card link's time-outs bound it)
+    sync_read.thread.join();
+    sync_read.running = sync_read.done = false;
 }
 
 bool sync_in_progress() { return sync_read.running; }

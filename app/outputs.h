@@ -31,6 +31,10 @@ extern int32_t controller_client;
 void start_sync_from_card(const Scene& scene);
 
 // True from start_sync_from_card until its outcome is applied.
+// Stops a read of the card that is still running and joins its thread
+// (after the request on the way); nothing is replayed. Run at exit.
+void stop_sync_from_card();
+
 bool sync_in_progress();
 
 // Called on every pass of the main loop: once the read has ended, applies
