@@ -23,6 +23,7 @@
 #include "app/startup.h"
 #include "app/config.h"
 #include "card/card_model.h"
+#include "controller/font_check.h"
 #include "controller/live_send.h"
 #include "csdk/csdk.h"
 #include "command/replay.h"
@@ -87,6 +88,11 @@ int export_command(Scene& scene, const std::string& out, const char* dir) {
     if (!start_scene(scene, dir, &err)) return fail(err);
     const Export_outcome o = export_to_folder(scene, out, scene_folder, std::time(nullptr));
     std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
+    // What the card will not show, as the toolbar's export says it: a text
+    // whose my_txt3/4.txt is missing (left out), glyphs the fonts lack.
+    refresh_text_files();
+    const std::string notes = check_scene_for_card(scene, scene_text_files());
+    if (o.written && !notes.empty()) std::fprintf(stderr, "export: %s\n", notes.c_str());
     return o.written ? 0 : 1;
 }
 

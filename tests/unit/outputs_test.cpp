@@ -391,6 +391,10 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     r.kind = kind_rect, r.x = 276, r.y = 226, r.width = 95, r.height = 39, r.colour = 2;
     Digit_unit& d = scene.digit_at(4, 51);
     d.kind = kind_digit, d.x = 276 + 2 * 70, d.y = 226 + 2 * 20, d.digits = 3, d.param_a = 9, d.param_b = 2;
+    // The left panel's text 3 on the sign, with no my_txt3.txt: left out, and said.
+    string_draw& panel_text3 = scene.string_draws[3];
+    ASSERT_EQ(panel_text3.text_source, 3);
+    panel_text3.x = 276 + 2 * 40, panel_text3.y = 226 + 2 * 26;
     ASSERT_TRUE(save_scene_files(scene, &err)) << err;
 
     Temp_dir out;
@@ -400,7 +404,9 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
         EXPECT_EQ(done.status, 0) << command << ": " << done.output;
         return done.output;
     };
-    run(cli + " export " + out.path() + " " + dir.path());
+    const std::string exported = run(cli + " export " + out.path() + " " + dir.path());
+    EXPECT_NE(exported.find("export: card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)"),
+              std::string::npos) << exported;
     const std::string played = run(cli + " play " + out.path() + "/ledsys/CMD/cmd.txt --width 96 --height 40 --png " +
                                    out.path() + "/play.png");
     const std::string rendered = run(cli + " render " + dir.path() + " --png " + out.path() + "/render.png");
