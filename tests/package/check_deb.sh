@@ -2,6 +2,7 @@
 # The Debian package, checked without installing it:
 #   check_deb.sh BUILD_DIR SOURCE_DIR
 # builds build/vantiro_*.deb with cpack, extracts it into a scratch root and
+#   - runs lintian on it: no error;
 #   - checks what it holds (the three programs and no other, the fonts, the
 #     default settings, docs, man pages, desktop entry and icon);
 #   - renders a random scene (text, digits, shapes) with the extracted
@@ -37,6 +38,11 @@ debs=("$build"/vantiro_*.deb)
 deb=${debs[0]}
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 [ "$(dpkg-deb -f "$deb" Package)" = vantiro ] || fail "the package is not named vantiro"
+# Debian's own checker: no error (a copyright file, a changelog, ...).
+command -v lintian >/dev/null || fail "lintian is missing (scripts/deps installs it)"
+lintian "$deb" >"$work/lintian.log" 2>&1 || true
+grep -v "root privileges" "$work/lintian.log" || true
+if grep -q '^E:' "$work/lintian.log"; then fail "lintian finds errors in the package"; fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libglut libgl libglu libfreetype6 libfontconfig1 libpng16-16 libmount1 fonts-arphic-uming; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
@@ -49,7 +55,8 @@ usr="$root/usr"
   fail "usr/bin holds $(ls "$usr/bin" | tr '\n' ' ')"
 for f in share/vantiro/SysCfg.ini share/vantiro/Font/fonts/font_libs/HZK/16/HZK16C \
          share/vantiro/Font/fonts/font_libs/ASC/ASC32_16 share/doc/vantiro/README.md \
-         share/doc/vantiro/card.md share/doc/vantiro/csdk/README.md share/applications/vantiro.desktop \
+         share/doc/vantiro/card.md share/doc/vantiro/csdk/README.md share/doc/vantiro/copyright \
+         share/doc/vantiro/changelog.gz share/applications/vantiro.desktop \
          share/icons/hicolor/scalable/apps/vantiro.svg share/man/man1/vantiro.1.gz \
          share/man/man1/vantiro-cli.1.gz share/man/man1/vantiro-card.1.gz; do
   [ -s "$usr/$f" ] || fail "usr/$f is missing from the package"
