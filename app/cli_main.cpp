@@ -44,7 +44,8 @@ bool start_scene(Scene& scene, const char* dir, std::string* err) {
     }
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
     if (!startup_paths_and_config(exe, err, dir)) return false;
-    startup_scene(scene);
+    // Every command here only reads the scene folder: it is left as found.
+    startup_scene(scene, nullptr, Folder_use::reader);
     return true;
 }
 

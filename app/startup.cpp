@@ -64,6 +64,7 @@ bool build_data_paths(const Program_folders& folders, Data_paths* out, std::stri
         {out->grape_conf, folder, "grape.conf"},
         {out->string_conf, folder, "string.conf"},
         {out->scene_conf, folder, "scene.conf"},
+        {out->scene_lock, folder, "scene.lock"},
         {out->config, folders.config, "SysCfg.ini"},
     };
     for (const Entry& e : table) {
@@ -150,10 +151,10 @@ App_requests& editor_requests() {
     return requests;
 }
 
-void startup_scene(Scene& scene, App_requests* requests) {
+void startup_scene(Scene& scene, App_requests* requests, Folder_use use) {
     set_app_requests(requests ? requests : &editor_requests());
     build_layout(scene);
-    load_scene_files(scene);
+    load_scene_files(scene, use);
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
     // as a grid of many boards reaches the place they are made at.

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "app/scene_files/scene_files.h"
 #include "platform/platform.h"
 #include "ui/app_requests.h"
 
@@ -46,6 +47,7 @@ struct Data_paths {
     char grape_conf[data_path_size];
     char string_conf[data_path_size];
     char scene_conf[data_path_size];
+    char scene_lock[data_path_size];   // the scene folder's lock file (see scene_files.h)
     char config[data_path_size];
 };
 extern Data_paths data_paths;
@@ -100,8 +102,9 @@ public:
 // Scene start-up: hands the editor's requests down to the input (requests,
 // or the plain Editor_requests when null), the layout and saved scene when
 // present, then WIDTH and HEIGHT from the configuration applied to unit
-// board 0.
-void startup_scene(Scene& scene, App_requests* requests = nullptr);
+// board 0. The editor loads with Folder_use::editor, vantiro-cli's readers
+// with Folder_use::reader (the folder is left as it was).
+void startup_scene(Scene& scene, App_requests* requests = nullptr, Folder_use use = Folder_use::editor);
 
 // The plain requests start-up hands down.
 App_requests& editor_requests();

@@ -488,3 +488,51 @@ bool platform_copy_if_absent(const char* from, const char* to, size_t max, bool*
     }
     return false;
 }
+
+Platform_lock::Platform_lock(Platform_lock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+Platform_lock& Platform_lock::operator=(Platform_lock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+Platform_lock::~Platform_lock() {
+    if (fd_ >= 0) close(fd_);   // closing lets go of the lock
+}
+
+Lock_outcome platform_lock_file(const char* path, bool exclusive, bool create, int timeout_ms, Platform_lock* out,
+                                std::string* err) {
+    *out = Platform_lock();
+    const int fd = open(path, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
+    if (fd < 0 && errno == ENOENT && !create) return Lock_outcome::absent;
+    if (fd < 0) return fail(err, "open the lock file", path), Lock_outcome::failed;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        if (err) *err = std::string(path) + " is not a regular file; nothing is locked";
+        return Lock_outcome::failed;
+    }
+    // Saves and loads take milliseconds: poll for the holder to let go,
+    // often enough to find the gap between one save and the next.
+    struct timespec start, now;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long waited = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (errno != EWOULDBLOCK || waited >= timeout_ms) {
+            const bool busy = errno == EWOULDBLOCK;
+            if (!busy) fail(err, "lock", path);
+            else if (err) *err = std::string(path) + " stayed locked for " + std::to_string(timeout_ms) + " ms";
+            close(fd);
+            return busy ? Lock_outcome::busy : Lock_outcome::failed;
+        }
+        const struct timespec step = {0, 1000 * 1000};
+        nanosleep(&step, nullptr);
+    }
+    out->fd_ = fd;
+    return Lock_outcome::locked;
+}

@@ -159,6 +159,35 @@ bool platform_write_file_atomic_in(const Platform_folder& folder, const char* na
 // names included, is left alone. Returns how many were removed.
 int platform_remove_stale_temporaries(const Platform_folder& folder, const char* const* names, int count);
 
+enum class Lock_outcome { locked, absent, busy, failed };
+
+// A lock on a folder's lock file (flock), held while the value lives;
+// moved, not copied. Writers of the scene files hold it exclusive while
+// they save, readers shared while they load, so that a reader never sees
+// a new scene.conf beside old number files.
+class Platform_lock {
+public:
+    Platform_lock() = default;
+    Platform_lock(const Platform_lock&) = delete;
+    Platform_lock& operator=(const Platform_lock&) = delete;
+    Platform_lock(Platform_lock&& other) noexcept;
+    Platform_lock& operator=(Platform_lock&& other) noexcept;
+    ~Platform_lock();
+    bool held() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    friend Lock_outcome platform_lock_file(const char*, bool, bool, int, Platform_lock*, std::string*);
+    int fd_ = -1;
+};
+
+// Locks the regular file at path, exclusive or shared, waiting up to
+// timeout_ms for a holder to let go. With create the file is made when
+// missing (writers); without, a missing file is no error and nothing is
+// locked (readers never make it). A link is never followed.
+Lock_outcome platform_lock_file(const char* path, bool exclusive, bool create, int timeout_ms, Platform_lock* out,
+                                std::string* err);
+
 // True when path names a folder (through links).
 bool platform_is_folder(const char* path);
 

@@ -21,6 +21,7 @@
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 
 namespace {
@@ -40,9 +41,26 @@ void remove_stale_temporaries() {
 
 }  // namespace
 
-void load_scene_files(Scene& scene) {
-    remove_stale_temporaries();
+void load_scene_files(Scene& scene, Folder_use use) {
+    const bool editor = use == Folder_use::editor;
+    Platform_lock lock;
     std::string why;
+    if (platform_lock_file(data_paths.scene_lock, editor, editor, scene_lock_wait_ms, &lock, &why) ==
+        Lock_outcome::busy)
+        report("scene: " + why + " by a save; the files are read as they are");
+    else if (!lock.held() && editor && !why.empty())
+        report("scene: " + why);
+    why.clear();
+    if (editor) remove_stale_temporaries();
+    // A damaged file: the editor renames it aside, a reader says so.
+    auto damaged = [editor](const char* path, const std::string& problem, const char* instead) {
+        if (editor)
+            keep_aside_and_tell(path, problem, instead);
+        else
+            set_failure((std::string("scene: ") + base_name(path) + " is damaged (" + problem +
+                         "); the editor keeps it aside at its next start; " + instead)
+                            .c_str());
+    };
     const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
@@ -68,7 +86,7 @@ void load_scene_files(Scene& scene) {
                 recorded(k, checksum(bytes)))
                 report(std::string(path) + ": " + problem + "; scene.conf gives its values");
             else
-                keep_aside_and_tell(path, problem, "it is not used");
+                damaged(path, problem, "it is not used");
             break;
         }
     }
@@ -80,7 +98,7 @@ void load_scene_files(Scene& scene) {
                "; the scene is taken from the other scene files alone");
         break;
     case Conf::damaged:
-        keep_aside_and_tell(data_paths.scene_conf, why, "the scene comes from the other files");
+        damaged(data_paths.scene_conf, why, "the scene comes from the other files");
         break;
     case Conf::sound: {
         std::string changed;
@@ -92,10 +110,12 @@ void load_scene_files(Scene& scene) {
         } else {
             // Its texts are in no other file: kept aside before the next
             // save replaces it.
-            std::string err;
-            const std::string copy = keep_aside(data_paths.scene_conf, &err);
+            std::string err, copy;
+            if (editor) copy = keep_aside(data_paths.scene_conf, &err);
             report(changed + " changed since scene.conf was written; scene.conf is not used (" +
-                   (copy.empty() ? "it could not be kept aside: " + err : "kept as " + copy) +
+                   (!editor        ? std::string("the editor keeps it aside at its next start")
+                    : copy.empty() ? "it could not be kept aside: " + err
+                                   : "kept as " + copy) +
                    "), the scene comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
         }
         break;
@@ -109,6 +129,12 @@ void load_scene_files(Scene& scene) {
 }
 
 bool save_scene_files(const Scene& scene, std::string* err) {
+    Platform_lock lock;
+    switch (platform_lock_file(data_paths.scene_lock, true, true, scene_lock_wait_ms, &lock, err)) {
+        case Lock_outcome::locked: break;
+        case Lock_outcome::busy: *err = "the scene folder is busy: " + *err; return false;
+        default: return false;
+    }
     std::string four[four_files];
     for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
     uint64_t sums[four_files];

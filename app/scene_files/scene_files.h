@@ -24,14 +24,29 @@ constexpr size_t whole_file_limit = size_t{8} << 20;
 // cannot be read or breaks the limits (then err says why).
 int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err);
 
+// Who loads the scene files. The editor tidies the folder: it removes what
+// cut-short saves left and renames a damaged file aside before its next
+// save replaces it. A reader (vantiro-cli's dump, render, export, send,
+// replay) leaves the folder as it found it, and says what the editor would
+// keep aside.
+enum class Folder_use { editor, reader };
+
+// The folder's lock file (scene.lock beside the scene files): a save holds
+// it exclusive, a load shared (the editor's load, which may rename,
+// exclusive), so a load never sees a new scene.conf beside old number
+// files. Writers make it; readers never do (no lock file, no lock).
+constexpr int scene_lock_wait_ms = 5000;
+
 // Loads the scene files that exist. A file that cannot be read keeps its
 // kind as it was; missing lines keep their values; counts are held to the
 // pools. scene.conf is not used when the four files changed since it was
-// written. Problems are reported on standard error; a damaged file is
-// first renamed aside (NAME.bad-YYYYMMDD-HHMMSS), and the status line says so.
-void load_scene_files(Scene& scene);
+// written. Problems are reported on standard error; the editor first
+// renames a damaged file aside (NAME.bad-YYYYMMDD-HHMMSS), and the status
+// line says so.
+void load_scene_files(Scene& scene, Folder_use use = Folder_use::editor);
 
-// Saves the scene to the five files, each replaced atomically. Returns
+// Saves the scene to the five files, each replaced atomically, holding the
+// folder's lock file exclusive (made when missing). Returns
 // false, with the reason in err, when a file could not be saved; files not
 // yet replaced keep their previous content, and the files still load as
 // the previous scene.

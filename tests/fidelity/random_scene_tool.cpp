@@ -1,3 +1,6 @@
+// vantiro_random_scene --open DIR: loads DIR's scene as the editor's start
+// does (tidying the folder: what cut-short saves left is removed, damaged
+// files kept aside), and ends; for the tests that check what a start does.
 // vantiro_random_scene SEED DIR [--no-digits] [--text-files] [--alternate SEED2 SAVES]:
 // writes the random scene of SEED as the editor's scene files into DIR (the
 // editor's own saver), and prints "pitch rows cols width height digits
@@ -61,6 +64,17 @@ bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && !std::strcmp(argv[1], "--open")) {
+        static Scene scene;
+        char exe[4096];
+        std::string err;
+        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err, argv[2])) {
+            std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
+            return 1;
+        }
+        startup_scene(scene, nullptr, Folder_use::editor);
+        return 0;
+    }
     bool with_digits = true, text_files = false, alternate = false, usage = argc < 3;
     unsigned long seeds[2] = {}, saves = 1;
     usage = usage || !number(argv[1], &seeds[0]);

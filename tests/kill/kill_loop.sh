@@ -227,12 +227,16 @@ if [ "$mode" = saves ]; then
     esac
     if ((${#temps[@]} > 0 || ${#lines[@]} == 2)); then mid_write=$((mid_write + 1)); fi
 
-    # The next start-up: the scene scene.conf holds, no temporary left,
-    # nothing set aside.
+    # A reader loads the scene scene.conf holds and leaves the folder as
+    # it found it; the editor's next start removes the temporaries and
+    # sets nothing aside.
+    before=$(ls -A "$dir")
     "$cli" dump "$dir" >"$work/got.json" 2>"$work/dump.err" ||
       fail "the scene does not load: $(cat "$work/dump.err")"
     cmp -s "$work/got.json" "$ref/$conf.json" ||
       fail "the loaded scene is not scene $conf (number files ${version[*]}, ${#lines[@]} files lines): $(head -c 2000 "$work/dump.err")"
+    [ "$(ls -A "$dir")" = "$before" ] || fail "dump changed the folder: $before -> $(ls -A "$dir")"
+    "$tool" --open "$dir" 2>"$work/dump.err" || fail "the editor's start failed: $(cat "$work/dump.err")"
     left=("$dir"/*.tmp-*)
     ((${#left[@]} == 0)) || fail "temporaries left after the start-up: ${left[*]##*/}"
     aside=("$dir"/*.bad-*)

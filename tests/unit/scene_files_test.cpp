@@ -302,6 +302,21 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     const std::string good = slurp(dir.path() + "/scene.conf");
     const std::string damaged[] = {replaced(good, "616263", "61z263"), replaced(good, "\nmenu 8", "\nmenu 9")};
     dir.write("scene.conf", damaged[0]);
+    // A reader (vantiro-cli) loads the same scene, says what the editor
+    // will do, and leaves the folder as it was.
+    for (int temporary = 0; temporary < 2; ++temporary) {
+        if (temporary) dir.write("digit.conf.tmp-Left01", "a killed save's");
+        reset_scene(scene);
+        build_layout(scene);
+        load_scene_files(scene, Folder_use::reader);
+        EXPECT_EQ(scene.string_draws[5].length, 8);
+        EXPECT_TRUE(kept_copies(dir, "scene.conf").empty());
+        EXPECT_EQ(slurp(dir.path() + "/scene.conf"), damaged[0]);
+        EXPECT_NE(status_utf8().find("scene.conf is damaged (line 34: bad text bytes); the editor keeps it aside at "
+                                     "its next start"),
+                  std::string::npos) << status_utf8();
+    }
+    EXPECT_EQ(remove_temporaries(dir), 1);   // the reader left the killed save's temporary too
     for (int round = 0; round < 2; ++round) {   // a second start-up keeps no second copy
         reset_scene(scene);
         build_layout(scene);
