@@ -181,7 +181,7 @@ bool finish_sync_from_card(Scene& scene) {
         set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return true;
     }
-    const int32_t texts = scene.text_count, rects = scene.rect_count;
+    const int32_t texts = scene.texts_made, rects = scene.shapes_made;
     if (replay_image_onto(scene, startup_scene_copy, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
@@ -190,7 +190,7 @@ bool finish_sync_from_card(Scene& scene) {
     // The card's scene is where editing starts: not a step to undo.
     start_editor_history(scene);
     set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
-                std::to_string(scene.text_count - texts) + " texts and " + std::to_string(scene.rect_count - rects) +
+                std::to_string(scene.texts_made - texts) + " texts and " + std::to_string(scene.shapes_made - rects) +
                 " rectangles added)")
                    .c_str());
     return true;

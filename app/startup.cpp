@@ -154,16 +154,21 @@ App_requests& editor_requests() {
 void startup_scene(Scene& scene, App_requests* requests, Folder_use use) {
     set_app_requests(requests ? requests : &editor_requests());
     build_layout(scene);
-    load_scene_files(scene, use);
+    const bool boards_saved = load_scene_files(scene, use);
+    settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
     // as a grid of many boards reaches the place they are made at.
     for (int i = 5; i < string_draw_count; ++i)
         if (never_filled(scene.string_draws[i])) scene.string_draws[i].enabled = 0;
-    // The configuration overrides board 0's size, whatever the scene says.
+    // What the window showed is what reopens: a saved scene keeps its
+    // boards' size (the size keys change it); the configuration's WIDTH and
+    // HEIGHT give the size of a scene that has none saved yet.
     led_unit& board0 = scene.board_at(0, 0);
-    board0.width = leading_decimal(config_width);
-    board0.height = leading_decimal(config_height);
+    if (!boards_saved) {
+        board0.width = leading_decimal(config_width);
+        board0.height = leading_decimal(config_height);
+    }
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files();

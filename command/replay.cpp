@@ -77,9 +77,9 @@ Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* imag
     const Header_status status = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
         char copy[max_command_data + 1];
         std::memcpy(copy, line, std::strlen(line) + 1);
-        const int32_t texts = startup.text_count, rects = startup.rect_count;
+        const int32_t texts = startup.texts_made, shapes = startup.shapes_made;
         on_startup.run_command_line(type, line, payload);
-        if (startup.text_count != texts || startup.rect_count != rects) on_live.run_command_line(type, copy, payload);
+        if (startup.texts_made != texts || startup.shapes_made != shapes) on_live.run_command_line(type, copy, payload);
     });
     if (status == Header_status::ok) settle_positions_on_sign(live);
     return status;

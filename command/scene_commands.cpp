@@ -1,9 +1,12 @@
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
 #include "command/commands.h"
 #include "command/interpreter.h"
+#include "scene/free_records.h"
 #include "scene/pools.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 
 uint32_t dot_to_pixel(const Scene& scene, uint32_t v, int32_t origin) {
@@ -43,11 +46,13 @@ bool add_text_element(Scene& scene, int32_t type, int font_size, int32_t colour,
     if (length > 511) length = 511;
     if (text_present(scene, font_size, colour, dot_to_pixel(scene, dot_x, b0.x), dot_to_pixel(scene, dot_y, b0.y), bytes, length))
         return false;
-    if (scene.text_count < 0 || scene.text_count >= string_draw_count) {
+    const int r = free_text_record(scene);
+    if (r < 0) {
         diag_print("Text ignored: all %d text elements are in use\n", string_draw_count);
+        set_failure("no free text record: delete one");
         return false;
     }
-    string_draw& s = scene.string_draws[scene.text_count];
+    string_draw& s = scene.string_draws[r];
     const led_unit& board0 = scene.board_at(0, 0);
     s.slot = type;
     s.font_size = static_cast<uint8_t>(font_size);
@@ -58,8 +63,10 @@ bool add_text_element(Scene& scene, int32_t type, int font_size, int32_t colour,
     std::memcpy(s.text, bytes, static_cast<size_t>(length));
     s.text[length] = '\0';   // no rest of an earlier, longer text shows through
     s.length = length;
-    ++scene.text_count;
+    s.text_source = 0;   // a script's text is inline, whatever record it lands in
+    scene.text_count = std::max(scene.text_count, r + 1);
     s.enabled = 1;
+    ++scene.texts_made;
     return true;
 }
 
@@ -75,14 +82,15 @@ void apply_to_scene(Scene& scene, const Command_value& v, int32_t type) {
                      static_cast<int32_t>((v.number[3] - v.number[1]) & 0xFFFFu),
                      static_cast<int32_t>((v.number[4] - v.number[2]) & 0xFFFFu)))
         return;
-    const int32_t n = scene.rect_count;
-    if (n < 0 || n + 1 >= digit_group_size) {
+    const int r = free_shape_record(scene, 1);
+    if (r < 0) {
         diag_print("Rectangle ignored: group 1 is full\n");
+        set_failure("no free shape record: delete one");
         return;
     }
-    scene.digit_at(1, n).id = n + 10;
-    scene.rect_count = n + 1;
-    Digit_unit& d = scene.digit_at(1, n + 1);
+    Digit_unit& d = scene.digit_at(1, r);
+    d.id = r + 9;
+    scene.rect_count = std::max(scene.rect_count, r);
     const led_unit& board0 = scene.board_at(0, 0);
     const uint32_t x1 = v.number[1], y1 = v.number[2];
     d.colour = static_cast<uint8_t>(v.number[0]);
@@ -93,6 +101,7 @@ void apply_to_scene(Scene& scene, const Command_value& v, int32_t type) {
     d.height = static_cast<int32_t>((v.number[4] - y1) & 0xFFFFu);
     d.kind = kind_rect;
     d.enabled = 1;
+    ++scene.shapes_made;
 }
 
 void scene_led_command(void* scene, int32_t type, int argc, char** argv, const char* payload) {

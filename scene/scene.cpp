@@ -10,6 +10,7 @@ void reset_scene(Scene& scene) {
     for (graph_draw& r : scene.graph_draws) r = graph_draw();
     for (string_draw& r : scene.string_draws) r = string_draw();
     scene.text_count = scene.graph_count = scene.rect_count = 0;
+    scene.texts_made = scene.shapes_made = 0;
     scene.board_columns = scene.export_columns = scene.board_rows = 1;
     scene.dot_pitch = start_dot_pitch;
     scene.selected_board_col = scene.selected_board_row = no_board;

@@ -58,9 +58,14 @@ public:
     string_draw string_draws[string_draw_count];
 
     // Pool counters.
-    int32_t text_count = 0;    // next string_draw for a text command or Ctrl+E
+    int32_t text_count = 0;    // one past the highest text a text command or Ctrl+E made
     int32_t graph_count = 0;   // graph_draw records in use (the first graph_count)
     int32_t rect_count = 0;    // shapes made by "led r" and the shape keys
+    // (The counters say how far the pools were filled, as the files and the
+    // card expect; which record a new element takes is free_records.h's.)
+    // Elements made since the scene began, by any path; not stored. A replay
+    // tells by them whether a line made an element.
+    int32_t texts_made = 0, shapes_made = 0;
 
     // Grid counts: boards in use are rows 0..board_rows-1, columns 0..count-1.
     int32_t board_columns = 1;    // board hit test and scene files

@@ -1,5 +1,7 @@
 #include "ui/edit_steps.h"
 
+#include <cstring>
+
 #include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "ui/menus.h"
@@ -74,12 +76,18 @@ bool delete_digit(Scene& scene) {
 bool delete_text(Scene& scene) {
     if (scene.selected_text >= string_draw_count) return false;
     string_draw& s = scene.string_draws[scene.selected_text];
-    if (scene.selected_text < 5) {   // the left panel's own texts go back to it
+    if (scene.selected_text < 5) {   // the left panel's own texts go back to it, as the panel's
         const uint32_t x = 85, y = 535 + 50 * uint32_t{scene.selected_text};
-        if (s.x == x && s.y == y) return false;
+        const string_draw fresh;
+        const bool panels_own = s.text_source == scene.selected_text && s.length == fresh.length &&
+                                std::memcmp(s.text, fresh.text, sizeof s.text) == 0;
+        if (s.x == x && s.y == y && panels_own) return false;
+        const int32_t width = s.width, height = s.height;
+        s = fresh;
         s.x = x;
         s.y = y;
-        s.pitch = start_dot_pitch;
+        s.width = width, s.height = height;
+        s.text_source = scene.selected_text;
         return true;
     }
     const string_draw fresh;

@@ -1,5 +1,6 @@
 #include "ui/keyboard.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -62,13 +63,17 @@ void zoomed(Scene& scene) {
     settle_positions_on_sign(scene);
 }
 
-// New shape of kind in group 0: the id goes to record n, the shape to n + 1.
+// New shape of kind in group 0, in its lowest free record (never one in
+// use: see free_records.h); its id is its index + 9.
 void new_shape(Scene& scene, uint8_t kind) {
-    const int32_t n = scene.rect_count;
-    if (n < 0 || n + 1 >= digit_group_size) return;   // the group is full
-    scene.digit_at(0, n).id = n + 10;
-    scene.rect_count = n + 1;
-    Digit_unit& d = scene.digit_at(0, n + 1);
+    const int r = free_shape_record(scene, 0);
+    if (r < 0) {
+        set_failure("no free shape record: delete one");
+        return;
+    }
+    Digit_unit& d = scene.digit_at(0, r);
+    d.id = r + 9;
+    scene.rect_count = std::max(scene.rect_count, r);
     const led_unit& board0 = scene.board_at(0, 0);
     d.colour = 0;
     d.x = static_cast<uint32_t>(board0.x);
@@ -78,18 +83,24 @@ void new_shape(Scene& scene, uint8_t kind) {
     d.height = 10;
     d.kind = kind;
     d.enabled = 1;
+    ++scene.shapes_made;
 }
 
-// New text: the slot goes to record n, the text to n + 1.
+// New text in the lowest free text record (from 5: the left panel's are
+// never taken), inline: it shows its own bytes.
 void new_text(Scene& scene) {
-    const int32_t n = scene.text_count;
-    if (n < 0 || n + 1 >= string_draw_count) return;   // the pool is full
-    scene.string_draws[n].slot = n;
-    scene.text_count = n + 1;
-    string_draw& s = scene.string_draws[n + 1];
+    const int r = free_text_record(scene);
+    if (r < 0) {
+        set_failure("no free text record: delete one");
+        return;
+    }
+    string_draw& s = scene.string_draws[r];
+    s.slot = r;
+    scene.text_count = std::max(scene.text_count, r);
     const led_unit& board0 = scene.board_at(0, 0);
     s.font_size = 16;
     s.colour = 0;
+    s.text_source = 0;
     s.x = static_cast<uint32_t>(board0.x);
     s.y = static_cast<uint32_t>(board0.y);
     s.pitch = scene.dot_pitch;
@@ -97,6 +108,7 @@ void new_text(Scene& scene) {
     std::memcpy(s.text, "Txt", 4);
     s.length = 3;
     s.enabled = 1;
+    ++scene.texts_made;
 }
 
 }  // namespace
@@ -190,6 +202,7 @@ static void apply_key(Scene& scene, uint8_t key) {
                 text->text[text->length - 1] = 0;
                 --text->length;
                 typed_into = scene.selected_text;
+                text->text_source = 0;   // typed into: its own bytes, no longer the panel's file
             }
             break;
         case 11:   // Ctrl+K: next colour of the selected text and digit
@@ -234,6 +247,7 @@ static void apply_key(Scene& scene, uint8_t key) {
                 text->text[text->length + 1] = 0;
                 ++text->length;
                 typed_into = scene.selected_text;
+                text->text_source = 0;   // typed into: its own bytes, no longer the panel's file
             }
             break;
     }

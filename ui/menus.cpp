@@ -45,39 +45,33 @@ void set_entry(menu_unit& m, int id, const char* label_utf8, int32_t x, int32_t 
 
 }  // namespace
 
-void palette_place(int index, uint32_t* x, uint32_t* y) {
-    switch (index) {
-        case 31: *x = 20, *y = 345; return;      // block, 16 x 16 pixels
-        case 32: *x = 60, *y = 352; return;      // horizontal line, 40 pixels
-        case 33: *x = 230, *y = 376; return;     // circle around its centre
-        case 34: *x = 250, *y = 40; return;      // digit element in the top band
-        case 35: *x = 350, *y = 40; return;      // vertical line in the top band
-        case 36: *x = 170, *y = 440; return;     // rectangle, 80 x 40 pixels
-        default: break;
-    }
-    // Digit modules: 94 pictures of "88", 8 to a row, 26 x 15 pixels apart.
-    const int k = index < 31 ? index : index - 6;
-    *x = static_cast<uint32_t>(8 + 26 * (k % 8));
-    *y = static_cast<uint32_t>(152 + 15 * (k / 8));
-}
-
 void move_old_palette_places(Scene& scene) {
     // The first layout had the digit modules at (90 + 50 i, 800) (the last
     // pixel row, most beyond the right edge), the block at (1640, 800), the
     // line at (1690, 800) and the rectangle at (230, 440), over board 0's
     // left edge. A record still at its old place was never moved by the
     // operator: it goes to its new place. Moved records stay where they are.
-    for (int g = 0; g < digit_groups_in_use; ++g)
-        for (int i = 0; i < digit_group_size; ++i) {
+    // A file of the first layout has no copy of entry i at its new place;
+    // in one of today's, a record at an old place was put there by the
+    // operator, and stays.
+    for (int i = 0; i < digit_group_size; ++i) {
+        const bool old_digit = i < 31 || i > 36;
+        if (!(old_digit || i == 31 || i == 32 || i == 36)) continue;
+        const uint32_t ox = old_digit ? static_cast<uint32_t>(90 + 50 * i) : i == 31 ? 1640u : i == 32 ? 1690u : 230u;
+        const uint32_t oy = old_digit || i == 31 || i == 32 ? 800u : 440u;
+        uint32_t nx, ny;
+        palette_place(i, &nx, &ny);
+        bool todays_layout = false;
+        for (int g = 0; g < digit_groups_in_use && !todays_layout; ++g)
+            todays_layout = scene.digit_at(g, i).x == nx && scene.digit_at(g, i).y == ny;
+        if (todays_layout) continue;
+        for (int g = 0; g < digit_groups_in_use; ++g) {
             Digit_unit& d = scene.digit_at(g, i);
-            const bool old_digit = i < 31 || i > 36;
-            const uint32_t ox = old_digit ? static_cast<uint32_t>(90 + 50 * i) : i == 31 ? 1640u : i == 32 ? 1690u : 230u;
-            const uint32_t oy = old_digit || i == 31 || i == 32 ? 800u : 440u;
-            const bool old_place = (old_digit || i == 31 || i == 32 || i == 36) && d.x == ox && d.y == oy;
-            if (!old_place) continue;
-            palette_place(i, &d.x, &d.y);
+            if (d.x != ox || d.y != oy) continue;
+            d.x = nx, d.y = ny;
             if (old_digit) d.width = palette_digit_width, d.height = palette_digit_height;
         }
+    }
 }
 
 void set_palette_look(Digit_unit& d, int index) {

@@ -3,6 +3,7 @@
 // entries, unit board 0, the element palette and the left-panel texts.
 #pragma once
 
+#include "scene/free_records.h"
 #include "scene/scene.h"
 
 #include <cstdint>
@@ -59,9 +60,9 @@ void draw_menu_entries(const Scene& scene);
 // The status line and, while shown, the help: drawn last, over everything.
 void draw_status_and_help(const Scene& scene);
 
-// Where palette element `index` (of every group) lies, and the hit box of
-// a palette digit module in dots at pitch 2: its "88" picture.
-void palette_place(int index, uint32_t* x, uint32_t* y);
+// Where palette element `index` (of every group) lies: palette_place
+// (scene/free_records.h). The hit box of a palette digit module in dots at
+// pitch 2: its "88" picture.
 constexpr int32_t palette_digit_width = 10;
 constexpr int32_t palette_digit_height = 5;
 

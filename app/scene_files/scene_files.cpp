@@ -41,8 +41,9 @@ void remove_stale_temporaries() {
 
 }  // namespace
 
-void load_scene_files(Scene& scene, Folder_use use) {
+bool load_scene_files(Scene& scene, Folder_use use) {
     const bool editor = use == Folder_use::editor;
+    bool boards_saved = false;   // leduit.conf or scene.conf gave the boards
     Platform_lock lock;
     std::string why;
     if (platform_lock_file(data_paths.scene_lock, editor, editor, scene_lock_wait_ms, &lock, &why) ==
@@ -72,6 +73,7 @@ void load_scene_files(Scene& scene, Folder_use use) {
         case Read::ok:
             load_number_file(scene, k, count);
             compared[k] = true;
+            if (path == data_paths.leduit_conf) boards_saved = true;
             break;
         case Read::missing:   // not saved yet: the defaults stay
             compared[k] = true;
@@ -107,6 +109,7 @@ void load_scene_files(Scene& scene, Folder_use use) {
                 changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
         if (changed.empty()) {
             apply_staged(scene);
+            boards_saved = true;
         } else {
             // Its texts are in no other file: kept aside before the next
             // save replaces it.
@@ -126,6 +129,7 @@ void load_scene_files(Scene& scene, Folder_use use) {
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files();
+    return boards_saved;
 }
 
 bool save_scene_files(const Scene& scene, std::string* err) {

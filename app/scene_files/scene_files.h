@@ -42,8 +42,8 @@ constexpr int scene_lock_wait_ms = 5000;
 // pools. scene.conf is not used when the four files changed since it was
 // written. Problems are reported on standard error; the editor first
 // renames a damaged file aside (NAME.bad-YYYYMMDD-HHMMSS), and the status
-// line says so.
-void load_scene_files(Scene& scene, Folder_use use = Folder_use::editor);
+// line says so. True when the files gave the boards (their size included).
+bool load_scene_files(Scene& scene, Folder_use use = Folder_use::editor);
 
 // Saves the scene to the five files, each replaced atomically, holding the
 // folder's lock file exclusive (made when missing). Returns

@@ -241,18 +241,19 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + flash_window_start),
                   std::vector<uint8_t>(flash_window_start, 0));
     }
-    ASSERT_EQ(scene.text_count, 1);
-    EXPECT_EQ(scene.string_draws[0].text, text);
-    EXPECT_EQ(scene.string_draws[0].x, tx);
-    EXPECT_EQ(scene.string_draws[0].y, ty);
+    ASSERT_EQ(scene.texts_made, 1);   // in the first free record, 5
+    EXPECT_EQ(scene.string_draws[5].text, text);
+    EXPECT_EQ(scene.string_draws[5].x, tx);
+    EXPECT_EQ(scene.string_draws[5].y, ty);
     EXPECT_EQ(scene.rect_count, 1);
     const Digit_unit& back = scene.digit_at(1, 1);
     EXPECT_EQ(back.kind, kind_rect);
     EXPECT_EQ(back.x, rx);
     EXPECT_EQ(back.width, 60);
     reset_card_link();
+    const int32_t made = scene.texts_made;
     sync_from_card(scene);   // the next start: nothing is added
-    EXPECT_EQ(scene.text_count, 1);
+    EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
     // A start where the operator edits while the card's scene is read: the
@@ -261,17 +262,17 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     reset_card_link();
     start_sync_from_card(scene);
     ASSERT_TRUE(sync_in_progress());
-    scene.string_draws[0].x = tx + 2 * 10;
-    ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));
+    scene.string_draws[5].x = tx + 2 * 10;
+    ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
     bool finished = false;
     for (int tries = 0; tries < 1000 && !finished; ++tries) {
         finished = finish_sync_from_card(scene);
         if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(finished);
-    EXPECT_EQ(scene.text_count, 2);
-    EXPECT_EQ(scene.string_draws[0].x, tx + 2 * 10);
-    EXPECT_STREQ(scene.string_draws[1].text, "new");
+    EXPECT_EQ(scene.texts_made, made + 1);   // the typed text only
+    EXPECT_EQ(scene.string_draws[5].x, tx + 2 * 10);
+    EXPECT_STREQ(scene.string_draws[6].text, "new");
     EXPECT_EQ(scene.rect_count, 1);
 }
 

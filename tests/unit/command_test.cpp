@@ -168,7 +168,8 @@ TEST(ParseValue, DecimalHexAndOddDigits) {
     EXPECT_EQ(parse_value(nullptr), 0u);
 }
 
-// Text verbs make a text at board 0's corner + pitch x dots (mod 2^16), its slot the line's type.
+// Text verbs make an inline text in the first free text record (5 on),
+// at board 0's corner + pitch x dots (mod 2^16), its slot the line's type.
 TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
     const struct { const char* line; int32_t type; const char* payload; uint32_t x, y; int font, colour;
                    const char* text; } cases[] = {
@@ -184,10 +185,10 @@ TEST_F(Command_test, TextVerbsCreateTextsByThePixelRule) {
     for (int i = 0; i < int(std::size(cases)); ++i) {
         const auto& c = cases[i];
         run(c.line, c.type, c.payload);
-        ASSERT_EQ(scene.text_count, i + 1) << c.line;
-        const string_draw& s = scene.string_draws[i];
-        EXPECT_EQ(make_tuple(s.x, s.y, int(s.font_size), s.colour, s.slot, s.length, int(s.enabled)),
-                  make_tuple(c.x, c.y, c.font, c.colour, c.type, int(std::strlen(c.text)), 1)) << c.line;
+        ASSERT_EQ(scene.text_count, i + 6) << c.line;
+        const string_draw& s = scene.string_draws[i + 5];
+        EXPECT_EQ(make_tuple(s.x, s.y, int(s.font_size), s.colour, s.slot, s.length, int(s.enabled), int(s.text_source)),
+                  make_tuple(c.x, c.y, c.font, c.colour, c.type, int(std::strlen(c.text)), 1, 0)) << c.line;
         EXPECT_STREQ(s.text, c.text) << c.line;
     }
 }
@@ -202,8 +203,11 @@ TEST_F(Command_test, OtherVerbsChangeNothing) {
     EXPECT_EQ(scene_json(scene), before);
 }
 
-// "led r" adds a rectangle to group 1 with wrapped sizes, its id on the record before; full pools refuse.
+// "led r" adds a rectangle to group 1's first free record with wrapped
+// sizes, its id its index + 9, never over a placed one; full pools refuse.
 TEST_F(Command_test, LedRectanglesGoToGroupOneAndPoolsStopWhenFull) {
+    auto place = [](Digit_unit& d) { d.x = 300, d.y = 300; };   // dragged off the palette: in use
+    for (int i = 1; i <= 3; ++i) place(scene.digit_at(1, i));
     scene.rect_count = 3;
     const struct { const char* line; uint32_t x, y; int width, height, colour; } cases[] = {
         {"led r 0 2 3 12 8", 280, 232, 10, 5, 0},
@@ -214,19 +218,21 @@ TEST_F(Command_test, LedRectanglesGoToGroupOneAndPoolsStopWhenFull) {
         const auto& c = cases[i];
         run(c.line);
         ASSERT_EQ(scene.rect_count, 4 + i) << c.line;
-        EXPECT_EQ(scene.digit_at(1, 3 + i).id, 13 + i) << c.line;
         const Digit_unit& d = scene.digit_at(1, 4 + i);
+        EXPECT_EQ(d.id, 13 + i) << c.line;
         EXPECT_EQ(make_tuple(d.x, d.y, d.width, d.height, int(d.colour), int(d.kind), int(d.enabled)),
                   make_tuple(c.x, c.y, c.width, c.height, c.colour, int(kind_rect), 1)) << c.line;
     }
+    for (int i = 7; i <= 98; ++i) place(scene.digit_at(1, i));
     scene.rect_count = 98;
-    run("led r 0 1 1 2 2");   // index 99, the group's last record
+    run("led r 0 1 1 2 2");   // index 99, the group's last free record
     EXPECT_EQ(scene.rect_count, 99);
     EXPECT_EQ(scene.digit_at(1, 99).kind, kind_rect);
     run("led r 0 1 1 3 3");   // index 100 would pass the group
     EXPECT_EQ(scene.rect_count, 99);
     EXPECT_NE(printed().find("group 1 is full"), std::string::npos);
 
+    for (int i = 5; i < 39; ++i) std::snprintf(scene.string_draws[i].text, 8, "used");   // in use
     scene.text_count = 39;
     run("led t 1 1 1 last");
     EXPECT_EQ(scene.text_count, 40);
@@ -300,7 +306,7 @@ TEST_F(Replay_test, DefaultHeaderForAnErasedImage) {
 // Enabled entries of 1..512 bytes run as lines, the payload after the first line feed.
 TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
     EXPECT_EQ(replay(image({})), "cmd count is 0\nSize of Cmd Header allocated 8\r\nCmdEntryCount is 0\r\n");
-    EXPECT_EQ(scene.text_count, 0);
+    EXPECT_EQ(scene.texts_made, 0);
     set_dot_pitch(scene, 3);   // places worked out at pitch 3 are kept with it, so no later step moves them
     const std::string out = replay(image({
         {7, 1, 0x12000, 27, "file 16t 1 10 5\nHello world"},
@@ -311,12 +317,12 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
         {12, 1, 0x12800, 512, "led t 2 0 0 Big\n" + std::string(495, 'y')},
         {13, 1, 0x12C00, 14, "\nled t 1 0 0 X"},
     }));
-    ASSERT_EQ(scene.text_count, 2);
-    EXPECT_EQ(make_tuple(std::string(scene.string_draws[0].text), scene.string_draws[0].slot), make_tuple("Hello world", 7));
-    EXPECT_EQ(make_tuple(std::string(scene.string_draws[1].text), scene.string_draws[1].slot), make_tuple("Big", 12));
+    ASSERT_EQ(make_tuple(scene.text_count, scene.texts_made), make_tuple(7, 2));   // records 5 and 6
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), scene.string_draws[5].slot), make_tuple("Hello world", 7));
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[6].text), scene.string_draws[6].slot), make_tuple("Big", 12));
     EXPECT_EQ(scene.rect_count, 1);
     EXPECT_EQ(scene.digit_at(1, 1).kind, kind_rect);
-    EXPECT_EQ(make_tuple(scene.string_draws[0].pitch, int(scene.digit_at(1, 1).pitch)), make_tuple(3, 3));
+    EXPECT_EQ(make_tuple(scene.string_draws[5].pitch, int(scene.digit_at(1, 1).pitch)), make_tuple(3, 3));
     EXPECT_NE(out.find("Invalid CmdDataSize for type b\n"), std::string::npos);
     EXPECT_NE(out.find("Error command! No command word at the start of the line\n"), std::string::npos);
     EXPECT_EQ(out.find("type 9"), std::string::npos);   // disabled: not even named
@@ -341,11 +347,11 @@ TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
         {"no line feed: empty payload", image({{4, 1, 0x12000, 15, "file t 1 0 1 xy"}}), "", 1},
     };
     for (const auto& c : cases) {
-        const int before = scene.text_count;
+        const int before = scene.texts_made;
         EXPECT_NE(replay(c.bytes).find(c.said), std::string::npos) << c.what;
-        EXPECT_EQ(scene.text_count - before, c.texts) << c.what;
+        EXPECT_EQ(scene.texts_made - before, c.texts) << c.what;
     }
-    EXPECT_EQ(scene.string_draws[1].length, 0);
+    EXPECT_EQ(scene.string_draws[6].length, 0);   // the second text made, in the second free record
 }
 
 Command_value value(Command_word command, Verb verb, std::vector<uint32_t> numbers,
@@ -431,9 +437,9 @@ TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     EXPECT_EQ(header.entries[1].type, 22u);
     EXPECT_GE(header.entries[0].address, Command_image_writer::data_start);
     EXPECT_EQ(replay_image(scene, image.data(), image.size()), Header_status::ok);
-    EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[0].text), scene.string_draws[0].slot, scene.rect_count,
+    EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[5].text), scene.string_draws[5].slot, scene.rect_count,
                          scene.digit_at(1, 1).width),
-              make_tuple(1, "Hello world", 21, 1, 10));
+              make_tuple(6, "Hello world", 21, 1, 10));
 
     // The window fills up: entries that do not fit are refused, none cut.
     std::vector<uint8_t> full(flash_window_end, 0);

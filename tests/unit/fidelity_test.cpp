@@ -40,6 +40,10 @@
 #include "tests/unit/temp_dir.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
+#include "ui/mouse.h"
+#include "command/flash_image.h"
+#include "command/replay.h"
+#include "scene/free_records.h"
 
 #include "tests/unit/test_scene.h"
 
@@ -366,6 +370,132 @@ TEST_F(Fidelity_test, RandomScenesLookTheSameInTheWindowAndOnTheCard) {
                             << " LEDs (window only " << all.window_only << ", card only " << all.card_only
                             << ", colour " << all.colour << ", on the card off every board " << all.no_board << ")"
                             << reported;
+}
+
+// What the operator has placed: every record no new element may take, as
+// its bytes (empty for a free one).
+std::vector<std::vector<uint8_t>> records_in_use(const Scene& sc) {
+    std::vector<std::vector<uint8_t>> out;
+    auto bytes = [](const auto& r) {
+        const auto* b = reinterpret_cast<const uint8_t*>(&r);
+        return std::vector<uint8_t>(b, b + sizeof r);
+    };
+    for (int i = 0; i < string_draw_count; ++i)
+        out.push_back(i < 5 || !text_record_free(sc, i) ? bytes(sc.string_draws[i]) : std::vector<uint8_t>());
+    for (int g = 0; g < digit_groups_in_use; ++g)
+        for (int i = 0; i < digit_group_size; ++i)
+            out.push_back(shape_record_free(sc, g, i) ? std::vector<uint8_t>() : bytes(sc.digit_at(g, i)));
+    return out;
+}
+
+// A stored script of a few random text and rectangle lines, as the card's
+// flash keeps it.
+std::vector<uint8_t> random_stored_script(std::mt19937& rng) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<uint8_t> image(flash_window_end, 0);
+    Command_image_writer writer(image.data(), image.size());
+    for (int k = 0, n = pick(1, 6); k < n; ++k) {
+        char line[120];
+        if (pick(0, 1))
+            std::snprintf(line, sizeof line, "led %dt %d %d %d W%d\n", pick(0, 1) ? 16 : 12, pick(0, 2), pick(0, 60),
+                          pick(0, 40), pick(0, 999));
+        else
+            std::snprintf(line, sizeof line, "led r %d %d %d %d %d\n", pick(0, 2), pick(0, 50), pick(0, 30),
+                          pick(51, 120), pick(31, 60));
+        writer.add(static_cast<uint32_t>(100 + k), line, std::strlen(line));
+    }
+    writer.finish();
+    return image;
+}
+
+// Random sessions of what makes and removes elements: Ctrl+D and Ctrl+E,
+// palette elements dropped on the sign, Delete, the held board's size keys,
+// and replays of random stored scripts (as the start-up sync does). A step
+// that makes an element leaves every record in use before it as it was.
+// At the end the scene is saved and loaded as a fresh start loads it, and
+// the window shows what the card lights running its script.
+TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
+    const int sequences = std::max(20, env_number("VANTIRO_UNDO_SEQUENCES", 1000) / 10);
+    std::mt19937 rng(20261209);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    static Scene copy;
+    long made = 0, differing = 0;
+    std::string reported;
+    for (int sequence = 0; sequence < sequences; ++sequence) {
+        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        std::string err;
+        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+        fresh_start();
+        for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
+        lay_out_boards(scene);
+        settle_positions_on_sign(scene);
+        const led_unit& b = scene.board_at(0, 0);
+        for (int step = 0, steps = pick(4, 30); step < steps; ++step) {
+            const std::vector<std::vector<uint8_t>> before = records_in_use(scene);
+            const int32_t texts = scene.texts_made, shapes = scene.shapes_made;
+            const int bx = b.x + pick(2, 200), by = b.y + pick(2, 100);
+            switch (pick(0, 6)) {
+                case 0: on_key(scene, 4, 0, 0); break;   // Ctrl+D
+                case 1: on_key(scene, 5, 0, 0); break;   // Ctrl+E
+                case 2: {   // a palette element dropped on the sign
+                    uint32_t px, py;
+                    const int i = pick(0, 1) ? pick(31, 36) : pick(0, 30);
+                    palette_place(i, &px, &py);
+                    const int x = static_cast<int>(px) + (i == 33 ? 0 : 3), y = static_cast<int>(py) + (i == 33 ? 0 : 3);
+                    on_mouse(scene, mouse_left, mouse_down, x, y);
+                    on_motion(scene, (x + bx) / 2, (y + by) / 2);
+                    on_motion(scene, bx, by);
+                    on_mouse(scene, mouse_left, mouse_up, bx, by);
+                    break;
+                }
+                case 3:   // Delete of whatever a click on the sign picks
+                    on_mouse(scene, mouse_left, mouse_down, bx, by);
+                    on_mouse(scene, mouse_left, mouse_up, bx, by);
+                    on_key(scene, 127, 0, 0);
+                    break;
+                case 4: {   // the board held while its size keys are pressed
+                    on_mouse(scene, mouse_left, mouse_down, b.x + 1, b.y + 1);
+                    static const int keys[] = {key_left, key_right, key_up, key_down};
+                    on_special_key(scene, keys[pick(0, 3)], 0, 0);
+                    on_mouse(scene, mouse_left, mouse_up, b.x + 1, b.y + 1);
+                    break;
+                }
+                case 5: {   // typing into a picked text
+                    on_mouse(scene, mouse_left, mouse_down, b.x + 3, b.y + 3);
+                    on_mouse(scene, mouse_left, mouse_up, b.x + 3, b.y + 3);
+                    on_key(scene, static_cast<uint8_t>(pick('a', 'z')), 0, 0);
+                    break;
+                }
+                default: {   // the card's stored script replayed onto the scene
+                    const std::vector<uint8_t> image = random_stored_script(rng);
+                    std::memcpy(static_cast<void*>(&copy), static_cast<const void*>(&scene), sizeof scene);
+                    replay_image_onto(scene, copy, image.data(), image.size());
+                    break;
+                }
+            }
+            if (scene.texts_made == texts && scene.shapes_made == shapes) continue;
+            made += scene.texts_made - texts + scene.shapes_made - shapes;
+            const std::vector<std::vector<uint8_t>> after = records_in_use(scene);
+            for (size_t k = 0; k < before.size(); ++k) {
+                if (before[k].empty()) continue;
+                ASSERT_TRUE(before[k] == after[k]) << "sequence " << sequence << ", step " << step << ": record "
+                                                   << k << " was in use and a new element changed it";
+            }
+        }
+        // Saved, and opened again as a fresh start: the window as the card.
+        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        const std::string shown = scene_json(scene);
+        fresh_start();
+        startup_scene(scene);   // every load rule, the configuration's size included
+        const Differences d = compare();
+        if (d.total() && ++differing <= 3)
+            reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
+        EXPECT_EQ(scene_json(scene), shown) << "sequence " << sequence << ": the scene reopens otherwise";
+    }
+    std::printf("records: %d sessions, %ld elements made, none over a record in use\n", sequences, made);
+    EXPECT_GT(made, sequences);
+    EXPECT_EQ(differing, 0) << reported;
 }
 
 // The scene's bytes, padding and all, as they lie in memory.

@@ -12,6 +12,7 @@
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "scene/pools.h"
+#include "scene/status_line.h"
 #include "scene/view_state.h"
 #include "ui/keyboard.h"
 #include "ui/menus.h"
@@ -51,16 +52,21 @@ protected:
     }
 };
 
-// Ctrl+E adds an unselected "Txt" at board 0's corner; typing edits the selected text only, up to 511 bytes.
+// Ctrl+E adds an unselected, inline "Txt" at board 0's corner in the first
+// free text record (5: the left panel's are never taken); typing edits the
+// selected text only, up to 511 bytes.
 TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
+    for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
     scene.text_count = 0;
     type("\x05");
-    const string_draw& s = scene.string_draws[1];
-    EXPECT_EQ(make_tuple(scene.text_count, scene.string_draws[0].slot, scene.selected_text), make_tuple(1, 0, int(no_text)));
+    const string_draw& s = scene.string_draws[5];
+    EXPECT_EQ(make_tuple(scene.text_count, s.slot, int(s.text_source), scene.selected_text),
+              make_tuple(5, 5, 0, int(no_text)));
     EXPECT_EQ(make_tuple(std::string(s.text), s.length, int(s.font_size), s.x, s.y),
               make_tuple("Txt", 3, 16, 276u, 226u));
+    EXPECT_EQ(std::string(scene.string_draws[1].text), std::string(string_draw().text));   // the panel keeps its text
     const struct { const char* keys; int selected; const char* want; } steps[] = {
-        {"ab", no_text, "Txt"}, {"ab", 1, "Txtab"}, {"\b\b", 1, "Txt"}, {"\b\b\b\b", 1, ""}};
+        {"ab", no_text, "Txt"}, {"ab", 5, "Txtab"}, {"\b\b", 5, "Txt"}, {"\b\b\b\b", 5, ""}};
     for (const auto& step : steps) {
         scene.selected_text = static_cast<uint8_t>(step.selected);
         type(step.keys);
@@ -68,6 +74,12 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
             << step.keys << " with text " << step.selected << " selected";
     }
     EXPECT_EQ(last_key, 8);
+
+    // The panel's text 3 typed into no longer shows my_txt3.txt: its own bytes.
+    scene.selected_text = 3;
+    EXPECT_EQ(scene.string_draws[3].text_source, 3);
+    type("z");
+    EXPECT_EQ(scene.string_draws[3].text_source, 0);
 
     scene.selected_text = 2;
     string_draw& t = scene.string_draws[2];
@@ -79,39 +91,52 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     EXPECT_EQ(t.length, 511);
 }
 
-// Ctrl+E, Ctrl+D (id on record n, a 20 x 10 rectangle on n + 1) stop at full pools.
-TEST_F(Key_test, NewElementsStopAtFullPools) {
-    scene.text_count = 38;
-    type("\x05");
+// Ctrl+E and Ctrl+D take free records only, reuse deleted ones, and say
+// when the pool is full; a placed element is never taken.
+TEST_F(Key_test, NewElementsTakeFreeRecordsAndStopAtFullPools) {
+    for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;
+    type("\x05", string_draw_count - 5);
     EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[39].text)), make_tuple(39, "Txt"));
-    type("\x05");   // record 40 does not exist
+    set_status("");
+    type("\x05");   // no record left
     EXPECT_EQ(scene.text_count, 39);
+    EXPECT_NE(std::string(status_text).find("no free text record: delete one"), std::string::npos);
+    scene.selected_text = 17;   // Delete frees a record, and the next Ctrl+E takes it
+    type("\x7f");
+    EXPECT_EQ(scene.string_draws[17].enabled, 0);
+    type("\x05");
+    EXPECT_EQ(make_tuple(int(scene.string_draws[17].enabled), std::string(scene.string_draws[17].text)),
+              make_tuple(1, "Txt"));
 
+    // Group 0's record 1 is placed (dragged off the palette): the first
+    // Ctrl+D takes record 2, and leaves record 1 as it was.
+    Digit_unit& placed = scene.digit_at(0, 1);
+    placed.x = 300, placed.y = 260;
+    const Digit_unit before = placed;
     scene.rect_count = 0;
     type("\x04");
-    const Digit_unit& r = scene.digit_at(0, 1);
-    EXPECT_EQ(make_tuple(scene.rect_count, scene.digit_at(0, 0).id), make_tuple(1, 10));
+    const Digit_unit& r = scene.digit_at(0, 2);
+    EXPECT_EQ(make_tuple(scene.rect_count, r.id), make_tuple(2, 11));
     EXPECT_EQ(make_tuple(int(r.kind), r.width, r.height, r.x), make_tuple(int(kind_rect), 20, 10, 276u));
-    scene.rect_count = 98;
-    type("\x04");
+    EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
+    type("\x04", 200);   // 97 more, then the group is full
     EXPECT_EQ(scene.rect_count, 99);
-    type("\x04");
-    EXPECT_EQ(scene.rect_count, 99);
+    EXPECT_NE(std::string(status_text).find("no free shape record: delete one"), std::string::npos);
+    EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
 }
 
 // Ctrl+C does nothing: no new element, and the selected text is not typed into.
 TEST_F(Key_test, CtrlCAddsNothingAndTypesNothing) {
+    for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;
     scene.text_count = 0;
     scene.rect_count = 0;
     type("\x05");
-    scene.selected_text = 1;
+    scene.selected_text = 5;
     const Digit_unit before = scene.digit_at(0, 1);
-    const int32_t id_before = scene.digit_at(0, 0).id;
     type("\x03");
-    EXPECT_EQ(make_tuple(std::string(scene.string_draws[1].text), scene.string_draws[1].length), make_tuple("Txt", 3));
-    EXPECT_EQ(make_tuple(scene.rect_count, scene.text_count), make_tuple(0, 1));
-    EXPECT_EQ(make_tuple(int(scene.digit_at(0, 1).kind), int(scene.digit_at(0, 1).enabled), scene.digit_at(0, 1).x, scene.digit_at(0, 0).id),
-              make_tuple(int(before.kind), int(before.enabled), before.x, id_before));
+    EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), scene.string_draws[5].length), make_tuple("Txt", 3));
+    EXPECT_EQ(make_tuple(scene.rect_count, scene.text_count), make_tuple(0, 5));
+    EXPECT_EQ(std::memcmp(&scene.digit_at(0, 1), &before, sizeof before), 0);
 }
 
 // Ctrl+A and Ctrl+Q zoom within 2..255.

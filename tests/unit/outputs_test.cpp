@@ -427,6 +427,9 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
                       out.path() + "/huge.png")
                   .find("cli: png: a picture of 16384 x 16384 LEDs is beyond"),
               std::string::npos);
+    // (A scene with no saved boards takes the configuration's size.)
+    std::filesystem::remove(dir.path() + "/leduit.conf");
+    std::filesystem::remove(dir.path() + "/scene.conf");
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=65535\nHEIGHT=65535\n");
     EXPECT_NE(refused(cli + " render " + dir.path() + " --png " + out.path() + "/huge.png").find("is beyond the"),
               std::string::npos);

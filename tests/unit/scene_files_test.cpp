@@ -28,6 +28,7 @@
 
 #include "app/config.h"
 #include "app/scene_files/scene_files.h"
+#include "scene/free_records.h"
 #include "app/scene_json.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -107,9 +108,12 @@ uint32_t palette_x(int index) {
 
 // The scene as the editor keeps it after any edit: boards as one grid,
 // elements on the sign on its LEDs (a load settles it so).
+// What every load does beyond the files: the boards as one grid, the
+// elements on the sign's LEDs, the texts' sources by the one rule.
 void settle() {
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
+    settle_text_sources(scene);
 }
 
 class Scene_test : public ::testing::Test {

@@ -67,12 +67,12 @@ void start_in(const Temp_dir& dir) {
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
 // of the grid, laid out side by side from board 0; none gives 0 x 0.
-TEST(Startup, TheConfigurationSizesBoardZero) {
+TEST(Startup, TheConfigurationSizesBoardZeroOfANewSceneOnly) {
     Temp_dir dir;
     start_in(dir);
     EXPECT_EQ(make_tuple(scene.board_at(0, 0).width, scene.board_at(0, 0).height), make_tuple(0, 0));
 
-    dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
+    // No saved scene: WIDTH and HEIGHT give the boards' size.
     const struct { const char* ini; int width, height; } cases[] = {
         {"[LEDPARA]\nWIDTH=100\nHEIGHT=48\n", 100, 48}, {"[LEDPARA]\nWIDTH=12abc\nHEIGHT=tall\n", 12, 0}};
     for (const auto& c : cases) {
@@ -85,6 +85,11 @@ TEST(Startup, TheConfigurationSizesBoardZero) {
         EXPECT_EQ(make_tuple(right.x, right.y, below.x, below.y),
                   make_tuple(276 + 2 * c.width, 226, 276, 226 + 2 * c.height)) << c.ini;
     }
+    // A saved scene reopens with the size it was saved with (what the
+    // window showed, the size keys' included), whatever the configuration.
+    dir.write("leduit.conf", "1\n1\n276\n226\n200\n96\n");
+    start_in(dir);
+    EXPECT_EQ(make_tuple(scene.board_at(0, 0).width, scene.board_at(0, 0).height), make_tuple(200, 96));
 }
 
 // A Song face is found and set to 18 pixels per em, covering 单; a missing file is a clear error.

@@ -307,14 +307,25 @@ TEST_F(Ui_test, ThePaletteLiesInReachAndOldPlacesMove) {
         on_mouse(scene, mouse_right, mouse_down, 0, 0);
         digit_grabbed = 0;
     }
-    scene.digit_at(2, 5).x = 90 + 50 * 5, scene.digit_at(2, 5).y = 800, scene.digit_at(2, 5).width = 28;
-    scene.digit_at(3, 31).x = 1640, scene.digit_at(3, 31).y = 800;
-    scene.digit_at(4, 36).x = 230, scene.digit_at(4, 36).y = 440;
-    scene.digit_at(5, 6).x = 400, scene.digit_at(5, 6).y = 300;   // moved by the operator
+    // A file of the first layout: every copy of entries 5, 31 and 36 at
+    // the old places, one of them moved by the operator. The copies at the
+    // old places go to the new ones; the moved one stays.
+    const uint32_t x5 = scene.digit_at(0, 5).x, y5 = scene.digit_at(0, 5).y;
+    const uint32_t x31 = scene.digit_at(0, 31).x, x36 = scene.digit_at(0, 36).x;
+    for (int g = 0; g < digit_groups_in_use; ++g) {
+        scene.digit_at(g, 5).x = 90 + 50 * 5, scene.digit_at(g, 5).y = 800, scene.digit_at(g, 5).width = 28;
+        scene.digit_at(g, 31).x = 1640, scene.digit_at(g, 31).y = 800;
+        scene.digit_at(g, 36).x = 230, scene.digit_at(g, 36).y = 440;
+    }
+    scene.digit_at(5, 5).x = 400, scene.digit_at(5, 5).y = 300;   // moved by the operator
     move_old_palette_places(scene);
-    EXPECT_EQ(make_tuple(scene.digit_at(2, 5).x, scene.digit_at(2, 5).y, scene.digit_at(2, 5).width), make_tuple(scene.digit_at(0, 5).x, scene.digit_at(0, 5).y, 10));
-    EXPECT_EQ(make_tuple(scene.digit_at(3, 31).x, scene.digit_at(4, 36).x), make_tuple(scene.digit_at(0, 31).x, scene.digit_at(0, 36).x));
-    EXPECT_EQ(make_tuple(scene.digit_at(5, 6).x, scene.digit_at(5, 6).y), make_tuple(400u, 300u));
+    EXPECT_EQ(make_tuple(scene.digit_at(2, 5).x, scene.digit_at(2, 5).y, scene.digit_at(2, 5).width), make_tuple(x5, y5, 10));
+    EXPECT_EQ(make_tuple(scene.digit_at(3, 31).x, scene.digit_at(4, 36).x), make_tuple(x31, x36));
+    EXPECT_EQ(make_tuple(scene.digit_at(5, 5).x, scene.digit_at(5, 5).y), make_tuple(400u, 300u));
+    // Today's layout: a digit the operator dropped exactly on an old place stays there.
+    scene.digit_at(7, 9).x = 90 + 50 * 9, scene.digit_at(7, 9).y = 800;
+    move_old_palette_places(scene);
+    EXPECT_EQ(make_tuple(scene.digit_at(7, 9).x, scene.digit_at(7, 9).y), make_tuple(uint32_t{90 + 50 * 9}, 800u));
 }
 
 // Ctrl+V: the clipboard's UTF-8 goes into the selected text as GBK; what GBK

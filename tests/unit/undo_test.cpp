@@ -206,8 +206,8 @@ TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
 // A run of typing is one step; an edit between two runs splits them; a
 // click alone is no step; redo is gone after a new edit.
 TEST_F(Undo_test, TypingIsOneStepAndSelectionAloneIsNone) {
-    on_key(scene, 5, 0, 0);   // Ctrl+E: "Txt" at the sign's corner
-    const string_draw& t = scene.string_draws[1];
+    on_key(scene, 5, 0, 0);   // Ctrl+E: "Txt" at the sign's corner, in record 5
+    const string_draw& t = scene.string_draws[5];
     ASSERT_STREQ(t.text, "Txt");
     click(t.x + 3, t.y + 3);
     click(t.x + 3, t.y + 3);
@@ -222,7 +222,7 @@ TEST_F(Undo_test, TypingIsOneStepAndSelectionAloneIsNone) {
     EXPECT_EQ(t.colour, 0);
     undo_edit(scene);
     EXPECT_STREQ(t.text, "Txt");
-    EXPECT_EQ(scene.selected_text, 1);   // selected as it was before the typing
+    EXPECT_EQ(scene.selected_text, 5);   // selected as it was before the typing
     redo_edit(scene);
     EXPECT_STREQ(t.text, "Txthello");
     type("z");   // an edit after an undo: what was undone cannot come back
@@ -279,14 +279,14 @@ TEST_F(Undo_test, DeleteRemovesFromTheSceneAndTheScript) {
     EXPECT_EQ(scene.selected_digit_col, 36);
 
     click(b.x + 3, b.y + 3);
-    ASSERT_EQ(scene.selected_text, 1);
+    ASSERT_EQ(scene.selected_text, 5);
     on_key(scene, 127, 0, 0);
     EXPECT_EQ(script_of(scene).find("Txt"), std::string::npos);
     click(b.x + 3, b.y + 3);
     EXPECT_EQ(scene.selected_text, no_text);   // nothing left to click
-    on_key(scene, 5, 0, 0);   // Ctrl+E fills the next record as before
-    EXPECT_EQ(scene.text_count, 2);
-    EXPECT_STREQ(scene.string_draws[2].text, "Txt");
+    on_key(scene, 5, 0, 0);   // Ctrl+E takes the deleted record again
+    EXPECT_EQ(scene.text_count, 5);
+    EXPECT_STREQ(scene.string_draws[5].text, "Txt");
     undo_edit(scene);
     undo_edit(scene);
     undo_edit(scene);
