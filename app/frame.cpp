@@ -381,8 +381,12 @@ void draw_display(const Scene& scene) {
         if (scene.selected_text < string_draw_count) draw_text(scene, grid, margin, scene.selected_text);
     }
 
-    // The outline of board (0, 0), over the sign.
+    // The outlines of the boards in use, over the sign: the others dim,
+    // board (0, 0) last, in its colour (dashed and labelled when selected).
     sink.set_texturing(false);
+    for (int r = 0; r < output_rows(scene); ++r)
+        for (int c = 0; c < output_columns(scene); ++c)
+            if (r || c) draw_board_outline_dim(scene.board_at(r, c), scene.dot_pitch);
     if (scene.selected_board_col == 0 && scene.selected_board_row == 0)
         draw_board_outline_selected(scene.board_at(0, 0), scene.dot_pitch);
     else

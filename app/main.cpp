@@ -202,7 +202,15 @@ int main(int argc, char** argv) {
     // while the window draws and takes input; the idle pass applies it.
     if (sync_enabled) start_sync_from_card(scene);
 
-    glutIdleFunc(idle_pass);
-    glutMainLoop();
-    return 0;
+    // GLUT's loop, one pass at a time: before GLUT reads the queue, the
+    // Ctrl shortcuts of a non-Latin layout are taken out of it (GLUT would
+    // drop them) and given as the keys of the first layout.
+    for (;;) {
+        while (const int ctrl = platform_take_ctrl_letter()) {
+            on_key(scene, static_cast<unsigned char>(ctrl), scene.mouse_x, scene.mouse_y);
+            note_change();
+        }
+        glutMainLoopEvent();
+        idle_pass();
+    }
 }

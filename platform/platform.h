@@ -279,6 +279,14 @@ bool platform_pointer_position(int* x, int* y);
 // Returns when window-system input is waiting, or after timeout_ms.
 void platform_wait_input(int timeout_ms);
 
+// Shortcuts follow the physical key, as in other X programs: a key pressed
+// with Ctrl while a layout whose letters are not Latin is active (Russian,
+// say) reaches no GLUT callback at all. This takes the first such press
+// out of the window's event queue and gives the Ctrl code of the letter its
+// key holds in the first layout (Ctrl+A 1 ... Ctrl+Z 26); 0 when there is
+// none.
+int platform_take_ctrl_letter();
+
 // Returns once the window system has carried out every request sent so far
 // (one round trip): what was drawn is on the screen, and a move or resize
 // asked for is done.

@@ -4,7 +4,9 @@
 // (the one GLUT opened).
 #include <GL/glx.h>
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <poll.h>
 
 #include <cstdlib>
@@ -87,6 +89,35 @@ void platform_wait_input(int timeout_ms) {
     p.fd = ConnectionNumber(dpy);
     p.events = POLLIN;
     poll(&p, 1, timeout_ms);
+}
+
+namespace {
+
+// A key pressed with Ctrl while a group (layout) other than the first is
+// active, whose keysym there is no Latin character (a Russian letter, say),
+// on a key that holds a Latin letter in the first group.
+Bool ctrl_in_other_layout(Display* dpy, XEvent* e, XPointer) {
+    if (e->type != KeyPress) return False;
+    const XKeyEvent& k = e->xkey;
+    if (!(k.state & ControlMask)) return False;
+    const unsigned group = XkbGroupForCoreState(k.state);
+    if (group == 0) return False;   // the first group: GLUT's own callback has it
+    const KeySym here = XkbKeycodeToKeysym(dpy, static_cast<KeyCode>(k.keycode), static_cast<int>(group), 0);
+    if (here >= 0x20 && here <= 0x7e) return False;   // a Latin character here too: GLUT has it
+    const KeySym first = XkbKeycodeToKeysym(dpy, static_cast<KeyCode>(k.keycode), 0, 0);
+    return first >= XK_a && first <= XK_z ? True : False;
+}
+
+}  // namespace
+
+int platform_take_ctrl_letter() {
+    Display* dpy = glXGetCurrentDisplay();
+    if (!dpy) return 0;
+    XEventsQueued(dpy, QueuedAfterReading);
+    XEvent e;
+    if (!XCheckIfEvent(dpy, &e, ctrl_in_other_layout, nullptr)) return 0;
+    const KeySym first = XkbKeycodeToKeysym(dpy, static_cast<KeyCode>(e.xkey.keycode), 0, 0);
+    return static_cast<int>(first - XK_a) + 1;
 }
 
 void platform_window_sync() {

@@ -26,6 +26,11 @@ void draw_board_outline(const led_unit& board, int pitch) {
     board_loop(board, pitch);
 }
 
+void draw_board_outline_dim(const led_unit& board, int pitch) {
+    dot_sink().set_colour(0.35f * board.r, 0.35f * board.g, 0.35f * board.b);
+    board_loop(board, pitch);
+}
+
 void draw_board_outline_selected(const led_unit& board, int pitch) {
     Dot_sink& sink = dot_sink();
     // "单元板#(%d,%d)" (unit board #(a,b)) in GBK.

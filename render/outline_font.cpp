@@ -133,6 +133,23 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
     sink.set_texturing(false);
 }
 
+void draw_label_scaled(const char16_t* text, float left, float baseline, float scale) {
+    Dot_sink& sink = dot_sink();
+    sink.set_texturing(true);
+    float pen = left;
+    for (const char16_t* p = text; *p; ++p) {
+        const uint16_t c = *p == 10 ? 32 : static_cast<uint16_t>(*p);
+        glyph_texture(c);
+        const glyph_record& rec = glyph_cache[c];
+        const float gx = pen + scale * static_cast<float>(rec.left);
+        const float gy = baseline - scale * static_cast<float>(rec.bottom);
+        sink.glyph_quad(rec.texture, gx, gy - scale * static_cast<float>(rec.tex_height),
+                        gx + scale * static_cast<float>(rec.tex_width), gy);
+        pen += scale * static_cast<float>(rec.advance);
+    }
+    sink.set_texturing(false);
+}
+
 void draw_label_fitted(const char16_t* text, int32_t left, int32_t baseline, int32_t max_width) {
     constexpr char16_t ellipsis = 0x2026;
     auto right_of = [](uint16_t c, int64_t pen) {   // where glyph c at pen reaches

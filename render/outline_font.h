@@ -48,6 +48,11 @@ void glyph_texture(uint16_t c);
 void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
                 int32_t line_height);
 
+// Draws text on one line from x = left (a line feed counts as a blank),
+// every glyph and advance scaled by scale (1: as draw_label draws them):
+// for text that must fit a small window. Leaves texturing off.
+void draw_label_scaled(const char16_t* text, float left, float baseline, float scale);
+
 // Draws text on one line from x = left, its glyphs within max_width
 // pixels: a text that does not fit ends with "…" where it is cut (a line
 // feed counts as a blank). Leaves texturing off and blending on.

@@ -350,7 +350,11 @@ void on_key(Scene& scene, uint8_t key, int, int) {
         record_input_edit(scene);
 }
 
-void on_special_key(Scene& scene, int key, int, int) {
+void on_special_key(Scene& scene, int key, int x, int y) {
+    if (key == key_delete && !help_shown) {
+        on_key(scene, 127, x, y);
+        return;
+    }
     apply_special_key(scene, key);
     settle_after_edit(scene);
     record_input_edit(scene);

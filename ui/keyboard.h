@@ -20,13 +20,15 @@ enum : int {
     key_down = 103,
     key_page_up = 104,
     key_page_down = 105,
+    key_delete = 111,   // the keypad's and the editing block's Delete, as a special key
     key_f12 = 12,   // the frame marker of test runs (app/frame_signal.h), else unused
 };
 
 // An ASCII key (control keys arrive as their Ctrl+letter codes).
 void on_key(Scene& scene, uint8_t key, int x, int y);
 
-// An arrow or page key; F1 shows the help.
+// An arrow or page key; F1 shows the help; Delete deletes as the ASCII
+// Delete (127) does.
 void on_special_key(Scene& scene, int key, int x, int y);
 
 // Inserts UTF-8 text at the end of the selected text, converted to GBK, as

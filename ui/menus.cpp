@@ -320,23 +320,30 @@ const char* const help_lines[] = {
     "×   保存并退出 (save and close)      Ctrl+S   不保存退出 (quit, no save)",
 };
 
-void draw_help() {
+// The help: a dark panel of its natural size (900 x 550 pixels, 15 lines)
+// in the middle of the drawing area, scaled down as a whole where the
+// window is smaller, so that every line is inside it even at 400 x 300.
+void draw_help(const Scene& scene) {
     Dot_sink& sink = dot_sink();
-    const int32_t left = 150, top = 150, width = 900, line = 34;
-    const int32_t count = static_cast<int32_t>(sizeof help_lines / sizeof help_lines[0]);
-    const int32_t bottom = top + 20 + line * count;
+    constexpr int32_t count = static_cast<int32_t>(sizeof help_lines / sizeof help_lines[0]);
+    constexpr float natural_w = 900, line = 34, natural_h = 20 + line * count, margin = 8;
+    const float room_w = static_cast<float>(scene.view_width) - 2 * margin;
+    const float room_h = static_cast<float>(scene.view_height) - 2 * margin;
+    const float scale = std::max(0.1f, std::min({1.0f, room_w / natural_w, room_h / natural_h}));
+    const float width = natural_w * scale, height = natural_h * scale;
+    const float left = std::max(margin, std::min(150.0f, (static_cast<float>(scene.view_width) - width) / 2));
+    const float top = std::max(margin, std::min(150.0f, (static_cast<float>(scene.view_height) - height) / 2));
     // A dark panel: one horizontal segment per pixel row.
     static float rows[2 * 2 * 640];
     int n = 0;
-    for (int32_t y = top; y <= bottom && n + 4 <= static_cast<int>(sizeof rows / sizeof rows[0]); ++y) {
-        rows[n++] = float(left), rows[n++] = float(y), rows[n++] = float(left + width), rows[n++] = float(y);
+    for (float y = top; y <= top + height && n + 4 <= static_cast<int>(sizeof rows / sizeof rows[0]); y += 1) {
+        rows[n++] = left, rows[n++] = y, rows[n++] = left + width, rows[n++] = y;
     }
     sink.set_texturing(false);
     sink.set_colour(0.08f, 0.08f, 0.12f);
     sink.lines(rows, n / 2);
     sink.set_colour(1, 1, 0);
-    const float frame[8] = {float(left), float(top), float(left + width), float(top),
-                            float(left + width), float(bottom), float(left), float(bottom)};
+    const float frame[8] = {left, top, left + width, top, left + width, top + height, left, top + height};
     sink.line_loop(frame, 4);
     for (int32_t k = 0; k < count; ++k) {
         char gbk[256];
@@ -344,7 +351,7 @@ void draw_help() {
         char16_t wide[256];
         to_wide(gbk, wide, 256);
         sink.set_colour(k == 0 ? 1.0f : 0.9f, k == 0 ? 1.0f : 0.9f, k == 0 ? 0.0f : 0.9f);
-        draw_label(wide, left + 16, top + 28 + line * k, 2000, 0);
+        draw_label_scaled(wide, left + 16 * scale, top + (28 + line * static_cast<float>(k)) * scale, scale);
     }
     sink.set_texturing(false);
 }
@@ -354,6 +361,8 @@ void draw_help() {
 namespace {
 // The status line's left end, and the room kept before the close entry.
 constexpr int32_t status_left = 440, status_gap = 10;
+// The width the line keeps at least, where the window allows.
+constexpr int32_t status_room = 360;
 }  // namespace
 
 void draw_menu_entries(const Scene& scene) {
@@ -373,11 +382,15 @@ void draw_status_and_help(const Scene& scene) {
             dot_sink().set_colour(1, 0.3f, 0.3f);
         else
             dot_sink().set_colour(1, 1, 0);
+        // In a narrow window the line starts nearer the left edge, so that
+        // a failure is always seen (the entries it then covers are the
+        // toolbar's, which the window could not show whole anyway).
         const int32_t close_left = scene.toolbar_menu[toolbar_close].x;
-        draw_label_fitted(wide, status_left, 36, std::max(0, close_left - status_gap - status_left));
+        const int32_t left = std::clamp(close_left - status_gap - status_room, 8, status_left);
+        draw_label_fitted(wide, left, 36, std::max(0, close_left - status_gap - left));
     }
     dot_sink().set_texturing(false);
-    if (help_shown) draw_help();
+    if (help_shown) draw_help(scene);
 }
 
 void reset_menu_state() {

@@ -86,8 +86,8 @@ bool press_entry(Scene& scene, int x, int y) {
 }
 
 // Grabs the first element whose box holds the press: shape and digit
-// elements (group 0 first: palette copies are stacked), texts, boards, then
-// measured rectangles. True when one was grabbed.
+// elements (group 0 first: palette copies are stacked), texts, measured
+// rectangles (drawn over the sign), then boards. True when one was grabbed.
 bool grab_element(Scene& scene, int x, int y) {
     const uint32_t px = static_cast<uint32_t>(x), py = static_cast<uint32_t>(y);
     const uint32_t p = scene.dot_pitch;
@@ -128,6 +128,22 @@ bool grab_element(Scene& scene, int x, int y) {
         }
     }
 
+    // Measured rectangles lie over the sign: a press on one takes it, not
+    // the board under it (so Delete removes it).
+    const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
+    for (int k = 0; k < overlays; ++k) {
+        const graph_draw& g = scene.graph_draws[k];
+        if (!g.in_use) continue;
+        if (inside_extent(px, static_cast<uint32_t>(g.x), static_cast<uint32_t>(g.width), p) &&
+            inside_extent(py, static_cast<uint32_t>(g.y), static_cast<uint32_t>(g.height), p)) {
+            anchor_x = wrap_sub(x, g.x);
+            anchor_y = wrap_sub(y, g.y);
+            scene.selected_graph = static_cast<uint16_t>(k);
+            graph_grabbed = 1;
+            return true;
+        }
+    }
+
     const int columns = scene.board_columns < max_board_columns ? scene.board_columns : max_board_columns;
     for (int r = 0; r < board_grid_rows; ++r) {
         for (int c = 0; c < columns; ++c) {
@@ -145,18 +161,6 @@ bool grab_element(Scene& scene, int x, int y) {
         }
     }
 
-    const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
-    for (int k = 0; k < overlays; ++k) {
-        const graph_draw& g = scene.graph_draws[k];
-        if (inside_extent(px, static_cast<uint32_t>(g.x), static_cast<uint32_t>(g.width), p) &&
-            inside_extent(py, static_cast<uint32_t>(g.y), static_cast<uint32_t>(g.height), p)) {
-            anchor_x = wrap_sub(x, g.x);
-            anchor_y = wrap_sub(y, g.y);
-            scene.selected_graph = static_cast<uint16_t>(k);
-            graph_grabbed = 1;
-            return true;
-        }
-    }
     return false;
 }
 
@@ -343,12 +347,23 @@ void reset_input_state() {
 // A press and its release make one undo step (the step is recorded when
 // nothing is held any more).
 void on_mouse(Scene& scene, int button, int state, int x, int y) {
+    // The help covers the scene: a press closes it and reaches nothing
+    // under it (so the release and the drag after it grab nothing either).
+    if (help_shown) {
+        if (state == mouse_down) help_shown = false;
+        scene.mouse_x = x, scene.mouse_y = y;
+        return;
+    }
     apply_mouse(scene, button, state, x, y);
     settle_after_edit(scene);
     record_input_edit(scene);
 }
 
 void on_motion(Scene& scene, int x, int y) {
+    if (help_shown) {   // nothing under the help is dragged
+        scene.mouse_x = x, scene.mouse_y = y;
+        return;
+    }
     apply_motion(scene, x, y);
     settle_after_edit(scene);
 }

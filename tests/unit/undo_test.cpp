@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scene/pools.h"
@@ -21,6 +22,8 @@
 #include "tests/unit/test_scene.h"
 
 static Scene& scene = test_scene();
+
+using std::make_tuple;
 
 namespace {
 
@@ -304,4 +307,19 @@ TEST_F(Undo_test, DeleteRemovesFromTheSceneAndTheScript) {
     on_key(scene, 127, 0, 0);
     EXPECT_EQ(scene.graph_count, 0);
     EXPECT_EQ(scene.graph_draws[0].in_use, 0);
+
+    // One drawn on the sign: a press inside takes it, not the board under
+    // it; Delete removes it, and the next Ctrl+Z brings it back.
+    click(x, y);
+    click(b.x + 150, b.y + 100);   // (clear of the text at the sign's corner)
+    on_passive_motion(scene, b.x + 250, b.y + 150);
+    click(b.x + 250, b.y + 150);
+    click(x, y);
+    ASSERT_EQ(scene.graph_count, 1);
+    click(b.x + 200, b.y + 120);
+    ASSERT_EQ(make_tuple(int(scene.selected_graph), int(scene.selected_board_col)), make_tuple(0, int(no_board)));
+    on_special_key(scene, key_delete, 0, 0);   // the keypad's Delete
+    EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].in_use), make_tuple(0, 0));
+    on_key(scene, 26, 0, 0);   // Ctrl+Z
+    EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].in_use), make_tuple(1, 1));
 }
