@@ -385,9 +385,10 @@ void draw_status_and_help(const Scene& scene) {
         // In a narrow window the line starts nearer the left edge, so that
         // a failure is always seen (the entries it then covers are the
         // toolbar's, which the window could not show whole anyway).
-        const int32_t close_left = scene.toolbar_menu[toolbar_close].x;
-        const int32_t left = std::clamp(close_left - status_gap - status_room, 8, status_left);
-        draw_label_fitted(wide, left, 36, std::max(0, close_left - status_gap - left));
+        // (It ends before the close entry, or at the drawing area's edge.)
+        const int32_t right = std::min(scene.toolbar_menu[toolbar_close].x, scene.view_width);
+        const int32_t left = std::clamp(right - status_gap - status_room, 8, status_left);
+        draw_label_fitted(wide, left, 36, std::max(0, right - status_gap - left));
     }
     dot_sink().set_texturing(false);
     if (help_shown) draw_help(scene);
