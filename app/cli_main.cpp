@@ -8,7 +8,8 @@
 //                           bytes the toolbar writes onto a stick
 //   play SCRIPT ...         a command script run on the card model, as PNG
 //   render [DIR] --png F    the scene as the card would show it, as PNG
-//   send [DIR] [--to IP]    the scene to the card once, as the live send does
+//   send [DIR] [--to WHO]   the scene to the cards once, as the live send does:
+//                           all (RemotIP and [Cards]), a card's name, or ip[:port]
 // play and render write the same PNG bytes for the same lit LEDs.
 #include <cstdio>
 #include <cstring>
@@ -126,23 +127,36 @@ int render_command(Scene& scene, const char* dir, const std::string& png) {
 int send_command(Scene& scene, const char* dir, const std::string& to) {
     std::string err;
     if (!start_scene(scene, dir, &err)) return fail(err);
-    const std::string address = to.empty() ? std::string(remote_ip) : to;
     InitSdk(1, 2);
-    const int32_t client = CreateClient(address.c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-    if (!client) return fail("cli: " + address + " is not an address");
+    // Without --to: RemotIP and every [Cards] line (RemotIP alone when
+    // there is no [Cards]).
+    std::vector<std::string> bad;
+    std::vector<Live_card> cards = make_live_cards(0, to, &bad);
+    if (cards.empty() && bad.size() == 1 && (to.empty() || to == "all" || to == "RemotIP"))
+        return fail("cli: " + std::string(remote_ip) + " is not an address");
+    if (cards.empty() && !to.empty() && to != "all" && bad.size() == 1 && bad[0].rfind(to + " " + to, 0) == 0)
+        return fail("cli: " + to + " is not an address");
+    for (const std::string& b : bad) std::printf("%s: failed: not sent\n", b.c_str());
+    if (cards.empty()) return 1;
     if (digit_modules_on_sign(scene) > 0)
         std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
     std::vector<Live_line> lines = live_scene_lines(scene, live_pacing != 0, scene_text_files());
-    start_live_sender(client);
+    const size_t fleet = cards.size();
+    start_live_sender(std::move(cards));
     submit_live_lines(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one
-    // time-out a line at most.
+    // time-out a line at most (a card each, up to 16 cards at once).
     std::string message;
     bool to_stderr;
     while (!wait_live_idle(100))
         if (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
     while (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
-    const bool ok = last_live_send_ok();
+    const bool ok = last_live_send_ok() && bad.empty();
+    if (fleet > 1)
+        // One line a card: its name, its address, and how its send ended.
+        for (const Live_card_result& r : last_live_card_results())
+            std::printf("%s %s: %s\n", r.name.c_str(), r.where.c_str(), r.ok ? "sent" : ("failed: " + r.why).c_str());
+    std::fflush(stdout);
     stop_live_sender();
     return ok ? 0 : 1;
 }
@@ -183,7 +197,7 @@ int main(int argc, char** argv) {
     std::string to;
     CLI::App* send = app.add_subcommand("send", "Send DIR's scene to the card once, as the editor does live");
     send->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini");
-    send->add_option("--to", to, "The card's address (default: RemotIP of SysCfg.ini); ip or ip:port");
+    send->add_option("--to", to, "The cards: all (default: RemotIP of SysCfg.ini and its [Cards]), RemotIP, a [Cards] name, or ip[:port]");
 
     CLI11_PARSE(app, argc, argv);
     static Scene scene;   // about 800 KB: static storage, not the stack

@@ -5,6 +5,8 @@
 //   [NetSyc]   Syc_Enable  non-zero: copy the card's flash and replay it at start
 //   [LiveSend] Pacing      0: send live lines without the waits between them
 //                          (fast cards, the simulator); 1 (default): with them
+//   [Cards]    NAME=ADDRESS more cards that every live send goes to as well
+//              (RemotIP stays the first, and the one the start-up sync reads)
 //   [Export]   Folder      a folder the download entry writes the ledsys tree
 //                          into instead of the removable drive (optional)
 // A missing file, section or key reads as the text "Error" (so 0 as a number).
@@ -24,6 +26,16 @@ extern int32_t sync_enabled;   // leading decimal of config_sync
 extern int32_t live_pacing;    // [LiveSend] Pacing; 1 when missing
 constexpr int export_folder_size = 1024;
 extern char export_folder[export_folder_size];   // empty: the removable drive
+
+// The [Cards] section, in file order: fixed pools, no allocation.
+constexpr int max_config_cards = 64;
+constexpr int card_name_size = 64;
+struct Config_card {
+    char name[card_name_size];
+    char address[config_text_size];
+};
+extern Config_card config_cards[max_config_cards];
+extern int config_card_count;
 
 // Leading-decimal conversion: optional blanks and sign, then digits up to the
 // first other character; no digits gives 0. Clamped to the 32-bit range.
