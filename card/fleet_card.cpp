@@ -54,14 +54,12 @@ bool Fleet_card::start(Card_simulator& sim, const Broker_options& b, const std::
     }
     kept_path_ = kept_path;
     group_ = group;
-    if (!link_.start(b, sign, group, why)) return false;
-    report();
-    return true;
+    return link_.start(b, sign, group, why);
 }
 
 void Fleet_card::poll(Card_simulator& sim) {
     Fleet_message m;
-    bool any = false;
+    bool any = link_.take_connected();
     while (link_.take(&m)) {
         std::string why;
         run(sim, m.payload, &why);

@@ -124,6 +124,7 @@ struct Fleet_card_link::Impl {
     std::mutex lock;
     std::deque<Fleet_message> queue;
     bool started = false;
+    bool connected = false;   // a connection came since take_connected
 };
 
 namespace {
@@ -133,6 +134,8 @@ void card_connected(mosquitto* m, void* user, int rc) {
     auto* i = static_cast<Fleet_card_link::Impl*>(user);
     for (const std::string& t : i->topics)
         if (!t.empty()) mosquitto_subscribe(m, nullptr, t.c_str(), 1);
+    std::lock_guard<std::mutex> g(i->lock);
+    i->connected = true;
 }
 
 void card_message(mosquitto*, void* user, const mosquitto_message* msg) {
@@ -189,6 +192,13 @@ bool Fleet_card_link::take(Fleet_message* out) {
     *out = std::move(impl_->queue.front());
     impl_->queue.pop_front();
     return true;
+}
+
+bool Fleet_card_link::take_connected() {
+    std::lock_guard<std::mutex> g(impl_->lock);
+    const bool c = impl_->connected;
+    impl_->connected = false;
+    return c;
 }
 
 void Fleet_card_link::publish_state(const std::string& text) {

@@ -62,6 +62,8 @@ public:
     // The oldest queued message; false when there is none. The queue holds
     // at most 64 messages (older ones dropped: the newest scene wins).
     bool take(Fleet_message* out);
+    // True once after each (re)connection: the state is then sent again.
+    bool take_connected();
     // The state, retained, QoS 1.
     void publish_state(const std::string& text);
     void stop();
