@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -20,6 +21,7 @@ char export_folder[export_folder_size];
 int32_t live_pacing = 1;
 Config_card config_cards[max_config_cards];
 int config_card_count = 0;
+Config_broker config_broker;
 
 int32_t leading_decimal(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -45,6 +47,7 @@ void clear_config() {
     std::memset(export_folder, 0, sizeof export_folder);
     live_pacing = 1;
     config_card_count = 0;
+    config_broker = Config_broker{};
 }
 
 static void read_key(const char* section, const char* key, char* out, const char* path) {
@@ -133,6 +136,15 @@ void read_config(const char* path) {
     char pacing[32];
     platform_read_profile_string("LiveSend", "Pacing", "1", pacing, sizeof pacing, path);
     live_pacing = leading_decimal(pacing) != 0;
+    platform_read_profile_string("Broker", "Host", "", config_broker.host, sizeof config_broker.host, path);
+    platform_read_profile_string("Broker", "To", "all", config_broker.to, sizeof config_broker.to, path);
+    platform_read_profile_string("Broker", "User", "", config_broker.user, sizeof config_broker.user, path);
+    platform_read_profile_string("Broker", "PasswordFile", "", config_broker.password_file,
+                                 sizeof config_broker.password_file, path);
+    platform_read_profile_string("Broker", "CAFile", "", config_broker.cafile, sizeof config_broker.cafile, path);
+    char wait[32];
+    platform_read_profile_string("Broker", "Wait", "5000", wait, sizeof wait, path);
+    config_broker.wait_ms = std::max(100, std::min(600000, static_cast<int>(leading_decimal(wait))));
     bool cut = false;
     platform_read_profile_string("Export", "Folder", "", export_folder, sizeof export_folder, path, &cut);
     if (cut) {

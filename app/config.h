@@ -7,6 +7,11 @@
 //                          (fast cards, the simulator); 1 (default): with them
 //   [Cards]    NAME=ADDRESS more cards that every live send goes to as well
 //              (RemotIP stays the first, and the one the start-up sync reads)
+//   [Broker]   Host        HOST[:PORT]: live sends are published to the signs
+//                          through this MQTT broker (docs/fleet.md) as well
+//              To          NAME, group:G or all (default all)
+//              User, PasswordFile, CAFile   login and TLS (optional)
+//              Wait        ms to count the signs that confirm (default 5000)
 //   [Export]   Folder      a folder the download entry writes the ledsys tree
 //                          into instead of the removable drive (optional)
 // A missing file, section or key reads as the text "Error" (so 0 as a number).
@@ -36,6 +41,14 @@ struct Config_card {
 };
 extern Config_card config_cards[max_config_cards];
 extern int config_card_count;
+
+// [Broker]; host empty: no broker.
+struct Config_broker {
+    char host[config_text_size], to[config_text_size], user[config_text_size];
+    char password_file[config_text_size], cafile[config_text_size];
+    int32_t wait_ms;
+};
+extern Config_broker config_broker;
 
 // Leading-decimal conversion: optional blanks and sign, then digits up to the
 // first other character; no digits gives 0. Clamped to the 32-bit range.

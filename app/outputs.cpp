@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/broker_send.h"
 #include "app/config.h"
 #include "app/startup.h"
 #include "command/flash_image.h"
@@ -223,6 +224,7 @@ void reset_card_link() {
     sync_read.running = sync_read.done = false;
     font_warning.clear();
     stop_live_sender();
+    stop_broker_send();
     CSDK_Reset();
     controller_client = 0;
     live_cards.clear();
@@ -232,7 +234,23 @@ void reset_card_link() {
     text_files = Text_files{};
 }
 
+namespace {
+class Script_text final : public Script_out {
+public:
+    void line(const char* bytes, size_t n, const Line_info&) override { text.append(bytes, n); }
+    std::string text;
+};
+}  // namespace
+
 void send_scene_live(const Scene& scene) {
+    if (config_broker.host[0]) {
+        // Through the broker as well: the stick's script, digit modules included.
+        refresh_text_files();
+        Script_text script;
+        write_scene_script(scene, script, text_files, Line_style::script);
+        broker_send(script.text);
+        if (!controller_client) return;
+    }
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
@@ -260,6 +278,13 @@ void send_scene_live(const Scene& scene) {
 bool show_live_status() {
     std::string message;
     bool to_stderr = false, failed = false;
+    if (take_broker_status(&message, &failed)) {
+        if (message.size() >= 3 && message.compare(message.size() - 3, 3, "…") == 0)
+            show_status(message.c_str());   // progress
+        else
+            (failed ? set_failure : set_status)(message.c_str());
+        return true;
+    }
     if (!take_live_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.

@@ -228,6 +228,7 @@ struct Publisher {
     bool connected = false, acked = false, gone = false;
     int connect_rc = -1, ack_rc = 0;
     std::vector<Fleet_message>* retained = nullptr;
+    bool all = false;   // keep every message, not only retained ones
 };
 
 void pub_connected(mosquitto*, void* user, int rc, int, const mosquitto_property*) {
@@ -255,7 +256,7 @@ void pub_disconnected(mosquitto*, void* user, int, const mosquitto_property*) {
 
 void pub_message(mosquitto*, void* user, const mosquitto_message* msg, const mosquitto_property*) {
     auto* p = static_cast<Publisher*>(user);
-    if (!msg->retain) return;
+    if (!msg->retain && !p->all) return;
     std::lock_guard<std::mutex> g(p->lock);
     p->retained->push_back(Fleet_message{msg->topic, std::string(static_cast<const char*>(msg->payload),
                                                                  static_cast<size_t>(msg->payloadlen))});
@@ -347,6 +348,44 @@ bool fleet_read_retained(const Broker_options& b, int wait_ms, std::vector<Fleet
         std::lock_guard<std::mutex> g(p.lock);
         if (out->size() == seen && t >= 400) break;
         seen = out->size();
+    }
+    end_publisher(m);
+    return true;
+}
+
+bool fleet_publish_and_count(const Broker_options& b, const std::string& topic, const Fleet_scene& s, int wait_ms,
+                             int* confirmed, int* signs, std::string* why) {
+    *confirmed = *signs = 0;
+    if (!fleet_publish(b, topic, encode_fleet_scene(s), wait_ms, why)) return false;
+    // The states as they come (retained ones first, then each card's new
+    // one): the newest per sign is kept.
+    std::vector<Fleet_message> states;
+    Publisher p;
+    p.retained = &states;
+    p.all = true;
+    mosquitto* m = connect_publisher(b, &p, wait_ms, why);
+    if (!m) return false;
+    mosquitto_subscribe(m, nullptr, "vantiro/sign/+/state", 1);
+    const std::string want = "\nseq " + std::to_string(s.seq) + "\n";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> g(p.lock);
+            std::vector<std::string> names;
+            int yes = 0;
+            for (size_t i = states.size(); i-- > 0;) {   // newest first
+                bool seen = false;
+                for (const std::string& n : names) seen |= n == states[i].topic;
+                if (seen) continue;
+                names.push_back(states[i].topic);
+                yes += states[i].payload.find(want) != std::string::npos;
+            }
+            *confirmed = yes;
+            *signs = static_cast<int>(names.size());
+            if (*signs > 0 && yes == *signs) break;
+        }
+        if (std::chrono::steady_clock::now() >= end) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     end_publisher(m);
     return true;

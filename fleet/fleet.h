@@ -80,6 +80,12 @@ private:
 bool fleet_publish(const Broker_options& b, const std::string& topic, const std::string& payload,
                    int timeout_ms, std::string* why);
 
+// Publishes s to topic and counts, for up to wait_ms, the signs whose
+// state names s.seq (*confirmed) among the signs the broker knows (*signs).
+// False with the reason when the publish failed.
+bool fleet_publish_and_count(const Broker_options& b, const std::string& topic, const Fleet_scene& s, int wait_ms,
+                             int* confirmed, int* signs, std::string* why);
+
 // Every retained message under vantiro/# the broker holds, read within
 // wait_ms. False with the reason when the broker cannot be reached.
 bool fleet_read_retained(const Broker_options& b, int wait_ms, std::vector<Fleet_message>* out, std::string* why);
