@@ -8,11 +8,17 @@
 //                           bytes the toolbar writes onto a stick
 //   play SCRIPT ...         a command script run on the card model, as PNG
 //   render [DIR] --png F    the scene as the card would show it, as PNG
-//   send [DIR] [--to IP]    the scene to the card once, as the live send does
+//   publish --broker B --to WHO [DIR]   the scene's stick script to signs
+//                           through a broker (WHO: NAME, group:G or all)
+//   fleet --broker B        every sign: online or not, last scene current
+//   send [DIR] [--to WHO]   the scene to the cards once, as the live send does:
+//                           all (RemotIP and [Cards]), a card's name, or ip[:port]
 // play and render write the same PNG bytes for the same lit LEDs.
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +32,7 @@
 #include "controller/font_check.h"
 #include "controller/live_send.h"
 #include "csdk/csdk.h"
+#include "fleet/fleet.h"
 #include "command/replay.h"
 #include "platform/platform.h"
 #include "render/led_png.h"
@@ -133,25 +140,144 @@ int render_command(Scene& scene, const char* dir, const std::string& png) {
 int send_command(Scene& scene, const char* dir, const std::string& to) {
     std::string err;
     if (!start_scene(scene, dir, &err)) return fail(err);
-    const std::string address = to.empty() ? std::string(remote_ip) : to;
     InitSdk(1, 2);
-    const int32_t client = CreateClient(address.c_str(), CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-    if (!client) return fail("cli: " + address + " is not an address");
+    // Without --to: RemotIP and every [Cards] line (RemotIP alone when
+    // there is no [Cards]).
+    std::vector<std::string> bad;
+    std::vector<Live_card> cards = make_live_cards(0, to, &bad);
+    if (cards.empty() && bad.size() == 1 && (to.empty() || to == "all" || to == "RemotIP"))
+        return fail("cli: " + std::string(remote_ip) + " is not an address");
+    if (cards.empty() && !to.empty() && to != "all" && bad.size() == 1 && bad[0].rfind(to + " " + to, 0) == 0)
+        return fail("cli: " + to + " is not an address");
+    for (const std::string& b : bad) std::printf("%s: failed: not sent\n", b.c_str());
+    if (cards.empty()) return 1;
     if (digit_modules_on_sign(scene) > 0)
         std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
     std::vector<Live_line> lines = live_scene_lines(scene, live_pacing != 0, scene_text_files());
-    start_live_sender(client);
+    const size_t fleet = cards.size();
+    start_live_sender(std::move(cards));
     submit_live_lines(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one
-    // time-out a line at most.
+    // time-out a line at most (a card each, up to 16 cards at once).
     std::string message;
     bool to_stderr;
     while (!wait_live_idle(100))
         if (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
     while (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
-    const bool ok = last_live_send_ok();
+    const bool ok = last_live_send_ok() && bad.empty();
+    if (fleet > 1)
+        // One line a card: its name, its address, and how its send ended.
+        for (const Live_card_result& r : last_live_card_results())
+            std::printf("%s %s: %s\n", r.name.c_str(), r.where.c_str(), r.ok ? "sent" : ("failed: " + r.why).c_str());
+    std::fflush(stdout);
     stop_live_sender();
     return ok ? 0 : 1;
+}
+
+namespace {
+
+class Script_text final : public Script_out {
+public:
+    void line(const char* bytes, size_t n, const Line_info&) override { text.append(bytes, n); }
+    std::string text;
+};
+
+bool broker_options(const std::string& broker, const std::string& user, const std::string& password_file,
+                    const std::string& cafile, Broker_options* b, std::string* err) {
+    if (!parse_broker(broker, b, err) || !read_broker_secret(password_file, &b->password, err)) return false;
+    b->username = user;
+    b->cafile = cafile;
+    return true;
+}
+
+// The topic a scene goes to: NAME, group:G or all.
+bool scene_topic(const std::string& to, std::string* topic, std::string* err) {
+    const bool group = to.rfind("group:", 0) == 0;
+    const std::string name = group ? to.substr(6) : to;
+    if (name.empty() || name.find_first_of("/+#") != std::string::npos) {
+        *err = "cli: --to " + to + ": a sign's name, group:G or all, without / + #";
+        return false;
+    }
+    *topic = to == "all" ? "vantiro/all/scene" : group ? "vantiro/group/" + name + "/scene" : "vantiro/sign/" + name + "/scene";
+    return true;
+}
+
+}  // namespace
+
+// Publishes DIR's scene (or a script file) as a fleet scene, sequence: the
+// time in milliseconds, so a later publish is newer.
+int publish_command(Scene& scene, const char* dir, const std::string& script_file, const Broker_options& b,
+                    const std::string& to, int timeout_ms) {
+    std::string err, topic;
+    if (!scene_topic(to, &topic, &err)) return fail(err);
+    Fleet_scene s;
+    if (!script_file.empty()) {
+        std::vector<uint8_t> bytes;
+        if (!platform_read_file(script_file.c_str(), 64u << 20, &bytes, &err)) return fail("cli: " + err);
+        s.script.assign(bytes.begin(), bytes.end());
+    } else {
+        if (!start_scene(scene, dir, &err)) return fail(err);
+        Script_text text;
+        write_scene_script(scene, text, scene_text_files(), Line_style::script);
+        s.script = std::move(text.text);
+    }
+    s.seq = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
+    if (!fleet_publish(b, topic, encode_fleet_scene(s), timeout_ms, &err)) return fail(err);
+    std::printf("published scene %llu (%s) to %s\n", static_cast<unsigned long long>(s.seq),
+                fleet_scene_hash(s.script).c_str(), topic.c_str());
+    return 0;
+}
+
+// Lists every sign whose state the broker keeps: online or offline, and
+// whether the scene it last ran is the newest published to it (to it, to
+// its group or to all).
+int fleet_command(const Broker_options& b, int wait_ms) {
+    std::vector<Fleet_message> all;
+    std::string err;
+    if (!fleet_read_retained(b, wait_ms, &all, &err)) return fail(err);
+    std::map<std::string, Fleet_scene> scenes;   // by topic
+    std::map<std::string, std::string> states;   // by sign
+    for (const Fleet_message& m : all) {
+        Fleet_scene s;
+        std::string why;
+        const std::string state_tail = "/state";
+        if (m.topic.size() > 13 + state_tail.size() && m.topic.rfind("vantiro/sign/", 0) == 0 &&
+            m.topic.compare(m.topic.size() - state_tail.size(), state_tail.size(), state_tail) == 0)
+            states[m.topic.substr(13, m.topic.size() - 13 - state_tail.size())] = m.payload;
+        else if (decode_fleet_scene(m.payload.data(), m.payload.size(), &s, &why))
+            scenes[m.topic] = s;
+    }
+    auto field = [](const std::string& state, const std::string& key) {
+        const size_t at = ("\n" + state).find("\n" + key + " ");
+        if (at == std::string::npos) return std::string("-");
+        const size_t from = at + key.size() + 1;
+        return state.substr(from, state.find('\n', from) - from);
+    };
+    int current = 0;
+    for (const auto& [name, state] : states) {
+        const bool online = state.rfind("online", 0) == 0;
+        const std::string group = field(state, "group");
+        const Fleet_scene* newest = nullptr;
+        for (const std::string& t : {"vantiro/sign/" + name + "/scene", std::string("vantiro/all/scene"),
+                                     "vantiro/group/" + group + "/scene"}) {
+            auto it = scenes.find(t);
+            if (it != scenes.end() && (!newest || it->second.seq > newest->seq)) newest = &it->second;
+        }
+        std::string verdict = "no scene published";
+        if (newest) {
+            const bool same = field(state, "hash") == fleet_scene_hash(newest->script) &&
+                              field(state, "seq") == std::to_string(newest->seq);
+            verdict = same ? "current" : "stale";
+            current += same;
+        }
+        std::printf("%s %s seq %s %s%s\n", name.c_str(), online ? "online" : "offline", field(state, "seq").c_str(),
+                    verdict.c_str(),
+                    field(state, "problem") == "-" ? "" : (" (" + field(state, "problem") + ")").c_str());
+    }
+    std::printf("%zu signs, %d current\n", states.size(), current);
+    return 0;
 }
 
 int main(int argc, char** argv) {
@@ -190,10 +316,33 @@ int main(int argc, char** argv) {
     std::string to;
     CLI::App* send = app.add_subcommand("send", "Send DIR's scene to the card once, as the editor does live");
     send->add_option("DIR", dir, "Folder of the scene files and SysCfg.ini");
-    send->add_option("--to", to, "The card's address (default: RemotIP of SysCfg.ini); ip or ip:port");
+    send->add_option("--to", to, "The cards: all (default: RemotIP of SysCfg.ini and its [Cards]), RemotIP, a [Cards] name, or ip[:port]");
+
+    std::string broker, user, password_file, cafile, script_file;
+    int timeout_ms = 5000;
+    CLI::App* publish = app.add_subcommand("publish", "Publish DIR's scene to signs through an MQTT broker");
+    publish->add_option("DIR", dir, "Folder of the scene files");
+    publish->add_option("--broker", broker, "The broker, HOST[:PORT]")->required();
+    publish->add_option("--to", to, "A sign's name, group:G, or all")->required();
+    publish->add_option("--script", script_file, "Publish this command script instead of DIR's scene");
+    CLI::App* fleet = app.add_subcommand("fleet", "List the signs a broker knows, and whether each shows its scene");
+    fleet->add_option("--broker", broker, "The broker, HOST[:PORT]")->required();
+    for (CLI::App* c : {publish, fleet}) {
+        c->add_option("--user", user, "User name at the broker");
+        c->add_option("--password-file", password_file, "File holding the password (never printed)");
+        c->add_option("--cafile", cafile, "TLS: the broker's CA certificate");
+        c->add_option("--timeout", timeout_ms, "Milliseconds to wait for the broker")->check(CLI::Range(100, 600000));
+    }
 
     CLI11_PARSE(app, argc, argv);
     static Scene scene;   // about 800 KB: static storage, not the stack
+    if (*publish || *fleet) {
+        Broker_options b;
+        std::string err;
+        if (!broker_options(broker, user, password_file, cafile, &b, &err)) return fail(err);
+        if (*fleet) return fleet_command(b, timeout_ms);
+        return publish_command(scene, folder(dir), script_file, b, to, timeout_ms);
+    }
     if (*send) return send_command(scene, folder(dir), to);
     if (*replay) return replay_command(scene, image, folder(dir));
     if (*exp) return export_command(scene, out, folder(dir));

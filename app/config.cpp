@@ -1,5 +1,8 @@
 #include "app/config.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -16,6 +19,9 @@ char config_sync[config_text_size];
 int32_t sync_enabled = 0;
 char export_folder[export_folder_size];
 int32_t live_pacing = 1;
+Config_card config_cards[max_config_cards];
+int config_card_count = 0;
+Config_broker config_broker;
 
 int32_t leading_decimal(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -40,6 +46,8 @@ void clear_config() {
     std::memset(config_sync, 0, sizeof config_sync);
     std::memset(export_folder, 0, sizeof export_folder);
     live_pacing = 1;
+    config_card_count = 0;
+    config_broker = Config_broker{};
 }
 
 static void read_key(const char* section, const char* key, char* out, const char* path) {
@@ -64,6 +72,52 @@ static void read_board_size(const char* key, char* out, const char* path) {
     std::snprintf(out, config_text_size, "%d", static_cast<int>(held));
 }
 
+// The name=address lines of [Cards] (case-blind section name; blanks
+// trimmed; comments and lines without '=' skipped). A name or address too
+// long, a repeated name, or more than max_config_cards lines: reported on
+// standard error and that line skipped.
+static void read_cards(const std::vector<uint8_t>& file, const char* path) {
+    config_card_count = 0;
+    bool in_cards = false;
+    size_t i = 0;
+    if (file.size() >= 3 && std::memcmp(file.data(), "\xEF\xBB\xBF", 3) == 0) i = 3;
+    auto trim = [](std::string t) {
+        const char* blanks = " \t\r\v\f";
+        const size_t a = t.find_first_not_of(blanks);
+        if (a == std::string::npos) return std::string();
+        return t.substr(a, t.find_last_not_of(blanks) - a + 1);
+    };
+    while (i < file.size()) {
+        size_t e = i;
+        while (e < file.size() && file[e] != '\n') ++e;
+        const std::string line = trim(std::string(reinterpret_cast<const char*>(file.data()) + i, e - i));
+        i = e + 1;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            const size_t close = line.find(']');
+            if (close != std::string::npos) in_cards = strcasecmp(trim(line.substr(1, close - 1)).c_str(), "Cards") == 0;
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (!in_cards || eq == std::string::npos) continue;
+        const std::string name = trim(line.substr(0, eq)), address = trim(line.substr(eq + 1));
+        bool repeated = false;
+        for (int k = 0; k < config_card_count; ++k) repeated |= strcasecmp(config_cards[k].name, name.c_str()) == 0;
+        const char* why = name.empty() || name.size() >= card_name_size ? "its name is empty or too long"
+                          : address.size() >= config_text_size      ? "its address is too long"
+                          : repeated                                ? "the name is taken by an earlier line"
+                          : config_card_count == max_config_cards   ? "there are too many cards"
+                                                                    : nullptr;
+        if (why) {
+            std::fprintf(stderr, "config: %s: [Cards] %s: %s; not used\n", path, name.substr(0, 40).c_str(), why);
+            continue;
+        }
+        Config_card& c = config_cards[config_card_count++];
+        std::snprintf(c.name, sizeof c.name, "%s", name.c_str());
+        std::snprintf(c.address, sizeof c.address, "%s", address.c_str());
+    }
+}
+
 void read_config(const char* path) {
     std::vector<uint8_t> head;
     std::string err;
@@ -72,6 +126,8 @@ void read_config(const char* path) {
         set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
                     " KiB: it is not read, and the defaults stand")
                        .c_str());
+    else
+        read_cards(head, path);
     read_key("RemotIP", "RemotIP", remote_ip, path);
     read_board_size("WIDTH", config_width, path);
     read_board_size("HEIGHT", config_height, path);
@@ -80,6 +136,15 @@ void read_config(const char* path) {
     char pacing[32];
     platform_read_profile_string("LiveSend", "Pacing", "1", pacing, sizeof pacing, path);
     live_pacing = leading_decimal(pacing) != 0;
+    platform_read_profile_string("Broker", "Host", "", config_broker.host, sizeof config_broker.host, path);
+    platform_read_profile_string("Broker", "To", "all", config_broker.to, sizeof config_broker.to, path);
+    platform_read_profile_string("Broker", "User", "", config_broker.user, sizeof config_broker.user, path);
+    platform_read_profile_string("Broker", "PasswordFile", "", config_broker.password_file,
+                                 sizeof config_broker.password_file, path);
+    platform_read_profile_string("Broker", "CAFile", "", config_broker.cafile, sizeof config_broker.cafile, path);
+    char wait[32];
+    platform_read_profile_string("Broker", "Wait", "5000", wait, sizeof wait, path);
+    config_broker.wait_ms = std::max(100, std::min(600000, static_cast<int>(leading_decimal(wait))));
     bool cut = false;
     platform_read_profile_string("Export", "Folder", "", export_folder, sizeof export_folder, path, &cut);
     if (cut) {

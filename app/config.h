@@ -5,6 +5,13 @@
 //   [NetSyc]   Syc_Enable  non-zero: copy the card's flash and replay it at start
 //   [LiveSend] Pacing      0: send live lines without the waits between them
 //                          (fast cards, the simulator); 1 (default): with them
+//   [Cards]    NAME=ADDRESS more cards that every live send goes to as well
+//              (RemotIP stays the first, and the one the start-up sync reads)
+//   [Broker]   Host        HOST[:PORT]: live sends are published to the signs
+//                          through this MQTT broker (docs/fleet.md) as well
+//              To          NAME, group:G or all (default all)
+//              User, PasswordFile, CAFile   login and TLS (optional)
+//              Wait        ms to count the signs that confirm (default 5000)
 //   [Export]   Folder      a folder the download entry writes the ledsys tree
 //                          into instead of the removable drive (optional)
 // A missing file, section or key reads as the text "Error" (so 0 as a number).
@@ -24,6 +31,24 @@ extern int32_t sync_enabled;   // leading decimal of config_sync
 extern int32_t live_pacing;    // [LiveSend] Pacing; 1 when missing
 constexpr int export_folder_size = 1024;
 extern char export_folder[export_folder_size];   // empty: the removable drive
+
+// The [Cards] section, in file order: fixed pools, no allocation.
+constexpr int max_config_cards = 64;
+constexpr int card_name_size = 64;
+struct Config_card {
+    char name[card_name_size];
+    char address[config_text_size];
+};
+extern Config_card config_cards[max_config_cards];
+extern int config_card_count;
+
+// [Broker]; host empty: no broker.
+struct Config_broker {
+    char host[config_text_size], to[config_text_size], user[config_text_size];
+    char password_file[config_text_size], cafile[config_text_size];
+    int32_t wait_ms;
+};
+extern Config_broker config_broker;
 
 // Leading-decimal conversion: optional blanks and sign, then digits up to the
 // first other character; no digits gives 0. Clamped to the 32-bit range.

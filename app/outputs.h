@@ -3,6 +3,11 @@
 // outcome on the status line.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "controller/live_send.h"
+
 #include "controller/drive_export.h"
 #include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
@@ -29,6 +34,13 @@ extern int32_t controller_client;
 // 512 bytes, all within 3 s; the status line says "reading the card's
 // scene…" meanwhile. Returns at once, so the window draws and takes input.
 void start_sync_from_card(const Scene& scene);
+
+// The cards a live send goes to, each with a csdk handle made here (call on
+// the main thread): to empty or "all": RemotIP's (first_client when not 0,
+// else a new handle for remote_ip) and every [Cards] line; "RemotIP" or a
+// [Cards] name: that card; anything else: that address. Addresses that
+// cannot be a card's are left out with a line each in *bad.
+std::vector<Live_card> make_live_cards(int32_t first_client, const std::string& to, std::vector<std::string>* bad);
 
 // True from start_sync_from_card until its outcome is applied.
 // Stops a read of the card that is still running and joins its thread

@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "card/card_sim.h"
+#include "card/fleet_card.h"
 #include "card/screen_feed.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
@@ -31,6 +32,7 @@ Screen_feed* feed = nullptr;
 uint64_t published_version = 0;
 size_t published_connections = 0;
 std::string png_path;
+Fleet_card* fleet = nullptr;   // with --mqtt: scenes from the broker
 constexpr int cell = 3;   // window pixels per LED
 
 void write_png() {
@@ -56,6 +58,7 @@ void publish_screen() {
 
 // Signals are acted on here, in the main loop, not in the handlers.
 void service() {
+    if (fleet) fleet->poll(*sim);
     publish_screen();
     if (png_wanted) {
         png_wanted = 0;
@@ -63,6 +66,7 @@ void service() {
     }
     if (stop_wanted) {
         write_png();
+        if (fleet) fleet->stop();
         feed->stop();
         std::exit(0);
     }
@@ -129,6 +133,13 @@ int main(int argc, char** argv) {
     app.add_option("--max-clients", max_clients, "Clients served at once")->check(CLI::Range(1, 1000));
     app.add_option("--idle-seconds", idle_seconds, "Close a client that sends nothing this long (0: never)")
         ->check(CLI::Range(0, 86400));
+    std::string mqtt, sign, group, mqtt_user, mqtt_password_file, mqtt_cafile;
+    app.add_option("--mqtt", mqtt, "Broker HOST[:PORT] to take scenes from (needs --sign)");
+    app.add_option("--sign", sign, "This sign's name in the fleet");
+    app.add_option("--group", group, "The sign's group in the fleet");
+    app.add_option("--mqtt-user", mqtt_user, "User name at the broker");
+    app.add_option("--mqtt-password-file", mqtt_password_file, "File holding the password at the broker");
+    app.add_option("--mqtt-cafile", mqtt_cafile, "TLS: the broker's CA certificate");
     app.set_version_flag("--version", "vantiro-card " VANTIRO_VERSION);
     CLI11_PARSE(app, argc, argv);
 
@@ -184,6 +195,22 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    static Fleet_card fleet_card;
+    if (!mqtt.empty()) {
+        Broker_options b;
+        if (sign.empty() || !parse_broker(mqtt, &b, &err) ||
+            !read_broker_secret(mqtt_password_file, &b.password, &err)) {
+            std::fprintf(stderr, "card: %s\n", sign.empty() ? "--mqtt needs --sign" : err.c_str());
+            return 1;
+        }
+        b.username = mqtt_user;
+        b.cafile = mqtt_cafile;
+        if (!fleet_card.start(card, b, sign, group, flash + ".scene", &err)) {
+            std::fprintf(stderr, "card: %s\n", err.c_str());
+            return 1;
+        }
+        fleet = &fleet_card;
+    }
     std::printf("card: listening on %s:%d, screen %d x %d\n", listen.c_str(), card.port(), width, height);
     std::fflush(stdout);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -32,7 +33,8 @@ struct Sender {
     std::condition_variable wake;
     std::thread thread;
     bool running = false, stopping = false, busy = false;
-    int32_t client = 0;
+    std::vector<Live_card> cards;   // the first is RemotIP's
+    std::vector<Live_card_result> results;   // of the last send that ended
     uint64_t generation = 0;        // counts submissions
     std::vector<Live_line> job;     // the newest submission, not yet taken
     bool job_waiting = false;
@@ -78,6 +80,114 @@ bool lines_run_on_connection(int32_t client, const std::string& where, long* cou
     return true;
 }
 
+// How one card's send ended.
+enum class Card_end { done, failed, superseded };
+
+// Sends lines to one card: "card count", the lines with their waits, then
+// "card count" again to confirm. report: post progress and failures to the
+// status as they come (the one-card send); otherwise only *why is set.
+Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint64_t mine, bool report,
+                      std::string* why) {
+    const std::string where = client ? CSDK_Address(client) : "";
+    const size_t total = lines.size();
+    size_t sent = 0;
+    // The card's count of this connection's lines before the first one.
+    long before = 0;
+    if (total > 0 && client && !lines_run_on_connection(client, where, &before, why)) {
+        if (report) post(*why + "; nothing sent", true, true);
+        return Card_end::failed;
+    }
+    for (const Live_line& l : lines) {
+        {
+            std::lock_guard<std::mutex> h(sender.lock);
+            if (sender.stopping || sender.generation != mine) return Card_end::superseded;
+        }
+        const int32_t r = SCREEN_SendDynamicCmd(client, l.tag, static_cast<int32_t>(l.bytes.size()), l.bytes.data());
+        if (r != CSDK_OK) {
+            if (r == CSDK_E_HANDLE)
+                *why = "card: no card to send to (network sync is off in SysCfg.ini); nothing sent";
+            else
+                *why = "card " + where + " not reachable: " + CSDK_LastError(client) + "; sent " +
+                       std::to_string(sent) + " of " + std::to_string(total) + " lines";
+            if (report) post(*why, true, true);
+            return Card_end::failed;
+        }
+        ++sent;
+        if (report && sent < total)
+            post("sending " + std::to_string(sent) + "/" + std::to_string(total) + " to " + where, false);
+        if (l.wait_ms > 0) {
+            std::unique_lock<std::mutex> w(sender.lock);
+            sender.wake.wait_for(w, std::chrono::milliseconds(l.wait_ms),
+                                 [&] { return sender.stopping || sender.generation != mine; });
+        }
+    }
+    if (total > 0) {
+        // Lines go out without an answer: the card's count after the
+        // last one says whether it ran them all.
+        long after = 0;
+        if (!lines_run_on_connection(client, where, &after, why)) {
+            *why += "; the send of " + std::to_string(total) + " lines is not confirmed";
+            if (report) post(*why, true, true);
+            return Card_end::failed;
+        }
+        if (after - before != static_cast<long>(total)) {
+            *why = "card " + where + ": the card ran " + std::to_string(after - before) + " of " +
+                   std::to_string(total) + " lines";
+            if (report) post(*why, true, true);
+            return Card_end::failed;
+        }
+    }
+    if (report) post("sent " + std::to_string(total) + " lines to " + where, true);
+    return Card_end::done;
+}
+
+// One send to every card of the fleet: at most live_send_parallel cards at
+// once, each on a worker thread of its own, so a slow or absent card holds
+// up only its worker (every csdk call is bounded in time). Progress counts
+// the cards done; the outcome names each card that failed and why.
+Card_end send_to_fleet(const std::vector<Live_card>& cards, const std::vector<Live_line>& lines, uint64_t mine,
+                       std::vector<Live_card_result>* results) {
+    const size_t n = cards.size();
+    results->assign(n, Live_card_result{});
+    std::atomic<size_t> next{0}, finished{0}, good{0};
+    std::atomic<bool> superseded{false};
+    auto work = [&] {
+        for (;;) {
+            const size_t i = next.fetch_add(1);
+            if (i >= n) return;
+            Live_card_result& r = (*results)[i];
+            r.name = cards[i].name;
+            r.where = cards[i].client ? CSDK_Address(cards[i].client) : cards[i].name;
+            const Card_end e = send_to_card(cards[i].client, lines, mine, false, &r.why);
+            if (e == Card_end::superseded) superseded = true;
+            r.ok = e == Card_end::done;
+            if (r.ok) ++good;
+            const size_t k = ++finished;
+            if (k < n && !superseded)
+                post("sent to " + std::to_string(good.load()) + " of " + std::to_string(n) + " cards…", false);
+        }
+    };
+    const size_t workers = std::min<size_t>(n, live_send_parallel);
+    std::vector<std::thread> pool;
+    pool.reserve(workers);
+    for (size_t w = 0; w < workers; ++w) pool.emplace_back(work);
+    for (std::thread& t : pool) t.join();
+    if (superseded) return Card_end::superseded;
+    if (good == n) {
+        post("sent " + std::to_string(lines.size()) + " lines to all " + std::to_string(n) + " cards", true);
+        return Card_end::done;
+    }
+    std::string text = "card: sent to " + std::to_string(good.load()) + " of " + std::to_string(n) + " cards; failed:";
+    bool first = true;
+    for (const Live_card_result& r : *results) {
+        if (r.ok) continue;
+        text += (first ? " " : "; ") + r.name + " (" + r.why + ")";
+        first = false;
+    }
+    post(text, true, true);
+    return Card_end::failed;
+}
+
 void run() {
     std::unique_lock<std::mutex> g(sender.lock);
     for (;;) {
@@ -88,65 +198,26 @@ void run() {
         sender.job_waiting = false;
         sender.busy = true;
         const uint64_t mine = sender.generation;
-        const int32_t client = sender.client;
+        const std::vector<Live_card> cards = sender.cards;
         g.unlock();
 
-        const std::string where = client ? CSDK_Address(client) : "";
-        const size_t total = lines.size();
-        bool failed = false;
-        size_t sent = 0;
-        // The card's count of this connection's lines before the first one.
-        long before = 0;
-        std::string why;
-        if (total > 0 && client && !lines_run_on_connection(client, where, &before, &why)) {
-            failed = true;
-            post(why + "; nothing sent", true, true);
-            lines.clear();
+        std::vector<Live_card_result> results;
+        Card_end end;
+        if (cards.size() <= 1) {
+            // One card: its progress line by line, as it has always been.
+            std::string why;
+            const int32_t client = cards.empty() ? 0 : cards[0].client;
+            end = send_to_card(client, lines, mine, true, &why);
+            results.push_back(Live_card_result{cards.empty() ? "" : cards[0].name,
+                                               client ? CSDK_Address(client) : "", end == Card_end::done, why});
+        } else {
+            end = send_to_fleet(cards, lines, mine, &results);
         }
-        for (const Live_line& l : lines) {
-            {
-                std::lock_guard<std::mutex> h(sender.lock);
-                if (sender.stopping || sender.generation != mine) break;   // superseded
-            }
-            const int32_t r = SCREEN_SendDynamicCmd(client, l.tag, static_cast<int32_t>(l.bytes.size()), l.bytes.data());
-            if (r != CSDK_OK) {
-                failed = true;
-                if (r == CSDK_E_HANDLE)
-                    post("card: no card to send to (network sync is off in SysCfg.ini); nothing sent", true, true);
-                else
-                    post("card " + where + " not reachable: " + CSDK_LastError(client) + "; sent " +
-                             std::to_string(sent) + " of " + std::to_string(total) + " lines",
-                         true, true);
-                break;
-            }
-            ++sent;
-            if (sent < total)
-                post("sending " + std::to_string(sent) + "/" + std::to_string(total) + " to " + where, false);
-            if (l.wait_ms > 0) {
-                std::unique_lock<std::mutex> w(sender.lock);
-                sender.wake.wait_for(w, std::chrono::milliseconds(l.wait_ms),
-                                     [&] { return sender.stopping || sender.generation != mine; });
-            }
-        }
-        if (!failed && sent == total && total > 0) {
-            // Lines go out without an answer: the card's count after the
-            // last one says whether it ran them all.
-            long after = 0;
-            if (!lines_run_on_connection(client, where, &after, &why)) {
-                failed = true;
-                post(why + "; the send of " + std::to_string(total) +
-                         " lines is not confirmed",
-                     true, true);
-            } else if (after - before != static_cast<long>(total)) {
-                failed = true;
-                post("card " + where + ": the card ran " + std::to_string(after - before) + " of " +
-                         std::to_string(total) + " lines",
-                     true, true);
-            }
-        }
-        if (!failed && sent == total) post("sent " + std::to_string(total) + " lines to " + where, true);
         g.lock();
-        if (failed || sent == total) sender.last_ok = !failed;
+        if (end != Card_end::superseded) {
+            sender.last_ok = end == Card_end::done;
+            sender.results = std::move(results);
+        }
         sender.busy = sender.job_waiting;
         sender.wake.notify_all();
     }
@@ -162,9 +233,11 @@ std::vector<Live_line> live_scene_lines(const Scene& scene, bool paced, const Te
     return std::move(list.lines);
 }
 
-void start_live_sender(int32_t client) {
+void start_live_sender(int32_t client) { start_live_sender(std::vector<Live_card>{Live_card{"", client}}); }
+
+void start_live_sender(std::vector<Live_card> cards) {
     std::lock_guard<std::mutex> g(sender.lock);
-    sender.client = client;
+    sender.cards = std::move(cards);
     if (sender.running) return;
     sender.running = true;
     sender.stopping = false;
@@ -201,6 +274,11 @@ bool wait_live_idle(int timeout_ms) {
     return sender.wake.wait_for(g, std::chrono::milliseconds(timeout_ms), [] { return !sender.busy; });
 }
 
+std::vector<Live_card_result> last_live_card_results() {
+    std::lock_guard<std::mutex> g(sender.lock);
+    return sender.results;
+}
+
 bool last_live_send_ok() {
     std::lock_guard<std::mutex> g(sender.lock);
     return sender.last_ok;
@@ -222,4 +300,5 @@ void stop_live_sender() {
     sender.job_waiting = false;
     sender.status_new = false;
     sender.last_ok = false;
+    sender.results.clear();
 }

@@ -26,9 +26,38 @@ constexpr int32_t clear_line_tag = 0xA5A5;
 // of the live lines (see write_scene_lines). paced false: every wait 0.
 std::vector<Live_line> live_scene_lines(const Scene& scene, bool paced, const Text_files& texts);
 
+// A card of the fleet: its name in SysCfg.ini ([Cards] name=address; the
+// RemotIP card's is "RemotIP") and its csdk handle (0: none), made on the
+// main thread.
+struct Live_card {
+    std::string name;
+    int32_t client;
+};
+
+// How the send to one card ended: where is the card's address as reached,
+// why the reason it failed.
+struct Live_card_result {
+    std::string name, where;
+    bool ok = false;
+    std::string why;
+};
+
+// Cards sent to at once in a fleet send.
+constexpr size_t live_send_parallel = 16;
+
 // Starts the sender thread for client (a csdk handle; 0: no card), once.
 // The thread is stopped and joined at exit.
 void start_live_sender(int32_t client);
+
+// The same for several cards: each send goes to all of them, up to
+// live_send_parallel at once, each on its own thread and its own handle,
+// each confirmed by the card's line count. One card sends exactly as
+// start_live_sender(client) does. Replaces the card list of a running
+// sender (it takes effect with the next send).
+void start_live_sender(std::vector<Live_card> cards);
+
+// Per card, how the last send that ended went (one entry a card).
+std::vector<Live_card_result> last_live_card_results();
 
 // Hands lines to the sender; the rest of a send in progress is dropped.
 void submit_live_lines(std::vector<Live_line> lines);

@@ -22,7 +22,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int max_clients = 16;
+constexpr int max_clients = 128;   // RemotIP and the [Cards] of SysCfg.ini, with room for tests
 constexpr int connect_ms = 1000, send_ms = 1000, answer_ms = 1000;
 constexpr int first_backoff_ms = 250, max_backoff_ms = 4000;
 

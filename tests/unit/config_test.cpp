@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/config.h"
 #include "platform/platform.h"
@@ -104,6 +105,32 @@ TEST(Config, ReadsTheFourKeys) {
     EXPECT_NE(said.find("config: " + path + ": [LEDPARA] WIDTH 70000 is outside 0..65535; 65535 is used"),
               std::string::npos) << said;
     EXPECT_NE(said.find("[LEDPARA] HEIGHT -2147483647 is outside 0..65535; 0 is used"), std::string::npos) << said;
+}
+
+// [Cards]: name=address lines in file order, blanks trimmed, the section
+// name case-blind; comments, lines without '=', other sections, a repeated
+// name and an overlong name are left out (the last two said).
+TEST(Config, ReadsTheCards) {
+    Temp_dir dir;
+    const std::string path = dir.write("SysCfg.ini",
+                                       "[RemotIP]\nRemotIP=10.0.0.1\nnot=a card\n[cards]\r\n east = 10.0.0.2:1002 \r\n"
+                                       "; west=10.0.0.9\nno equals sign\nwest=10.0.0.3\nEAST=10.0.0.4\n" +
+                                           std::string(card_name_size, 'n') + "=10.0.0.5\n[Other]\nnorth=10.0.0.6\n"
+                                           "[Cards]\nsouth=10.0.0.7");
+    clear_config();
+    testing::internal::CaptureStderr();
+    read_config(path.c_str());
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::vector<std::string> got;
+    for (int i = 0; i < config_card_count; ++i)
+        got.push_back(std::string(config_cards[i].name) + "=" + config_cards[i].address);
+    EXPECT_EQ(got, (std::vector<std::string>{"east=10.0.0.2:1002", "west=10.0.0.3", "south=10.0.0.7"}));
+    EXPECT_NE(said.find("[Cards] EAST: the name is taken by an earlier line; not used"), std::string::npos) << said;
+    EXPECT_NE(said.find("its name is empty or too long"), std::string::npos) << said;
+    EXPECT_EQ(std::string(remote_ip), "10.0.0.1");
+    // No [Cards]: no cards (one card, RemotIP's, as ever).
+    read_config(dir.write("SysCfg.ini", "[RemotIP]\nRemotIP=10.0.0.1\n").c_str());
+    EXPECT_EQ(config_card_count, 0);
 }
 
 }  // namespace
