@@ -78,30 +78,51 @@ close_editor
 mkdir -p "$work/files-before"
 for f in digit.conf leduit.conf string.conf grape.conf scene.conf; do cp "$work/bin/$f" "$work/files-before/"; done
 
-# --- Ten mixed edits, undone, redone, undone, saved.
+# --- Ten mixed edits, undone, redone, undone, saved. Each edit shows
+# before the next: the picture differs from the one before it.
 start_editor
 rest_mouse
 shot "$work/start.png"
+last="$work/start.png"
+edits=0
+took_effect() {   # $1 the edit; the picture now against the one before it
+  edits=$((edits + 1))
+  rest_mouse
+  shot "$work/edit$edits.png"
+  [ "$(differing "$last" "$work/edit$edits.png")" != 0 ] || fail "edit $edits ($1) changed nothing on the screen"
+  last="$work/edit$edits.png"
+}
 drag 290 236 700 300        # 1 move the text
+took_effect "the text moved"
 click_at 705 305
 xdotool type --delay 30 xyz # 2 type into it
 settle
+took_effect "typing"
+click_at 705 305
 xdotool key ctrl+k          # 3 its colour
 settle
+took_effect "the text's colour"
 click_at 606 406
 xdotool key Delete          # 4 delete the block
 settle
+took_effect "the block deleted"
 drag 172 442 402 402        # 5 the palette rectangle again
-click_at 730 140            # 6 one more board row ("行数 +")
-click_at 530 100            # 7 brightness ("亮度 +")
-click_at 250 140            # 8 a panel type
-click_at 380 100            # drawing mode on
+took_effect "a rectangle from the palette"
+click_at 790 80             # 6 one more board row ("行数 +")
+took_effect "a board row"
+click_at 510 120            # 7 brightness ("亮度 -")
+took_effect "the brightness"
+click_at 195 80             # 8 a panel type ("12 数据正")
+took_effect "the panel type"
+click_at 365 80             # drawing mode on
 click_at 900 560            # 9 a measured rectangle
 xdotool mousemove $((win_x + 1000)) $((win_y + 640))
 settle
 click_at 1000 640
-click_at 380 100            # drawing mode off
+click_at 365 80             # drawing mode off
+took_effect "a measured rectangle"
 xdotool key ctrl+q          # 10 zoom in
+took_effect "the zoom"
 rest_mouse
 shot "$work/end.png"
 [ "$(differing "$work/start.png" "$work/end.png")" != 0 ] || fail "the ten edits did not change the picture"
