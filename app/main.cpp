@@ -6,10 +6,16 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
 #include <string>
 
+#include "app/autosave.h"
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/frame_signal.h"
@@ -20,6 +26,7 @@
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "scene/status_line.h"
+#include "ui/edit_steps.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
@@ -45,7 +52,20 @@ void present_frame() {
 
 Gl_sink gl_sink(present_frame);
 
-void quit(int status) { std::exit(status); }
+// The recovery copy's writer, owned by main; the callbacks reach it here.
+Autosave* editor_autosave = nullptr;
+
+// × (after its save succeeded) and Ctrl+S (the operator's discard) end
+// here: the recovery copy goes, and its writer is joined first.
+void quit(int status) {
+    if (editor_autosave) editor_autosave->discard();
+    std::exit(status);
+}
+
+int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // The editor's scene, owned by main; the callbacks reach it here.
 Scene* editor_scene = nullptr;
@@ -97,10 +117,73 @@ void mouse_cb(int button, int state, int x, int y) {
 void idle_pass() {
     if (show_live_status()) note_change();   // what the sender thread has said
     if (finish_sync_from_card(*editor_scene)) note_change();   // the card's scene, once read
+    // The recovery copy, when an edit is at least its interval old.
+    const int64_t autosave_due = editor_autosave->tick(*editor_scene, editor_history().changes(), now_ms());
+    const std::string failed = editor_autosave->take_failure();
+    if (!failed.empty()) {
+        std::fprintf(stderr, "%s\n", failed.c_str());
+        set_failure(failed.c_str());
+        note_change();
+    }
     if (frame_pending() && !oversize)
         draw_display(*editor_scene);
     else
-        platform_wait_input(idle_wait_ms);
+        platform_wait_input(autosave_due < 0 ? idle_wait_ms : static_cast<int>(std::min<int64_t>(idle_wait_ms, autosave_due)));
+}
+
+// One editor a scene folder: a lock held for as long as this one runs.
+// A second editor on the folder refuses to start (it would save over the
+// first one's work, and recover its copy as a crash's).
+void lock_scene_folder(const std::string& folder, Platform_lock* lock) {
+    std::string err;
+    switch (platform_lock_file((folder + "editor.lock").c_str(), true, true, 0, lock, &err)) {
+        case Lock_outcome::locked: return;
+        case Lock_outcome::busy:
+            fail("another vantiro has the scene folder " + (folder.empty() ? std::string(".") : folder) +
+                 " open; close it first (or start this one with --dir on another folder)");
+        default: fail("scene: " + err);
+    }
+}
+
+// A recovery copy beside the scene files means the last session ended
+// without × or Ctrl+S: its scene comes back, one Ctrl+Z from the saved one.
+void recover_scene(Scene& scene, const std::string& path) {
+    std::unique_ptr<Scene> copy(new (std::nothrow) Scene);
+    if (!copy) return;
+    int64_t written_at = 0;
+    std::string why;
+    switch (read_recovery(path, copy.get(), &written_at, &why)) {
+        case Recovery::none: return;
+        case Recovery::recovered: {
+            // The window's own values stay this session's.
+            copy->view_width = scene.view_width, copy->view_height = scene.view_height;
+            copy->mouse_x = scene.mouse_x, copy->mouse_y = scene.mouse_y;
+            copy->toolbar_menu[7].x = scene.toolbar_menu[7].x;
+            scene = *copy;
+            record_input_edit(scene);
+            char when[16] = "?";
+            const time_t t = static_cast<time_t>(written_at);
+            tm local{};
+            if (localtime_r(&t, &local)) std::strftime(when, sizeof when, "%H:%M", &local);
+            const std::string said = std::string("recovered the edits of a session that ended at ") + when +
+                                     " without saving (Ctrl+Z: the saved scene)";
+            std::fprintf(stderr, "vantiro: %s\n", said.c_str());
+            set_status(said.c_str());
+            return;
+        }
+        case Recovery::other_build:
+        case Recovery::damaged: {
+            // Kept, never lost: renamed aside where the next copy cannot replace it.
+            const std::string aside = path + ".bad-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+            std::string err;
+            const bool kept = platform_rename_new(path.c_str(), aside.c_str(), &err) == New_file::written;
+            const std::string said = "autosave: scene.recovery not used (" + why + "); " +
+                                     (kept ? "kept as " + aside : "it stays, and the next copy replaces it");
+            std::fprintf(stderr, "vantiro: %s\n", said.c_str());
+            set_failure(said.c_str());
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -174,7 +257,18 @@ int main(int argc, char** argv) {
             return text;
         }
     } window_requests;
+    static Platform_lock folder_lock;   // held until the program ends
+    std::string scene_dir(data_paths.scene_conf);
+    scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
+    lock_scene_folder(scene_dir, &folder_lock);
     startup_scene(scene, &window_requests);
+    recover_scene(scene, scene_dir + "scene.recovery");
+    static Autosave autosave;
+    editor_autosave = &autosave;
+    if (!autosave.start(scene_dir + "scene.recovery", editor_history().changes(), &err)) {
+        std::fprintf(stderr, "vantiro: %s\n", err.c_str());
+        set_failure(err.c_str());
+    }
 
     // VANTIRO_LAYER=always or never overrides when frames keep their lower
     // part in a layer (tests drive the layer on scenes too light to need it).

@@ -243,6 +243,7 @@ void Edit_history::record(const Scene& scene, Step_kind kind, int target) {
     apply(count_, *base_);
     cursor_ = ++count_;
     joinable_ = kind == step_typing && !selection_changed;
+    ++changes_;
 }
 
 // Before an undo or a redo: a pending edit becomes a step; a pending
@@ -264,6 +265,7 @@ bool Edit_history::undo(Scene& scene) {
     --cursor_;
     apply(cursor_, scene);
     apply(cursor_, *base_);
+    ++changes_;
     return true;
 }
 
@@ -274,6 +276,7 @@ bool Edit_history::redo(Scene& scene) {
     apply(cursor_, scene);
     apply(cursor_, *base_);
     ++cursor_;
+    ++changes_;
     return true;
 }
 

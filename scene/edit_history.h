@@ -68,12 +68,16 @@ public:
     void revert(Scene& scene) const;
 
     int undo_steps() const { return cursor_; }
+    // Grows with every recorded step, undo and redo: what the autosave
+    // compares to tell whether the scene changed since its last copy.
+    uint64_t changes() const { return changes_; }
     int redo_steps() const { return count_ - cursor_; }
     size_t bytes_used() const { return used_; }
     // Size of the newest step's bytes, runs and their headers.
     size_t newest_step_bytes() const;
 
 private:
+    uint64_t changes_ = 0;
     struct Step {
         size_t offset = 0;   // into the step buffer
         size_t size = 0;     // bytes
