@@ -97,8 +97,11 @@ void Autosave::run() {
         std::memcpy(bytes.data() + sizeof h, scene_bytes, sizeof(Scene));
         std::string err;
         if (!platform_write_file_atomic(path_.c_str(), bytes.data(), bytes.size(), &err)) {
-            std::lock_guard<std::mutex> g(lock_);
-            failure_ = "autosave: " + err + "; the edits are kept only by ×";
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                failure_ = "autosave: " + err + "; the edits are kept only by ×";
+            }
+            platform_wake_main();   // the status line says it now
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "app/broker_send.h"
 
+#include "platform/platform.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -24,10 +26,13 @@ struct Broker_sender {
 Broker_sender bs;
 
 void say(const std::string& text, bool failed) {
-    std::lock_guard<std::mutex> g(bs.lock);
-    bs.status = text;
-    bs.status_new = true;
-    bs.status_failed = failed;
+    {
+        std::lock_guard<std::mutex> g(bs.lock);
+        bs.status = text;
+        bs.status_new = true;
+        bs.status_failed = failed;
+    }
+    platform_wake_main();   // the window shows it now
 }
 
 void run() {

@@ -36,9 +36,6 @@ namespace {
 
 const char window_title[] = "vantiro";
 
-// Longest wait of an idle pass with nothing to redraw, in milliseconds.
-// Input wakes the wait at once, so this bounds only the wake-ups per second.
-constexpr int idle_wait_ms = 20;
 
 [[noreturn]] void fail(const std::string& message) {
     std::fprintf(stderr, "vantiro: %s\n", message.c_str());
@@ -113,7 +110,7 @@ void mouse_cb(int button, int state, int x, int y) {
 }
 
 // Idle pass: redraw the whole scene when something changed, otherwise sleep
-// until input arrives, so an idle editor uses no processor time.
+// until something happens, so an idle editor uses no processor time.
 void idle_pass() {
     if (show_live_status()) note_change();   // what the sender thread has said
     if (finish_sync_from_card(*editor_scene)) note_change();   // the card's scene, once read
@@ -125,10 +122,12 @@ void idle_pass() {
         set_failure(failed.c_str());
         note_change();
     }
+    // With nothing to draw the pass sleeps until input, a thread's news
+    // (they wake it: platform_wake_main) or a pending recovery copy's time.
     if (frame_pending() && !oversize)
         draw_display(*editor_scene);
     else
-        platform_wait_input(autosave_due < 0 ? idle_wait_ms : static_cast<int>(std::min<int64_t>(idle_wait_ms, autosave_due)));
+        platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
 
 // One editor a scene folder: a lock held for as long as this one runs.

@@ -142,11 +142,14 @@ void read_flash_window(int32_t client) {
         failure = text;
         break;
     }
-    std::lock_guard<std::mutex> g(sync_read.lock);
-    sync_read.image = std::move(image);
-    sync_read.failure = std::move(failure);
-    sync_read.done = true;
-    sync_read.ended.notify_all();
+    {
+        std::lock_guard<std::mutex> g(sync_read.lock);
+        sync_read.image = std::move(image);
+        sync_read.failure = std::move(failure);
+        sync_read.done = true;
+        sync_read.ended.notify_all();
+    }
+    platform_wake_main();   // the window applies the card's scene now
 }
 
 }  // namespace

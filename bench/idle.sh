@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Idle cost and input-to-frame latency of the editor under Xvfb.
 #   bench/idle.sh [build/bin/vantiro]
-# Prints the processor share over 10 s of idling, then moves the mouse 50
+# Prints the wake-ups and processor share over 60 s of idling, then moves the mouse 50
 # times over the screen and prints the time from each input event to the
 # presented frame (min / median / max).
 set -euo pipefail
@@ -17,12 +17,19 @@ trap 'kill $pid $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
 timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null
 sleep 2
 
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-hz=$(getconf CLK_TCK)
-t0=$(ticks); s0=$(date +%s.%N)
-sleep 10
-t1=$(ticks); s1=$(date +%s.%N)
-echo "idle: $(echo "($t1 - $t0) / $hz / ($s1 - $s0) * 100" | bc -l | xargs printf '%.2f')% of one core over $(echo "$s1 - $s0" | bc | xargs printf '%.1f') s"
+# Over IDLE_SECONDS (60) of idling: wake-ups a second (voluntary context
+# switches of every thread, /proc/PID/task/*/status) and the processor share
+# (run time in nanoseconds, /proc/PID/task/*/schedstat: the 10 ms ticks of
+# /proc/PID/stat cannot see a share below a few tenths of a percent).
+seconds=${IDLE_SECONDS:-60}
+switches() { cat /proc/"$pid"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'; }
+run_ns() { cat /proc/"$pid"/task/*/schedstat | awk '{n += $1} END {printf "%d", n}'; }
+w0=$(switches); n0=$(run_ns); s0=$(date +%s.%N)
+sleep "$seconds"
+w1=$(switches); n1=$(run_ns); s1=$(date +%s.%N)
+elapsed=$(echo "$s1 - $s0" | bc -l)
+echo "idle: $(echo "($w1 - $w0) / $elapsed" | bc -l | xargs printf '%.2f') wake-ups a second," \
+  "$(echo "($n1 - $n0) / 10000000 / $elapsed" | bc -l | xargs printf '%.4f')% of one core over $(printf '%.1f' "$elapsed") s"
 
 : >"$work/log"
 for i in $(seq 1 50); do

@@ -1,5 +1,7 @@
 #include "controller/live_send.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 
 #include <atomic>
@@ -48,13 +50,16 @@ Sender sender;
 // A message of the sender: progress, the outcome of a send (to_stderr), or
 // its failure (to_stderr and failed).
 void post(const std::string& text, bool to_stderr, bool failed = false) {
-    std::lock_guard<std::mutex> g(sender.lock);
-    // A message for standard error is never overwritten by mere progress.
-    if (sender.status_new && sender.status_stderr && !to_stderr) return;
-    sender.status = text;
-    sender.status_new = true;
-    sender.status_stderr = to_stderr;
-    sender.status_failed = failed;
+    {
+        std::lock_guard<std::mutex> g(sender.lock);
+        // A message for standard error is never overwritten by mere progress.
+        if (sender.status_new && sender.status_stderr && !to_stderr) return;
+        sender.status = text;
+        sender.status_new = true;
+        sender.status_stderr = to_stderr;
+        sender.status_failed = failed;
+    }
+    platform_wake_main();   // the window shows it now, not at its next input
 }
 
 // The card's answer to "card count": the lines this connection sent that

@@ -276,8 +276,16 @@ bool platform_make_frameless(const char* title, std::string* err);
 // Position of the pointer on the screen (the root window), in pixels.
 bool platform_pointer_position(int* x, int* y);
 
-// Returns when window-system input is waiting, or after timeout_ms.
+// Returns when window-system input is waiting, another thread called
+// platform_wake_main, or after timeout_ms (-1: no time-out).
 void platform_wait_input(int timeout_ms);
+
+// Wakes the main loop's wait (from any thread): a thread that has news
+// for the window (a send's outcome, the card's scene read) calls it after
+// leaving the news where the loop looks.
+void platform_wake_main();
+// The descriptor the wait polls for it (-1 when none could be made).
+int platform_wake_fd();
 
 // Shortcuts follow the physical key, as in other X programs: a key pressed
 // with Ctrl while a layout whose letters are not Latin is active (Russian,

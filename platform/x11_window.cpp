@@ -8,7 +8,11 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -85,10 +89,20 @@ void platform_wait_input(int timeout_ms) {
     Display* dpy = glXGetCurrentDisplay();
     if (!dpy) return;
     if (XPending(dpy)) return;
-    pollfd p{};
-    p.fd = ConnectionNumber(dpy);
-    p.events = POLLIN;
-    poll(&p, 1, timeout_ms);
+    pollfd p[2]{};
+    p[0].fd = ConnectionNumber(dpy);
+    p[0].events = POLLIN;
+    p[1].fd = platform_wake_fd();
+    p[1].events = POLLIN;
+    const int n = p[1].fd >= 0 ? 2 : 1;
+    // Without the wake-up, the wait is bounded, as the threads' news is
+    // then only seen by looking.
+    const int timeout = n == 2 ? timeout_ms : (timeout_ms < 0 || timeout_ms > 20 ? 20 : timeout_ms);
+    if (poll(p, static_cast<nfds_t>(n), timeout) > 0 && n == 2 && (p[1].revents & POLLIN)) {
+        uint64_t count;
+        while (read(p[1].fd, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 namespace {

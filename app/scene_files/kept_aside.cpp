@@ -27,7 +27,8 @@ bool read_whole(const char* path, std::string* bytes) {
 
 // Renames the file at path to NAME.bad-YYYYMMDD-HHMMSS beside it (local
 // time; -1, -2 ... added while the name is taken), never over a file of
-// that name. Returns the new file name, or "" with the reason in err.
+// that name. Returns the new file name, or "" with the reason in err (a
+// name and err: renamed, the folder not flushed).
 std::string keep_aside(const char* path, std::string* err) {
     const std::string name = base_name(path);
     const std::string folder(path, static_cast<size_t>(base_name(path) - path));   // "" or ending in '/'
@@ -43,7 +44,12 @@ std::string keep_aside(const char* path, std::string* err) {
         switch (platform_rename_new(path, (folder + kept).c_str(), &why)) {
             case New_file::written: return kept;
             case New_file::taken: continue;
-            case New_file::failed: *err = why; return "";
+            case New_file::failed:
+                *err = why;
+                // Renamed, but the folder could not be flushed: the copy is
+                // there now and may not survive a power cut; the caller says so.
+                if (why.rfind("cannot flush the folder of", 0) == 0) return kept;
+                return "";
         }
     }
     *err = "1000 files of this second are kept already";
@@ -55,6 +61,7 @@ void keep_aside_and_tell(const char* path, const std::string& why, const char* i
     const std::string copy = keep_aside(path, &err);
     std::string message = std::string("scene: ") + base_name(path) + " is damaged (" + why + "); ";
     message += copy.empty() ? "it could not be kept aside (" + err + "), the next save replaces it; "
-                            : "kept as " + copy + "; ";
+               : err.empty() ? "kept as " + copy + "; "
+                             : "kept as " + copy + " (" + err + "); ";
     set_failure((message + instead).c_str());
 }

@@ -43,7 +43,8 @@ bool read_whole(const char* path, std::string* bytes);
 // happens instead.
 void keep_aside_and_tell(const char* path, const std::string& why, const char* instead);
 
-// The rename alone: the new file name, or "" with the reason in err.
+// The rename alone: the new file name, or "" with the reason in err. A
+// name with err set: renamed, but the folder could not be flushed.
 std::string keep_aside(const char* path, std::string* err);
 
 // [scene.conf]

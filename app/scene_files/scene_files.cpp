@@ -118,7 +118,8 @@ bool load_scene_files(Scene& scene, Folder_use use) {
             report(changed + " changed since scene.conf was written; scene.conf is not used (" +
                    (!editor        ? std::string("the editor keeps it aside at its next start")
                     : copy.empty() ? "it could not be kept aside: " + err
-                                   : "kept as " + copy) +
+                    : err.empty()  ? "kept as " + copy
+                                   : "kept as " + copy + " (" + err + ")") +
                    "), the scene comes from digit.conf, leduit.conf, string.conf and grape.conf alone");
         }
         break;

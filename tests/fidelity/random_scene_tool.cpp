@@ -50,8 +50,20 @@ bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, 
         return false;
     }
     for (int source : {3, 4}) {
-        // The random scene's texts are string_draws 5 and on.
-        scene.string_draws[5 + source - 3].text_source = static_cast<uint8_t>(source);
+        // A text shows a file only while it is the left panel's own entry
+        // (record 3 or 4, its words untouched), dragged onto the sign: the
+        // panel's entry takes the place, size and colour of one of the
+        // random scene's texts (string_draws 5 and on), which is switched off.
+        string_draw& file = scene.string_draws[source];
+        string_draw& random_text = scene.string_draws[5 + source - 3];
+        file.x = random_text.x;
+        file.y = random_text.y;
+        file.pitch = random_text.pitch;
+        file.font_size = random_text.font_size;
+        file.colour = random_text.colour;
+        file.enabled = 1;
+        file.text_source = static_cast<uint8_t>(source);
+        random_text.enabled = 0;
         std::string words = "Seed " + std::to_string(seed) + " file " + std::to_string(source) + ":";
         for (uint32_t i = 0; i < 4 + seed % 7; ++i) words += " " + std::to_string(seed * 131 + i * 17);
         words += "\r\nsecond line, not shown\r\n";

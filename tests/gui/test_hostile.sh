@@ -72,8 +72,10 @@ editor_pid=""
 kept=$(ls "$work/bin"/scene.conf.bad-* 2>/dev/null | head -n 1)
 [ -n "$kept" ] && cmp -s "$kept" "$work/damaged.conf" || fail "the damaged scene.conf was not kept aside whole"
 
-# A SysCfg.ini value padded past any line buffer still reads.
+# A SysCfg.ini value padded past any line buffer still reads (the saved
+# boards, whose size wins over SysCfg.ini's, are moved out of the way).
 printf '[LEDPARA]\nWIDTH=%300s64\nHEIGHT=32\n' "" >"$work/bin/SysCfg.ini"
+mv "$work/bin/leduit.conf" "$work/leduit.conf"
 "$cli" dump "$work/bin" | python3 -c '
 import json, sys
 b = json.load(sys.stdin)["boards"][0]
