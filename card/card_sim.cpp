@@ -403,19 +403,26 @@ void Card_simulator::drop_closed() {
 }
 
 // Handles the frames the connection sent: those read before, then (when
-// readable) one read's worth more. While its answers wait unread beyond
-// max_unsent it handles none, and its socket is not read: the client is
-// throttled, the connection stays.
+// readable) one read's worth more; at most frames_per_turn of them, so that
+// a client that pipelines cannot make a pass long for the others (the rest
+// wait for the next pass). While its answers wait unread beyond max_unsent
+// it handles none, and its socket is not read: the client is throttled,
+// the connection stays.
 void Card_simulator::read_client(Connection& c, bool readable) {
     bool fed = false, framed = false;
     Card_frame f;
+    int handled = 0;
     while (c.lines >= 0) {
         if (c.unsent() >= max_unsent) {
-            if (!c.held) ++throttled;
+            if (!c.throttled) ++throttled;
+            c.held = c.throttled = true;
+            break;
+        }
+        c.held = c.throttled = false;
+        if (handled == frames_per_turn) {
             c.held = true;
             break;
         }
-        c.held = false;
         const Frame_reader::Status s = c.reader.next(&f);
         if (s == Frame_reader::Status::bad) {
             if (err_) std::fprintf(err_, "card: a frame that is not one; the connection is closed\n");
@@ -424,6 +431,7 @@ void Card_simulator::read_client(Connection& c, bool readable) {
         }
         if (s == Frame_reader::Status::frame) {
             framed = true;
+            ++handled;
             handle_frame(c, f);
             continue;
         }
@@ -508,7 +516,7 @@ void Card_simulator::poll_once(int timeout_ms) {
     long wait = timeout_ms;
     for (const Connection& c : connections_) {
         // A throttled client's requests are not read until its answers
-        // are taken; requests already read and held go on at once when they are.
+        // are taken; frames already read and held go on in the next pass.
         const bool reading = c.unsent() < max_unsent;
         short events = reading ? POLLIN : 0;
         if (c.out_at < c.out.size()) events |= POLLOUT;
@@ -527,7 +535,7 @@ void Card_simulator::poll_once(int timeout_ms) {
     if (accepting && (fds_[0].revents & POLLIN)) accept_client();
     // Answers that are due join their connection's unsent bytes, in the
     // order they were asked for; then each connection writes what its
-    // socket takes, and goes on with requests it held back if that made room.
+    // socket takes.
     now = now_ms();
     for (Connection& c : connections_) {
         while (!c.later.empty() && c.later.front().due_ms <= now) {
@@ -536,10 +544,6 @@ void Card_simulator::poll_once(int timeout_ms) {
             c.later.pop_front();
         }
         if (c.lines >= 0 && c.out_at < c.out.size()) write_client(c);
-        if (c.lines >= 0 && c.held && c.unsent() < max_unsent) {
-            read_client(c, false);
-            if (c.lines >= 0 && c.out_at < c.out.size()) write_client(c);
-        }
         if (c.lines < 0) continue;
         if (c.out_at == c.out.size()) c.taken_ms = now;
         if (idle_close_ms > 0 && ((now - c.last_ms >= idle_close_ms && c.unsent() == 0 && !c.held) ||

@@ -130,10 +130,12 @@ private:
         long last_ms = 0;        // when its last complete frame came, or it came (now_ms)
         long begun_ms = 0;       // when the frame it is sending began (0: none begun)
         long taken_ms = 0;       // when its socket last took answer bytes, or had none to take
-        bool held = false;       // requests read and not handled while its answers wait
+        bool held = false;       // frames to handle before its socket is read again
+        bool throttled = false;  // held while its answers wait
         size_t unsent() const { return out.size() - out_at + waiting; }
     };
     class Flash_writer;
+    static constexpr int frames_per_turn = 128;   // frames of one client handled in one pass
     void accept_client();
     void read_client(Connection& c, bool readable);
     void handle_frame(Connection& c, const Card_frame& f);

@@ -131,10 +131,16 @@ void reshape(int w, int h) {
 
 int main(int argc, char** argv) {
     CLI::App app{"vantiro-card: a controller card simulated on the network.\n"
-                 "Bounds: at most --max-clients clients at once (one more is refused), a client idle for\n"
-                 "--idle-seconds is closed, a client may leave 1 MiB of answers unread (then it is dropped),\n"
-                 "1 MiB of lines is kept for the next \"file save\"; memory stays within the screen\n"
-                 "(width x height bytes) plus about 2 MiB a client."};
+                 "Bounds: at most --max-clients clients at once; when all places are taken, a new client\n"
+                 "takes the place of the one idle longest if that one sent no frame for 5 s, is in the middle\n"
+                 "of none and is owed no answer, else the new one is refused. The listen queue holds\n"
+                 "max(--max-clients, 128) connects. A client that sends no whole frame for --idle-seconds\n"
+                 "is closed (bytes that make no frame do not count), and so is one that begins a frame and\n"
+                 "does not end it within 10 s. A client with 1 MiB of answers unread is throttled (its\n"
+                 "requests are not read until it reads), not dropped. 1 MiB of lines is kept for the next\n"
+                 "\"file save\", whose flash file is written off the network loop, once for a burst and only\n"
+                 "when it changed. Memory stays within the screen (width x height bytes) plus about 2 MiB a\n"
+                 "client. --window is no larger than the X screen."};
     int port = 1002, width = 256, height = 128, delay = 0, max_clients = 32, idle_seconds = 60;
     long close_after = -1;
     bool window = false, silent = false;
@@ -152,7 +158,7 @@ int main(int argc, char** argv) {
     app.add_flag("--silent", silent, "Fault: never answer a request");
     app.add_option("--delay", delay, "Fault: answer requests this many milliseconds late")->check(CLI::Range(0, 600000));
     app.add_option("--max-clients", max_clients, "Clients served at once")->check(CLI::Range(1, 1000));
-    app.add_option("--idle-seconds", idle_seconds, "Close a client that sends nothing this long (0: never)")
+    app.add_option("--idle-seconds", idle_seconds, "Close a client that sends no whole frame this long (0: never)")
         ->check(CLI::Range(0, 86400));
     std::string mqtt, sign, group, mqtt_user, mqtt_password_file, mqtt_cafile;
     app.add_option("--mqtt", mqtt, "Broker HOST[:PORT] to take scenes from (needs --sign)");
