@@ -531,6 +531,7 @@ void Card_simulator::poll_once(int timeout_ms) {
         const bool readable = fds_[i + 1].revents & (POLLIN | POLLHUP | POLLERR);
         if (readable || (c.held && c.unsent() < max_unsent)) read_client(c, readable);
     }
+    settle_save();   // a save from a client that then closed, or sent what is no frame
     drop_closed();
     if (accepting && (fds_[0].revents & POLLIN)) accept_client();
     // Answers that are due join their connection's unsent bytes, in the
