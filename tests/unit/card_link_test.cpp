@@ -866,11 +866,14 @@ TEST(Card_simulator_network, BurstsOfConnectsSlowFramesAndIdleCrowdsAreHeld) {
     EXPECT_EQ(sim.closed_unfinished, 1);
 
     // Without a frame deadline, a client that only trickles bytes of a
-    // frame is still idle: closed at the idle time-out, while the paced
-    // sender is not.
+    // frame is still idle: closed at the idle time-out (in the place the
+    // slow one left), while the paced sender is not.
     sim.frame_deadline_ms = 0;
     sim.idle_close_ms = 300;
-    const int trickler = newcomers[0];
+    const long refused_before = sim.refused;
+    const int trickler = connect_later(port);
+    for (int pass = 0; pass < 100 && !connect_done(trickler); ++pass) turn();
+    ASSERT_TRUE(connect_done(trickler));
     ASSERT_EQ(send(trickler, head, 1, MSG_NOSIGNAL), 1);
     int trickled = 1;
     for (const auto t = Clock::now(); !closed_by_card(trickler) && since(t) < 5000;) {
@@ -882,6 +885,7 @@ TEST(Card_simulator_network, BurstsOfConnectsSlowFramesAndIdleCrowdsAreHeld) {
         }
     }
     EXPECT_TRUE(closed_by_card(trickler)) << "bytes that make no frame kept it alive";
+    EXPECT_EQ(sim.refused, refused_before) << "the trickler was refused, not closed for idleness";
     EXPECT_GE(sim.closed_idle, 1);
     EXPECT_EQ(sim.closed_unfinished, 1);
 
@@ -906,6 +910,7 @@ TEST(Card_simulator_network, BurstsOfConnectsSlowFramesAndIdleCrowdsAreHeld) {
     for (int fd : crowd) close(fd);
     for (int fd : newcomers) close(fd);
     close(late);
+    close(trickler);
 }
 
 // A client cannot forge lines of the card's log: a line feed, a carriage
