@@ -1,9 +1,13 @@
 // Load on the simulated card's network (not a test): clients that pipeline
 // "card status" as fast as the card takes it, and one more client that asks
 // one request at a time, as the editor's sync does, timing each answer.
-//   card_net PORT [CLIENTS=32] [PROBES=300]
+//   card_net PORT [CLIENTS=32] [PROBES=300] [SAVES=0]
+// With SAVES, one more client sends that many "file save"s in a burst
+// (each after a clearall and an LED, so each stores another script) at the
+// start of the probes, and the time until the card answered after it.
 // Prints the crowd's answers a second and the probe's answer times (ms):
-// min, median, 99th percentile, max, and how many had no answer in 5 s.
+// min, median, 99th percentile, max; the probes end after 60 s, answered
+// or not.
 // Built and run by bench/card_net.sh. Sends to 127.0.0.1 only.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -29,17 +33,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string request(int32_t tag, const std::string& body) {
+std::string frame(uint8_t kind, int32_t tag, const std::string& body) {
     std::string s(9, '\0');
     const uint32_t n = static_cast<uint32_t>(body.size() + 5);
     s[0] = static_cast<char>(n >> 24), s[1] = static_cast<char>(n >> 16), s[2] = static_cast<char>(n >> 8),
     s[3] = static_cast<char>(n);
-    s[4] = 2;   // a request
+    s[4] = static_cast<char>(kind);
     const uint32_t t = static_cast<uint32_t>(tag);
     s[5] = static_cast<char>(t >> 24), s[6] = static_cast<char>(t >> 16), s[7] = static_cast<char>(t >> 8),
     s[8] = static_cast<char>(t);
     return s + body;
 }
+
+std::string request(int32_t tag, const std::string& body) { return frame(2, tag, body); }
 
 int connect_to(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -78,12 +84,13 @@ struct Counter {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: card_net PORT [CLIENTS] [PROBES]\n");
+        std::fprintf(stderr, "usage: card_net PORT [CLIENTS] [PROBES] [SAVES]\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
     const int clients = argc > 2 ? std::atoi(argv[2]) : 32;
     const int probes = argc > 3 ? std::atoi(argv[3]) : 300;
+    const int saves = argc > 4 ? std::atoi(argv[4]) : 0;
 
     std::atomic<bool> stop{false};
     std::atomic<long> answers{0};
@@ -122,27 +129,53 @@ int main(int argc, char** argv) {
 
     // Let the crowd get going, then probe.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    double burst_ms = -1;
+    std::thread burst([&] {
+        if (saves <= 0) return;
+        std::string bytes;
+        for (int k = 0; k < saves; ++k)
+            bytes += frame(1, 0, "led clearall") +
+                     frame(1, 0, "led p 0 " + std::to_string(k % 64) + " " + std::to_string(k / 64 % 32)) +
+                     frame(1, 0, "file save");
+        bytes += request(7, "card status");
+        const int fd = connect_to(port);
+        const auto t0 = Clock::now();
+        for (size_t at = 0; at < bytes.size();) {
+            const ssize_t n = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+            if (n <= 0) return;
+            at += static_cast<size_t>(n);
+        }
+        Counter c;
+        char buf[4096];
+        while (c.frames == 0) {
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            c.feed(buf, static_cast<size_t>(n));
+        }
+        if (c.frames) burst_ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        close(fd);
+    });
     const int probe = connect_to(port);
-    timeval limit{5, 0};
-    setsockopt(probe, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    timeval tick{1, 0};
+    setsockopt(probe, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
     std::vector<double> ms;
     int lost = 0;
     const long answers_before = answers;
     const auto begun = Clock::now();
-    for (int k = 0; k < probes && lost < 5; ++k) {
+    const auto run_end = begun + std::chrono::seconds(60);   // the whole probe run, answered or not
+    for (int k = 0; k < probes && Clock::now() < run_end; ++k) {
         const std::string ask = request(1000000 + k, "card status");
         const auto t0 = Clock::now();
         if (send(probe, ask.data(), ask.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(ask.size())) break;
         Counter c;
         char buf[4096];
-        while (c.frames == 0) {
+        while (c.frames == 0 && Clock::now() < run_end) {
             const ssize_t n = recv(probe, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            c.feed(buf, static_cast<size_t>(n));
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
+            if (n > 0) c.feed(buf, static_cast<size_t>(n));
         }
         if (c.frames == 0) {
-            ++lost;   // the connection is out of step now: a new one
-            close(probe);
+            ++lost;
             break;
         }
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
@@ -152,12 +185,15 @@ int main(int argc, char** argv) {
     const long crowd_answers = answers - answers_before;
     stop = true;
     crowd.join();
+    burst.join();
     std::sort(ms.begin(), ms.end());
     auto at = [&](double q) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, static_cast<size_t>(q * ms.size()))]; };
     std::printf("%d clients pipelining \"card status\": %.0f answers/s over %.1f s\n", clients,
                 crowd_answers / seconds, seconds);
-    std::printf("probe: %zu answers; ms min %.2f median %.2f p99 %.2f max %.2f; %d without an answer in 5 s\n",
+    std::printf("probe: %zu answers; ms min %.2f median %.2f p99 %.2f max %.2f; %d without an answer when the 60 s run ended\n",
                 ms.size(), at(0), at(0.5), at(0.99), ms.empty() ? 0.0 : ms.back(), lost);
+    if (saves > 0 && burst_ms >= 0) std::printf("%d \"file save\"s in a burst: answered after %.0f ms\n", saves, burst_ms);
+    if (saves > 0 && burst_ms < 0) std::printf("%d \"file save\"s in a burst: no answer\n", saves);
     for (int fd : fds) close(fd);
     return 0;
 }
