@@ -8,10 +8,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 #include "command/command_value.h"
 #include "command/flash_image.h"
@@ -36,6 +41,95 @@ std::string trimmed(const std::string& body) {
 
 }  // namespace
 
+std::string log_escaped(const std::string& line) {
+    std::string out;
+    out.reserve(line.size());
+    for (const char ch : line) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == '\\') {
+            out += "\\\\";
+        } else if (b == '\n') {
+            out += "\\n";
+        } else if (b == '\r') {
+            out += "\\r";
+        } else if (b == '\t') {
+            out += "\\t";
+        } else if (b < 0x20 || b == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// Writes the flash file on a thread of its own, so that the network loop
+// never waits for the disk. The loop hands it the stored script's part of
+// the flash (the rest never changes); a part handed while an earlier one is
+// being written replaces any other waiting, so a burst of saves costs one
+// write after the one under way.
+class Card_simulator::Flash_writer {
+public:
+    Flash_writer(std::string path, std::vector<uint8_t> image, FILE* err)
+        : path_(std::move(path)), image_(std::move(image)), err_(err), thread_([this] { run(); }) {}
+    ~Flash_writer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();   // after writing what was handed
+    }
+    void hand(const uint8_t* window) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            next_.assign(window, window + (flash_window_end - flash_window_start));
+            has_next_ = true;
+        }
+        wake_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [this] { return !has_next_ && !busy_; });
+    }
+    long writes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return writes_;
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return has_next_ || stop_; });
+            if (!has_next_) return;
+            std::copy(next_.begin(), next_.end(), image_.begin() + flash_window_start);
+            has_next_ = false;
+            busy_ = true;
+            lock.unlock();
+            std::string err;
+            if (!platform_write_file_atomic(path_.c_str(), image_.data(), image_.size(), &err) && err_)
+                std::fprintf(err_, "card: cannot keep the flash: %s\n", err.c_str());
+            lock.lock();
+            busy_ = false;
+            ++writes_;
+            wake_.notify_all();
+        }
+    }
+    std::string path_;
+    std::vector<uint8_t> image_;   // the whole flash file (the writer's own copy)
+    FILE* err_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<uint8_t> next_;    // the stored script's part to write next
+    bool has_next_ = false, busy_ = false, stop_ = false;
+    long writes_ = 0;
+    std::thread thread_;           // last: starts when the rest is ready
+};
+
 Card_simulator::Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
                                FILE* err_out)
     : card(width, height), flash(flash_window_end, 0xFF), flash_path_(flash_path), faults_(faults),
@@ -53,11 +147,26 @@ Card_simulator::Card_simulator(int width, int height, const std::string& flash_p
         if (err_) std::fprintf(err_, "card: %s; starting with an erased flash\n", err.c_str());
         write_flash();
     }
+    writer_ = std::make_unique<Flash_writer>(flash_path_, flash, err_);
 }
 
 Card_simulator::~Card_simulator() {
+    settle_save();
+    writer_.reset();   // writes what a last "file save" stored
     for (Connection& c : connections_) close(c.fd);
     if (listen_fd_ >= 0) close(listen_fd_);
+}
+
+long Card_simulator::flash_writes() const { return writer_ ? writer_->writes() : 0; }
+
+void Card_simulator::wait_flash_written() {
+    if (writer_) writer_->wait();
+}
+
+size_t Card_simulator::held_bytes() const {
+    size_t n = 0;
+    for (const Connection& c : connections_) n += c.unsent() + c.reader.buffered();
+    return n;
 }
 
 bool Card_simulator::write_flash() {
@@ -76,7 +185,8 @@ bool Card_simulator::listen_on(const char* ip, int port, std::string* err) {
     a.sin_port = htons(static_cast<uint16_t>(port));
     if (fd < 0 || inet_pton(AF_INET, ip, &a.sin_addr) != 1 ||
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0) {
+        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(fd, static_cast<int>(std::min<size_t>(std::max<size_t>(max_connections, 128), INT_MAX))) != 0) {
         *err = std::string("card: cannot listen on ") + ip + ":" + std::to_string(port) + ": " +
                std::strerror(errno);
         if (fd >= 0) close(fd);
@@ -100,7 +210,7 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
             localtime_r(&ts.tv_sec, &tm);
             char when[32];
             std::strftime(when, sizeof when, "%H:%M:%S", &tm);
-            std::fprintf(log_, "%s.%03ld tag %d %s\n", when, ts.tv_nsec / 1000000, f.tag, line.c_str());
+            std::fprintf(log_, "%s.%03ld tag %d %s\n", when, ts.tv_nsec / 1000000, f.tag, log_escaped(line).c_str());
             std::fflush(log_);
         }
         card.run_line(line.data(), line.size());
@@ -112,7 +222,7 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
             kept_bytes_ = 0;
         } else if (line.rfind("file save", 0) == 0) {
             last_save_ms = screen_feed_now_ms();
-            save_script();
+            save_due_ = true;   // stored before the next answer (settle_save): a burst stores once
         } else if (line.rfind("led ", 0) == 0 && since_clear_.size() < 4096 &&
                    kept_bytes_ + line.size() <= max_kept_bytes) {
             // What a stored script can hold: the led lines (the editor
@@ -133,6 +243,7 @@ bool Card_simulator::handle(const Card_frame& f, std::string* answer) {
     long length = 0;
     if (std::sscanf(request.c_str(), "%31s %31s %31s %ld", word, what, addr, &length) == 4 &&
         !std::strcmp(word, "file") && !std::strcmp(what, "read_raw")) {
+        settle_save();
         const uint32_t at = parse_value(addr);
         if (length > 1024) length = 1024;
         for (long k = 0; k < length && size_t{at} + size_t(k) < flash.size(); ++k)
@@ -198,10 +309,18 @@ void Card_simulator::save_script() {
     }
     writer.finish();
     save_dropped = static_cast<long>(dropped);
-    std::copy(image.begin() + flash_window_start, image.end(), flash.begin() + flash_window_start);
     if (dropped && err_)
         std::fprintf(err_, "card: file save stored %zu lines; %zu did not fit the stored script\n", stored, dropped);
-    write_flash();
+    // The file is written only when the stored script changed.
+    if (std::equal(image.begin() + flash_window_start, image.end(), flash.begin() + flash_window_start)) return;
+    std::copy(image.begin() + flash_window_start, image.end(), flash.begin() + flash_window_start);
+    if (writer_) writer_->hand(flash.data() + flash_window_start);
+}
+
+void Card_simulator::settle_save() {
+    if (!save_due_) return;
+    save_due_ = false;
+    save_script();
 }
 
 bool Card_simulator::run_usb(const std::string& ledsys, std::string* err) {
@@ -221,6 +340,7 @@ bool Card_simulator::run_usb(const std::string& ledsys, std::string* err) {
             if (!trimmed(f.body).empty()) static_cast<Card_simulator*>(sim)->handle(f, &answer);
         },
         this);
+    settle_save();
     return true;
 }
 
@@ -234,133 +354,210 @@ void Card_simulator::accept_client() {
                 accept_paused_until_ = now_ms() + 100;
             return;
         }
+        const long now = now_ms();
         if (connections_.size() >= max_connections) {
-            close(fd);
-            ++refused;
-            if (err_) std::fprintf(err_, "card: %zu clients are connected; a new one is refused\n", connections_.size());
-            continue;
+            // Full: the client idle longest makes room, if it has been idle
+            // long enough, is sending no frame and is owed no answer.
+            size_t idlest = connections_.size();
+            for (size_t i = 0; i < connections_.size(); ++i) {
+                const Connection& c = connections_[i];
+                if (evict_idle_ms > 0 && c.lines >= 0 && c.unsent() == 0 && !c.held && c.reader.buffered() == 0 &&
+                    now - c.last_ms >= evict_idle_ms &&
+                    (idlest == connections_.size() || c.last_ms < connections_[idlest].last_ms))
+                    idlest = i;
+            }
+            if (idlest == connections_.size()) {
+                close(fd);
+                ++refused;
+                if (err_)
+                    std::fprintf(err_, "card: %zu clients are connected; a new one is refused\n", connections_.size());
+                continue;
+            }
+            if (err_)
+                std::fprintf(err_, "card: %zu clients are connected; one idle for %ld s makes room for a new one\n",
+                             connections_.size(), (now - connections_[idlest].last_ms) / 1000);
+            ++evicted;
+            drop(idlest);
         }
         if (faults_.send_buffer > 0)
             setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &faults_.send_buffer, sizeof faults_.send_buffer);
-        Connection c{fd, {}, 0, {}, 0};
-        c.last_ms = now_ms();
-        connections_.push_back(std::move(c));
+        connections_.emplace_back();
+        Connection& c = connections_.back();
+        c.fd = fd;
+        c.last_ms = c.taken_ms = now;
     }
 }
 
 void Card_simulator::drop(size_t index) {
     close(connections_[index].fd);
-    for (size_t k = 0; k < pending_.size();)
-        if (pending_[k].fd == connections_[index].fd) pending_.erase(pending_.begin() + static_cast<long>(k));
-        else ++k;
     connections_.erase(connections_.begin() + static_cast<long>(index));
 }
 
-void Card_simulator::read_client(Connection& c) {
-    uint8_t buf[65536];
-    const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
-    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-        c.lines = -1;   // closed by the client
-        return;
-    }
-    if (n < 0) return;
-    c.last_ms = now_ms();
-    c.reader.feed(buf, static_cast<size_t>(n));
+void Card_simulator::drop_closed() {
+    connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
+                                      [](const Connection& c) {
+                                          if (c.lines < 0) close(c.fd);
+                                          return c.lines < 0;
+                                      }),
+                       connections_.end());
+}
+
+// Handles the frames the connection sent: those read before, then (when
+// readable) one read's worth more; at most frames_per_turn of them, so that
+// a client that pipelines cannot make a pass long for the others (the rest
+// wait for the next pass). While its answers wait unread beyond max_unsent
+// it handles none, and its socket is not read: the client is throttled,
+// the connection stays.
+void Card_simulator::read_client(Connection& c, bool readable) {
+    bool fed = false, framed = false;
     Card_frame f;
-    for (;;) {
+    int handled = 0;
+    while (c.lines >= 0) {
+        if (c.unsent() >= max_unsent) {
+            if (!c.throttled) ++throttled;
+            c.held = c.throttled = true;
+            break;
+        }
+        c.held = c.throttled = false;
+        if (handled == frames_per_turn) {
+            c.held = true;
+            break;
+        }
         const Frame_reader::Status s = c.reader.next(&f);
-        if (s == Frame_reader::Status::need_more) return;
         if (s == Frame_reader::Status::bad) {
             if (err_) std::fprintf(err_, "card: a frame that is not one; the connection is closed\n");
             c.lines = -1;
             return;
         }
-        std::string answer;
-        const bool answers = handle(f, &answer);
-        if (f.kind == frame_line) ++c.run;
-        if (f.kind == frame_request && trimmed(f.body) == "card count")
-            answer = std::to_string(c.run) + " lines run on this connection";
-        if (f.kind == frame_line && faults_.close_after >= 0 && ++c.lines >= faults_.close_after) {
-            c.lines = -1;   // the fault: the card drops the connection
+        if (s == Frame_reader::Status::frame) {
+            framed = true;
+            ++handled;
+            handle_frame(c, f);
+            continue;
+        }
+        if (!readable || fed) break;
+        uint8_t buf[65536];
+        const ssize_t n = recv(c.fd, buf, sizeof buf, 0);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            c.lines = -1;   // closed by the client
             return;
         }
-        if (answers && !faults_.silent) {
-            Card_frame a{frame_answer, f.tag, answer};
-            std::string bytes = encode_frame(a);
-            if (c.out.size() + c.waiting + bytes.size() > max_unsent) {
-                if (err_)
-                    std::fprintf(err_, "card: a client left %zu answer bytes unread; the connection is closed\n",
-                                 c.out.size() + c.waiting);
-                ++dropped_unread;
-                c.lines = -1;
-                return;
-            }
-            c.waiting += bytes.size();
-            pending_.push_back(Pending{c.fd, now_ms() + faults_.delay_ms, std::move(bytes)});
-        }
+        if (n < 0) break;
+        c.reader.feed(buf, static_cast<size_t>(n));
+        fed = true;
     }
+    const long now = now_ms();
+    if (framed) c.last_ms = now;   // only whole frames keep a connection alive
+    // A frame begun: its bytes came and its end has not (held requests are
+    // whole frames not read yet, and begin nothing).
+    if (c.held || c.reader.buffered() == 0)
+        c.begun_ms = 0;
+    else if (framed || c.begun_ms == 0)
+        c.begun_ms = now;
+    settle_save();   // before any answer goes out
 }
 
-Card_simulator::Connection* Card_simulator::connection_of(int fd) {
-    for (Connection& c : connections_)
-        if (c.fd == fd) return &c;
-    return nullptr;
+void Card_simulator::handle_frame(Connection& c, const Card_frame& f) {
+    const bool answers = handle(f, &answer_);
+    if (f.kind == frame_line) ++c.run;
+    if (f.kind == frame_request && trimmed(f.body) == "card count")
+        answer_ = std::to_string(c.run) + " lines run on this connection";
+    if (f.kind == frame_line && faults_.close_after >= 0 && ++c.lines >= faults_.close_after) {
+        c.lines = -1;   // the fault: the card drops the connection
+        return;
+    }
+    if (!answers || faults_.silent) return;
+    uint8_t head[frame_head_size];
+    encode_frame_head(frame_answer, f.tag, answer_.size(), head);
+    if (faults_.delay_ms <= 0) {
+        c.out.append(reinterpret_cast<const char*>(head), sizeof head);
+        c.out += answer_;
+        return;
+    }
+    Pending p{now_ms() + faults_.delay_ms, std::string(reinterpret_cast<const char*>(head), sizeof head)};
+    p.bytes += answer_;
+    c.waiting += p.bytes.size();
+    c.later.push_back(std::move(p));
 }
 
 // Writes as much of the connection's unsent answer bytes as its socket
 // takes now; the rest stays for the next time poll says it is writable.
 void Card_simulator::write_client(Connection& c) {
-    while (!c.out.empty()) {
-        const ssize_t n = send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL);
+    while (c.out_at < c.out.size()) {
+        const ssize_t n = send(c.fd, c.out.data() + c.out_at, c.out.size() - c.out_at, MSG_NOSIGNAL);
         if (n > 0) {
-            c.out.erase(0, static_cast<size_t>(n));
+            c.out_at += static_cast<size_t>(n);
+            c.taken_ms = now_ms();
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return;
+            break;
         } else {
             c.lines = -1;   // the client is gone
             return;
         }
     }
+    // What was sent is dropped when it is all of it, or most of a large
+    // buffer: each byte moves at most once.
+    if (c.out_at == c.out.size()) {
+        c.out.clear();
+        c.out_at = 0;
+    } else if (c.out_at > 65536 && c.out_at * 2 > c.out.size()) {
+        c.out.erase(0, c.out_at);
+        c.out_at = 0;
+    }
 }
 
 void Card_simulator::poll_once(int timeout_ms) {
-    std::vector<pollfd> fds;
-    const bool accepting = listen_fd_ >= 0 && now_ms() >= accept_paused_until_;
-    fds.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});   // -1: not watched
-    for (const Connection& c : connections_)
-        fds.push_back({c.fd, static_cast<short>(c.out.empty() ? POLLIN : POLLIN | POLLOUT), 0});
+    long now = now_ms();
+    const bool accepting = listen_fd_ >= 0 && now >= accept_paused_until_;
+    fds_.clear();
+    fds_.push_back({accepting ? listen_fd_ : -1, POLLIN, 0});   // -1: not watched
     long wait = timeout_ms;
-    for (const Pending& p : pending_) wait = std::min(wait, std::max(0L, p.due_ms - now_ms()));
-    if (!accepting && listen_fd_ >= 0) wait = std::min(wait, std::max(0L, accept_paused_until_ - now_ms()));
-    if (poll(fds.data(), fds.size(), static_cast<int>(wait)) < 0 && errno != EINTR) return;
-    size_t k = 1;
-    if (accepting && (fds[0].revents & POLLIN)) accept_client();
-    for (size_t i = 0; i < connections_.size() && k < fds.size(); ++i, ++k)
-        if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) read_client(connections_[i]);
+    for (const Connection& c : connections_) {
+        // A throttled client's requests are not read until its answers
+        // are taken; frames already read and held go on in the next pass.
+        const bool reading = c.unsent() < max_unsent;
+        short events = reading ? POLLIN : 0;
+        if (c.out_at < c.out.size()) events |= POLLOUT;
+        fds_.push_back({c.fd, events, 0});
+        if (reading && c.held) wait = 0;
+        if (!c.later.empty()) wait = std::min(wait, std::max(0L, c.later.front().due_ms - now));
+    }
+    if (!accepting && listen_fd_ >= 0) wait = std::min(wait, std::max(0L, accept_paused_until_ - now));
+    if (poll(fds_.data(), fds_.size(), static_cast<int>(wait)) < 0 && errno != EINTR) return;
+    for (size_t i = 0; i < connections_.size(); ++i) {
+        Connection& c = connections_[i];
+        const bool readable = fds_[i + 1].revents & (POLLIN | POLLHUP | POLLERR);
+        if (readable || (c.held && c.unsent() < max_unsent)) read_client(c, readable);
+    }
+    settle_save();   // a save from a client that then closed, or sent what is no frame
+    drop_closed();
+    if (accepting && (fds_[0].revents & POLLIN)) accept_client();
     // Answers that are due join their connection's unsent bytes, in the
     // order they were asked for; then each connection writes what its
     // socket takes.
-    const long now = now_ms();
-    for (size_t i = 0; i < pending_.size();) {
-        if (pending_[i].due_ms > now) {
-            ++i;
-            continue;
-        }
-        if (Connection* c = connection_of(pending_[i].fd)) {
-            c->waiting -= pending_[i].bytes.size();
-            if (c->lines >= 0) c->out += pending_[i].bytes;
-        }
-        pending_.erase(pending_.begin() + static_cast<long>(i));
-    }
+    now = now_ms();
     for (Connection& c : connections_) {
-        if (c.lines >= 0 && !c.out.empty()) write_client(c);
-        if (c.lines >= 0 && idle_close_ms > 0 && now - c.last_ms >= idle_close_ms && c.out.empty() && !c.waiting) {
-            c.lines = -1;
+        while (!c.later.empty() && c.later.front().due_ms <= now) {
+            c.waiting -= c.later.front().bytes.size();
+            c.out += c.later.front().bytes;
+            c.later.pop_front();
+        }
+        if (c.lines >= 0 && c.out_at < c.out.size()) write_client(c);
+        if (c.lines < 0) continue;
+        if (c.out_at == c.out.size()) c.taken_ms = now;
+        if (idle_close_ms > 0 && ((now - c.last_ms >= idle_close_ms && c.unsent() == 0 && !c.held) ||
+                                  now - c.taken_ms >= idle_close_ms)) {
+            c.lines = -1;   // silent that long, or its answers unread that long
             ++closed_idle;
+        } else if (frame_deadline_ms > 0 && c.begun_ms > 0 && now - c.begun_ms >= frame_deadline_ms) {
+            if (err_)
+                std::fprintf(err_, "card: a client began a frame %ld ms ago and did not end it; the connection is closed\n",
+                             now - c.begun_ms);
+            c.lines = -1;
+            ++closed_unfinished;
         }
     }
-    for (size_t i = connections_.size(); i-- > 0;)
-        if (connections_[i].lines < 0) drop(i);
+    drop_closed();
 }

@@ -4,6 +4,7 @@
 // sign. `vantiro-card --help` lists the options.
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "card/card_sim.h"
+#include "card/card_window.h"
 #include "card/fleet_card.h"
 #include "card/screen_feed.h"
 #include "platform/platform.h"
@@ -33,7 +35,8 @@ uint64_t published_version = 0;
 size_t published_connections = 0;
 std::string png_path;
 Fleet_card* fleet = nullptr;   // with --mqtt: scenes from the broker
-constexpr int cell = 3;   // window pixels per LED
+constexpr int cell = 3;   // window pixels per LED, when the X screen has room for them
+int window_w = 1, window_h = 1;   // the window's size in pixels
 
 void write_png() {
     std::string err;
@@ -75,18 +78,35 @@ void service() {
 void display() {
     const Led_framebuffer& s = sim->card.screen;
     glClear(GL_COLOR_BUFFER_BIT);
-    glPointSize(cell - 1);
-    glBegin(GL_POINTS);
     static const float rgb[3][3] = {{1, 0.1f, 0.1f}, {0.1f, 1, 0.25f}, {1, 0.88f, 0.1f}};
-    for (int y = 0; y < s.height(); ++y)
-        for (int x = 0; x < s.width(); ++x) {
-            const uint8_t c = s.at(x, y);
-            if (c <= 2)
-                glColor3fv(rgb[c]);
-            else
-                glColor3f(0.16f, 0.16f, 0.16f);
-            glVertex2f(static_cast<float>(x * cell) + cell / 2.0f, static_cast<float>(y * cell) + cell / 2.0f);
-        }
+    auto colour = [&](uint8_t c) {
+        if (c <= 2)
+            glColor3fv(rgb[c]);
+        else
+            glColor3f(0.16f, 0.16f, 0.16f);
+    };
+    // A dot an LED, a pixel apart, while the window has room for it; a
+    // screen of more LEDs than the window has pixels shows, at each window
+    // pixel, the LED that lies under it.
+    const double p = card_pixels_per_led(s.width(), s.height(), window_w, window_h);
+    if (p >= 1) {
+        glPointSize(static_cast<float>(p >= 3 ? p - 1 : 1));
+        glBegin(GL_POINTS);
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x) {
+                colour(s.at(x, y));
+                glVertex2f(static_cast<float>((x + 0.5) * p), static_cast<float>((y + 0.5) * p));
+            }
+    } else {
+        glPointSize(1);
+        glBegin(GL_POINTS);
+        const int w = std::min(window_w, static_cast<int>(s.width() * p)), h = std::min(window_h, static_cast<int>(s.height() * p));
+        for (int wy = 0; wy < h; ++wy)
+            for (int wx = 0; wx < w; ++wx) {
+                colour(s.at(std::min(static_cast<int>(wx / p), s.width() - 1), std::min(static_cast<int>(wy / p), s.height() - 1)));
+                glVertex2f(static_cast<float>(wx) + 0.5f, static_cast<float>(wy) + 0.5f);
+            }
+    }
     glEnd();
     glutSwapBuffers();
     sim->changed = false;
@@ -99,6 +119,7 @@ void idle() {
 }
 
 void reshape(int w, int h) {
+    window_w = w, window_h = h;
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -110,10 +131,16 @@ void reshape(int w, int h) {
 
 int main(int argc, char** argv) {
     CLI::App app{"vantiro-card: a controller card simulated on the network.\n"
-                 "Bounds: at most --max-clients clients at once (one more is refused), a client idle for\n"
-                 "--idle-seconds is closed, a client may leave 1 MiB of answers unread (then it is dropped),\n"
-                 "1 MiB of lines is kept for the next \"file save\"; memory stays within the screen\n"
-                 "(width x height bytes) plus about 2 MiB a client."};
+                 "Bounds: at most --max-clients clients at once; when all places are taken, a new client\n"
+                 "takes the place of the one idle longest if that one sent no frame for 5 s, is in the middle\n"
+                 "of none and is owed no answer, else the new one is refused. The listen queue holds\n"
+                 "max(--max-clients, 128) connects. A client that sends no whole frame for --idle-seconds\n"
+                 "is closed (bytes that make no frame do not count), and so is one that begins a frame and\n"
+                 "does not end it within 10 s. A client with 1 MiB of answers unread is throttled (its\n"
+                 "requests are not read until it reads), not dropped. 1 MiB of lines is kept for the next\n"
+                 "\"file save\", whose flash file is written off the network loop, once for a burst and only\n"
+                 "when it changed. Memory stays within the screen (width x height bytes) plus about 2 MiB a\n"
+                 "client. --window is no larger than the X screen."};
     int port = 1002, width = 256, height = 128, delay = 0, max_clients = 32, idle_seconds = 60;
     long close_after = -1;
     bool window = false, silent = false;
@@ -131,7 +158,7 @@ int main(int argc, char** argv) {
     app.add_flag("--silent", silent, "Fault: never answer a request");
     app.add_option("--delay", delay, "Fault: answer requests this many milliseconds late")->check(CLI::Range(0, 600000));
     app.add_option("--max-clients", max_clients, "Clients served at once")->check(CLI::Range(1, 1000));
-    app.add_option("--idle-seconds", idle_seconds, "Close a client that sends nothing this long (0: never)")
+    app.add_option("--idle-seconds", idle_seconds, "Close a client that sends no whole frame this long (0: never)")
         ->check(CLI::Range(0, 86400));
     std::string mqtt, sign, group, mqtt_user, mqtt_password_file, mqtt_cafile;
     app.add_option("--mqtt", mqtt, "Broker HOST[:PORT] to take scenes from (needs --sign)");
@@ -217,7 +244,10 @@ int main(int argc, char** argv) {
     if (window) {
         glutInit(&argc, argv);
         glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
-        glutInitWindowSize(width * cell, height * cell);
+        // No larger than the X screen: a screen of many LEDs shows smaller.
+        const Card_window size = card_window_for(width, height, cell, glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
+        window_w = size.width, window_h = size.height;
+        glutInitWindowSize(size.width, size.height);
         glutInitWindowPosition(1290, 50);   // beside the editor's window
         glutCreateWindow("vantiro-card");
         glClearColor(0, 0, 0, 1);

@@ -51,6 +51,9 @@ public:
     // The next whole frame into out; bad when the stream cannot be a frame
     // stream (see decode_frame_head).
     Status next(Card_frame* out);
+    // Bytes fed and not yet taken as frames: a frame begun, or frames
+    // waiting to be taken.
+    size_t buffered() const { return buffer_.size() - start_; }
 
 private:
     std::vector<uint8_t> buffer_;

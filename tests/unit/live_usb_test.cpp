@@ -149,6 +149,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (card.sim.save_dropped == 0) {
+            card.sim.wait_flash_written();   // the file is written off the card's loop
             Card_simulator restarted(w, h, flash, Card_faults{}, nullptr);
             int count = 0;
             const std::string first = differing_leds(restarted.card.screen, live, &count);
