@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 #include <CLI/CLI.hpp>
 
@@ -277,7 +278,12 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
             }
             o->universes = static_cast<int>(universes);
             o->sync = s.sync >= 0 ? s.sync : (universes > 1 ? s.universe : 0);
-            o->sequence.assign(static_cast<size_t>(universes), 0);
+            // Sequences start anywhere: a receiver that still remembers
+            // this card's last run (same CID) does not take the new
+            // stream's first packets for late ones of the old.
+            std::random_device random;
+            o->sequence.assign(static_cast<size_t>(universes), static_cast<uint8_t>(random()));
+            o->sync_sequence = static_cast<uint8_t>(random());
             o->packet.resize(e131_data_header + static_cast<size_t>(settings.universe_pixels) * 3);
         } else if (s.protocol == Pixel_protocol::ppm) {
             char header[32];
