@@ -134,7 +134,7 @@ void Pixel_outputs::add_options(CLI::App& app) {
         ->group(group);
     app.add_option("--ppm-udp", ppm_,
                    "Push the screen as one binary PPM image a UDP datagram to HOST[:PORT] (port 1337); "
-                   "at most 65,507 bytes (21,831 pixels); repeatable")
+                   "at most 65,507 bytes (about 21,830 pixels); repeatable")
         ->group(group);
     app.add_option("--universe", universe_, "The first universe of the --e131 before it (1 to 63999; default 1)")
         ->check(CLI::Range(1, 63999))
@@ -292,7 +292,7 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
                 *err = "pixels: " + o->name + ": a PPM image of " + std::to_string(a.width) + " x " +
                        std::to_string(a.height) + " LEDs is " + std::to_string(bytes) +
                        " bytes, beyond the 65,507 bytes a UDP datagram carries; split the screen with --crop into "
-                       "parts of at most 21,831 LEDs, each sent to a panel server of its own";
+                       "parts of at most about 21,830 LEDs, each sent to a panel server of its own";
                 return false;
             }
             o->packet.resize(bytes);
