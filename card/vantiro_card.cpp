@@ -196,6 +196,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", err.c_str());
         return 1;
     }
+    // At exit the sender ends (and E1.31 says so) before the feed it
+    // reads goes: registered after the feed was made, this runs first.
+    std::atexit([] { pixels.stop(); });
     card.max_connections = static_cast<size_t>(max_clients);
     card.idle_close_ms = 1000L * idle_seconds;
     card.set_log(log_file);
