@@ -16,6 +16,7 @@
 #include "card/card_window.h"
 #include "card/fleet_card.h"
 #include "card/screen_feed.h"
+#include "pixels/pixel_outputs.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/led_png.h"
@@ -167,6 +168,11 @@ int main(int argc, char** argv) {
     app.add_option("--mqtt-user", mqtt_user, "User name at the broker");
     app.add_option("--mqtt-password-file", mqtt_password_file, "File holding the password at the broker");
     app.add_option("--mqtt-cafile", mqtt_cafile, "TLS: the broker's CA certificate");
+    // Pixel outputs: the screen pushed to pixel controllers (DDP, E1.31,
+    // PPM over UDP) by a thread of their own that reads the screen feed.
+    // A static: its end (at exit) sends E1.31's stream-terminated packets.
+    static Pixel_outputs pixels;
+    pixels.add_options(app);
     app.set_version_flag("--version", "vantiro-card " VANTIRO_VERSION);
     CLI11_PARSE(app, argc, argv);
 
@@ -205,6 +211,21 @@ int main(int argc, char** argv) {
     sim = &card;
     static Screen_feed screen_feed;
     feed = &screen_feed;
+    if (!pixels.configure(argc, argv, width, height, &err)) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    if (pixels.map_help_wanted()) {
+        std::printf("%s", pixels.map_help().c_str());
+        return 0;
+    }
+    if (!pixels.start(screen_feed, flash, stderr, &err)) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    // At exit the sender ends (and E1.31 says so) before the feed it
+    // reads goes: registered after the feed was made, this runs first.
+    std::atexit([] { pixels.stop(); });
     card.max_connections = static_cast<size_t>(max_clients);
     card.idle_close_ms = 1000L * idle_seconds;
     card.set_log(log_file);
