@@ -115,6 +115,7 @@ const char* const page_js = R"JS('use strict';
       ctx.putImageData(image, 0, 0, 0, top * cell, canvas.width, (bottom - top) * cell);
     }
     ++frames;
+    status.dataset.applied = String(Date.now());
     showStatus();
   }
 
@@ -123,7 +124,7 @@ const char* const page_js = R"JS('use strict';
     fetch('/state.json', { cache: 'no-store' }).then(function (r) { return r.json(); }).then(function (s) {
       if (s.viewers >= s.max_viewers) {
         note = 'refused: the card already shows its screen to ' + s.max_viewers +
-               ' viewers, its most; trying again';
+               (s.max_viewers === 1 ? ' viewer' : ' viewers') + ', its most; trying again';
       } else {
         note = 'not live; reconnecting';
       }
