@@ -52,9 +52,9 @@ void put_f64(uint8_t* p, double v) {
 size_t live_page_viewer_bytes(int width, int height) {
     const size_t leds = static_cast<size_t>(width) * static_cast<size_t>(height);
     // Last frame sent, frame being sent, the message (rows with their
-    // indexes), the server's 16 KiB request buffer and about 240 KiB of
-    // stack and thread bookkeeping for the two threads a viewer has.
-    return 3 * leds + 2 * static_cast<size_t>(height) + header_bytes + 16 * 1024 + 240 * 1024;
+    // indexes), and 256 KiB for the server's 16 KiB request buffer and the
+    // touched stack and bookkeeping of the two threads a viewer has.
+    return 3 * leds + 2 * static_cast<size_t>(height) + header_bytes + 256 * 1024;
 }
 
 // One WebSocket viewer. Its writer thread takes the newest screen from the
@@ -209,8 +209,12 @@ int begin_request(mg_connection* conn) {
         return respond_text(conn, 400, "web: not a path of this page\n");
     if (!get && !head) return respond_text(conn, 405, "web: this page only reads\n", "Allow: GET, HEAD\r\n");
     const std::string path = raw;
+    if (is_upgrade(conn) && path != "/live") return respond_text(conn, 400, "web: only /live is a WebSocket\n");
     if (path == "/live") {
         if (!get || !is_upgrade(conn)) return respond_text(conn, 426, "web: /live is a WebSocket\n", "Upgrade: websocket\r\n");
+        // The WebSocket handshake is an HTTP/1.1 request.
+        if (!ri->http_version || std::strcmp(ri->http_version, "1.1") != 0)
+            return respond_text(conn, 400, "web: a WebSocket needs HTTP/1.1\n");
         if (count_viewers(s) >= s->options.max_viewers)
             return respond_text(conn, 503,
                                 "web: the card already shows its screen to " +
