@@ -7,7 +7,6 @@ hold, a refused page says why, and after a card restart the page comes
 back by itself.
 Usage: browser_test.py VANTIRO_CARD VANTIRO_CLI RANDOM_SCENE [--latency N]
 Prints the push latency (send to canvas), median of N sends (20)."""
-import base64
 import os
 import socket
 import statistics
@@ -16,7 +15,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from weblib import Card, Scene, canvas_leds, card_png_leds, differences, fail, http_get, read_png, send  # noqa: E402
+from weblib import Card, Scene, card_png_leds, differences, fail, http_get, page_leds, read_png, send  # noqa: E402
 
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.chrome.service import Service  # noqa: E402
@@ -51,11 +50,7 @@ def wait_for(what, check, seconds=20, step=0.05):
 
 
 def canvas(driver, width, height):
-    url = driver.execute_script("return document.getElementById('screen').toDataURL('image/png');")
-    png = read_png(base64.b64decode(url.split(",", 1)[1]))
-    if png[0] % width or png[1] % height or png[0] // width != png[1] // height:
-        return None   # not (yet) laid out for this screen
-    return canvas_leds(png, width, height)
+    return page_leds(driver, width, height)
 
 
 def shows(driver, scene):

@@ -1,6 +1,7 @@
 """Helpers of the live page's tests: start a card with its page, read
 PNG pictures (the card's and the canvas's), compare LEDs. Standard
 library only; everything on 127.0.0.1 with bounded waits."""
+import base64
 import os
 import re
 import signal
@@ -199,3 +200,13 @@ def send(cli, folder, timeout=120):
     if r.returncode != 0:
         fail("vantiro-cli send failed (%d): %s %s" % (r.returncode, r.stdout, r.stderr))
     return done - start, start, done
+
+
+def page_leds(driver, width, height):
+    """The LEDs the page's canvas shows (through toDataURL), or None while
+    the canvas is not laid out for a screen of width x height."""
+    url = driver.execute_script("return document.getElementById('screen').toDataURL('image/png');")
+    png = read_png(base64.b64decode(url.split(",", 1)[1]))
+    if png[0] % width or png[1] % height or png[0] // width != png[1] // height:
+        return None
+    return canvas_leds(png, width, height)
