@@ -8,6 +8,7 @@ modules) with vantiro-cli send, waits until the page shows the card's
 screen and saves the browser's window. VANTIRO_BUILD names another build
 folder. Every wait is bounded."""
 import os
+import shutil
 import sys
 import tempfile
 
@@ -52,6 +53,7 @@ def main():
     finally:
         driver.quit()
         card.stop()
+        shutil.rmtree(work, ignore_errors=True)
 
 
 def wait(check, seconds=20):

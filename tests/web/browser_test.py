@@ -8,6 +8,7 @@ back by itself.
 Usage: browser_test.py VANTIRO_CARD VANTIRO_CLI RANDOM_SCENE [--latency N]
 Prints the push latency (send to canvas), median of N sends (20)."""
 import os
+import shutil
 import socket
 import statistics
 import sys
@@ -166,11 +167,14 @@ def main():
             fail("the page was reloaded")
         if not card.alive():
             fail("the card ended")
-        print("browser test passed", flush=True)
     finally:
         if driver:
             driver.quit()
-        card.stop()
+        code = card.stop()
+    if code != 0:
+        fail("the card ended with status %d" % code)
+    shutil.rmtree(work, ignore_errors=True)
+    print("browser test passed", flush=True)
 
 
 main()

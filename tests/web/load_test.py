@@ -12,6 +12,7 @@ never a 2xx, and the card stays up.
 Usage: load_test.py VANTIRO_CARD VANTIRO_CLI RANDOM_SCENE --rss|--no-rss"""
 import asyncio
 import os
+import shutil
 import socket
 import struct
 import sys
@@ -320,6 +321,7 @@ def main():
         code = card.stop()
     if code != 0:
         fail("the card ended with status %d" % code)
+    shutil.rmtree(work, ignore_errors=True)
     print("load and hostile test passed", flush=True)
 
 
