@@ -193,13 +193,26 @@ def write_syscfg(folder, card_port, width, height):
 
 
 def send(cli, folder, timeout=120):
-    """Runs vantiro-cli send; returns (seconds taken, wall time confirmed)."""
+    """Runs vantiro-cli send; returns (seconds from its start to the
+    confirmation, wall time of its start, wall time of the confirmation:
+    when it printed "sent N lines", the card having counted them all)."""
     start = time.time()
-    r = subprocess.run([cli, "send", folder], capture_output=True, text=True, timeout=timeout)
-    done = time.time()
-    if r.returncode != 0:
-        fail("vantiro-cli send failed (%d): %s %s" % (r.returncode, r.stdout, r.stderr))
-    return done - start, start, done
+    p = subprocess.Popen([cli, "send", folder], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    confirmed, out = None, ""
+    for line in p.stdout:
+        out += line
+        if confirmed is None and line.startswith("sent "):
+            confirmed = time.time()
+    try:
+        err = p.stderr.read()
+        code = p.wait(timeout)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        p.wait()
+        fail("vantiro-cli send took over %d s" % timeout)
+    if code != 0 or confirmed is None:
+        fail("vantiro-cli send failed (%d): %s %s" % (code, out, err))
+    return confirmed - start, start, confirmed
 
 
 def page_leds(driver, width, height):
