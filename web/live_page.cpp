@@ -169,6 +169,13 @@ int serve_png(mg_connection* conn, State* s) {
     return respond(conn, 200, "image/png", png.data(), png.size(), "no-store");
 }
 
+int refuse_viewer(mg_connection* conn, State* s) {
+    return respond_text(conn, 503,
+                        "web: the card already shows its screen to " + std::to_string(s->options.max_viewers) +
+                            " viewers, its most\n",
+                        "Retry-After: 5\r\n");
+}
+
 bool is_upgrade(mg_connection* conn) {
     const char* up = mg_get_header(conn, "Upgrade");
     return up && mg_strcasecmp(up, "websocket") == 0;
@@ -215,11 +222,7 @@ int begin_request(mg_connection* conn) {
         // The WebSocket handshake is an HTTP/1.1 request.
         if (!ri->http_version || std::strcmp(ri->http_version, "1.1") != 0)
             return respond_text(conn, 400, "web: a WebSocket needs HTTP/1.1\n");
-        if (count_viewers(s) >= s->options.max_viewers)
-            return respond_text(conn, 503,
-                                "web: the card already shows its screen to " +
-                                    std::to_string(s->options.max_viewers) + " viewers, its most\n",
-                                "Retry-After: 5\r\n");
+        if (count_viewers(s) >= s->options.max_viewers) return refuse_viewer(conn, s);
         return 0;   // the handshake
     }
     if (path == "/")
@@ -353,13 +356,22 @@ int ws_connect(const mg_connection* conn, void* data) {
     State* s = static_cast<State*>(data);
     auto* v = new Viewer;
     v->page = s;
+    bool refused = false;
     {
         std::lock_guard<std::mutex> lock(s->mutex);
         if (s->stopping || static_cast<int>(s->viewers.size()) >= s->options.max_viewers) {
             delete v;
-            return 1;   // refused (two upgrades raced for the last place)
+            refused = true;
+        } else {
+            s->viewers.push_back(v);
         }
-        s->viewers.push_back(v);
+    }
+    if (refused) {
+        // Two upgrades raced for the last place: the loser hears why. (The
+        // server hands this callback its connection read-only, but the
+        // answer is the handler's to write, as in begin_request.)
+        refuse_viewer(const_cast<mg_connection*>(conn), s);
+        return 1;
     }
     mg_set_user_connection_data(conn, v);
     return 0;

@@ -200,6 +200,39 @@ async def load(card, cli, scene, rss):
         fail("%d viewers are still counted after all went" % state(card)["viewers"])
 
 
+def crowd(card):
+    """Half again as many upgrades as places, all at once: each gets its
+    place (101) or a 503, never a bare close, and exactly the places are
+    given."""
+    from concurrent.futures import ThreadPoolExecutor
+    socks = [socket.create_connection(("127.0.0.1", card.http_port), timeout=10) for _ in range(VIEWERS * 3 // 2)]
+
+    def upgrade(s):
+        s.sendall((HANDSHAKE % ("/live", "")).encode())
+        got = b""
+        try:
+            while b"\r\n" not in got:
+                chunk = s.recv(64)
+                if not chunk:
+                    break
+                got += chunk
+        except OSError:
+            pass
+        return got.split(b" ")[1] if got.startswith(b"HTTP/1.1 ") else b"closed"
+
+    with ThreadPoolExecutor(len(socks)) as pool:
+        answers = list(pool.map(upgrade, socks))
+    for s in socks:
+        s.close()
+    taken, refused = answers.count(b"101"), answers.count(b"503")
+    if taken != VIEWERS or refused != len(socks) - VIEWERS:
+        fail("%d upgrades at once: %d taken, %d refused with 503, the rest %s"
+             % (len(socks), taken, refused, [a for a in answers if a not in (b"101", b"503")]))
+    deadline = time.time() + 20
+    while state(card)["viewers"] != 0 and time.time() < deadline:
+        time.sleep(0.05)
+
+
 async def oversized(card):
     """A viewer that sends a large message, and one whose frame claims
     2^62 bytes: each is cut off, the card stays up."""
@@ -300,6 +333,7 @@ def main():
         if lines < 500:
             fail("the scene was sent in %d lines, not 500 or more: %s %s" % (lines, r.stdout, r.stderr))
         asyncio.run(load(card, cli, scene, mode == "--rss"))
+        crowd(card)
         asyncio.run(oversized(card))
         hostile(card)
         # Still up and still serving: the page, its state, a viewer.
