@@ -466,6 +466,10 @@ bool Live_page::start(const Live_page_options& options, Screen_feed* feed, std::
     s->feed = feed;
     mg_init_library(MG_FEATURES_WEBSOCKET);
     const bool v6 = options.address.find(':') != std::string::npos;
+    if (v6 && !mg_check_feature(MG_FEATURES_IPV6)) {
+        *err = "web: cannot listen on " + options.address + ": the HTTP library here has no IPv6; give an IPv4 address";
+        return false;
+    }
     const std::string ports = (v6 ? "[" + options.address + "]" : options.address) + ":" +
                               std::to_string(options.port);
     // A thread a viewer (held for its connection) and a few for the
