@@ -1,6 +1,6 @@
 #include "web/page_assets.h"
 
-const char* const page_html = R"HTML(<!DOCTYPE html>
+const char page_html[] = R"HTML(<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
@@ -16,7 +16,7 @@ const char* const page_html = R"HTML(<!DOCTYPE html>
 </html>
 )HTML";
 
-const char* const page_css = R"CSS(html, body { margin: 0; height: 100%; background: #000; color: #ccc;
+const char page_css[] = R"CSS(html, body { margin: 0; height: 100%; background: #000; color: #ccc;
   font: 14px/1.4 sans-serif; }
 body { display: flex; flex-direction: column; }
 main { flex: 1; display: flex; align-items: center; justify-content: center; overflow: hidden;
@@ -29,7 +29,7 @@ footer { padding: 4px 8px; background: #111; border-top: 1px solid #333; white-s
 )CSS";
 
 // The live feed's messages are laid out in docs/card-protocol.md.
-const char* const page_js = R"JS('use strict';
+const char page_js[] = R"JS('use strict';
 (function () {
   // The colours of the card's PNG: codes 0 red, 1 green, 2 yellow; any
   // other code is an unlit LED; the ground between LEDs is black.

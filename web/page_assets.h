@@ -2,6 +2,6 @@
 // serves nothing from disk.
 #pragma once
 
-extern const char* const page_html;
-extern const char* const page_js;
-extern const char* const page_css;
+extern const char page_html[];
+extern const char page_js[];
+extern const char page_css[];
