@@ -149,14 +149,18 @@ async def load(card, cli, scene, rss):
     # scene again, until the one that never reads is dropped.
     loaded = [(await asyncio.to_thread(send, cli, scene))[0]]
     rounds = 0
-    while state(card)["viewers"] == VIEWERS and rounds < 40:
+    # (Bounded in time, not in sends: a stuck write is also cut after 2 s.)
+    began = time.time()
+    deadline = began + 30
+    while state(card)["viewers"] == VIEWERS and time.time() < deadline:
         loaded.append((await asyncio.to_thread(send, cli, scene))[0])
         rounds += 1
     if state(card)["viewers"] != VIEWERS - 1:
         fail("the viewer that never reads was not dropped (%d viewers)" % state(card)["viewers"])
     print("500-line send, median: %.3f s without viewers (5 sends), %.3f s with %d viewers, one not reading"
           " (%d sends)" % (plain, statistics.median(loaded), VIEWERS, len(loaded)), flush=True)
-    print("the viewer that never reads was dropped after %d more sends" % rounds, flush=True)
+    print("the viewer that never reads was dropped after %d more sends (%.1f s)" % (rounds, time.time() - began),
+          flush=True)
     # Its place is free again.
     pictures.append(Picture())
     tasks.append(asyncio.create_task(reader(url, pictures[-1], stop)))
