@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/led_png.h"
+#include "web/live_page.h"
 
 namespace {
 
@@ -173,6 +174,15 @@ int main(int argc, char** argv) {
     // A static: its end (at exit) sends E1.31's stream-terminated packets.
     static Pixel_outputs pixels;
     pixels.add_options(app);
+    std::string http;
+    int http_viewers = 16;
+    app.add_option("--http", http,
+                   "Serve a live page of the screen on ADDR:PORT (ADDR 127.0.0.1 when left out, port 0: any "
+                   "free port; the page's address is printed)");
+    app.add_option("--http-viewers", http_viewers,
+                   "Live pages shown at once (one more is refused); each costs at most 3 x the screen "
+                   "plus 256 KiB")
+        ->check(CLI::Range(1, 256));
     app.set_version_flag("--version", "vantiro-card " VANTIRO_VERSION);
     CLI11_PARSE(app, argc, argv);
 
@@ -258,6 +268,18 @@ int main(int argc, char** argv) {
             return 1;
         }
         fleet = &fleet_card;
+    }
+    // The live page: it shows what the loop publishes to the feed.
+    static Live_page page;
+    if (!http.empty()) {
+        Live_page_options o;
+        o.max_viewers = http_viewers;
+        if (!parse_http_address(http, &o.address, &o.port, &err) || !page.start(o, feed, &err)) {
+            std::fprintf(stderr, "%s\n", err.c_str());
+            return 1;
+        }
+        const bool v6 = o.address.find(':') != std::string::npos;
+        std::printf("http://%s%s%s:%d/\n", v6 ? "[" : "", o.address.c_str(), v6 ? "]" : "", page.port());
     }
     std::printf("card: listening on %s:%d, screen %d x %d\n", listen.c_str(), card.port(), width, height);
     std::fflush(stdout);

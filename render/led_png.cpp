@@ -32,9 +32,22 @@ bool led_png_size_ok(long width, long height, std::string* err) {
 }
 
 bool write_led_png(const Led_framebuffer& screen, const char* path, std::string* err) {
+    std::vector<uint8_t> bytes;
+    if (!encode_led_png(screen, &bytes, err)) {
+        *err += std::string(" (") + path + ")";
+        return false;
+    }
+    if (!platform_write_file_atomic(path, bytes.data(), bytes.size(), err)) {
+        *err = "png: " + *err;
+        return false;
+    }
+    return true;
+}
+
+bool encode_led_png(const Led_framebuffer& screen, std::vector<uint8_t>* out, std::string* err) {
     const int w = screen.width(), h = screen.height();
     if (w <= 0 || h <= 0) {
-        *err = std::string("png: ") + path + ": the screen has no LEDs";
+        *err = "png: the screen has no LEDs";
         return false;
     }
     if (!led_png_size_ok(w, h, err)) return false;
@@ -45,11 +58,12 @@ bool write_led_png(const Led_framebuffer& screen, const char* path, std::string*
         *err = "png: out of memory";
         return false;
     }
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t>& bytes = *out;
+    bytes.clear();
     std::vector<uint8_t> row(static_cast<size_t>(w) * led_png_cell * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        *err = std::string("png: cannot encode ") + path;
+        *err = "png: cannot encode the picture";
         return false;
     }
     png_set_write_fn(png, &bytes, append, flush);
@@ -76,9 +90,5 @@ bool write_led_png(const Led_framebuffer& screen, const char* path, std::string*
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (!platform_write_file_atomic(path, bytes.data(), bytes.size(), err)) {
-        *err = "png: " + *err;
-        return false;
-    }
     return true;
 }

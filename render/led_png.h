@@ -4,7 +4,9 @@
 // pictures of the same lit LEDs are the same bytes.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "render/led_framebuffer.h"
 
@@ -23,3 +25,7 @@ bool led_png_size_ok(long width, long height, std::string* err);
 // max_png_leds is refused (led_png_size_ok). False with a message in
 // *err when the file cannot be written.
 bool write_led_png(const Led_framebuffer& screen, const char* path, std::string* err);
+
+// The same picture as write_led_png, into *out (replaced) instead of a
+// file: the same LEDs give the same bytes.
+bool encode_led_png(const Led_framebuffer& screen, std::vector<uint8_t>* out, std::string* err);

@@ -232,7 +232,7 @@ start_card() {
   "$work/bin/vantiro-card" --port 0 "$@" >"$out" 2>>"$work/card.err" &
   card_pid=$!
   for _ in $(seq 100); do grep -q listening "$out" 2>/dev/null && break; sleep 0.05; done
-  card_port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$out")
+  card_port=$(sed -n 's/^card: listening on .*:\([0-9]*\),.*/\1/p' "$out")
   [ -n "$card_port" ] || fail "the card did not start: $(cat "$work/card.err")"
 }
 

@@ -44,7 +44,7 @@ lintian "$deb" >"$work/lintian.log" 2>&1 || true
 grep -v "root privileges" "$work/lintian.log" || true
 if grep -q '^E:' "$work/lintian.log"; then fail "lintian finds errors in the package"; fi
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libglut libgl libglu libfreetype6 libfontconfig1 libpng16-16 libmount1 fonts-arphic-uming; do
+for lib in libglut libgl libglu libfreetype6 libfontconfig1 libpng16-16 libmount1 libcivetweb1 fonts-arphic-uming; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 

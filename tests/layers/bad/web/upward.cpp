@@ -1,0 +1,2 @@
+// Planted: the web page reaching up to the editor.
+#include "app/startup.h"
