@@ -678,9 +678,19 @@ TEST(Card_simulator_network, PipeliningCrowdsAndSaveBurstsLeaveOthersServed) {
     ASSERT_NE(client, 0);
     uint8_t answer[CSDK_ANSWER_MAX];
     int32_t received = 0;
+    // A machine busy with other work may let one answer in a while miss
+    // the limit; a card that serves the crowd first misses nearly all.
+    int missed = 0;
+    std::string why;
     for (int k = 0; k < 50; ++k)
-        ASSERT_EQ(CARD_Get_Info_Cmd(client, "card status", 11, answer, &received), CSDK_OK)
-            << "request " << k << ", with " << crowd.answers() << " answers to the crowd: " << CSDK_LastError(client);
+        if (CARD_Get_Info_Cmd(client, "card status", 11, answer, &received) != CSDK_OK) {
+            ++missed;
+            why += "request " + std::to_string(k) + ", with " + std::to_string(crowd.answers()) +
+                   " answers to the crowd: " + CSDK_LastError(client) + "\n";
+            // The library waits 250 ms before it connects again.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+    EXPECT_LE(missed, 2) << why;
     EXPECT_GT(crowd.answers(), 1000) << "the crowd was not served";
 
     // The burst, on a client of its own, while the crowd goes on; a card
