@@ -233,6 +233,21 @@ TEST_F(Ui_test, TextsAndBoardsAreSelectedWhenNothingAboveThemIs) {
     EXPECT_EQ(scene.selected_graph, no_graph);
 }
 
+// The input's state is the value each handler is given: a text held in one
+// editor's state is dragged by that state's motion only.
+TEST_F(Ui_test, AHeldTextMovesOnlyWithTheStateThatHoldsIt) {
+    static Ui_state other;   // a second editor's (static: its undo table is large)
+    reset_ui_state(other);
+    on_mouse(ui, scene, mouse_left, mouse_down, 90, 540);   // left-panel text 0 at (85, 535)
+    EXPECT_EQ(make_tuple(ui.input.text_grabbed, other.input.text_grabbed), make_tuple(1, 0));
+    on_motion(other, scene, 400, 300);   // nothing held there: nothing moves
+    EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.string_draws[0].y), make_tuple(85u, 535u));
+    on_motion(ui, scene, 400, 300);      // held 5 pixels from its corner
+    EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.string_draws[0].y), make_tuple(395u, 295u));
+    on_mouse(ui, scene, mouse_left, mouse_up, 400, 300);
+    EXPECT_EQ(ui.input.text_grabbed, 0);
+}
+
 // Empty space moves the window; a border zone resizes it from that edge, the client area and close entry following.
 TEST_F(Ui_test, DraggingMovesOrResizesTheWindow) {
     const struct { const char* what; int press_x, press_y, dx, dy, edge, x, y, w, h, moves, reshapes; } cases[] = {
