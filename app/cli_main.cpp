@@ -52,7 +52,7 @@ bool start_scene(Scene& scene, const char* dir, std::string* err) {
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
     if (!startup_paths_and_config(exe, err, dir)) return false;
     // Every command here only reads the scene folder: it is left as found.
-    startup_scene(scene, nullptr, Folder_use::reader);
+    startup_scene(scene, nullptr, nullptr, Folder_use::reader);
     return true;
 }
 

@@ -304,7 +304,7 @@ void forget_lower_part() {
 
 void set_layer_use(Layer_use use) { layer_use = use; }
 
-void draw_display(const Scene& scene) {
+void draw_display(const Scene& scene, const Input_state& input) {
     pending = false;
     Dot_sink& sink = dot_sink();
 
@@ -403,7 +403,7 @@ void draw_display(const Scene& scene) {
     }
 
     // The menu entries, which have no picture of their own otherwise.
-    draw_menu_entries(scene);
+    draw_menu_entries(input, scene);
 
     // The coordinate readout beside the mouse, over the scene.
     char readout[1024];
@@ -416,7 +416,7 @@ void draw_display(const Scene& scene) {
     }
 
     // The status line and the help, over the readout and everything else.
-    draw_status_and_help(scene);
+    draw_status_and_help(input, scene);
 
     // Present the frame.
     sink.end_frame();

@@ -5,9 +5,11 @@
 #include <cstddef>
 
 #include "scene/scene.h"
+#include "ui/ui_state.h"
 
-// Draws one complete frame.
-void draw_display(const Scene& scene);
+// Draws one complete frame; the input gives the entries' lit states and
+// whether the help is shown.
+void draw_display(const Scene& scene, const Input_state& input);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
 // one GL unit per pixel, origin top-left, y down.

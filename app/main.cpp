@@ -29,8 +29,7 @@
 #include "ui/edit_steps.h"
 #include "ui/keyboard.h"
 #include "ui/mouse.h"
-#include "ui/window_ops.h"
-#include "ui/window_state.h"
+#include "ui/ui_state.h"
 
 namespace {
 
@@ -49,13 +48,30 @@ void present_frame() {
 
 Gl_sink gl_sink(present_frame);
 
-// The recovery copy's writer, owned by main; the callbacks reach it here.
-Autosave* editor_autosave = nullptr;
+// What main owns and the callbacks work on: the scene, the input's state
+// (grabs, window, undo history), the recovery copy's writer and the
+// window's limits. GLUT's callbacks carry no pointer of their own, so they
+// reach it through `shell`, set once at the start of main: the one pointer
+// to the shell's state kept at namespace scope.
+struct Shell {
+    Scene* scene = nullptr;
+    Ui_state* ui = nullptr;
+    Autosave* autosave = nullptr;   // null until it is started
+    // The largest client area the editor draws: the screen's size, and at
+    // least the start-up size. A larger back buffer than the window system
+    // can show costs memory and time for nothing, and one of 32767 pixels a
+    // side ends the program inside the buffer swap. Set at start-up.
+    int max_client_w = client_start_w, max_client_h = client_start_h;
+    // The window is larger than that and its reduction is asked for: no
+    // frame is drawn until it lands.
+    bool oversize = false;
+};
+Shell* shell = nullptr;
 
 // × (after its save succeeded) and Ctrl+S (the operator's discard) end
 // here: the recovery copy goes, and its writer is joined first.
 void quit(int status) {
-    if (editor_autosave) editor_autosave->discard();
+    if (shell && shell->autosave) shell->autosave->discard();
     std::exit(status);
 }
 
@@ -64,59 +80,48 @@ int64_t now_ms() {
         .count();
 }
 
-// The editor's scene, owned by main; the callbacks reach it here.
-Scene* editor_scene = nullptr;
-
-// The largest client area the editor draws: the screen's size, and at
-// least the start-up size. A larger back buffer than the window system can
-// show costs memory and time for nothing, and one of 32767 pixels a side
-// ends the program inside the buffer swap. Set at start-up.
-int max_client_w = client_start_w, max_client_h = client_start_h;
-
-// The window is larger than that and its reduction is asked for: no frame
-// is drawn until it lands.
-bool oversize = false;
-
 // Callbacks: each change to what the frame shows asks for the next frame.
 void reshape_cb(int w, int h) {
-    if (w > max_client_w || h > max_client_h) {
-        oversize = true;
-        glutReshapeWindow(std::min(w, max_client_w), std::min(h, max_client_h));
+    if (w > shell->max_client_w || h > shell->max_client_h) {
+        shell->oversize = true;
+        glutReshapeWindow(std::min(w, shell->max_client_w), std::min(h, shell->max_client_h));
         return;
     }
-    oversize = false;
-    reshape_view(*editor_scene, w, h);
+    shell->oversize = false;
+    reshape_view(*shell->scene, w, h);
 }
 void motion_cb(int x, int y) {
-    on_motion(*editor_scene, x, y);
+    on_motion(*shell->ui, *shell->scene, x, y);
     note_change();
 }
 void passive_motion_cb(int x, int y) {
-    on_passive_motion(*editor_scene, x, y);
+    on_passive_motion(*shell->ui, *shell->scene, x, y);
     note_change();
 }
 void key_cb(unsigned char key, int x, int y) {
-    on_key(*editor_scene, key, x, y);
+    on_key(*shell->ui, *shell->scene, key, x, y);
     note_change();
 }
 void special_key_cb(int key, int x, int y) {
     if (frame_signal_marker(key)) return;
-    on_special_key(*editor_scene, key, x, y);
+    on_special_key(*shell->ui, *shell->scene, key, x, y);
     note_change();
 }
 void mouse_cb(int button, int state, int x, int y) {
-    on_mouse(*editor_scene, button, state, x, y);
+    on_mouse(*shell->ui, *shell->scene, button, state, x, y);
     note_change();
 }
 
 // Idle pass: redraw the whole scene when something changed, otherwise sleep
 // until something happens, so an idle editor uses no processor time.
 void idle_pass() {
+    Scene& scene = *shell->scene;
+    Ui_state& ui = *shell->ui;
     if (show_live_status()) note_change();   // what the sender thread has said
-    if (finish_sync_from_card(*editor_scene)) note_change();   // the card's scene, once read
+    if (finish_sync_from_card(scene, ui.history)) note_change();   // the card's scene, once read
     // The recovery copy, when an edit is at least its interval old.
-    const int64_t autosave_due = editor_autosave->tick(*editor_scene, editor_history().changes(), now_ms());
-    const std::string failed = editor_autosave->take_failure();
+    const int64_t autosave_due = shell->autosave->tick(scene, ui.history.changes(), now_ms());
+    const std::string failed = shell->autosave->take_failure();
     if (!failed.empty()) {
         std::fprintf(stderr, "%s\n", failed.c_str());
         set_failure(failed.c_str());
@@ -124,8 +129,8 @@ void idle_pass() {
     }
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
-    if (frame_pending() && !oversize)
-        draw_display(*editor_scene);
+    if (frame_pending() && !shell->oversize)
+        draw_display(scene, ui.input);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -146,7 +151,7 @@ void lock_scene_folder(const std::string& folder, Platform_lock* lock) {
 
 // A recovery copy beside the scene files means the last session ended
 // without × or Ctrl+S: its scene comes back, one Ctrl+Z from the saved one.
-void recover_scene(Scene& scene, const std::string& path) {
+void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
     std::unique_ptr<Scene> copy(new (std::nothrow) Scene);
     if (!copy) return;
     int64_t written_at = 0;
@@ -159,7 +164,7 @@ void recover_scene(Scene& scene, const std::string& path) {
             copy->mouse_x = scene.mouse_x, copy->mouse_y = scene.mouse_y;
             copy->toolbar_menu[7].x = scene.toolbar_menu[7].x;
             scene = *copy;
-            record_input_edit(scene);
+            record_input_edit(ui, scene);
             char when[16] = "?";
             const time_t t = static_cast<time_t>(written_at);
             tm local{};
@@ -188,7 +193,7 @@ void recover_scene(Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!oversize) draw_display(*editor_scene);
+    if (!shell->oversize) draw_display(*shell->scene, shell->ui->input);
 }
 
 int main(int argc, char** argv) {
@@ -205,7 +210,11 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     static Scene scene;   // about 800 KB: static storage, not the stack
-    editor_scene = &scene;
+    static Ui_state ui;   // the undo history's table beside it
+    static Shell the_shell;
+    the_shell.scene = &scene;
+    the_shell.ui = &ui;
+    shell = &the_shell;
     std::string err;
 
     if (!font_library_start(&err)) fail(err);
@@ -224,15 +233,16 @@ int main(int argc, char** argv) {
     glutInitWindowPosition(30, 30);
     glutInitWindowSize(1200, 800);
     glutCreateWindow(window_title);
-    max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
-    max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
+    the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
+    the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     set_dot_sink(&gl_sink);
-    window_ops.position = glutPositionWindow;
-    window_ops.reshape = glutReshapeWindow;
-    window_ops.set_cursor = glutSetCursor;
-    window_ops.pointer = platform_pointer_position;
-    window_ops.quit = quit;
-    window_ops.modifiers = glutGetModifiers;
+    Window_ops& ops = ui.window.ops;
+    ops.position = glutPositionWindow;
+    ops.reshape = glutReshapeWindow;
+    ops.set_cursor = glutSetCursor;
+    ops.pointer = platform_pointer_position;
+    ops.quit = quit;
+    ops.modifiers = glutGetModifiers;
 
     if (!platform_make_frameless(window_title, &err))
         std::fprintf(stderr, "vantiro: %s; the window keeps its frame\n", err.c_str());
@@ -260,11 +270,11 @@ int main(int argc, char** argv) {
     std::string scene_dir(data_paths.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
     lock_scene_folder(scene_dir, &folder_lock);
-    startup_scene(scene, &window_requests);
-    recover_scene(scene, scene_dir + "scene.recovery");
+    startup_scene(scene, &ui, &window_requests);
+    recover_scene(ui, scene, scene_dir + "scene.recovery");
     static Autosave autosave;
-    editor_autosave = &autosave;
-    if (!autosave.start(scene_dir + "scene.recovery", editor_history().changes(), &err)) {
+    the_shell.autosave = &autosave;
+    if (!autosave.start(scene_dir + "scene.recovery", ui.history.changes(), &err)) {
         std::fprintf(stderr, "vantiro: %s\n", err.c_str());
         set_failure(err.c_str());
     }
@@ -277,11 +287,11 @@ int main(int argc, char** argv) {
                                                                                : Layer_use::when_it_pays);
 
     glutReshapeWindow(client_start_w, client_start_h);
-    window_w = client_start_w + window_frame_w;
-    scene.toolbar_menu[7].x = close_entry_x();
-    window_h = client_start_h + window_frame_h;
+    ui.window.w = client_start_w + window_frame_w;
+    scene.toolbar_menu[7].x = ui.window.close_entry_x();
+    ui.window.h = client_start_h + window_frame_h;
     glutReshapeWindow(client_start_w, client_start_h);
-    glutPositionWindow(window_x, window_y);
+    glutPositionWindow(ui.window.x, ui.window.y);
 
     glutDisplayFunc(display_cb);
     glutReshapeFunc(reshape_cb);
@@ -300,7 +310,7 @@ int main(int argc, char** argv) {
     // drop them) and given as the keys of the first layout.
     for (;;) {
         while (const int ctrl = platform_take_ctrl_letter()) {
-            on_key(scene, static_cast<unsigned char>(ctrl), scene.mouse_x, scene.mouse_y);
+            on_key(ui, scene, static_cast<unsigned char>(ctrl), scene.mouse_x, scene.mouse_y);
             note_change();
         }
         glutMainLoopEvent();

@@ -191,7 +191,7 @@ void stop_sync_from_card() {
 
 bool sync_in_progress() { return sync_read.running; }
 
-bool finish_sync_from_card(Scene& scene) {
+bool finish_sync_from_card(Scene& scene, Edit_history& history) {
     if (!sync_read.running) return false;
     std::vector<uint8_t> image;
     std::string failure;
@@ -219,7 +219,7 @@ bool finish_sync_from_card(Scene& scene) {
         replay_stored_script(scene);
     }
     // The card's scene is where editing starts: not a step to undo.
-    start_editor_history(scene);
+    start_editor_history(history, scene);
     set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
                 std::to_string(scene.texts_made - texts) + " texts and " + std::to_string(scene.shapes_made - rects) +
                 " rectangles added)")
@@ -227,14 +227,14 @@ bool finish_sync_from_card(Scene& scene) {
     return true;
 }
 
-void sync_from_card(Scene& scene) {
+void sync_from_card(Scene& scene, Edit_history& history) {
     start_sync_from_card(scene);
     if (!sync_in_progress()) return;
     {
         std::unique_lock<std::mutex> g(sync_read.lock);
         sync_read.ended.wait(g, [] { return sync_read.done; });
     }
-    finish_sync_from_card(scene);
+    finish_sync_from_card(scene, history);
 }
 
 namespace {

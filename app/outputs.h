@@ -11,6 +11,7 @@
 #include "controller/drive_export.h"
 #include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
+#include "scene/edit_history.h"
 
 // The sign as the editor shows it and the card lights it (paint_sign),
 // into screen (output_screen_size), one LED per unit.
@@ -54,11 +55,12 @@ bool sync_in_progress();
 // flash address, the first 64 KiB zero) and the replay of its stored
 // script, merged with what the operator did meanwhile (replay_image_onto);
 // or, when the read is not whole, the previous spi_data.bin kept, nothing
-// replayed, and why on the status line. True when it applied something.
-bool finish_sync_from_card(Scene& scene);
+// replayed, and why on the status line. The replayed scene starts history
+// afresh (it is not a step to undo). True when it applied something.
+bool finish_sync_from_card(Scene& scene, Edit_history& history);
 
 // The sync at once, waiting for the read (tests and tools).
-void sync_from_card(Scene& scene);
+void sync_from_card(Scene& scene, Edit_history& history);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
 // and delivered by the sender thread, paced unless [LiveSend] Pacing=0.

@@ -12,7 +12,6 @@
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
 #include "scene/status_line.h"
-#include "ui/mouse.h"
 
 void reset_to_startup_state() {
     reset_card_link();
@@ -21,7 +20,6 @@ void reset_to_startup_state() {
     reset_glyph_cache();
     set_dot_sink(nullptr);
     reset_replay_state();
-    reset_input_state();
     reset_frame_state();
     clear_config();
     sync_enabled = 0;

@@ -15,7 +15,6 @@
 #include "scene/view_state.h"
 #include "ui/edit_steps.h"
 #include "ui/menus.h"
-#include "ui/window_ops.h"
 
 char exe_folder[exe_folder_size];
 char scene_folder[exe_folder_size];
@@ -132,14 +131,12 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
     return open_outline_face(file.c_str(), index, err);
 }
 
-void Editor_requests::close(const Scene& scene) {
+bool Editor_requests::close(const Scene& scene) {
     std::string err;
-    if (save_scene_files(scene, &err)) {
-        window_quit(0);
-        return;
-    }
+    if (save_scene_files(scene, &err)) return true;
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
     set_failure(message.c_str());
+    return false;
 }
 
 void Editor_requests::download(const Scene& scene) { export_scene(scene); }
@@ -151,8 +148,8 @@ App_requests& editor_requests() {
     return requests;
 }
 
-void startup_scene(Scene& scene, App_requests* requests, Folder_use use) {
-    set_app_requests(requests ? requests : &editor_requests());
+void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_use use) {
+    if (ui) ui->requests = requests ? requests : &editor_requests();
     build_layout(scene);
     const bool boards_saved = load_scene_files(scene, use);
     settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
@@ -172,5 +169,5 @@ void startup_scene(Scene& scene, App_requests* requests, Folder_use use) {
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files();
-    start_editor_history(scene);   // the loaded scene is not a step to undo
+    if (ui) start_editor_history(ui->history, scene);   // the loaded scene is not a step to undo
 }

@@ -11,6 +11,7 @@
 #include "app/scene_files/scene_files.h"
 #include "platform/platform.h"
 #include "ui/app_requests.h"
+#include "ui/ui_state.h"
 
 // Folder of the executable, ending with '/'.
 constexpr size_t exe_folder_size = 1024;
@@ -89,22 +90,25 @@ bool startup_paths_and_config(const char* exe_path, std::string* err, const char
 bool startup_open_face(const char* font_file, int face_index, std::string* err);
 
 // What the editor's input asks of this application (ui/app_requests.h):
-// close saves the scene and quits, download exports onto the stick,
+// close saves the scene (the input then quits), download exports onto the stick,
 // live_send sends the scene to the card. The clipboard is the window's:
 // the GLUT shell hands down a subclass that reads it.
 class Editor_requests : public App_requests {
 public:
-    void close(const Scene& scene) override;
+    bool close(const Scene& scene) override;
     void download(const Scene& scene) override;
     void live_send(const Scene& scene) override;
 };
 
-// Scene start-up: hands the editor's requests down to the input (requests,
-// or the plain Editor_requests when null), the layout and saved scene when
-// present, then WIDTH and HEIGHT from the configuration applied to unit
-// board 0. The editor loads with Folder_use::editor, vantiro-cli's readers
-// with Folder_use::reader (the folder is left as it was).
-void startup_scene(Scene& scene, App_requests* requests = nullptr, Folder_use use = Folder_use::editor);
+// Scene start-up: hands the editor's requests down to the input ui
+// (requests, or the plain Editor_requests when null), the layout and saved
+// scene when present, then WIDTH and HEIGHT from the configuration applied
+// to unit board 0, and starts ui's undo history on the loaded scene. The
+// editor loads with Folder_use::editor, vantiro-cli's readers with
+// Folder_use::reader (the folder is left as it was); ui is null where there
+// is no input (vantiro-cli).
+void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests = nullptr,
+                   Folder_use use = Folder_use::editor);
 
 // The plain requests start-up hands down.
 App_requests& editor_requests();

@@ -28,6 +28,7 @@
 #include "app/scene_files/scene_files.h"
 
 Scene bench_scene;
+Ui_state bench_ui;
 
 void swap() { glutSwapBuffers(); }
 
@@ -149,13 +150,13 @@ void place_moving_text() {
 // Holds the moving text as a press on it does (whatever lies over it).
 void grab_moving_text() {
     bench_scene.selected_text = moving_text;
-    text_grabbed = 1;
-    anchor_x = anchor_y = 2;
+    bench_ui.input.text_grabbed = 1;
+    bench_ui.input.anchor_x = bench_ui.input.anchor_y = 2;
 }
 
 // The moving text's k-th place of a drag across the window: 3 pixels a
 // frame to the right, and down a little, in window pixels of the mouse.
 void drag_step(int k) {
-    on_motion(bench_scene, 300 + 3 * (k % 250), 260 + (k % 250) / 2);
+    on_motion(bench_ui, bench_scene, 300 + 3 * (k % 250), 260 + (k % 250) / 2);
 }
 

@@ -43,8 +43,8 @@ std::vector<unsigned char> read_pixels() {
 std::vector<unsigned char> picture(Gl_sink& sink) {
     set_dot_sink(&sink);
     reshape_view(bench_scene, 1200, 801);
-    draw_display(bench_scene);
-    draw_display(bench_scene);
+    draw_display(bench_scene, bench_ui.input);
+    draw_display(bench_scene, bench_ui.input);
     return read_pixels();
 }
 
@@ -104,22 +104,22 @@ long compare_edits() {
         batched.set_layer_enabled(false);
         set_dot_sink(&cached);
         reshape_view(bench_scene, 1200, 801);
-        draw_display(bench_scene);
+        draw_display(bench_scene, bench_ui.input);
         auto check = [&](const char* what) {
             set_dot_sink(&cached);
-            draw_display(bench_scene);
+            draw_display(bench_scene, bench_ui.input);
             const std::vector<unsigned char> a = read_pixels();
             set_dot_sink(&per_dot);
-            draw_display(bench_scene);
+            draw_display(bench_scene, bench_ui.input);
             long lit;
             const long d = differing(a, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between cached and per-dot (%ld lit)\n", pitch, what, d, lit);
             differ += d;
             set_dot_sink(&batched);
-            draw_display(bench_scene);
+            draw_display(bench_scene, bench_ui.input);
             const std::vector<unsigned char> c = read_pixels();
             set_dot_sink(&per_dot);
-            draw_display(bench_scene);
+            draw_display(bench_scene, bench_ui.input);
             const long db = differing(c, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between batched and per-dot\n", pitch, what, db);
             differ += db;
@@ -128,15 +128,15 @@ long compare_edits() {
         for (int k = 0; k < 40; k += 7) {
             drag_step(k);
             set_dot_sink(&cached);
-            draw_display(bench_scene);
+            draw_display(bench_scene, bench_ui.input);
         }
         check("dragging");
-        on_mouse(bench_scene, mouse_left, mouse_up, 0, 0);
+        on_mouse(bench_ui, bench_scene, mouse_left, mouse_up, 0, 0);
         check("dropped");
-        on_key(bench_scene, 'x', 0, 0);
-        on_key(bench_scene, 'y', 0, 0);
+        on_key(bench_ui, bench_scene, 'x', 0, 0);
+        on_key(bench_ui, bench_scene, 'y', 0, 0);
         check("typed");
-        reset_input_state();
+        reset_ui_state(bench_ui);
     }
     std::memcpy(static_cast<void*>(&bench_scene), static_cast<const void*>(&start), sizeof bench_scene);
     return differ;

@@ -80,16 +80,16 @@ int outputs(const char* scene_file) {
     std::system((std::string("rm -rf ") + dir).c_str());
 
     // Undo: a zoom (every element on the sign moves), undone and redone.
-    start_editor_history(bench_scene);
-    on_key(bench_scene, 17, 0, 0);
-    const size_t zoom_step = editor_history().newest_step_bytes();
+    start_editor_history(bench_ui.history, bench_scene);
+    on_key(bench_ui, bench_scene, 17, 0, 0);
+    const size_t zoom_step = bench_ui.history.newest_step_bytes();
     const double undo_ms = best_ms([] {
-        undo_edit(bench_scene);
-        redo_edit(bench_scene);
+        undo_edit(bench_ui, bench_scene);
+        redo_edit(bench_ui, bench_scene);
     }) / 2;
     const double record_ms = best_ms([] {
-        on_key(bench_scene, 17, 0, 0);   // the zoom and its step
-        undo_edit(bench_scene);
+        on_key(bench_ui, bench_scene, 17, 0, 0);   // the zoom and its step
+        undo_edit(bench_ui, bench_scene);
     });
     std::printf("undo of a zoom %.2f ms (its step %zu bytes; a zoom with its step and its undo %.2f ms); history "
                 "memory %zu bytes\n",

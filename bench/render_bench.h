@@ -8,9 +8,11 @@
 
 #include "render/gl_sink.h"
 #include "scene/scene.h"
+#include "ui/ui_state.h"
 
 // The scene under measure (static storage: it is about 800 KB).
 extern Scene bench_scene;
+extern Ui_state bench_ui;   // the input the timed edits go through
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

@@ -7,13 +7,8 @@
 #include "ui/menus.h"
 #include "ui/mouse.h"
 
-Edit_history& editor_history() {
-    static Edit_history history;
-    return history;
-}
-
-void start_editor_history(const Scene& scene) {
-    if (!editor_history().start(scene))
+void start_editor_history(Edit_history& history, const Scene& scene) {
+    if (!history.start(scene))
         set_failure("undo: no memory for the undo history; edits cannot be undone");
 }
 
@@ -21,39 +16,40 @@ namespace {
 
 // A rectangle open in drawing mode follows the mouse until its second
 // corner; with drawing mode off it stands still, as an edit like others.
-bool rectangle_open() { return draw_mode && (corner_clicks & 1); }
+bool rectangle_open(const Input_state& in) { return in.draw_mode && (in.corner_clicks & 1); }
 
-bool gesture_open() {
-    return board_grabbed || digit_grabbed || text_grabbed || graph_grabbed || menu_grabbed || window_dragging ||
-           rectangle_open();
+bool gesture_open(const Input_state& in) {
+    return in.board_grabbed || in.digit_grabbed || in.text_grabbed || in.graph_grabbed || in.menu_grabbed ||
+           in.window_dragging || rectangle_open(in);
 }
 
 // Drops an unfinished gesture: the scene goes back to the last step and
 // nothing stays held.
-bool drop_gesture(Scene& scene) {
-    if (!gesture_open()) return false;
-    editor_history().revert(scene);
-    board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = menu_grabbed = 0;
-    window_dragging = 0;
-    resize_edge = 0;
-    if (rectangle_open()) ++corner_clicks;
+bool drop_gesture(Ui_state& ui, Scene& scene) {
+    Input_state& in = ui.input;
+    if (!gesture_open(in)) return false;
+    ui.history.revert(scene);
+    in.board_grabbed = in.digit_grabbed = in.text_grabbed = in.graph_grabbed = in.menu_grabbed = 0;
+    in.window_dragging = 0;
+    in.resize_edge = 0;
+    if (rectangle_open(in)) ++in.corner_clicks;
     return true;
 }
 
 }  // namespace
 
-void record_input_edit(const Scene& scene, Edit_history::Step_kind kind, int target) {
-    if (!gesture_open()) editor_history().record(scene, kind, target);
+void record_input_edit(Ui_state& ui, const Scene& scene, Edit_history::Step_kind kind, int target) {
+    if (!gesture_open(ui.input)) ui.history.record(scene, kind, target);
 }
 
-void undo_edit(Scene& scene) {
-    if (drop_gesture(scene)) return;
-    if (!editor_history().undo(scene)) note_status("undo: nothing to undo");
+void undo_edit(Ui_state& ui, Scene& scene) {
+    if (drop_gesture(ui, scene)) return;
+    if (!ui.history.undo(scene)) note_status("undo: nothing to undo");
 }
 
-void redo_edit(Scene& scene) {
-    if (drop_gesture(scene)) return;
-    if (!editor_history().redo(scene)) note_status("redo: nothing to redo");
+void redo_edit(Ui_state& ui, Scene& scene) {
+    if (drop_gesture(ui, scene)) return;
+    if (!ui.history.redo(scene)) note_status("redo: nothing to redo");
 }
 
 namespace {
@@ -108,12 +104,13 @@ bool delete_graph(Scene& scene) {
 
 }  // namespace
 
-bool delete_selected(Scene& scene) {
+bool delete_selected(Ui_state& ui, Scene& scene) {
+    Input_state& in = ui.input;
     // An open rectangle is finished or dropped before anything is removed.
-    if (corner_clicks & 1) return false;
+    if (in.corner_clicks & 1) return false;
     const bool removed = delete_digit(scene) || delete_text(scene) || delete_graph(scene);
     if (!removed) return false;
-    clear_selection(scene);
-    board_grabbed = digit_grabbed = text_grabbed = graph_grabbed = 0;
+    clear_selection(in, scene);
+    in.board_grabbed = in.digit_grabbed = in.text_grabbed = in.graph_grabbed = 0;
     return true;
 }

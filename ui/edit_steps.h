@@ -1,28 +1,26 @@
 // The editor's edits as steps: undo and redo (Ctrl+Z, Ctrl+Y and
-// Ctrl+Shift+Z) and Delete, over the one history of the editing session.
+// Ctrl+Shift+Z) and Delete, over the editing session's history (ui.history).
 #pragma once
 
 #include "scene/edit_history.h"
 #include "scene/scene.h"
-
-// The session's history (fixed memory, see Edit_history).
-Edit_history& editor_history();
+#include "ui/ui_state.h"
 
 // Starts the history on the scene as it stands: the loaded scene at
 // start-up, and the scene after the card's stored scene is replayed into
 // it. Neither is a step, and steps before a replay are forgotten.
-void start_editor_history(const Scene& scene);
+void start_editor_history(Edit_history& history, const Scene& scene);
 
 // Records what an input handler changed, once its gesture is over: not
 // while a button is held on an element, an entry or the window, nor while
 // a measured rectangle is open (each becomes one step when it ends).
-void record_input_edit(const Scene& scene, Edit_history::Step_kind kind = Edit_history::step_edit,
+void record_input_edit(Ui_state& ui, const Scene& scene, Edit_history::Step_kind kind = Edit_history::step_edit,
                        int target = -1);
 
 // Undo and redo. An unfinished gesture (a held element, an open
 // rectangle) is dropped by an undo instead, and the element let go.
-void undo_edit(Scene& scene);
-void redo_edit(Scene& scene);
+void undo_edit(Ui_state& ui, Scene& scene);
+void redo_edit(Ui_state& ui, Scene& scene);
 
 // Delete: removes the selected (or held) text, shape, digit module or
 // measured rectangle, and clears the selection.
@@ -37,4 +35,4 @@ void redo_edit(Scene& scene);
 // - A measured rectangle is cleared and taken out of use; trailing records
 //   out of use lower graph_count, so the next rectangle takes their place.
 // Boards are not removed. True when something was removed.
-bool delete_selected(Scene& scene);
+bool delete_selected(Ui_state& ui, Scene& scene);

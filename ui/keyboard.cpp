@@ -16,14 +16,6 @@
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
 
-int32_t last_key = 0;
-int32_t size_cycle = 0;
-int32_t style_cycle = 0;
-
-// The text the last key typed into (or took a character from), or -1: a
-// run of typing into one text is one undo step.
-static int typed_into = -1;
-
 namespace {
 
 // Width steps of Ctrl+G and Ctrl+N, unbounded as the keys are: they wrap
@@ -166,10 +158,11 @@ static void apply_paste(Scene& scene, const char* utf8) {
         set_status("paste: the text is full (511 bytes); the rest was left out");
 }
 
-static void apply_key(Scene& scene, uint8_t key) {
-    last_key = key;
-    if (help_shown) {   // any key closes the help, and does nothing else
-        help_shown = false;
+static void apply_key(Ui_state& ui, Scene& scene, uint8_t key) {
+    Input_state& in = ui.input;
+    in.last_key = key;
+    if (in.help_shown) {   // any key closes the help, and does nothing else
+        in.help_shown = false;
         return;
     }
     string_draw* text = selected_text_record(scene);
@@ -188,10 +181,10 @@ static void apply_key(Scene& scene, uint8_t key) {
         case 5: new_text(scene); break;             // Ctrl+E
         case 6:   // Ctrl+F: font size 12, 16, 24, 32, 12, ...
             if (text) {
-                if (++size_cycle == 4) size_cycle = 0, text->font_size = 32;
-                else if (size_cycle == 3) text->font_size = 24;
-                else if (size_cycle == 2) text->font_size = 16;
-                else if (size_cycle == 1) text->font_size = 12;
+                if (++in.size_cycle == 4) in.size_cycle = 0, text->font_size = 32;
+                else if (in.size_cycle == 3) text->font_size = 24;
+                else if (in.size_cycle == 2) text->font_size = 16;
+                else if (in.size_cycle == 1) text->font_size = 12;
             }
             break;
         case 7:   // Ctrl+G
@@ -201,7 +194,7 @@ static void apply_key(Scene& scene, uint8_t key) {
             if (text && text->length >= 1 && text->length <= static_cast<int32_t>(sizeof text->text)) {
                 text->text[text->length - 1] = 0;
                 --text->length;
-                typed_into = scene.selected_text;
+                in.typed_into = scene.selected_text;
                 text->text_source = 0;   // typed into: its own bytes, no longer the panel's file
             }
             break;
@@ -214,7 +207,7 @@ static void apply_key(Scene& scene, uint8_t key) {
             break;
         case 13:   // Enter: the scene to the card
             settle_after_edit(scene);   // the card gets what the next frame shows
-            if (App_requests* a = app_requests()) a->live_send(scene);
+            if (ui.requests) ui.requests->live_send(scene);
             break;
         case 14:   // Ctrl+N
             if (text) text->width = step(text->width, -1);
@@ -224,69 +217,70 @@ static void apply_key(Scene& scene, uint8_t key) {
             zoomed(scene);
             break;
         case 19:   // Ctrl+S: end at once, without saving
-            window_quit(0);
+            window_quit(ui.window.ops, 0);
             break;
         case 22:   // Ctrl+V: the clipboard's text into the selected text
-            if (App_requests* a = app_requests()) paste_text(scene, a->clipboard_text().c_str());
+            if (ui.requests) paste_text(ui, scene, ui.requests->clipboard_text().c_str());
             break;
         case 25:   // Ctrl+Y: redo
-            redo_edit(scene);
+            redo_edit(ui, scene);
             break;
         case 26:   // Ctrl+Z: undo; with Shift, redo
-            if (window_shift_held())
-                redo_edit(scene);
+            if (window_shift_held(ui.window.ops))
+                redo_edit(ui, scene);
             else
-                undo_edit(scene);
+                undo_edit(ui, scene);
             break;
         case 127:   // Delete: the selected or held element
-            delete_selected(scene);
+            delete_selected(ui, scene);
             break;
         default:   // typing, up to a full text field (511 bytes and the NUL)
             if (text && text->length >= 0 && text->length < static_cast<int32_t>(sizeof text->text) - 1) {
                 text->text[text->length] = static_cast<char>(key);
                 text->text[text->length + 1] = 0;
                 ++text->length;
-                typed_into = scene.selected_text;
+                in.typed_into = scene.selected_text;
                 text->text_source = 0;   // typed into: its own bytes, no longer the panel's file
             }
             break;
     }
 }
 
-static void apply_special_key(Scene& scene, int key) {
-    if (help_shown) {
-        help_shown = false;
+static void apply_special_key(Ui_state& ui, Scene& scene, int key) {
+    Input_state& in = ui.input;
+    if (in.help_shown) {
+        in.help_shown = false;
         return;
     }
     if (key == key_f1) {
-        help_shown = true;
+        in.help_shown = true;
         return;
     }
     Digit_unit* digit = selected_digit_record(scene);
-    string_draw* grabbed = text_grabbed && !board_grabbed ? selected_text_record(scene) : nullptr;
+    string_draw* grabbed = in.text_grabbed && !in.board_grabbed ? selected_text_record(scene) : nullptr;
     // Bounds of digit and board fields compare unsigned, text widths signed.
     auto u = [](int32_t v) { return static_cast<uint32_t>(v); };
     switch (key) {
         case key_left:
             if (digit && digit->kind == kind_digit) {
                 if (u(digit->digits) > 1) nudge(digit->digits, -1);
-            } else if (text_grabbed && !board_grabbed) {
+            } else if (in.text_grabbed && !in.board_grabbed) {
                 if (grabbed && grabbed->width > 4) nudge(grabbed->width, -1);
             } else if (digit && u(digit->width) > 4) {
                 nudge(digit->width, -1);
             }
             break;
         case key_right:
-            if (digit_grabbed && scene.selected_digit_col < 33) {
+            if (in.digit_grabbed && scene.selected_digit_col < 33) {
                 if (digit && u(digit->digits) < 4) nudge(digit->digits, 1);
-            } else if (text_grabbed && !board_grabbed) {
+            } else if (in.text_grabbed && !in.board_grabbed) {
                 if (grabbed && grabbed->width < 1000) nudge(grabbed->width, 1);
             } else if (digit && u(digit->width) < 1000) {
                 nudge(digit->width, 1);
             }
             break;
         case key_up:
-            if (board_grabbed && !digit_grabbed) {
+            if (in.board_grabbed && !in.digit_grabbed) {
                 // The boards form one grid: every board takes board (0, 0)'s size.
                 led_unit* board = selected_board_record(scene) ? &scene.board_at(0, 0) : nullptr;
                 if (board && u(board->height) > 16) nudge(board->height, -16);
@@ -301,7 +295,7 @@ static void apply_special_key(Scene& scene, int key) {
             }
             break;
         case key_down:
-            if (board_grabbed && !digit_grabbed) {
+            if (in.board_grabbed && !in.digit_grabbed) {
                 led_unit* board = selected_board_record(scene) ? &scene.board_at(0, 0) : nullptr;
                 if (board && u(board->height) < 17) nudge(board->height, 16);
                 lay_out_boards(scene);
@@ -315,13 +309,13 @@ static void apply_special_key(Scene& scene, int key) {
             }
             break;
         case key_page_up:
-            if (digit_grabbed && !board_grabbed && digit) {
-                style_cycle = (style_cycle + 1) % 3;
-                digit->param_b = style_cycle + 1;
+            if (in.digit_grabbed && !in.board_grabbed && digit) {
+                in.style_cycle = (in.style_cycle + 1) % 3;
+                digit->param_b = in.style_cycle + 1;
             }
             break;
         case key_page_down:
-            if (digit_grabbed && !board_grabbed && digit) {
+            if (in.digit_grabbed && !in.board_grabbed && digit) {
                 digit->colour = static_cast<uint8_t>((digit->colour + 1) % 3);
             } else if (grabbed) {
                 grabbed->colour = static_cast<int32_t>((int64_t{grabbed->colour} + 1) % 3);
@@ -332,36 +326,31 @@ static void apply_special_key(Scene& scene, int key) {
     }
 }
 
-void reset_keyboard_state() {
-    last_key = size_cycle = style_cycle = 0;
-    typed_into = -1;
-}
-
 // Each input settles what it changed before the next frame shows it, and
 // the change becomes an undo step.
-void on_key(Scene& scene, uint8_t key, int, int) {
-    typed_into = -1;
-    apply_key(scene, key);
+void on_key(Ui_state& ui, Scene& scene, uint8_t key, int, int) {
+    ui.input.typed_into = -1;
+    apply_key(ui, scene, key);
     settle_after_edit(scene);
     if (key == 25 || key == 26) return;   // undo and redo leave the history as they made it
-    if (typed_into >= 0)
-        record_input_edit(scene, Edit_history::step_typing, typed_into);
+    if (ui.input.typed_into >= 0)
+        record_input_edit(ui, scene, Edit_history::step_typing, ui.input.typed_into);
     else
-        record_input_edit(scene);
+        record_input_edit(ui, scene);
 }
 
-void on_special_key(Scene& scene, int key, int x, int y) {
-    if (key == key_delete && !help_shown) {
-        on_key(scene, 127, x, y);
+void on_special_key(Ui_state& ui, Scene& scene, int key, int x, int y) {
+    if (key == key_delete && !ui.input.help_shown) {
+        on_key(ui, scene, 127, x, y);
         return;
     }
-    apply_special_key(scene, key);
+    apply_special_key(ui, scene, key);
     settle_after_edit(scene);
-    record_input_edit(scene);
+    record_input_edit(ui, scene);
 }
 
-void paste_text(Scene& scene, const char* utf8) {
+void paste_text(Ui_state& ui, Scene& scene, const char* utf8) {
     apply_paste(scene, utf8);
     settle_after_edit(scene);
-    record_input_edit(scene);
+    record_input_edit(ui, scene);
 }

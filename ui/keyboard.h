@@ -3,13 +3,10 @@
 #pragma once
 
 #include "scene/scene.h"
+#include "ui/ui_state.h"
 
 #include <cstdint>
 #include <string>
-
-extern int32_t last_key;      // code of the last ASCII key
-extern int32_t size_cycle;    // step of the font-size key, 0..3
-extern int32_t style_cycle;   // step of the Page Up key, 0..2
 
 // GLUT special-key codes.
 enum : int {
@@ -25,16 +22,13 @@ enum : int {
 };
 
 // An ASCII key (control keys arrive as their Ctrl+letter codes).
-void on_key(Scene& scene, uint8_t key, int x, int y);
+void on_key(Ui_state& ui, Scene& scene, uint8_t key, int x, int y);
 
 // An arrow or page key; F1 shows the help; Delete deletes as the ASCII
 // Delete (127) does.
-void on_special_key(Scene& scene, int key, int x, int y);
+void on_special_key(Ui_state& ui, Scene& scene, int key, int x, int y);
 
 // Inserts UTF-8 text at the end of the selected text, converted to GBK, as
 // far as the field's 511 bytes go. Characters GBK lacks are left out, and
 // the status line names them (as does a text cut at the field's end).
-void paste_text(Scene& scene, const char* utf8);
-
-// last_key and the two cycles back to 0.
-void reset_keyboard_state();
+void paste_text(Ui_state& ui, Scene& scene, const char* utf8);

@@ -17,18 +17,6 @@
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
 
-uint8_t hover_brightness = 0xFF, hover_toolbar = 0xFF, hover_panel_type = 0xFF;
-uint8_t clicked_entry = 0;
-uint8_t draw_mode = 0;
-uint8_t draw_toggle = 1;
-namespace {
-App_requests* requests = nullptr;   // see set_app_requests
-}
-
-void set_app_requests(App_requests* r) { requests = r; }
-App_requests* app_requests() { return requests; }
-bool help_shown = false;
-
 namespace {
 
 // One entry of a group; the label is given in UTF-8 and stored in GBK.
@@ -151,9 +139,9 @@ void build_layout(Scene& scene) {
     set_entry(scene.toolbar_menu[4], 4, "撤回", 355, yb, 32, 0);
     set_entry(scene.toolbar_menu[5], 5, "行数 +", 780, ya, 32, scene.board_rows);
     set_entry(scene.toolbar_menu[6], 6, "行数 -", 780, yb, 32, 0);
-    // The close entry follows the window's right edge; before there is a
-    // window it takes the width the window is created with.
-    const int32_t outer_w = window_w > 0 ? window_w : client_start_w + window_frame_w;
+    // The close entry follows the window's right edge; it starts where the
+    // window is created.
+    const int32_t outer_w = client_start_w + window_frame_w;
     set_entry(scene.toolbar_menu[7], 7, "×", outer_w - 20, 30, 10, 0);
     scene.toolbar_menu[7].height = 3;
 }
@@ -170,14 +158,15 @@ int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y) {
     return -1;
 }
 
-void update_hover(const Scene& scene, int32_t x, int32_t y) {
+void update_hover(Input_state& input, const Scene& scene, int32_t x, int32_t y) {
     auto id = [](int hit) { return static_cast<uint8_t>(hit < 0 ? 0xFF : hit); };
-    hover_panel_type = id(menu_hit(scene.panel_type_menu, panel_type_menu_count, x, y));
-    hover_brightness = id(menu_hit(scene.brightness_menu, brightness_menu_count, x, y));
-    hover_toolbar = id(menu_hit(scene.toolbar_menu, toolbar_menu_count, x, y));
+    input.hover_panel_type = id(menu_hit(scene.panel_type_menu, panel_type_menu_count, x, y));
+    input.hover_brightness = id(menu_hit(scene.brightness_menu, brightness_menu_count, x, y));
+    input.hover_toolbar = id(menu_hit(scene.toolbar_menu, toolbar_menu_count, x, y));
 }
 
-void toolbar_action(Scene& scene, int id) {
+void toolbar_action(Ui_state& ui, Scene& scene, int id) {
+    Input_state& in = ui.input;
     switch (id) {
         case toolbar_columns_up:
             set_board_columns(scene, std::clamp(scene.board_columns + 1, 0, max_board_columns));
@@ -186,26 +175,26 @@ void toolbar_action(Scene& scene, int id) {
             set_board_columns(scene, std::clamp(scene.board_columns - 1, 0, max_board_columns));
             break;
         case toolbar_download:
-            if (requests)
-                requests->download(scene);
+            if (ui.requests)
+                ui.requests->download(scene);
             else
                 set_failure("export: this program cannot write to a removable drive");
             break;
         case toolbar_draw_rect: {
-            const uint8_t b = draw_toggle & 1;
-            window_set_cursor(b ? cursor_crosshair : cursor_right_arrow);
-            ++draw_toggle;
-            draw_mode = b;
+            const uint8_t b = in.draw_toggle & 1;
+            window_set_cursor(ui.window.ops, b ? cursor_crosshair : cursor_right_arrow);
+            ++in.draw_toggle;
+            in.draw_mode = b;
             break;
         }
         case toolbar_undo:
-            if (scene.graph_count > 0 && draw_mode) {
+            if (scene.graph_count > 0 && in.draw_mode) {
                 --scene.graph_count;
                 graph_draw& g = scene.graph_draws[scene.graph_count];
                 g.x = g.y = g.width = g.height = 0;
                 // An open rectangle is the one removed: close it, so the
                 // rubber band does not take over the one before.
-                if (corner_clicks & 1) ++corner_clicks;
+                if (in.corner_clicks & 1) ++in.corner_clicks;
             }
             break;
         case toolbar_rows_up:
@@ -216,10 +205,9 @@ void toolbar_action(Scene& scene, int id) {
             if (scene.board_rows > max_board_rows) scene.board_rows = max_board_rows;
             break;
         case toolbar_close:
-            if (requests)
-                requests->close(scene);
-            else
-                window_quit(0);
+            // Saved (or nothing to save with): the program ends. A failed
+            // save keeps it open, and the status line says why.
+            if (!ui.requests || ui.requests->close(scene)) window_quit(ui.window.ops, 0);
             break;
         default:
             break;
@@ -278,13 +266,13 @@ void draw_entry_label(const menu_unit& m, bool hovered, bool active, const char*
 
 // Calls draw(entry, hovered, active, suffix, inset) for every entry.
 template <typename Draw>
-void each_entry(const Scene& scene, Draw draw) {
+void each_entry(const Input_state& in, const Scene& scene, Draw draw) {
     char count[16];
     for (int i = 0; i < panel_type_menu_count; ++i)
-        draw(scene.panel_type_menu[i], hover_panel_type == i, scene.panel_type == i, "", 2);
+        draw(scene.panel_type_menu[i], in.hover_panel_type == i, scene.panel_type == i, "", 2);
     std::snprintf(count, sizeof count, "  %d", scene.brightness_level);
-    draw(scene.brightness_menu[0], hover_brightness == 0, false, count, 2);
-    draw(scene.brightness_menu[1], hover_brightness == 1, false, "", 2);
+    draw(scene.brightness_menu[0], in.hover_brightness == 0, false, count, 2);
+    draw(scene.brightness_menu[1], in.hover_brightness == 1, false, "", 2);
     for (int i = 0; i < toolbar_menu_count; ++i) {
         const char* suffix = "";
         if (i == toolbar_columns_up || i == toolbar_rows_up) {
@@ -292,7 +280,7 @@ void each_entry(const Scene& scene, Draw draw) {
                           i == toolbar_columns_up ? scene.board_columns : scene.board_rows);
             suffix = count;
         }
-        draw(scene.toolbar_menu[i], hover_toolbar == i, i == toolbar_draw_rect && draw_mode, suffix,
+        draw(scene.toolbar_menu[i], in.hover_toolbar == i, i == toolbar_draw_rect && in.draw_mode, suffix,
              i == toolbar_close ? 6 : 2);
     }
 }
@@ -301,8 +289,9 @@ void each_entry(const Scene& scene, Draw draw) {
 
 namespace {
 
-// The keys and mouse actions, one line each (UTF-8).
-const char* const help_lines[] = {
+// The keys and mouse actions, one line each (UTF-8): characters, not
+// pointers, so the table needs no relocation and stays read-only.
+constexpr char help_lines[][128] = {
     "帮助 (F1)                                  按任意键关闭 / any key closes",
     "左键拖动   调色板元素拖到屏幕上; 移动元素; 空白处移动窗口; 边框改变大小",
     "松开左键, Enter   把整个场景发送到控制卡 (send the scene to the card)",
@@ -334,7 +323,7 @@ void draw_help(const Scene& scene) {
     const float left = std::max(margin, std::min(150.0f, (static_cast<float>(scene.view_width) - width) / 2));
     const float top = std::max(margin, std::min(150.0f, (static_cast<float>(scene.view_height) - height) / 2));
     // A dark panel: one horizontal segment per pixel row.
-    static float rows[2 * 2 * 640];
+    float rows[2 * 2 * 640];
     int n = 0;
     for (float y = top; y <= top + height && n + 4 <= static_cast<int>(sizeof rows / sizeof rows[0]); y += 1) {
         rows[n++] = left, rows[n++] = y, rows[n++] = left + width, rows[n++] = y;
@@ -365,15 +354,15 @@ constexpr int32_t status_left = 440, status_gap = 10;
 constexpr int32_t status_room = 360;
 }  // namespace
 
-void draw_menu_entries(const Scene& scene) {
+void draw_menu_entries(const Input_state& input, const Scene& scene) {
     // All boxes, then all labels: each kind is drawn in one go.
-    each_entry(scene, [](const menu_unit& m, bool hovered, bool active, const char*, int) {
+    each_entry(input, scene, [](const menu_unit& m, bool hovered, bool active, const char*, int) {
         draw_box(m, hovered, active);
     });
-    each_entry(scene, draw_entry_label);
+    each_entry(input, scene, draw_entry_label);
 }
 
-void draw_status_and_help(const Scene& scene) {
+void draw_status_and_help(const Input_state& input, const Scene& scene) {
     if (status_text[0]) {
         // One line from x 440 up to the close entry's box (a failure in red).
         char16_t wide[256];
@@ -391,14 +380,5 @@ void draw_status_and_help(const Scene& scene) {
         draw_label_fitted(wide, left, 36, std::max(0, right - status_gap - left));
     }
     dot_sink().set_texturing(false);
-    if (help_shown) draw_help(scene);
-}
-
-void reset_menu_state() {
-    hover_brightness = hover_toolbar = hover_panel_type = 0xFF;
-    clicked_entry = 0;
-    draw_mode = 0;
-    draw_toggle = 1;
-    requests = nullptr;
-    help_shown = false;
+    if (input.help_shown) draw_help(scene);
 }

@@ -10,12 +10,7 @@
 
 #include "scene/records.h"
 #include "scene/status_line.h"
-
-extern uint8_t hover_brightness, hover_toolbar, hover_panel_type;   // 0xFF: none
-extern uint8_t clicked_entry;      // id of the last toolbar entry clicked
-extern uint8_t draw_mode;          // rectangle drawing on (1) or off (0)
-extern uint8_t draw_toggle;        // its parity sets draw_mode at each click
-
+#include "ui/ui_state.h"
 
 // Toolbar entry ids.
 enum : int {
@@ -40,12 +35,12 @@ inline int32_t entry_box_width(const menu_unit& m) { return 2 * m.width; }
 int menu_hit(const menu_unit* group, int count, int32_t x, int32_t y);
 
 // Records which entry of each group lies under the mouse (0xFF: none).
-void update_hover(const Scene& scene, int32_t x, int32_t y);
+void update_hover(Input_state& input, const Scene& scene, int32_t x, int32_t y);
 
 // The toolbar entry's action. Each ends by mirroring board_rows into the
 // rows-up entry (and board_columns into the columns-up entry). The close
-// action hands over to close_requested.
-void toolbar_action(Scene& scene, int id);
+// action asks ui.requests to save, and ends the program once it has.
+void toolbar_action(Ui_state& ui, Scene& scene, int id);
 
 // Brightness + and - step brightness_level within 0..8.
 void brightness_action(Scene& scene, int id);
@@ -55,10 +50,11 @@ void panel_type_action(Scene& scene, int id);
 
 // Draws every entry: its box and label, lit under the mouse, showing its
 // state (drawing mode, chosen panel type, brightness, column and row counts).
-void draw_menu_entries(const Scene& scene);
+void draw_menu_entries(const Input_state& input, const Scene& scene);
 
-// The status line and, while shown, the help: drawn last, over everything.
-void draw_status_and_help(const Scene& scene);
+// The status line and, while shown (input.help_shown), the help: drawn
+// last, over everything.
+void draw_status_and_help(const Input_state& input, const Scene& scene);
 
 // Where palette element `index` (of every group) lies: palette_place
 // (scene/free_records.h). The hit box of a palette digit module in dots at
@@ -74,13 +70,8 @@ void set_palette_look(Digit_unit& d, int index);
 // places outside the window; those still there move to their new places.
 void move_old_palette_places(Scene& scene);
 
-// The help over the window (F1 shows it, any key closes it).
-extern bool help_shown;
-
 // Lays out board 0 (276, 226, 256 x 128 dots), the palette of shape and
 // digit elements in groups 0..19, the five left-panel texts and the entries,
-// for the current dot_pitch.
+// for the current dot_pitch. The close entry takes its place in a window of
+// the start-up size; the window moves it when it is resized.
 void build_layout(Scene& scene);
-
-// Hover, click and drawing state and the close request back to start-up.
-void reset_menu_state();

@@ -2,29 +2,27 @@
 
 #include <cstdlib>
 
-Window_ops window_ops;
-
-void window_position(int x, int y) {
-    if (window_ops.position) window_ops.position(x, y);
+void window_position(const Window_ops& ops, int x, int y) {
+    if (ops.position) ops.position(x, y);
 }
 
-void window_reshape(int w, int h) {
-    if (window_ops.reshape) window_ops.reshape(w, h);
+void window_reshape(const Window_ops& ops, int w, int h) {
+    if (ops.reshape) ops.reshape(w, h);
 }
 
-void window_set_cursor(int shape) {
-    if (window_ops.set_cursor) window_ops.set_cursor(shape);
+void window_set_cursor(const Window_ops& ops, int shape) {
+    if (ops.set_cursor) ops.set_cursor(shape);
 }
 
-void window_pointer(int* x, int* y) {
-    if (!window_ops.pointer || !window_ops.pointer(x, y)) *x = *y = 0;
+void window_pointer(const Window_ops& ops, int* x, int* y) {
+    if (!ops.pointer || !ops.pointer(x, y)) *x = *y = 0;
 }
 
-void window_quit(int status) {
-    if (window_ops.quit)
-        window_ops.quit(status);
+void window_quit(const Window_ops& ops, int status) {
+    if (ops.quit)
+        ops.quit(status);
     else
         std::exit(status);
 }
 
-bool window_shift_held() { return window_ops.modifiers && (window_ops.modifiers() & window_shift); }
+bool window_shift_held(const Window_ops& ops) { return ops.modifiers && (ops.modifiers() & window_shift); }

@@ -1,7 +1,8 @@
 // What the input handlers ask of the window system: move and resize the
 // main window, set the cursor, read the pointer's screen position, end the
-// program. The GLUT shell installs the real operations; until then (and in
-// tests) they do nothing, and the pointer reads as (0, 0).
+// program. The GLUT shell installs the real operations in its Window_state
+// (ui/window_state.h); where none is installed (tests) they do nothing, and
+// the pointer reads as (0, 0).
 #pragma once
 
 // Cursor shapes, numbered as GLUT numbers them.
@@ -27,12 +28,12 @@ struct Window_ops {
 
 // Bits of Window_ops::modifiers, as GLUT numbers them.
 enum : int { window_shift = 1, window_ctrl = 2, window_alt = 4 };
-extern Window_ops window_ops;
 
-// Calls through window_ops, doing nothing where no operation is installed.
-void window_position(int x, int y);
-void window_reshape(int w, int h);
-void window_set_cursor(int shape);
-void window_pointer(int* x, int* y);
-void window_quit(int status);
-bool window_shift_held();   // with the key being handled
+// Calls through ops, doing nothing where no operation is installed (quit
+// without one ends the process).
+void window_position(const Window_ops& ops, int x, int y);
+void window_reshape(const Window_ops& ops, int w, int h);
+void window_set_cursor(const Window_ops& ops, int shape);
+void window_pointer(const Window_ops& ops, int* x, int* y);
+void window_quit(const Window_ops& ops, int status);
+bool window_shift_held(const Window_ops& ops);   // with the key being handled

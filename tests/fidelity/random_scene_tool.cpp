@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }
-        startup_scene(scene, nullptr, Folder_use::editor);
+        startup_scene(scene, nullptr, nullptr, Folder_use::editor);
         return 0;
     }
     bool with_digits = true, text_files = false, alternate = false, usage = argc < 3;

@@ -48,6 +48,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -234,7 +235,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     build_layout(scene);
     sync_enabled = 1;
     std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-    sync_from_card(scene);
+    sync_from_card(scene, ui.history);
     std::string image;
     {
         std::vector<uint8_t> bytes;
@@ -255,7 +256,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(back.width, 60);
     reset_card_link();
     const int32_t made = scene.texts_made;
-    sync_from_card(scene);   // the next start: nothing is added
+    sync_from_card(scene, ui.history);   // the next start: nothing is added
     EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
@@ -269,7 +270,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
     bool finished = false;
     for (int tries = 0; tries < 1000 && !finished; ++tries) {
-        finished = finish_sync_from_card(scene);
+        finished = finish_sync_from_card(scene, ui.history);
         if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(finished);
@@ -302,7 +303,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
         std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
-        sync_from_card(scene);
+        sync_from_card(scene, ui.history);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
         platform_gbk_to_utf8(status_text, said, sizeof said);
@@ -396,7 +397,7 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     // standard error: the failure at start-up stays on the line).
     reset_card_link();
     std::snprintf(remote_ip, sizeof remote_ip, "%s", "card.local");
-    sync_from_card(scene);
+    sync_from_card(scene, ui.history);
     testing::internal::CaptureStderr();
     send_scene_live(scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

@@ -49,6 +49,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -182,7 +183,7 @@ protected:
         scene.selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
-        draw_display(scene);
+        draw_display(scene, ui.input);
         set_dot_sink(nullptr);
 
         // The dots as GL paints points: later ones over earlier ones.
@@ -436,35 +437,35 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
             const int32_t texts = scene.texts_made, shapes = scene.shapes_made;
             const int bx = b.x + pick(2, 200), by = b.y + pick(2, 100);
             switch (pick(0, 6)) {
-                case 0: on_key(scene, 4, 0, 0); break;   // Ctrl+D
-                case 1: on_key(scene, 5, 0, 0); break;   // Ctrl+E
+                case 0: on_key(ui, scene, 4, 0, 0); break;   // Ctrl+D
+                case 1: on_key(ui, scene, 5, 0, 0); break;   // Ctrl+E
                 case 2: {   // a palette element dropped on the sign
                     uint32_t px, py;
                     const int i = pick(0, 1) ? pick(31, 36) : pick(0, 30);
                     palette_place(i, &px, &py);
                     const int x = static_cast<int>(px) + (i == 33 ? 0 : 3), y = static_cast<int>(py) + (i == 33 ? 0 : 3);
-                    on_mouse(scene, mouse_left, mouse_down, x, y);
-                    on_motion(scene, (x + bx) / 2, (y + by) / 2);
-                    on_motion(scene, bx, by);
-                    on_mouse(scene, mouse_left, mouse_up, bx, by);
+                    on_mouse(ui, scene, mouse_left, mouse_down, x, y);
+                    on_motion(ui, scene, (x + bx) / 2, (y + by) / 2);
+                    on_motion(ui, scene, bx, by);
+                    on_mouse(ui, scene, mouse_left, mouse_up, bx, by);
                     break;
                 }
                 case 3:   // Delete of whatever a click on the sign picks
-                    on_mouse(scene, mouse_left, mouse_down, bx, by);
-                    on_mouse(scene, mouse_left, mouse_up, bx, by);
-                    on_key(scene, 127, 0, 0);
+                    on_mouse(ui, scene, mouse_left, mouse_down, bx, by);
+                    on_mouse(ui, scene, mouse_left, mouse_up, bx, by);
+                    on_key(ui, scene, 127, 0, 0);
                     break;
                 case 4: {   // the board held while its size keys are pressed
-                    on_mouse(scene, mouse_left, mouse_down, b.x + 1, b.y + 1);
+                    on_mouse(ui, scene, mouse_left, mouse_down, b.x + 1, b.y + 1);
                     static const int keys[] = {key_left, key_right, key_up, key_down};
-                    on_special_key(scene, keys[pick(0, 3)], 0, 0);
-                    on_mouse(scene, mouse_left, mouse_up, b.x + 1, b.y + 1);
+                    on_special_key(ui, scene, keys[pick(0, 3)], 0, 0);
+                    on_mouse(ui, scene, mouse_left, mouse_up, b.x + 1, b.y + 1);
                     break;
                 }
                 case 5: {   // typing into a picked text
-                    on_mouse(scene, mouse_left, mouse_down, b.x + 3, b.y + 3);
-                    on_mouse(scene, mouse_left, mouse_up, b.x + 3, b.y + 3);
-                    on_key(scene, static_cast<uint8_t>(pick('a', 'z')), 0, 0);
+                    on_mouse(ui, scene, mouse_left, mouse_down, b.x + 3, b.y + 3);
+                    on_mouse(ui, scene, mouse_left, mouse_up, b.x + 3, b.y + 3);
+                    on_key(ui, scene, static_cast<uint8_t>(pick('a', 'z')), 0, 0);
                     break;
                 }
                 default: {   // the card's stored script replayed onto the scene
@@ -487,7 +488,7 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
         ASSERT_TRUE(save_scene_files(scene, &err)) << err;
         const std::string shown = scene_json(scene);
         fresh_start();
-        startup_scene(scene);   // every load rule, the configuration's size included
+        startup_scene(scene, &ui);   // every load rule, the configuration's size included
         const Differences d = compare();
         if (d.total() && ++differing <= 3)
             reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
@@ -521,7 +522,7 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         const std::vector<unsigned char> before = bytes_of(scene);
 
         set_dot_sink(&sink);
-        draw_display(scene);
+        draw_display(scene, ui.input);
         set_dot_sink(nullptr);
         int w, h;
         output_screen_size(scene, &w, &h);
@@ -561,7 +562,7 @@ TEST_P(Fidelity_case, TheWindowShowsWhatTheCardLights) {
     Scene_file s;
     GetParam().make(s);
     ASSERT_TRUE(load(s)) << "scene.conf was not taken";
-    for (int k = 0; k < GetParam().zooms; ++k) on_key(scene, 17, 0, 0);   // Ctrl+Q
+    for (int k = 0; k < GetParam().zooms; ++k) on_key(ui, scene, 17, 0, 0);   // Ctrl+Q
     const Differences d = compare();
     EXPECT_GT(d.leds, 0) << "no LED of the sign in the window to compare";
     EXPECT_EQ(d.total(), 0) << summary(d);

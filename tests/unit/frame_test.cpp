@@ -19,6 +19,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     sink.texturing = true;
     set_dot_sink(&sink);
     note_change();
-    draw_display(scene);
+    draw_display(scene, ui.input);
     set_dot_sink(nullptr);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
               make_tuple(1, 1, false, false));

@@ -24,6 +24,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -36,19 +37,18 @@ protected:
     void SetUp() override {
         set_dot_pitch(scene, 2);
         build_layout(scene);
-        clear_selection(scene);
-        board_grabbed = digit_grabbed = text_grabbed = 0;
+        clear_selection(ui.input, scene);
+        ui.input.board_grabbed = ui.input.digit_grabbed = ui.input.text_grabbed = 0;
         quit_status = -1;
-        window_ops.quit = [](int status) { quit_status = status; };
+        ui.window.ops.quit = [](int status) { quit_status = status; };
     }
-    void TearDown() override { window_ops = Window_ops{}; }
 
     void type(const std::string& keys, int times = 1) {
         for (int i = 0; i < times; ++i)
-            for (char c : keys) on_key(scene, static_cast<uint8_t>(c), 0, 0);
+            for (char c : keys) on_key(ui, scene, static_cast<uint8_t>(c), 0, 0);
     }
     void press(int key, int times = 1) {
-        for (int i = 0; i < times; ++i) on_special_key(scene, key, 0, 0);
+        for (int i = 0; i < times; ++i) on_special_key(ui, scene, key, 0, 0);
     }
 };
 
@@ -73,7 +73,7 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
         EXPECT_EQ(make_tuple(std::string(s.text), s.length), make_tuple(step.want, int(std::strlen(step.want))))
             << step.keys << " with text " << step.selected << " selected";
     }
-    EXPECT_EQ(last_key, 8);
+    EXPECT_EQ(ui.input.last_key, 8);
 
     // The panel's text 3 typed into no longer shows my_txt3.txt: its own bytes.
     scene.selected_text = 3;
@@ -87,7 +87,7 @@ TEST_F(Key_test, NewTextGetsTxtAtTheBoardCornerAndTyping) {
     t.text[0] = 0;
     type("x", 600);
     EXPECT_EQ(make_tuple(t.length, t.text[510], t.text[511]), make_tuple(511, 'x', '\0'));
-    on_key(scene, 0xB0, 0, 0);   // high bytes are stored as they come, when there is room
+    on_key(ui, scene, 0xB0, 0, 0);   // high bytes are stored as they come, when there is room
     EXPECT_EQ(t.length, 511);
 }
 
@@ -153,7 +153,7 @@ TEST_F(Key_test, ZoomStaysWithinTwoTo255) {
 TEST_F(Key_test, ControlKeysOnTheSelectedText) {
     scene.selected_text = 0;
     string_draw& s = scene.string_draws[0];
-    size_cycle = 0;
+    ui.input.size_cycle = 0;
     std::vector<int> sizes;
     for (int i = 0; i < 5; ++i) type("\x06"), sizes.push_back(s.font_size);
     EXPECT_EQ(sizes, (std::vector<int>{12, 16, 24, 32, 12}));
@@ -176,13 +176,13 @@ TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     Temp_dir dir;
     std::string err;
     ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
-    set_app_requests(&editor_requests());   // as start-up hands them down
+    ui.requests = &editor_requests();   // as start-up hands them down
     scene.string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));   // not one scene file written
     // The close entry, for contrast, does save into the same folder.
-    toolbar_action(scene, toolbar_close);
+    toolbar_action(ui, scene, toolbar_close);
     EXPECT_FALSE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -194,12 +194,12 @@ TEST_F(Key_test, HeldBoardHeightStepsBetweenSixteenAndThirtyTwo) {
     const struct { int key, grabbed, want; } steps[] = {
         {key_down, 1, 32}, {key_down, 1, 32}, {key_up, 1, 16}, {key_up, 1, 16}, {key_down, 0, 16}};
     for (const auto& step : steps) {
-        board_grabbed = static_cast<uint8_t>(step.grabbed);
+        ui.input.board_grabbed = static_cast<uint8_t>(step.grabbed);
         press(step.key);
         EXPECT_EQ(b.height, step.want) << step.key << (step.grabbed ? " held" : " not held");
     }
     b.height = INT32_MIN + 1;   // replayed from any 32 bits: a huge height, stepped down to the range's end
-    board_grabbed = 1;
+    ui.input.board_grabbed = 1;
     press(key_up, 2);
     EXPECT_EQ(b.height, INT32_MIN);
 }
@@ -209,8 +209,8 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
     scene.selected_digit_row = 0;
     scene.selected_digit_col = 5;   // a digit element
     Digit_unit& d = scene.digit_at(0, 5);
-    digit_grabbed = 1;
-    style_cycle = 0;
+    ui.input.digit_grabbed = 1;
+    ui.input.style_cycle = 0;
     std::vector<int> styles;
     for (int i = 0; i < 3; ++i) press(key_page_up), styles.push_back(d.param_b);
     EXPECT_EQ(styles, (std::vector<int>{2, 3, 1}));
@@ -235,13 +235,13 @@ TEST_F(Key_test, PageAndArrowKeysOnTheSelectedElementStayWithinBounds) {
         {"text colour wraps", text, true, &t.colour, 2, key_page_down, 1, 0},
     };
     for (const auto& step : steps) {
-        clear_selection(scene);
-        digit_grabbed = text_grabbed = 0;
+        clear_selection(ui.input, scene);
+        ui.input.digit_grabbed = ui.input.text_grabbed = 0;
         if (step.col == text)
-            scene.selected_text = 3, text_grabbed = step.held;
+            scene.selected_text = 3, ui.input.text_grabbed = step.held;
         else
             scene.selected_digit_row = 0, scene.selected_digit_col = static_cast<uint8_t>(step.col),
-            digit_grabbed = static_cast<uint8_t>(step.held);
+            ui.input.digit_grabbed = static_cast<uint8_t>(step.held);
         *step.field = step.start;
         press(step.key, step.times);
         EXPECT_EQ(*step.field, step.want) << step.what;

@@ -20,6 +20,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -138,7 +139,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     build_layout(scene);
     scene.board_at(0, 0).width = 256, scene.board_at(0, 0).height = 128;
     scene.mouse_x = scene.mouse_y = 0;
-    draw_display(scene);
+    draw_display(scene, ui.input);
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
@@ -148,7 +149,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 
     sink.clear();
     scene.mouse_x = 400, scene.mouse_y = 300;
-    draw_display(scene);
+    draw_display(scene, ui.input);
     ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
@@ -158,7 +159,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     // Board (0, 0) selected: the dashed outline.
     sink.clear();
     scene.selected_board_col = scene.selected_board_row = 0;
-    draw_display(scene);
+    draw_display(scene, ui.input);
     ASSERT_GE(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
 }
@@ -178,7 +179,7 @@ TEST_F(Label_test, AFailureStaysVisibleAndFitsBeforeTheCloseBox) {
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_EQ(std::string(said).rfind("scene: 保存失败", 0), 0u) << said;
     sink.clear();
-    draw_status_and_help(scene);
+    draw_status_and_help(ui.input, scene);
     const float limit = static_cast<float>(scene.toolbar_menu[toolbar_close].x);
     size_t status_quads = 0;
     for (const Memory_sink::Quad& q : sink.quads)

@@ -33,6 +33,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -185,9 +186,9 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
                 (d.kind == kind_circle ? circles : others).push_back(&d);
             }
             // The palette rectangle dragged onto board 0 and dropped between LEDs.
-            on_mouse(scene, mouse_left, mouse_down, 172, 442);
-            on_motion(scene, 276 + 41 + 2, 226 + 21 + 2);
-            on_mouse(scene, mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
+            on_mouse(ui, scene, mouse_left, mouse_down, 172, 442);
+            on_motion(ui, scene, 276 + 41 + 2, 226 + 21 + 2);
+            on_mouse(ui, scene, mouse_left, mouse_up, 276 + 41 + 2, 226 + 21 + 2);
             const Digit_unit& dropped = scene.digit_at(0, 36);
             EXPECT_EQ((dropped.x - 276) % l.pitch, 0u);
             EXPECT_EQ((dropped.y - 226) % l.pitch, 0u);
@@ -195,7 +196,7 @@ TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
 
             Led_framebuffer unzoomed(0, 0);
             for (int zoomed = 0; zoomed <= (l.zoom ? 1 : 0); ++zoomed) {
-                if (zoomed) on_key(scene, 17, 0, 0);   // Ctrl+Q: 2 to 3
+                if (zoomed) on_key(ui, scene, 17, 0, 0);   // Ctrl+Q: 2 to 3
                 for (Digit_unit* c : circles) c->enabled = 0;
                 Pictures exact = pictures();
                 EXPECT_EQ(exact.counts.ignored, 0);
@@ -297,11 +298,11 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
-    toolbar_action(scene, toolbar_download);   // no application hook: says so
+    toolbar_action(ui, scene, toolbar_download);   // no application hook: says so
     EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
 
-    set_app_requests(&editor_requests());
-    toolbar_action(scene, toolbar_download);
+    ui.requests = &editor_requests();
+    toolbar_action(ui, scene, toolbar_download);
     // Without its file the card would show nothing there: no line, and said.
     std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
     EXPECT_EQ(cmd.substr(0, 14), "led clearall \r");
@@ -312,7 +313,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     EXPECT_EQ(std::string(expected), "exported to " + stick.path() +
                                          "/ledsys; card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)");
     dir.write("my_txt3.txt", "x");
-    toolbar_action(scene, toolbar_download);
+    toolbar_action(ui, scene, toolbar_download);
     cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
     EXPECT_NE(cmd.find("led txt 3 0 12 12 64 12 20\r\n "), std::string::npos);
     EXPECT_EQ(slurp(stick.path() + "/ledsys/TXT/my_txt3.txt"), "x");

@@ -49,6 +49,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -505,20 +506,19 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
 TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     static int quits;
     quits = 0;
-    window_ops.quit = [](int) { ++quits; };
-    set_app_requests(&editor_requests());
+    ui.window.ops.quit = [](int) { ++quits; };
+    ui.requests = &editor_requests();
     platform_inject_write_failure(0);
     // A click on the close entry: the release's live send (no card) says
     // its note, and the save's failure stays on the line.
     const menu_unit& close = scene.toolbar_menu[toolbar_close];
-    on_mouse(scene, mouse_left, mouse_down, close.x + 5, close.y);
-    on_mouse(scene, mouse_left, mouse_up, close.x + 5, close.y);
+    on_mouse(ui, scene, mouse_left, mouse_down, close.x + 5, close.y);
+    on_mouse(ui, scene, mouse_left, mouse_up, close.x + 5, close.y);
     platform_inject_write_failure(-1);
     EXPECT_EQ(quits, 0);
     EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos) << status_utf8();
-    toolbar_action(scene, toolbar_close);   // the next close tries again
+    toolbar_action(ui, scene, toolbar_close);   // the next close tries again
     EXPECT_EQ(quits, 1);
-    window_ops = Window_ops{};
 }
 
 // A save killed at any point leaves every file whole, old or new (scene.conf

@@ -17,6 +17,7 @@
 
 // The scene under test (reset before every test).
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 namespace {
 
@@ -62,7 +63,7 @@ void start_in(const Temp_dir& dir) {
     std::string exe = dir.path() + "/vantiro";
     ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &err)) << err;
     EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
-    startup_scene(scene);
+    startup_scene(scene, &ui);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
@@ -128,6 +129,6 @@ TEST(Startup, TextsNeverFilledStayOffTheFullSign) {
         std::string err;
         ASSERT_TRUE(save_scene_files(scene, &err)) << err;
     }
-    on_key(scene, 5, 0, 0);   // Ctrl+E
+    on_key(ui, scene, 5, 0, 0);   // Ctrl+E
     EXPECT_NE(script_of(scene).find("Txt"), std::string::npos);
 }

@@ -11,6 +11,11 @@ Scene& test_scene() {
     return scene;
 }
 
+Ui_state& test_ui() {
+    static Ui_state ui;
+    return ui;
+}
+
 std::string script_of(const Scene& scene) {
     struct Out : Script_out {
         std::string text;
@@ -26,6 +31,7 @@ class Startup_state final : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         reset_to_startup_state();
         reset_scene(test_scene());
+        reset_ui_state(test_ui());
     }
 };
 

@@ -1,13 +1,16 @@
-// The scene the unit tests edit: one per process, in static storage, back
-// in its start-up state at the start of every test (test_main.cpp). The
-// routines under test get it passed in, as the editor passes its own.
+// The scene the unit tests edit, and the input state they edit it through:
+// one each per process, in static storage, back in their start-up state at
+// the start of every test (test_main.cpp). The routines under test get them
+// passed in, as the editor passes its own.
 #pragma once
 
 #include <string>
 
 #include "scene/scene.h"
+#include "ui/ui_state.h"
 
 Scene& test_scene();
+Ui_state& test_ui();
 
 // The scene's script as the export writes it (text files absent).
 std::string script_of(const Scene& scene);

@@ -22,6 +22,7 @@
 #include "tests/unit/test_scene.h"
 
 static Scene& scene = test_scene();
+static Ui_state& ui = test_ui();
 
 using std::make_tuple;
 
@@ -30,16 +31,15 @@ namespace {
 class Undo_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ops.quit = [](int) { ADD_FAILURE() << "an edit ended the program"; };
-        window_w = client_start_w + window_frame_w;
-        window_h = client_start_h + window_frame_h;
+        ui.window.ops.quit = [](int) { ADD_FAILURE() << "an edit ended the program"; };
+        ui.window.w = client_start_w + window_frame_w;
+        ui.window.h = client_start_h + window_frame_h;
         build_layout(scene);
-        scene.toolbar_menu[toolbar_close].x = close_entry_x();
+        scene.toolbar_menu[toolbar_close].x = ui.window.close_entry_x();
         lay_out_boards(scene);
         settle_positions_on_sign(scene);
-        start_editor_history(scene);
+        start_editor_history(ui.history, scene);
     }
-    void TearDown() override { window_ops = Window_ops{}; }
 };
 
 // The scene's bytes, the view that follows the window (mouse, drawing
@@ -55,19 +55,19 @@ std::vector<uint8_t> content(const Scene& s, const Scene& like) {
 }
 
 void click(int x, int y) {
-    on_mouse(scene, mouse_left, mouse_down, x, y);
-    on_mouse(scene, mouse_left, mouse_up, x, y);
+    on_mouse(ui, scene, mouse_left, mouse_down, x, y);
+    on_mouse(ui, scene, mouse_left, mouse_up, x, y);
 }
 
 void drag(int x0, int y0, int x1, int y1) {
-    on_mouse(scene, mouse_left, mouse_down, x0, y0);
-    on_motion(scene, (x0 + x1) / 2, (y0 + y1) / 2);
-    on_motion(scene, x1, y1);
-    on_mouse(scene, mouse_left, mouse_up, x1, y1);
+    on_mouse(ui, scene, mouse_left, mouse_down, x0, y0);
+    on_motion(ui, scene, (x0 + x1) / 2, (y0 + y1) / 2);
+    on_motion(ui, scene, x1, y1);
+    on_mouse(ui, scene, mouse_left, mouse_up, x1, y1);
 }
 
 void type(const char* keys) {
-    for (const char* k = keys; *k; ++k) on_key(scene, static_cast<uint8_t>(*k), 0, 0);
+    for (const char* k = keys; *k; ++k) on_key(ui, scene, static_cast<uint8_t>(*k), 0, 0);
 }
 
 // A point inside palette element i's box.
@@ -100,10 +100,10 @@ void random_edit(std::mt19937& rng) {
             drag(pick(0, 1199), pick(60, 800), pick(0, 1199), pick(60, 800));
             break;
         case 3: {   // a placed element held while a key changes it
-            on_mouse(scene, mouse_left, mouse_down, pick(260, 900), pick(230, 600));
+            on_mouse(ui, scene, mouse_left, mouse_down, pick(260, 900), pick(230, 600));
             static const int keys[] = {key_left, key_right, key_up, key_down, key_page_up, key_page_down};
-            on_special_key(scene, keys[pick(0, 5)], 0, 0);
-            on_mouse(scene, mouse_left, mouse_up, 0, 0);
+            on_special_key(ui, scene, keys[pick(0, 5)], 0, 0);
+            on_mouse(ui, scene, mouse_left, mouse_up, 0, 0);
             break;
         }
         case 4: {   // a text picked (new texts lie at the sign's corner), then typed into
@@ -118,7 +118,7 @@ void random_edit(std::mt19937& rng) {
         }
         case 5: {
             static const uint8_t ctrl[] = {1, 2, 4, 5, 6, 7, 8, 11, 12, 14, 17};
-            on_key(scene, ctrl[pick(0, 10)], 0, 0);
+            on_key(ui, scene, ctrl[pick(0, 10)], 0, 0);
             break;
         }
         case 6: {   // the count, brightness and panel-type entries
@@ -140,7 +140,7 @@ void random_edit(std::mt19937& rng) {
             break;
         case 8:   // a corner of a measured rectangle (in drawing mode), the rubber band after it
             click(bx, by);
-            on_passive_motion(scene, bx + pick(-60, 60), by + pick(-60, 60));
+            on_passive_motion(ui, scene, bx + pick(-60, 60), by + pick(-60, 60));
             break;
         case 9:   // the last measured rectangle taken back
             entry_centre(scene.toolbar_menu[toolbar_undo], &x, &y);
@@ -148,20 +148,20 @@ void random_edit(std::mt19937& rng) {
             break;
         case 10:
             click(pick(260, 900), pick(230, 600));
-            on_key(scene, 127, 0, 0);
+            on_key(ui, scene, 127, 0, 0);
             break;
         case 11:
             click(pick(260, 900), pick(230, 600));
-            paste_text(scene, "中文 ab");
+            paste_text(ui, scene, "中文 ab");
             break;
         case 12:
-            on_mouse(scene, mouse_right, mouse_down, pick(0, 1199), pick(0, 800));
+            on_mouse(ui, scene, mouse_right, mouse_down, pick(0, 1199), pick(0, 800));
             break;
         default:   // the sign's first text, held and deleted
             click(b.x + 3, b.y + 3);
-            on_mouse(scene, mouse_left, mouse_down, b.x + 3, b.y + 3);
-            on_key(scene, 127, 0, 0);
-            on_mouse(scene, mouse_left, mouse_up, b.x + 3, b.y + 3);
+            on_mouse(ui, scene, mouse_left, mouse_down, b.x + 3, b.y + 3);
+            on_key(ui, scene, 127, 0, 0);
+            on_mouse(ui, scene, mouse_left, mouse_up, b.x + 3, b.y + 3);
             break;
     }
 }
@@ -180,25 +180,25 @@ TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
     int steps_seen = 0;
     for (int sequence = 0; sequence < sequences; ++sequence) {
         std::memcpy(static_cast<void*>(&scene), static_cast<const void*>(&start), sizeof scene);
-        reset_input_state();
-        window_w = client_start_w + window_frame_w;
-        window_h = client_start_h + window_frame_h;
-        start_editor_history(scene);
+        reset_ui_state(ui);
+        ui.window.w = client_start_w + window_frame_w;
+        ui.window.h = client_start_h + window_frame_h;
+        start_editor_history(ui.history, scene);
 
         const int edits = std::uniform_int_distribution<int>(1, 24)(rng);
         for (int e = 0; e < edits; ++e) random_edit(rng);
-        if (draw_mode && (corner_clicks & 1)) click(scene.board_at(0, 0).x + 9, scene.board_at(0, 0).y + 9);
+        if (ui.input.draw_mode && (ui.input.corner_clicks & 1)) click(scene.board_at(0, 0).x + 9, scene.board_at(0, 0).y + 9);
         const std::vector<uint8_t> after = content(scene, scene);
-        const int steps = editor_history().undo_steps();
+        const int steps = ui.history.undo_steps();
         steps_seen += steps;
 
-        undo_edit(scene);
-        for (int k = 0; k < 300 && editor_history().undo_steps() > 0; ++k) undo_edit(scene);
-        ASSERT_EQ(editor_history().undo_steps(), 0) << "sequence " << sequence;
+        undo_edit(ui, scene);
+        for (int k = 0; k < 300 && ui.history.undo_steps() > 0; ++k) undo_edit(ui, scene);
+        ASSERT_EQ(ui.history.undo_steps(), 0) << "sequence " << sequence;
         ASSERT_TRUE(content(scene, scene) == content(start, scene))
             << "sequence " << sequence << ": " << steps << " steps undone do not give the start back";
-        for (int k = 0; k < 300 && editor_history().redo_steps() > 0; ++k) redo_edit(scene);
-        ASSERT_EQ(editor_history().undo_steps(), steps) << "sequence " << sequence;
+        for (int k = 0; k < 300 && ui.history.redo_steps() > 0; ++k) redo_edit(ui, scene);
+        ASSERT_EQ(ui.history.undo_steps(), steps) << "sequence " << sequence;
         // (With no step at all, a new selection was all there was: undone too.)
         ASSERT_TRUE((steps ? after : content(start, scene)) == content(scene, scene))
             << "sequence " << sequence << ": redone, a different end";
@@ -209,53 +209,53 @@ TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
 // A run of typing is one step; an edit between two runs splits them; a
 // click alone is no step; redo is gone after a new edit.
 TEST_F(Undo_test, TypingIsOneStepAndSelectionAloneIsNone) {
-    on_key(scene, 5, 0, 0);   // Ctrl+E: "Txt" at the sign's corner, in record 5
+    on_key(ui, scene, 5, 0, 0);   // Ctrl+E: "Txt" at the sign's corner, in record 5
     const string_draw& t = scene.string_draws[5];
     ASSERT_STREQ(t.text, "Txt");
     click(t.x + 3, t.y + 3);
     click(t.x + 3, t.y + 3);
-    EXPECT_EQ(editor_history().undo_steps(), 1);   // the new text; the clicks select only
+    EXPECT_EQ(ui.history.undo_steps(), 1);   // the new text; the clicks select only
     type("hello");
-    on_key(scene, 11, 0, 0);   // Ctrl+K: colour
+    on_key(ui, scene, 11, 0, 0);   // Ctrl+K: colour
     type("ab");
     EXPECT_STREQ(t.text, "Txthelloab");
-    undo_edit(scene);
+    undo_edit(ui, scene);
     EXPECT_STREQ(t.text, "Txthello");
-    undo_edit(scene);
+    undo_edit(ui, scene);
     EXPECT_EQ(t.colour, 0);
-    undo_edit(scene);
+    undo_edit(ui, scene);
     EXPECT_STREQ(t.text, "Txt");
     EXPECT_EQ(scene.selected_text, 5);   // selected as it was before the typing
-    redo_edit(scene);
+    redo_edit(ui, scene);
     EXPECT_STREQ(t.text, "Txthello");
     type("z");   // an edit after an undo: what was undone cannot come back
-    redo_edit(scene);
+    redo_edit(ui, scene);
     EXPECT_STREQ(t.text, "Txthelloz");
-    EXPECT_EQ(editor_history().redo_steps(), 0);
-    on_key(scene, 25, 0, 0);   // Ctrl+Y and Ctrl+Z never type into the text
-    on_key(scene, 26, 0, 0);
+    EXPECT_EQ(ui.history.redo_steps(), 0);
+    on_key(ui, scene, 25, 0, 0);   // Ctrl+Y and Ctrl+Z never type into the text
+    on_key(ui, scene, 26, 0, 0);
     EXPECT_STREQ(t.text, "Txthello");
 }
 
 // 300 edits keep at least the newest 200 as steps, in the fixed memory;
 // an open rectangle is dropped by an undo.
 TEST_F(Undo_test, TheHistoryKeepsTwoHundredStepsInItsBound) {
-    for (int k = 0; k < 300; ++k) on_key(scene, k % 2 ? 17 : 1, 0, 0);   // zoom in, out
-    EXPECT_GE(editor_history().undo_steps(), 200);
-    EXPECT_LE(editor_history().undo_steps(), Edit_history::max_steps);
-    EXPECT_LE(editor_history().bytes_used(), Edit_history::step_buffer_bytes);
+    for (int k = 0; k < 300; ++k) on_key(ui, scene, k % 2 ? 17 : 1, 0, 0);   // zoom in, out
+    EXPECT_GE(ui.history.undo_steps(), 200);
+    EXPECT_LE(ui.history.undo_steps(), Edit_history::max_steps);
+    EXPECT_LE(ui.history.bytes_used(), Edit_history::step_buffer_bytes);
 
     int x, y;
     entry_centre(scene.toolbar_menu[toolbar_draw_rect], &x, &y);
     click(x, y);
     const int32_t rects = scene.graph_count;
     click(600, 400);
-    on_passive_motion(scene, 700, 450);
+    on_passive_motion(ui, scene, 700, 450);
     EXPECT_EQ(scene.graph_count, rects + 1);
-    undo_edit(scene);
+    undo_edit(ui, scene);
     EXPECT_EQ(scene.graph_count, rects);
     EXPECT_EQ(scene.graph_draws[rects].in_use, 0);
-    EXPECT_EQ(corner_clicks & 1, 0);
+    EXPECT_EQ(ui.input.corner_clicks & 1, 0);
 }
 
 // Delete: a shape goes back to its palette place (the palette is whole
@@ -266,14 +266,14 @@ TEST_F(Undo_test, DeleteRemovesFromTheSceneAndTheScript) {
     int x, y;
     palette_point(36, &x, &y);   // the rectangle
     drag(x, y, b.x + 21, b.y + 21);
-    on_key(scene, 5, 0, 0);   // a text at the corner
+    on_key(ui, scene, 5, 0, 0);   // a text at the corner
     const std::string with_both = script_of(scene);
     ASSERT_NE(with_both.find("led r"), std::string::npos) << with_both;
     ASSERT_NE(with_both.find("Txt"), std::string::npos) << with_both;
 
     click(b.x + 25, b.y + 25);
     ASSERT_EQ(scene.selected_digit_col, 36);
-    on_key(scene, 127, 0, 0);
+    on_key(ui, scene, 127, 0, 0);
     EXPECT_EQ(script_of(scene).find("led r"), std::string::npos);
     EXPECT_EQ(scene.selected_digit_col, no_digit);
     palette_point(36, &x, &y);
@@ -283,28 +283,28 @@ TEST_F(Undo_test, DeleteRemovesFromTheSceneAndTheScript) {
 
     click(b.x + 3, b.y + 3);
     ASSERT_EQ(scene.selected_text, 5);
-    on_key(scene, 127, 0, 0);
+    on_key(ui, scene, 127, 0, 0);
     EXPECT_EQ(script_of(scene).find("Txt"), std::string::npos);
     click(b.x + 3, b.y + 3);
     EXPECT_EQ(scene.selected_text, no_text);   // nothing left to click
-    on_key(scene, 5, 0, 0);   // Ctrl+E takes the deleted record again
+    on_key(ui, scene, 5, 0, 0);   // Ctrl+E takes the deleted record again
     EXPECT_EQ(scene.text_count, 5);
     EXPECT_STREQ(scene.string_draws[5].text, "Txt");
-    undo_edit(scene);
-    undo_edit(scene);
-    undo_edit(scene);
+    undo_edit(ui, scene);
+    undo_edit(ui, scene);
+    undo_edit(ui, scene);
     EXPECT_EQ(script_of(scene), with_both);
 
     entry_centre(scene.toolbar_menu[toolbar_draw_rect], &x, &y);
     click(x, y);
     click(900, 600);   // off the sign: a click inside finds the rectangle
-    on_passive_motion(scene, 1000, 700);
+    on_passive_motion(ui, scene, 1000, 700);
     click(1000, 700);
     click(x, y);
     ASSERT_EQ(scene.graph_count, 1);
     click(950, 650);
     ASSERT_EQ(scene.selected_graph, 0);
-    on_key(scene, 127, 0, 0);
+    on_key(ui, scene, 127, 0, 0);
     EXPECT_EQ(scene.graph_count, 0);
     EXPECT_EQ(scene.graph_draws[0].in_use, 0);
 
@@ -312,14 +312,14 @@ TEST_F(Undo_test, DeleteRemovesFromTheSceneAndTheScript) {
     // it; Delete removes it, and the next Ctrl+Z brings it back.
     click(x, y);
     click(b.x + 150, b.y + 100);   // (clear of the text at the sign's corner)
-    on_passive_motion(scene, b.x + 250, b.y + 150);
+    on_passive_motion(ui, scene, b.x + 250, b.y + 150);
     click(b.x + 250, b.y + 150);
     click(x, y);
     ASSERT_EQ(scene.graph_count, 1);
     click(b.x + 200, b.y + 120);
     ASSERT_EQ(make_tuple(int(scene.selected_graph), int(scene.selected_board_col)), make_tuple(0, int(no_board)));
-    on_special_key(scene, key_delete, 0, 0);   // the keypad's Delete
+    on_special_key(ui, scene, key_delete, 0, 0);   // the keypad's Delete
     EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].in_use), make_tuple(0, 0));
-    on_key(scene, 26, 0, 0);   // Ctrl+Z
+    on_key(ui, scene, 26, 0, 0);   // Ctrl+Z
     EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].in_use), make_tuple(1, 1));
 }
