@@ -16,7 +16,7 @@
 #include "pixels/pixel_packets.h"
 
 struct Pixel_outputs::Output {
-    Pixel_output_spec spec;
+    Pixel_output_wanted wanted;
     std::string name;              // "e131 127.0.0.1:5568", for the log
     Pixel_map map;
     std::vector<uint8_t> rgb;      // the frame, 3 bytes a pixel
@@ -201,7 +201,7 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
 
     // The outputs in their order; --universe, --sync-universe and --crop
     // belong to the output before them.
-    specs_.clear();
+    wanted_.clear();
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i], value;
         const size_t eq = name.find('=');
@@ -218,7 +218,7 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
             value = argv[++i];
         }
         if (output) {
-            Pixel_output_spec s;
+            Pixel_output_wanted s;
             s.protocol = name == "--ddp" ? Pixel_protocol::ddp : name == "--e131" ? Pixel_protocol::e131 : Pixel_protocol::ppm;
             const int port = s.protocol == Pixel_protocol::ddp ? ddp_port
                              : s.protocol == Pixel_protocol::e131 ? e131_port
@@ -228,14 +228,14 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
                 *err = "pixels: " + name + " multicast: only E1.31 has multicast groups";
                 return false;
             }
-            specs_.push_back(s);
+            wanted_.push_back(s);
             continue;
         }
-        if (specs_.empty()) {
+        if (wanted_.empty()) {
             *err = "pixels: " + name + " belongs to an output (--ddp, --e131, --ppm-udp) given before it";
             return false;
         }
-        Pixel_output_spec& s = specs_.back();
+        Pixel_output_wanted& s = wanted_.back();
         if (name == "--crop") {
             if (!pixel_parse_crop(value, &s.crop, err)) return false;
         } else if (s.protocol != Pixel_protocol::e131) {
@@ -254,11 +254,11 @@ bool Pixel_outputs::configure(int argc, char** argv, int screen_width, int scree
 
     // Each output's map, and what cannot be carried.
     outputs_.clear();
-    for (const Pixel_output_spec& s : specs_) {
+    for (const Pixel_output_wanted& s : wanted_) {
         auto o = std::make_unique<Output>();
-        o->spec = s;
-        if (o->spec.crop.width == 0) o->spec.crop = Pixel_area{0, 0, screen_width, screen_height};
-        const Pixel_area& a = o->spec.crop;
+        o->wanted = s;
+        if (o->wanted.crop.width == 0) o->wanted.crop = Pixel_area{0, 0, screen_width, screen_height};
+        const Pixel_area& a = o->wanted.crop;
         o->name = std::string(protocol_name(s.protocol)) + " " + s.host + ":" + std::to_string(s.port);
         if (!o->map.make(screen_width, screen_height, a, m, err)) {
             *err += " (" + o->name + ")";
@@ -311,7 +311,7 @@ bool Pixel_outputs::start(Screen_feed& feed, const std::string& flash_path, FILE
     feed_ = &feed;
     if (outputs_.empty()) return true;
     bool any_e131 = false;
-    for (auto& o : outputs_) any_e131 |= o->spec.protocol == Pixel_protocol::e131;
+    for (auto& o : outputs_) any_e131 |= o->wanted.protocol == Pixel_protocol::e131;
     if (any_e131) {
         std::string cid_err;
         const std::string path = settings.cid_path.empty() ? flash_path + ".cid" : settings.cid_path;
@@ -326,8 +326,8 @@ bool Pixel_outputs::start(Screen_feed& feed, const std::string& flash_path, FILE
         const int buffer = 1 << 20;
         setsockopt(o->fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
         o->dest.sin_family = AF_INET;
-        o->dest.sin_port = htons(static_cast<uint16_t>(o->spec.port));
-        if (o->spec.host == "multicast") {
+        o->dest.sin_port = htons(static_cast<uint16_t>(o->wanted.port));
+        if (o->wanted.host == "multicast") {
             o->multicast = true;
             const unsigned char ttl = 8;   // beyond the first router of a show network, not the world
             setsockopt(o->fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
@@ -335,7 +335,7 @@ bool Pixel_outputs::start(Screen_feed& feed, const std::string& flash_path, FILE
             addrinfo hints{}, *found = nullptr;
             hints.ai_family = AF_INET;
             hints.ai_socktype = SOCK_DGRAM;
-            const int r = getaddrinfo(o->spec.host.c_str(), nullptr, &hints, &found);
+            const int r = getaddrinfo(o->wanted.host.c_str(), nullptr, &hints, &found);
             if (r != 0 || !found) {
                 *err = "pixels: " + o->name + ": " + gai_strerror(r);
                 return false;
@@ -343,14 +343,14 @@ bool Pixel_outputs::start(Screen_feed& feed, const std::string& flash_path, FILE
             o->dest.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
             freeaddrinfo(found);
         }
-        const Pixel_area& a = o->spec.crop;
-        if (o->spec.protocol == Pixel_protocol::e131)
+        const Pixel_area& a = o->wanted.crop;
+        if (o->wanted.protocol == Pixel_protocol::e131)
             std::fprintf(log_,
                          "pixels: %s: %zu pixels (%d x %d at %d,%d) in universes %d..%d, %d pixels a universe, "
                          "sync universe %d\n",
-                         o->name.c_str(), o->map.pixel_count(), a.width, a.height, a.x, a.y, o->spec.universe,
-                         o->spec.universe + o->universes - 1, settings.universe_pixels, o->sync);
-        else if (o->spec.protocol == Pixel_protocol::ddp)
+                         o->name.c_str(), o->map.pixel_count(), a.width, a.height, a.x, a.y, o->wanted.universe,
+                         o->wanted.universe + o->universes - 1, settings.universe_pixels, o->sync);
+        else if (o->wanted.protocol == Pixel_protocol::ddp)
             std::fprintf(log_, "pixels: %s: %zu pixels (%d x %d at %d,%d), %zu packets a frame\n", o->name.c_str(),
                          o->map.pixel_count(), a.width, a.height, a.x, a.y,
                          (o->rgb.size() + ddp_max_data - 1) / ddp_max_data);
@@ -403,7 +403,7 @@ bool Pixel_outputs::send_frame(Output& o, const Screen_frame& f, uint8_t options
     o.map.fill(f.leds.data(), palette_, o.rgb.data());
     const size_t total = o.rgb.size();
     uint8_t* p = o.packet.data();
-    switch (o.spec.protocol) {
+    switch (o.wanted.protocol) {
     case Pixel_protocol::ddp:
         for (size_t off = 0; off < total; off += ddp_max_data) {
             const size_t n = std::min(ddp_max_data, total - off);
@@ -419,7 +419,7 @@ bool Pixel_outputs::send_frame(Output& o, const Screen_frame& f, uint8_t options
         for (int u = 0; u < o.universes; ++u) {
             const size_t off = static_cast<size_t>(u) * per;
             const size_t n = std::min(per, total - off);
-            const uint16_t universe = static_cast<uint16_t>(o.spec.universe + u);
+            const uint16_t universe = static_cast<uint16_t>(o.wanted.universe + u);
             const size_t len = e131_data_packet(p, cid_, "vantiro-card", static_cast<uint8_t>(settings.priority),
                                                 static_cast<uint16_t>(o.sync), o.sequence[static_cast<size_t>(u)]++,
                                                 options, universe, o.rgb.data() + off, n);
@@ -436,7 +436,7 @@ bool Pixel_outputs::send_frame(Output& o, const Screen_frame& f, uint8_t options
         break;
     }
     case Pixel_protocol::ppm: {
-        const size_t h = ppm_header(reinterpret_cast<char*>(p), o.spec.crop.width, o.spec.crop.height);
+        const size_t h = ppm_header(reinterpret_cast<char*>(p), o.wanted.crop.width, o.wanted.crop.height);
         std::memcpy(p + h, o.rgb.data(), total);
         send_datagram(o, p, h + total, o.dest, log_);
         break;
@@ -494,5 +494,5 @@ void Pixel_outputs::run() {
     }
     for (int k = 0; k < 3; ++k)
         for (auto& o : outputs_)
-            if (o->spec.protocol == Pixel_protocol::e131) send_frame(*o, frame, e131_option_terminated);
+            if (o->wanted.protocol == Pixel_protocol::e131) send_frame(*o, frame, e131_option_terminated);
 }

@@ -25,7 +25,7 @@ class App;
 enum class Pixel_protocol { ddp, e131, ppm };
 
 // One output as given on the command line.
-struct Pixel_output_spec {
+struct Pixel_output_wanted {
     Pixel_protocol protocol = Pixel_protocol::ddp;
     std::string host;          // IPv4 address or name; "multicast" (E1.31 only)
     int port = 0;              // 0: the protocol's own
@@ -89,7 +89,7 @@ private:
     void run();
     bool send_frame(Output& o, const Screen_frame& f, uint8_t options);
 
-    std::vector<Pixel_output_spec> specs_;
+    std::vector<Pixel_output_wanted> wanted_;
     std::vector<std::unique_ptr<Output>> outputs_;
     int width_ = 0, height_ = 0;
     bool map_help_ = false;
