@@ -1,23 +1,89 @@
-"""Helpers of the live page's tests: start a card with its page, read
-PNG pictures (the card's and the canvas's), compare LEDs. Standard
-library only; everything on 127.0.0.1 with bounded waits."""
+"""Helpers of the Python checks that run the project's programs (the pixel
+outputs, the live page, the README's picture of it): a vantiro-card on free
+ports of 127.0.0.1, random scenes and the picture vantiro-cli renders of
+them, PNG pictures read back, bounded waits, a headless Chromium. Standard
+library only, but for Selenium when a browser is started."""
 import base64
+import contextlib
 import os
 import re
+import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import urllib.error
 import urllib.request
 import zlib
 
+SKIP = 77   # CTest's SKIP_RETURN_CODE
+# A WebSocket upgrade by hand (path, extra header lines) for raw viewers.
+HANDSHAKE = ("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n%s\r\n")
+
 
 def fail(message):
-    print("FAIL: " + message, flush=True)
+    print("FAIL: " + message, file=sys.stderr, flush=True)
     sys.exit(1)
 
+
+def skip(why):
+    print("SKIP: " + why, flush=True)
+    sys.exit(SKIP)
+
+
+def wait_for(what, check, seconds=20, step=0.02):
+    """check's first true value, polled every step seconds; fails naming
+    what after seconds."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        got = check()
+        if got:
+            return got
+        time.sleep(step)
+    fail("timed out waiting for " + what)
+
+
+def free_port(kind=socket.SOCK_STREAM):
+    """A port of 127.0.0.1 that was free a moment ago (bound, then closed)."""
+    with socket.socket(socket.AF_INET, kind) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def terminate(proc, seconds=10):
+    """Ends proc with SIGTERM; False when it took SIGKILL after seconds."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(seconds)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            return False
+    return True
+
+
+@contextlib.contextmanager
+def scratch(prefix):
+    """A scratch folder, removed at the end; kept and named when the check
+    failed or KEEP is set in the environment."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    kept = True
+    try:
+        yield work
+        kept = bool(os.environ.get("KEEP"))
+    finally:
+        if kept:
+            print("kept " + work, file=sys.stderr, flush=True)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+# --- pictures ------------------------------------------------------------------
 
 def read_png(data):
     """(width, height, channels, rows) of an 8-bit RGB or RGBA PNG."""
@@ -68,7 +134,8 @@ def pixel(png, x, y):
 
 
 def card_png_leds(png):
-    """The LEDs of a card picture (4 pixels a LED): a list of rows of RGB."""
+    """The LEDs of a card picture (4 x 4 pixels a LED, its top-left 3 x 3
+    lit): a list of rows of RGB."""
     w, h = png[0] // 4, png[1] // 4
     return [[pixel(png, x * 4 + 1, y * 4 + 1) for x in range(w)] for y in range(h)]
 
@@ -89,6 +156,8 @@ def differences(got, want):
     return bad
 
 
+# --- the card and the scenes -----------------------------------------------------
+
 def http_get(url, timeout=5):
     """(status, headers, body); status 0 when the connection failed."""
     try:
@@ -101,31 +170,34 @@ def http_get(url, timeout=5):
 
 
 class Card:
-    """A vantiro-card with its live page, started on free ports."""
+    """A vantiro-card of width x height LEDs listening on a free port (and
+    serving its live page on http, when given, "127.0.0.1:0" for a free
+    one); NAME.out, NAME.err and NAME.png in work hold its output, its
+    errors and its picture."""
 
-    def __init__(self, binary, work, name, width, height, extra=(), http="127.0.0.1:0"):
-        self.out_path = os.path.join(work, name + ".out")
-        self.png_path = os.path.join(work, name + ".png")
-        args = [binary, "--port", "0", "--http", http, "--width", str(width), "--height", str(height),
-                "--flash", os.path.join(work, name + ".flash"), "--png", self.png_path] + list(extra)
-        self.out = open(self.out_path, "w")
-        self.err = open(os.path.join(work, name + ".err"), "a")
-        self.proc = subprocess.Popen(args, stdout=self.out, stderr=self.err)
-        self.port = self.http_port = None
-        deadline = time.time() + 20
-        while time.time() < deadline and self.port is None:
-            text = open(self.out_path).read()
-            m = re.search(r"^card: listening on 127\.0\.0\.1:(\d+),", text, re.M)
-            h = re.search(r"^http://127\.0\.0\.1:(\d+)/$", text, re.M)
-            if m and h:
-                self.port, self.http_port = int(m.group(1)), int(h.group(1))
-            elif self.proc.poll() is not None:
-                break
-            else:
-                time.sleep(0.05)
-        if self.port is None:
-            fail("the card did not start: " + open(os.path.join(work, name + ".err")).read())
-        self.url = "http://127.0.0.1:%d/" % self.http_port
+    def __init__(self, binary, work, name, width, height, extra=(), http=None):
+        self.out_path, self.err_path, self.png_path = (os.path.join(work, name + e) for e in (".out", ".err", ".png"))
+        args = [binary, "--port", "0", "--width", str(width), "--height", str(height),
+                "--flash", os.path.join(work, name + ".flash"), "--png", self.png_path]
+        args += (["--http", http] if http else []) + list(extra)
+        with open(self.out_path, "w") as out, open(self.err_path, "a") as err:
+            self.proc = subprocess.Popen(args, stdout=out, stderr=err)
+        self.http = http
+        self.port, self.http_port = wait_for("the card to listen", self._listening, 20)
+        self.url = "http://127.0.0.1:%d/" % self.http_port if http else None
+
+    def _listening(self):
+        text = open(self.out_path).read()
+        m = re.search(r"^card: listening on 127\.0\.0\.1:(\d+),", text, re.M)
+        h = re.search(r"^http://127\.0\.0\.1:(\d+)/$", text, re.M)
+        if m and (h or not self.http):
+            return int(m.group(1)), int(h.group(1)) if h else None
+        if self.proc.poll() is not None:
+            fail("the card did not start (status %d): %s" % (self.proc.returncode, self.log()))
+        return None
+
+    def log(self):
+        return open(self.err_path).read()
 
     def alive(self):
         return self.proc.poll() is None
@@ -138,28 +210,21 @@ class Card:
         return 0
 
     def own_png(self):
-        """The card's --png picture, written on SIGUSR1."""
-        before = os.stat(self.png_path).st_mtime_ns if os.path.exists(self.png_path) else 0
+        """The card's --png picture, written (whole: written aside and
+        renamed) on SIGUSR1."""
+        if os.path.exists(self.png_path):
+            os.unlink(self.png_path)
         self.proc.send_signal(signal.SIGUSR1)
-        deadline = time.time() + 10
-        while time.time() < deadline:
-            if os.path.exists(self.png_path) and os.stat(self.png_path).st_mtime_ns != before:
-                time.sleep(0.05)
-                return open(self.png_path, "rb").read()
-            time.sleep(0.02)
-        fail("the card wrote no PNG on SIGUSR1")
+        wait_for("the card's picture on SIGUSR1", lambda: os.path.exists(self.png_path), 10)
+        return open(self.png_path, "rb").read()
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.out.close()
-        self.err.close()
-        return self.proc.returncode
+        """Ends the card with SIGTERM; fails unless it ends within 10 s with
+        status 0."""
+        if not terminate(self.proc):
+            fail("the card did not end within 10 s of SIGTERM: " + self.log())
+        if self.proc.returncode != 0:
+            fail("the card ended with status %d: %s" % (self.proc.returncode, self.log()))
 
 
 class Scene:
@@ -176,7 +241,9 @@ class Scene:
         self.digits = int(out[5])
         write_syscfg(folder, 9, *self.board)
         png = os.path.join(folder, "want.png")
-        subprocess.run([cli, "render", folder, "--png", png], check=True, capture_output=True, timeout=60)
+        r = subprocess.run([cli, "render", folder, "--png", png], capture_output=True, text=True, timeout=60)
+        if r.returncode != 0:
+            fail("vantiro-cli render %s: %s %s" % (folder, r.stdout, r.stderr))
         self.png_bytes = open(png, "rb").read()
         self.png = read_png(self.png_bytes)
         self.width, self.height = self.png[0] // 4, self.png[1] // 4
@@ -192,12 +259,14 @@ def write_syscfg(folder, card_port, width, height):
                 "[NetSyc]\nSyc_Enable=1\n[LiveSend]\nPacing=0\n" % (card_port, width, height))
 
 
-def send(cli, folder, timeout=120):
-    """Runs vantiro-cli send; returns (seconds from its start to the
+def send(cli, folder, to=None, timeout=120):
+    """Runs vantiro-cli send (to the card listening on port to, else to
+    SysCfg.ini's cards); returns (seconds from its start to the
     confirmation, wall time of its start, wall time of the confirmation:
     when it printed "sent N lines", the card having counted them all)."""
     start = time.time()
-    p = subprocess.Popen([cli, "send", folder], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    args = [cli, "send", folder] + (["--to", "127.0.0.1:%d" % to] if to else [])
+    p = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     confirmed, out = None, ""
     for line in p.stdout:
         out += line
@@ -213,6 +282,24 @@ def send(cli, folder, timeout=120):
     if code != 0 or confirmed is None:
         fail("vantiro-cli send failed (%d): %s %s" % (code, out, err))
     return confirmed - start, start, confirmed
+
+
+# --- the live page in a browser ----------------------------------------------------
+
+def start_browser(size="1200,800", extra=()):
+    """Headless Chromium through Selenium (Debian's chromium and
+    chromedriver); no sandbox, which Chromium cannot make as root."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+              "--window-size=" + size, "--force-device-scale-factor=1") + tuple(extra):
+        options.add_argument(a)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.set_page_load_timeout(20)
+    driver.set_script_timeout(20)
+    return driver
 
 
 def page_leds(driver, width, height):
