@@ -7,8 +7,7 @@ install_editor
 start_editor
 
 drag 172 442 502 302
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/dragged.png"
 for xy in "500 300" "580 300" "580 340" "500 340" "540 300" "540 340"; do
   expect_near "$work/dragged.png" $xy "$red"

@@ -19,18 +19,13 @@ settle
 xdotool mousemove $((win_x + 1000)) $((win_y + 600))
 settle
 xdotool click 3             # right button: nothing selected
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/before.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/before.png" "$VANTIRO_KEEP_SHOTS/"
 n=$(count_colour "$work/before.png" 276 226 90 34 "#ff0000")
 [ "$n" -gt 100 ] || fail "no text at board 0's corner ($n red pixels)"
 
-click_and_leave 1195 30     # close: saves and ends
-status=0
-wait "$editor_pid" || status=$?
-editor_pid=""
-[ "$status" -eq 0 ] || fail "close ended with status $status: $(cat "$work/stderr")"
+close_editor                # saves and ends
 for f in digit.conf leduit.conf string.conf grape.conf scene.conf; do
   [ -s "$work/bin/$f" ] || fail "$f not written"
 done
@@ -41,8 +36,7 @@ grep -q '"text":"Txtab"' "$work/dump.json" || fail "the dump has no Txtab"
 start_editor
 xdotool mousemove $((win_x + 1101)) $((win_y + 701))
 settle
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/after.png"
 # Below the status line (the first session says there that nothing is sent live).
 for f in before after; do

@@ -54,8 +54,7 @@ white=$(count_white "$work/moved.png" 700 570 90 30)
 # A click inside board 0 selects it: its outline turns dashed (2 on, 2
 # off) and its green label "单元板#(0,0)" shows just above the top edge.
 click_at 600 300
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/selected.png"
 lit=$(count_colour "$work/selected.png" 400 225 200 3 "$red")
 # Solid, the edge lights 200 pixels of these 3 rows; dashed, half of them.
