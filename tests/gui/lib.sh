@@ -151,6 +151,13 @@ expect_near() {
   [ "$n" -gt 0 ] || fail "no $4 near ($2,$3): $(pixel "$1" "$2" "$3") at the centre"
 }
 
+# Colour $2 near (as expect_near) each window point "x y" that follows, in
+# screenshot $1.
+expect_near_all() {
+  local png=$1 colour=$2 xy
+  shift 2
+  for xy in "$@"; do expect_near "$png" $xy "$colour"; done
+}
 
 # Number of whitish pixels (every channel above half) in the window
 # rectangle x $2, y $3, w $4, h $5 of screenshot $1.

@@ -13,9 +13,7 @@ settle
 click_at 400 350
 rest_pointer
 shot "$work/rect.png"
-for xy in "350 300" "300 325" "400 325" "350 350" "300 300" "400 350"; do
-  expect_near "$work/rect.png" $xy "$white"
-done
+expect_near_all "$work/rect.png" "$white" "350 300" "300 325" "400 325" "350 350" "300 300" "400 350"
 expect_pixel "$work/rect.png" 350 325 "#000000"
 # Labels: "50" left of x + width - 8 = 342 above the top edge; "25" at
 # x - 20 below y + height + 4. Dimension lines: green dashes at y 290 and x 290.
