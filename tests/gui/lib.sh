@@ -159,6 +159,25 @@ expect_near_all() {
   for xy in "$@"; do expect_near "$png" $xy "$colour"; done
 }
 
+# Pixels of the window below the status line (which says what each step
+# did) that differ between screenshots $1 and $2.
+differing() {
+  convert "$1" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/part-a.png"
+  convert "$2" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/part-b.png"
+  compare -metric AE "$work/part-a.png" "$work/part-b.png" null: 2>&1 || true
+}
+
+# Fails unless the window below the status line is the same in
+# screenshots $1 and $2 ($3: what is compared); copies both to /tmp if not.
+same_scene() {
+  local differ
+  differ=$(differing "$1" "$2")
+  [ "$differ" = "0" ] || {
+    cp "$1" "$2" /tmp/ 2>/dev/null || true
+    fail "$3: $differ pixels differ ($(basename "$1"), $(basename "$2") in /tmp)"
+  }
+}
+
 # Number of whitish pixels (every channel above half) in the window
 # rectangle x $2, y $3, w $4, h $5 of screenshot $1.
 count_white() {

@@ -39,12 +39,5 @@ settle
 rest_pointer
 shot "$work/after.png"
 # Below the status line (the first session says there that nothing is sent live).
-for f in before after; do
-  convert "$work/$f.png" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/$f-scene.png"
-done
-differ=$(compare -metric AE "$work/before-scene.png" "$work/after-scene.png" null: 2>&1 || true)
-[ "$differ" = "0" ] || {
-  cp "$work/before.png" "$work/after.png" /tmp/ 2>/dev/null || true
-  fail "$differ pixels differ after the restart (before.png, after.png in /tmp)"
-}
+same_scene "$work/before.png" "$work/after.png" "after the restart"
 echo "PASS"

@@ -7,26 +7,6 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 start_editor
 
-# The window below the status line (which says what each step did).
-scene_part() {
-  convert "$1" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$2"
-}
-
-differing() {   # pixels of the scene that differ between screenshots $1 and $2
-  scene_part "$1" "$work/a.png"
-  scene_part "$2" "$work/b.png"
-  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
-}
-
-same_scene() {   # $1, $2 screenshots; $3 what is compared
-  local differ
-  differ=$(differing "$1" "$2")
-  [ "$differ" = "0" ] || {
-    cp "$1" "$2" /tmp/ 2>/dev/null || true
-    fail "$3: $differ pixels differ ($(basename "$1"), $(basename "$2") in /tmp)"
-  }
-}
-
 keys() {   # $1 key, $2 times
   local i
   for ((i = 0; i < $2; i++)); do xdotool key --window "$window_id" "$1"; done
