@@ -101,6 +101,14 @@ start_editor() {
   launch_editor "$work/bin/vantiro" "$work/stdout" "$work/stderr"
 }
 
+# A new text ("Txt", Ctrl+E) at board 0's corner, taken for typing.
+new_text() {
+  xdotool mousemove $((win_x + 600)) $((win_y + 600))
+  xdotool key ctrl+e
+  settle
+  click_at 280 232
+}
+
 # Closes the editor with its close entry (at window point $1,$2: 1195,30
 # unless given), which saves the scene; fails unless it ends with status 0.
 close_editor() {

@@ -8,10 +8,7 @@ mkdir "$work/stick"
 printf '\n[Export]\nFolder=%s\n' "$work/stick" >>"$work/bin/SysCfg.ini"
 start_editor
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e          # a new text at board 0's corner
-settle
-click_at 280 232
+new_text
 xdotool type --delay 50 'ab c'
 settle
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs

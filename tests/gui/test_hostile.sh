@@ -23,10 +23,7 @@ ln -s /dev/zero "$font_dir/HZK/24/HZK24"
 mkdir "$font_dir/ASC/ASC24_12"
 
 start_editor
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool key ctrl+f ctrl+f ctrl+f   # 12, 16, 24: the broken 24-dot fonts are read now
 xdotool type --delay 50 'Ab'
 set_clipboard '中'          # a Chinese character reads HZK24

@@ -16,10 +16,7 @@ configure "$work/bin" "$card_port"
 start_editor
 wait_sync
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool type --delay 50 'ab c'
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs
 drag 172 442 611 351

@@ -21,9 +21,7 @@ xdotool key ctrl+a ctrl+a
 
 # Paste into a new text.
 set_clipboard '你好 world'
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool key ctrl+v
 settle
 

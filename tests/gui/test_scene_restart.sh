@@ -5,10 +5,7 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 start_editor
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232            # the new "Txt" at board 0's corner
+new_text                    # "Txt"
 xdotool type --delay 50 ab
 settle
 drag 172 442 502 302        # the palette rectangle onto the screen

@@ -16,9 +16,7 @@ keys() {   # $1 key, $2 times
 # --- Three elements, one deleted, saved and started again.
 drag 172 442 502 302        # the palette rectangle
 drag 27 352 602 402         # the palette block
-xdotool key ctrl+e          # a text at board 0's corner
-settle
-click_at 280 232
+new_text
 xdotool type --delay 30 ab
 settle
 click_at 540 320            # the rectangle (its inside; its border is at 500..580)
