@@ -8,62 +8,43 @@ modules) with vantiro-cli send, waits until the page shows the card's
 screen and saves the browser's window. VANTIRO_BUILD names another build
 folder. Every wait is bounded."""
 import os
-import shutil
 import sys
-import tempfile
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(root, "tests", "web"))
-from weblib import Card, Scene, card_png_leds, fail, http_get, page_leds, read_png, send  # noqa: E402
-
-from selenium import webdriver  # noqa: E402
-from selenium.webdriver.chrome.service import Service  # noqa: E402
+sys.path.insert(0, os.path.join(root, "tests", "lib"))
+from vantiro_procs import (Card, Scene, card_png_leds, fail, http_get, page_leds, read_png, scratch,  # noqa: E402
+                           send, start_browser, wait_for)
 
 
-def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "docs", "browser.png")
-    build = os.environ.get("VANTIRO_BUILD", os.path.join(root, "build"))
-    card_bin, cli = os.path.join(build, "bin", "vantiro-card"), os.path.join(build, "bin", "vantiro-cli")
-    tool = os.path.join(build, "tests", "vantiro_random_scene")
-    for program in (card_bin, cli, tool):
-        if not os.access(program, os.X_OK):
-            fail("no %s; build vantiro-card, vantiro-cli and vantiro_random_scene first" % program)
-    work = tempfile.mkdtemp(prefix="vantiro-shot-")
+def shoot(out, card_bin, cli, tool, work):
     scene = Scene(tool, cli, 22, os.path.join(work, "scene"), no_digits=True)
-    card = Card(card_bin, work, "card", scene.width, scene.height)
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1000,480",
-              "--force-device-scale-factor=1", "--hide-scrollbars"):
-        options.add_argument(a)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    card = Card(card_bin, work, "card", scene.width, scene.height, http="127.0.0.1:0")
+    driver = None
     try:
         scene.aim_at(card)
+        driver = start_browser("1000,480", ["--hide-scrollbars"])
         driver.get(card.url)
-        if not wait(lambda: driver.execute_script("return document.getElementById('status').dataset.live") == "yes"):
-            fail("the page did not go live")
+        wait_for("the page to go live",
+                 lambda: driver.execute_script("return document.getElementById('status').dataset.live") == "yes")
         send(cli, scene.folder)
         want = card_png_leds(read_png(http_get(card.url + "screen.png")[2]))
         if want != scene.leds:
             fail("the card does not show the scene")
-        if not wait(lambda: page_leds(driver, scene.width, scene.height) == want):
-            fail("the page did not show the card's screen")
+        wait_for("the page to show the card's screen", lambda: page_leds(driver, scene.width, scene.height) == want)
         driver.save_screenshot(out)
         print("browser-shot: wrote %s" % out)
     finally:
-        driver.quit()
+        if driver:
+            driver.quit()
         card.stop()
-        shutil.rmtree(work, ignore_errors=True)
 
 
-def wait(check, seconds=20):
-    import time
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if check():
-            return True
-        time.sleep(0.1)
-    return False
-
-
-main()
+out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "docs", "browser.png")
+build = os.environ.get("VANTIRO_BUILD", os.path.join(root, "build"))
+programs = [os.path.join(build, "bin", "vantiro-card"), os.path.join(build, "bin", "vantiro-cli"),
+            os.path.join(build, "tests", "vantiro_random_scene")]
+for program in programs:
+    if not os.access(program, os.X_OK):
+        fail("no %s; build vantiro-card, vantiro-cli and vantiro_random_scene first" % program)
+with scratch("vantiro-shot-") as work:
+    shoot(out, *programs, work)

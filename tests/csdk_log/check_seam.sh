@@ -26,20 +26,9 @@ mkdir -p "$2"
 tree=$(cd "$2" && pwd)
 random_scene=$3
 our_cli=$4
-our_card=$5
-work=$(mktemp -d /tmp/vantiro-seam-XXXXXX)
-card_pid=""
-editor_pid=""
-xvfb_pid=""
-cleanup() {
-  [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
-  [ -n "$card_pid" ] && kill "$card_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+card_bin=$5
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch seam
 
 # --- The other library and the programs linked with it ---------------------
 ${CC:-cc} -std=c99 -Wall -Wextra -Werror -I"$source_dir" -c "$source_dir/tests/csdk_log/csdk_log.c" \
@@ -62,28 +51,13 @@ mkdir -p "$scene"
 # live lines); the check below fails on a scene with fewer.
 read -r _pitch _rows _cols width height _rest < <("$random_scene" 11 "$scene")
 
-"$our_card" --port 0 --flash "$work/flash.bin" --log "$work/card.log" >"$work/card.out" 2>"$work/card.err" &
-card_pid=$!
-wait_for "the card to listen" grep -q listening "$work/card.out"
-port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/card.out")
-[ -n "$port" ] || fail "no port in the card's output: $(cat "$work/card.out")"
-address="127.0.0.1:$port"
-cat >"$scene/SysCfg.ini" <<INI
-[RemotIP]
-RemotIP=$address
-[LEDPARA]
-WIDTH=$width
-HEIGHT=$height
-[NetSyc]
-Syc_Enable=1
-[LiveSend]
-Pacing=0
-INI
+start_card --flash "$work/flash.bin" --log "$work/card.log"
+address="127.0.0.1:$card_port"
+write_syscfg "$scene" "$card_port" "$width" "$height"
 timeout 60 "$our_cli" send "$scene" >"$work/our.out" 2>"$work/our.err" ||
   fail "our vantiro-cli send failed: $(cat "$work/our.out" "$work/our.err")"
 kill "$card_pid"
 wait "$card_pid" 2>/dev/null || true
-card_pid=""
 card_lines=$(grep -c ' tag ' "$work/card.log" || true)
 [ "$card_lines" -gt 12 ] || fail "the scene made only $card_lines lines on the card"
 
@@ -149,6 +123,7 @@ if ! command -v Xvfb >/dev/null; then
   exit 0
 fi
 read -r display xvfb_pid < <("$source_dir/scripts/xvfb-start") || fail "no Xvfb"
+pids+=("$xvfb_pid")
 mkdir "$work/editor"
 cp -r "$other_bin"/. "$work/editor/"
 # No card behind this address: only the library answers.
@@ -164,7 +139,6 @@ editor_read() {
 wait_for "the editor to read the card's scene" editor_read
 kill "$editor_pid"
 wait "$editor_pid" 2>/dev/null || true
-editor_pid=""
 perl - "$calls" <<'PERL' || fail "the editor's sync through the other library differs (log: $calls)"
 use strict;
 use warnings;

@@ -10,26 +10,15 @@
 # know leave the screen as it was, the reason in the card's state; a scene
 # over 4 MiB is refused and publish says so.
 # Usage: broker.sh RANDOM_SCENE VANTIRO_CLI VANTIRO_CARD [N]  (N: 200)
-# Waits are bounded polls (tests/wait.sh); nothing is timed.
+# Waits are bounded polls (tests/lib/vantiro.sh); nothing is timed.
 set -euo pipefail
 random_scene=$1
 cli=$2
 card=$3
 n=${4:-200}
-work=$(mktemp -d /tmp/vantiro-broker-XXXXXX)
-declare -a pids
-broker_pid=""
-cleanup() {
-  local p
-  for p in "${pids[@]}" $broker_pid; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}" $broker_pid; do wait "$p" 2>/dev/null || true; done
-  [ -n "${KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
 command -v mosquitto >/dev/null || { echo "SKIP: no mosquitto"; exit 77; }
-
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+scratch broker
 port=$(free_port)
 broker="127.0.0.1:$port"
 mkdir -p "$work/persist"
@@ -45,12 +34,7 @@ autosave_interval 1
 max_packet_size 4194560
 message_size_limit 4194304
 CONF
-start_broker() {
-  mosquitto -c "$work/mosquitto.conf" >>"$work/broker.log" 2>&1 &
-  broker_pid=$!
-  wait_for "the broker" grep -q "running" "$work/broker.log"
-}
-start_broker
+start_mosquitto "$work/mosquitto.conf"
 
 # Two scenes of one screen size.
 size=()
@@ -66,12 +50,12 @@ done
 read -r width height <<<"${size[0]}"
 cmp -s "$work/a.png" "$work/b.png" && fail "the two scenes look alike"
 
-start_card() {   # index
+start_sign() {   # index
   "$card" --port 0 --width "$width" --height "$height" --flash "$work/flash$1.bin" --png "$work/card$1.png" \
     --mqtt "$broker" --sign "s$1" --group "g$(($1 % 4))" >"$work/card$1.out" 2>&1 &
   pids[$1]=$!
 }
-for ((i = 0; i < n; i++)); do start_card "$i"; done
+for ((i = 0; i < n; i++)); do start_sign "$i"; done
 online() { [ "$("$cli" fleet --broker "$broker" | grep -c " online ")" -ge "$1" ]; }
 wait_for "$n cards online" online "$n"
 
@@ -99,14 +83,14 @@ shows b $everyone || fail "a card does not show scene b"
 # 20 cards away while a scene is published; back, they show it.
 for ((i = 0; i < 20; i++)); do kill "${pids[$i]}"; wait "${pids[$i]}" 2>/dev/null || true; done
 "$cli" publish "$work/a" --broker "$broker" --to all >"$work/pub.out" || fail "publish with 20 away"
-for ((i = 0; i < 20; i++)); do start_card "$i"; done
+for ((i = 0; i < 20; i++)); do start_sign "$i"; done
 wait_for "all current after the restart" current "$n"
 shows a $everyone || fail "a card does not show scene a after its restart"
 
 # The broker away and back (its retained messages kept): the cards come
 # back by themselves, and a publish then reaches all.
 kill "$broker_pid"; wait "$broker_pid" 2>/dev/null || true
-start_broker
+start_mosquitto "$work/mosquitto.conf"
 wait_for "$n cards back online" online "$n"
 "$cli" publish "$work/b" --broker "$broker" --to all >"$work/pub.out" || fail "publish after the broker's restart"
 wait_for "all current after the broker's restart" current "$n"

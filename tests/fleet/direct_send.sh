@@ -7,21 +7,13 @@
 # print one line per card naming the three failures and why, and end with
 # a non-zero status. Then --to NAME sends to that card alone.
 # Usage: direct_send.sh RANDOM_SCENE VANTIRO_CLI VANTIRO_CARD
-# All on 127.0.0.1, free ports; waits are bounded (tests/wait.sh).
+# All on 127.0.0.1, free ports; waits are bounded (tests/lib/vantiro.sh).
 set -euo pipefail
 random_scene=$1
 cli=$2
-card=$3
-work=$(mktemp -d /tmp/vantiro-fleet-XXXXXX)
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+card_bin=$3
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch fleet
 
 scene="$work/scene"
 mkdir -p "$scene"
@@ -33,33 +25,20 @@ for i in $(seq 0 18); do
   fault=()
   [ "$i" = 17 ] && fault=(--silent)
   [ "$i" = 18 ] && fault=(--close-after 3)
-  "$card" --port 0 --width "$width" --height "$height" --flash "$work/flash$i.bin" --png "$work/card$i.png" \
-    --log "$work/card$i.log" "${fault[@]}" >"$work/card$i.out" 2>"$work/card$i.err" &
-  pids+=($!)
+  start_card --width "$width" --height "$height" --flash "$work/flash$i.bin" --png "$work/card$i.png" \
+    --log "$work/card$i.log" "${fault[@]}"
+  pids[$i]=$card_pid port[$i]=$card_port
 done
-for i in $(seq 0 18); do
-  wait_for "card $i to listen" grep -q listening "$work/card$i.out"
-  port[$i]=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/card$i.out")
-done
-# A port with nothing listening: bound once to find it free, then closed.
-dead=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+dead=$(free_port)   # nothing listens there
 
+write_syscfg "$scene" "${port[0]}" "$width" "$height"
 {
-  echo "[RemotIP]"
-  echo "RemotIP=127.0.0.1:${port[0]}"
-  echo "[LEDPARA]"
-  echo "WIDTH=$width"
-  echo "HEIGHT=$height"
-  echo "[NetSyc]"
-  echo "Syc_Enable=1"
-  echo "[LiveSend]"
-  echo "Pacing=0"
   echo "[Cards]"
   for i in $(seq 1 16); do echo "sign$i = 127.0.0.1:${port[$i]}"; done
   echo "mute=127.0.0.1:${port[17]}"
   echo "closer=127.0.0.1:${port[18]}"
   echo "gone=127.0.0.1:$dead"
-} >"$scene/SysCfg.ini"
+} >>"$scene/SysCfg.ini"
 
 "$cli" render "$scene" --png "$work/want.png" >/dev/null || fail "render failed"
 
@@ -88,13 +67,8 @@ grep -q "^card: sent to 17 of 20 cards; failed: mute (.*); closer (.*); gone (.*
 grep -q "^sent to [0-9]* of 20 cards…$" "$work/send.out" || fail "no progress lines: $(cat "$work/send.out")"
 
 # Every good card shows what render shows.
-shot() {   # card index: its screen as PNG, fresh
-  rm -f "$work/card$1.png"
-  kill -USR1 "${pids[$1]}"
-  wait_for "card $1's picture" test -s "$work/card$1.png"
-}
 for i in $(seq 0 16); do
-  shot "$i"
+  card_picture "${pids[$i]}" "$work/card$i.png"
   cmp -s "$work/card$i.png" "$work/want.png" || fail "card $i's screen differs from render"
   [ "$(grep -c ' tag ' "$work/card$i.log")" = "$lines" ] || fail "card $i ran another number of lines"
 done

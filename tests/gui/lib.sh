@@ -11,28 +11,19 @@
 
 set -euo pipefail
 
+# fail, wait_for, the scratch folder and the cards; a failure also shows
+# what the running editor said. At the end the editor and whatever else the
+# test left running (a clipboard owner, a card) are ended.
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch gui
 editor_bin="$1"
 win_x=50
 win_y=50
-work=$(mktemp -d /tmp/vantiro-gui-XXXXXX)
 editor_pid=""
 editor_err="$work/stderr"   # the running editor's standard error
 frame_file="$work/frame"    # the running editor's frame signal
 marks=0                     # markers sent to the running editor
-
-cleanup() {
-  [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
-  # Whatever else the test left running (a clipboard owner, a card).
-  local left
-  left=$(jobs -p)
-  [ -n "$left" ] && kill $left 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# fail and wait_for; a failure also shows what the running editor said.
-. "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+card_bin="$work/bin/vantiro-card"   # (install_editor puts it there)
 fail_context() {
   [ -s "$editor_err" ] && echo "stderr: $(cat "$editor_err")"
   return 0
@@ -110,6 +101,38 @@ start_editor() {
   launch_editor "$work/bin/vantiro" "$work/stdout" "$work/stderr"
 }
 
+# A new text ("Txt", Ctrl+E) at board 0's corner, taken for typing.
+new_text() {
+  xdotool mousemove $((win_x + 600)) $((win_y + 600))
+  xdotool key ctrl+e
+  settle
+  click_at 280 232
+}
+
+# Closes the editor with its close entry (at window point $1,$2: 1195,30
+# unless given), which saves the scene; fails unless it ends with status 0.
+close_editor() {
+  local status=0
+  click_and_leave "${1:-1195}" "${2:-30}"
+  wait "$editor_pid" || status=$?
+  editor_pid=""
+  [ "$status" -eq 0 ] || fail "close ended with status $status: $(cat "$editor_err")"
+}
+
+# The pointer at rest off the sign (its coordinate readout, drawn beside
+# the pointer, out of the way), the frame after the move on the screen.
+rest_pointer() {
+  xdotool mousemove $((win_x + 1100)) $((win_y + 700))
+  settle
+}
+
+# True once the editor's live send has ended (the frame file says sending
+# 0 in a frame after everything sent to it so far).
+send_ended() {
+  settle
+  [ "$(frame_value sending)" = 0 ]
+}
+
 # Screenshot of the whole screen into $1 (PNG).
 shot() {
   xwd -root -silent | convert xwd:- "$1"
@@ -136,6 +159,32 @@ expect_near() {
   [ "$n" -gt 0 ] || fail "no $4 near ($2,$3): $(pixel "$1" "$2" "$3") at the centre"
 }
 
+# Colour $2 near (as expect_near) each window point "x y" that follows, in
+# screenshot $1.
+expect_near_all() {
+  local png=$1 colour=$2 xy
+  shift 2
+  for xy in "$@"; do expect_near "$png" $xy "$colour"; done
+}
+
+# Pixels of the window below the status line (which says what each step
+# did) that differ between screenshots $1 and $2.
+differing() {
+  convert "$1" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/part-a.png"
+  convert "$2" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/part-b.png"
+  compare -metric AE "$work/part-a.png" "$work/part-b.png" null: 2>&1 || true
+}
+
+# Fails unless the window below the status line is the same in
+# screenshots $1 and $2 ($3: what is compared); copies both to /tmp if not.
+same_scene() {
+  local differ
+  differ=$(differing "$1" "$2")
+  [ "$differ" = "0" ] || {
+    cp "$1" "$2" /tmp/ 2>/dev/null || true
+    fail "$3: $differ pixels differ ($(basename "$1"), $(basename "$2") in /tmp)"
+  }
+}
 
 # Number of whitish pixels (every channel above half) in the window
 # rectangle x $2, y $3, w $4, h $5 of screenshot $1.
@@ -225,37 +274,11 @@ set_clipboard() {
   wait_for "xclip to own the clipboard" clipboard_owner_is_not "$before"
 }
 
-# Starts a simulated card on a free port with the given options; sets
-# card_pid and card_port.
-start_card() {
-  local out="$work/card-$RANDOM.out"
-  "$work/bin/vantiro-card" --port 0 "$@" >"$out" 2>>"$work/card.err" &
-  card_pid=$!
-  for _ in $(seq 100); do grep -q listening "$out" 2>/dev/null && break; sleep 0.05; done
-  card_port=$(sed -n 's/^card: listening on .*:\([0-9]*\),.*/\1/p' "$out")
-  [ -n "$card_port" ] || fail "the card did not start: $(cat "$work/card.err")"
-}
-
-# Waits for file $1 to appear (up to 10 s).
-wait_file() {
-  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done
-  fail "$1 did not appear"
-}
-
-configure() {   # $1 folder, $2 port
-  cat >"$1/SysCfg.ini" <<INI
-[RemotIP]
-RemotIP=127.0.0.1:$2
-[LEDPARA]
-WIDTH=256
-HEIGHT=128
-[NetSyc]
-Syc_Enable=1
-[LiveSend]
-Pacing=0
-[Export]
-Folder=$work/stick
-INI
+# SysCfg.ini of folder $1 for the card at port $2, the start-up boards
+# (256 x 128) and the stick in $work/stick.
+configure() {
+  write_syscfg "$1" "$2" 256 128
+  printf '[Export]\nFolder=%s\n' "$work/stick" >>"$1/SysCfg.ini"
 }
 
 # Returns once the editor has read the card's scene (sync on at start-up)

@@ -27,14 +27,6 @@ for e in d["digits"]:
         print(e["x"], e["y"])'
 }
 
-close_with_save() {
-  click_and_leave 1195 30
-  local status=0
-  wait "$editor_pid" 2>/dev/null || status=$?
-  editor_pid=""
-  [ "$status" -eq 0 ] || fail "× ended with status $status: $(cat "$work/stderr")"
-}
-
 made=0 recovered=0 old_enough=0 young_kept=0
 for ((round = 1; round <= rounds; round++)); do
   start_editor
@@ -64,7 +56,7 @@ for ((round = 1; round <= rounds; round++)); do
     first_age=$((killed_ms - done_ms[0]))
     [ "$first_age" -lt 3000 ] || fail "round $round: no recovery, though an edit was $first_age ms old at the kill"
   fi
-  close_with_save
+  close_editor
   places=$(placed)
   for ((e = 0; e < edits; e++)); do
     age=$((killed_ms - done_ms[e]))
@@ -98,7 +90,7 @@ grep -q "another vantiro has the scene folder" "$work/second.err" || fail "the s
 [ -s "$work/bin/scene.recovery" ] || fail "the second editor took the first one's recovery copy"
 xdotool key --window "$window_id" ctrl+z
 settle
-close_with_save
+close_editor
 [ "$(placed)" = "$saved" ] || fail "one Ctrl+Z after the recovery is not the saved scene"
 [ ! -e "$work/bin/scene.recovery" ] || fail "× left the recovery copy"
 

@@ -7,10 +7,9 @@ command -v mosquitto >/dev/null || { echo "SKIP: no mosquitto"; exit 77; }
 
 install_editor
 cli="$work/bin/vantiro-cli"
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+port=$(free_port)
 printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$port" >"$work/m.conf"
-mosquitto -c "$work/m.conf" >"$work/broker.log" 2>&1 &
-wait_for "the broker" grep -q running "$work/broker.log"
+start_mosquitto "$work/m.conf"
 configure "$work/bin" 9
 sed -i 's/^Syc_Enable=1/Syc_Enable=0/' "$work/bin/SysCfg.ini"
 printf '[Broker]\nHost=127.0.0.1:%s\nTo=all\nWait=10000\n' "$port" >>"$work/bin/SysCfg.ini"
@@ -33,9 +32,7 @@ confirmed() {
 }
 wait_for "four signs to confirm" confirmed
 for i in 0 1 2 3; do
-  rm -f "$work/sign$i.png"
-  kill -USR1 "${card_pids[$i]}"
-  wait_file "$work/sign$i.png"
+  card_picture "${card_pids[$i]}" "$work/sign$i.png"
   cmp -s "$work/sign$i.png" "$work/render.png" || fail "sign $i differs from render"
 done
 echo "PASS"

@@ -8,16 +8,12 @@ mkdir "$work/stick"
 printf '\n[Export]\nFolder=%s\n' "$work/stick" >>"$work/bin/SysCfg.ini"
 start_editor
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e          # a new text at board 0's corner
-settle
-click_at 280 232
+new_text
 xdotool type --delay 50 'ab c'
 settle
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs
 drag 172 442 611 351        # and its copy from the next group
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 xdotool click 3             # nothing selected
 click_at 900 120            # "下载数据到u盘"
 
@@ -33,9 +29,7 @@ grep -q 'led t 0 48 0 c' "$cmd" || fail "the run after the blank is missing"
 shot "$work/shot.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$VANTIRO_KEEP_SHOTS/download.png"
 
-click_and_leave 1195 30     # close: saves the scene
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor                # saves the scene
 cli="$work/bin/vantiro-cli"
 "$cli" play "$cmd" --width 256 --height 128 --png "$work/play.png" >"$work/play.txt" || fail "play failed"
 "$cli" render "$work/bin" --png "$work/render.png" >"$work/render.txt" || fail "render failed"

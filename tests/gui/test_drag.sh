@@ -7,15 +7,10 @@ install_editor
 start_editor
 
 drag 172 442 502 302
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/dragged.png"
-for xy in "500 300" "580 300" "580 340" "500 340" "540 300" "540 340"; do
-  expect_near "$work/dragged.png" $xy "$red"
-done
+expect_near_all "$work/dragged.png" "$red" "500 300" "580 300" "580 340" "500 340" "540 300" "540 340"
 expect_pixel "$work/dragged.png" 540 320 "#000000"
 # The group-1 copy is still in the palette.
-for xy in "170 440" "250 480" "210 440" "170 460"; do
-  expect_near "$work/dragged.png" $xy "$red"
-done
+expect_near_all "$work/dragged.png" "$red" "170 440" "250 480" "210 440" "170 460"
 echo "PASS"

@@ -16,7 +16,7 @@ slow_pid=$card_pid
 slow_port=$card_port
 start_card --flash "$work/flash3.bin" --silent
 mute_port=$card_port
-dead=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+dead=$(free_port)
 configure "$work/bin" "$main_port"
 cat >>"$work/bin/SysCfg.ini" <<INI
 [Cards]
@@ -37,20 +37,14 @@ for _ in $(seq 400); do
   if [ "$(frame_value sending)" = 1 ]; then during=$((during + 1)); else break; fi
 done
 [ "$during" -ge 2 ] || fail "no frames were drawn while the send ran ($during)"
-live_send_idle() {
-  settle
-  [ "$(frame_value sending)" = 0 ]
-}
-wait_for "the send to end" live_send_idle
+wait_for "the send to end" send_ended
 settle
 grep -q "^card: sent to 2 of 4 cards; failed: mute (.*not reachable.*); gone (.*refused.*)" "$work/stderr" ||
   fail "no outcome naming mute and gone: $(cat "$work/stderr")"
 "$cli" render "$work/bin" --png "$work/render.png" >/dev/null || fail "render failed"
 for who in main slow; do
   pid_var=${who}_pid
-  rm -f "$work/$who.png"
-  kill -USR1 "${!pid_var}"
-  wait_file "$work/$who.png"
+  card_picture "${!pid_var}" "$work/$who.png"
   cmp -s "$work/$who.png" "$work/render.png" || fail "card $who's screen differs from render"
 done
 echo "$during frames drawn during the send"

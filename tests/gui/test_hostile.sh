@@ -23,10 +23,7 @@ ln -s /dev/zero "$font_dir/HZK/24/HZK24"
 mkdir "$font_dir/ASC/ASC24_12"
 
 start_editor
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool key ctrl+f ctrl+f ctrl+f   # 12, 16, 24: the broken 24-dot fonts are read now
 xdotool type --delay 50 'Ab'
 set_clipboard '中'          # a Chinese character reads HZK24
@@ -35,9 +32,7 @@ settle
 kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended on the broken fonts: $(cat "$work/stderr")"
 grep -q "HZK24" "$work/stderr" || fail "the font linked to /dev/zero was not reported: $(cat "$work/stderr")"
 grep -q "ASC24_12 is a folder" "$work/stderr" || fail "the folder in place of a font was not reported: $(cat "$work/stderr")"
-click_and_leave 1195 30     # close: saves
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor                # saves
 [ "$(cat "$work/outside.txt")" = "keep me" ] || fail "the save wrote through the leftover link"
 [ -f "$work/bin/digit.conf" ] && [ ! -L "$work/bin/digit.conf" ] || fail "digit.conf is not a plain file"
 "$cli" dump "$work/bin" | grep -q '"text":"TxtAb中"' || fail "the text was not saved"
@@ -49,16 +44,13 @@ editor_pid=""
 grep -q '^digit 5 50 ' "$work/bin/scene.conf" || fail "no digit line to change in scene.conf"
 sed -i 's/^digit 5 50 .*/digit 5 50 1 0 2 600 2147484050 40 1073741823 0 5 1 2 0 0 50 2/' "$work/bin/scene.conf"
 start_editor
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/circle.png"
 n=$(count_colour "$work/circle.png" 800 396 350 8 "#ff0000")
 [ "$n" -gt 250 ] || fail "the huge circle's rim is not drawn beside the sign ($n red pixels)"
 n=$(count_colour "$work/circle.png" 300 396 470 8 "#ff0000")
 [ "$n" -eq 0 ] || fail "the huge circle's rim shows over the sign, where the card shows nothing ($n red pixels)"
-click_and_leave 1195 30
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor
 
 # One damaged line in scene.conf: it is kept aside, said on the status line
 # and standard error, and survives the next save.
@@ -66,9 +58,7 @@ sed -i 's/^text 6 /text 6 x/' "$work/bin/scene.conf"
 cp "$work/bin/scene.conf" "$work/damaged.conf"
 start_editor
 grep -q "scene.conf is damaged" "$work/stderr" || fail "the damaged scene.conf was not reported: $(cat "$work/stderr")"
-click_and_leave 1195 30
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor
 kept=$(ls "$work/bin"/scene.conf.bad-* 2>/dev/null | head -n 1)
 [ -n "$kept" ] && cmp -s "$kept" "$work/damaged.conf" || fail "the damaged scene.conf was not kept aside whole"
 

@@ -16,9 +16,7 @@ start_editor
 
 # The scene as saved by × (the editor ends), read with vantiro-cli.
 saved_scene() {
-  click_and_leave 1195 30
-  wait "$editor_pid" 2>/dev/null || true
-  editor_pid=""
+  close_editor
   "$cli" dump "$work/bin" >"$work/dump.json" 2>/dev/null || fail "the saved scene does not load"
 }
 # Count of records of the dumped scene for which the Python expression $1
@@ -33,8 +31,7 @@ outline_pixels() {   # white pixels of the rectangle's top edge in screenshot $1
 # The pointer off the sign (its coordinate readout is white too), then a
 # screenshot into $1.
 shot_away() {
-  xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-  settle
+  rest_pointer
   shot "$1"
 }
 
@@ -45,9 +42,7 @@ xdotool mousemove $((win_x + 400)) $((win_y + 350))
 settle
 click_at 400 350
 click_at 380 80
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
-shot "$work/drawn.png"
+shot_away "$work/drawn.png"
 [ "$(outline_pixels "$work/drawn.png")" -gt 25 ] || fail "the measured rectangle was not drawn"
 
 # A press inside it takes it; Delete removes it; Ctrl+Z brings it back.
@@ -79,7 +74,7 @@ drag 11 155 600 420
 # keys go through XTEST as a keyboard's would, to the window under the
 # pointer.)
 setxkbmap -layout us,ru -option grp:caps_toggle
-trap 'setxkbmap -layout us -option 2>/dev/null; cleanup' EXIT
+trap 'setxkbmap -layout us -option 2>/dev/null; end_check' EXIT
 xdotool mousemove $((win_x + 1100)) $((win_y + 700))
 xdotool key Caps_Lock
 xdotool key ctrl+Cyrillic_ve

@@ -16,10 +16,7 @@ configure "$work/bin" "$card_port"
 start_editor
 wait_sync
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool type --delay 50 'ab c'
 drag 172 442 503 303        # the palette rectangle, dropped between LEDs
 drag 172 442 611 351
@@ -30,23 +27,16 @@ xdotool key Return
 # has run every line (each send ends with a request the card answers after
 # its lines). The send's "sent N lines" reaches standard error in the
 # editor's next pass.
-live_send_idle() {
-  settle
-  [ "$(frame_value sending)" = 0 ]
-}
-wait_for "the live send to end" live_send_idle
+wait_for "the live send to end" send_ended
 settle
 grep -q '^sent ' "$work/stderr" || fail "no send was reported: $(cat "$work/stderr")"
 if grep -q 'not reachable' "$work/stderr"; then fail "a send failed: $(cat "$work/stderr")"; fi
-kill -USR1 "$card1"
-wait_file "$work/card.png"
+card_picture "$card1" "$work/card.png"
 click_at 900 120            # the export, for the second card
-wait_file "$work/stick/ledsys/CMD/cmd.txt"
+wait_for "the export's cmd.txt" test -s "$work/stick/ledsys/CMD/cmd.txt"
 shot "$work/shot.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/shot.png" "$VANTIRO_KEEP_SHOTS/live_send.png"
-click_and_leave 1195 30     # close: saves
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor                # saves
 
 "$cli" render "$work/bin" --png "$work/render.png" >/dev/null || fail "render failed"
 cmp -s "$work/card.png" "$work/render.png" || fail "the card's screen differs from the editor's picture"
@@ -55,8 +45,7 @@ kill "$card1"; wait "$card1" 2>/dev/null || true
 # A card that runs the stick at power-on shows the same, and keeps it.
 start_card --flash "$work/flash2.bin" --png "$work/usb.png" --usb "$work/stick/ledsys"
 card2=$card_pid
-kill -USR1 "$card2"
-wait_file "$work/usb.png"
+card_picture "$card2" "$work/usb.png"
 cmp -s "$work/usb.png" "$work/render.png" || fail "the stick's card differs from the editor's picture"
 
 # A new editor with sync on gets the card's scene back, once.
@@ -66,9 +55,7 @@ configure "$work/fresh" "$card_port"
 for round in 1 2; do
   launch_editor "$work/fresh/vantiro" "$work/fresh.out" "$work/fresh.err"
   wait_sync
-  click_and_leave 1195 30
-  wait "$editor_pid" || fail "close failed: $(cat "$work/fresh.err")"
-  editor_pid=""
+  close_editor
   "$cli" dump "$work/fresh" >"$work/dump$round.json" || fail "dump failed"
 done
 grep -q '"text":"Txtab c"' "$work/dump1.json" || fail "the text did not come back with its blank"

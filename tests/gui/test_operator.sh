@@ -21,9 +21,7 @@ xdotool key ctrl+a ctrl+a
 
 # Paste into a new text.
 set_clipboard '你好 world'
-xdotool key ctrl+e
-settle
-click_at 280 232
+new_text
 xdotool key ctrl+v
 settle
 
@@ -56,9 +54,7 @@ edge_dragged left 400x801
 drag 200 2 200 1400
 edge_dragged top 400x300
 
-click_and_leave 385 30      # the close entry, inside the narrowed window
-wait "$editor_pid" || fail "close failed: $(cat "$work/stderr")"
-editor_pid=""
+close_editor 385 30         # the close entry, inside the narrowed window
 
 "$work/bin/vantiro-cli" dump "$work/bin" >"$work/dump.json" || fail "dump failed"
 python3 - "$work/dump.json" <<'PY' || fail "the saved scene is not as made"

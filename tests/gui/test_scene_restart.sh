@@ -5,10 +5,7 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 start_editor
 
-xdotool mousemove $((win_x + 600)) $((win_y + 600))
-xdotool key ctrl+e
-settle
-click_at 280 232            # the new "Txt" at board 0's corner
+new_text                    # "Txt"
 xdotool type --delay 50 ab
 settle
 drag 172 442 502 302        # the palette rectangle onto the screen
@@ -19,18 +16,13 @@ settle
 xdotool mousemove $((win_x + 1000)) $((win_y + 600))
 settle
 xdotool click 3             # right button: nothing selected
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/before.png"
 [ -n "${VANTIRO_KEEP_SHOTS:-}" ] && cp "$work/before.png" "$VANTIRO_KEEP_SHOTS/"
 n=$(count_colour "$work/before.png" 276 226 90 34 "#ff0000")
 [ "$n" -gt 100 ] || fail "no text at board 0's corner ($n red pixels)"
 
-click_and_leave 1195 30     # close: saves and ends
-status=0
-wait "$editor_pid" || status=$?
-editor_pid=""
-[ "$status" -eq 0 ] || fail "close ended with status $status: $(cat "$work/stderr")"
+close_editor                # saves and ends
 for f in digit.conf leduit.conf string.conf grape.conf scene.conf; do
   [ -s "$work/bin/$f" ] || fail "$f not written"
 done
@@ -41,16 +33,8 @@ grep -q '"text":"Txtab"' "$work/dump.json" || fail "the dump has no Txtab"
 start_editor
 xdotool mousemove $((win_x + 1101)) $((win_y + 701))
 settle
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/after.png"
 # Below the status line (the first session says there that nothing is sent live).
-for f in before after; do
-  convert "$work/$f.png" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$work/$f-scene.png"
-done
-differ=$(compare -metric AE "$work/before-scene.png" "$work/after-scene.png" null: 2>&1 || true)
-[ "$differ" = "0" ] || {
-  cp "$work/before.png" "$work/after.png" /tmp/ 2>/dev/null || true
-  fail "$differ pixels differ after the restart (before.png, after.png in /tmp)"
-}
+same_scene "$work/before.png" "$work/after.png" "after the restart"
 echo "PASS"

@@ -10,23 +10,17 @@ start_editor
 shot "$work/start.png"
 
 # Board 0: corners (276,226) (788,226) (788,482) (276,482), solid.
-for xy in "276 226" "788 226" "788 482" "276 482" "532 226" "532 482" "276 354" "788 354"; do
-  expect_near "$work/start.png" $xy "$red"
-done
+expect_near_all "$work/start.png" "$red" "276 226" "788 226" "788 482" "276 482" "532 226" "532 482" "276 354" "788 354"
 expect_pixel "$work/start.png" 532 354 "$black"
 solid=$(count_colour "$work/start.png" 400 225 200 3 "$red")
 [ "$solid" -ge 195 ] || fail "unselected top edge not solid ($solid of 200)"
 
 # Palette circle: centre (230,376), radius 20 pixels.
-for xy in "250 376" "210 376" "230 356" "230 396"; do
-  expect_near "$work/start.png" $xy "$red"
-done
+expect_near_all "$work/start.png" "$red" "250 376" "210 376" "230 356" "230 396"
 expect_pixel "$work/start.png" 230 376 "$black"
 
 # Palette rectangle from (170,440) to (250,480), clear of board 0.
-for xy in "170 440" "250 440" "250 480" "170 480" "210 440" "210 480" "170 460" "250 460"; do
-  expect_near "$work/start.png" $xy "$red"
-done
+expect_near_all "$work/start.png" "$red" "170 440" "250 440" "250 480" "170 480" "210 440" "210 480" "170 460" "250 460"
 expect_pixel "$work/start.png" 210 460 "$black"
 
 # Vertical line from (350,40) to (350,80).
@@ -54,8 +48,7 @@ white=$(count_white "$work/moved.png" 700 570 90 30)
 # A click inside board 0 selects it: its outline turns dashed (2 on, 2
 # off) and its green label "单元板#(0,0)" shows just above the top edge.
 click_at 600 300
-xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-settle
+rest_pointer
 shot "$work/selected.png"
 lit=$(count_colour "$work/selected.png" 400 225 200 3 "$red")
 # Solid, the edge lights 200 pixels of these 3 rows; dashed, half of them.

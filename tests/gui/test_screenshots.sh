@@ -13,12 +13,9 @@ if ! command -v Xvfb >/dev/null; then
   echo "SKIP: no Xvfb"
   exit 77
 fi
-out=$(mktemp -d /tmp/vantiro-shots-XXXXXX)
-trap 'rm -rf "$out"' EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$source_dir/tests/lib/vantiro.sh"
+scratch shots
+out=$work
 
 VANTIRO_BIN=$(dirname "$editor_bin") "$source_dir/scripts/screenshots" "$out" || fail "scripts/screenshots failed"
 

@@ -7,56 +7,21 @@ source "$(dirname "$0")/lib.sh"
 install_editor
 start_editor
 
-# The window below the status line (which says what each step did).
-scene_part() {
-  convert "$1" -crop "1200x756+$win_x+$((win_y + 45))" +repage "$2"
-}
-
-differing() {   # pixels of the scene that differ between screenshots $1 and $2
-  scene_part "$1" "$work/a.png"
-  scene_part "$2" "$work/b.png"
-  compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 || true
-}
-
-same_scene() {   # $1, $2 screenshots; $3 what is compared
-  local differ
-  differ=$(differing "$1" "$2")
-  [ "$differ" = "0" ] || {
-    cp "$1" "$2" /tmp/ 2>/dev/null || true
-    fail "$3: $differ pixels differ ($(basename "$1"), $(basename "$2") in /tmp)"
-  }
-}
-
-rest_mouse() {
-  xdotool mousemove $((win_x + 1100)) $((win_y + 700))
-  settle
-}
-
 keys() {   # $1 key, $2 times
   local i
   for ((i = 0; i < $2; i++)); do xdotool key --window "$window_id" "$1"; done
   settle
 }
 
-close_editor() {
-  local status=0
-  click_and_leave 1195 30
-  wait "$editor_pid" || status=$?
-  editor_pid=""
-  [ "$status" -eq 0 ] || fail "close ended with status $status: $(cat "$work/stderr")"
-}
-
 # --- Three elements, one deleted, saved and started again.
 drag 172 442 502 302        # the palette rectangle
 drag 27 352 602 402         # the palette block
-xdotool key ctrl+e          # a text at board 0's corner
-settle
-click_at 280 232
+new_text
 xdotool type --delay 30 ab
 settle
 click_at 540 320            # the rectangle (its inside; its border is at 500..580)
 xdotool key Delete
-rest_mouse
+rest_pointer
 shot "$work/deleted.png"
 [ "$(count_colour "$work/deleted.png" 496 296 90 50 "#ff0000")" -eq 0 ] || fail "the deleted rectangle is still drawn"
 close_editor
@@ -69,7 +34,7 @@ grep -q "led p" "$script" || fail "the script lost the block"
 grep -q "Txtab" "$script" || fail "the script lost the text"
 
 start_editor
-rest_mouse
+rest_pointer
 shot "$work/restarted.png"
 [ "$(count_colour "$work/restarted.png" 496 296 90 50 "#ff0000")" -eq 0 ] || fail "the deleted rectangle came back"
 [ "$(count_colour "$work/restarted.png" 596 396 24 24 "#ff0000")" -gt 20 ] || fail "the block is gone after the restart"
@@ -81,13 +46,13 @@ for f in digit.conf leduit.conf string.conf grape.conf scene.conf; do cp "$work/
 # --- Ten mixed edits, undone, redone, undone, saved. Each edit shows
 # before the next: the picture differs from the one before it.
 start_editor
-rest_mouse
+rest_pointer
 shot "$work/start.png"
 last="$work/start.png"
 edits=0
 took_effect() {   # $1 the edit; the picture now against the one before it
   edits=$((edits + 1))
-  rest_mouse
+  rest_pointer
   shot "$work/edit$edits.png"
   [ "$(differing "$last" "$work/edit$edits.png")" != 0 ] || fail "edit $edits ($1) changed nothing on the screen"
   last="$work/edit$edits.png"
@@ -123,20 +88,20 @@ click_at 365 80             # drawing mode off
 took_effect "a measured rectangle"
 xdotool key ctrl+q          # 10 zoom in
 took_effect "the zoom"
-rest_mouse
+rest_pointer
 shot "$work/end.png"
 [ "$(differing "$work/start.png" "$work/end.png")" != 0 ] || fail "the ten edits did not change the picture"
 
 keys ctrl+z 30
-rest_mouse
+rest_pointer
 shot "$work/undone.png"
 same_scene "$work/start.png" "$work/undone.png" "every edit undone"
 keys ctrl+y 30
-rest_mouse
+rest_pointer
 shot "$work/redone.png"
 same_scene "$work/end.png" "$work/redone.png" "every edit redone"
 keys ctrl+shift+z 5         # nothing left to redo: nothing changes
-rest_mouse
+rest_pointer
 shot "$work/redone2.png"
 same_scene "$work/end.png" "$work/redone2.png" "redo past the end"
 keys ctrl+z 30
@@ -148,15 +113,15 @@ done
 # --- Typing undoes as one step (the first step of the session: undone, it
 # also gives back the start's selection, none).
 start_editor
-rest_mouse
+rest_pointer
 shot "$work/untyped.png"
 click_at 280 232
 xdotool type --delay 30 hello
-rest_mouse
+rest_pointer
 shot "$work/typed.png"
 [ "$(differing "$work/untyped.png" "$work/typed.png")" != 0 ] || fail "typing showed nothing"
 keys ctrl+z 1
-rest_mouse
+rest_pointer
 shot "$work/typing-undone.png"
 same_scene "$work/untyped.png" "$work/typing-undone.png" "one Ctrl+Z after typing hello"
 

@@ -11,14 +11,10 @@ xdotool key ctrl+q
 settle
 shot "$work/zoomed.png"
 # Pitch 3: the outline's far corner moves to (1044, 610).
-for xy in "1044 226" "1044 610" "276 610" "660 226"; do
-  expect_near "$work/zoomed.png" $xy "$red"
-done
+expect_near_all "$work/zoomed.png" "$red" "1044 226" "1044 610" "276 610" "660 226"
 [ "$(count_colour "$work/zoomed.png" 786 479 5 5 "$red")" -eq 0 ] || fail "the old corner is still lit"
 # The palette circle and the vertical line stay where they were.
-for xy in "250 376" "210 376" "350 40" "350 80"; do
-  expect_near "$work/zoomed.png" $xy "$red"
-done
+expect_near_all "$work/zoomed.png" "$red" "250 376" "210 376" "350 40" "350 80"
 expect_pixel "$work/zoomed.png" 230 376 "#000000"
 
 xdotool key ctrl+a

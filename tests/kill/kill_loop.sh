@@ -45,22 +45,11 @@ fi
 wanted=${VANTIRO_KILLS:-100}
 seed=${VANTIRO_KILL_SEED:-$$}
 RANDOM=$seed
-work=$(mktemp -d /tmp/vantiro-kill-XXXXXX)
-mkdir "$work/timing"
-child=""
 kills=0
-
-cleanup() {
-  [ -n "$child" ] && kill -9 "$child" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL ($mode, seed $seed, after $kills kills): $*" >&2
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch kill   # (a running child is ended at the exit)
+mkdir "$work/timing"
+fail_context() { echo "$mode, seed $seed, after $kills kills"; }
 
 # Microseconds since the epoch.
 now_us() {

@@ -19,21 +19,11 @@ if [ ! -x "$tool" ] || [ ! -x "$cli" ]; then
   exit 2
 fi
 rounds=${VANTIRO_RACE_ROUNDS:-500}
-work=$(mktemp -d /tmp/vantiro-race-XXXXXX)
 writer=""
 round=0
-
-cleanup() {
-  [ -n "$writer" ] && kill -9 "$writer" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL (round $round): $*" >&2
-  exit 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch race   # (the writer is ended at the exit)
+fail_context() { echo "round $round"; }
 
 # The two scenes as the readers must see them.
 ref=$work/ref

@@ -18,17 +18,8 @@ set -euo pipefail
 
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
-work=$(mktemp -d /tmp/vantiro-deb-XXXXXX)
-editor_pid=""
-xvfb_pid=""
-cleanup() {
-  [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-source "$(dirname "${BASH_SOURCE[0]}")/../wait.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/vantiro.sh"
+scratch deb
 
 # --- The package -------------------------------------------------------------
 rm -f "$build"/vantiro_*.deb
@@ -100,6 +91,7 @@ echo "desktop entry valid; $(ls "$usr"/share/man/man1 | wc -l) man pages render"
 # On a display of its own: keys sent to a window that closes on them are
 # not all delivered, and must not be left to the GUI tests' display.
 read -r display xvfb_pid < <("$source_dir/scripts/xvfb-start") || fail "no X display could be started"
+pids+=("$xvfb_pid")
 export DISPLAY="$display"
 if xdotool search --name '^vantiro$' >/dev/null 2>&1; then
   fail "another vantiro window is already open on $DISPLAY"
@@ -127,7 +119,6 @@ xdotool key --window "$window_id" ctrl+s >/dev/null 2>&1 || true
 ended() { ! kill -0 "$editor_pid" 2>/dev/null; }
 wait_for "the editor to end on Ctrl+S" ended
 wait "$editor_pid" || fail "the editor failed: $(cat "$work/editor.err")"
-editor_pid=""
 after=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
 [ "$before" = "$after" ] || fail "the editor wrote into its own tree: $(diff <(echo "$before") <(echo "$after"))"
 [ -z "$(ls -A "$HOME")" ] || fail "the editor wrote into HOME itself: $(ls -A "$HOME")"

@@ -19,105 +19,26 @@ import socket
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import urllib.request
-import zlib
 
-SKIP = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from vantiro_procs import (Card, Scene, card_png_leds, fail, free_port, read_png, scratch, send, skip,  # noqa: E402
+                           terminate, wait_for)
+
 WIDTH, HEIGHT = 64, 32
 COLOURS = {0: (255, 0, 0), 1: (0, 255, 0), 2: (255, 255, 0)}
-
-
-def fail(why):
-    print("FAIL: " + why, file=sys.stderr)
-    sys.exit(1)
-
-
-def skip(why):
-    print("SKIP: " + why)
-    sys.exit(SKIP)
-
-
-def wait_for(what, check, seconds=15.0):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        got = check()
-        if got:
-            return got
-        time.sleep(0.02)
-    fail("timed out waiting for " + what)
-
-
-def free_port(kind=socket.SOCK_STREAM):
-    s = socket.socket(socket.AF_INET, kind)
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-# --- the card's picture -----------------------------------------------------
-
-LED_PNG_CELL = 4
 PNG_CODES = {(255, 32, 32): 0, (32, 255, 64): 1, (255, 224, 32): 2, (40, 40, 40): None}
 
 
-def read_png_rgb(path):
-    """Width, height and rows of RGB tuples of an 8-bit RGB PNG."""
-    data = open(path, "rb").read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
-    pos, idat = 8, b""
-    width = height = 0
-    while pos < len(data):
-        n, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + n]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-            assert depth == 8 and colour == 2, "8-bit RGB expected"
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + n
-    raw = zlib.decompress(idat)
-    stride, bpp = width * 3, 3
-    rows, prev, i = [], bytearray(stride), 0
-    for _ in range(height):
-        f, line = raw[i], bytearray(raw[i + 1:i + 1 + stride])
-        i += 1 + stride
-        for x in range(stride):
-            a = line[x - bpp] if x >= bpp else 0
-            b = prev[x]
-            c = prev[x - bpp] if x >= bpp else 0
-            if f == 1:
-                line[x] = (line[x] + a) & 255
-            elif f == 2:
-                line[x] = (line[x] + b) & 255
-            elif f == 3:
-                line[x] = (line[x] + (a + b) // 2) & 255
-            elif f == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
-                line[x] = (line[x] + pred) & 255
-        rows.append(line)
-        prev = line
-    return width, height, rows
-
-
-def card_screen(path):
-    """The card's LED codes (0 red, 1 green, 2 yellow, None dark), [y][x]."""
-    w, h, rows = read_png_rgb(path)
-    screen = []
-    for y in range(h // LED_PNG_CELL):
-        line = rows[y * LED_PNG_CELL]
-        codes = []
-        for x in range(w // LED_PNG_CELL):
-            rgb = tuple(line[x * LED_PNG_CELL * 3:x * LED_PNG_CELL * 3 + 3])
+def card_screen(card):
+    """The card's LED codes now (0 red, 1 green, 2 yellow, None dark), [y][x]."""
+    screen = card_png_leds(read_png(card.own_png()))
+    for y, row in enumerate(screen):
+        for x, rgb in enumerate(row):
             if rgb not in PNG_CODES:
-                fail("%s: LED %d,%d has a colour no LED has: %s" % (path, x, y, rgb))
-            codes.append(PNG_CODES[rgb])
-        screen.append(codes)
-    return screen
+                fail("%s: LED %d,%d has a colour no LED has: %s" % (card.png_path, x, y, rgb))
+    return [[PNG_CODES[rgb] for rgb in row] for row in screen]
 
 
 # --- the order of the chain, as lighting tools name it ------------------------
@@ -178,76 +99,14 @@ def expected_rgb(screen, mapping, crop=None, colours=COLOURS):
     return bytes(out)
 
 
-# --- the card and the scene ------------------------------------------------------
+# --- the scene ----------------------------------------------------------------------
 
-class Card:
-    def __init__(self, card, work, name, options):
-        self.png = os.path.join(work, name + ".png")
-        self.out = open(os.path.join(work, name + ".out"), "w+")
-        self.err_path = os.path.join(work, name + ".err")
-        self.err = open(self.err_path, "w+")
-        self.proc = subprocess.Popen(
-            [card, "--port", "0", "--width", str(WIDTH), "--height", str(HEIGHT),
-             "--flash", os.path.join(work, "flash.bin"), "--png", self.png] + options,
-            stdout=self.out, stderr=self.err)
-        self.port = int(wait_for("the card to listen", self.listening))
-
-    def listening(self):
-        if self.proc.poll() is not None:
-            fail("the card ended: " + open(self.err_path).read())
-        self.out.seek(0)
-        for line in self.out.read().splitlines():
-            if "listening on" in line:
-                return line.split(":")[2].split(",")[0]
-        return None
-
-    def picture(self):
-        if os.path.exists(self.png):
-            os.unlink(self.png)
-        self.proc.send_signal(signal.SIGUSR1)
-        wait_for("the card's picture", lambda: os.path.exists(self.png) and os.path.getsize(self.png) > 0)
-        time.sleep(0.05)
-        return card_screen(self.png)
-
-    def log(self):
-        return open(self.err_path).read()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                fail("the card did not end on SIGTERM")
-
-
-def make_scene(random_scene, work, seed=45):
-    """A random scene of a 64 x 32 sign (seed 45: 358 LEDs lit, all over it)."""
-    scene = os.path.join(work, "scene")
-    os.makedirs(scene, exist_ok=True)
-    subprocess.run([random_scene, str(seed), scene, "--no-digits"], check=True, stdout=subprocess.DEVNULL)
-    with open(os.path.join(scene, "SysCfg.ini"), "w") as f:
-        f.write("[RemotIP]\nRemotIP=127.0.0.1:1\n[LEDPARA]\nWIDTH=%d\nHEIGHT=%d\n[LiveSend]\nPacing=0\n" % (WIDTH, HEIGHT))
+def make_scene(random_scene, cli, work, seed=45):
+    """A random scene of a 64 x 32 sign (seed 45: 544 LEDs lit, all over it)."""
+    scene = Scene(random_scene, cli, seed, os.path.join(work, "scene"), no_digits=True)
+    if (scene.width, scene.height) != (WIDTH, HEIGHT):
+        fail("scene %d is of %d x %d LEDs, not %d x %d" % (seed, scene.width, scene.height, WIDTH, HEIGHT))
     return scene
-
-
-def render(cli, scene, png):
-    """The scene as the card would show it (vantiro-cli render)."""
-    r = subprocess.run([cli, "render", scene, "--png", png], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                       text=True, timeout=60)
-    if r.returncode != 0 or (" on a %d x %d screen" % (WIDTH, HEIGHT)) not in r.stdout:
-        fail("vantiro-cli render: " + r.stdout)
-    return open(png, "rb").read()
-
-
-def send(cli, scene, port):
-    started = time.monotonic()
-    r = subprocess.run([cli, "send", scene, "--to", "127.0.0.1:%d" % port], stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT, text=True, timeout=60)
-    if r.returncode != 0:
-        fail("vantiro-cli send: " + r.stdout)
-    return time.monotonic() - started
 
 
 def lit(screen):
@@ -318,8 +177,7 @@ def ola(cli, card, random_scene, work):
             return info and info.get("input_ports")
         wait_for("olad with its %d universes patched" % universes, patched, 20)
 
-        scene = make_scene(random_scene, work)
-        rendered = render(cli, scene, os.path.join(work, "render.png"))
+        scene = make_scene(random_scene, cli, work)
         mappings = [Mapping(c, False, s) for c in ("top-left", "top-right", "bottom-left", "bottom-right")
                     for s in (False, True)]
         mappings += [Mapping("top-right", True, True), Mapping("bottom-left", False, True, panel=(16, 8),
@@ -332,11 +190,11 @@ def ola(cli, card, random_scene, work):
             options = ["--e131", "127.0.0.1", "--universe", "1"] + m.options()
             if own:
                 options += ["--red", "200,10,0", "--green", "0,180,40", "--yellow", "250,200,5"]
-            c = Card(card, work, "card%d" % n, options)
+            c = Card(card, work, "card%d" % n, WIDTH, HEIGHT, options)
             try:
-                send(cli, scene, c.port)
-                screen = c.picture()
-                if open(c.png, "rb").read() != rendered:
+                send(cli, scene.folder, to=c.port)
+                screen = card_screen(c)
+                if open(c.png_path, "rb").read() != scene.png_bytes:
                     fail("the card's picture after the send is not the scene's (vantiro-cli render)")
                 if lit(screen) < 50:
                     fail("the scene lit only %d LEDs of the card: no test of the order" % lit(screen))
@@ -369,11 +227,7 @@ def ola(cli, card, random_scene, work):
             finally:
                 c.stop()
     finally:
-        daemon.terminate()
-        try:
-            daemon.wait(10)
-        except subprocess.TimeoutExpired:
-            daemon.kill()
+        terminate(daemon)
 
 
 # --- Wireshark's dissector ---------------------------------------------------------------
@@ -430,13 +284,13 @@ def tshark_test(cli, card, random_scene, work):
         cap_err.seek(0)
         return "Capturing on" in cap_err.read()
     wait_for("tshark to capture", capturing, 20)
-    scene = make_scene(random_scene, work)
+    scene = make_scene(random_scene, cli, work)
     mapping = Mapping("bottom-right", False, True)
-    c = Card(card, work, "card", ["--e131", "127.0.0.1:%d" % e131_port, "--universe", "3",
-                                  "--ddp", "127.0.0.1:%d" % ddp_port] + mapping.options())
+    c = Card(card, work, "card", WIDTH, HEIGHT, ["--e131", "127.0.0.1:%d" % e131_port, "--universe", "3",
+                                                 "--ddp", "127.0.0.1:%d" % ddp_port] + mapping.options())
     try:
-        send(cli, scene, c.port)
-        screen = c.picture()
+        send(cli, scene.folder, to=c.port)
+        screen = card_screen(c)
         time.sleep(1.3)   # a keep-alive too
     finally:
         c.stop()
@@ -526,22 +380,21 @@ def tshark_test(cli, card, random_scene, work):
 
 def faults(cli, card, random_scene, work):
     dead = [free_port(socket.SOCK_DGRAM) for _ in range(3)]
-    scene = make_scene(random_scene, work)
-    c = Card(card, work, "card", ["--ddp", "127.0.0.1:%d" % dead[0], "--e131", "127.0.0.1:%d" % dead[1],
-                                  "--ppm-udp", "127.0.0.1:%d" % dead[2], "--crop", "0,0,32,16", "--max-fps", "1000"])
+    scene = make_scene(random_scene, cli, work)
+    c = Card(card, work, "card", WIDTH, HEIGHT, ["--ddp", "127.0.0.1:%d" % dead[0], "--e131", "127.0.0.1:%d" % dead[1],
+                                                 "--ppm-udp", "127.0.0.1:%d" % dead[2], "--crop", "0,0,32,16",
+                                                 "--max-fps", "1000"])
     try:
         for k in range(5):
-            took = send(cli, scene, c.port)   # asks "card count" first and confirms every line
+            took = send(cli, scene.folder, to=c.port)[0]   # asks "card count" first and confirms every line
             print("faults: live send %d with every receiver gone: confirmed in %.3f s" % (k + 1, took))
-        if c.proc.poll() is not None:
-            fail("the card ended")
-        screen = c.picture()
+        if not c.alive():
+            fail("the card ended: " + c.log())
+        screen = card_screen(c)
         if lit(screen) == 0:
             fail("the card shows nothing after the sends")
     finally:
         c.stop()
-    if c.proc.returncode != 0:
-        fail("the card ended with status %d: %s" % (c.proc.returncode, c.log()))
 
 
 def main():
@@ -549,14 +402,8 @@ def main():
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     test, cli, card, random_scene = sys.argv[1:]
-    work = tempfile.mkdtemp(prefix="vantiro-pixels-")
-    try:
+    with scratch("vantiro-pixels-") as work:
         {"ola": ola, "tshark": tshark_test, "faults": faults}[test](cli, card, random_scene, work)
-    finally:
-        if not os.environ.get("KEEP"):
-            shutil.rmtree(work, ignore_errors=True)
-        else:
-            print("kept " + work)
 
 
 if __name__ == "__main__":

@@ -8,30 +8,14 @@ back by itself.
 Usage: browser_test.py VANTIRO_CARD VANTIRO_CLI RANDOM_SCENE [--latency N]
 Prints the push latency (send to canvas), median of N sends (20)."""
 import os
-import shutil
 import socket
 import statistics
 import sys
-import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from weblib import Card, Scene, card_png_leds, differences, fail, http_get, page_leds, read_png, send  # noqa: E402
-
-from selenium import webdriver  # noqa: E402
-from selenium.webdriver.chrome.service import Service  # noqa: E402
-
-
-def start_browser():
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-              "--window-size=1200,800", "--force-device-scale-factor=1"):
-        options.add_argument(a)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.set_page_load_timeout(20)
-    driver.set_script_timeout(20)
-    return driver
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from vantiro_procs import (HANDSHAKE, Card, Scene, card_png_leds, differences, fail, http_get,  # noqa: E402
+                           page_leds, read_png, scratch, send, start_browser, wait_for)
 
 
 def status(driver):
@@ -40,29 +24,12 @@ def status(driver):
         "return [s.dataset.live, Number(s.dataset.frames), Number(s.dataset.applied || 0), s.textContent];")
 
 
-def wait_for(what, check, seconds=20, step=0.05):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        got = check()
-        if got:
-            return got
-        time.sleep(step)
-    fail("timed out waiting for " + what)
-
-
-def canvas(driver, width, height):
-    return page_leds(driver, width, height)
-
-
 def shows(driver, scene):
-    got = canvas(driver, scene.width, scene.height)
+    got = page_leds(driver, scene.width, scene.height)
     return got is not None and not differences(got, scene.leds)
 
 
-def main():
-    card_bin, cli, tool = sys.argv[1:4]
-    rounds = int(sys.argv[sys.argv.index("--latency") + 1]) if "--latency" in sys.argv else 20
-    work = tempfile.mkdtemp(prefix="vantiro-web-")
+def check(card_bin, cli, tool, rounds, work):
     # Two scenes of the same size (192 x 64 LEDs, several boards), the
     # first with colour codes beyond the three; their digit modules, which
     # a send leaves to the card's clock and sensors, left out.
@@ -70,7 +37,7 @@ def main():
     second = Scene(tool, cli, 22, os.path.join(work, "second"), no_digits=True)
     if (first.width, first.height) != (second.width, second.height) or first.leds == second.leds:
         fail("the two scenes should be the same size and differ")
-    card = Card(card_bin, work, "card", first.width, first.height)
+    card = Card(card_bin, work, "card", first.width, first.height, http="127.0.0.1:0")
     driver = None
     try:
         for scene in (first, second):
@@ -100,7 +67,7 @@ def main():
         # The first send: every LED of the canvas is the renderer's.
         send(cli, first.folder)
         wait_for("the canvas to show the first scene", lambda: shows(driver, first), seconds=10)
-        got = canvas(driver, first.width, first.height)
+        got = page_leds(driver, first.width, first.height)
         bad = differences(got, first.leds)
         if bad:
             fail("%d LEDs differ from the scene's picture, first %s" % (len(bad), bad[:5]))
@@ -120,7 +87,7 @@ def main():
         deadline = confirmed + 0.5
         changed = False
         while time.time() < deadline:
-            if status(driver)[1] > frames and canvas(driver, second.width, second.height) != first.leds:
+            if status(driver)[1] > frames and page_leds(driver, second.width, second.height) != first.leds:
                 changed = True
                 break
             time.sleep(0.01)
@@ -146,14 +113,12 @@ def main():
         # A page refused for want of a place says why; it comes back by
         # itself after a card restart and shows the new card's screen.
         port = card.http_port
-        if card.stop() != 0:
-            fail("the card did not end cleanly on SIGTERM")
+        card.stop()
         wait_for("the page to notice the card is gone", lambda: status(driver)[0] == "no")
         card = Card(card_bin, work, "card2", first.width, first.height, extra=["--http-viewers", "1"],
                     http="127.0.0.1:%d" % port)
         holder = socket.create_connection(("127.0.0.1", port), timeout=5)
-        holder.sendall(b"GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                       b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+        holder.sendall((HANDSHAKE % ("/live", "")).encode())
         if b" 101 " not in holder.recv(200):
             fail("the card did not take the first viewer")
         wait_for("the page to say it was refused", lambda: "refused" in status(driver)[3], seconds=30)
@@ -162,7 +127,7 @@ def main():
         wait_for("the page to be live again", lambda: status(driver)[0] == "yes", seconds=30)
         new_screen = card_png_leds(read_png(http_get(card.url + "screen.png")[2]))
         wait_for("the page to show the restarted card's screen",
-                 lambda: canvas(driver, first.width, first.height) == new_screen, seconds=10)
+                 lambda: page_leds(driver, first.width, first.height) == new_screen, seconds=10)
         if driver.execute_script("return window.vantiroMarker;") != "not reloaded":
             fail("the page was reloaded")
         if not card.alive():
@@ -170,11 +135,10 @@ def main():
     finally:
         if driver:
             driver.quit()
-        code = card.stop()
-    if code != 0:
-        fail("the card ended with status %d" % code)
-    shutil.rmtree(work, ignore_errors=True)
-    print("browser test passed", flush=True)
+        card.stop()
 
 
-main()
+rounds = int(sys.argv[sys.argv.index("--latency") + 1]) if "--latency" in sys.argv else 20
+with scratch("vantiro-web-") as work:
+    check(*sys.argv[1:4], rounds, work)
+print("browser test passed", flush=True)

@@ -11,18 +11,19 @@ viewer. Then hostile requests: each gets a 4xx or a closed connection,
 never a 2xx, and the card stays up.
 Usage: load_test.py VANTIRO_CARD VANTIRO_CLI RANDOM_SCENE --rss|--no-rss"""
 import asyncio
+import json
 import os
-import shutil
 import socket
 import statistics
 import struct
+import subprocess
 import sys
-import tempfile
 import time
-import json
+from concurrent.futures import ThreadPoolExecutor
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from weblib import Card, card_png_leds, fail, http_get, read_png, send, write_syscfg  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from vantiro_procs import (HANDSHAKE, Card, card_png_leds, fail, http_get, read_png, scratch, send,  # noqa: E402
+                           write_syscfg)
 
 import websockets  # noqa: E402
 import websockets.exceptions  # noqa: E402
@@ -33,8 +34,6 @@ UNLIT = (40, 40, 40)
 # What the card states a viewer may cost (web/live_page.h): three copies of
 # the screen, the rows' indexes, the header and 256 KiB.
 VIEWER_BYTES = 3 * WIDTH * HEIGHT + 2 * HEIGHT + 32 + 256 * 1024
-HANDSHAKE = ("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n%s\r\n")
 
 
 class Picture:
@@ -86,29 +85,44 @@ def state(card):
     return json.loads(body)
 
 
-def raw_request(port, data, read_seconds=10):
-    """Sends data on a fresh connection; returns the status code of the
-    answer, or 0 when the card closed the connection without one."""
-    s = socket.create_connection(("127.0.0.1", port), timeout=read_seconds)
+def viewers(card):
+    return state(card)["viewers"]
+
+
+async def until(check, seconds=20):
+    """Polls check every 50 ms (the event loop running meanwhile) until it
+    holds, for at most seconds; returns whether it held."""
+    deadline = time.monotonic() + seconds
+    while not check():
+        if time.monotonic() > deadline:
+            return False
+        await asyncio.sleep(0.05)
+    return True
+
+
+def status_code(s, data):
+    """Sends data on connection s; the status code of the answer, 0 when
+    the card closed the connection without one."""
+    got = b""
     try:
-        try:
-            s.sendall(data)
-        except OSError:
-            pass
-        got = b""
-        try:
-            while b"\r\n" not in got:
-                chunk = s.recv(4096)
-                if not chunk:
-                    break
-                got += chunk
-        except OSError:
-            pass
-    finally:
-        s.close()
-    if not got.startswith(b"HTTP/1."):
-        return 0
-    return int(got.split()[1])
+        s.sendall(data)
+    except OSError:
+        pass
+    try:
+        while b"\r\n" not in got:
+            chunk = s.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+    except OSError:
+        pass
+    return int(got.split()[1]) if got.startswith(b"HTTP/1.") else 0
+
+
+def raw_request(port, data, read_seconds=10):
+    """status_code of data sent on a fresh connection, closed after."""
+    with socket.create_connection(("127.0.0.1", port), timeout=read_seconds) as s:
+        return status_code(s, data)
 
 
 def must_refuse(what, code):
@@ -131,11 +145,8 @@ async def load(card, cli, scene, rss):
     sleeper.settimeout(10)
     sleeper.connect(("127.0.0.1", card.http_port))
     sleeper.sendall((HANDSHAKE % ("/live", "")).encode())
-    deadline = time.time() + 20
-    while state(card)["viewers"] < VIEWERS and time.time() < deadline:
-        await asyncio.sleep(0.05)
-    if state(card)["viewers"] != VIEWERS:
-        fail("the card holds %d viewers, not %d" % (state(card)["viewers"], VIEWERS))
+    if not await until(lambda: viewers(card) >= VIEWERS) or viewers(card) != VIEWERS:
+        fail("the card holds %d viewers, not %d" % (viewers(card), VIEWERS))
     # One more is refused with 503 on the upgrade.
     try:
         async with websockets.connect(url, open_timeout=10):
@@ -152,11 +163,11 @@ async def load(card, cli, scene, rss):
     # (Bounded in time, not in sends: a stuck write is also cut after 2 s.)
     began = time.time()
     deadline = began + 30
-    while state(card)["viewers"] == VIEWERS and time.time() < deadline:
+    while viewers(card) == VIEWERS and time.time() < deadline:
         loaded.append((await asyncio.to_thread(send, cli, scene))[0])
         rounds += 1
-    if state(card)["viewers"] != VIEWERS - 1:
-        fail("the viewer that never reads was not dropped (%d viewers)" % state(card)["viewers"])
+    if viewers(card) != VIEWERS - 1:
+        fail("the viewer that never reads was not dropped (%d viewers)" % viewers(card))
     print("500-line send, median: %.3f s without viewers (5 sends), %.3f s with %d viewers, one not reading"
           " (%d sends)" % (plain, statistics.median(loaded), VIEWERS, len(loaded)), flush=True)
     print("the viewer that never reads was dropped after %d more sends (%.1f s)" % (rounds, time.time() - began),
@@ -164,19 +175,14 @@ async def load(card, cli, scene, rss):
     # Its place is free again.
     pictures.append(Picture())
     tasks.append(asyncio.create_task(reader(url, pictures[-1], stop)))
-    deadline = time.time() + 20
-    while (state(card)["viewers"] < VIEWERS or pictures[-1].messages == 0) and time.time() < deadline:
-        await asyncio.sleep(0.05)
-    if state(card)["viewers"] != VIEWERS:
-        fail("the dropped viewer's place was not taken again")
+    if not await until(lambda: viewers(card) >= VIEWERS and pictures[-1].messages) or viewers(card) != VIEWERS:
+        fail("the dropped viewer's place was not taken again (%d viewers)" % viewers(card))
     await asyncio.to_thread(send, cli, scene)
 
     # Every viewer ends with the card's screen, and none got more than 30
     # frames a second.
     want = card_png_leds(read_png(http_get(card.url + "screen.png")[2]))
-    deadline = time.time() + 10
-    while time.time() < deadline and any(p.leds is None or p.rgb() != want for p in pictures):
-        await asyncio.sleep(0.1)
+    await until(lambda: all(p.leds is not None and p.rgb() == want for p in pictures), 10)
     for i, p in enumerate(pictures):
         if p.leds is None or (p.width, p.height) != (WIDTH, HEIGHT) or p.rgb() != want:
             fail("viewer %d's picture is not the card's screen" % i)
@@ -197,44 +203,25 @@ async def load(card, cli, scene, rss):
     await asyncio.gather(*tasks)
     sleeper.close()
     # The places are given back as the viewers go.
-    deadline = time.time() + 20
-    while state(card)["viewers"] != 0 and time.time() < deadline:
-        await asyncio.sleep(0.05)
-    if state(card)["viewers"] != 0:
-        fail("%d viewers are still counted after all went" % state(card)["viewers"])
+    if not await until(lambda: viewers(card) == 0):
+        fail("%d viewers are still counted after all went" % viewers(card))
 
 
 def crowd(card):
     """Half again as many upgrades as places, all at once: each gets its
     place (101) or a 503, never a bare close, and exactly the places are
-    given."""
-    from concurrent.futures import ThreadPoolExecutor
+    given; the places are given back as they go."""
     socks = [socket.create_connection(("127.0.0.1", card.http_port), timeout=10) for _ in range(VIEWERS * 3 // 2)]
-
-    def upgrade(s):
-        s.sendall((HANDSHAKE % ("/live", "")).encode())
-        got = b""
-        try:
-            while b"\r\n" not in got:
-                chunk = s.recv(64)
-                if not chunk:
-                    break
-                got += chunk
-        except OSError:
-            pass
-        return got.split(b" ")[1] if got.startswith(b"HTTP/1.1 ") else b"closed"
-
     with ThreadPoolExecutor(len(socks)) as pool:
-        answers = list(pool.map(upgrade, socks))
+        answers = list(pool.map(lambda s: status_code(s, (HANDSHAKE % ("/live", "")).encode()), socks))
     for s in socks:
         s.close()
-    taken, refused = answers.count(b"101"), answers.count(b"503")
+    taken, refused = answers.count(101), answers.count(503)
     if taken != VIEWERS or refused != len(socks) - VIEWERS:
-        fail("%d upgrades at once: %d taken, %d refused with 503, the rest %s"
-             % (len(socks), taken, refused, [a for a in answers if a not in (b"101", b"503")]))
-    deadline = time.time() + 20
-    while state(card)["viewers"] != 0 and time.time() < deadline:
-        time.sleep(0.05)
+        fail("%d upgrades at once: %d taken, %d refused with 503, the rest %s (0: closed)"
+             % (len(socks), taken, refused, [a for a in answers if a not in (101, 503)]))
+    if not asyncio.run(until(lambda: viewers(card) == 0)):
+        fail("%d viewers are still counted after the crowd went" % viewers(card))
 
 
 async def oversized(card):
@@ -321,15 +308,12 @@ def hostile(card):
         fail("the card ended under hostile requests")
 
 
-def main():
-    card_bin, cli, tool, mode = sys.argv[1:5]
-    work = tempfile.mkdtemp(prefix="vantiro-web-load-")
+def check(card_bin, cli, tool, mode, work):
     scene = os.path.join(work, "scene")
     os.makedirs(scene)
     # Seed 34's scene is sent in 518 lines.
-    import subprocess
     out = subprocess.run([tool, "34", scene], check=True, capture_output=True, text=True, timeout=60).stdout.split()
-    card = Card(card_bin, work, "card", WIDTH, HEIGHT)
+    card = Card(card_bin, work, "card", WIDTH, HEIGHT, http="127.0.0.1:0")
     try:
         write_syscfg(scene, card.port, int(out[3]), int(out[4]))
         r = subprocess.run([cli, "send", scene], capture_output=True, text=True, timeout=60)
@@ -349,19 +333,14 @@ def main():
                 p = Picture()
                 p.apply(await asyncio.wait_for(ws.recv(), 10))
         asyncio.run(one_viewer())
-        deadline = time.time() + 10
-        while state(card)["viewers"] != 0 and time.time() < deadline:
-            time.sleep(0.05)
-        if state(card)["viewers"] != 0:
-            fail("%d viewers left over after every viewer went" % state(card)["viewers"])
+        if not asyncio.run(until(lambda: viewers(card) == 0, 10)):
+            fail("%d viewers left over after every viewer went" % viewers(card))
         if not card.alive():
-            fail("the card ended")
+            fail("the card ended: " + card.log())
     finally:
-        code = card.stop()
-    if code != 0:
-        fail("the card ended with status %d" % code)
-    shutil.rmtree(work, ignore_errors=True)
-    print("load and hostile test passed", flush=True)
+        card.stop()
 
 
-main()
+with scratch("vantiro-web-load-") as work:
+    check(*sys.argv[1:5], work)
+print("load and hostile test passed", flush=True)
