@@ -344,9 +344,9 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
     std::string name;
     if (in_memory(path, &name)) {
         std::vector<uint8_t>* file = memory_file(name);
-        if (!file || injected_failure()) return fail(err, file ? "write" : "open", path);
+        if (!file || (n > 0 && injected_failure())) return fail(err, file ? "write" : "open", path);
         const auto* bytes = static_cast<const uint8_t*>(data);
-        if (file->size() < offset + n) file->resize(static_cast<size_t>(offset + n));
+        if (n > 0 && file->size() < offset + n) file->resize(static_cast<size_t>(offset + n));
         std::copy(bytes, bytes + n, file->begin() + static_cast<std::ptrdiff_t>(offset));
         return true;
     }
@@ -483,8 +483,9 @@ int platform_remove_stale_temporaries(const Platform_folder& folder, const char*
 New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err) {
     std::string name;
     if (in_memory(path, &name)) {
+        if (injected_failure()) return fail(err, "create", path), New_file::failed;
         if (memory_folder->files.count(name)) return New_file::taken;
-        if (!memory_name_ok(name) || injected_failure()) return fail(err, "create", path), New_file::failed;
+        if (!memory_name_ok(name)) return fail(err, "create", path), New_file::failed;
         const auto* bytes = static_cast<const uint8_t*>(data);
         memory_folder->files[name].assign(bytes, bytes + n);
         return New_file::written;
@@ -534,11 +535,12 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
     std::string name, new_name;
     const bool from_memory = in_memory(from, &name), to_memory = in_memory(to, &new_name);
     if (from_memory || to_memory) {
+        if (injected_failure()) return fail(err, "rename", from), New_file::failed;
         std::vector<uint8_t>* file = from_memory ? memory_file(name) : nullptr;
         if (!from_memory || !to_memory) errno = EXDEV;   // between memory and the disk: no rename
         if (!file || !to_memory) return fail(err, "rename", from), New_file::failed;
         if (memory_folder->files.count(new_name)) return New_file::taken;
-        if (!memory_name_ok(new_name) || injected_failure()) return fail(err, "rename", from), New_file::failed;
+        if (!memory_name_ok(new_name)) return fail(err, "rename", from), New_file::failed;
         std::vector<uint8_t> bytes = std::move(*file);
         memory_folder->files.erase(name);
         memory_folder->files[new_name] = std::move(bytes);
