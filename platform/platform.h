@@ -2,7 +2,8 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
+// Implemented: diagnostics, whole-file reads and atomic writes (on disk or
+//   in a folder held in memory), executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input and for the
 //   window system to catch up, pointer position on the screen, GBK text
 //   conversion.
@@ -28,7 +29,7 @@ void set_diag_stream(FILE* stream);
 
 // Diagnostics captured while the value lives, in a temporary file it owns,
 // instead of going to standard error; where they went before is restored
-// when it goes. For tests and fuzzers, which read them or keep them quiet.
+// when it goes. For tests, which read them or keep them quiet.
 class Diag_capture {
 public:
     Diag_capture();
@@ -262,14 +263,17 @@ private:
 
 // A folder whose files are byte buffers in memory, by name. While a
 // Memory_folder_in_use names it, every path root + NAME is served from
-// files[NAME] and never touches the disk: the whole-file reads, the atomic
-// and new-file writes, platform_rename_new, platform_lock_file (a lock is
-// granted at once and holds no descriptor: nothing else shares the folder),
-// platform_open_folder and platform_remove_stale_temporaries (a memory
-// folder never holds temporaries), platform_is_folder. A NAME with a '/' is
-// in a subfolder, which a memory folder has not: missing (ENOENT). For
-// fuzzers and checks that load and save the scene thousands of times a
-// second.
+// files[NAME] and never touches the disk: the whole-file reads, the atomic,
+// new-file and in-place writes, platform_copy_if_absent's target,
+// platform_rename_new, platform_lock_file (a lock is granted at once and
+// holds no descriptor: nothing else shares the folder), platform_open_folder
+// and platform_remove_stale_temporaries (a memory folder never holds
+// temporaries), platform_is_folder. Outcomes and errno are the disk's (a
+// check runs the same operations on both). A NAME with a '/' is in a
+// subfolder, which a memory folder has not: missing (ENOENT); subfolders
+// and the writers inside an open folder (platform_open_subfolder,
+// platform_write_file_atomic_in) stay on disk. For fuzzers and checks that
+// load and save the scene thousands of times a second.
 struct Memory_folder {
     std::string root;   // ends with '/'; chosen to be no folder on disk
     std::map<std::string, std::vector<uint8_t>> files;
