@@ -26,7 +26,4 @@ void reset_to_startup_state() {
     std::memset(exe_folder, 0, sizeof exe_folder);
     std::memset(scene_folder, 0, sizeof scene_folder);
     std::memset(&data_paths, 0, sizeof data_paths);
-    set_diag_stream(nullptr);
-    platform_inject_write_failure(-1);
-    platform_set_drive_roots(nullptr, nullptr);
 }

@@ -118,6 +118,15 @@ void platform_set_drive_roots(const char* mountinfo, const char* sys) {
     sys_root = sys ? sys : default_sys_root;
 }
 
+Drive_roots_for_test::Drive_roots_for_test(const std::string& mountinfo, const std::string& sys)
+    : previous_mountinfo_(mountinfo_path), previous_sys_root_(sys_root) {
+    platform_set_drive_roots(mountinfo.c_str(), sys.c_str());
+}
+
+Drive_roots_for_test::~Drive_roots_for_test() {
+    platform_set_drive_roots(previous_mountinfo_.c_str(), previous_sys_root_.c_str());
+}
+
 bool platform_find_removable_drive(std::string* mount_point, std::string* err) {
     libmnt_table* table = mnt_new_table();
     libmnt_iter* iter = mnt_new_iter(MNT_ITER_FORWARD);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -18,6 +19,8 @@
 namespace {
 
 int failure_countdown = -1;   // operations left before the injected failure
+
+Memory_folder* memory_folder = nullptr;   // the folder in memory in use, if any
 
 // True when the next file operation is to fail (test seam).
 bool injected_failure() {
@@ -73,6 +76,41 @@ bool write_all(int fd, const void* data, size_t n) {
     return true;
 }
 
+// True when path is in the memory folder in use; *name gets its name there
+// ("" for the folder itself).
+bool in_memory(const char* path, std::string* name) {
+    if (!memory_folder) return false;
+    const std::string& root = memory_folder->root;
+    if (root.empty() || std::strncmp(path, root.c_str(), root.size()) != 0) {
+        // The root without its '/': the folder itself.
+        if (root.size() < 2 || std::strlen(path) != root.size() - 1 ||
+            std::strncmp(path, root.c_str(), root.size() - 1) != 0)
+            return false;
+        name->clear();
+        return true;
+    }
+    *name = path + root.size();
+    return true;
+}
+
+// The file name of the memory folder in use, or null when there is none:
+// errno is then EISDIR for the folder itself, ENOENT otherwise (a missing
+// file, or one in a subfolder, which memory folders have not).
+std::vector<uint8_t>* memory_file(const std::string& name) {
+    const auto it = memory_folder->files.find(name);
+    if (it != memory_folder->files.end()) return &it->second;
+    errno = name.empty() ? EISDIR : ENOENT;
+    return nullptr;
+}
+
+// Whether name may be made in the memory folder (not the folder itself,
+// not in a subfolder); errno set when not.
+bool memory_name_ok(const std::string& name) {
+    if (!name.empty() && name.find('/') == std::string::npos) return true;
+    errno = name.empty() ? EISDIR : ENOENT;
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -81,6 +119,22 @@ namespace {
 // file is refused instead.
 bool read_regular(const char* path, size_t max, bool whole, std::vector<uint8_t>* out, std::string* err) {
     out->clear();
+    std::string name;
+    if (in_memory(path, &name)) {
+        const std::vector<uint8_t>* file = memory_file(name);
+        if (!file && errno == EISDIR) {
+            if (err) *err = std::string(path) + " is a folder, not a file";
+            return false;
+        }
+        if (!file) return fail(err, "open", path);
+        if (whole && file->size() > max) {
+            errno = EFBIG;
+            if (err) *err = std::string(path) + " is larger than " + std::to_string(max) + " bytes";
+            return false;
+        }
+        out->assign(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(std::min(file->size(), max)));
+        return true;
+    }
     // O_NONBLOCK: opening a FIFO with no writer must not wait for one (it
     // is refused below, as every file that is not a regular one).
     int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -279,12 +333,23 @@ bool platform_read_file_head(const char* path, size_t max, std::vector<uint8_t>*
 }
 
 bool platform_is_folder(const char* path) {
+    std::string name;
+    if (in_memory(path, &name)) return name.empty();
     struct stat st;
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool platform_write_at(const char* path, uint64_t offset, const void* data, size_t n,
                        std::string* err) {
+    std::string name;
+    if (in_memory(path, &name)) {
+        std::vector<uint8_t>* file = memory_file(name);
+        if (!file || (n > 0 && injected_failure())) return fail(err, file ? "write" : "open", path);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        if (n > 0 && file->size() < offset + n) file->resize(static_cast<size_t>(offset + n));
+        std::copy(bytes, bytes + n, file->begin() + static_cast<std::ptrdiff_t>(offset));
+        return true;
+    }
     int fd = open(path, O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return fail(err, "open", path);
     bool ok = lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0 && write_all(fd, data, n);
@@ -298,6 +363,13 @@ bool platform_write_at(const char* path, uint64_t offset, const void* data, size
 }
 
 bool platform_write_file_atomic(const char* path, const void* data, size_t n, std::string* err) {
+    std::string name;
+    if (in_memory(path, &name)) {
+        if (!memory_name_ok(name) || injected_failure()) return fail(err, "write", path);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        memory_folder->files[name].assign(bytes, bytes + n);
+        return true;
+    }
     const int dir = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return fail(err, "open the folder of", path);
     const char* slash = std::strrchr(path, '/');
@@ -325,6 +397,17 @@ Platform_folder::~Platform_folder() {
 }
 
 bool platform_open_folder(const char* path, Platform_folder* out, std::string* err) {
+    std::string name;
+    if (in_memory(path, &name)) {
+        if (!name.empty()) {
+            errno = memory_folder->files.count(name) ? ENOTDIR : ENOENT;
+            return fail(err, "open the folder", path);
+        }
+        Platform_folder f;   // no descriptor: nothing on disk to hold
+        f.path = path;
+        *out = std::move(f);
+        return true;
+    }
     const int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return fail(err, "open the folder", path);
     Platform_folder f;
@@ -398,6 +481,15 @@ int platform_remove_stale_temporaries(const Platform_folder& folder, const char*
 }
 
 New_file platform_write_new_file(const char* path, const void* data, size_t n, std::string* err) {
+    std::string name;
+    if (in_memory(path, &name)) {
+        if (injected_failure()) return fail(err, "create", path), New_file::failed;
+        if (memory_folder->files.count(name)) return New_file::taken;
+        if (!memory_name_ok(name)) return fail(err, "create", path), New_file::failed;
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        memory_folder->files[name].assign(bytes, bytes + n);
+        return New_file::written;
+    }
     const int fd = injected_failure() ? -1 : open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EEXIST) return New_file::taken;
     if (fd < 0) return fail(err, "create", path), New_file::failed;
@@ -440,6 +532,20 @@ std::FILE* platform_open_log(const char* path, std::string* err) {
 }
 
 New_file platform_rename_new(const char* from, const char* to, std::string* err) {
+    std::string name, new_name;
+    const bool from_memory = in_memory(from, &name), to_memory = in_memory(to, &new_name);
+    if (from_memory || to_memory) {
+        if (injected_failure()) return fail(err, "rename", from), New_file::failed;
+        std::vector<uint8_t>* file = from_memory ? memory_file(name) : nullptr;
+        if (!from_memory || !to_memory) errno = EXDEV;   // between memory and the disk: no rename
+        if (!file || !to_memory) return fail(err, "rename", from), New_file::failed;
+        if (memory_folder->files.count(new_name)) return New_file::taken;
+        if (!memory_name_ok(new_name)) return fail(err, "rename", from), New_file::failed;
+        std::vector<uint8_t> bytes = std::move(*file);
+        memory_folder->files.erase(name);
+        memory_folder->files[new_name] = std::move(bytes);
+        return New_file::written;
+    }
     if (injected_failure() || renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST) return New_file::taken;
         return fail(err, "rename", from), New_file::failed;
@@ -449,6 +555,16 @@ New_file platform_rename_new(const char* from, const char* to, std::string* err)
 }
 
 void platform_inject_write_failure(int k) { failure_countdown = k; }
+
+Injected_write_failure::Injected_write_failure(int k) : previous_(failure_countdown) { failure_countdown = k; }
+
+Injected_write_failure::~Injected_write_failure() { failure_countdown = previous_; }
+
+Memory_folder_in_use::Memory_folder_in_use(Memory_folder& folder) : previous_(memory_folder) {
+    memory_folder = &folder;
+}
+
+Memory_folder_in_use::~Memory_folder_in_use() { memory_folder = previous_; }
 
 bool platform_make_private_folders(const char* path, std::string* err) {
     const std::string whole = path;
@@ -472,7 +588,8 @@ bool platform_make_private_folders(const char* path, std::string* err) {
 bool platform_copy_if_absent(const char* from, const char* to, size_t max, bool* copied, std::string* err) {
     if (copied) *copied = false;
     struct stat st;
-    if (lstat(to, &st) == 0) return true;
+    std::string name;
+    if (in_memory(to, &name) ? memory_folder->files.count(name) > 0 : lstat(to, &st) == 0) return true;
     std::vector<uint8_t> bytes;
     if (!platform_read_file(from, max, &bytes, err)) {
         if (errno != ENOENT) return false;
@@ -507,6 +624,15 @@ Platform_lock::~Platform_lock() {
 Lock_outcome platform_lock_file(const char* path, bool exclusive, bool create, int timeout_ms, Platform_lock* out,
                                 std::string* err) {
     *out = Platform_lock();
+    std::string name;
+    if (in_memory(path, &name)) {
+        if (!memory_folder->files.count(name)) {
+            if (!create) return Lock_outcome::absent;
+            if (!memory_name_ok(name)) return fail(err, "open the lock file", path), Lock_outcome::failed;
+            memory_folder->files[name];
+        }
+        return Lock_outcome::locked;   // granted: no other process shares a memory folder
+    }
     const int fd = open(path, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
     if (fd < 0 && errno == ENOENT && !create) return Lock_outcome::absent;
     if (fd < 0) return fail(err, "open the lock file", path), Lock_outcome::failed;

@@ -2,7 +2,8 @@
 // system, behind one narrow contract. linux_*.cpp and fontconfig_face.cpp
 // need no display; x11_window.cpp needs the X connection GLUT opened.
 //
-// Implemented: diagnostics, whole-file reads and atomic writes, executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
+// Implemented: diagnostics, whole-file reads and atomic writes (on disk or
+//   in a folder held in memory), executable path, the environment, the program's folders (build tree, installation, XDG), private-profile reading, CJK face lookup,
 //   frameless window by title, waiting for window-system input and for the
 //   window system to catch up, pointer position on the screen, GBK text
 //   conversion.
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,8 +24,27 @@
 // returns the characters written.
 int diag_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Where diagnostics go (null: standard error).
+// Where diagnostics go (null: standard error). Tests use Diag_capture.
 void set_diag_stream(FILE* stream);
+
+// Diagnostics captured while the value lives, in a temporary file it owns,
+// instead of going to standard error; where they went before is restored
+// when it goes. For tests, which read them or keep them quiet.
+class Diag_capture {
+public:
+    Diag_capture();
+    Diag_capture(const Diag_capture&) = delete;
+    Diag_capture& operator=(const Diag_capture&) = delete;
+    ~Diag_capture();
+
+    // What was printed since the previous take (or since the capture began).
+    std::string take();
+
+private:
+    FILE* previous_;
+    FILE* file_;
+    long taken_ = 0;   // bytes of file_ already taken
+};
 
 // printf-like formatting into buf of cap bytes. Returns the length written,
 // or -1 when formatting fails or the text would not fit; then buf is empty,
@@ -221,7 +242,55 @@ std::FILE* platform_open_log(const char* path, std::string* err);
 
 // Test seam: make the k-th file operation of the atomic writer from now on
 // fail (k >= 0; -1 for none). The failure reads as "No space left on device".
+// Injected_write_failure below sets it for one scope.
 void platform_inject_write_failure(int k);
+
+// platform_inject_write_failure(k) while the value lives; the countdown
+// there was before comes back when it goes (a check that fails midway
+// leaves no failure armed for the next one).
+class Injected_write_failure {
+public:
+    explicit Injected_write_failure(int k);
+    Injected_write_failure(const Injected_write_failure&) = delete;
+    Injected_write_failure& operator=(const Injected_write_failure&) = delete;
+    ~Injected_write_failure();
+
+private:
+    int previous_;
+};
+
+// --- Files held in memory (linux_files.cpp) ----------------------------------
+
+// A folder whose files are byte buffers in memory, by name. While a
+// Memory_folder_in_use names it, every path root + NAME is served from
+// files[NAME] and never touches the disk: the whole-file reads, the atomic,
+// new-file and in-place writes, platform_copy_if_absent's target,
+// platform_rename_new, platform_lock_file (a lock is granted at once and
+// holds no descriptor: nothing else shares the folder), platform_open_folder
+// and platform_remove_stale_temporaries (a memory folder never holds
+// temporaries), platform_is_folder. Outcomes and errno are the disk's (a
+// check runs the same operations on both). A NAME with a '/' is in a
+// subfolder, which a memory folder has not: missing (ENOENT); subfolders
+// and the writers inside an open folder (platform_open_subfolder,
+// platform_write_file_atomic_in) stay on disk. For fuzzers and checks that
+// load and save the scene thousands of times a second.
+struct Memory_folder {
+    std::string root;   // ends with '/'; chosen to be no folder on disk
+    std::map<std::string, std::vector<uint8_t>> files;
+};
+
+// Puts folder in use for as long as the value lives (the one in use before,
+// if any, comes back after); folder must outlive it.
+class Memory_folder_in_use {
+public:
+    explicit Memory_folder_in_use(Memory_folder& folder);
+    Memory_folder_in_use(const Memory_folder_in_use&) = delete;
+    Memory_folder_in_use& operator=(const Memory_folder_in_use&) = delete;
+    ~Memory_folder_in_use();
+
+private:
+    Memory_folder* previous_;
+};
 
 // --- Private-profile files (linux_profile.cpp) ------------------------------
 
@@ -308,8 +377,22 @@ bool platform_clipboard_text(std::string* utf8, std::string* err);
 // --- Removable drives (linux_drives.cpp) ------------------------------------
 
 // Where drive detection reads the mount table and sysfs; null restores the
-// defaults (/proc/self/mountinfo and /sys). Tests point them at fake trees.
+// defaults (/proc/self/mountinfo and /sys). Tests point them at fake trees,
+// through Drive_roots_for_test.
 void platform_set_drive_roots(const char* mountinfo_path, const char* sys_root);
+
+// platform_set_drive_roots(mountinfo_path, sys_root) while the value lives;
+// the roots set before come back when it goes.
+class Drive_roots_for_test {
+public:
+    Drive_roots_for_test(const std::string& mountinfo_path, const std::string& sys_root);
+    Drive_roots_for_test(const Drive_roots_for_test&) = delete;
+    Drive_roots_for_test& operator=(const Drive_roots_for_test&) = delete;
+    ~Drive_roots_for_test();
+
+private:
+    std::string previous_mountinfo_, previous_sys_root_;
+};
 
 // The mount point of the removable drive to write to: among the candidates,
 // taken in mount-table order, the last one wins. A candidate is a writable,

@@ -11,6 +11,7 @@
 // The loader gives every group 0..19 the records saved from group 0.
 // Numbers are written as signed 32-bit values and read back the same way
 // (an unsigned field wraps).
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -24,7 +25,7 @@
 #include "platform/platform.h"
 #include "scene/record_fields.h"
 
-void report(const std::string& message) { std::fprintf(stderr, "scene: %s\n", message.c_str()); }
+void report(const std::string& message) { diag_print("scene: %s\n", message.c_str()); }
 
 const char* base_name(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -104,6 +105,18 @@ void read_record(const Record_field<R> (&fields)[N], R& r, int first, int count)
         }
 }
 
+// The fields of record from that read_record(fields, ..., first, count)
+// sets, copied to record to.
+template <class R, size_t N>
+void copy_record(const Record_field<R> (&fields)[N], const R& from, R& to, int first, int count) {
+    int n = first;
+    for (const Record_field<R>& f : fields)
+        if (f.in_number_file) {
+            if (n < count) f.set(to, f.get(from));
+            ++n;
+        }
+}
+
 void put(std::string* out, int64_t v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%" PRId64 "\r\r\n", v);
@@ -132,11 +145,18 @@ Read read_number_file(int k, int* count, std::string* why) {
 
 void load_number_file(Scene& scene, int k, int count) {
     switch (k) {
-        case 0:
-            for (int g = 0; g < digit_groups_in_use; ++g)
-                for (int i = 0; i < digit_group_size; ++i)
-                    read_record(digit_fields, scene.digit_at(g, i), lines_of(digit_fields) * i, count);
+        case 0: {
+            // The records the file has lines for (a short file sets few),
+            // read into group 0 and copied, field by field, to the others.
+            constexpr int lines = lines_of(digit_fields);
+            const int records = std::min(digit_group_size, (count + lines - 1) / lines);
+            for (int i = 0; i < records; ++i) {
+                read_record(digit_fields, scene.digit_at(0, i), lines * i, count);
+                for (int g = 1; g < digit_groups_in_use; ++g)
+                    copy_record(digit_fields, scene.digit_at(0, i), scene.digit_at(g, i), lines * i, count);
+            }
             break;
+        }
         case 1:
             scene.board_columns = clamp(value(0, count, scene.board_columns), 0, max_board_columns);
             scene.board_rows = clamp(value(1, count, scene.board_rows), 0, max_board_rows);

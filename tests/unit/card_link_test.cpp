@@ -115,9 +115,10 @@ protected:
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
         set_flash_image_path(data_paths.spi_data);
-        set_diag_stream(std::fopen("/dev/null", "w"));
     }
     void TearDown() override { reset_card_link(); }
+
+    Diag_capture diag;   // the link's diagnostics, kept off the test's output
 
     // Sends the scene to the card at address and waits until it is done.
     bool send_to(const std::string& address) {

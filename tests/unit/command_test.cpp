@@ -52,12 +52,6 @@ protected:
         command_row spy = {"SPY", "spy", record};
         interpreter.table[2] = spy;
         calls.clear();
-        diag = std::tmpfile();
-        set_diag_stream(diag);
-    }
-    void TearDown() override {
-        set_diag_stream(nullptr);
-        std::fclose(diag);
     }
 
     void run(const std::string& line, int32_t type = 0, const char* payload = "") {
@@ -70,17 +64,9 @@ protected:
     Command_interpreter interpreter = scene_interpreter(scene);
 
     // Diagnostics printed since the last call.
-    std::string printed() {
-        std::string out;
-        std::fseek(diag, read_pos, SEEK_SET);
-        for (int c; (c = std::fgetc(diag)) != EOF;) out += static_cast<char>(c);
-        read_pos = std::ftell(diag);
-        std::fseek(diag, 0, SEEK_END);   // ready for the next diagnostics
-        return out;
-    }
+    std::string printed() { return diag.take(); }
 
-    FILE* diag = nullptr;
-    long read_pos = 0;
+    Diag_capture diag;
 };
 
 // Lines split at blanks only, the word case-blind, missing arguments empty; bad or overlong lines are refused.

@@ -21,12 +21,11 @@ void put(const std::string& path, const std::string& content) { std::ofstream(pa
 // mnt/, and the mount table in mountinfo; drive detection is pointed at it.
 class Fake_system {
 public:
-    Fake_system() : sys_(dir_.path() + "/sys") {
+    Fake_system() : sys_(dir_.path() + "/sys"), roots_(dir_.path() + "/mountinfo", sys_) {
         for (const char* d : {"bus/usb", "bus/pci", "bus/mmc", "dev/block"})
             fs::create_directories(sys_ + "/" + d);
         fs::create_directories(dir_.path() + "/mnt");
         write_table();
-        platform_set_drive_roots((dir_.path() + "/mountinfo").c_str(), sys_.c_str());
     }
 
     // Makes the device folder at path (under sys/devices) belong to the bus.
@@ -89,6 +88,7 @@ private:
 
     Temp_dir dir_;
     std::string sys_;
+    Drive_roots_for_test roots_;   // drive detection looks here while the fake lives
     std::string table_ = "1 0 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n";
     int next_id_ = 30;
 };
@@ -159,7 +159,7 @@ TEST(DriveFind, ReadOnlyAndSubfolderMountsArePassedOverAndBlanksDecoded) {
 TEST(DriveFind, MissingMountTableIsReported) {
     Temp_dir dir;
     std::string table = dir.path() + "/absent/mountinfo";
-    platform_set_drive_roots(table.c_str(), dir.path().c_str());
+    const Drive_roots_for_test roots(table, dir.path());
     std::string point = "unchanged", err;
     EXPECT_FALSE(platform_find_removable_drive(&point, &err));
     EXPECT_EQ(err, "export: cannot read the mount table " + table + ": No such file or directory");

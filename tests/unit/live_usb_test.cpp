@@ -40,8 +40,9 @@ namespace {
 
 class Live_usb_test : public ::testing::Test {
 protected:
-    void SetUp() override { set_diag_stream(std::fopen("/dev/null", "w")); }
     void TearDown() override { reset_card_link(); }
+
+    Diag_capture diag;   // the link's diagnostics, kept off the test's output
 
     // Points the scene's files and the card's fonts at the test's folders;
     // again after each scene is built, since that starts from the start-up

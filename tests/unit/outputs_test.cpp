@@ -321,9 +321,11 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     // A write that fails leaves the old script whole and is said.
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
-        platform_inject_write_failure(k);
-        const Export_outcome o = export_scene(scene);
-        platform_inject_write_failure(-1);
+        Export_outcome o;
+        {
+            const Injected_write_failure no_room(k);
+            o = export_scene(scene);
+        }
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
         const std::string now = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
@@ -368,7 +370,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
-    platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
+    const Drive_roots_for_test fake_roots(fake.path() + "/mountinfo", fake.path());
     export_folder[0] = '\0';
     EXPECT_FALSE(export_scene(scene).drive_found);
     platform_gbk_to_utf8(status_text, expected, sizeof expected);

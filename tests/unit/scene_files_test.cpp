@@ -342,9 +342,10 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     // it is tried.
     dir.write("scene.conf", damaged[1]);
     for (int k = 0; k < 2; ++k) {
-        platform_inject_write_failure(0);
-        load_scene_files(scene);
-        platform_inject_write_failure(-1);
+        {
+            const Injected_write_failure no_room(0);
+            load_scene_files(scene);
+        }
         EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
         EXPECT_NE(status_utf8().find("it could not be kept aside"), std::string::npos) << status_utf8();
     }
@@ -450,9 +451,11 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
     for (int n = 0; n < 60; ++n) {
         scene.string_draws[0].x = 12345;
         scene.digit_at(0, 0).x = 777;
-        platform_inject_write_failure(n);
-        const bool saved = save_scene_files(scene, &err);
-        platform_inject_write_failure(-1);
+        bool saved;
+        {
+            const Injected_write_failure no_room(n);
+            saved = save_scene_files(scene, &err);
+        }
         if (saved) break;   // n is past the last operation
         EXPECT_NE(err.find("No space left"), std::string::npos) << err;
         EXPECT_EQ(remove_temporaries(dir), 0) << n;
@@ -508,13 +511,14 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     quits = 0;
     ui.window.ops.quit = [](int) { ++quits; };
     ui.requests = &editor_requests();
-    platform_inject_write_failure(0);
     // A click on the close entry: the release's live send (no card) says
     // its note, and the save's failure stays on the line.
     const menu_unit& close = scene.toolbar_menu[toolbar_close];
-    on_mouse(ui, scene, mouse_left, mouse_down, close.x + 5, close.y);
-    on_mouse(ui, scene, mouse_left, mouse_up, close.x + 5, close.y);
-    platform_inject_write_failure(-1);
+    {
+        const Injected_write_failure no_room(0);
+        on_mouse(ui, scene, mouse_left, mouse_down, close.x + 5, close.y);
+        on_mouse(ui, scene, mouse_left, mouse_up, close.x + 5, close.y);
+    }
     EXPECT_EQ(quits, 0);
     EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos) << status_utf8();
     toolbar_action(ui, scene, toolbar_close);   // the next close tries again

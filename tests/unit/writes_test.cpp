@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -135,4 +137,105 @@ TEST(Atomic_writer, ACleanerBesideItNeverTakesALiveTemporary) {
     EXPECT_EQ(cleaned.load(), 0);
     EXPECT_EQ(dir.read("scene.conf"), "save 399");
     EXPECT_EQ(platform_remove_stale_temporaries(here, names, 1), 0);
+}
+
+// A folder in memory answers as the disk does: the same random run of
+// writes (atomic, new-file, in place), reads (whole, head), renames and
+// locks on a real folder and on a memory folder gives the same outcomes,
+// the same errno on each failure, the same bytes, and the same files at
+// the end. Injected write failures reach both alike; when the guards go,
+// the memory folder is out of use and the countdown disarmed.
+TEST(Memory_folder, AnswersAsTheDiskDoes) {
+    Temp_dir dir;
+    Memory_folder memory;
+    memory.root = "/nonexistent/vantiro-memory-test/";
+    const std::string disk_root = dir.path() + "/";
+    const char* const names[] = {"a", "b", "c", "d/e"};
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    std::string err;
+    for (int step = 0; step < 600; ++step) {
+        const int op = static_cast<int>(next(8));
+        const char* name = names[next(4)];
+        const char* other = names[next(4)];
+        const std::string data(next(40), static_cast<char>('a' + next(26)));
+        const size_t max = next(50);
+        const uint64_t offset = next(50);
+        const int fail_at = next(6) == 0 ? static_cast<int>(next(4)) : -1;
+        std::string outcome[2];   // disk, memory
+        for (int m = 0; m < 2; ++m) {
+            const std::string root = m ? memory.root : disk_root;
+            const std::string path = root + name, to = root + other;
+            std::unique_ptr<Memory_folder_in_use> in_memory;
+            if (m) in_memory = std::make_unique<Memory_folder_in_use>(memory);
+            // Only the writers' failures: what one does beyond the first
+            // operation differs between the disk and memory.
+            const Injected_write_failure no_room(op < 4 && fail_at == 0 ? 0 : -1);
+            std::vector<uint8_t> bytes;
+            Platform_lock lock;
+            errno = 0;
+            bool ok = true;   // false: errno tells why
+            std::string& o = outcome[m];
+            switch (op) {
+                case 0: ok = platform_write_file_atomic(path.c_str(), data.data(), data.size(), &err); break;
+                case 1: {
+                    const New_file n = platform_write_new_file(path.c_str(), data.data(), data.size(), &err);
+                    o = n == New_file::taken ? "taken" : "";
+                    ok = n != New_file::failed;
+                    break;
+                }
+                case 2: ok = platform_write_at(path.c_str(), offset, data.data(), data.size(), &err); break;
+                case 3: {
+                    const New_file n = platform_rename_new(path.c_str(), to.c_str(), &err);
+                    o = n == New_file::taken ? "taken" : "";
+                    ok = n != New_file::failed;
+                    break;
+                }
+                case 4: ok = platform_read_file(path.c_str(), max, &bytes, &err); break;
+                case 5: ok = platform_read_file_head(path.c_str(), max, &bytes, &err); break;
+                case 6: {
+                    const Lock_outcome l = platform_lock_file(path.c_str(), next(2) == 1, false, 0, &lock, &err);
+                    o = l == Lock_outcome::locked ? "locked" : l == Lock_outcome::absent ? "absent" : "";
+                    ok = l != Lock_outcome::failed;
+                    break;
+                }
+                default:
+                    o = std::to_string(platform_is_folder(root.c_str())) + std::to_string(platform_is_folder(path.c_str()));
+                    break;
+            }
+            o += ok ? " ok" : " failed, errno " + std::to_string(errno);
+            o += " [" + std::string(bytes.begin(), bytes.end()) + "]";
+        }
+        ASSERT_EQ(outcome[0], outcome[1]) << "step " << step << " op " << op << " " << name << " " << other;
+    }
+    for (const char* name : names) {
+        std::vector<uint8_t> disk, mem;
+        const bool on_disk = platform_read_file((disk_root + name).c_str(), 1 << 20, &disk, &err);
+        {
+            const Memory_folder_in_use in_memory(memory);
+            EXPECT_EQ(platform_read_file((memory.root + name).c_str(), 1 << 20, &mem, &err), on_disk) << name;
+        }
+        EXPECT_EQ(disk, mem) << name;
+    }
+    // Out of use: the root is a path on disk again, where nothing is.
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(platform_read_file((memory.root + "a").c_str(), 100, &bytes, &err));
+    const std::string a = disk_root + "a";
+    {
+        const Injected_write_failure outer(5);
+        {
+            const Injected_write_failure inner(0);
+            EXPECT_FALSE(platform_write_file_atomic(a.c_str(), "x", 1, &err));
+        }
+        // The outer countdown back, untouched by the inner one's
+        // operations: a write takes five (temporary, write, flush, rename,
+        // folder flush), so the sixth, the next write's first, fails.
+        EXPECT_TRUE(platform_write_file_atomic(a.c_str(), "x", 1, &err)) << err;
+        EXPECT_FALSE(platform_write_file_atomic(a.c_str(), "x", 1, &err));
+        EXPECT_TRUE(platform_write_file_atomic(a.c_str(), "x", 1, &err)) << err;
+    }
+    EXPECT_TRUE(platform_write_file_atomic(a.c_str(), "y", 1, &err)) << err;
 }
