@@ -36,7 +36,10 @@ public:
 
 // True for a text record as its constructor left it: never filled by a
 // text command, Ctrl+E or a scene file's own text (a record that is
-// enabled by default, at a place that a grid of many boards reaches).
+// enabled by default, at a place that a grid of many boards reaches):
+// the placeholder's bytes, size, colour, slot and source, still at the
+// constructor's place (1000, 1000). A text the operator made and left
+// reading as the placeholder is somewhere the operator put it.
 bool never_filled(const string_draw& s);
 
 // One measured rectangle of the overlay.
