@@ -1,11 +1,5 @@
 #include "app/reset.h"
 
-#include <cstring>
-
-#include "app/config.h"
-#include "app/frame.h"
-#include "app/outputs.h"
-#include "app/startup.h"
 #include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
@@ -14,18 +8,11 @@
 #include "scene/status_line.h"
 
 void reset_to_startup_state() {
-    reset_card_link();
     reset_status();
     reset_bitmap_fonts();
     reset_glyph_cache();
     set_dot_sink(nullptr);
     reset_replay_state();
-    reset_frame_state();
-    clear_config();
-    sync_enabled = 0;
-    std::memset(exe_folder, 0, sizeof exe_folder);
-    std::memset(scene_folder, 0, sizeof scene_folder);
-    std::memset(&data_paths, 0, sizeof data_paths);
     set_diag_stream(nullptr);
     platform_inject_write_failure(-1);
     platform_set_drive_roots(nullptr, nullptr);

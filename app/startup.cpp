@@ -16,10 +16,6 @@
 #include "ui/edit_steps.h"
 #include "ui/menus.h"
 
-char exe_folder[exe_folder_size];
-char scene_folder[exe_folder_size];
-Data_paths data_paths;
-
 bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string* err) {
     const char* last = std::strrchr(exe_path, '/');
     size_t len = last ? static_cast<size_t>(last - exe_path) + 1 : 0;
@@ -101,17 +97,22 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir, Given_folder given) {
-    clear_config();
-    if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, std::string* err,
+                              const char* dir, Given_folder given) {
+    *config = Config{};
+    *paths = Program_paths{};
+    char* const scene_folder = paths->scene_folder;
+    const size_t scene_folder_size = sizeof paths->scene_folder;
+    Data_paths& data_paths = paths->data;
+    if (!derive_exe_folder(exe_path, paths->exe_folder, sizeof paths->exe_folder, err)) return false;
     Program_folders folders;
     if (!startup_folders(exe_path, dir, given, &folders, err)) return false;
-    if (folders.data.size() >= sizeof scene_folder) {
-        *err = "path: " + folders.data + " is longer than " + std::to_string(sizeof scene_folder - 1) +
+    if (folders.data.size() >= scene_folder_size) {
+        *err = "path: " + folders.data + " is longer than " + std::to_string(scene_folder_size - 1) +
                " characters";
         return false;
     }
-    std::snprintf(scene_folder, sizeof scene_folder, "%s", folders.data.c_str());
+    std::snprintf(scene_folder, scene_folder_size, "%s", folders.data.c_str());
     if (!build_data_paths(folders, &data_paths, err)) return false;
     const char* fonts[bitmap_font_count] = {
         data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
@@ -119,7 +120,7 @@ bool startup_paths_and_config(const char* exe_path, std::string* err, const char
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
     set_flash_image_path(data_paths.spi_data);
-    read_config(data_paths.config);
+    read_config(data_paths.config, config);
     return true;
 }
 
@@ -133,25 +134,21 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
 
 bool Editor_requests::close(const Scene& scene) {
     std::string err;
-    if (save_scene_files(scene, &err)) return true;
+    if (save_scene_files(scene, paths_.data, &err)) return true;
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
     set_failure(message.c_str());
     return false;
 }
 
-void Editor_requests::download(const Scene& scene) { export_scene(scene); }
+void Editor_requests::download(const Scene& scene) { export_scene(scene, config_, paths_, texts_); }
 
-void Editor_requests::live_send(const Scene& scene) { send_scene_live(scene); }
+void Editor_requests::live_send(const Scene& scene) { send_scene_live(link_, config_, paths_, texts_, scene); }
 
-App_requests& editor_requests() {
-    static Editor_requests requests;
-    return requests;
-}
-
-void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_use use) {
-    if (ui) ui->requests = requests ? requests : &editor_requests();
+void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts, Ui_state* ui,
+                   App_requests* requests, Folder_use use) {
+    if (ui && requests) ui->requests = requests;
     build_layout(scene);
-    const bool boards_saved = load_scene_files(scene, use);
+    const bool boards_saved = load_scene_files(scene, paths.data, use);
     settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
@@ -163,11 +160,11 @@ void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_us
     // HEIGHT give the size of a scene that has none saved yet.
     led_unit& board0 = scene.board_at(0, 0);
     if (!boards_saved) {
-        board0.width = leading_decimal(config_width);
-        board0.height = leading_decimal(config_height);
+        board0.width = leading_decimal(config.width);
+        board0.height = leading_decimal(config.height);
     }
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
-    refresh_text_files();
+    refresh_text_files(texts, paths);
     if (ui) start_editor_history(ui->history, scene);   // the loaded scene is not a step to undo
 }

@@ -20,7 +20,6 @@
 #include "app/config.h"
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/record_fields.h"
 
@@ -31,10 +30,10 @@ const char* base_name(const char* path) {
     return slash ? slash + 1 : path;
 }
 
-const char* four_file_path(int k) {
-    const char* const paths[four_files] = {data_paths.digit_conf, data_paths.leduit_conf,
-                                           data_paths.string_conf, data_paths.grape_conf};
-    return paths[k];
+const char* four_file_path(const Data_paths& paths, int k) {
+    const char* const files[four_files] = {paths.digit_conf, paths.leduit_conf, paths.string_conf,
+                                           paths.grape_conf};
+    return files[k];
 }
 
 namespace {
@@ -126,8 +125,8 @@ int read_lines(const char* path, char (*lines)[scene_line_size], std::string* er
     return -1;
 }
 
-Read read_number_file(int k, int* count, std::string* why) {
-    return read_table(four_file_path(k), line_table, count, why);
+Read read_number_file(const Data_paths& paths, int k, int* count, std::string* why) {
+    return read_table(four_file_path(paths, k), line_table, count, why);
 }
 
 void load_number_file(Scene& scene, int k, int count) {

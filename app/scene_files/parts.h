@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/program_paths.h"
 #include "scene/scene.h"
 
 // Messages of the scene files on standard error, "scene: " first.
@@ -17,14 +18,14 @@ const char* base_name(const char* path);
 // [The four number files] digit.conf, leduit.conf, string.conf, grape.conf,
 // in the order of their checksums in scene.conf.
 constexpr int four_files = 4;
-const char* four_file_path(int k);
+const char* four_file_path(const Data_paths& paths, int k);
 
 enum class Read { ok, missing, unreadable, refused };
 
 // Reads number file k into the line table (the rules of read_lines):
 // *count gets the number of lines; otherwise why says what is wrong,
 // without the path. refused: readable, but breaks the limits.
-Read read_number_file(int k, int* count, std::string* why);
+Read read_number_file(const Data_paths& paths, int k, int* count, std::string* why);
 
 // Gives scene what the count lines just read from number file k hold;
 // missing lines keep their values, counts are held to the pools.
@@ -74,4 +75,4 @@ std::string scene_conf_file(const Scene& scene, const uint64_t* sums);
 
 // The first step of a save: lets the scene.conf on disk hold for the new
 // number files (checksums fresh) too, before any of them is replaced.
-bool widen_scene_conf(int pitch, const uint64_t* fresh, std::string* err);
+bool widen_scene_conf(const Data_paths& paths, int pitch, const uint64_t* fresh, std::string* err);

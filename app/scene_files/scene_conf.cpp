@@ -33,7 +33,6 @@
 
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/record_fields.h"
 #include "scene/view_state.h"
@@ -337,14 +336,14 @@ std::string scene_conf_file(const Scene& scene, const uint64_t* sums) {
 // Nothing to do when the scene.conf on disk has no files line or already
 // does not hold for the four on disk (then it is not used whatever
 // happens), or when the four do not change.
-bool widen_scene_conf(int pitch, const uint64_t* fresh, std::string* err) {
-    const char* path = data_paths.scene_conf;
+bool widen_scene_conf(const Data_paths& paths, int pitch, const uint64_t* fresh, std::string* err) {
+    const char* path = paths.scene_conf;
     std::string why, text;
     if (stage_scene_conf(path, pitch, &why) != Conf::sound || staged.checksum_lines == 0) return true;
     uint64_t now[four_files];
     bool same = true;
     for (int k = 0; k < four_files; ++k) {
-        if (!read_whole(four_file_path(k), &text)) return true;
+        if (!read_whole(four_file_path(paths, k), &text)) return true;
         now[k] = checksum(text);
         if (!recorded(k, now[k])) return true;
         same = same && now[k] == fresh[k];

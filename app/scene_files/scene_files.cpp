@@ -16,9 +16,7 @@
 // anyway.
 #include "app/scene_files/scene_files.h"
 
-#include "app/outputs.h"
 #include "app/scene_files/parts.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/status_line.h"
@@ -28,7 +26,7 @@ namespace {
 
 // What saves cut short left beside the editor: the scene files' and the
 // flash image's temporaries.
-void remove_stale_temporaries() {
+void remove_stale_temporaries(const Data_paths& data_paths) {
     std::string folder(data_paths.scene_conf, static_cast<size_t>(base_name(data_paths.scene_conf) - data_paths.scene_conf)), err;
     if (folder.empty()) folder = ".";
     Platform_folder here;
@@ -41,7 +39,7 @@ void remove_stale_temporaries() {
 
 }  // namespace
 
-bool load_scene_files(Scene& scene, Folder_use use) {
+bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use) {
     const bool editor = use == Folder_use::editor;
     bool boards_saved = false;   // leduit.conf or scene.conf gave the boards
     Platform_lock lock;
@@ -52,7 +50,7 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     else if (!lock.held() && editor && !why.empty())
         report("scene: " + why);
     why.clear();
-    if (editor) remove_stale_temporaries();
+    if (editor) remove_stale_temporaries(data_paths);
     // A damaged file: the editor renames it aside, a reader says so.
     auto damaged = [editor](const char* path, const std::string& problem, const char* instead) {
         if (editor)
@@ -66,10 +64,10 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
     for (int k = 0; k < four_files; ++k) {
-        const char* path = four_file_path(k);
+        const char* path = four_file_path(data_paths, k);
         int count = 0;
         std::string problem;
-        switch (read_number_file(k, &count, &problem)) {
+        switch (read_number_file(data_paths, k, &count, &problem)) {
         case Read::ok:
             load_number_file(scene, k, count);
             compared[k] = true;
@@ -105,8 +103,8 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     case Conf::sound: {
         std::string changed;
         for (int k = 0; k < four_files; ++k)
-            if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
-                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
+            if (compared[k] && read_whole(four_file_path(data_paths, k), &bytes) && !recorded(k, checksum(bytes)))
+                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(data_paths, k)));
         if (changed.empty()) {
             apply_staged(scene);
             boards_saved = true;
@@ -126,14 +124,13 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     }
     }
     // Whatever the files held: the boards as one grid, every element on
-    // the sign on one of its LEDs, and the texts' files read again.
+    // the sign on one of its LEDs.
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
-    refresh_text_files();
     return boards_saved;
 }
 
-bool save_scene_files(const Scene& scene, std::string* err) {
+bool save_scene_files(const Scene& scene, const Data_paths& data_paths, std::string* err) {
     Platform_lock lock;
     switch (platform_lock_file(data_paths.scene_lock, true, true, scene_lock_wait_ms, &lock, err)) {
         case Lock_outcome::locked: break;
@@ -144,9 +141,9 @@ bool save_scene_files(const Scene& scene, std::string* err) {
     for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
-    if (!widen_scene_conf(scene.dot_pitch, sums, err)) return false;
+    if (!widen_scene_conf(data_paths, scene.dot_pitch, sums, err)) return false;
     for (int k = 0; k < four_files; ++k)
-        if (!platform_write_file_atomic(four_file_path(k), four[k].data(), four[k].size(), err)) return false;
+        if (!platform_write_file_atomic(four_file_path(data_paths, k), four[k].data(), four[k].size(), err)) return false;
     const std::string conf = scene_conf_file(scene, sums);
     return platform_write_file_atomic(data_paths.scene_conf, conf.data(), conf.size(), err);
 }

@@ -39,6 +39,7 @@ constexpr int file_count = 5;
 
 // The process's folder, ending with '/'; removed with its files at exit.
 std::string folder;
+Data_paths paths;   // the scene files in folder
 
 void remove_folder() {
     std::error_code ec;
@@ -74,13 +75,13 @@ std::string slurp(const std::string& path) {
 void load_fresh() {
     reset_scene(scene);
     build_layout(scene);
-    load_scene_files(scene);
+    load_scene_files(scene, paths);
 }
 
 // Saves the scene; a failure is a finding. Returns the five files' bytes.
 void save_and_read(std::string (&files)[file_count]) {
     std::string err;
-    if (!save_scene_files(scene, &err)) {
+    if (!save_scene_files(scene, paths, &err)) {
         std::fprintf(stderr, "fuzz_scene_files: a loaded scene does not save: %s\n", err.c_str());
         std::abort();
     }
@@ -96,9 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         folder = make_folder();
         std::atexit(remove_folder);
         std::string err;
-        if (format_text(exe_folder, sizeof exe_folder, "%s", folder.c_str()) < 0 ||
-            format_text(scene_folder, sizeof scene_folder, "%s", folder.c_str()) < 0 ||
-            !build_data_paths(exe_folder, &data_paths, &err)) {
+        if (!build_data_paths(folder.c_str(), &paths, &err)) {
             std::fprintf(stderr, "fuzz_scene_files: %s: %s\n", folder.c_str(), err.c_str());
             std::abort();
         }

@@ -45,6 +45,7 @@
 #include "command/replay.h"
 #include "scene/free_records.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -159,10 +160,10 @@ protected:
     // Writes the scene's files into the editor's folder and loads them as
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene_file& s) {
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        if (!build_data_paths(exe_folder, &data_paths, &err)) return false;
+        if (!build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) return false;
         dir.write("scene.conf", s.conf());
         for (int k = 0; k < 2; ++k) {
             const std::string name = dir.path() + "/my_txt" + std::to_string(k + 3) + ".txt";
@@ -171,7 +172,8 @@ protected:
             if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
         }
         fresh_start();
-        load_scene_files(scene);
+        load_scene_files(scene, test_app().paths.data);
+        refresh_text_files(test_app().texts, test_app().paths);   // as start-up does after the load
         return scene.rect_count == s.counts[1] && scene.dot_pitch == s.pitch;
     }
 
@@ -183,7 +185,7 @@ protected:
         scene.selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
-        draw_display(scene, ui.input);
+        draw_display(test_app().frame, scene, ui.input, test_app().texts);
         set_dot_sink(nullptr);
 
         // The dots as GL paints points: later ones over earlier ones.
@@ -206,7 +208,7 @@ protected:
         // The card reads my_txt3.txt and my_txt4.txt where the export would
         // copy them from (copying each scene's files would cost a sync).
         Script_files files;
-        files.text_source_folder = scene_folder;
+        files.text_source_folder = test_app().paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
         Card_model card(w, h);
         card.set_txt_folder(dir.path());
@@ -423,10 +425,10 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
     long made = 0, differing = 0;
     std::string reported;
     for (int sequence = 0; sequence < sequences; ++sequence) {
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+        ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
         fresh_start();
         for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
         lay_out_boards(scene);
@@ -485,10 +487,10 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
             }
         }
         // Saved, and opened again as a fresh start: the window as the card.
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
         const std::string shown = scene_json(scene);
         fresh_start();
-        startup_scene(scene, &ui);   // every load rule, the configuration's size included
+        startup_scene(scene, test_app().config, test_app().paths, test_app().texts, &ui, &test_app().requests);   // every load rule, the configuration's size included
         const Differences d = compare();
         if (d.total() && ++differing <= 3)
             reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
@@ -522,23 +524,23 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         const std::vector<unsigned char> before = bytes_of(scene);
 
         set_dot_sink(&sink);
-        draw_display(scene, ui.input);
+        draw_display(test_app().frame, scene, ui.input, test_app().texts);
         set_dot_sink(nullptr);
         int w, h;
         output_screen_size(scene, &w, &h);
         Led_framebuffer leds(std::max(w, 1), std::max(h, 1));
         Text_files texts;
-        texts.folder = exe_folder;
+        texts.folder = test_app().paths.exe_folder;
         texts.read();
         paint_sign(scene, leds, texts);
         Script_files files;
-        files.text_source_folder = scene_folder;
+        files.text_source_folder = test_app().paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
-        const Export_outcome o = export_to_folder(scene, stick.path(), exe_folder, 0);
+        const Export_outcome o = export_to_folder(scene, stick.path(), test_app().paths.exe_folder, 0);
         const std::vector<Live_line> live = live_scene_lines(scene, true, texts);
         check_scene_for_card(scene, texts);
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
         scene_json(scene);
 
         EXPECT_TRUE(before == bytes_of(scene)) << "seed " << seed << " changed the scene";

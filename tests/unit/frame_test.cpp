@@ -15,6 +15,7 @@
 #include "temp_dir.h"
 #include "ui/keyboard.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -48,10 +49,10 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
 
     Memory_sink sink;
     set_dot_sink(&sink);
-    reshape_view(scene, 640, 0);
+    reshape_view(test_app().frame, scene, 640, 0);
     set_dot_sink(nullptr);
     ASSERT_TRUE(sink.has_projection);
-    EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending()),
+    EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending(test_app().frame)),
               make_tuple(1, 1, 640, true));
 }
 
@@ -60,10 +61,10 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     Memory_sink sink;
     sink.texturing = true;
     set_dot_sink(&sink);
-    note_change();
-    draw_display(scene, ui.input);
+    note_change(test_app().frame);
+    draw_display(test_app().frame, scene, ui.input, test_app().texts);
     set_dot_sink(nullptr);
-    EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
+    EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending(test_app().frame)),
               make_tuple(1, 1, false, false));
 }
 
@@ -85,36 +86,38 @@ TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
     Temp_dir dir;
     const std::string file = dir.path() + "/frame";
     window_waits = 0;
+    Frame_signal signal;
+    Frame_cache& frame = test_app().frame;
+    const Card_link& link = test_app().link;
 
     unsetenv("VANTIRO_FRAME_FILE");
-    frame_signal_start();
-    EXPECT_FALSE(frame_signal_marker(key_f12));
-    frame_signal_presented(count_window_wait);
+    frame_signal_start(signal);
+    EXPECT_FALSE(frame_signal_marker(signal, frame, key_f12));
+    frame_signal_presented(signal, link, count_window_wait);
     EXPECT_EQ(window_waits, 0);
 
     setenv("VANTIRO_FRAME_FILE", file.c_str(), 1);
-    frame_signal_start();
+    frame_signal_start(signal);
     EXPECT_EQ(read_all(file), "(no file)");
-    frame_signal_presented(count_window_wait);
+    frame_signal_presented(signal, link, count_window_wait);
     EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 1);
-    EXPECT_FALSE(frame_signal_marker(key_f1));   // any other key is the editor's
+    EXPECT_FALSE(frame_signal_marker(signal, frame, key_f1));   // any other key is the editor's
 
-    EXPECT_TRUE(frame_signal_marker(key_f12));
+    EXPECT_TRUE(frame_signal_marker(signal, frame, key_f12));
     EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
-    frame_signal_presented(count_window_wait);
+    frame_signal_presented(signal, link, count_window_wait);
     EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
-    frame_signal_presented(count_window_wait);   // nothing new: no write, no wait
+    frame_signal_presented(signal, link, count_window_wait);   // nothing new: no write, no wait
     EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
-    EXPECT_TRUE(frame_signal_marker(key_f12));
-    EXPECT_TRUE(frame_signal_marker(key_f12));
-    frame_signal_presented(nullptr);
+    EXPECT_TRUE(frame_signal_marker(signal, frame, key_f12));
+    EXPECT_TRUE(frame_signal_marker(signal, frame, key_f12));
+    frame_signal_presented(signal, link, nullptr);
     EXPECT_EQ(read_all(file), "frame 4 done 3 sending 0 reading 0\n");
 
     unsetenv("VANTIRO_FRAME_FILE");
-    frame_signal_start();
 }
 
 }  // namespace

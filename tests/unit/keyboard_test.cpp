@@ -20,6 +20,7 @@
 #include "tests/unit/temp_dir.h"
 #include "ui/window_ops.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -175,8 +176,8 @@ TEST_F(Key_test, ControlKeysOnTheSelectedText) {
 TEST_F(Key_test, CtrlSEndsWithoutSaving) {
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
-    ui.requests = &editor_requests();   // as start-up hands them down
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &test_app().paths.data, &err)) << err;
+    ui.requests = &test_app().requests;   // as start-up hands them down
     scene.string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);

@@ -16,6 +16,7 @@
 #include "scene/status_line.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -139,7 +140,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     build_layout(scene);
     scene.board_at(0, 0).width = 256, scene.board_at(0, 0).height = 128;
     scene.mouse_x = scene.mouse_y = 0;
-    draw_display(scene, ui.input);
+    draw_display(test_app().frame, scene, ui.input, test_app().texts);
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
@@ -149,7 +150,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 
     sink.clear();
     scene.mouse_x = 400, scene.mouse_y = 300;
-    draw_display(scene, ui.input);
+    draw_display(test_app().frame, scene, ui.input, test_app().texts);
     ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
@@ -159,7 +160,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     // Board (0, 0) selected: the dashed outline.
     sink.clear();
     scene.selected_board_col = scene.selected_board_row = 0;
-    draw_display(scene, ui.input);
+    draw_display(test_app().frame, scene, ui.input, test_app().texts);
     ASSERT_GE(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
 }

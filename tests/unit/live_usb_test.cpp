@@ -31,6 +31,7 @@
 #include "temp_dir.h"
 
 #include "scene/view_state.h"
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -41,29 +42,29 @@ namespace {
 class Live_usb_test : public ::testing::Test {
 protected:
     void SetUp() override { set_diag_stream(std::fopen("/dev/null", "w")); }
-    void TearDown() override { reset_card_link(); }
+    void TearDown() override { reset_card_link(test_app().link); }
 
     // Points the scene's files and the card's fonts at the test's folders;
     // again after each scene is built, since that starts from the start-up
     // state.
     void use_folders() {
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
-        set_flash_image_path(data_paths.spi_data);
+        ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
+        set_flash_image_path(test_app().paths.data.spi_data);
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits
     // until the card has run every line. False when it did not.
     bool send_live(Running_card& card, std::string* why) {
         settle_positions_on_sign(scene);
-        const long expected = static_cast<long>(live_scene_lines(scene, false, scene_text_files()).size());
-        std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-        controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-        live_pacing = 0;
-        send_scene_live(scene);
+        const long expected = static_cast<long>(live_scene_lines(scene, false, test_app().texts).size());
+        std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", card.address().c_str());
+        test_app().link.client = CreateClient(test_app().config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        test_app().config.live_pacing = 0;
+        send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
         if (!wait_live_idle(10000) || !last_live_send_ok()) {
             *why = "the live send did not finish";
             return false;
@@ -74,7 +75,7 @@ protected:
         int32_t n = 0;
         std::string got;
         for (int tries = 0; tries < 400; ++tries) {
-            if (CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n) != CSDK_OK) break;
+            if (CARD_Get_Info_Cmd(test_app().link.client, "card status", 11, answer, &n) != CSDK_OK) break;
             got.assign(reinterpret_cast<char*>(answer), static_cast<size_t>(n));
             if (got == done) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -88,7 +89,7 @@ protected:
     bool stick_screen(int width, int height, Led_framebuffer* out, std::string* why) {
         settle_positions_on_sign(scene);
         const std::string& root = stick.path();
-        const Export_outcome o = export_to_folder(scene, root, scene_folder, 0);
+        const Export_outcome o = export_to_folder(scene, root, test_app().paths.scene_folder, 0);
         if (!o.written) {
             *why = "export: " + o.message;
             return false;
@@ -140,11 +141,11 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         // it shows the scene again, when its stored script held every line.
         // (Every line sent so far has run: the count stands still until this one.)
         const std::string saved = std::to_string(card.sim.lines_run + 1) + " lines run";
-        ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
+        ASSERT_EQ(SCREEN_SendDynamicCmd(test_app().link.client, 0, 10, "file save "), CSDK_OK);
         uint8_t answer[CSDK_ANSWER_MAX];
         int32_t n = 0;
         for (int tries = 0; tries < 400; ++tries) {
-            ASSERT_EQ(CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n), CSDK_OK);
+            ASSERT_EQ(CARD_Get_Info_Cmd(test_app().link.client, "card status", 11, answer, &n), CSDK_OK);
             if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) == saved) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -160,7 +161,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             }
             ++restarts;
         }
-        reset_card_link();
+        reset_card_link(test_app().link);
 
         // The stick with the digit modules, to know that they show there.
         Led_framebuffer with_digits(0, 0), without(0, 0);

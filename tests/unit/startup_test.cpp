@@ -13,6 +13,7 @@
 #include "ui/keyboard.h"
 #include "tests/unit/temp_dir.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -61,9 +62,9 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
 void start_in(const Temp_dir& dir) {
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &err)) << err;
-    EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
-    startup_scene(scene, &ui);
+    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &test_app().paths, &test_app().config, &err)) << err;
+    EXPECT_EQ(std::string(test_app().paths.exe_folder), dir.path() + "/");
+    startup_scene(scene, test_app().config, test_app().paths, test_app().texts, &ui, &test_app().requests);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
@@ -127,7 +128,7 @@ TEST(Startup, TextsNeverFilledStayOffTheFullSign) {
         EXPECT_EQ(script.find("\xCC\xED\xBC\xD3"), std::string::npos) << "start " << start;   // "添加"
         EXPECT_EQ(script.find("led t"), std::string::npos) << script;
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
     }
     on_key(ui, scene, 5, 0, 0);   // Ctrl+E
     EXPECT_NE(script_of(scene).find("Txt"), std::string::npos);

@@ -1,9 +1,12 @@
-// Every test starts from the start-up state of the process, whatever ran
-// before it, so the cases pass in any order in one process.
+// Every test starts from the start-up state of the process and from new
+// values of its own (test_scene.h, test_app.h), whatever ran before it, so the cases pass in any order in one process.
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "app/reset.h"
 #include "controller/script_writer.h"
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 Scene& test_scene() {
@@ -15,6 +18,20 @@ Ui_state& test_ui() {
     static Ui_state ui;
     return ui;
 }
+
+namespace {
+std::unique_ptr<Test_app> the_app;
+
+// The card link's threads are joined and the card library's handles closed
+// before the next test makes its own.
+void new_test_app() {
+    if (the_app) reset_card_link(the_app->link);
+    the_app.reset();
+    the_app.reset(new Test_app);
+}
+}
+
+Test_app& test_app() { return *the_app; }
 
 std::string script_of(const Scene& scene) {
     struct Out : Script_out {
@@ -29,6 +46,7 @@ namespace {
 
 class Startup_state final : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
+        new_test_app();
         reset_to_startup_state();
         reset_scene(test_scene());
         reset_ui_state(test_ui());

@@ -22,6 +22,7 @@
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -288,10 +289,10 @@ TEST_F(Ui_test, BorderZonesCoverEveryEdgeOfTheClientArea) {
 TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err));
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &test_app().paths.data, &err));
     for (bool asked : {false, true}) {
         wlog.quit_status = -1;
-        if (asked) ui.requests = &editor_requests();   // as start-up hands them down
+        if (asked) ui.requests = &test_app().requests;   // as start-up hands them down
         click(1195, 30);
         EXPECT_EQ(std::ifstream(dir.path() + "/scene.conf").good(), asked);
         EXPECT_EQ(wlog.quit_status, 0);

@@ -1,0 +1,24 @@
+// The values the editor's main owns beside the scene and the input's state
+// (app/main.cpp): the configuration, the program's paths, the text files,
+// the card link, the frame's cache and the editor's requests over them.
+// The unit tests get one set, made afresh at the start of every test
+// (test_main.cpp), and pass its parts in as the editor passes its own.
+#pragma once
+
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/outputs.h"
+#include "app/program_paths.h"
+#include "app/startup.h"
+#include "controller/script_writer.h"
+
+struct Test_app {
+    Config config;
+    Program_paths paths;
+    Text_files texts;
+    Card_link link;
+    Frame_cache frame;
+    Editor_requests requests{config, paths, texts, link};
+};
+
+Test_app& test_app();
