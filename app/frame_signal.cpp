@@ -42,7 +42,7 @@ bool frame_signal_marker(int key) {
     return true;
 }
 
-void frame_signal_presented(void (*wait_window_system)()) {
+void frame_signal_presented(Live_sender& sender, void (*wait_window_system)()) {
     start_once();
     if (state.path.empty()) return;
     ++state.frames;
@@ -52,7 +52,7 @@ void frame_signal_presented(void (*wait_window_system)()) {
     if (wait_window_system) wait_window_system();
     char line[128];
     const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d reading %d\n", state.frames,
-                              state.marks, wait_live_idle(0) ? 0 : 1, sync_in_progress() ? 1 : 0);
+                              state.marks, sender.wait_idle(0) ? 0 : 1, sync_in_progress() ? 1 : 0);
     std::string err;
     if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {
         state.marks_written = state.marks;

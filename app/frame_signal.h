@@ -16,6 +16,8 @@
 // resize asked for until then.
 #pragma once
 
+class Live_sender;
+
 // Reads VANTIRO_FRAME_FILE afresh and counts from zero. The editor never
 // calls it (the first use of the two calls below does); tests use it to
 // switch the signal on or off.
@@ -26,7 +28,8 @@ void frame_signal_start();
 // further. Otherwise false, and the key is the editor's as usual.
 bool frame_signal_marker(int key);
 
-// Called after each frame's buffer swap. wait_window_system (may be null)
+// Called after each frame's buffer swap; S tells whether sender is busy.
+// wait_window_system (may be null)
 // returns once the window system has carried out every request sent so
 // far; it is called only while the signal is on.
-void frame_signal_presented(void (*wait_window_system)());
+void frame_signal_presented(Live_sender& sender, void (*wait_window_system)());

@@ -41,13 +41,6 @@ const char window_title[] = "vantiro";
     std::exit(1);
 }
 
-void present_frame() {
-    glutSwapBuffers();
-    frame_signal_presented(platform_window_sync);
-}
-
-Gl_sink gl_sink(present_frame);
-
 // What main owns and the callbacks work on: the scene, the input's state
 // (grabs, window, undo history), the recovery copy's writer and the
 // window's limits. GLUT's callbacks carry no pointer of their own, so they
@@ -57,6 +50,7 @@ struct Shell {
     Scene* scene = nullptr;
     Ui_state* ui = nullptr;
     Autosave* autosave = nullptr;   // null until it is started
+    Live_sender* sender = nullptr;  // the live send's thread
     // The largest client area the editor draws: the screen's size, and at
     // least the start-up size. A larger back buffer than the window system
     // can show costs memory and time for nothing, and one of 32767 pixels a
@@ -67,6 +61,11 @@ struct Shell {
     bool oversize = false;
 };
 Shell* shell = nullptr;
+
+void present_frame() {
+    glutSwapBuffers();
+    frame_signal_presented(*shell->sender, platform_window_sync);
+}
 
 // × (after its save succeeded) and Ctrl+S (the operator's discard) end
 // here: the recovery copy goes, and its writer is joined first.
@@ -117,7 +116,7 @@ void mouse_cb(int button, int state, int x, int y) {
 void idle_pass() {
     Scene& scene = *shell->scene;
     Ui_state& ui = *shell->ui;
-    if (show_live_status()) note_change();   // what the sender thread has said
+    if (show_live_status(*shell->sender)) note_change();   // what the sender thread has said
     if (finish_sync_from_card(scene, ui.history)) note_change();   // the card's scene, once read
     // The recovery copy, when an edit is at least its interval old.
     const int64_t autosave_due = shell->autosave->tick(scene, ui.history.changes(), now_ms());
@@ -212,8 +211,12 @@ int main(int argc, char** argv) {
     static Scene scene;   // about 800 KB: static storage, not the stack
     static Ui_state ui;   // the undo history's table beside it
     static Shell the_shell;
+    // The sender before the shell's other values: it stops and joins its
+    // thread when the program ends.
+    static Live_sender sender;
     the_shell.scene = &scene;
     the_shell.ui = &ui;
+    the_shell.sender = &sender;
     shell = &the_shell;
     std::string err;
 
@@ -235,6 +238,7 @@ int main(int argc, char** argv) {
     glutCreateWindow(window_title);
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
+    static Gl_sink gl_sink(present_frame);
     set_dot_sink(&gl_sink);
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
@@ -266,6 +270,7 @@ int main(int argc, char** argv) {
             return text;
         }
     } window_requests;
+    window_requests.sender = &sender;
     static Platform_lock folder_lock;   // held until the program ends
     std::string scene_dir(data_paths.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
@@ -303,7 +308,7 @@ int main(int argc, char** argv) {
 
     // With sync on, the card's stored scene is read off the main thread
     // while the window draws and takes input; the idle pass applies it.
-    if (sync_enabled) start_sync_from_card(scene);
+    if (sync_enabled) start_sync_from_card(sender, scene);
 
     // GLUT's loop, one pass at a time: before GLUT reads the queue, the
     // Ctrl shortcuts of a non-Latin layout are taken out of it (GLUT would

@@ -154,7 +154,7 @@ void read_flash_window(int32_t client) {
 
 }  // namespace
 
-void start_sync_from_card(const Scene& scene) {
+void start_sync_from_card(Live_sender& sender, const Scene& scene) {
     InitSdk(1, 2);
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
@@ -165,7 +165,7 @@ void start_sync_from_card(const Scene& scene) {
     std::vector<std::string> bad;
     live_cards = make_live_cards(controller_client, "all", &bad);
     for (const std::string& b : bad) set_failure(("card: [Cards] " + b + "; not sent to").c_str());
-    start_live_sender(live_cards);
+    sender.start(live_cards);
     if (sync_read.running) return;
     startup_scene_copy = scene;
     sync_read.running = true;
@@ -216,7 +216,7 @@ bool finish_sync_from_card(Scene& scene, Edit_history& history) {
     if (replay_image_onto(scene, startup_scene_copy, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
-        replay_stored_script(scene);
+        replay_stored_script(scene, data_paths.spi_data);
     }
     // The card's scene is where editing starts: not a step to undo.
     start_editor_history(history, scene);
@@ -227,8 +227,8 @@ bool finish_sync_from_card(Scene& scene, Edit_history& history) {
     return true;
 }
 
-void sync_from_card(Scene& scene, Edit_history& history) {
-    start_sync_from_card(scene);
+void sync_from_card(Live_sender& sender, Scene& scene, Edit_history& history) {
+    start_sync_from_card(sender, scene);
     if (!sync_in_progress()) return;
     {
         std::unique_lock<std::mutex> g(sync_read.lock);
@@ -242,11 +242,11 @@ bool told_sync_off = false;
 bool told_modules = false;   // said once a run that digit modules stay off the live send
 }
 
-void reset_card_link() {
+void reset_card_link(Live_sender& sender) {
     if (sync_read.thread.joinable()) sync_read.thread.join();
     sync_read.running = sync_read.done = false;
     font_warning.clear();
-    stop_live_sender();
+    sender.stop();
     stop_broker_send();
     CSDK_Reset();
     controller_client = 0;
@@ -265,7 +265,7 @@ public:
 };
 }  // namespace
 
-void send_scene_live(const Scene& scene) {
+void send_scene_live(Live_sender& sender, const Scene& scene) {
     if (config_broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
         refresh_text_files();
@@ -294,11 +294,11 @@ void send_scene_live(const Scene& scene) {
         std::vector<std::string> bad;
         live_cards = make_live_cards(controller_client, "all", &bad);
     }
-    start_live_sender(live_cards);
-    submit_live_lines(live_scene_lines(scene, live_pacing != 0, text_files));
+    sender.start(live_cards);
+    sender.submit(live_scene_lines(scene, live_pacing != 0, text_files));
 }
 
-bool show_live_status() {
+bool show_live_status(Live_sender& sender) {
     std::string message;
     bool to_stderr = false, failed = false;
     if (take_broker_status(&message, &failed)) {
@@ -308,7 +308,7 @@ bool show_live_status() {
             (failed ? set_failure : set_status)(message.c_str());
         return true;
     }
-    if (!take_live_status(&message, &to_stderr, &failed)) return false;
+    if (!sender.take_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
         if (!font_warning.empty()) message += "; " + font_warning;

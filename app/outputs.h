@@ -30,11 +30,12 @@ Export_outcome export_scene(const Scene& scene);
 // The card's client handle (our csdk), 0 when network sync is off.
 extern int32_t controller_client;
 
-// Start-up with sync on: starts the card library and, off the main
+// Start-up with sync on: starts the card library and sender (to every
+// card) and, off the main
 // thread, reads the card's flash window 0x10000..0x12FFF in 24 requests of
 // 512 bytes, all within 3 s; the status line says "reading the card's
 // scene…" meanwhile. Returns at once, so the window draws and takes input.
-void start_sync_from_card(const Scene& scene);
+void start_sync_from_card(Live_sender& sender, const Scene& scene);
 
 // The cards a live send goes to, each with a csdk handle made here (call on
 // the main thread): to empty or "all": RemotIP's (first_client when not 0,
@@ -60,15 +61,15 @@ bool sync_in_progress();
 bool finish_sync_from_card(Scene& scene, Edit_history& history);
 
 // The sync at once, waiting for the read (tests and tools).
-void sync_from_card(Scene& scene, Edit_history& history);
+void sync_from_card(Live_sender& sender, Scene& scene, Edit_history& history);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
-// and delivered by the sender thread, paced unless [LiveSend] Pacing=0.
-void send_scene_live(const Scene& scene);
+// and delivered by sender's thread, paced unless [LiveSend] Pacing=0.
+void send_scene_live(Live_sender& sender, const Scene& scene);
 
-// The sender stopped, the card library's handles closed, no client.
-void reset_card_link();
+// sender stopped, the card library's handles closed, no client.
+void reset_card_link(Live_sender& sender);
 
-// Shows what the sender has said since the last call on the status line;
+// Shows what sender has said since the last call on the status line;
 // true when it changed. Called on every pass of the main loop.
-bool show_live_status();
+bool show_live_status(Live_sender& sender);

@@ -6,7 +6,6 @@
 #include "app/frame.h"
 #include "app/outputs.h"
 #include "app/startup.h"
-#include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
@@ -14,12 +13,12 @@
 #include "scene/status_line.h"
 
 void reset_to_startup_state() {
-    reset_card_link();
+    Live_sender idle;   // each test's own sender is stopped by the test
+    reset_card_link(idle);
     reset_status();
     reset_bitmap_fonts();
     reset_glyph_cache();
     set_dot_sink(nullptr);
-    reset_replay_state();
     reset_frame_state();
     clear_config();
     sync_enabled = 0;

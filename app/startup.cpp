@@ -6,7 +6,6 @@
 #include "app/config.h"
 #include "app/outputs.h"
 #include "app/scene_files/scene_files.h"
-#include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
@@ -118,7 +117,6 @@ bool startup_paths_and_config(const char* exe_path, std::string* err, const char
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
-    set_flash_image_path(data_paths.spi_data);
     read_config(data_paths.config);
     return true;
 }
@@ -141,7 +139,9 @@ bool Editor_requests::close(const Scene& scene) {
 
 void Editor_requests::download(const Scene& scene) { export_scene(scene); }
 
-void Editor_requests::live_send(const Scene& scene) { send_scene_live(scene); }
+void Editor_requests::live_send(const Scene& scene) {
+    if (sender) send_scene_live(*sender, scene);
+}
 
 App_requests& editor_requests() {
     static Editor_requests requests;

@@ -93,11 +93,16 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err);
 // close saves the scene (the input then quits), download exports onto the stick,
 // live_send sends the scene to the card. The clipboard is the window's:
 // the GLUT shell hands down a subclass that reads it.
+class Live_sender;
+
 class Editor_requests : public App_requests {
 public:
     bool close(const Scene& scene) override;
     void download(const Scene& scene) override;
     void live_send(const Scene& scene) override;
+
+    // Where the live send goes (main's sender); null: nothing is sent.
+    Live_sender* sender = nullptr;
 };
 
 // Scene start-up: hands the editor's requests down to the input ui

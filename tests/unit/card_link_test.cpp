@@ -114,19 +114,20 @@ protected:
         std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
-        set_flash_image_path(data_paths.spi_data);
         set_diag_stream(std::fopen("/dev/null", "w"));
     }
-    void TearDown() override { reset_card_link(); }
+    void TearDown() override { reset_card_link(sender); }
+
+    Live_sender sender;   // the editor's live send, this test's own
 
     // Sends the scene to the card at address and waits until it is done.
     bool send_to(const std::string& address) {
         std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(scene);
-        EXPECT_TRUE(wait_live_idle(10000));
-        return last_live_send_ok();
+        send_scene_live(sender, scene);
+        EXPECT_TRUE(sender.wait_idle(10000));
+        return sender.last_send_ok();
     }
 
     Temp_dir dir;
@@ -199,7 +200,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     ASSERT_TRUE(send_to(card.address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    ASSERT_TRUE(sender.take_status(&status, &to_stderr));
     EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, scene_text_files()).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
@@ -226,7 +227,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
         for (int x = 0; x < 256; ++x) ASSERT_EQ(card.sim.card.screen.at(x, y), editor.at(x, y)) << x << "," << y;
 
     ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
-    reset_card_link();
+    reset_card_link(sender);
 
     // A fresh editor (no scene files) with sync on.
     const std::string text = t.text;
@@ -235,7 +236,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     build_layout(scene);
     sync_enabled = 1;
     std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-    sync_from_card(scene, ui.history);
+    sync_from_card(sender, scene, ui.history);
     std::string image;
     {
         std::vector<uint8_t> bytes;
@@ -254,17 +255,17 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(back.kind, kind_rect);
     EXPECT_EQ(back.x, rx);
     EXPECT_EQ(back.width, 60);
-    reset_card_link();
+    reset_card_link(sender);
     const int32_t made = scene.texts_made;
-    sync_from_card(scene, ui.history);   // the next start: nothing is added
+    sync_from_card(sender, scene, ui.history);   // the next start: nothing is added
     EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
     // A start where the operator edits while the card's scene is read: the
     // card's text, moved meanwhile, is not added again, and a text typed
     // meanwhile stays.
-    reset_card_link();
-    start_sync_from_card(scene);
+    reset_card_link(sender);
+    start_sync_from_card(sender, scene);
     ASSERT_TRUE(sync_in_progress());
     scene.string_draws[5].x = tx + 2 * 10;
     ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
@@ -303,14 +304,14 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
         std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
-        sync_from_card(scene, ui.history);
+        sync_from_card(sender, scene, ui.history);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
         platform_gbk_to_utf8(status_text, said, sizeof said);
         EXPECT_NE(std::string(said).find("flash read stopped at 0x10000"), std::string::npos) << said;
         EXPECT_NE(std::string(said).find(kind == 0 ? "connection refused" : "no answer within 1000 ms"),
                   std::string::npos) << said;
-        reset_card_link();
+        reset_card_link(sender);
     }
 
     // A card that drops the connection after 10 lines.
@@ -323,7 +324,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     EXPECT_FALSE(send_to(dropping->address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    ASSERT_TRUE(sender.take_status(&status, &to_stderr));
     EXPECT_TRUE(to_stderr);
     EXPECT_NE(status.find("card 127.0.0.1:" + std::to_string(port) + " not reachable"), std::string::npos) << status;
     EXPECT_EQ(status.find("sent 31"), std::string::npos);
@@ -332,9 +333,9 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        submit_live_lines(live_scene_lines(scene, false, scene_text_files()));
-        ASSERT_TRUE(wait_live_idle(5000));
-        through = last_live_send_ok();
+        sender.submit(live_scene_lines(scene, false, scene_text_files()));
+        ASSERT_TRUE(sender.wait_idle(5000));
+        through = sender.last_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(through);
@@ -388,18 +389,18 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(scene);   // sync off: said once
+    send_scene_live(sender, scene);   // sync off: said once
     char said[512];
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
 
     // Sync on with an address that is none: the live send names it (on
     // standard error: the failure at start-up stays on the line).
-    reset_card_link();
+    reset_card_link(sender);
     std::snprintf(remote_ip, sizeof remote_ip, "%s", "card.local");
-    sync_from_card(scene, ui.history);
+    sync_from_card(sender, scene, ui.history);
     testing::internal::CaptureStderr();
-    send_scene_live(scene);
+    send_scene_live(sender, scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)\n");
     platform_gbk_to_utf8(status_text, said, sizeof said);
@@ -1106,13 +1107,13 @@ TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
         EXPECT_FALSE(send_to(peer.address())) << lie;
         std::string status;
         bool to_stderr = false;
-        ASSERT_TRUE(take_live_status(&status, &to_stderr));
+        ASSERT_TRUE(sender.take_status(&status, &to_stderr));
         const size_t total = live_scene_lines(scene, false, scene_text_files()).size();
         EXPECT_NE(status.find(std::string(lie) == "OK" ? "is not a count (\"OK\")"
                                                         : "the card ran 0 of " + std::to_string(total) + " lines"),
                   std::string::npos)
             << status;
-        reset_card_link();
+        reset_card_link(sender);
 
         const Command_run r = run_command(std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address());
         EXPECT_NE(r.status, 0) << r.output;

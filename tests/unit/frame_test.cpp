@@ -10,6 +10,7 @@
 
 #include "app/frame.h"
 #include "app/frame_signal.h"
+#include "controller/live_send.h"
 #include "render/memory_sink.h"
 #include "scene/view_state.h"
 #include "temp_dir.h"
@@ -85,32 +86,33 @@ TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
     Temp_dir dir;
     const std::string file = dir.path() + "/frame";
     window_waits = 0;
+    Live_sender sender;   // idle: "sending 0"
 
     unsetenv("VANTIRO_FRAME_FILE");
     frame_signal_start();
     EXPECT_FALSE(frame_signal_marker(key_f12));
-    frame_signal_presented(count_window_wait);
+    frame_signal_presented(sender, count_window_wait);
     EXPECT_EQ(window_waits, 0);
 
     setenv("VANTIRO_FRAME_FILE", file.c_str(), 1);
     frame_signal_start();
     EXPECT_EQ(read_all(file), "(no file)");
-    frame_signal_presented(count_window_wait);
+    frame_signal_presented(sender, count_window_wait);
     EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 1);
     EXPECT_FALSE(frame_signal_marker(key_f1));   // any other key is the editor's
 
     EXPECT_TRUE(frame_signal_marker(key_f12));
     EXPECT_EQ(read_all(file), "frame 1 done 0 sending 0 reading 0\n");
-    frame_signal_presented(count_window_wait);
+    frame_signal_presented(sender, count_window_wait);
     EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
-    frame_signal_presented(count_window_wait);   // nothing new: no write, no wait
+    frame_signal_presented(sender, count_window_wait);   // nothing new: no write, no wait
     EXPECT_EQ(read_all(file), "frame 2 done 1 sending 0 reading 0\n");
     EXPECT_EQ(window_waits, 2);
     EXPECT_TRUE(frame_signal_marker(key_f12));
     EXPECT_TRUE(frame_signal_marker(key_f12));
-    frame_signal_presented(nullptr);
+    frame_signal_presented(sender, nullptr);
     EXPECT_EQ(read_all(file), "frame 4 done 3 sending 0 reading 0\n");
 
     unsetenv("VANTIRO_FRAME_FILE");

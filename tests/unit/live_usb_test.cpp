@@ -41,7 +41,9 @@ namespace {
 class Live_usb_test : public ::testing::Test {
 protected:
     void SetUp() override { set_diag_stream(std::fopen("/dev/null", "w")); }
-    void TearDown() override { reset_card_link(); }
+    void TearDown() override { reset_card_link(sender); }
+
+    Live_sender sender;   // the editor's live send, this test's own
 
     // Points the scene's files and the card's fonts at the test's folders;
     // again after each scene is built, since that starts from the start-up
@@ -52,7 +54,6 @@ protected:
         std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
-        set_flash_image_path(data_paths.spi_data);
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits
@@ -63,8 +64,8 @@ protected:
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(scene);
-        if (!wait_live_idle(10000) || !last_live_send_ok()) {
+        send_scene_live(sender, scene);
+        if (!sender.wait_idle(10000) || !sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
         }
@@ -160,7 +161,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             }
             ++restarts;
         }
-        reset_card_link();
+        reset_card_link(sender);
 
         // The stick with the digit modules, to know that they show there.
         Led_framebuffer with_digits(0, 0), without(0, 0);
