@@ -145,7 +145,7 @@ int render_command(Cli_state& st, Scene& scene, const char* dir, const std::stri
     return 0;
 }
 
-int send_command(Cli_state& st, Scene& scene, const char* dir, const std::string& to) {
+int send_command(Cli_state& st, Live_sender& sender, Scene& scene, const char* dir, const std::string& to) {
     std::string err;
     if (!start_scene(st, scene, dir, &err)) return fail(err);
     InitSdk(1, 2);
@@ -163,22 +163,22 @@ int send_command(Cli_state& st, Scene& scene, const char* dir, const std::string
         std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
     std::vector<Live_line> lines = live_scene_lines(scene, st.config.live_pacing != 0, st.texts);
     const size_t fleet = cards.size();
-    start_live_sender(std::move(cards));
-    submit_live_lines(std::move(lines));
+    sender.start(std::move(cards));
+    sender.submit(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one
     // time-out a line at most (a card each, up to 16 cards at once).
     std::string message;
     bool to_stderr;
-    while (!wait_live_idle(100))
-        if (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
-    while (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
-    const bool ok = last_live_send_ok() && bad.empty();
+    while (!sender.wait_idle(100))
+        if (sender.take_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
+    while (sender.take_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
+    const bool ok = sender.last_send_ok() && bad.empty();
     if (fleet > 1)
         // One line a card: its name, its address, and how its send ended.
-        for (const Live_card_result& r : last_live_card_results())
+        for (const Live_card_result& r : sender.last_card_results())
             std::printf("%s %s: %s\n", r.name.c_str(), r.where.c_str(), r.ok ? "sent" : ("failed: " + r.why).c_str());
     std::fflush(stdout);
-    stop_live_sender();
+    sender.stop();
     return ok ? 0 : 1;
 }
 
@@ -352,7 +352,10 @@ int main(int argc, char** argv) {
         if (*fleet) return fleet_command(b, timeout_ms);
         return publish_command(st, scene, folder(dir), script_file, b, to, timeout_ms);
     }
-    if (*send) return send_command(st, scene, folder(dir), to);
+    if (*send) {
+        Live_sender sender;   // the send's thread, stopped before the program ends
+        return send_command(st, sender, scene, folder(dir), to);
+    }
     if (*replay) return replay_command(st, scene, image, folder(dir));
     if (*exp) return export_command(st, scene, out, folder(dir));
     if (*play) return play_command(st, script, width, height, png, txt);

@@ -24,7 +24,7 @@ bool frame_signal_marker(Frame_signal& state, Frame_cache& cache, int key) {
     return true;
 }
 
-void frame_signal_presented(Frame_signal& state, const Card_link& link, void (*wait_window_system)()) {
+void frame_signal_presented(Frame_signal& state, Card_link& link, void (*wait_window_system)()) {
     if (!state.started) frame_signal_start(state);
     if (state.path.empty()) return;
     ++state.frames;
@@ -34,7 +34,7 @@ void frame_signal_presented(Frame_signal& state, const Card_link& link, void (*w
     if (wait_window_system) wait_window_system();
     char line[128];
     const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d reading %d\n", state.frames,
-                              state.marks, wait_live_idle(0) ? 0 : 1, sync_in_progress(link) ? 1 : 0);
+                              state.marks, link.sender.wait_idle(0) ? 0 : 1, sync_in_progress(link) ? 1 : 0);
     std::string err;
     if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {
         state.marks_written = state.marks;

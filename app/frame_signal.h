@@ -44,6 +44,6 @@ bool frame_signal_marker(Frame_signal& signal, Frame_cache& cache, int key);
 
 // Called after each frame's buffer swap. wait_window_system (may be null)
 // returns once the window system has carried out every request sent so
-// far; it is called only while the signal is on. link tells whether the
-// card's scene is still being read.
-void frame_signal_presented(Frame_signal& signal, const Card_link& link, void (*wait_window_system)());
+// far; it is called only while the signal is on. link tells whether its
+// sender is busy and whether the card's scene is still being read.
+void frame_signal_presented(Frame_signal& signal, Card_link& link, void (*wait_window_system)());

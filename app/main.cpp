@@ -74,7 +74,6 @@ void present_frame() {
     frame_signal_presented(*shell->signal, *shell->link, platform_window_sync);
 }
 
-Gl_sink gl_sink(present_frame);
 
 // × (after its save succeeded) and Ctrl+S (the operator's discard) end
 // here: the recovery copy goes, and its writer is joined first.
@@ -258,6 +257,7 @@ int main(int argc, char** argv) {
     glutCreateWindow(window_title);
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
+    static Gl_sink gl_sink(present_frame);
     set_dot_sink(&gl_sink);
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;

@@ -127,7 +127,7 @@ void start_sync_from_card(Card_link& link, const Config& config, const Scene& sc
     std::vector<std::string> bad;
     link.cards = make_live_cards(config, link.client, "all", &bad);
     for (const std::string& b : bad) set_failure(("card: [Cards] " + b + "; not sent to").c_str());
-    start_live_sender(link.cards);
+    link.sender.start(link.cards);
     Sync_read& sync_read = link.sync;
     if (sync_read.running) return;
     if (!sync_read.scene_at_start) sync_read.scene_at_start.reset(new Scene);
@@ -184,7 +184,7 @@ bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Scene& s
     if (replay_image_onto(scene, *sync_read.scene_at_start, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
-        replay_stored_script(scene);
+        replay_stored_script(scene, paths.data.spi_data);
     }
     // The card's scene is where editing starts: not a step to undo.
     start_editor_history(history, scene);
@@ -212,7 +212,7 @@ void reset_card_link(Card_link& link) {
     if (sync_read.thread.joinable()) sync_read.thread.join();
     sync_read.running = sync_read.done = false;
     link.font_warning.clear();
-    stop_live_sender();
+    link.sender.stop();
     stop_broker_send(link.broker);
     CSDK_Reset();
     link.client = 0;
@@ -260,8 +260,8 @@ void send_scene_live(Card_link& link, const Config& config, const Program_paths&
         std::vector<std::string> bad;
         link.cards = make_live_cards(config, link.client, "all", &bad);
     }
-    start_live_sender(link.cards);
-    submit_live_lines(live_scene_lines(scene, config.live_pacing != 0, texts));
+    link.sender.start(link.cards);
+    link.sender.submit(live_scene_lines(scene, config.live_pacing != 0, texts));
 }
 
 bool show_live_status(Card_link& link) {
@@ -274,7 +274,7 @@ bool show_live_status(Card_link& link) {
             (failed ? set_failure : set_status)(message.c_str());
         return true;
     }
-    if (!take_live_status(&message, &to_stderr, &failed)) return false;
+    if (!link.sender.take_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
         if (!link.font_warning.empty()) message += "; " + link.font_warning;

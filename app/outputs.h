@@ -52,8 +52,8 @@ struct Sync_read {
     std::unique_ptr<Scene> scene_at_start;
 };
 
-// The editor's link to its cards: the card library's handle, the cards a
-// live send goes to, the start-up read of the card, the broker's thread
+// The editor's link to its cards: the card library's handle, the live
+// sender and the cards a live send goes to, the start-up read of the card, the broker's thread
 // and what has been said once. main owns one (vantiro-cli and each test
 // their own); it stops the read and the broker's thread when it goes.
 struct Card_link {
@@ -64,6 +64,8 @@ struct Card_link {
 
     // The card's client handle (our csdk), 0 when network sync is off.
     int32_t client = 0;
+    // The live send's thread; stopped and joined when the link goes.
+    Live_sender sender;
     // The cards the live send goes to: RemotIP's first, then [Cards].
     std::vector<Live_card> cards;
     // Why no card gets the live send, said once: sync off, or an address
@@ -77,7 +79,8 @@ struct Card_link {
     Broker_sender broker;
 };
 
-// Start-up with sync on: starts the card library and, off the main
+// Start-up with sync on: starts the card library and the link's sender
+// (to every card) and, off the main
 // thread, reads the card's flash window 0x10000..0x12FFF in 24 requests of
 // 512 bytes, all within 3 s; the status line says "reading the card's
 // scene…" meanwhile. Returns at once, so the window draws and takes input.
@@ -112,15 +115,15 @@ void sync_from_card(Card_link& link, const Config& config, const Program_paths& 
                     Edit_history& history);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
-// and delivered by the sender thread, paced unless [LiveSend] Pacing=0.
+// and delivered by the link's sender thread, paced unless [LiveSend] Pacing=0.
 // The text files are read afresh first.
 void send_scene_live(Card_link& link, const Config& config, const Program_paths& paths, Text_files& texts,
                      const Scene& scene);
 
-// The link as a new one: the sender stopped, the card library's handles
+// The link as a new one: its sender stopped, the card library's handles
 // closed, no client, nothing said yet.
 void reset_card_link(Card_link& link);
 
-// Shows what the sender has said since the last call on the status line;
+// Shows what the link's sender and broker thread have said since the last call on the status line;
 // true when it changed. Called on every pass of the main loop.
 bool show_live_status(Card_link& link);

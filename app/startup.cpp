@@ -6,7 +6,6 @@
 #include "app/config.h"
 #include "app/outputs.h"
 #include "app/scene_files/scene_files.h"
-#include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
@@ -119,7 +118,6 @@ bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
-    set_flash_image_path(data_paths.spi_data);
     read_config(data_paths.config, config);
     return true;
 }

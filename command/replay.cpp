@@ -11,20 +11,12 @@
 
 namespace {
 
-char image_path[300];
-
-// The header of the last replay, kept for the rest of the run.
-Command_header header;
-
-}  // namespace
-
-namespace {
-
 // Walks the enabled entries of image's stored script: run gets each
 // entry's type, its command line (its own copy, which run may cut up) and
 // the payload after the line's first line feed.
 template <class Run>
 Header_status for_each_stored_line(const uint8_t* image, size_t size, Run run) {
+    Command_header header{};
     const Header_status status = read_command_header(image, size, &header);
     if (status != Header_status::ok) return status;
     const uint32_t count = header.count;
@@ -85,12 +77,7 @@ Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* imag
     return status;
 }
 
-void set_flash_image_path(const char* path) {
-    std::snprintf(image_path, sizeof image_path, "%s", path);
-}
-
-
-void replay_stored_script(Scene& scene) {
+void replay_stored_script(Scene& scene, const char* image_path) {
     std::vector<uint8_t> image;
     std::string err;
     if (!platform_read_file(image_path, max_flash_image_bytes, &image, &err)) {
@@ -112,9 +99,4 @@ void replay_stored_script(Scene& scene) {
             break;
         }
     }
-}
-
-void reset_replay_state() {
-    image_path[0] = '\0';
-    header = Command_header{};
 }

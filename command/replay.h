@@ -23,13 +23,7 @@ Header_status replay_image(Scene& scene, const uint8_t* image, size_t size);
 // second time.
 Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* image, size_t size);
 
-// Where the editor's local flash image lies (spi_data.bin beside the
-// program); set at start-up.
-void set_flash_image_path(const char* path);
-
-// Replays the local flash image. One without a header (an erased flash)
-// gets the default header written into it, and nothing is replayed.
-void replay_stored_script(Scene& scene);
-
-// The image path and the kept header back to their start-up state.
-void reset_replay_state();
+// Replays the editor's local flash image at image_path (spi_data.bin in
+// the data folder). One without a header (an erased flash) gets the
+// default header written into it, and nothing is replayed.
+void replay_stored_script(Scene& scene, const char* image_path);

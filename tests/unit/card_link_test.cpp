@@ -115,7 +115,6 @@ protected:
         std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
-        set_flash_image_path(test_app().paths.data.spi_data);
         set_diag_stream(std::fopen("/dev/null", "w"));
     }
     void TearDown() override { reset_card_link(test_app().link); }
@@ -126,8 +125,8 @@ protected:
         test_app().link.client = CreateClient(test_app().config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         test_app().config.live_pacing = 0;
         send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
-        EXPECT_TRUE(wait_live_idle(10000));
-        return last_live_send_ok();
+        EXPECT_TRUE(test_app().link.sender.wait_idle(10000));
+        return test_app().link.sender.last_send_ok();
     }
 
     Temp_dir dir;
@@ -200,7 +199,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     ASSERT_TRUE(send_to(card.address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
     EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, test_app().texts).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
@@ -324,7 +323,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     EXPECT_FALSE(send_to(dropping->address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
     EXPECT_TRUE(to_stderr);
     EXPECT_NE(status.find("card 127.0.0.1:" + std::to_string(port) + " not reachable"), std::string::npos) << status;
     EXPECT_EQ(status.find("sent 31"), std::string::npos);
@@ -333,9 +332,9 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        submit_live_lines(live_scene_lines(scene, false, test_app().texts));
-        ASSERT_TRUE(wait_live_idle(5000));
-        through = last_live_send_ok();
+        test_app().link.sender.submit(live_scene_lines(scene, false, test_app().texts));
+        ASSERT_TRUE(test_app().link.sender.wait_idle(5000));
+        through = test_app().link.sender.last_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(through);
@@ -1107,7 +1106,7 @@ TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
         EXPECT_FALSE(send_to(peer.address())) << lie;
         std::string status;
         bool to_stderr = false;
-        ASSERT_TRUE(take_live_status(&status, &to_stderr));
+        ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
         const size_t total = live_scene_lines(scene, false, test_app().texts).size();
         EXPECT_NE(status.find(std::string(lie) == "OK" ? "is not a count (\"OK\")"
                                                         : "the card ran 0 of " + std::to_string(total) + " lines"),

@@ -274,8 +274,7 @@ protected:
     std::string replay(const std::string& bytes) {
         path = dir.write("spi_data.bin", bytes);
         printed();
-        set_flash_image_path(path.c_str());
-        replay_stored_script(scene);
+        replay_stored_script(scene, path.c_str());
         return printed();
     }
     Temp_dir dir;
@@ -332,11 +331,9 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
 // Missing, irregular or short images and data past the end are never read.
 TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     printed();
-    set_flash_image_path((dir.path() + "/absent.bin").c_str());
-    replay_stored_script(scene);
+    replay_stored_script(scene, (dir.path() + "/absent.bin").c_str());
     EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
-    set_flash_image_path(dir.path().c_str());   // a folder or a device is refused, not read
-    replay_stored_script(scene);
+    replay_stored_script(scene, dir.path().c_str());   // a folder or a device is refused, not read
     EXPECT_NE(printed().find("is a folder, not a file"), std::string::npos);
     const struct { const char* what; std::string bytes; const char* said; int texts; } cases[] = {
         {"ends before the header", std::string(0x10002, '\0'), "nothing is replayed", 0},

@@ -10,6 +10,7 @@
 
 #include "app/frame.h"
 #include "app/frame_signal.h"
+#include "controller/live_send.h"
 #include "render/memory_sink.h"
 #include "scene/view_state.h"
 #include "temp_dir.h"
@@ -88,7 +89,7 @@ TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
     window_waits = 0;
     Frame_signal signal;
     Frame_cache& frame = test_app().frame;
-    const Card_link& link = test_app().link;
+    Card_link& link = test_app().link;   // its sender idle: "sending 0"
 
     unsetenv("VANTIRO_FRAME_FILE");
     frame_signal_start(signal);

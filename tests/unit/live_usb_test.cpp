@@ -53,7 +53,6 @@ protected:
         std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
         ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
-        set_flash_image_path(test_app().paths.data.spi_data);
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits
@@ -65,7 +64,7 @@ protected:
         test_app().link.client = CreateClient(test_app().config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         test_app().config.live_pacing = 0;
         send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
-        if (!wait_live_idle(10000) || !last_live_send_ok()) {
+        if (!test_app().link.sender.wait_idle(10000) || !test_app().link.sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
         }
