@@ -38,10 +38,10 @@ const char* four_file_path(const Data_paths& paths, int k) {
 
 namespace {
 
-char line_table[scene_line_slots][scene_line_size];
-
-Read read_table(const char* path, char (*lines)[scene_line_size], int* count, std::string* why) {
-    static std::vector<uint8_t> file;   // kept: its room is reused at every load
+// Reads the file at path into lines (the rules of read_lines), its bytes
+// through file.
+Read read_table(const char* path, std::vector<uint8_t>& file, char (*lines)[scene_line_size], int* count,
+                std::string* why) {
     std::string err;
     if (!platform_read_file_head(path, scene_file_limit + 1, &file, &err)) {
         const int e = errno;
@@ -80,7 +80,9 @@ Read read_table(const char* path, char (*lines)[scene_line_size], int* count, st
 }
 
 // Value of line n of a table of count lines, or keep when it is missing.
-int32_t value(int n, int count, int32_t keep) { return n < count ? leading_decimal(line_table[n]) : keep; }
+int32_t value(const Line_table& lines, int n, int count, int32_t keep) {
+    return n < count ? leading_decimal(lines[n]) : keep;
+}
 
 int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
@@ -94,11 +96,11 @@ constexpr int lines_of(const Record_field<R> (&fields)[N]) {
 
 // Record r from lines first.. of a table of count lines.
 template <class R, size_t N>
-void read_record(const Record_field<R> (&fields)[N], R& r, int first, int count) {
+void read_record(const Line_table& lines, const Record_field<R> (&fields)[N], R& r, int first, int count) {
     int n = first;
     for (const Record_field<R>& f : fields)
         if (f.in_number_file) {
-            if (n < count) f.set(r, leading_decimal(line_table[n]));
+            if (n < count) f.set(r, leading_decimal(lines[n]));
             ++n;
         }
 }
@@ -120,38 +122,40 @@ void write_record(const Record_field<R> (&fields)[N], const R& r, std::string* o
 int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err) {
     int count = 0;
     std::string why;
-    if (read_table(path, lines, &count, &why) == Read::ok) return count;
+    std::vector<uint8_t> file;
+    if (read_table(path, file, lines, &count, &why) == Read::ok) return count;
     if (err) *err = std::string(path) + ": " + why;
     return -1;
 }
 
-Read read_number_file(const Data_paths& paths, int k, int* count, std::string* why) {
-    return read_table(four_file_path(paths, k), line_table, count, why);
+Read read_number_file(Scene_reading& reading, const Data_paths& paths, int k, int* count, std::string* why) {
+    return read_table(four_file_path(paths, k), reading.file, reading.lines, count, why);
 }
 
-void load_number_file(Scene& scene, int k, int count) {
+void load_number_file(const Scene_reading& reading, Scene& scene, int k, int count) {
+    const Line_table& lines = reading.lines;
     switch (k) {
         case 0:
             for (int g = 0; g < digit_groups_in_use; ++g)
                 for (int i = 0; i < digit_group_size; ++i)
-                    read_record(digit_fields, scene.digit_at(g, i), lines_of(digit_fields) * i, count);
+                    read_record(lines, digit_fields, scene.digit_at(g, i), lines_of(digit_fields) * i, count);
             break;
         case 1:
-            scene.board_columns = clamp(value(0, count, scene.board_columns), 0, max_board_columns);
-            scene.board_rows = clamp(value(1, count, scene.board_rows), 0, max_board_rows);
+            scene.board_columns = clamp(value(lines, 0, count, scene.board_columns), 0, max_board_columns);
+            scene.board_rows = clamp(value(lines, 1, count, scene.board_rows), 0, max_board_rows);
             for (int r = 0; r < scene.board_rows; ++r)
                 for (int c = 0; c < scene.board_columns; ++c)
-                    read_record(board_fields, scene.board_at(r, c),
+                    read_record(lines, board_fields, scene.board_at(r, c),
                                 2 + lines_of(board_fields) * (r * scene.board_columns + c), count);
             break;
         case 2:
             for (int n = 0; n < string_draw_count; ++n)
-                read_record(text_fields, scene.string_draws[n], lines_of(text_fields) * n, count);
+                read_record(lines, text_fields, scene.string_draws[n], lines_of(text_fields) * n, count);
             break;
         case 3:
-            scene.graph_count = clamp(value(0, count, scene.graph_count), 0, graph_draw_count);
+            scene.graph_count = clamp(value(lines, 0, count, scene.graph_count), 0, graph_draw_count);
             for (int n = 0; n < scene.graph_count; ++n)
-                read_record(graph_fields, scene.graph_draws[n], 1 + lines_of(graph_fields) * n, count);
+                read_record(lines, graph_fields, scene.graph_draws[n], 1 + lines_of(graph_fields) * n, count);
             break;
         default: break;
     }

@@ -16,6 +16,9 @@
 // anyway.
 #include "app/scene_files/scene_files.h"
 
+#include <memory>
+
+
 #include "app/scene_files/parts.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
@@ -40,6 +43,8 @@ void remove_stale_temporaries(const Data_paths& data_paths) {
 }  // namespace
 
 bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use) {
+    const std::unique_ptr<Scene_reading> reading(new Scene_reading);
+    Staged& staged = reading->staged;
     const bool editor = use == Folder_use::editor;
     bool boards_saved = false;   // leduit.conf or scene.conf gave the boards
     Platform_lock lock;
@@ -60,16 +65,16 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use
                          "); the editor keeps it aside at its next start; " + instead)
                             .c_str());
     };
-    const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
+    const Conf conf = stage_scene_conf(staged, data_paths.scene_conf, scene.dot_pitch, &why);
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
     for (int k = 0; k < four_files; ++k) {
         const char* path = four_file_path(data_paths, k);
         int count = 0;
         std::string problem;
-        switch (read_number_file(data_paths, k, &count, &problem)) {
+        switch (read_number_file(*reading, data_paths, k, &count, &problem)) {
         case Read::ok:
-            load_number_file(scene, k, count);
+            load_number_file(*reading, scene, k, count);
             compared[k] = true;
             if (path == data_paths.leduit_conf) boards_saved = true;
             break;
@@ -82,8 +87,8 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use
         case Read::refused:
             // As saved with scene.conf, only beyond the old format's limits
             // (over 139 rectangles): not damaged, and scene.conf holds it all.
-            if (conf == Conf::sound && staged_has_checksums() && read_whole(path, &bytes) &&
-                recorded(k, checksum(bytes)))
+            if (conf == Conf::sound && staged_has_checksums(staged) && read_whole(path, &bytes) &&
+                recorded(staged, k, checksum(bytes)))
                 report(std::string(path) + ": " + problem + "; scene.conf gives its values");
             else
                 damaged(path, problem, "it is not used");
@@ -103,10 +108,10 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use
     case Conf::sound: {
         std::string changed;
         for (int k = 0; k < four_files; ++k)
-            if (compared[k] && read_whole(four_file_path(data_paths, k), &bytes) && !recorded(k, checksum(bytes)))
+            if (compared[k] && read_whole(four_file_path(data_paths, k), &bytes) && !recorded(staged, k, checksum(bytes)))
                 changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(data_paths, k)));
         if (changed.empty()) {
-            apply_staged(scene);
+            apply_staged(staged, scene);
             boards_saved = true;
         } else {
             // Its texts are in no other file: kept aside before the next
@@ -141,7 +146,8 @@ bool save_scene_files(const Scene& scene, const Data_paths& data_paths, std::str
     for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
-    if (!widen_scene_conf(data_paths, scene.dot_pitch, sums, err)) return false;
+    const std::unique_ptr<Staged> staged(new Staged);
+    if (!widen_scene_conf(*staged, data_paths, scene.dot_pitch, sums, err)) return false;
     for (int k = 0; k < four_files; ++k)
         if (!platform_write_file_atomic(four_file_path(data_paths, k), four[k].data(), four[k].size(), err)) return false;
     const std::string conf = scene_conf_file(scene, sums);
