@@ -109,24 +109,26 @@ TEST(Card_frames, ComeOutWholeFromAnyPiecesAndRefuseWhatIsNoFrame) {
 class Card_link_test : public ::testing::Test {
 protected:
     void SetUp() override {
+        Test_app& app = test_app();
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         build_layout(scene);
-        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
+        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
         set_diag_stream(std::fopen("/dev/null", "w"));
     }
     void TearDown() override { reset_card_link(test_app().link); }
 
     // Sends the scene to the card at address and waits until it is done.
     bool send_to(const std::string& address) {
-        std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", address.c_str());
-        test_app().link.client = CreateClient(test_app().config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-        test_app().config.live_pacing = 0;
-        send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
-        EXPECT_TRUE(test_app().link.sender.wait_idle(10000));
-        return test_app().link.sender.last_send_ok();
+        Test_app& app = test_app();
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
+        app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        app.config.live_pacing = 0;
+        send_scene_live(app.link, app.config, app.paths, app.texts, scene);
+        EXPECT_TRUE(app.link.sender.wait_idle(10000));
+        return app.link.sender.last_send_ok();
     }
 
     Temp_dir dir;
@@ -147,7 +149,8 @@ std::string joined(const std::vector<Live_line>& lines) {
 // a blank is sent as two runs, text 3 as the first line of its file and a
 // digit module not at all; tags and waits as the card expects.
 TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
-    EXPECT_EQ(joined(live_scene_lines(scene, true, test_app().texts)), "42405/0:led clearall \n|");
+    Test_app& app = test_app();
+    EXPECT_EQ(joined(live_scene_lines(scene, true, app.texts)), "42405/0:led clearall \n|");
     string_draw& t = scene.string_draws[6];
     t.x = 296, t.y = 236, t.font_size = 16, t.colour = 1, t.text_source = 0;
     std::snprintf(t.text, sizeof t.text, "Hello");
@@ -155,7 +158,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     edge.x = 276, edge.y = 226, edge.font_size = 12, edge.colour = 2, edge.text_source = 3;
     std::snprintf(edge.text, sizeof edge.text, "not sent");
     dir.write("my_txt3.txt", "ab cd\r\nsecond line");
-    refresh_text_files(test_app().texts, test_app().paths);
+    refresh_text_files(app.texts, app.paths);
     Digit_unit& module = scene.digit_at(0, 20);
     module.kind = kind_digit, module.x = 400, module.y = 300, module.digits = 2, module.enabled = 1;
     Digit_unit& r = scene.digit_at(1, 1);
@@ -166,7 +169,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     b.kind = kind_block, b.x = 276 + 20, b.y = 226 + 40, b.height = 2, b.colour = 2, b.type_code = 5;
     Digit_unit& l = scene.digit_at(2, 42);
     l.kind = kind_hline, l.x = 276, l.y = 300, l.width = 30, l.colour = 0, l.type_code = 6;
-    EXPECT_EQ(joined(live_scene_lines(scene, true, test_app().texts)),
+    EXPECT_EQ(joined(live_scene_lines(scene, true, app.texts)),
               "42405/0:led clearall \n|"
               "11/10:led r 0 2 3 12 8 \n |"
               "9/100:led c 1 12 12 7 \n |"
@@ -175,9 +178,9 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
               "0/10:led 16t 1 10 5 Hello \n |"
               "3/10:led 12t 2 0 0 ab \n |3/10:led 12t 2 18 0 cd \n |");
     // Without pacing the same lines, no waits; with no board in use, the clear line alone.
-    for (const Live_line& line : live_scene_lines(scene, false, test_app().texts)) EXPECT_EQ(line.wait_ms, 0);
+    for (const Live_line& line : live_scene_lines(scene, false, app.texts)) EXPECT_EQ(line.wait_ms, 0);
     scene.board_rows = 0;
-    EXPECT_EQ(live_scene_lines(scene, true, test_app().texts).size(), 1u);
+    EXPECT_EQ(live_scene_lines(scene, true, app.texts).size(), 1u);
 }
 
 // Live to the simulator: the card's screen equals the editor's picture;
@@ -185,6 +188,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
 // brings its texts (blanks included) and rectangles back, and a second one
 // adds nothing.
 TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
+    Test_app& app = test_app();
     Running_card card(dir.path() + "/flash.bin");
     ASSERT_TRUE(card.listening);
     string_draw& t = scene.string_draws[6];
@@ -199,23 +203,23 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     ASSERT_TRUE(send_to(card.address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
-    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, test_app().texts).size()) + " lines to " + card.address());
+    ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
+    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, app.texts).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
-    render_scene_leds(scene, test_app().texts, editor);
+    render_scene_leds(scene, app.texts, editor);
     const long with_module = editor.lit_count();
     d.enabled = 0;
-    render_scene_leds(scene, test_app().texts, editor);
+    render_scene_leds(scene, app.texts, editor);
     d.enabled = 1;
     EXPECT_GT(with_module, editor.lit_count());
     EXPECT_GT(editor.lit_count(), 150);
     // The simulator's thread runs the lines it has read; ask it how many.
-    const long expected = static_cast<long>(live_scene_lines(scene, false, test_app().texts).size());
+    const long expected = static_cast<long>(live_scene_lines(scene, false, app.texts).size());
     uint8_t answer[CSDK_ANSWER_MAX];
     int32_t n = 0;
     for (int tries = 0; tries < 200; ++tries) {
-        ASSERT_EQ(CARD_Get_Info_Cmd(test_app().link.client, "card status", 11, answer, &n), CSDK_OK);
+        ASSERT_EQ(CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n), CSDK_OK);
         if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) ==
             std::to_string(expected) + " lines run")
             break;
@@ -225,22 +229,22 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 256; ++x) ASSERT_EQ(card.sim.card.screen.at(x, y), editor.at(x, y)) << x << "," << y;
 
-    ASSERT_EQ(SCREEN_SendDynamicCmd(test_app().link.client, 0, 10, "file save "), CSDK_OK);
-    reset_card_link(test_app().link);
+    ASSERT_EQ(SCREEN_SendDynamicCmd(app.link.client, 0, 10, "file save "), CSDK_OK);
+    reset_card_link(app.link);
 
     // A fresh editor (no scene files) with sync on.
     const std::string text = t.text;
     const uint32_t tx = t.x, ty = t.y, rx = r.x;
     reset_scene(scene);
     build_layout(scene);
-    test_app().config.sync_enabled = 1;
-    std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", card.address().c_str());
-    sync_from_card(test_app().link, test_app().config, test_app().paths, scene, ui.history);
+    app.config.sync_enabled = 1;
+    std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
+    sync_from_card(app.link, app.config, app.paths, scene, ui.history);
     std::string image;
     {
         std::vector<uint8_t> bytes;
         std::string err;
-        ASSERT_TRUE(platform_read_file(test_app().paths.data.spi_data, 1 << 20, &bytes, &err)) << err;
+        ASSERT_TRUE(platform_read_file(app.paths.data.spi_data, 1 << 20, &bytes, &err)) << err;
         ASSERT_EQ(bytes.size(), flash_window_end);
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + flash_window_start),
                   std::vector<uint8_t>(flash_window_start, 0));
@@ -254,23 +258,23 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(back.kind, kind_rect);
     EXPECT_EQ(back.x, rx);
     EXPECT_EQ(back.width, 60);
-    reset_card_link(test_app().link);
+    reset_card_link(app.link);
     const int32_t made = scene.texts_made;
-    sync_from_card(test_app().link, test_app().config, test_app().paths, scene, ui.history);   // the next start: nothing is added
+    sync_from_card(app.link, app.config, app.paths, scene, ui.history);   // the next start: nothing is added
     EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
     // A start where the operator edits while the card's scene is read: the
     // card's text, moved meanwhile, is not added again, and a text typed
     // meanwhile stays.
-    reset_card_link(test_app().link);
-    start_sync_from_card(test_app().link, test_app().config, scene);
-    ASSERT_TRUE(sync_in_progress(test_app().link));
+    reset_card_link(app.link);
+    start_sync_from_card(app.link, app.config, scene);
+    ASSERT_TRUE(sync_in_progress(app.link));
     scene.string_draws[5].x = tx + 2 * 10;
     ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
     bool finished = false;
     for (int tries = 0; tries < 1000 && !finished; ++tries) {
-        finished = finish_sync_from_card(test_app().link, test_app().paths, scene, ui.history);
+        finished = finish_sync_from_card(app.link, app.paths, scene, ui.history);
         if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(finished);
@@ -285,12 +289,13 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
 // failed (never "sent"), and once the card is back the next send goes
 // through.
 TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
+    Test_app& app = test_app();
     const std::string kept = "the previous image";
     dir.write("spi_data.bin", kept);
     auto spi = [&] {
         std::vector<uint8_t> bytes;
         std::string err;
-        platform_read_file(test_app().paths.data.spi_data, 1 << 20, &bytes, &err);
+        platform_read_file(app.paths.data.spi_data, 1 << 20, &bytes, &err);
         return std::string(bytes.begin(), bytes.end());
     };
     int free_port;
@@ -302,15 +307,15 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         std::unique_ptr<Running_card> silent;
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
-        std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", address.c_str());
-        sync_from_card(test_app().link, test_app().config, test_app().paths, scene, ui.history);
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
+        sync_from_card(app.link, app.config, app.paths, scene, ui.history);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
         platform_gbk_to_utf8(status_text, said, sizeof said);
         EXPECT_NE(std::string(said).find("flash read stopped at 0x10000"), std::string::npos) << said;
         EXPECT_NE(std::string(said).find(kind == 0 ? "connection refused" : "no answer within 1000 ms"),
                   std::string::npos) << said;
-        reset_card_link(test_app().link);
+        reset_card_link(app.link);
     }
 
     // A card that drops the connection after 10 lines.
@@ -323,7 +328,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     EXPECT_FALSE(send_to(dropping->address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
+    ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
     EXPECT_TRUE(to_stderr);
     EXPECT_NE(status.find("card 127.0.0.1:" + std::to_string(port) + " not reachable"), std::string::npos) << status;
     EXPECT_EQ(status.find("sent 31"), std::string::npos);
@@ -332,9 +337,9 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        test_app().link.sender.submit(live_scene_lines(scene, false, test_app().texts));
-        ASSERT_TRUE(test_app().link.sender.wait_idle(5000));
-        through = test_app().link.sender.last_send_ok();
+        app.link.sender.submit(live_scene_lines(scene, false, app.texts));
+        ASSERT_TRUE(app.link.sender.wait_idle(5000));
+        through = app.link.sender.last_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(through);
@@ -381,6 +386,7 @@ TEST_F(Card_link_test, DigitModulesOffTheLiveSendAreSaidOnce) {
 }
 
 TEST_F(Card_link_test, NoCardNoHandle) {
+    Test_app& app = test_app();
     EXPECT_EQ(SCREEN_SendDynamicCmd(0, 1, 3, "abc"), CSDK_E_HANDLE);
     int32_t n = 7;
     uint8_t answer[CSDK_ANSWER_MAX];
@@ -388,18 +394,18 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);   // sync off: said once
+    send_scene_live(app.link, app.config, app.paths, app.texts, scene);   // sync off: said once
     char said[512];
     platform_gbk_to_utf8(status_text, said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
 
     // Sync on with an address that is none: the live send names it (on
     // standard error: the failure at start-up stays on the line).
-    reset_card_link(test_app().link);
-    std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", "card.local");
-    sync_from_card(test_app().link, test_app().config, test_app().paths, scene, ui.history);
+    reset_card_link(app.link);
+    std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", "card.local");
+    sync_from_card(app.link, app.config, app.paths, scene, ui.history);
     testing::internal::CaptureStderr();
-    send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
+    send_scene_live(app.link, app.config, app.paths, app.texts, scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)\n");
     platform_gbk_to_utf8(status_text, said, sizeof said);
@@ -1101,18 +1107,19 @@ private:
 // runs none, or answers what is no count, gets a failure with the numbers,
 // from the editor's live send and from vantiro-cli send alike.
 TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
+    Test_app& app = test_app();
     for (const char* lie : {"0 lines run on this connection", "OK"}) {
         Lying_peer peer(lie);
         EXPECT_FALSE(send_to(peer.address())) << lie;
         std::string status;
         bool to_stderr = false;
-        ASSERT_TRUE(test_app().link.sender.take_status(&status, &to_stderr));
-        const size_t total = live_scene_lines(scene, false, test_app().texts).size();
+        ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
+        const size_t total = live_scene_lines(scene, false, app.texts).size();
         EXPECT_NE(status.find(std::string(lie) == "OK" ? "is not a count (\"OK\")"
                                                         : "the card ran 0 of " + std::to_string(total) + " lines"),
                   std::string::npos)
             << status;
-        reset_card_link(test_app().link);
+        reset_card_link(app.link);
 
         const Command_run r = run_command(std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address());
         EXPECT_NE(r.status, 0) << r.output;

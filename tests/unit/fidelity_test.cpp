@@ -160,10 +160,11 @@ protected:
     // Writes the scene's files into the editor's folder and loads them as
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene_file& s) {
-        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+        Test_app& app = test_app();
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        if (!build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) return false;
+        if (!build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) return false;
         dir.write("scene.conf", s.conf());
         for (int k = 0; k < 2; ++k) {
             const std::string name = dir.path() + "/my_txt" + std::to_string(k + 3) + ".txt";
@@ -172,20 +173,21 @@ protected:
             if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
         }
         fresh_start();
-        load_scene_files(scene, test_app().paths.data);
-        refresh_text_files(test_app().texts, test_app().paths);   // as start-up does after the load
+        load_scene_files(scene, app.paths.data);
+        refresh_text_files(app.texts, app.paths);   // as start-up does after the load
         return scene.rect_count == s.counts[1] && scene.dot_pitch == s.pitch;
     }
 
     // The window's picture against the card's, LED by LED.
     Differences compare() {
+        Test_app& app = test_app();
         scene.selected_board_col = scene.selected_board_row = no_board;
         scene.selected_digit_col = scene.selected_digit_row = no_digit;
         scene.selected_text = no_text;
         scene.selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
-        draw_display(test_app().frame, scene, ui.input, test_app().texts);
+        draw_display(app.frame, scene, ui.input, app.texts);
         set_dot_sink(nullptr);
 
         // The dots as GL paints points: later ones over earlier ones.
@@ -208,7 +210,7 @@ protected:
         // The card reads my_txt3.txt and my_txt4.txt where the export would
         // copy them from (copying each scene's files would cost a sync).
         Script_files files;
-        files.text_source_folder = test_app().paths.scene_folder;
+        files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
         Card_model card(w, h);
         card.set_txt_folder(dir.path());
@@ -418,6 +420,7 @@ std::vector<uint8_t> random_stored_script(std::mt19937& rng) {
 // At the end the scene is saved and loaded as a fresh start loads it, and
 // the window shows what the card lights running its script.
 TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
+    Test_app& app = test_app();
     const int sequences = std::max(20, env_number("VANTIRO_UNDO_SEQUENCES", 1000) / 10);
     std::mt19937 rng(20261209);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -425,10 +428,10 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
     long made = 0, differing = 0;
     std::string reported;
     for (int sequence = 0; sequence < sequences; ++sequence) {
-        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
+        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
         fresh_start();
         for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
         lay_out_boards(scene);
@@ -487,10 +490,10 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
             }
         }
         // Saved, and opened again as a fresh start: the window as the card.
-        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         const std::string shown = scene_json(scene);
         fresh_start();
-        startup_scene(scene, test_app().config, test_app().paths, test_app().texts, &ui, &test_app().requests);   // every load rule, the configuration's size included
+        startup_scene(scene, app.config, app.paths, app.texts, &ui, &app.requests);   // every load rule, the configuration's size included
         const Differences d = compare();
         if (d.total() && ++differing <= 3)
             reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
@@ -513,6 +516,7 @@ std::vector<unsigned char> bytes_of(const Scene& s) {
 // export, the live send's lines, the check before a send, the saved files
 // and the JSON dump.
 TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
+    Test_app& app = test_app();
     for (uint32_t seed = 500; seed < 530; ++seed) {
         ASSERT_TRUE(load(random_scene(seed))) << seed;
         scene.selected_text = static_cast<uint8_t>(seed % string_draw_count);
@@ -524,23 +528,23 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         const std::vector<unsigned char> before = bytes_of(scene);
 
         set_dot_sink(&sink);
-        draw_display(test_app().frame, scene, ui.input, test_app().texts);
+        draw_display(app.frame, scene, ui.input, app.texts);
         set_dot_sink(nullptr);
         int w, h;
         output_screen_size(scene, &w, &h);
         Led_framebuffer leds(std::max(w, 1), std::max(h, 1));
         Text_files texts;
-        texts.folder = test_app().paths.exe_folder;
+        texts.folder = app.paths.exe_folder;
         texts.read();
         paint_sign(scene, leds, texts);
         Script_files files;
-        files.text_source_folder = test_app().paths.scene_folder;
+        files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
-        const Export_outcome o = export_to_folder(scene, stick.path(), test_app().paths.exe_folder, 0);
+        const Export_outcome o = export_to_folder(scene, stick.path(), app.paths.exe_folder, 0);
         const std::vector<Live_line> live = live_scene_lines(scene, true, texts);
         check_scene_for_card(scene, texts);
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         scene_json(scene);
 
         EXPECT_TRUE(before == bytes_of(scene)) << "seed " << seed << " changed the scene";

@@ -43,6 +43,7 @@ TEST(Readout, CountsDotsFromTwelveDotsPastTheOrigin) {
 
 // One pixel per unit with y growing downwards; a height of 0 acts as 1 and asks for a frame.
 TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
+    Test_app& app = test_app();
     const View_projection v = view_projection(1200, 801);
     EXPECT_EQ(make_tuple(v.viewport_w, v.viewport_h, v.left, v.right, v.bottom, v.top),
               make_tuple(1200, 801, 0, 1200, 801, 0));   // bottom is below top
@@ -50,22 +51,23 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
 
     Memory_sink sink;
     set_dot_sink(&sink);
-    reshape_view(test_app().frame, scene, 640, 0);
+    reshape_view(app.frame, scene, 640, 0);
     set_dot_sink(nullptr);
     ASSERT_TRUE(sink.has_projection);
-    EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending(test_app().frame)),
+    EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending(app.frame)),
               make_tuple(1, 1, 640, true));
 }
 
 // A frame is bracketed, leaves texturing off and settles the pending change.
 TEST(Frame, IsBracketedAndLeavesTexturingOff) {
+    Test_app& app = test_app();
     Memory_sink sink;
     sink.texturing = true;
     set_dot_sink(&sink);
-    note_change(test_app().frame);
-    draw_display(test_app().frame, scene, ui.input, test_app().texts);
+    note_change(app.frame);
+    draw_display(app.frame, scene, ui.input, app.texts);
     set_dot_sink(nullptr);
-    EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending(test_app().frame)),
+    EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending(app.frame)),
               make_tuple(1, 1, false, false));
 }
 
@@ -84,12 +86,13 @@ std::string read_all(const std::string& path) {
 }
 
 TEST(Frame_signal, SaysWhichMarkerIsOnTheScreenOnlyInTestRuns) {
+    Test_app& app = test_app();
     Temp_dir dir;
     const std::string file = dir.path() + "/frame";
     window_waits = 0;
     Frame_signal signal;
-    Frame_cache& frame = test_app().frame;
-    Card_link& link = test_app().link;   // its sender idle: "sending 0"
+    Frame_cache& frame = app.frame;
+    Card_link& link = app.link;   // its sender idle: "sending 0"
 
     unsetenv("VANTIRO_FRAME_FILE");
     frame_signal_start(signal);

@@ -174,10 +174,11 @@ TEST_F(Key_test, ControlKeysOnTheSelectedText) {
 
 // Ctrl+S ends the program without saving; the close entry saves.
 TEST_F(Key_test, CtrlSEndsWithoutSaving) {
+    Test_app& app = test_app();
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &test_app().paths.data, &err)) << err;
-    ui.requests = &test_app().requests;   // as start-up hands them down
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &app.paths.data, &err)) << err;
+    ui.requests = &app.requests;   // as start-up hands them down
     scene.string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);

@@ -137,10 +137,11 @@ TEST_F(Label_test, BoardOutlinesPlainAndSelected) {
 
 // A frame draws the board, palette, entries, the readout by the mouse and a selected board dashed.
 TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
+    Test_app& app = test_app();
     build_layout(scene);
     scene.board_at(0, 0).width = 256, scene.board_at(0, 0).height = 128;
     scene.mouse_x = scene.mouse_y = 0;
-    draw_display(test_app().frame, scene, ui.input, test_app().texts);
+    draw_display(app.frame, scene, ui.input, app.texts);
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
@@ -150,7 +151,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 
     sink.clear();
     scene.mouse_x = 400, scene.mouse_y = 300;
-    draw_display(test_app().frame, scene, ui.input, test_app().texts);
+    draw_display(app.frame, scene, ui.input, app.texts);
     ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
@@ -160,7 +161,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     // Board (0, 0) selected: the dashed outline.
     sink.clear();
     scene.selected_board_col = scene.selected_board_row = 0;
-    draw_display(test_app().frame, scene, ui.input, test_app().texts);
+    draw_display(app.frame, scene, ui.input, app.texts);
     ASSERT_GE(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
 }

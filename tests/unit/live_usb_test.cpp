@@ -48,23 +48,25 @@ protected:
     // again after each scene is built, since that starts from the start-up
     // state.
     void use_folders() {
+        Test_app& app = test_app();
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
-        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
+        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits
     // until the card has run every line. False when it did not.
     bool send_live(Running_card& card, std::string* why) {
+        Test_app& app = test_app();
         settle_positions_on_sign(scene);
-        const long expected = static_cast<long>(live_scene_lines(scene, false, test_app().texts).size());
-        std::snprintf(test_app().config.remote_ip, sizeof test_app().config.remote_ip, "%s", card.address().c_str());
-        test_app().link.client = CreateClient(test_app().config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-        test_app().config.live_pacing = 0;
-        send_scene_live(test_app().link, test_app().config, test_app().paths, test_app().texts, scene);
-        if (!test_app().link.sender.wait_idle(10000) || !test_app().link.sender.last_send_ok()) {
+        const long expected = static_cast<long>(live_scene_lines(scene, false, app.texts).size());
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
+        app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        app.config.live_pacing = 0;
+        send_scene_live(app.link, app.config, app.paths, app.texts, scene);
+        if (!app.link.sender.wait_idle(10000) || !app.link.sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
         }
@@ -74,7 +76,7 @@ protected:
         int32_t n = 0;
         std::string got;
         for (int tries = 0; tries < 400; ++tries) {
-            if (CARD_Get_Info_Cmd(test_app().link.client, "card status", 11, answer, &n) != CSDK_OK) break;
+            if (CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n) != CSDK_OK) break;
             got.assign(reinterpret_cast<char*>(answer), static_cast<size_t>(n));
             if (got == done) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -118,6 +120,7 @@ std::string differing_leds(const Led_framebuffer& live, const Led_framebuffer& u
 }  // namespace
 
 TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
+    Test_app& app = test_app();
     std::string report;
     int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0, restarts = 0;
     long lit = 0;
@@ -140,11 +143,11 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         // it shows the scene again, when its stored script held every line.
         // (Every line sent so far has run: the count stands still until this one.)
         const std::string saved = std::to_string(card.sim.lines_run + 1) + " lines run";
-        ASSERT_EQ(SCREEN_SendDynamicCmd(test_app().link.client, 0, 10, "file save "), CSDK_OK);
+        ASSERT_EQ(SCREEN_SendDynamicCmd(app.link.client, 0, 10, "file save "), CSDK_OK);
         uint8_t answer[CSDK_ANSWER_MAX];
         int32_t n = 0;
         for (int tries = 0; tries < 400; ++tries) {
-            ASSERT_EQ(CARD_Get_Info_Cmd(test_app().link.client, "card status", 11, answer, &n), CSDK_OK);
+            ASSERT_EQ(CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n), CSDK_OK);
             if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) == saved) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -160,7 +163,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             }
             ++restarts;
         }
-        reset_card_link(test_app().link);
+        reset_card_link(app.link);
 
         // The stick with the digit modules, to know that they show there.
         Led_framebuffer with_digits(0, 0), without(0, 0);

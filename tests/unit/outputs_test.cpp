@@ -54,11 +54,12 @@ std::string slurp(const std::string& path) {
 class Output_test : public ::testing::Test {
 protected:
     void SetUp() override {
+        Test_app& app = test_app();
         set_bitmap_fonts_below(VANTIRO_FONT_DIR);
         build_layout(scene);
         // The editor's own folder, where my_txt3.txt and my_txt4.txt lie.
-        std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     }
 
     // Places boards rows x cols of w x h LEDs side by side from (276, 226)
@@ -135,9 +136,10 @@ std::string differences(const Led_framebuffer& a, const Led_framebuffer& b, int 
 // the editor's LEDs, circles within one LED. Zooming changes nothing the
 // card shows.
 TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
+    Test_app& app = test_app();
     dir.write("my_txt3.txt", file_text[0] + "\r\nsecond line");
     dir.write("my_txt4.txt", file_text[1]);
-    refresh_text_files(test_app().texts, test_app().paths);
+    refresh_text_files(app.texts, app.paths);
     const std::string samples[] = {gbk("Hello World"), gbk("温度 25°C 湿度"), gbk("LED 显示屏"),
                                    gbk("a  b\tc"), gbk("欢迎光临")};
     const uint8_t heights[] = {12, 16, 24, 32};
@@ -264,11 +266,12 @@ TEST_F(Output_test, TheStickGetsTheCardsBytes) {
 // A FIFO in place of my_txt3.txt (nobody writing to it) is refused at once:
 // the text counts as without its file, and nothing waits.
 TEST_F(Output_test, AFifoForATextFileIsRefusedAtOnce) {
+    Test_app& app = test_app();
     ASSERT_EQ(mkfifo((dir.path() + "/my_txt3.txt").c_str(), 0644), 0);
     dir.write("my_txt4.txt", "four");
-    refresh_text_files(test_app().texts, test_app().paths);
-    EXPECT_TRUE(text_file_missing(test_app().texts, 3));
-    EXPECT_FALSE(text_file_missing(test_app().texts, 4));
+    refresh_text_files(app.texts, app.paths);
+    EXPECT_TRUE(text_file_missing(app.texts, 3));
+    EXPECT_FALSE(text_file_missing(app.texts, 4));
 }
 
 // The card's log opens only a regular file: a FIFO, a link and a folder are
@@ -293,16 +296,17 @@ TEST_F(Output_test, ALogIsAppendedToARegularFileOnly) {
 // Into a folder that stands for the stick, and what the operator is told:
 // the tree, a file that cannot be written (the old script stays), no drive.
 TEST_F(Output_test, TheExportSaysWhatHappened) {
+    Test_app& app = test_app();
     Temp_dir stick;
-    std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+    std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+    std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
-    std::snprintf(test_app().config.export_folder, sizeof test_app().config.export_folder, "%s", stick.path().c_str());
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     toolbar_action(ui, scene, toolbar_download);   // no application hook: says so
     EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
 
-    ui.requests = &test_app().requests;
+    ui.requests = &app.requests;
     toolbar_action(ui, scene, toolbar_download);
     // Without its file the card would show nothing there: no line, and said.
     std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
@@ -323,7 +327,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
         platform_inject_write_failure(k);
-        const Export_outcome o = export_scene(scene, test_app().config, test_app().paths, test_app().texts);
+        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts);
         platform_inject_write_failure(-1);
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -343,8 +347,8 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         const bool a_file = std::string(planted).find(".txt") != std::string::npos;
         std::filesystem::create_directories(elsewhere.path() + "/inside");
         std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
-        std::snprintf(test_app().config.export_folder, sizeof test_app().config.export_folder, "%s", hostile.path().c_str());
-        const Export_outcome o = export_scene(scene, test_app().config, test_app().paths, test_app().texts);
+        std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", hostile.path().c_str());
+        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts);
         EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
         if (!a_file) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
@@ -357,21 +361,21 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/file")) << planted;
     }
     // A temporary an export cut short left on the stick is gone after the next.
-    std::snprintf(test_app().config.export_folder, sizeof test_app().config.export_folder, "%s", stick.path().c_str());
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
-    EXPECT_TRUE(export_scene(scene, test_app().config, test_app().paths, test_app().texts).written);
+    EXPECT_TRUE(export_scene(scene, app.config, app.paths, app.texts).written);
     EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
-    std::snprintf(test_app().config.export_folder, sizeof test_app().config.export_folder, "%s", blocked.path().c_str());
-    EXPECT_NE(export_scene(scene, test_app().config, test_app().paths, test_app().texts).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", blocked.path().c_str());
+    EXPECT_NE(export_scene(scene, app.config, app.paths, app.texts).message.find("ledsys: a file of that name is in the way"), std::string::npos);
 
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
-    test_app().config.export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene(scene, test_app().config, test_app().paths, test_app().texts).drive_found);
+    app.config.export_folder[0] = '\0';
+    EXPECT_FALSE(export_scene(scene, app.config, app.paths, app.texts).drive_found);
     platform_gbk_to_utf8(status_text, expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
@@ -379,10 +383,11 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
 // Through vantiro-cli in fresh processes: export of a saved scene, play of
 // its cmd.txt and render of the scene give the same PNG bytes.
 TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
-    std::snprintf(test_app().paths.exe_folder, sizeof test_app().paths.exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(test_app().paths.scene_folder, sizeof test_app().paths.scene_folder, "%s/", dir.path().c_str());
+    Test_app& app = test_app();
+    std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+    std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     std::string err;
-    ASSERT_TRUE(build_data_paths(test_app().paths.exe_folder, &test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
     std::filesystem::create_directory_symlink(std::string(VANTIRO_FONT_DIR) + "/../..", dir.path() + "/Font");
     grid(1, 1, 96, 40);
@@ -397,7 +402,7 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     string_draw& panel_text3 = scene.string_draws[3];
     ASSERT_EQ(panel_text3.text_source, 3);
     panel_text3.x = 276 + 2 * 40, panel_text3.y = 226 + 2 * 26;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
 
     Temp_dir out;
     const std::string cli = VANTIRO_CLI;
@@ -460,6 +465,7 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
 // outside GB2312. Texts that can be shown, and texts off the boards, are
 // not mentioned.
 TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
+    Test_app& app = test_app();
     std::string hzk16 = slurp(std::string(VANTIRO_FONT_DIR) + "/HZK/16/HZK16C");
     ASSERT_GT(hzk16.size(), 1412u * 32);
     hzk16.resize(1411 * 32);                                // 阿 (B0A2, glyph 1411) is beyond the end
@@ -468,10 +474,10 @@ TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
     string_draw& s = scene.string_draws[6];
     s.x = 300, s.y = 250, s.font_size = 16;
     std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
-    EXPECT_EQ(check_scene_for_card(scene, test_app().texts), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    EXPECT_EQ(check_scene_for_card(scene, app.texts), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
-    EXPECT_EQ(check_scene_for_card(scene, test_app().texts), "");
+    EXPECT_EQ(check_scene_for_card(scene, app.texts), "");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
     s.x = 100;   // off the boards: not sent, not checked
-    EXPECT_EQ(check_scene_for_card(scene, test_app().texts), "");
+    EXPECT_EQ(check_scene_for_card(scene, app.texts), "");
 }

@@ -133,11 +133,12 @@ protected:
 
 // The files hold the exact bytes (three-byte line ends, colours 0..255); no temporary is left.
 TEST_F(Scene_test, FilesHoldTheExactBytes) {
+    Test_app& app = test_app();
     scene.board_columns = 2, scene.board_rows = 1;
     scene.board_at(0, 1) = led_unit();
     scene.graph_count = 0;
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     EXPECT_EQ(slurp(dir.path() + "/leduit.conf"),
               "\r\r\n2\r\r\n1\r\r\n276\r\r\n226\r\r\n256\r\r\n128\r\r\n0\r\r\n64\r\r\n64\r\r\n32\r\r\n");
     EXPECT_EQ(slurp(dir.path() + "/grape.conf"), "\r\r\n0\r\r\n");
@@ -149,7 +150,7 @@ TEST_F(Scene_test, FilesHoldTheExactBytes) {
     EXPECT_EQ(lines, 701u);   // the leading line end and 700 numbers
     // A colour is written as 0..255.
     scene.digit_at(0, 0).colour = 255;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err));
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err));
     EXPECT_NE(slurp(dir.path() + "/digit.conf").find("\r\r\n255\r\r\n"), std::string::npos);
     EXPECT_EQ(remove_temporaries(dir), 0);
 }
@@ -168,6 +169,7 @@ TEST_F(Scene_test, LineEndingsOfEveryKindReadAlike) {
 
 // Files over 20,480 bytes, 700 lines or 99 bytes a line are refused whole; their kind keeps its values.
 TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
+    Test_app& app = test_app();
     static char lines[scene_line_slots][scene_line_size];
     std::string many;
     for (int i = 0; i < 701; ++i) many += "1\n";
@@ -187,7 +189,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
 
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.graph_count), make_tuple(85u, 3));
     // The refused file is kept aside, for the next save replaces it.
     const std::vector<std::string> kept = kept_copies(dir, "string.conf");
@@ -203,7 +205,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     ASSERT_EQ(truncate(dir.write("digit.conf", "").c_str(), off_t{2} << 30), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/scene.conf").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/leduit.conf").c_str(), 0644), 0);
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     const std::vector<std::string> big = kept_copies(dir, "digit.conf");
     ASSERT_EQ(big.size(), 1u) << status_utf8();
     EXPECT_EQ(std::filesystem::file_size(dir.path() + "/" + big[0]), uintmax_t{2} << 30);
@@ -227,13 +229,14 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
 
 // Without a whole scene.conf the four files alone say the scene: group 0's places for all, no kinds.
 TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
+    Test_app& app = test_app();
     scene.digit_at(0, 40).x = 400, scene.digit_at(0, 40).kind = kind_rect;
     scene.digit_at(3, 41).x = 999;   // not in the four files
     scene.graph_count = 1, scene.graph_draws[0].x = 300, scene.graph_draws[0].in_use = 1;
     scene.string_draws[5].length = 3;
     std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string conf = slurp(dir.path() + "/scene.conf");
     for (const std::string& broken : {std::string(), conf.substr(0, conf.size() / 2)}) {
         if (broken.empty())
@@ -244,7 +247,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
         scene.graph_count = 0;
         scene.graph_draws[0] = graph_draw();
         scene.string_draws[5] = string_draw();
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         const std::string what = broken.empty() ? "missing" : "cut short";
         for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(scene.digit_at(g, 40).x, 400u) << what << g;
         EXPECT_EQ(make_tuple(int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x, scene.graph_count, scene.graph_draws[0].x,
@@ -252,7 +255,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
                   make_tuple(int(kind_digit), palette_x(41), 1, 300, 8)) << what;
     }
     dir.write("scene.conf", conf);
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x),
               make_tuple("abc", int(kind_rect), 999u));
 }
@@ -261,12 +264,13 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
 // hand, written by another tool or removed since makes the four files
 // alone the scene; a scene.conf from before the checksums always holds.
 TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
+    Test_app& app = test_app();
     scene.board_at(0, 0).x = 300;
     scene.graph_count = 1, scene.graph_draws[0].x = 40;
     std::memcpy(scene.string_draws[5].text, "abc", 4);   // texts: only scene.conf holds them
     settle();
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string saved = scene_json(scene);
     const std::string conf = slurp(dir.path() + "/scene.conf"), leduit = slurp(dir.path() + "/leduit.conf"),
                       grape = slurp(dir.path() + "/grape.conf");
@@ -290,7 +294,7 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
         reset_scene(scene);
         build_layout(scene);
         testing::internal::CaptureStderr();
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(make_tuple(scene.board_at(0, 0).x, scene.graph_draws[0].x, std::string(scene.string_draws[5].text) == "abc"),
                   make_tuple(c.board_x, c.graph_x, c.conf_holds)) << c.what;
@@ -305,9 +309,10 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
 // A damaged scene.conf is kept aside with its bytes before anything can
 // replace it, once for each damage; the status line names the copy.
 TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
+    Test_app& app = test_app();
     std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string good = slurp(dir.path() + "/scene.conf");
     const std::string damaged[] = {replaced(good, "616263", "61z263"), replaced(good, "\nmenu 8", "\nmenu 9")};
     dir.write("scene.conf", damaged[0]);
@@ -317,7 +322,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
         if (temporary) dir.write("digit.conf.tmp-Left01", "a killed save's");
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene, test_app().paths.data, Folder_use::reader);
+        load_scene_files(scene, app.paths.data, Folder_use::reader);
         EXPECT_EQ(scene.string_draws[5].length, 8);
         EXPECT_TRUE(kept_copies(dir, "scene.conf").empty());
         EXPECT_EQ(slurp(dir.path() + "/scene.conf"), damaged[0]);
@@ -329,7 +334,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     for (int round = 0; round < 2; ++round) {   // a second start-up keeps no second copy
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         EXPECT_EQ(scene.string_draws[5].length, 8);   // the other files' scene
         const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
         ASSERT_EQ(kept.size(), 1u);
@@ -344,13 +349,13 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     dir.write("scene.conf", damaged[1]);
     for (int k = 0; k < 2; ++k) {
         platform_inject_write_failure(0);
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         platform_inject_write_failure(-1);
         EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
         EXPECT_NE(status_utf8().find("it could not be kept aside"), std::string::npos) << status_utf8();
     }
-    load_scene_files(scene, test_app().paths.data);
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    load_scene_files(scene, app.paths.data);
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(slurp(dir.path() + "/" + kept[0]) + slurp(dir.path() + "/" + kept[1]), damaged[0] + damaged[1]);
@@ -443,8 +448,9 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
 // folder after a rename is a failed save too, as the medium may have lost
 // it.
 TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
+    Test_app& app = test_app();
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string old = scene_json(scene);
     const auto previous = std::make_unique<Scene>(scene);
     int folder_flushes = 0;
@@ -452,7 +458,7 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
         scene.string_draws[0].x = 12345;
         scene.digit_at(0, 0).x = 777;
         platform_inject_write_failure(n);
-        const bool saved = save_scene_files(scene, test_app().paths.data, &err);
+        const bool saved = save_scene_files(scene, app.paths.data, &err);
         platform_inject_write_failure(-1);
         if (saved) break;   // n is past the last operation
         EXPECT_NE(err.find("No space left"), std::string::npos) << err;
@@ -460,11 +466,11 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
         if (err.find("cannot flush the folder of") != std::string::npos) {
             ++folder_flushes;
             scene = *previous;   // the files are partly new: back to the previous scene
-            ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+            ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
             continue;
         }
         build_layout(scene);
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         EXPECT_TRUE(scene_json(scene) == old) << n;
     }
     EXPECT_EQ(scene.string_draws[0].x, 12345u);   // the loop reached the last operation
@@ -475,6 +481,7 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
 // next start-up: regular files of the writer's own pattern only, never a
 // link, a folder or anyone else's file.
 TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
+    Test_app& app = test_app();
     Temp_dir outside;
     outside.write("kept", "outside");
     for (const char* name : {"scene.conf.tmp-AbC123", "digit.conf.tmp-zz9zzz", "spi_data.bin.tmp-000000",
@@ -482,7 +489,7 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
         dir.write(name, "half a file");
     ASSERT_EQ(symlink((outside.path() + "/kept").c_str(), (dir.path() + "/grape.conf.tmp-Link01").c_str()), 0);
     std::filesystem::create_directory(dir.path() + "/leduit.conf.tmp-Dir001");
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     std::set<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         if (e.path().filename().string().find(".tmp-") != std::string::npos) left.insert(e.path().filename());
@@ -496,10 +503,10 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
     const std::string live = dir.write("string.conf.tmp-Live01", "being written");
     const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     EXPECT_TRUE(std::filesystem::exists(live));
     close(held);
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, app.paths.data);
     EXPECT_FALSE(std::filesystem::exists(live));
 }
 
@@ -526,6 +533,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
 // perhaps with the new files' checksums too), and the files load as the old
 // scene or the new one.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
+    Test_app& app = test_app();
     auto scene_a = [] { build_layout(scene); scene.string_draws[1].x = 300; scene.graph_count = 0; settle(); };
     auto scene_b = [] { build_layout(scene); scene.string_draws[1].x = 400; scene.digit_at(0, 3).x = 500; scene.graph_count = 2;
                           scene.board_at(0, 0).x = 300; settle(); };
@@ -537,7 +545,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
     };
     auto saved_files = [&](auto make) {
         make();
-        EXPECT_TRUE(save_scene_files(scene, test_app().paths.data, nullptr));
+        EXPECT_TRUE(save_scene_files(scene, app.paths.data, nullptr));
         std::vector<std::string> out;
         for (const char* name : scene_names) out.push_back(slurp(dir.path() + "/" + name));
         out.back() = records(out.back());
@@ -562,7 +570,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
             for (bool b_next = true;; b_next = !b_next) {
                 b_next ? scene_b() : scene_a();
                 ++saves[0];
-                save_scene_files(scene, test_app().paths.data, nullptr);
+                save_scene_files(scene, app.paths.data, nullptr);
                 ++saves[1];
             }
         usleep(std::uniform_int_distribution<useconds_t>(500, 20000)(rng));
@@ -578,7 +586,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
         remove_temporaries(dir);
         build_layout(scene);
         scene.graph_count = 0;
-        load_scene_files(scene, test_app().paths.data);
+        load_scene_files(scene, app.paths.data);
         const std::string loaded = scene_json(scene);
         ASSERT_TRUE(loaded == a.back() || loaded == b.back()) << "a mixed scene in round " << round;
     }

@@ -60,11 +60,12 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
 
 // Runs the window-free start-up for an executable placed in dir.
 void start_in(const Temp_dir& dir) {
+    Test_app& app = test_app();
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &test_app().paths, &test_app().config, &err)) << err;
-    EXPECT_EQ(std::string(test_app().paths.exe_folder), dir.path() + "/");
-    startup_scene(scene, test_app().config, test_app().paths, test_app().texts, &ui, &test_app().requests);
+    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &app.paths, &app.config, &err)) << err;
+    EXPECT_EQ(std::string(app.paths.exe_folder), dir.path() + "/");
+    startup_scene(scene, app.config, app.paths, app.texts, &ui, &app.requests);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board

@@ -287,12 +287,13 @@ TEST_F(Ui_test, BorderZonesCoverEveryEdgeOfTheClientArea) {
 
 // The close entry ends the program, saving only when start-up asked for it.
 TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
+    Test_app& app = test_app();
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &test_app().paths.data, &err));
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &app.paths.data, &err));
     for (bool asked : {false, true}) {
         wlog.quit_status = -1;
-        if (asked) ui.requests = &test_app().requests;   // as start-up hands them down
+        if (asked) ui.requests = &app.requests;   // as start-up hands them down
         click(1195, 30);
         EXPECT_EQ(std::ifstream(dir.path() + "/scene.conf").good(), asked);
         EXPECT_EQ(wlog.quit_status, 0);
