@@ -304,7 +304,8 @@ void forget_lower_part() {
 
 void set_layer_use(Layer_use use) { layer_use = use; }
 
-void draw_display(const Scene& scene, const Input_state& input) {
+void draw_display(const Scene& scene, const Ui_state& ui) {
+    const Input_state& input = ui.input;
     pending = false;
     Dot_sink& sink = dot_sink();
 
@@ -416,7 +417,7 @@ void draw_display(const Scene& scene, const Input_state& input) {
     }
 
     // The status line and the help, over the readout and everything else.
-    draw_status_and_help(input, scene);
+    draw_status_and_help(input, ui.status, scene);
 
     // Present the frame.
     sink.end_frame();

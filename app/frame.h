@@ -7,9 +7,9 @@
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
-// Draws one complete frame; the input gives the entries' lit states and
-// whether the help is shown.
-void draw_display(const Scene& scene, const Input_state& input);
+// Draws one complete frame; ui's input gives the entries' lit states and
+// whether the help is shown, its status line the message shown.
+void draw_display(const Scene& scene, const Ui_state& ui);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
 // one GL unit per pixel, origin top-left, y down.

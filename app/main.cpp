@@ -116,20 +116,20 @@ void mouse_cb(int button, int state, int x, int y) {
 void idle_pass() {
     Scene& scene = *shell->scene;
     Ui_state& ui = *shell->ui;
-    if (show_live_status(*shell->sender)) note_change();   // what the sender thread has said
-    if (finish_sync_from_card(scene, ui.history)) note_change();   // the card's scene, once read
+    if (show_live_status(*shell->sender, ui.status)) note_change();   // what the sender thread has said
+    if (finish_sync_from_card(ui.status, scene, ui.history)) note_change();   // the card's scene, once read
     // The recovery copy, when an edit is at least its interval old.
     const int64_t autosave_due = shell->autosave->tick(scene, ui.history.changes(), now_ms());
     const std::string failed = shell->autosave->take_failure();
     if (!failed.empty()) {
         std::fprintf(stderr, "%s\n", failed.c_str());
-        set_failure(failed.c_str());
+        ui.status.set_failure(failed.c_str());
         note_change();
     }
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
     if (frame_pending() && !shell->oversize)
-        draw_display(scene, ui.input);
+        draw_display(scene, ui);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -171,7 +171,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = std::string("recovered the edits of a session that ended at ") + when +
                                      " without saving (Ctrl+Z: the saved scene)";
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_status(said.c_str());
+            ui.status.set_status(said.c_str());
             return;
         }
         case Recovery::other_build:
@@ -183,7 +183,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = "autosave: scene.recovery not used (" + why + "); " +
                                      (kept ? "kept as " + aside : "it stays, and the next copy replaces it");
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_failure(said.c_str());
+            ui.status.set_failure(said.c_str());
             return;
         }
     }
@@ -192,7 +192,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!shell->oversize) draw_display(*shell->scene, shell->ui->input);
+    if (!shell->oversize) draw_display(*shell->scene, *shell->ui);
 }
 
 int main(int argc, char** argv) {
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
+    if (!startup_paths_and_config(ui.status, exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
         fail(err);
 
     // GLUT sees only the program name: the options above are the editor's.
@@ -264,9 +264,9 @@ int main(int argc, char** argv) {
 
     // The editor's requests, with the window's clipboard for Ctrl+V.
     static struct Window_requests final : Editor_requests {
-        std::string clipboard_text() override {
+        std::string clipboard_text(Status_line& status) override {
             std::string text, err;
-            if (!platform_clipboard_text(&text, &err)) set_failure(("paste: " + err).c_str());
+            if (!platform_clipboard_text(&text, &err)) status.set_failure(("paste: " + err).c_str());
             return text;
         }
     } window_requests;
@@ -275,13 +275,13 @@ int main(int argc, char** argv) {
     std::string scene_dir(data_paths.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
     lock_scene_folder(scene_dir, &folder_lock);
-    startup_scene(scene, &ui, &window_requests);
+    startup_scene(scene, ui.status, &ui, &window_requests);
     recover_scene(ui, scene, scene_dir + "scene.recovery");
     static Autosave autosave;
     the_shell.autosave = &autosave;
     if (!autosave.start(scene_dir + "scene.recovery", ui.history.changes(), &err)) {
         std::fprintf(stderr, "vantiro: %s\n", err.c_str());
-        set_failure(err.c_str());
+        ui.status.set_failure(err.c_str());
     }
 
     // VANTIRO_LAYER=always or never overrides when frames keep their lower
@@ -308,7 +308,7 @@ int main(int argc, char** argv) {
 
     // With sync on, the card's stored scene is read off the main thread
     // while the window draws and takes input; the idle pass applies it.
-    if (sync_enabled) start_sync_from_card(sender, scene);
+    if (sync_enabled) start_sync_from_card(sender, ui.status, scene);
 
     // GLUT's loop, one pass at a time: before GLUT reads the queue, the
     // Ctrl shortcuts of a non-Latin layout are taken out of it (GLUT would

@@ -70,12 +70,15 @@ namespace {
 std::string font_warning;
 }
 
-Export_outcome export_scene(const Scene& scene) {
+Export_outcome export_scene(const Scene& scene, Status_line& status) {
     refresh_text_files();
     const std::string gaps = check_scene_for_card(scene, text_files);
     Export_outcome o = export_to_drive(scene, export_folder, scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
-    (o.written ? set_status : set_failure)(o.message.c_str());
+    if (o.written)
+        status.set_status(o.message.c_str());
+    else
+        status.set_failure(o.message.c_str());
     return o;
 }
 
@@ -154,24 +157,24 @@ void read_flash_window(int32_t client) {
 
 }  // namespace
 
-void start_sync_from_card(Live_sender& sender, const Scene& scene) {
+void start_sync_from_card(Live_sender& sender, Status_line& status, const Scene& scene) {
     InitSdk(1, 2);
     controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!controller_client) {
         no_card_reason = std::string("RemotIP ") + remote_ip + " in SysCfg.ini is not an address";
-        set_failure(("card: " + no_card_reason + "; the card's scene is not read").c_str());
+        status.set_failure(("card: " + no_card_reason + "; the card's scene is not read").c_str());
         return;
     }
     std::vector<std::string> bad;
     live_cards = make_live_cards(controller_client, "all", &bad);
-    for (const std::string& b : bad) set_failure(("card: [Cards] " + b + "; not sent to").c_str());
+    for (const std::string& b : bad) status.set_failure(("card: [Cards] " + b + "; not sent to").c_str());
     sender.start(live_cards);
     if (sync_read.running) return;
     startup_scene_copy = scene;
     sync_read.running = true;
     sync_read.done = false;
     sync_read.stop = false;
-    show_status("reading the card's scene…");
+    status.show_status("reading the card's scene…");
     sync_read.thread = std::thread(read_flash_window, controller_client);
     // Whatever way the program ends (a quit, a failed start, exit from
     // anywhere), the read is stopped and its thread joined first: a
@@ -191,7 +194,7 @@ void stop_sync_from_card() {
 
 bool sync_in_progress() { return sync_read.running; }
 
-bool finish_sync_from_card(Scene& scene, Edit_history& history) {
+bool finish_sync_from_card(Status_line& status, Scene& scene, Edit_history& history) {
     if (!sync_read.running) return false;
     std::vector<uint8_t> image;
     std::string failure;
@@ -204,37 +207,37 @@ bool finish_sync_from_card(Scene& scene, Edit_history& history) {
     sync_read.thread.join();
     sync_read.running = false;
     if (!failure.empty()) {
-        set_failure(failure.c_str());
+        status.set_failure(failure.c_str());
         return true;
     }
     std::string err;
     if (!platform_write_file_atomic(data_paths.spi_data, image.data(), image.size(), &err)) {
-        set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
+        status.set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return true;
     }
     const int32_t texts = scene.texts_made, rects = scene.shapes_made;
-    if (replay_image_onto(scene, startup_scene_copy, image.data(), image.size()) == Header_status::uninitialised) {
+    if (replay_image_onto(scene, startup_scene_copy, status, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
-        replay_stored_script(scene, data_paths.spi_data);
+        replay_stored_script(scene, status, data_paths.spi_data);
     }
     // The card's scene is where editing starts: not a step to undo.
-    start_editor_history(history, scene);
-    set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
+    start_editor_history(history, status, scene);
+    status.set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
                 std::to_string(scene.texts_made - texts) + " texts and " + std::to_string(scene.shapes_made - rects) +
                 " rectangles added)")
                    .c_str());
     return true;
 }
 
-void sync_from_card(Live_sender& sender, Scene& scene, Edit_history& history) {
-    start_sync_from_card(sender, scene);
+void sync_from_card(Live_sender& sender, Status_line& status, Scene& scene, Edit_history& history) {
+    start_sync_from_card(sender, status, scene);
     if (!sync_in_progress()) return;
     {
         std::unique_lock<std::mutex> g(sync_read.lock);
         sync_read.ended.wait(g, [] { return sync_read.done; });
     }
-    finish_sync_from_card(scene, history);
+    finish_sync_from_card(status, scene, history);
 }
 
 namespace {
@@ -265,7 +268,7 @@ public:
 };
 }  // namespace
 
-void send_scene_live(Live_sender& sender, const Scene& scene) {
+void send_scene_live(Live_sender& sender, Status_line& status, const Scene& scene) {
     if (config_broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
         refresh_text_files();
@@ -277,17 +280,17 @@ void send_scene_live(Live_sender& sender, const Scene& scene) {
     if (!controller_client) {
         // No card configured: said once, not at every click.
         if (!told_sync_off)
-            note_status(("card: not sent live (" + no_card_reason + ")").c_str());
+            status.note_status(("card: not sent live (" + no_card_reason + ")").c_str());
         told_sync_off = true;
         return;
     }
     refresh_text_files();
     font_warning = check_scene_for_card(scene, text_files);
-    if (!font_warning.empty()) note_status(font_warning.c_str());
+    if (!font_warning.empty()) status.note_status(font_warning.c_str());
     if (!told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.
         told_modules = true;
-        note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
+        status.note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
     }
     if (live_cards.empty() || live_cards[0].client != controller_client) {
         // The handle was made elsewhere (a test's own): the fleet around it.
@@ -298,23 +301,23 @@ void send_scene_live(Live_sender& sender, const Scene& scene) {
     sender.submit(live_scene_lines(scene, live_pacing != 0, text_files));
 }
 
-bool show_live_status(Live_sender& sender) {
+bool show_live_status(Live_sender& sender, Status_line& status) {
     std::string message;
     bool to_stderr = false, failed = false;
     if (take_broker_status(&message, &failed)) {
         if (message.size() >= 3 && message.compare(message.size() - 3, 3, "…") == 0)
-            show_status(message.c_str());   // progress
+            status.show_status(message.c_str());   // progress
         else
-            (failed ? set_failure : set_status)(message.c_str());
+            failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
         return true;
     }
     if (!sender.take_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
         if (!font_warning.empty()) message += "; " + font_warning;
-        (failed ? set_failure : set_status)(message.c_str());
+        failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
     }
     else
-        show_status(message.c_str());
+        status.show_status(message.c_str());
     return true;
 }

@@ -12,6 +12,7 @@
 #include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
 #include "scene/edit_history.h"
+#include "scene/status_line.h"
 
 // The sign as the editor shows it and the card lights it (paint_sign),
 // into screen (output_screen_size), one LED per unit.
@@ -25,7 +26,7 @@ void refresh_text_files();
 // The download entry: writes the ledsys tree onto the removable drive (or
 // into [Export] Folder) and says on the status line and standard error
 // what happened.
-Export_outcome export_scene(const Scene& scene);
+Export_outcome export_scene(const Scene& scene, Status_line& status);
 
 // The card's client handle (our csdk), 0 when network sync is off.
 extern int32_t controller_client;
@@ -35,7 +36,7 @@ extern int32_t controller_client;
 // thread, reads the card's flash window 0x10000..0x12FFF in 24 requests of
 // 512 bytes, all within 3 s; the status line says "reading the card's
 // scene…" meanwhile. Returns at once, so the window draws and takes input.
-void start_sync_from_card(Live_sender& sender, const Scene& scene);
+void start_sync_from_card(Live_sender& sender, Status_line& status, const Scene& scene);
 
 // The cards a live send goes to, each with a csdk handle made here (call on
 // the main thread): to empty or "all": RemotIP's (first_client when not 0,
@@ -58,18 +59,18 @@ bool sync_in_progress();
 // or, when the read is not whole, the previous spi_data.bin kept, nothing
 // replayed, and why on the status line. The replayed scene starts history
 // afresh (it is not a step to undo). True when it applied something.
-bool finish_sync_from_card(Scene& scene, Edit_history& history);
+bool finish_sync_from_card(Status_line& status, Scene& scene, Edit_history& history);
 
 // The sync at once, waiting for the read (tests and tools).
-void sync_from_card(Live_sender& sender, Scene& scene, Edit_history& history);
+void sync_from_card(Live_sender& sender, Status_line& status, Scene& scene, Edit_history& history);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
 // and delivered by sender's thread, paced unless [LiveSend] Pacing=0.
-void send_scene_live(Live_sender& sender, const Scene& scene);
+void send_scene_live(Live_sender& sender, Status_line& status, const Scene& scene);
 
 // sender stopped, the card library's handles closed, no client.
 void reset_card_link(Live_sender& sender);
 
-// Shows what sender has said since the last call on the status line;
+// Shows what sender has said since the last call on status;
 // true when it changed. Called on every pass of the main loop.
-bool show_live_status(Live_sender& sender);
+bool show_live_status(Live_sender& sender, Status_line& status);

@@ -10,12 +10,10 @@
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
-#include "scene/status_line.h"
 
 void reset_to_startup_state() {
     Live_sender idle;   // each test's own sender is stopped by the test
     reset_card_link(idle);
-    reset_status();
     reset_bitmap_fonts();
     reset_glyph_cache();
     set_dot_sink(nullptr);

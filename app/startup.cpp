@@ -100,7 +100,8 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir, Given_folder given) {
+bool startup_paths_and_config(Status_line& status, const char* exe_path, std::string* err, const char* dir,
+                              Given_folder given) {
     clear_config();
     if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
     Program_folders folders;
@@ -117,7 +118,7 @@ bool startup_paths_and_config(const char* exe_path, std::string* err, const char
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
-    read_config(data_paths.config);
+    read_config(data_paths.config, status);
     return true;
 }
 
@@ -129,18 +130,18 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
     return open_outline_face(file.c_str(), index, err);
 }
 
-bool Editor_requests::close(const Scene& scene) {
+bool Editor_requests::close(const Scene& scene, Status_line& status) {
     std::string err;
     if (save_scene_files(scene, &err)) return true;
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
-    set_failure(message.c_str());
+    status.set_failure(message.c_str());
     return false;
 }
 
-void Editor_requests::download(const Scene& scene) { export_scene(scene); }
+void Editor_requests::download(const Scene& scene, Status_line& status) { export_scene(scene, status); }
 
-void Editor_requests::live_send(const Scene& scene) {
-    if (sender) send_scene_live(*sender, scene);
+void Editor_requests::live_send(const Scene& scene, Status_line& status) {
+    if (sender) send_scene_live(*sender, status, scene);
 }
 
 App_requests& editor_requests() {
@@ -148,10 +149,10 @@ App_requests& editor_requests() {
     return requests;
 }
 
-void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_use use) {
+void startup_scene(Scene& scene, Status_line& status, Ui_state* ui, App_requests* requests, Folder_use use) {
     if (ui) ui->requests = requests ? requests : &editor_requests();
     build_layout(scene);
-    const bool boards_saved = load_scene_files(scene, use);
+    const bool boards_saved = load_scene_files(scene, status, use);
     settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
@@ -169,5 +170,5 @@ void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_us
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files();
-    if (ui) start_editor_history(ui->history, scene);   // the loaded scene is not a step to undo
+    if (ui) start_editor_history(ui->history, status, scene);   // the loaded scene is not a step to undo
 }

@@ -81,9 +81,10 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
                      std::string* err);
 
 // Clears the configuration, derives exe_folder from exe_path, chooses the
-// folders (startup_folders), builds the data paths and reads SysCfg.ini.
-bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir = nullptr,
-                              Given_folder given = Given_folder::read);
+// folders (startup_folders), builds the data paths and reads SysCfg.ini
+// (saying on status what it cannot use).
+bool startup_paths_and_config(Status_line& status, const char* exe_path, std::string* err,
+                              const char* dir = nullptr, Given_folder given = Given_folder::read);
 
 // Opens the outline face. font_file null: find the Song/Ming face through
 // the system (see platform_find_song_face); otherwise open that file.
@@ -97,9 +98,9 @@ class Live_sender;
 
 class Editor_requests : public App_requests {
 public:
-    bool close(const Scene& scene) override;
-    void download(const Scene& scene) override;
-    void live_send(const Scene& scene) override;
+    bool close(const Scene& scene, Status_line& status) override;
+    void download(const Scene& scene, Status_line& status) override;
+    void live_send(const Scene& scene, Status_line& status) override;
 
     // Where the live send goes (main's sender); null: nothing is sent.
     Live_sender* sender = nullptr;
@@ -111,8 +112,9 @@ public:
 // to unit board 0, and starts ui's undo history on the loaded scene. The
 // editor loads with Folder_use::editor, vantiro-cli's readers with
 // Folder_use::reader (the folder is left as it was); ui is null where there
-// is no input (vantiro-cli).
-void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests = nullptr,
+// is no input (vantiro-cli). What the files hold that cannot be used is
+// said on status.
+void startup_scene(Scene& scene, Status_line& status, Ui_state* ui, App_requests* requests = nullptr,
                    Folder_use use = Folder_use::editor);
 
 // The plain requests start-up hands down.

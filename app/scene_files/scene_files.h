@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "scene/status_line.h"
+
 // Line table of the reader: 700 lines of at most 99 characters.
 constexpr int scene_line_slots = 700;
 constexpr int scene_line_size = 100;
@@ -43,7 +45,7 @@ constexpr int scene_lock_wait_ms = 5000;
 // written. Problems are reported on standard error; the editor first
 // renames a damaged file aside (NAME.bad-YYYYMMDD-HHMMSS), and the status
 // line says so. True when the files gave the boards (their size included).
-bool load_scene_files(Scene& scene, Folder_use use = Folder_use::editor);
+bool load_scene_files(Scene& scene, Status_line& status, Folder_use use = Folder_use::editor);
 
 // Saves the scene to the five files, each replaced atomically, holding the
 // folder's lock file exclusive (made when missing). Returns

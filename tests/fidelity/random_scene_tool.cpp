@@ -78,13 +78,14 @@ bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, 
 int main(int argc, char** argv) {
     if (argc == 3 && !std::strcmp(argv[1], "--open")) {
         static Scene scene;
+        Status_line status;   // what start-up says (standard error)
         char exe[4096];
         std::string err;
-        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err, argv[2])) {
+        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(status, exe, &err, argv[2])) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }
-        startup_scene(scene, nullptr, nullptr, Folder_use::editor);
+        startup_scene(scene, status, nullptr, nullptr, Folder_use::editor);
         return 0;
     }
     bool with_digits = true, text_files = false, alternate = false, usage = argc < 3;

@@ -22,6 +22,7 @@
 
 #include "app/config.h"
 #include "platform/platform.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
     clear_config();
-    read_config(ini_path.c_str());
+    Status_line status;
+    read_config(ini_path.c_str(), status);
     check_text(remote_ip, sizeof remote_ip, "RemotIP");
     check_text(config_width, sizeof config_width, "WIDTH");
     check_text(config_height, sizeof config_height, "HEIGHT");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/config.h"
+#include "scene/status_line.h"
 #include "platform/platform.h"
 #include "tests/unit/temp_dir.h"
 
@@ -76,30 +77,31 @@ TEST(LeadingDecimal, ReadsDigitsUpToTheFirstOtherCharacter) {
 
 // The configuration's four keys are read, and defaults stand in for a missing file.
 TEST(Config, ReadsTheFourKeys) {
+    Status_line status;   // what start-up says to the operator
     Temp_dir dir;
     std::string path = dir.write("SysCfg.ini",
                                  "[RemotIP]\nRemotIP=192.0.2.1\n[LEDPARA]\nWIDTH=64\nHEIGHT=32\n"
                                  "[NetSyc]\nSyc_Enable=1\n");
     clear_config();
-    read_config(path.c_str());
+    read_config(path.c_str(), status);
     using S = std::string;
     EXPECT_EQ(make_tuple(S(remote_ip), S(config_width), S(config_height), int(sync_enabled)),
               make_tuple("192.0.2.1", "64", "32", 1));
-    read_config((dir.path() + "/absent.ini").c_str());
+    read_config((dir.path() + "/absent.ini").c_str(), status);
     EXPECT_EQ(make_tuple(S(remote_ip), int(sync_enabled)), make_tuple("Error", 0));
 
     // A 1 GiB file (sparse, its keys at the start) is not scanned: defaults, and said.
     path = dir.write("SysCfg.ini", "[NetSyc]\nSyc_Enable=1\n");
     ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), status);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("is over 64 KiB: it is not read"), std::string::npos);
     EXPECT_EQ(sync_enabled, 0);
 
     // Board sizes are held to 0..65535, and said so.
     path = dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=70000\nHEIGHT=-2147483647\n");
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), status);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(make_tuple(S(config_width), S(config_height)), make_tuple("65535", "0"));
     EXPECT_NE(said.find("config: " + path + ": [LEDPARA] WIDTH 70000 is outside 0..65535; 65535 is used"),
@@ -111,6 +113,7 @@ TEST(Config, ReadsTheFourKeys) {
 // name case-blind; comments, lines without '=', other sections, a repeated
 // name and an overlong name are left out (the last two said).
 TEST(Config, ReadsTheCards) {
+    Status_line status;   // what start-up says to the operator
     Temp_dir dir;
     const std::string path = dir.write("SysCfg.ini",
                                        "[RemotIP]\nRemotIP=10.0.0.1\nnot=a card\n[cards]\r\n east = 10.0.0.2:1002 \r\n"
@@ -119,7 +122,7 @@ TEST(Config, ReadsTheCards) {
                                            "[Cards]\nsouth=10.0.0.7");
     clear_config();
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), status);
     const std::string said = testing::internal::GetCapturedStderr();
     std::vector<std::string> got;
     for (int i = 0; i < config_card_count; ++i)
@@ -129,7 +132,7 @@ TEST(Config, ReadsTheCards) {
     EXPECT_NE(said.find("its name is empty or too long"), std::string::npos) << said;
     EXPECT_EQ(std::string(remote_ip), "10.0.0.1");
     // No [Cards]: no cards (one card, RemotIP's, as ever).
-    read_config(dir.write("SysCfg.ini", "[RemotIP]\nRemotIP=10.0.0.1\n").c_str());
+    read_config(dir.write("SysCfg.ini", "[RemotIP]\nRemotIP=10.0.0.1\n").c_str(), status);
     EXPECT_EQ(config_card_count, 0);
 }
 

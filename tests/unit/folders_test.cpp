@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "app/config.h"
+#include "scene/status_line.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "tests/unit/temp_dir.h"
@@ -171,6 +172,7 @@ TEST(FolderChoice, WithoutFontsAnywhereTheProgramsFolderIsUsed) {
 // copies the default SysCfg.ini and reads it, takes the fonts from share and
 // writes nothing beside itself; a later start keeps the user's settings.
 TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
+    Status_line status;   // what start-up says to the operator
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
@@ -178,7 +180,7 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
     fs::create_directories(home);
     guard.set(home.c_str(), nullptr, "");   // XDG_DATA_HOME empty: as unset
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err)) << err;
     const std::string config = home + "/.config/vantiro", data = home + "/.local/share/vantiro";
     EXPECT_EQ(make_tuple(mode_of(config), mode_of(data), mode_of(home + "/.local")), make_tuple(0700, 0700, 0700));
     EXPECT_EQ(slurp(config + "/SysCfg.ini"), slurp(t.path() + "/usr/share/vantiro/SysCfg.ini"));
@@ -191,12 +193,12 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
     EXPECT_TRUE(fs::is_empty(bin));
 
     std::ofstream(config + "/SysCfg.ini") << "[LEDPARA]\nWIDTH=32\n";
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err)) << err;
     EXPECT_EQ(std::string(config_width), "32");
 
     // With the XDG variables set, those folders are used and made instead.
     guard.set(home.c_str(), (t.path() + "/cfg").c_str(), (t.path() + "/dat").c_str());
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err)) << err;
     EXPECT_EQ(make_tuple(mode_of(t.path() + "/cfg/vantiro"), mode_of(t.path() + "/dat/vantiro")),
               make_tuple(0700, 0700));
     EXPECT_EQ(std::string(config_width), "96");
@@ -206,6 +208,7 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
 
 // A build tree writes nothing at start-up and makes no user folders.
 TEST(Startup, ABuildTreeMakesNoUserFolders) {
+    Status_line status;   // what start-up says to the operator
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_build_tree(t.path());
@@ -213,7 +216,7 @@ TEST(Startup, ABuildTreeMakesNoUserFolders) {
     guard.set(home.c_str(), nullptr, nullptr);
     std::ofstream(bin + "SysCfg.ini") << "[LEDPARA]\nWIDTH=50\n";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err)) << err;
     EXPECT_EQ(std::string(config_width), "50");
     EXPECT_EQ(std::string(data_paths.scene_conf), bin + "scene.conf");
     EXPECT_EQ(std::string(data_paths.asc12), bin + fonts + "/ASC/ASC12_8");
@@ -223,13 +226,14 @@ TEST(Startup, ABuildTreeMakesNoUserFolders) {
 // The editor's --dir: the folder is made with the default settings; the
 // command line's DIR is only read, never made or written.
 TEST(Startup, TheEditorsFolderIsMadeTheCommandLinesOnlyRead) {
+    Status_line status;   // what start-up says to the operator
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "[LEDPARA]\nWIDTH=77\n");
     guard.set(nullptr, nullptr, nullptr);   // no HOME: the given folder is enough
     const std::string dir = t.path() + "/mine/scene";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err, dir.c_str(), Given_folder::make)) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err, dir.c_str(), Given_folder::make)) << err;
     EXPECT_EQ(mode_of(dir), 0700);
     EXPECT_EQ(std::string(config_width), "77");
     EXPECT_EQ(std::string(data_paths.string_conf), dir + "/string.conf");
@@ -237,23 +241,24 @@ TEST(Startup, TheEditorsFolderIsMadeTheCommandLinesOnlyRead) {
 
     const std::string other = t.path() + "/other";
     fs::create_directories(other);
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro-cli").c_str(), &err, other.c_str())) << err;
+    ASSERT_TRUE(startup_paths_and_config(status, (bin + "vantiro-cli").c_str(), &err, other.c_str())) << err;
     EXPECT_TRUE(fs::is_empty(other));
     EXPECT_NE(std::string(config_width), "77");   // the default settings were not taken either
     // Without HOME and without a folder an installed program cannot start.
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &err));
+    EXPECT_FALSE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err));
     EXPECT_EQ(err.rfind("path: ", 0), 0u) << err;
 }
 
 // A file in the way of the user's folder stops start-up with a message.
 TEST(Startup, AFileInTheWayOfTheUsersFolderIsReported) {
+    Status_line status;   // what start-up says to the operator
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "");
     guard.set(t.path().c_str(), nullptr, nullptr);
     std::ofstream(t.path() + "/.config") << "not a folder";
     std::string err;
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &err));
+    EXPECT_FALSE(startup_paths_and_config(status, (bin + "vantiro").c_str(), &err));
     EXPECT_NE(err.find("path: cannot create " + t.path() + "/.config"), std::string::npos) << err;
 }
 

@@ -62,7 +62,7 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     sink.texturing = true;
     set_dot_sink(&sink);
     note_change();
-    draw_display(scene, ui.input);
+    draw_display(scene, ui);
     set_dot_sink(nullptr);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending()),
               make_tuple(1, 1, false, false));

@@ -44,6 +44,7 @@ protected:
     void TearDown() override { reset_card_link(sender); }
 
     Live_sender sender;   // the editor's live send, this test's own
+    Status_line status;
 
     // Points the scene's files and the card's fonts at the test's folders;
     // again after each scene is built, since that starts from the start-up
@@ -64,7 +65,7 @@ protected:
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(sender, scene);
+        send_scene_live(sender, status, scene);
         if (!sender.wait_idle(10000) || !sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;

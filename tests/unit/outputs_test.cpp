@@ -299,7 +299,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
     toolbar_action(ui, scene, toolbar_download);   // no application hook: says so
-    EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("export:"), std::string::npos);
 
     ui.requests = &editor_requests();
     toolbar_action(ui, scene, toolbar_download);
@@ -309,7 +309,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     EXPECT_EQ(cmd.find("led txt"), std::string::npos);
     EXPECT_EQ(slurp(stick.path() + "/ledsys/init/time.txt").substr(0, 9), "set time ");
     char expected[600];
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_EQ(std::string(expected), "exported to " + stick.path() +
                                          "/ledsys; card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)");
     dir.write("my_txt3.txt", "x");
@@ -322,7 +322,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
         platform_inject_write_failure(k);
-        const Export_outcome o = export_scene(scene);
+        const Export_outcome o = export_scene(scene, ui.status);
         platform_inject_write_failure(-1);
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -343,7 +343,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         std::filesystem::create_directories(elsewhere.path() + "/inside");
         std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
         std::snprintf(export_folder, sizeof export_folder, "%s", hostile.path().c_str());
-        const Export_outcome o = export_scene(scene);
+        const Export_outcome o = export_scene(scene, ui.status);
         EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
         if (!a_file) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
@@ -358,20 +358,20 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     // A temporary an export cut short left on the stick is gone after the next.
     std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
     stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
-    EXPECT_TRUE(export_scene(scene).written);
+    EXPECT_TRUE(export_scene(scene, ui.status).written);
     EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
     std::snprintf(export_folder, sizeof export_folder, "%s", blocked.path().c_str());
-    EXPECT_NE(export_scene(scene).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+    EXPECT_NE(export_scene(scene, ui.status).message.find("ledsys: a file of that name is in the way"), std::string::npos);
 
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
     export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene(scene).drive_found);
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    EXPECT_FALSE(export_scene(scene, ui.status).drive_found);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
 

@@ -61,9 +61,9 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
 void start_in(const Temp_dir& dir) {
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(ui.status, exe.c_str(), &err)) << err;
     EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
-    startup_scene(scene, &ui);
+    startup_scene(scene, ui.status, &ui);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
