@@ -41,11 +41,14 @@
 namespace {
 
 // What vantiro-cli's main owns beside the scene: the configuration, the
-// program's paths and the text files that start-up reads.
+// program's paths and the text files that start-up reads, and the status
+// line start-up and the replay tell the operator on (here only the lines
+// they write to standard error are seen).
 struct Cli_state {
     Config config;
     Program_paths paths;
     Text_files texts;
+    Status_line status;
 };
 
 // Builds the start-up scene from the files in dir, or, without dir, in
@@ -58,9 +61,9 @@ bool start_scene(Cli_state& st, Scene& scene, const char* dir, std::string* err)
         return false;
     }
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
-    if (!startup_paths_and_config(exe, &st.paths, &st.config, err, dir)) return false;
+    if (!startup_paths_and_config(exe, &st.paths, &st.config, st.status, err, dir)) return false;
     // Every command here only reads the scene folder: it is left as found.
-    startup_scene(scene, st.config, st.paths, st.texts, nullptr, nullptr, Folder_use::reader);
+    startup_scene(scene, st.config, st.paths, st.texts, st.status, nullptr, nullptr, Folder_use::reader);
     return true;
 }
 
@@ -86,7 +89,7 @@ int replay_command(Cli_state& st, Scene& scene, const std::string& image_path, c
     std::vector<uint8_t> image;
     if (!platform_read_file(image_path.c_str(), max_flash_image_bytes, &image, &err))
         return fail("cli: " + err);
-    switch (replay_image(scene, image.data(), image.size())) {
+    switch (replay_image(scene, st.status, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
@@ -118,7 +121,7 @@ int play_command(Cli_state& st, const std::string& script, int width, int height
     std::string err;
     // The card's font files are the ones shipped with this program.
     char exe[4096];
-    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &st.paths, &st.config, &err))
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &st.paths, &st.config, st.status, &err))
         return fail(err);
     if (!led_png_size_ok(width, height, &err)) return fail("cli: " + err);   // before the screen is made
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);

@@ -96,13 +96,13 @@ static void read_cards(const std::vector<uint8_t>& file, const char* path, Confi
     }
 }
 
-void read_config(const char* path, Config* out) {
+void read_config(const char* path, Config* out, Status_line& status) {
     Config& config = *out;
     std::vector<uint8_t> head;
     std::string err;
     if (platform_read_file_head(path, static_cast<size_t>(profile_file_limit) + 1, &head, &err) &&
         head.size() > static_cast<size_t>(profile_file_limit))
-        set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
+        status.set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
                     " KiB: it is not read, and the defaults stand")
                        .c_str());
     else

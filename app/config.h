@@ -19,6 +19,8 @@
 
 #include <cstdint>
 
+#include "scene/status_line.h"
+
 constexpr int config_text_size = 260;
 
 // The [Cards] section, in file order: fixed pools, no allocation.
@@ -71,5 +73,6 @@ constexpr int32_t board_size_max = 65535;
 // [Broker] and [Export]. A value too long for its
 // buffer is cut and reported on standard error. A WIDTH or HEIGHT whose
 // leading decimal lies outside 0..board_size_max is reported on standard
-// error, and its text becomes the nearest end of that range.
-void read_config(const char* path, Config* config);
+// error, and its text becomes the nearest end of that range. A file too
+// large to be read is a failure on status.
+void read_config(const char* path, Config* config, Status_line& status);

@@ -291,7 +291,8 @@ void timed_lower_part(Frame_cache& cache, const Scene& scene, const Text_files& 
 
 void set_layer_use(Frame_cache& cache, Layer_use use) { cache.layer_use = use; }
 
-void draw_display(Frame_cache& cache, const Scene& scene, const Input_state& input, const Text_files& texts) {
+void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, const Text_files& texts) {
+    const Input_state& input = ui.input;
     cache.pending = false;
     Led_framebuffer& sign_leds = cache.sign_leds;
     Lower_part& lower_part = *cache.lower_part;
@@ -406,7 +407,7 @@ void draw_display(Frame_cache& cache, const Scene& scene, const Input_state& inp
     }
 
     // The status line and the help, over the readout and everything else.
-    draw_status_and_help(input, scene);
+    draw_status_and_help(input, ui.status, scene);
 
     // Present the frame.
     sink.end_frame();

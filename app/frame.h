@@ -37,9 +37,10 @@ struct Frame_cache {
     Layer_use layer_use = Layer_use::when_it_pays;
 };
 
-// Draws one complete frame; the input gives the entries' lit states and
-// whether the help is shown, texts the text files the sign shows.
-void draw_display(Frame_cache& cache, const Scene& scene, const Input_state& input, const Text_files& texts);
+// Draws one complete frame; ui's input gives the entries' lit states and
+// whether the help is shown, its status line the message shown; texts are
+// the text files the sign shows.
+void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, const Text_files& texts);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
 // one GL unit per pixel, origin top-left, y down. A frame is due.

@@ -125,21 +125,21 @@ void idle_pass() {
     Scene& scene = *shell->scene;
     Ui_state& ui = *shell->ui;
     Frame_cache& frame = *shell->frame;
-    if (show_live_status(*shell->link)) note_change(frame);   // what the sender thread has said
-    if (finish_sync_from_card(*shell->link, *shell->paths, scene, ui.history))
+    if (show_live_status(*shell->link, ui.status)) note_change(frame);   // what the sender thread has said
+    if (finish_sync_from_card(*shell->link, *shell->paths, ui.status, scene, ui.history))
         note_change(frame);   // the card's scene, once read
     // The recovery copy, when an edit is at least its interval old.
     const int64_t autosave_due = shell->autosave->tick(scene, ui.history.changes(), now_ms());
     const std::string failed = shell->autosave->take_failure();
     if (!failed.empty()) {
         std::fprintf(stderr, "%s\n", failed.c_str());
-        set_failure(failed.c_str());
+        ui.status.set_failure(failed.c_str());
         note_change(frame);
     }
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
     if (frame_pending(frame) && !shell->oversize)
-        draw_display(frame, scene, ui.input, *shell->texts);
+        draw_display(frame, scene, ui, *shell->texts);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -181,7 +181,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = std::string("recovered the edits of a session that ended at ") + when +
                                      " without saving (Ctrl+Z: the saved scene)";
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_status(said.c_str());
+            ui.status.set_status(said.c_str());
             return;
         }
         case Recovery::other_build:
@@ -193,7 +193,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = "autosave: scene.recovery not used (" + why + "); " +
                                      (kept ? "kept as " + aside : "it stays, and the next copy replaces it");
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_failure(said.c_str());
+            ui.status.set_failure(said.c_str());
             return;
         }
     }
@@ -202,7 +202,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!shell->oversize) draw_display(*shell->frame, *shell->scene, shell->ui->input, *shell->texts);
+    if (!shell->oversize) draw_display(*shell->frame, *shell->scene, *shell->ui, *shell->texts);
 }
 
 int main(int argc, char** argv) {
@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(exe_path, &paths, &config, &err, dir.empty() ? nullptr : dir.c_str(),
+    if (!startup_paths_and_config(exe_path, &paths, &config, ui.status, &err, dir.empty() ? nullptr : dir.c_str(),
                                   Given_folder::make))
         fail(err);
 
@@ -284,9 +284,9 @@ int main(int argc, char** argv) {
     // The editor's requests, with the window's clipboard for Ctrl+V.
     struct Window_requests final : Editor_requests {
         using Editor_requests::Editor_requests;
-        std::string clipboard_text() override {
+        std::string clipboard_text(Status_line& status) override {
             std::string text, err;
-            if (!platform_clipboard_text(&text, &err)) set_failure(("paste: " + err).c_str());
+            if (!platform_clipboard_text(&text, &err)) status.set_failure(("paste: " + err).c_str());
             return text;
         }
     };
@@ -295,13 +295,13 @@ int main(int argc, char** argv) {
     std::string scene_dir(paths.data.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
     lock_scene_folder(scene_dir, &folder_lock);
-    startup_scene(scene, config, paths, texts, &ui, &window_requests);
+    startup_scene(scene, config, paths, texts, ui.status, &ui, &window_requests);
     recover_scene(ui, scene, scene_dir + "scene.recovery");
     static Autosave autosave;
     the_shell.autosave = &autosave;
     if (!autosave.start(scene_dir + "scene.recovery", ui.history.changes(), &err)) {
         std::fprintf(stderr, "vantiro: %s\n", err.c_str());
-        set_failure(err.c_str());
+        ui.status.set_failure(err.c_str());
     }
 
     // VANTIRO_LAYER=always or never overrides when frames keep their lower
@@ -328,7 +328,7 @@ int main(int argc, char** argv) {
 
     // With sync on, the card's stored scene is read off the main thread
     // while the window draws and takes input; the idle pass applies it.
-    if (config.sync_enabled) start_sync_from_card(link, config, scene);
+    if (config.sync_enabled) start_sync_from_card(link, config, ui.status, scene);
 
     // GLUT's loop, one pass at a time: before GLUT reads the queue, the
     // Ctrl shortcuts of a non-Latin layout are taken out of it (GLUT would

@@ -57,12 +57,13 @@ void render_scene_leds(const Scene& scene, const Text_files& texts, Led_framebuf
     paint_sign(scene, screen, texts);
 }
 
-Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts) {
+Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
+                            Status_line& status) {
     refresh_text_files(texts, paths);
     const std::string gaps = check_scene_for_card(scene, texts);
     Export_outcome o = export_to_drive(scene, config.export_folder, paths.scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
-    (o.written ? set_status : set_failure)(o.message.c_str());
+    o.written ? status.set_status(o.message.c_str()) : status.set_failure(o.message.c_str());
     return o;
 }
 
@@ -116,17 +117,17 @@ void read_flash_window(Sync_read* read, int32_t client) {
 
 }  // namespace
 
-void start_sync_from_card(Card_link& link, const Config& config, const Scene& scene) {
+void start_sync_from_card(Card_link& link, const Config& config, Status_line& status, const Scene& scene) {
     InitSdk(1, 2);
     link.client = CreateClient(config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
     if (!link.client) {
         link.no_card_reason = std::string("RemotIP ") + config.remote_ip + " in SysCfg.ini is not an address";
-        set_failure(("card: " + link.no_card_reason + "; the card's scene is not read").c_str());
+        status.set_failure(("card: " + link.no_card_reason + "; the card's scene is not read").c_str());
         return;
     }
     std::vector<std::string> bad;
     link.cards = make_live_cards(config, link.client, "all", &bad);
-    for (const std::string& b : bad) set_failure(("card: [Cards] " + b + "; not sent to").c_str());
+    for (const std::string& b : bad) status.set_failure(("card: [Cards] " + b + "; not sent to").c_str());
     link.sender.start(link.cards);
     Sync_read& sync_read = link.sync;
     if (sync_read.running) return;
@@ -135,7 +136,7 @@ void start_sync_from_card(Card_link& link, const Config& config, const Scene& sc
     sync_read.running = true;
     sync_read.done = false;
     sync_read.stop = false;
-    show_status("reading the card's scene…");
+    status.show_status("reading the card's scene…");
     // Whatever way the program ends (a quit, a failed start, exit from
     // anywhere), the read is stopped and its thread joined when the link
     // goes (~Card_link): a thread still joinable then would abort the
@@ -158,7 +159,8 @@ void stop_sync_from_card(Card_link& link) {
 
 bool sync_in_progress(const Card_link& link) { return link.sync.running; }
 
-bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Scene& scene, Edit_history& history) {
+bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Status_line& status, Scene& scene,
+                           Edit_history& history) {
     Sync_read& sync_read = link.sync;
     if (!sync_read.running) return false;
     std::vector<uint8_t> image;
@@ -172,39 +174,39 @@ bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Scene& s
     sync_read.thread.join();
     sync_read.running = false;
     if (!failure.empty()) {
-        set_failure(failure.c_str());
+        status.set_failure(failure.c_str());
         return true;
     }
     std::string err;
     if (!platform_write_file_atomic(paths.data.spi_data, image.data(), image.size(), &err)) {
-        set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
+        status.set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return true;
     }
     const int32_t texts = scene.texts_made, rects = scene.shapes_made;
-    if (replay_image_onto(scene, *sync_read.scene_at_start, image.data(), image.size()) == Header_status::uninitialised) {
+    if (replay_image_onto(scene, *sync_read.scene_at_start, status, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
-        replay_stored_script(scene, paths.data.spi_data);
+        replay_stored_script(scene, status, paths.data.spi_data);
     }
     // The card's scene is where editing starts: not a step to undo.
-    start_editor_history(history, scene);
-    set_status(("card " + std::string(CSDK_Address(link.client)) + ": its scene is read (" +
+    start_editor_history(history, status, scene);
+    status.set_status(("card " + std::string(CSDK_Address(link.client)) + ": its scene is read (" +
                 std::to_string(scene.texts_made - texts) + " texts and " + std::to_string(scene.shapes_made - rects) +
                 " rectangles added)")
                    .c_str());
     return true;
 }
 
-void sync_from_card(Card_link& link, const Config& config, const Program_paths& paths, Scene& scene,
-                    Edit_history& history) {
-    start_sync_from_card(link, config, scene);
+void sync_from_card(Card_link& link, const Config& config, const Program_paths& paths, Status_line& status,
+                    Scene& scene, Edit_history& history) {
+    start_sync_from_card(link, config, status, scene);
     if (!sync_in_progress(link)) return;
     Sync_read& sync_read = link.sync;
     {
         std::unique_lock<std::mutex> g(sync_read.lock);
         sync_read.ended.wait(g, [&sync_read] { return sync_read.done; });
     }
-    finish_sync_from_card(link, paths, scene, history);
+    finish_sync_from_card(link, paths, status, scene, history);
 }
 
 void reset_card_link(Card_link& link) {
@@ -231,7 +233,7 @@ public:
 }  // namespace
 
 void send_scene_live(Card_link& link, const Config& config, const Program_paths& paths, Text_files& texts,
-                     const Scene& scene) {
+                     Status_line& status, const Scene& scene) {
     if (config.broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
         refresh_text_files(texts, paths);
@@ -243,17 +245,17 @@ void send_scene_live(Card_link& link, const Config& config, const Program_paths&
     if (!link.client) {
         // No card configured: said once, not at every click.
         if (!link.told_sync_off)
-            note_status(("card: not sent live (" + link.no_card_reason + ")").c_str());
+            status.note_status(("card: not sent live (" + link.no_card_reason + ")").c_str());
         link.told_sync_off = true;
         return;
     }
     refresh_text_files(texts, paths);
     link.font_warning = check_scene_for_card(scene, texts);
-    if (!link.font_warning.empty()) note_status(link.font_warning.c_str());
+    if (!link.font_warning.empty()) status.note_status(link.font_warning.c_str());
     if (!link.told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.
         link.told_modules = true;
-        note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
+        status.note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
     }
     if (link.cards.empty() || link.cards[0].client != link.client) {
         // The handle was made elsewhere (a test's own): the fleet around it.
@@ -264,23 +266,23 @@ void send_scene_live(Card_link& link, const Config& config, const Program_paths&
     link.sender.submit(live_scene_lines(scene, config.live_pacing != 0, texts));
 }
 
-bool show_live_status(Card_link& link) {
+bool show_live_status(Card_link& link, Status_line& status) {
     std::string message;
     bool to_stderr = false, failed = false;
     if (take_broker_status(link.broker, &message, &failed)) {
         if (message.size() >= 3 && message.compare(message.size() - 3, 3, "…") == 0)
-            show_status(message.c_str());   // progress
+            status.show_status(message.c_str());   // progress
         else
-            (failed ? set_failure : set_status)(message.c_str());
+            failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
         return true;
     }
     if (!link.sender.take_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
         if (!link.font_warning.empty()) message += "; " + link.font_warning;
-        (failed ? set_failure : set_status)(message.c_str());
+        failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
     }
     else
-        show_status(message.c_str());
+        status.show_status(message.c_str());
     return true;
 }

@@ -19,6 +19,7 @@
 #include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
 #include "scene/edit_history.h"
+#include "scene/status_line.h"
 
 // The sign as the editor shows it and the card lights it (paint_sign),
 // into screen (output_screen_size), one LED per unit, with the text files
@@ -32,9 +33,10 @@ void render_scene_leds(const Scene& scene, const Text_files& texts, Led_framebuf
 void refresh_text_files(Text_files& texts, const Program_paths& paths);
 
 // The download entry: writes the ledsys tree onto the removable drive (or
-// into [Export] Folder) and says on the status line and standard error
-// what happened. The text files are read afresh first.
-Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts);
+// into [Export] Folder) and says on status and standard error what
+// happened. The text files are read afresh first.
+Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
+                            Status_line& status);
 
 // The read of the card's flash window at start-up, off the main thread.
 // The thread touches no scene: it only talks to the card and keeps the
@@ -84,7 +86,7 @@ struct Card_link {
 // thread, reads the card's flash window 0x10000..0x12FFF in 24 requests of
 // 512 bytes, all within 3 s; the status line says "reading the card's
 // scene…" meanwhile. Returns at once, so the window draws and takes input.
-void start_sync_from_card(Card_link& link, const Config& config, const Scene& scene);
+void start_sync_from_card(Card_link& link, const Config& config, Status_line& status, const Scene& scene);
 
 // The cards a live send goes to, each with a csdk handle made here (call on
 // the main thread): to empty or "all": RemotIP's (first_client when not 0,
@@ -108,22 +110,24 @@ bool sync_in_progress(const Card_link& link);
 // or, when the read is not whole, the previous spi_data.bin kept, nothing
 // replayed, and why on the status line. The replayed scene starts history
 // afresh (it is not a step to undo). True when it applied something.
-bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Scene& scene, Edit_history& history);
+bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Status_line& status, Scene& scene,
+                           Edit_history& history);
 
 // The sync at once, waiting for the read (tests and tools).
-void sync_from_card(Card_link& link, const Config& config, const Program_paths& paths, Scene& scene,
-                    Edit_history& history);
+void sync_from_card(Card_link& link, const Config& config, const Program_paths& paths, Status_line& status,
+                    Scene& scene, Edit_history& history);
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
 // and delivered by the link's sender thread, paced unless [LiveSend] Pacing=0.
 // The text files are read afresh first.
 void send_scene_live(Card_link& link, const Config& config, const Program_paths& paths, Text_files& texts,
-                     const Scene& scene);
+                     Status_line& status, const Scene& scene);
 
 // The link as a new one: its sender stopped, the card library's handles
 // closed, no client, nothing said yet.
 void reset_card_link(Card_link& link);
 
-// Shows what the link's sender and broker thread have said since the last call on the status line;
+// Shows what the link's sender and broker thread have said since the last
+// call on status;
 // true when it changed. Called on every pass of the main loop.
-bool show_live_status(Card_link& link);
+bool show_live_status(Card_link& link, Status_line& status);

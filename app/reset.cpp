@@ -4,10 +4,8 @@
 #include "render/bitmap_font.h"
 #include "render/dot_sink.h"
 #include "render/outline_font.h"
-#include "scene/status_line.h"
 
 void reset_to_startup_state() {
-    reset_status();
     reset_bitmap_fonts();
     reset_glyph_cache();
     set_dot_sink(nullptr);

@@ -96,8 +96,8 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, std::string* err,
-                              const char* dir, Given_folder given) {
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Status_line& status,
+                              std::string* err, const char* dir, Given_folder given) {
     *config = Config{};
     *paths = Program_paths{};
     char* const scene_folder = paths->scene_folder;
@@ -118,7 +118,7 @@ bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
     for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
-    read_config(data_paths.config, config);
+    read_config(data_paths.config, config, status);
     return true;
 }
 
@@ -130,23 +130,27 @@ bool startup_open_face(const char* font_file, int face_index, std::string* err) 
     return open_outline_face(file.c_str(), index, err);
 }
 
-bool Editor_requests::close(const Scene& scene) {
+bool Editor_requests::close(const Scene& scene, Status_line& status) {
     std::string err;
     if (save_scene_files(scene, paths_.data, &err)) return true;
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
-    set_failure(message.c_str());
+    status.set_failure(message.c_str());
     return false;
 }
 
-void Editor_requests::download(const Scene& scene) { export_scene(scene, config_, paths_, texts_); }
+void Editor_requests::download(const Scene& scene, Status_line& status) {
+    export_scene(scene, config_, paths_, texts_, status);
+}
 
-void Editor_requests::live_send(const Scene& scene) { send_scene_live(link_, config_, paths_, texts_, scene); }
+void Editor_requests::live_send(const Scene& scene, Status_line& status) {
+    send_scene_live(link_, config_, paths_, texts_, status, scene);
+}
 
-void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts, Ui_state* ui,
-                   App_requests* requests, Folder_use use) {
+void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
+                   Status_line& status, Ui_state* ui, App_requests* requests, Folder_use use) {
     if (ui && requests) ui->requests = requests;
     build_layout(scene);
-    const bool boards_saved = load_scene_files(scene, paths.data, use);
+    const bool boards_saved = load_scene_files(scene, paths.data, status, use);
     settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
@@ -164,5 +168,5 @@ void startup_scene(Scene& scene, const Config& config, const Program_paths& path
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
     refresh_text_files(texts, paths);
-    if (ui) start_editor_history(ui->history, scene);   // the loaded scene is not a step to undo
+    if (ui) start_editor_history(ui->history, status, scene);   // the loaded scene is not a step to undo
 }

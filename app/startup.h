@@ -54,10 +54,11 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
 
 // Derives paths->exe_folder from exe_path, chooses the folders
 // (startup_folders), builds the data paths and reads SysCfg.ini into
-// *config; both start afresh. The bitmap fonts and the flash image are
+// *config (a file too large to be read is a failure on status); both
+// start afresh. The bitmap fonts and the flash image are
 // pointed at their paths.
-bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, std::string* err,
-                              const char* dir = nullptr, Given_folder given = Given_folder::read);
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Status_line& status,
+                              std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
 
 // Opens the outline face. font_file null: find the Song/Ming face through
 // the system (see platform_find_song_face); otherwise open that file.
@@ -73,9 +74,9 @@ class Editor_requests : public App_requests {
 public:
     Editor_requests(const Config& config, const Program_paths& paths, Text_files& texts, Card_link& link)
         : config_(config), paths_(paths), texts_(texts), link_(link) {}
-    bool close(const Scene& scene) override;
-    void download(const Scene& scene) override;
-    void live_send(const Scene& scene) override;
+    bool close(const Scene& scene, Status_line& status) override;
+    void download(const Scene& scene, Status_line& status) override;
+    void live_send(const Scene& scene, Status_line& status) override;
 
 private:
     const Config& config_;
@@ -90,6 +91,7 @@ private:
 // the text files into texts, and starts ui's undo history on the loaded
 // scene. The editor loads with Folder_use::editor, vantiro-cli's readers
 // with Folder_use::reader (the folder is left as it was); ui is null where
-// there is no input (vantiro-cli).
+// there is no input (vantiro-cli). What the files hold that cannot be
+// used is said on status.
 void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
-                   Ui_state* ui = nullptr, App_requests* requests = nullptr, Folder_use use = Folder_use::editor);
+                   Status_line& status, Ui_state* ui = nullptr, App_requests* requests = nullptr, Folder_use use = Folder_use::editor);

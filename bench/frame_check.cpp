@@ -43,8 +43,8 @@ std::vector<unsigned char> read_pixels() {
 std::vector<unsigned char> picture(Gl_sink& sink) {
     set_dot_sink(&sink);
     reshape_view(bench_frame, bench_scene, 1200, 801);
-    draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
-    draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+    draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
+    draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
     return read_pixels();
 }
 
@@ -104,22 +104,22 @@ long compare_edits() {
         batched.set_layer_enabled(false);
         set_dot_sink(&cached);
         reshape_view(bench_frame, bench_scene, 1200, 801);
-        draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+        draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
         auto check = [&](const char* what) {
             set_dot_sink(&cached);
-            draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+            draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
             const std::vector<unsigned char> a = read_pixels();
             set_dot_sink(&per_dot);
-            draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+            draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
             long lit;
             const long d = differing(a, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between cached and per-dot (%ld lit)\n", pitch, what, d, lit);
             differ += d;
             set_dot_sink(&batched);
-            draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+            draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
             const std::vector<unsigned char> c = read_pixels();
             set_dot_sink(&per_dot);
-            draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+            draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
             const long db = differing(c, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between batched and per-dot\n", pitch, what, db);
             differ += db;
@@ -128,7 +128,7 @@ long compare_edits() {
         for (int k = 0; k < 40; k += 7) {
             drag_step(k);
             set_dot_sink(&cached);
-            draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+            draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
         }
         check("dragging");
         on_mouse(bench_ui, bench_scene, mouse_left, mouse_up, 0, 0);

@@ -39,7 +39,7 @@ struct Result {
 Result run(Gl_sink& sink, double seconds) {
     set_dot_sink(&sink);
     reshape_view(bench_frame, bench_scene, 1200, 801);
-    draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);   // warm-up: glyph textures, repositioning
+    draw_display(bench_frame, bench_scene, bench_ui, bench_texts);   // warm-up: glyph textures, repositioning
     glFinish();
     int frames = 0;
     using clock = std::chrono::steady_clock;
@@ -47,7 +47,7 @@ Result run(Gl_sink& sink, double seconds) {
     double elapsed = 0, build = 0, finish = 0;
     while (elapsed < seconds || frames < 5) {
         auto t0 = clock::now();
-        draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+        draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
         auto t1 = clock::now();
         glFinish();
         auto t2 = clock::now();
@@ -95,14 +95,14 @@ std::vector<double> timed_frames(Gl_sink& sink, int n, Change change) {
     std::memcpy(static_cast<void*>(&saved), static_cast<const void*>(&bench_scene), sizeof bench_scene);
     set_dot_sink(&sink);
     reshape_view(bench_frame, bench_scene, 1200, 801);
-    draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);   // the layer (if any) as the editor has it before the edit
+    draw_display(bench_frame, bench_scene, bench_ui, bench_texts);   // the layer (if any) as the editor has it before the edit
     glFinish();
     std::vector<double> ms;
     using clock = std::chrono::steady_clock;
     for (int k = 0; k < n; ++k) {
         const auto t0 = clock::now();
         change(k);
-        draw_display(bench_frame, bench_scene, bench_ui.input, bench_texts);
+        draw_display(bench_frame, bench_scene, bench_ui, bench_texts);
         glFinish();
         ms.push_back(std::chrono::duration<double, std::milli>(clock::now() - t0).count());
     }

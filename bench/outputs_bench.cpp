@@ -51,7 +51,7 @@ int outputs(const char* scene_file) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, &err)) return 1;
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_ui.status, &err)) return 1;
     build_layout(bench_scene);
     if (!load_scene(scene_file)) return 1;
     char dir[] = "/tmp/vantiro-bench-XXXXXX";
@@ -80,7 +80,7 @@ int outputs(const char* scene_file) {
     std::system((std::string("rm -rf ") + dir).c_str());
 
     // Undo: a zoom (every element on the sign moves), undone and redone.
-    start_editor_history(bench_ui.history, bench_scene);
+    start_editor_history(bench_ui.history, bench_ui.status, bench_scene);
     on_key(bench_ui, bench_scene, 17, 0, 0);
     const size_t zoom_step = bench_ui.history.newest_step_bytes();
     const double undo_ms = best_ms([] {
@@ -105,7 +105,7 @@ int save(const char* scene_file, const char* dir) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, &err, dir)) {
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_ui.status, &err, dir)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }

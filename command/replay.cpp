@@ -56,35 +56,38 @@ Header_status for_each_stored_line(const uint8_t* image, size_t size, Run run) {
 
 }  // namespace
 
-Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
-    Command_interpreter interpreter = scene_interpreter(scene);
-    const Header_status status = for_each_stored_line(
+Header_status replay_image(Scene& scene, Status_line& status, const uint8_t* image, size_t size) {
+    Scene_edit edit{scene, status};
+    Command_interpreter interpreter = scene_interpreter(edit);
+    const Header_status header = for_each_stored_line(
         image, size, [&](int32_t type, char* line, const char* payload) { interpreter.run_command_line(type, line, payload); });
-    if (status == Header_status::ok) settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
-    return status;
+    if (header == Header_status::ok) settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
+    return header;
 }
 
-Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* image, size_t size) {
-    Command_interpreter on_startup = scene_interpreter(startup), on_live = scene_interpreter(live);
-    const Header_status status = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
+Header_status replay_image_onto(Scene& live, Scene& startup, Status_line& status, const uint8_t* image,
+                                size_t size) {
+    Scene_edit startup_edit{startup, status}, live_edit{live, status};
+    Command_interpreter on_startup = scene_interpreter(startup_edit), on_live = scene_interpreter(live_edit);
+    const Header_status header = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
         char copy[max_command_data + 1];
         std::memcpy(copy, line, std::strlen(line) + 1);
         const int32_t texts = startup.texts_made, shapes = startup.shapes_made;
         on_startup.run_command_line(type, line, payload);
         if (startup.texts_made != texts || startup.shapes_made != shapes) on_live.run_command_line(type, copy, payload);
     });
-    if (status == Header_status::ok) settle_positions_on_sign(live);
-    return status;
+    if (header == Header_status::ok) settle_positions_on_sign(live);
+    return header;
 }
 
-void replay_stored_script(Scene& scene, const char* image_path) {
+void replay_stored_script(Scene& scene, Status_line& status, const char* image_path) {
     std::vector<uint8_t> image;
     std::string err;
     if (!platform_read_file(image_path, max_flash_image_bytes, &image, &err)) {
         diag_print("%s; nothing is replayed\n", err.c_str());
         return;
     }
-    switch (replay_image(scene, image.data(), image.size())) {
+    switch (replay_image(scene, status, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             diag_print("%s ends before the command header at 0x%x; nothing is replayed\n", image_path,

@@ -176,9 +176,9 @@ void toolbar_action(Ui_state& ui, Scene& scene, int id) {
             break;
         case toolbar_download:
             if (ui.requests)
-                ui.requests->download(scene);
+                ui.requests->download(scene, ui.status);
             else
-                set_failure("export: this program cannot write to a removable drive");
+                ui.status.set_failure("export: this program cannot write to a removable drive");
             break;
         case toolbar_draw_rect: {
             const uint8_t b = in.draw_toggle & 1;
@@ -207,7 +207,7 @@ void toolbar_action(Ui_state& ui, Scene& scene, int id) {
         case toolbar_close:
             // Saved (or nothing to save with): the program ends. A failed
             // save keeps it open, and the status line says why.
-            if (!ui.requests || ui.requests->close(scene)) window_quit(ui.window.ops, 0);
+            if (!ui.requests || ui.requests->close(scene, ui.status)) window_quit(ui.window.ops, 0);
             break;
         default:
             break;
@@ -362,12 +362,12 @@ void draw_menu_entries(const Input_state& input, const Scene& scene) {
     each_entry(input, scene, draw_entry_label);
 }
 
-void draw_status_and_help(const Input_state& input, const Scene& scene) {
-    if (status_text[0]) {
+void draw_status_and_help(const Input_state& input, const Status_line& status, const Scene& scene) {
+    if (status.text()[0]) {
         // One line from x 440 up to the close entry's box (a failure in red).
         char16_t wide[256];
-        to_wide(status_text, wide, 256);
-        if (status_is_failure())
+        to_wide(status.text(), wide, 256);
+        if (status.status_is_failure())
             dot_sink().set_colour(1, 0.3f, 0.3f);
         else
             dot_sink().set_colour(1, 1, 0);

@@ -54,7 +54,7 @@ void draw_menu_entries(const Input_state& input, const Scene& scene);
 
 // The status line and, while shown (input.help_shown), the help: drawn
 // last, over everything.
-void draw_status_and_help(const Input_state& input, const Scene& scene);
+void draw_status_and_help(const Input_state& input, const Status_line& status, const Scene& scene);
 
 // Where palette element `index` (of every group) lies: palette_place
 // (scene/free_records.h). The hit box of a palette digit module in dots at

@@ -11,6 +11,7 @@
 #include "app/program_paths.h"
 #include "app/scene_files/scene_files.h"
 #include "scene/scene.h"
+#include "scene/status_line.h"
 
 // Messages of the scene files on standard error, "scene: " first.
 void report(const std::string& message);
@@ -71,7 +72,7 @@ bool read_whole(const char* path, std::string* bytes);
 // Renames the refused file at path to NAME.bad-YYYYMMDD-HHMMSS beside it
 // and says so on the status line, with why it was refused and what
 // happens instead.
-void keep_aside_and_tell(const char* path, const std::string& why, const char* instead);
+void keep_aside_and_tell(Status_line& status, const char* path, const std::string& why, const char* instead);
 
 // The rename alone: the new file name, or "" with the reason in err. A
 // name with err set: renamed, but the folder could not be flushed.

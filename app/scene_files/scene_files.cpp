@@ -42,7 +42,7 @@ void remove_stale_temporaries(const Data_paths& data_paths) {
 
 }  // namespace
 
-bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use) {
+bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& status, Folder_use use) {
     const std::unique_ptr<Scene_reading> reading(new Scene_reading);
     Staged& staged = reading->staged;
     const bool editor = use == Folder_use::editor;
@@ -57,11 +57,11 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Folder_use use
     why.clear();
     if (editor) remove_stale_temporaries(data_paths);
     // A damaged file: the editor renames it aside, a reader says so.
-    auto damaged = [editor](const char* path, const std::string& problem, const char* instead) {
+    auto damaged = [editor, &status](const char* path, const std::string& problem, const char* instead) {
         if (editor)
-            keep_aside_and_tell(path, problem, instead);
+            keep_aside_and_tell(status, path, problem, instead);
         else
-            set_failure((std::string("scene: ") + base_name(path) + " is damaged (" + problem +
+            status.set_failure((std::string("scene: ") + base_name(path) + " is damaged (" + problem +
                          "); the editor keeps it aside at its next start; " + instead)
                             .c_str());
     };

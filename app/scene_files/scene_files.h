@@ -8,6 +8,7 @@
 
 #include "app/program_paths.h"
 #include "scene/scene.h"
+#include "scene/status_line.h"
 
 #include <cstddef>
 #include <string>
@@ -43,8 +44,9 @@ constexpr int scene_lock_wait_ms = 5000;
 // pools. scene.conf is not used when the four files changed since it was
 // written. Problems are reported on standard error; the editor first
 // renames a damaged file aside (NAME.bad-YYYYMMDD-HHMMSS), and the status
-// line says so. True when the files gave the boards (their size included).
-bool load_scene_files(Scene& scene, const Data_paths& paths, Folder_use use = Folder_use::editor);
+// line (status) says so. True when the files gave the boards (their size included).
+bool load_scene_files(Scene& scene, const Data_paths& paths, Status_line& status,
+                      Folder_use use = Folder_use::editor);
 
 // Saves the scene to the five files at paths, each replaced atomically, holding the
 // folder's lock file exclusive (made when missing). Returns

@@ -78,14 +78,15 @@ int main(int argc, char** argv) {
         static Config config;
         static Program_paths paths;
         static Text_files texts;
+        Status_line status;   // what start-up says (standard error)
         char exe[4096];
         std::string err;
         if (!platform_executable_path(exe, sizeof exe, &err) ||
-            !startup_paths_and_config(exe, &paths, &config, &err, argv[2])) {
+            !startup_paths_and_config(exe, &paths, &config, status, &err, argv[2])) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }
-        startup_scene(scene, config, paths, texts, nullptr, nullptr, Folder_use::editor);
+        startup_scene(scene, config, paths, texts, status, nullptr, nullptr, Folder_use::editor);
         return 0;
     }
     bool with_digits = true, text_files = false, alternate = false, usage = argc < 3;

@@ -22,6 +22,7 @@
 
 #include "app/config.h"
 #include "platform/platform.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static Config config;   // about 23 KB: static storage, made afresh for every input
     config = Config{};
-    read_config(ini_path.c_str(), &config);
+    Status_line status;
+    read_config(ini_path.c_str(), &config, status);
     check_text(config.remote_ip, sizeof config.remote_ip, "RemotIP");
     check_text(config.width, sizeof config.width, "WIDTH");
     check_text(config.height, sizeof config.height, "HEIGHT");

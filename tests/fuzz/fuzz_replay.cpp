@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
+#include "scene/status_line.h"
 
 // The scene the inputs edit, kept from one input to the next.
 static Scene scene;
@@ -28,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scene.rect_count = 0;
     std::vector<uint8_t> image(command_header_address, 0);
     image.insert(image.end(), data, data + size);
-    replay_image(scene, image.data(), image.size());
+    Status_line status;
+    replay_image(scene, status, image.data(), image.size());
     return 0;
 }

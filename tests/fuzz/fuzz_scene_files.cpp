@@ -27,6 +27,7 @@
 #include "platform/platform.h"
 #include "scene/scene.h"
 #include "ui/menus.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ std::string slurp(const std::string& path) {
 void load_fresh() {
     reset_scene(scene);
     build_layout(scene);
-    load_scene_files(scene, paths);
+    Status_line status;
+    load_scene_files(scene, paths, status);
 }
 
 // Saves the scene; a failure is a finding. Returns the five files' bytes.

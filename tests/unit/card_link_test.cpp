@@ -126,7 +126,7 @@ protected:
         std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
         app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         app.config.live_pacing = 0;
-        send_scene_live(app.link, app.config, app.paths, app.texts, scene);
+        send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);
         EXPECT_TRUE(app.link.sender.wait_idle(10000));
         return app.link.sender.last_send_ok();
     }
@@ -239,7 +239,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     build_layout(scene);
     app.config.sync_enabled = 1;
     std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
-    sync_from_card(app.link, app.config, app.paths, scene, ui.history);
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
     std::string image;
     {
         std::vector<uint8_t> bytes;
@@ -260,7 +260,7 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(back.width, 60);
     reset_card_link(app.link);
     const int32_t made = scene.texts_made;
-    sync_from_card(app.link, app.config, app.paths, scene, ui.history);   // the next start: nothing is added
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);   // the next start: nothing is added
     EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
@@ -268,13 +268,13 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     // card's text, moved meanwhile, is not added again, and a text typed
     // meanwhile stays.
     reset_card_link(app.link);
-    start_sync_from_card(app.link, app.config, scene);
+    start_sync_from_card(app.link, app.config, ui.status, scene);
     ASSERT_TRUE(sync_in_progress(app.link));
     scene.string_draws[5].x = tx + 2 * 10;
-    ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
+    ASSERT_TRUE(add_text_element(scene, ui.status, 0, 16, 2, 30, 40, "new", 3));   // record 6
     bool finished = false;
     for (int tries = 0; tries < 1000 && !finished; ++tries) {
-        finished = finish_sync_from_card(app.link, app.paths, scene, ui.history);
+        finished = finish_sync_from_card(app.link, app.paths, ui.status, scene, ui.history);
         if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(finished);
@@ -308,10 +308,10 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
         std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
-        sync_from_card(app.link, app.config, app.paths, scene, ui.history);
+        sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
-        platform_gbk_to_utf8(status_text, said, sizeof said);
+        platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
         EXPECT_NE(std::string(said).find("flash read stopped at 0x10000"), std::string::npos) << said;
         EXPECT_NE(std::string(said).find(kind == 0 ? "connection refused" : "no answer within 1000 ms"),
                   std::string::npos) << said;
@@ -394,21 +394,21 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(app.link, app.config, app.paths, app.texts, scene);   // sync off: said once
+    send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);   // sync off: said once
     char said[512];
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
 
     // Sync on with an address that is none: the live send names it (on
     // standard error: the failure at start-up stays on the line).
     reset_card_link(app.link);
     std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", "card.local");
-    sync_from_card(app.link, app.config, app.paths, scene, ui.history);
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
     testing::internal::CaptureStderr();
-    send_scene_live(app.link, app.config, app.paths, app.texts, scene);
+    send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)\n");
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_EQ(std::string(said), "card: RemotIP card.local in SysCfg.ini is not an address; the card's scene is not read");
 }
 

@@ -173,7 +173,7 @@ protected:
             if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
         }
         fresh_start();
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         refresh_text_files(app.texts, app.paths);   // as start-up does after the load
         return scene.rect_count == s.counts[1] && scene.dot_pitch == s.pitch;
     }
@@ -187,7 +187,7 @@ protected:
         scene.selected_graph = no_graph;
         sink.clear();
         set_dot_sink(&sink);
-        draw_display(app.frame, scene, ui.input, app.texts);
+        draw_display(app.frame, scene, ui, app.texts);
         set_dot_sink(nullptr);
 
         // The dots as GL paints points: later ones over earlier ones.
@@ -476,7 +476,7 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
                 default: {   // the card's stored script replayed onto the scene
                     const std::vector<uint8_t> image = random_stored_script(rng);
                     std::memcpy(static_cast<void*>(&copy), static_cast<const void*>(&scene), sizeof scene);
-                    replay_image_onto(scene, copy, image.data(), image.size());
+                    replay_image_onto(scene, copy, ui.status, image.data(), image.size());
                     break;
                 }
             }
@@ -493,7 +493,7 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
         ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         const std::string shown = scene_json(scene);
         fresh_start();
-        startup_scene(scene, app.config, app.paths, app.texts, &ui, &app.requests);   // every load rule, the configuration's size included
+        startup_scene(scene, app.config, app.paths, app.texts, ui.status, &ui, &app.requests);   // every load rule, the configuration's size included
         const Differences d = compare();
         if (d.total() && ++differing <= 3)
             reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
@@ -528,7 +528,7 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         const std::vector<unsigned char> before = bytes_of(scene);
 
         set_dot_sink(&sink);
-        draw_display(app.frame, scene, ui.input, app.texts);
+        draw_display(app.frame, scene, ui, app.texts);
         set_dot_sink(nullptr);
         int w, h;
         output_screen_size(scene, &w, &h);

@@ -65,7 +65,7 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     sink.texturing = true;
     set_dot_sink(&sink);
     note_change(app.frame);
-    draw_display(app.frame, scene, ui.input, app.texts);
+    draw_display(app.frame, scene, ui, app.texts);
     set_dot_sink(nullptr);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending(app.frame)),
               make_tuple(1, 1, false, false));

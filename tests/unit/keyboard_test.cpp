@@ -98,10 +98,10 @@ TEST_F(Key_test, NewElementsTakeFreeRecordsAndStopAtFullPools) {
     for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;
     type("\x05", string_draw_count - 5);
     EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[39].text)), make_tuple(39, "Txt"));
-    set_status("");
+    ui.status.set_status("");
     type("\x05");   // no record left
     EXPECT_EQ(scene.text_count, 39);
-    EXPECT_NE(std::string(status_text).find("no free text record: delete one"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("no free text record: delete one"), std::string::npos);
     scene.selected_text = 17;   // Delete frees a record, and the next Ctrl+E takes it
     type("\x7f");
     EXPECT_EQ(scene.string_draws[17].enabled, 0);
@@ -122,7 +122,7 @@ TEST_F(Key_test, NewElementsTakeFreeRecordsAndStopAtFullPools) {
     EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
     type("\x04", 200);   // 97 more, then the group is full
     EXPECT_EQ(scene.rect_count, 99);
-    EXPECT_NE(std::string(status_text).find("no free shape record: delete one"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("no free shape record: delete one"), std::string::npos);
     EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
 }
 

@@ -141,7 +141,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     build_layout(scene);
     scene.board_at(0, 0).width = 256, scene.board_at(0, 0).height = 128;
     scene.mouse_x = scene.mouse_y = 0;
-    draw_display(app.frame, scene, ui.input, app.texts);
+    draw_display(app.frame, scene, ui, app.texts);
     ASSERT_GE(sink.loops.size(), 1u);   // the board first, then the menu entries
     EXPECT_EQ(sink.loops[0].xy[4], 788);
     const size_t entry_quads = sink.quads.size();   // entry labels; no readout yet
@@ -151,7 +151,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 
     sink.clear();
     scene.mouse_x = 400, scene.mouse_y = 300;
-    draw_display(app.frame, scene, ui.input, app.texts);
+    draw_display(app.frame, scene, ui, app.texts);
     ASSERT_EQ(sink.quads.size(), entry_quads + 9);   // "[63 , 68]" comes last, by the mouse
     for (size_t i = entry_quads; i < sink.quads.size(); ++i) {
         const auto& q = sink.quads[i];
@@ -161,7 +161,7 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
     // Board (0, 0) selected: the dashed outline.
     sink.clear();
     scene.selected_board_col = scene.selected_board_row = 0;
-    draw_display(app.frame, scene, ui.input, app.texts);
+    draw_display(app.frame, scene, ui, app.texts);
     ASSERT_GE(sink.loops.size(), 1u);
     EXPECT_TRUE(sink.loops[0].stippled);
 }
@@ -173,15 +173,15 @@ TEST_F(Label_test, FrameDrawsPaletteOutlineAndReadout) {
 // cut with "…" before the close entry's box.
 TEST_F(Label_test, AFailureStaysVisibleAndFitsBeforeTheCloseBox) {
     build_layout(scene);
-    set_failure("scene: 保存失败 (save failed): cannot replace /a/very/long/folder/name/that/goes/on/and/on/"
+    ui.status.set_failure("scene: 保存失败 (save failed): cannot replace /a/very/long/folder/name/that/goes/on/and/on/"
                 "for/a/while/scene.conf: Is a directory; the program stays open");
-    note_status("card: not sent live (no card: Syc_Enable=0 in SysCfg.ini)");
-    show_status("sending 3/31 to 127.0.0.1");
+    ui.status.note_status("card: not sent live (no card: Syc_Enable=0 in SysCfg.ini)");
+    ui.status.show_status("sending 3/31 to 127.0.0.1");
     char said[512];
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_EQ(std::string(said).rfind("scene: 保存失败", 0), 0u) << said;
     sink.clear();
-    draw_status_and_help(ui.input, scene);
+    draw_status_and_help(ui.input, ui.status, scene);
     const float limit = static_cast<float>(scene.toolbar_menu[toolbar_close].x);
     size_t status_quads = 0;
     for (const Memory_sink::Quad& q : sink.quads)
@@ -192,9 +192,9 @@ TEST_F(Label_test, AFailureStaysVisibleAndFitsBeforeTheCloseBox) {
         }
     EXPECT_GT(status_quads, 20u);
     // An outcome of what the operator does next replaces it.
-    set_status("exported to /media/stick/ledsys");
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    ui.status.set_status("exported to /media/stick/ledsys");
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_STREQ(said, "exported to /media/stick/ledsys");
-    EXPECT_FALSE(status_is_failure());
+    EXPECT_FALSE(ui.status.status_is_failure());
 }
 

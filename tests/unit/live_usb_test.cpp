@@ -65,7 +65,7 @@ protected:
         std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
         app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         app.config.live_pacing = 0;
-        send_scene_live(app.link, app.config, app.paths, app.texts, scene);
+        send_scene_live(app.link, app.config, app.paths, app.texts, test_ui().status, scene);
         if (!app.link.sender.wait_idle(10000) || !app.link.sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;

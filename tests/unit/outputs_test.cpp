@@ -304,7 +304,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     toolbar_action(ui, scene, toolbar_download);   // no application hook: says so
-    EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("export:"), std::string::npos);
 
     ui.requests = &app.requests;
     toolbar_action(ui, scene, toolbar_download);
@@ -314,7 +314,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     EXPECT_EQ(cmd.find("led txt"), std::string::npos);
     EXPECT_EQ(slurp(stick.path() + "/ledsys/init/time.txt").substr(0, 9), "set time ");
     char expected[600];
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_EQ(std::string(expected), "exported to " + stick.path() +
                                          "/ledsys; card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)");
     dir.write("my_txt3.txt", "x");
@@ -327,7 +327,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
         platform_inject_write_failure(k);
-        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts);
+        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts, ui.status);
         platform_inject_write_failure(-1);
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -348,7 +348,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         std::filesystem::create_directories(elsewhere.path() + "/inside");
         std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
         std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", hostile.path().c_str());
-        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts);
+        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts, ui.status);
         EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
         if (!a_file) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
@@ -363,20 +363,20 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     // A temporary an export cut short left on the stick is gone after the next.
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
-    EXPECT_TRUE(export_scene(scene, app.config, app.paths, app.texts).written);
+    EXPECT_TRUE(export_scene(scene, app.config, app.paths, app.texts, ui.status).written);
     EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", blocked.path().c_str());
-    EXPECT_NE(export_scene(scene, app.config, app.paths, app.texts).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+    EXPECT_NE(export_scene(scene, app.config, app.paths, app.texts, ui.status).message.find("ledsys: a file of that name is in the way"), std::string::npos);
 
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
     app.config.export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene(scene, app.config, app.paths, app.texts).drive_found);
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    EXPECT_FALSE(export_scene(scene, app.config, app.paths, app.texts, ui.status).drive_found);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
 

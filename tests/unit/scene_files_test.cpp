@@ -88,7 +88,7 @@ std::vector<std::string> kept_copies(const Temp_dir& dir, const std::string& nam
 
 std::string status_utf8() {
     char text[4 * status_text_size];
-    platform_gbk_to_utf8(status_text, text, sizeof text);
+    platform_gbk_to_utf8(ui.status.text(), text, sizeof text);
     return text;
 }
 
@@ -189,7 +189,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
 
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.graph_count), make_tuple(85u, 3));
     // The refused file is kept aside, for the next save replaces it.
     const std::vector<std::string> kept = kept_copies(dir, "string.conf");
@@ -205,7 +205,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     ASSERT_EQ(truncate(dir.write("digit.conf", "").c_str(), off_t{2} << 30), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/scene.conf").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/leduit.conf").c_str(), 0644), 0);
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     const std::vector<std::string> big = kept_copies(dir, "digit.conf");
     ASSERT_EQ(big.size(), 1u) << status_utf8();
     EXPECT_EQ(std::filesystem::file_size(dir.path() + "/" + big[0]), uintmax_t{2} << 30);
@@ -220,7 +220,7 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     dir.write("leduit.conf", "9\n7\n100\n");
     dir.write("grape.conf", "900\n1\n2\n");
     dir.write("string.conf", "300\nabc\n");
-    load_scene_files(scene, test_app().paths.data);
+    load_scene_files(scene, test_app().paths.data, ui.status);
     EXPECT_EQ(make_tuple(scene.board_columns, scene.board_rows, scene.board_at(0, 0).x, scene.board_at(0, 0).y), make_tuple(6, 4, 276, 226));
     EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].x, scene.graph_draws[0].y), make_tuple(500, 1, 2));
     // "abc" reads as 0; the missing width is kept.
@@ -247,7 +247,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
         scene.graph_count = 0;
         scene.graph_draws[0] = graph_draw();
         scene.string_draws[5] = string_draw();
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string what = broken.empty() ? "missing" : "cut short";
         for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(scene.digit_at(g, 40).x, 400u) << what << g;
         EXPECT_EQ(make_tuple(int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x, scene.graph_count, scene.graph_draws[0].x,
@@ -255,7 +255,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
                   make_tuple(int(kind_digit), palette_x(41), 1, 300, 8)) << what;
     }
     dir.write("scene.conf", conf);
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x),
               make_tuple("abc", int(kind_rect), 999u));
 }
@@ -294,7 +294,7 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
         reset_scene(scene);
         build_layout(scene);
         testing::internal::CaptureStderr();
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(make_tuple(scene.board_at(0, 0).x, scene.graph_draws[0].x, std::string(scene.string_draws[5].text) == "abc"),
                   make_tuple(c.board_x, c.graph_x, c.conf_holds)) << c.what;
@@ -322,7 +322,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
         if (temporary) dir.write("digit.conf.tmp-Left01", "a killed save's");
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene, app.paths.data, Folder_use::reader);
+        load_scene_files(scene, app.paths.data, ui.status, Folder_use::reader);
         EXPECT_EQ(scene.string_draws[5].length, 8);
         EXPECT_TRUE(kept_copies(dir, "scene.conf").empty());
         EXPECT_EQ(slurp(dir.path() + "/scene.conf"), damaged[0]);
@@ -334,7 +334,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     for (int round = 0; round < 2; ++round) {   // a second start-up keeps no second copy
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         EXPECT_EQ(scene.string_draws[5].length, 8);   // the other files' scene
         const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
         ASSERT_EQ(kept.size(), 1u);
@@ -349,12 +349,12 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     dir.write("scene.conf", damaged[1]);
     for (int k = 0; k < 2; ++k) {
         platform_inject_write_failure(0);
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         platform_inject_write_failure(-1);
         EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
         EXPECT_NE(status_utf8().find("it could not be kept aside"), std::string::npos) << status_utf8();
     }
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
     ASSERT_EQ(kept.size(), 2u);
@@ -470,7 +470,7 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
             continue;
         }
         build_layout(scene);
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         EXPECT_TRUE(scene_json(scene) == old) << n;
     }
     EXPECT_EQ(scene.string_draws[0].x, 12345u);   // the loop reached the last operation
@@ -489,7 +489,7 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
         dir.write(name, "half a file");
     ASSERT_EQ(symlink((outside.path() + "/kept").c_str(), (dir.path() + "/grape.conf.tmp-Link01").c_str()), 0);
     std::filesystem::create_directory(dir.path() + "/leduit.conf.tmp-Dir001");
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     std::set<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         if (e.path().filename().string().find(".tmp-") != std::string::npos) left.insert(e.path().filename());
@@ -503,10 +503,10 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
     const std::string live = dir.write("string.conf.tmp-Live01", "being written");
     const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_TRUE(std::filesystem::exists(live));
     close(held);
-    load_scene_files(scene, app.paths.data);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_FALSE(std::filesystem::exists(live));
 }
 
@@ -524,7 +524,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     on_mouse(ui, scene, mouse_left, mouse_up, close.x + 5, close.y);
     platform_inject_write_failure(-1);
     EXPECT_EQ(quits, 0);
-    EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos) << status_utf8();
+    EXPECT_NE(std::string(ui.status.text()).find("save failed"), std::string::npos) << status_utf8();
     toolbar_action(ui, scene, toolbar_close);   // the next close tries again
     EXPECT_EQ(quits, 1);
 }
@@ -586,7 +586,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
         remove_temporaries(dir);
         build_layout(scene);
         scene.graph_count = 0;
-        load_scene_files(scene, app.paths.data);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string loaded = scene_json(scene);
         ASSERT_TRUE(loaded == a.back() || loaded == b.back()) << "a mixed scene in round " << round;
     }
