@@ -1,19 +1,21 @@
-// The frame: draw_display draws the whole scene it is given, through the
-// dot sink; reshape_view sets the pixel projection. Both are GLUT callbacks.
+// The frame: draw_display draws the whole scene it is given onto the
+// screen (main's sink and outline font); reshape_view sets the sink's
+// pixel projection. Both are GLUT callbacks.
 #pragma once
 
 #include <cstddef>
 
+#include "render/outline_font.h"
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
 // Draws one complete frame; ui's input gives the entries' lit states and
 // whether the help is shown, its status line the message shown.
-void draw_display(const Scene& scene, const Ui_state& ui);
+void draw_display(const Screen& screen, const Scene& scene, const Ui_state& ui);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
 // one GL unit per pixel, origin top-left, y down.
-void reshape_view(Scene& scene, int width, int height);
+void reshape_view(Dot_sink& sink, Scene& scene, int width, int height);
 
 // Text of the coordinate readout for the mouse at (mx, my) window pixels and
 // the given pitch: "[col , row]", counted from 12 dots (at pitch 2) right of

@@ -51,6 +51,7 @@ struct Shell {
     Ui_state* ui = nullptr;
     Autosave* autosave = nullptr;   // null until it is started
     Live_sender* sender = nullptr;  // the live send's thread
+    Screen* screen = nullptr;       // the GL sink and the outline font, once the window is made
     // The largest client area the editor draws: the screen's size, and at
     // least the start-up size. A larger back buffer than the window system
     // can show costs memory and time for nothing, and one of 32767 pixels a
@@ -87,7 +88,7 @@ void reshape_cb(int w, int h) {
         return;
     }
     shell->oversize = false;
-    reshape_view(*shell->scene, w, h);
+    reshape_view(shell->screen->sink, *shell->scene, w, h);
 }
 void motion_cb(int x, int y) {
     on_motion(*shell->ui, *shell->scene, x, y);
@@ -129,7 +130,7 @@ void idle_pass() {
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
     if (frame_pending() && !shell->oversize)
-        draw_display(scene, ui);
+        draw_display(*shell->screen, scene, ui);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -192,7 +193,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!shell->oversize) draw_display(*shell->scene, *shell->ui);
+    if (!shell->oversize) draw_display(*shell->screen, *shell->scene, *shell->ui);
 }
 
 int main(int argc, char** argv) {
@@ -220,7 +221,9 @@ int main(int argc, char** argv) {
     shell = &the_shell;
     std::string err;
 
-    if (!font_library_start(&err)) fail(err);
+    // The outline font's face and its glyph cache (about 1.8 MB).
+    static Outline_font font;
+    if (!font_library_start(font, &err)) fail(err);
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
@@ -239,7 +242,8 @@ int main(int argc, char** argv) {
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     static Gl_sink gl_sink(present_frame);
-    set_dot_sink(&gl_sink);
+    static Screen screen{gl_sink, font};
+    the_shell.screen = &screen;
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
     ops.reshape = glutReshapeWindow;
@@ -256,7 +260,7 @@ int main(int argc, char** argv) {
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
 
-    if (!startup_open_face(nullptr, 0, &err)) fail(err);
+    if (!startup_open_face(font, nullptr, 0, &err)) fail(err);
 
     glDisable(GL_CULL_FACE);
     glClearColor(0, 0, 0, 1);

@@ -29,6 +29,7 @@
 
 Scene bench_scene;
 Ui_state bench_ui;
+Outline_font bench_font;
 
 void swap() { glutSwapBuffers(); }
 

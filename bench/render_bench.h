@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "render/gl_sink.h"
+#include "render/outline_font.h"
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
 // The scene under measure (static storage: it is about 800 KB).
 extern Scene bench_scene;
 extern Ui_state bench_ui;   // the input the timed edits go through
+extern Outline_font bench_font;   // the labels' face and glyph cache, for every sink
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

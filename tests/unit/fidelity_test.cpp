@@ -182,9 +182,7 @@ protected:
         scene.selected_text = no_text;
         scene.selected_graph = no_graph;
         sink.clear();
-        set_dot_sink(&sink);
-        draw_display(scene, ui);
-        set_dot_sink(nullptr);
+        draw_display(screen, scene, ui);
 
         // The dots as GL paints points: later ones over earlier ones.
         const int vw = scene.view_width, vh = scene.view_height;
@@ -250,6 +248,8 @@ protected:
 
     Temp_dir dir, stick;
     Memory_sink sink;
+    Outline_font font;   // no face: the labels draw nothing
+    Screen screen{sink, font};
     std::vector<uint8_t> pixels;
 };
 
@@ -521,9 +521,7 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         settle_after_edit(scene);   // as the click that selected them does
         const std::vector<unsigned char> before = bytes_of(scene);
 
-        set_dot_sink(&sink);
-        draw_display(scene, ui);
-        set_dot_sink(nullptr);
+        draw_display(screen, scene, ui);
         int w, h;
         output_screen_size(scene, &w, &h);
         Led_framebuffer leds(std::max(w, 1), std::max(h, 1));
