@@ -112,8 +112,7 @@ bool on_sign(const Scene& scene, uint32_t x, uint32_t y) {
 
 // A text on the sign that the card cannot show (its file is missing): a
 // dim outline where it stands, and no LEDs.
-void mark_unshown_text(const string_draw& s, int pitch) {
-    Dot_sink& sink = dot_sink();
+void mark_unshown_text(Dot_sink& sink, const string_draw& s, int pitch) {
     const float p = static_cast<float>(pitch);
     const float w = p * static_cast<float>(std::max<int32_t>(s.font_size, s.font_size / 2 * s.length));
     const float h = p * static_cast<float>(s.font_size);
@@ -131,24 +130,25 @@ const Digit_unit* selected_digit(const Scene& scene) {
 }
 
 // Text i: on the sign its marks (its LEDs are the sign's), elsewhere its dots.
-void draw_text(const Scene& scene, const Text_files& texts, Editor_dots& grid, Editor_dots& margin, int i) {
+void draw_text(const Scene& scene, const Text_files& texts, Dot_sink& sink, Editor_dots& grid, Editor_dots& margin,
+               int i) {
     const string_draw& s = scene.string_draws[i];
     if (s.enabled && on_sign(scene, s.x, s.y)) {
-        draw_text_marks(s, scene.dot_pitch, i == scene.selected_text);
-        if (text_file_missing(texts, s.text_source)) mark_unshown_text(s, scene.dot_pitch);
+        draw_text_marks(sink, s, scene.dot_pitch, i == scene.selected_text);
+        if (text_file_missing(texts, s.text_source)) mark_unshown_text(sink, s, scene.dot_pitch);
     } else {
-        draw_text_element(grid, margin, s, i == scene.selected_text);
+        draw_text_element(sink, grid, margin, s, i == scene.selected_text);
     }
 }
 
 // The marks of the texts on the sign that the card cannot show, but the
 // selected one's.
-void draw_unshown_marks(const Scene& scene, const Text_files& texts) {
+void draw_unshown_marks(const Scene& scene, const Text_files& texts, Dot_sink& sink) {
     for (int i = 0; i < string_draw_count; ++i) {
         const string_draw& s = scene.string_draws[i];
         if (i != scene.selected_text && s.enabled && on_sign(scene, s.x, s.y) &&
             text_file_missing(texts, s.text_source))
-            mark_unshown_text(s, scene.dot_pitch);
+            mark_unshown_text(sink, s, scene.dot_pitch);
     }
 }
 
@@ -172,7 +172,7 @@ void draw_lower_part(const Scene& scene, const Led_framebuffer& sign_leds, const
         }
     }
     for (int i = 0; i < string_draw_count; ++i)
-        if (i != scene.selected_text) draw_text(scene, texts, grid, margin, i);
+        if (i != scene.selected_text) draw_text(scene, texts, sink, grid, margin, i);
 }
 
 // The lower part's records are kept and compared as bytes.
@@ -291,13 +291,14 @@ void timed_lower_part(Frame_cache& cache, const Scene& scene, const Text_files& 
 
 void set_layer_use(Frame_cache& cache, Layer_use use) { cache.layer_use = use; }
 
-void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, const Text_files& texts) {
+void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, const Ui_state& ui,
+                  const Text_files& texts) {
     const Input_state& input = ui.input;
     cache.pending = false;
     Led_framebuffer& sign_leds = cache.sign_leds;
     Lower_part& lower_part = *cache.lower_part;
     const Layer_use layer_use = cache.layer_use;
-    Dot_sink& sink = dot_sink();
+    Dot_sink& sink = screen.sink;
 
     // A clean frame: cleared, lighting and texturing off, lines 1 pixel
     // wide. What is drawn later lies on top of what is drawn earlier.
@@ -350,7 +351,7 @@ void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, co
                 sink.begin_layer(pixel(box.left), pixel(box.top), pixel(box.right), pixel(box.bottom));
                 Editor_dots grid = editor_dots(sink, scene);
                 draw_sign_leds(scene, sign_leds, sink, grid, redraw);
-                draw_unshown_marks(scene, texts);
+                draw_unshown_marks(scene, texts, sink);
                 sink.end_layer();
                 lower_part.take_leds(sign_leds);
             }
@@ -369,7 +370,7 @@ void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, co
         sink.set_texturing(false);
         if (const Digit_unit* d = selected_digit(scene))
             if (!(d->enabled && on_sign(scene, d->x, d->y))) draw_digit_unit(grid, margin, *d, true);
-        if (scene.selected_text < string_draw_count) draw_text(scene, texts, grid, margin, scene.selected_text);
+        if (scene.selected_text < string_draw_count) draw_text(scene, texts, sink, grid, margin, scene.selected_text);
     }
 
     // The outlines of the boards in use, over the sign: the others dim,
@@ -377,24 +378,24 @@ void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, co
     sink.set_texturing(false);
     for (int r = 0; r < output_rows(scene); ++r)
         for (int c = 0; c < output_columns(scene); ++c)
-            if (r || c) draw_board_outline_dim(scene.board_at(r, c), scene.dot_pitch);
+            if (r || c) draw_board_outline_dim(sink, scene.board_at(r, c), scene.dot_pitch);
     if (scene.selected_board_col == 0 && scene.selected_board_row == 0)
-        draw_board_outline_selected(scene.board_at(0, 0), scene.dot_pitch);
+        draw_board_outline_selected(screen, scene.board_at(0, 0), scene.dot_pitch);
     else
-        draw_board_outline(scene.board_at(0, 0), scene.dot_pitch);
+        draw_board_outline(sink, scene.board_at(0, 0), scene.dot_pitch);
 
     // Measured rectangles, over the sign and the elements.
     const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
     for (int k = 0; k < overlays; ++k) {
         if (!scene.graph_draws[k].in_use) continue;
         if (k == scene.selected_graph)
-            draw_overlay_selected(scene.graph_draws[k], scene.dot_pitch);
+            draw_overlay_selected(screen, scene.graph_draws[k], scene.dot_pitch);
         else
-            draw_overlay(scene.graph_draws[k], scene.dot_pitch);
+            draw_overlay(screen, scene.graph_draws[k], scene.dot_pitch);
     }
 
     // The menu entries, which have no picture of their own otherwise.
-    draw_menu_entries(input, scene);
+    draw_menu_entries(screen, input, scene);
 
     // The coordinate readout beside the mouse, over the scene.
     char readout[1024];
@@ -403,20 +404,20 @@ void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, co
         to_wide(readout, wide, 1024);
         sink.set_texturing(false);
         sink.set_colour(1, 1, 1);
-        draw_label(wide, scene.mouse_x, scene.mouse_y - 20, readout_wrap, readout_line_height);
+        draw_label(screen, wide, scene.mouse_x, scene.mouse_y - 20, readout_wrap, readout_line_height);
     }
 
     // The status line and the help, over the readout and everything else.
-    draw_status_and_help(input, ui.status, scene);
+    draw_status_and_help(screen, input, ui.status, scene);
 
     // Present the frame.
     sink.end_frame();
 }
 
-void reshape_view(Frame_cache& cache, Scene& scene, int width, int height) {
+void reshape_view(Frame_cache& cache, Dot_sink& sink, Scene& scene, int width, int height) {
     View_projection v = view_projection(width, height);
     scene.view_width = v.viewport_w;
     scene.view_height = v.viewport_h;
-    dot_sink().set_projection(v);
+    sink.set_projection(v);
     note_change(cache);
 }

@@ -1,5 +1,6 @@
-// The frame: draw_display draws the whole scene it is given, through the
-// dot sink; reshape_view sets the pixel projection. Both are GLUT callbacks.
+// The frame: draw_display draws the whole scene it is given onto the
+// screen (main's sink and outline font); reshape_view sets the sink's
+// pixel projection. Both are GLUT callbacks.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 
 #include "controller/script_writer.h"
 #include "render/led_framebuffer.h"
+#include "render/outline_font.h"
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
@@ -40,11 +42,12 @@ struct Frame_cache {
 // Draws one complete frame; ui's input gives the entries' lit states and
 // whether the help is shown, its status line the message shown; texts are
 // the text files the sign shows.
-void draw_display(Frame_cache& cache, const Scene& scene, const Ui_state& ui, const Text_files& texts);
+void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, const Ui_state& ui,
+                  const Text_files& texts);
 
 // Projection for a window of width x height pixels (height 0 counts as 1):
-// one GL unit per pixel, origin top-left, y down. A frame is due.
-void reshape_view(Frame_cache& cache, Scene& scene, int width, int height);
+// one GL unit per pixel, origin top-left, y down, set on sink. A frame is due.
+void reshape_view(Frame_cache& cache, Dot_sink& sink, Scene& scene, int width, int height);
 
 // Text of the coordinate readout for the mouse at (mx, my) window pixels and
 // the given pitch: "[col , row]", counted from 12 dots (at pitch 2) right of

@@ -57,6 +57,7 @@ struct Shell {
     Card_link* link = nullptr;
     Frame_cache* frame = nullptr;
     Frame_signal* signal = nullptr;
+    Screen* screen = nullptr;       // the GL sink and the outline font, once the window is made
     Autosave* autosave = nullptr;   // null until it is started
     // The largest client area the editor draws: the screen's size, and at
     // least the start-up size. A larger back buffer than the window system
@@ -95,7 +96,7 @@ void reshape_cb(int w, int h) {
         return;
     }
     shell->oversize = false;
-    reshape_view(*shell->frame, *shell->scene, w, h);
+    reshape_view(*shell->frame, shell->screen->sink, *shell->scene, w, h);
 }
 void motion_cb(int x, int y) {
     on_motion(*shell->ui, *shell->scene, x, y);
@@ -139,7 +140,7 @@ void idle_pass() {
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
     if (frame_pending(frame) && !shell->oversize)
-        draw_display(frame, scene, ui, *shell->texts);
+        draw_display(frame, *shell->screen, scene, ui, *shell->texts);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -202,7 +203,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!shell->oversize) draw_display(*shell->frame, *shell->scene, *shell->ui, *shell->texts);
+    if (!shell->oversize) draw_display(*shell->frame, *shell->screen, *shell->scene, *shell->ui, *shell->texts);
 }
 
 int main(int argc, char** argv) {
@@ -238,7 +239,9 @@ int main(int argc, char** argv) {
     shell = &the_shell;
     std::string err;
 
-    if (!font_library_start(&err)) fail(err);
+    // The outline font's face and its glyph cache (about 1.8 MB).
+    static Outline_font font;
+    if (!font_library_start(font, &err)) fail(err);
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
@@ -258,7 +261,8 @@ int main(int argc, char** argv) {
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     static Gl_sink gl_sink(present_frame);
-    set_dot_sink(&gl_sink);
+    static Screen screen{gl_sink, font};
+    the_shell.screen = &screen;
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
     ops.reshape = glutReshapeWindow;
@@ -275,7 +279,7 @@ int main(int argc, char** argv) {
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
 
-    if (!startup_open_face(nullptr, 0, &err)) fail(err);
+    if (!startup_open_face(font, nullptr, 0, &err)) fail(err);
 
     glDisable(GL_CULL_FACE);
     glClearColor(0, 0, 0, 1);

@@ -122,12 +122,12 @@ bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config
     return true;
 }
 
-bool startup_open_face(const char* font_file, int face_index, std::string* err) {
-    if (font_file) return open_outline_face(font_file, face_index, err);
+bool startup_open_face(Outline_font& font, const char* font_file, int face_index, std::string* err) {
+    if (font_file) return open_outline_face(font, font_file, face_index, err);
     std::string file;
     int index = 0;
     if (!platform_find_song_face(&file, &index, err)) return false;
-    return open_outline_face(file.c_str(), index, err);
+    return open_outline_face(font, file.c_str(), index, err);
 }
 
 bool Editor_requests::close(const Scene& scene, Status_line& status) {

@@ -13,6 +13,7 @@
 #include "app/program_paths.h"
 #include "app/scene_files/scene_files.h"
 #include "platform/platform.h"
+#include "render/outline_font.h"
 #include "ui/app_requests.h"
 #include "ui/ui_state.h"
 
@@ -60,9 +61,9 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
 bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Status_line& status,
                               std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
 
-// Opens the outline face. font_file null: find the Song/Ming face through
-// the system (see platform_find_song_face); otherwise open that file.
-bool startup_open_face(const char* font_file, int face_index, std::string* err);
+// Opens font's outline face. font_file null: find the Song/Ming face
+// through the system (see platform_find_song_face); otherwise open that file.
+bool startup_open_face(Outline_font& font, const char* font_file, int face_index, std::string* err);
 
 // What the editor's input asks of this application (ui/app_requests.h):
 // close saves the scene (the input then quits), download exports onto the stick,

@@ -33,6 +33,7 @@ Frame_cache bench_frame;
 Text_files bench_texts;
 Program_paths bench_paths;
 Config bench_config;
+Outline_font bench_font;
 
 void swap() { glutSwapBuffers(); }
 

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }
-    if (!startup_open_face(nullptr, 0, &err)) {
+    if (!startup_open_face(bench_font, nullptr, 0, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }

@@ -11,6 +11,7 @@
 #include "app/program_paths.h"
 #include "controller/script_writer.h"
 #include "render/gl_sink.h"
+#include "render/outline_font.h"
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
@@ -24,6 +25,7 @@ extern Frame_cache bench_frame;
 extern Text_files bench_texts;
 extern Program_paths bench_paths;
 extern Config bench_config;
+extern Outline_font bench_font;   // the labels' face and glyph cache, for every sink
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

@@ -269,20 +269,20 @@ void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x,
     draw_text_bytes(t, height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
-void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected) {
+void draw_text_element(Dot_sink& sink, Draw_target& grid, Draw_target& margin, const string_draw& s,
+                       bool selected) {
     if (!s.enabled) return;
-    dot_sink().set_texturing(false);
+    sink.set_texturing(false);
     // In the margins (outside the dot grid) at pitch 2 whatever the zoom, as
     // the palette's shapes are, so the left panel keeps its place and look;
     // on the grid at the current pitch.
     Draw_target& t = outside_dot_grid(s.x, s.y) ? margin : grid;
     draw_text_bytes(t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
                     static_cast<int32_t>(s.y), s.text, sizeof s.text);
-    draw_text_marks(s, grid.pitch, selected);
+    draw_text_marks(sink, s, grid.pitch, selected);
 }
 
-void draw_text_marks(const string_draw& s, int pitch, bool selected) {
-    Dot_sink& sink = dot_sink();
+void draw_text_marks(Dot_sink& sink, const string_draw& s, int pitch, bool selected) {
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
     if (!selected) return;
     sink.set_line_stipple(true, 2, 0xAAAA);

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/dot_sink.h"
 #include "render/draw_target.h"
 #include "scene/records.h"
 
@@ -72,14 +73,15 @@ int64_t text_advance(uint8_t height, const char* text, size_t len);
 
 // Draw of a text element (nothing for a disabled one): its dots on the
 // margin target outside the dot grid (pitch 2), on the grid target inside
-// it; then its marks (below).
-void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected);
+// it; then its marks (below) into sink, the targets' own.
+void draw_text_element(Dot_sink& sink, Draw_target& grid, Draw_target& margin, const string_draw& s,
+                       bool selected);
 
 // What a draw adds to a text's dots, alone: when selected, a dashed frame
 // (font_size / 2 * length dots wide, font_size high, dots `pitch` pixels
 // apart) and a white caret after the text. For a text on the sign, whose
 // dots are the sign's LEDs.
-void draw_text_marks(const string_draw& s, int pitch, bool selected);
+void draw_text_marks(Dot_sink& sink, const string_draw& s, int pitch, bool selected);
 
 // Forgets every font path and what was read (the start-up state).
 void reset_bitmap_fonts();

@@ -186,9 +186,7 @@ protected:
         scene.selected_text = no_text;
         scene.selected_graph = no_graph;
         sink.clear();
-        set_dot_sink(&sink);
-        draw_display(app.frame, scene, ui, app.texts);
-        set_dot_sink(nullptr);
+        draw_display(app.frame, screen, scene, ui, app.texts);
 
         // The dots as GL paints points: later ones over earlier ones.
         const int vw = scene.view_width, vh = scene.view_height;
@@ -254,6 +252,8 @@ protected:
 
     Temp_dir dir, stick;
     Memory_sink sink;
+    Outline_font font;   // no face: the labels draw nothing
+    Screen screen{sink, font};
     std::vector<uint8_t> pixels;
 };
 
@@ -527,9 +527,7 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         settle_after_edit(scene);   // as the click that selected them does
         const std::vector<unsigned char> before = bytes_of(scene);
 
-        set_dot_sink(&sink);
-        draw_display(app.frame, scene, ui, app.texts);
-        set_dot_sink(nullptr);
+        draw_display(app.frame, screen, scene, ui, app.texts);
         int w, h;
         output_screen_size(scene, &w, &h);
         Led_framebuffer leds(std::max(w, 1), std::max(h, 1));

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -12,6 +13,7 @@
 #include "app/frame_signal.h"
 #include "controller/live_send.h"
 #include "render/memory_sink.h"
+#include "render/outline_font.h"
 #include "scene/view_state.h"
 #include "temp_dir.h"
 #include "ui/keyboard.h"
@@ -50,9 +52,7 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
     EXPECT_EQ(make_tuple(v.near_z, v.far_z, v.eye[2], v.centre[2], v.up[1]), make_tuple(-100, 200, 30, 10, 1));
 
     Memory_sink sink;
-    set_dot_sink(&sink);
-    reshape_view(app.frame, scene, 640, 0);
-    set_dot_sink(nullptr);
+    reshape_view(app.frame, sink, scene, 640, 0);
     ASSERT_TRUE(sink.has_projection);
     EXPECT_EQ(make_tuple(sink.projection.viewport_h, sink.projection.bottom, sink.projection.right, frame_pending(app.frame)),
               make_tuple(1, 1, 640, true));
@@ -62,11 +62,11 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
 TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     Test_app& app = test_app();
     Memory_sink sink;
+    const auto font = std::make_unique<Outline_font>();
+    Screen screen{sink, *font};
     sink.texturing = true;
-    set_dot_sink(&sink);
     note_change(app.frame);
-    draw_display(app.frame, scene, ui, app.texts);
-    set_dot_sink(nullptr);
+    draw_display(app.frame, screen, scene, ui, app.texts);
     EXPECT_EQ(make_tuple(sink.frames_begun, sink.frames_ended, sink.texturing, frame_pending(app.frame)),
               make_tuple(1, 1, false, false));
 }

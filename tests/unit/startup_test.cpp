@@ -2,6 +2,8 @@
 // applied to board 0, and the outline face.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <tuple>
 
@@ -98,10 +100,12 @@ TEST(Startup, TheConfigurationSizesBoardZeroOfANewSceneOnly) {
 // A Song face is found and set to 18 pixels per em, covering 单; a missing file is a clear error.
 TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
     std::string err;
-    EXPECT_FALSE(startup_open_face("/nonexistent/simsun.ttc", 0, &err));
+    const auto font = std::make_unique<Outline_font>();
+    const Font_holder& font_holder = font->holder;
+    EXPECT_FALSE(startup_open_face(*font, "/nonexistent/simsun.ttc", 0, &err));
     EXPECT_NE(err.find("font:"), std::string::npos) << err;
     EXPECT_NE(err.find("fonts-arphic-uming"), std::string::npos) << err;
-    ASSERT_TRUE(startup_open_face(nullptr, 0, &err)) << err;
+    ASSERT_TRUE(startup_open_face(*font, nullptr, 0, &err)) << err;
     ASSERT_NE(font_holder.face, nullptr);
     EXPECT_EQ(make_tuple(font_holder.size_w, font_holder.size_h, int(font_holder.face->size->metrics.y_ppem)),
               make_tuple(36, 36, 18));
