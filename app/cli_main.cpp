@@ -43,14 +43,14 @@ namespace {
 // Builds the start-up scene from the files in dir, or, without dir, in
 // this program's folders: beside it in a build tree, the user's folders
 // (as the editor's) in an installation.
-bool start_scene(Scene& scene, Status_line& status, const char* dir, std::string* err) {
+bool start_scene(Scene& scene, Status_line& status, Bitmap_fonts& fonts, const char* dir, std::string* err) {
     char exe[4096];
     if (dir && !platform_is_folder(dir)) {
         *err = std::string("cli: ") + dir + ": not a folder";
         return false;
     }
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
-    if (!startup_paths_and_config(status, exe, err, dir)) return false;
+    if (!startup_paths_and_config(status, fonts, exe, err, dir)) return false;
     // Every command here only reads the scene folder: it is left as found.
     startup_scene(scene, status, nullptr, nullptr, Folder_use::reader);
     return true;
@@ -70,11 +70,12 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int replay_command(Scene& scene, Status_line& status, const std::string& image_path, const char* dir) {
+int replay_command(Scene& scene, Status_line& status, Bitmap_fonts& fonts, const std::string& image_path,
+                   const char* dir) {
     std::string err;
     // Diagnostics on standard error, the scene alone on standard output.
     set_diag_stream(stderr);
-    if (!start_scene(scene, status, dir, &err)) return fail(err);
+    if (!start_scene(scene, status, fonts, dir, &err)) return fail(err);
     std::vector<uint8_t> image;
     if (!platform_read_file(image_path.c_str(), max_flash_image_bytes, &image, &err))
         return fail("cli: " + err);
@@ -91,30 +92,31 @@ int replay_command(Scene& scene, Status_line& status, const std::string& image_p
     return print_scene(scene);
 }
 
-int export_command(Scene& scene, Status_line& status, const std::string& out, const char* dir) {
+int export_command(Scene& scene, Status_line& status, Bitmap_fonts& fonts, const std::string& out,
+                   const char* dir) {
     std::string err;
-    if (!start_scene(scene, status, dir, &err)) return fail(err);
+    if (!start_scene(scene, status, fonts, dir, &err)) return fail(err);
     const Export_outcome o = export_to_folder(scene, out, scene_folder, std::time(nullptr));
     std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
     // What the card will not show, as the toolbar's export says it: a text
     // whose my_txt3/4.txt is missing (left out), glyphs the fonts lack.
     refresh_text_files();
-    const std::string notes = check_scene_for_card(scene, scene_text_files());
+    const std::string notes = check_scene_for_card(fonts, scene, scene_text_files());
     if (o.written && !notes.empty()) std::fprintf(stderr, "export: %s\n", notes.c_str());
     return o.written ? 0 : 1;
 }
 
-int play_command(Status_line& status, const std::string& script, int width, int height, const std::string& png,
-                 const std::string& txt) {
+int play_command(Status_line& status, Bitmap_fonts& fonts, const std::string& script, int width, int height,
+                 const std::string& png, const std::string& txt) {
     std::vector<uint8_t> bytes;
     std::string err;
     // The card's font files are the ones shipped with this program.
     char exe[4096];
-    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(status, exe, &err))
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(status, fonts, exe, &err))
         return fail(err);
     if (!led_png_size_ok(width, height, &err)) return fail("cli: " + err);   // before the screen is made
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
-    Card_model card(width, height);
+    Card_model card(fonts, width, height);
     card.set_txt_folder(txt);
     card.run_script(bytes.data(), bytes.size());
     if (!write_led_png(card.screen, png.c_str(), &err)) return fail(err);
@@ -123,23 +125,24 @@ int play_command(Status_line& status, const std::string& script, int width, int 
     return 0;
 }
 
-int render_command(Scene& scene, Status_line& status, const char* dir, const std::string& png) {
+int render_command(Scene& scene, Status_line& status, Bitmap_fonts& fonts, const char* dir, const std::string& png) {
     std::string err;
-    if (!start_scene(scene, status, dir, &err)) return fail(err);
+    if (!start_scene(scene, status, fonts, dir, &err)) return fail(err);
     int w, h;
     output_screen_size(scene, &w, &h);
     if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
     if (!led_png_size_ok(w, h, &err)) return fail("cli: " + err);
     Led_framebuffer screen(w, h);
-    render_scene_leds(scene, screen);
+    render_scene_leds(fonts, scene, screen);
     if (!write_led_png(screen, png.c_str(), &err)) return fail(err);
     std::printf("%ld LEDs lit on a %d x %d screen\n", screen.lit_count(), w, h);
     return 0;
 }
 
-int send_command(Live_sender& sender, Scene& scene, Status_line& status, const char* dir, const std::string& to) {
+int send_command(Live_sender& sender, Scene& scene, Status_line& status, Bitmap_fonts& fonts, const char* dir,
+                 const std::string& to) {
     std::string err;
-    if (!start_scene(scene, status, dir, &err)) return fail(err);
+    if (!start_scene(scene, status, fonts, dir, &err)) return fail(err);
     InitSdk(1, 2);
     // Without --to: RemotIP and every [Cards] line (RemotIP alone when
     // there is no [Cards]).
@@ -206,8 +209,9 @@ bool scene_topic(const std::string& to, std::string* topic, std::string* err) {
 
 // Publishes DIR's scene (or a script file) as a fleet scene, sequence: the
 // time in milliseconds, so a later publish is newer.
-int publish_command(Scene& scene, Status_line& status, const char* dir, const std::string& script_file,
-                    const Broker_options& b, const std::string& to, int timeout_ms) {
+int publish_command(Scene& scene, Status_line& status, Bitmap_fonts& fonts, const char* dir,
+                    const std::string& script_file, const Broker_options& b, const std::string& to,
+                    int timeout_ms) {
     std::string err, topic;
     if (!scene_topic(to, &topic, &err)) return fail(err);
     Fleet_scene s;
@@ -216,7 +220,7 @@ int publish_command(Scene& scene, Status_line& status, const char* dir, const st
         if (!platform_read_file(script_file.c_str(), 64u << 20, &bytes, &err)) return fail("cli: " + err);
         s.script.assign(bytes.begin(), bytes.end());
     } else {
-        if (!start_scene(scene, status, dir, &err)) return fail(err);
+        if (!start_scene(scene, status, fonts, dir, &err)) return fail(err);
         Script_text text;
         write_scene_script(scene, text, scene_text_files(), Line_style::script);
         s.script = std::move(text.text);
@@ -339,22 +343,23 @@ int main(int argc, char** argv) {
     // What start-up and the replay tell the operator: here only the lines
     // they write to standard error are seen.
     Status_line status;
+    Bitmap_fonts fonts;   // the card's fonts, read at their first use
     if (*publish || *fleet) {
         Broker_options b;
         std::string err;
         if (!broker_options(broker, user, password_file, cafile, &b, &err)) return fail(err);
         if (*fleet) return fleet_command(b, timeout_ms);
-        return publish_command(scene, status, folder(dir), script_file, b, to, timeout_ms);
+        return publish_command(scene, status, fonts, folder(dir), script_file, b, to, timeout_ms);
     }
     if (*send) {
         Live_sender sender;   // the send's thread, stopped before the program ends
-        return send_command(sender, scene, status, folder(dir), to);
+        return send_command(sender, scene, status, fonts, folder(dir), to);
     }
-    if (*replay) return replay_command(scene, status, image, folder(dir));
-    if (*exp) return export_command(scene, status, out, folder(dir));
-    if (*play) return play_command(status, script, width, height, png, txt);
-    if (*render) return render_command(scene, status, folder(dir), png);
+    if (*replay) return replay_command(scene, status, fonts, image, folder(dir));
+    if (*exp) return export_command(scene, status, fonts, out, folder(dir));
+    if (*play) return play_command(status, fonts, script, width, height, png, txt);
+    if (*render) return render_command(scene, status, fonts, folder(dir), png);
     std::string err;
-    if (!start_scene(scene, status, folder(dir), &err)) return fail(err);
+    if (!start_scene(scene, status, fonts, folder(dir), &err)) return fail(err);
     return print_scene(scene);
 }

@@ -224,10 +224,12 @@ int main(int argc, char** argv) {
     // The outline font's face and its glyph cache (about 1.8 MB).
     static Outline_font font;
     if (!font_library_start(font, &err)) fail(err);
+    // The bitmap fonts of the dot texts, read at their first use.
+    static Bitmap_fonts dot_fonts;
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(ui.status, exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
+    if (!startup_paths_and_config(ui.status, dot_fonts, exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
         fail(err);
 
     // GLUT sees only the program name: the options above are the editor's.
@@ -242,7 +244,7 @@ int main(int argc, char** argv) {
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     static Gl_sink gl_sink(present_frame);
-    static Screen screen{gl_sink, font};
+    static Screen screen{gl_sink, font, dot_fonts};
     the_shell.screen = &screen;
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
@@ -275,6 +277,7 @@ int main(int argc, char** argv) {
         }
     } window_requests;
     window_requests.sender = &sender;
+    window_requests.fonts = &dot_fonts;
     static Platform_lock folder_lock;   // held until the program ends
     std::string scene_dir(data_paths.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));

@@ -61,8 +61,8 @@ void refresh_text_files() {
     text_files.read();
 }
 
-void render_scene_leds(const Scene& scene, Led_framebuffer& screen) {
-    paint_sign(scene, screen, text_files);
+void render_scene_leds(Bitmap_fonts& fonts, const Scene& scene, Led_framebuffer& screen) {
+    paint_sign(fonts, scene, screen, text_files);
 }
 
 namespace {
@@ -70,9 +70,9 @@ namespace {
 std::string font_warning;
 }
 
-Export_outcome export_scene(const Scene& scene, Status_line& status) {
+Export_outcome export_scene(Bitmap_fonts& fonts, const Scene& scene, Status_line& status) {
     refresh_text_files();
-    const std::string gaps = check_scene_for_card(scene, text_files);
+    const std::string gaps = check_scene_for_card(fonts, scene, text_files);
     Export_outcome o = export_to_drive(scene, export_folder, scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
     if (o.written)
@@ -268,7 +268,7 @@ public:
 };
 }  // namespace
 
-void send_scene_live(Live_sender& sender, Status_line& status, const Scene& scene) {
+void send_scene_live(Live_sender& sender, Bitmap_fonts& fonts, Status_line& status, const Scene& scene) {
     if (config_broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
         refresh_text_files();
@@ -285,7 +285,7 @@ void send_scene_live(Live_sender& sender, Status_line& status, const Scene& scen
         return;
     }
     refresh_text_files();
-    font_warning = check_scene_for_card(scene, text_files);
+    font_warning = check_scene_for_card(fonts, scene, text_files);
     if (!font_warning.empty()) status.note_status(font_warning.c_str());
     if (!told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.

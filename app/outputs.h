@@ -10,13 +10,14 @@
 
 #include "controller/drive_export.h"
 #include "controller/script_writer.h"
+#include "render/bitmap_font.h"
 #include "render/led_framebuffer.h"
 #include "scene/edit_history.h"
 #include "scene/status_line.h"
 
 // The sign as the editor shows it and the card lights it (paint_sign),
 // into screen (output_screen_size), one LED per unit.
-void render_scene_leds(const Scene& scene, Led_framebuffer& screen);
+void render_scene_leds(Bitmap_fonts& fonts, const Scene& scene, Led_framebuffer& screen);
 
 // The first lines of my_txt3.txt and my_txt4.txt beside the editor, as
 // read last (start-up, load, every send and export).
@@ -26,7 +27,7 @@ void refresh_text_files();
 // The download entry: writes the ledsys tree onto the removable drive (or
 // into [Export] Folder) and says on the status line and standard error
 // what happened.
-Export_outcome export_scene(const Scene& scene, Status_line& status);
+Export_outcome export_scene(Bitmap_fonts& fonts, const Scene& scene, Status_line& status);
 
 // The card's client handle (our csdk), 0 when network sync is off.
 extern int32_t controller_client;
@@ -66,7 +67,7 @@ void sync_from_card(Live_sender& sender, Status_line& status, Scene& scene, Edit
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
 // and delivered by sender's thread, paced unless [LiveSend] Pacing=0.
-void send_scene_live(Live_sender& sender, Status_line& status, const Scene& scene);
+void send_scene_live(Live_sender& sender, Bitmap_fonts& fonts, Status_line& status, const Scene& scene);
 
 // sender stopped, the card library's handles closed, no client.
 void reset_card_link(Live_sender& sender);

@@ -7,12 +7,10 @@
 #include "app/outputs.h"
 #include "app/startup.h"
 #include "platform/platform.h"
-#include "render/bitmap_font.h"
 
 void reset_to_startup_state() {
     Live_sender idle;   // each test's own sender is stopped by the test
     reset_card_link(idle);
-    reset_bitmap_fonts();
     reset_frame_state();
     clear_config();
     sync_enabled = 0;

@@ -100,7 +100,7 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(Status_line& status, const char* exe_path, std::string* err, const char* dir,
+bool startup_paths_and_config(Status_line& status, Bitmap_fonts& bitmap_fonts, const char* exe_path, std::string* err, const char* dir,
                               Given_folder given) {
     clear_config();
     if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
@@ -117,7 +117,7 @@ bool startup_paths_and_config(Status_line& status, const char* exe_path, std::st
         data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
-    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(bitmap_fonts, id, fonts[id]);
     read_config(data_paths.config, status);
     return true;
 }
@@ -138,10 +138,15 @@ bool Editor_requests::close(const Scene& scene, Status_line& status) {
     return false;
 }
 
-void Editor_requests::download(const Scene& scene, Status_line& status) { export_scene(scene, status); }
+void Editor_requests::download(const Scene& scene, Status_line& status) {
+    if (fonts)
+        export_scene(*fonts, scene, status);
+    else
+        status.set_failure("export: this program has no fonts to check the texts against; nothing is written");
+}
 
 void Editor_requests::live_send(const Scene& scene, Status_line& status) {
-    if (sender) send_scene_live(*sender, status, scene);
+    if (sender && fonts) send_scene_live(*sender, *fonts, status, scene);
 }
 
 App_requests& editor_requests() {

@@ -82,10 +82,10 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
                      std::string* err);
 
 // Clears the configuration, derives exe_folder from exe_path, chooses the
-// folders (startup_folders), builds the data paths and reads SysCfg.ini
-// (saying on status what it cannot use).
-bool startup_paths_and_config(Status_line& status, const char* exe_path, std::string* err,
-                              const char* dir = nullptr, Given_folder given = Given_folder::read);
+// folders (startup_folders), builds the data paths, points bitmap_fonts at
+// their files and reads SysCfg.ini (saying on status what it cannot use).
+bool startup_paths_and_config(Status_line& status, Bitmap_fonts& bitmap_fonts, const char* exe_path,
+                              std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
 
 // Opens font's outline face. font_file null: find the Song/Ming face
 // through the system (see platform_find_song_face); otherwise open that file.
@@ -103,8 +103,11 @@ public:
     void download(const Scene& scene, Status_line& status) override;
     void live_send(const Scene& scene, Status_line& status) override;
 
-    // Where the live send goes (main's sender); null: nothing is sent.
+    // Where the live send goes (main's sender) and the fonts the texts are
+    // checked against before an export or a send (main's); without fonts
+    // nothing is exported, and without both nothing is sent.
     Live_sender* sender = nullptr;
+    Bitmap_fonts* fonts = nullptr;
 };
 
 // Scene start-up: hands the editor's requests down to the input ui

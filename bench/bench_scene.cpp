@@ -30,6 +30,7 @@
 Scene bench_scene;
 Ui_state bench_ui;
 Outline_font bench_font;
+Bitmap_fonts bench_dot_fonts;
 
 void swap() { glutSwapBuffers(); }
 

@@ -15,6 +15,7 @@
 extern Scene bench_scene;
 extern Ui_state bench_ui;   // the input the timed edits go through
 extern Outline_font bench_font;   // the labels' face and glyph cache, for every sink
+extern Bitmap_fonts bench_dot_fonts;   // the dot texts' font files
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

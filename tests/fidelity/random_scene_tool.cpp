@@ -79,9 +79,10 @@ int main(int argc, char** argv) {
     if (argc == 3 && !std::strcmp(argv[1], "--open")) {
         static Scene scene;
         Status_line status;   // what start-up says (standard error)
+        Bitmap_fonts fonts;
         char exe[4096];
         std::string err;
-        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(status, exe, &err, argv[2])) {
+        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(status, fonts, exe, &err, argv[2])) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }

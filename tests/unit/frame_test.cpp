@@ -60,7 +60,7 @@ TEST(Reshape, OnePixelPerUnitOriginTopLeft) {
 TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     Memory_sink sink;
     const auto font = std::make_unique<Outline_font>();
-    Screen screen{sink, *font};
+    Screen screen{sink, *font, test_fonts()};
     sink.texturing = true;
     note_change();
     draw_display(screen, scene, ui);

@@ -50,7 +50,7 @@ protected:
     // again after each scene is built, since that starts from the start-up
     // state.
     void use_folders() {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
         std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
@@ -65,7 +65,7 @@ protected:
         std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
         controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         live_pacing = 0;
-        send_scene_live(sender, status, scene);
+        send_scene_live(sender, test_fonts(), status, scene);
         if (!sender.wait_idle(10000) || !sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
@@ -95,7 +95,7 @@ protected:
             *why = "export: " + o.message;
             return false;
         }
-        Card_simulator card(width, height, "", Card_faults{}, nullptr);
+        Card_simulator card(test_fonts(), width, height, "", Card_faults{}, nullptr);
         if (!card.run_usb(o.ledsys, why)) return false;
         *out = card.card.screen;
         return true;
@@ -152,7 +152,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         }
         if (card.sim.save_dropped == 0) {
             card.sim.wait_flash_written();   // the file is written off the card's loop
-            Card_simulator restarted(w, h, flash, Card_faults{}, nullptr);
+            Card_simulator restarted(test_fonts(), w, h, flash, Card_faults{}, nullptr);
             int count = 0;
             const std::string first = differing_leds(restarted.card.screen, live, &count);
             if (count) {

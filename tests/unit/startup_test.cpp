@@ -63,7 +63,7 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
 void start_in(const Temp_dir& dir) {
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(ui.status, exe.c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(ui.status, test_fonts(), exe.c_str(), &err)) << err;
     EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
     startup_scene(scene, ui.status, &ui);
 }

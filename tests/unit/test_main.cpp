@@ -16,6 +16,11 @@ Ui_state& test_ui() {
     return ui;
 }
 
+Bitmap_fonts& test_fonts() {
+    static Bitmap_fonts fonts;
+    return fonts;
+}
+
 std::string script_of(const Scene& scene) {
     struct Out : Script_out {
         std::string text;
@@ -32,6 +37,7 @@ class Startup_state final : public ::testing::EmptyTestEventListener {
         reset_to_startup_state();
         reset_scene(test_scene());
         reset_ui_state(test_ui());
+        test_fonts() = Bitmap_fonts{};
     }
 };
 
