@@ -49,6 +49,7 @@ struct Cli_state {
     Program_paths paths;
     Text_files texts;
     Status_line status;
+    Bitmap_fonts fonts;   // the card's fonts, read at their first use
 };
 
 // Builds the start-up scene from the files in dir, or, without dir, in
@@ -61,7 +62,7 @@ bool start_scene(Cli_state& st, Scene& scene, const char* dir, std::string* err)
         return false;
     }
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
-    if (!startup_paths_and_config(exe, &st.paths, &st.config, st.status, err, dir)) return false;
+    if (!startup_paths_and_config(exe, &st.paths, &st.config, st.fonts, st.status, err, dir)) return false;
     // Every command here only reads the scene folder: it is left as found.
     startup_scene(scene, st.config, st.paths, st.texts, st.status, nullptr, nullptr, Folder_use::reader);
     return true;
@@ -110,7 +111,7 @@ int export_command(Cli_state& st, Scene& scene, const std::string& out, const ch
     // What the card will not show, as the toolbar's export says it: a text
     // whose my_txt3/4.txt is missing (left out), glyphs the fonts lack.
     refresh_text_files(st.texts, st.paths);
-    const std::string notes = check_scene_for_card(scene, st.texts);
+    const std::string notes = check_scene_for_card(st.fonts, scene, st.texts);
     if (o.written && !notes.empty()) std::fprintf(stderr, "export: %s\n", notes.c_str());
     return o.written ? 0 : 1;
 }
@@ -121,11 +122,11 @@ int play_command(Cli_state& st, const std::string& script, int width, int height
     std::string err;
     // The card's font files are the ones shipped with this program.
     char exe[4096];
-    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &st.paths, &st.config, st.status, &err))
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &st.paths, &st.config, st.fonts, st.status, &err))
         return fail(err);
     if (!led_png_size_ok(width, height, &err)) return fail("cli: " + err);   // before the screen is made
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
-    Card_model card(width, height);
+    Card_model card(st.fonts, width, height);
     card.set_txt_folder(txt);
     card.run_script(bytes.data(), bytes.size());
     if (!write_led_png(card.screen, png.c_str(), &err)) return fail(err);
@@ -142,7 +143,7 @@ int render_command(Cli_state& st, Scene& scene, const char* dir, const std::stri
     if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
     if (!led_png_size_ok(w, h, &err)) return fail("cli: " + err);
     Led_framebuffer screen(w, h);
-    render_scene_leds(scene, st.texts, screen);
+    render_scene_leds(st.fonts, scene, st.texts, screen);
     if (!write_led_png(screen, png.c_str(), &err)) return fail(err);
     std::printf("%ld LEDs lit on a %d x %d screen\n", screen.lit_count(), w, h);
     return 0;

@@ -130,14 +130,15 @@ const Digit_unit* selected_digit(const Scene& scene) {
 }
 
 // Text i: on the sign its marks (its LEDs are the sign's), elsewhere its dots.
-void draw_text(const Scene& scene, const Text_files& texts, Dot_sink& sink, Editor_dots& grid, Editor_dots& margin,
-               int i) {
+void draw_text(const Scene& scene, const Text_files& texts, const Screen& screen, Editor_dots& grid,
+               Editor_dots& margin, int i) {
+    Dot_sink& sink = screen.sink;
     const string_draw& s = scene.string_draws[i];
     if (s.enabled && on_sign(scene, s.x, s.y)) {
         draw_text_marks(sink, s, scene.dot_pitch, i == scene.selected_text);
         if (text_file_missing(texts, s.text_source)) mark_unshown_text(sink, s, scene.dot_pitch);
     } else {
-        draw_text_element(sink, grid, margin, s, i == scene.selected_text);
+        draw_text_element(screen.dot_fonts, sink, grid, margin, s, i == scene.selected_text);
     }
 }
 
@@ -157,8 +158,9 @@ void draw_unshown_marks(const Scene& scene, const Text_files& texts, Dot_sink& s
 // window pixels, shape and digit elements of groups 0..19 first, then
 // texts, the selected ones left out (they are drawn over it). The sign is
 // kept out of their reach, so it shows only what the card lights.
-void draw_lower_part(const Scene& scene, const Led_framebuffer& sign_leds, const Text_files& texts, Dot_sink& sink,
-                     const Pixel_box& sign, const Led_range& leds) {
+void draw_lower_part(const Scene& scene, const Led_framebuffer& sign_leds, const Text_files& texts,
+                     const Screen& screen, const Pixel_box& sign, const Led_range& leds) {
+    Dot_sink& sink = screen.sink;
     Editor_dots grid = editor_dots(sink, scene), margin = margin_dots(sink, scene);
     draw_sign_leds(scene, sign_leds, sink, grid, leds);
     grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
@@ -172,7 +174,7 @@ void draw_lower_part(const Scene& scene, const Led_framebuffer& sign_leds, const
         }
     }
     for (int i = 0; i < string_draw_count; ++i)
-        if (i != scene.selected_text) draw_text(scene, texts, sink, grid, margin, i);
+        if (i != scene.selected_text) draw_text(scene, texts, screen, grid, margin, i);
 }
 
 // The lower part's records are kept and compared as bytes.
@@ -280,10 +282,10 @@ namespace {
 // area, about 1.5 ms in software GL.
 constexpr double layer_threshold_ms = 3.0;
 
-void timed_lower_part(Frame_cache& cache, const Scene& scene, const Text_files& texts, Dot_sink& sink,
+void timed_lower_part(Frame_cache& cache, const Scene& scene, const Text_files& texts, const Screen& screen,
                       const Pixel_box& sign, const Led_range& leds) {
     const auto t0 = std::chrono::steady_clock::now();
-    draw_lower_part(scene, cache.sign_leds, texts, sink, sign, leds);
+    draw_lower_part(scene, cache.sign_leds, texts, screen, sign, leds);
     cache.lower_part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
@@ -308,7 +310,7 @@ void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, 
     int w, h;
     output_screen_size(scene, &w, &h);
     sign_leds.resize(w, h);
-    paint_sign(scene, sign_leds, texts);
+    paint_sign(screen.dot_fonts, scene, sign_leds, texts);
     const Pixel_box sign = sign_box(scene, w, h);
     const Led_range leds = window_leds(scene, w, h);
 
@@ -326,11 +328,11 @@ void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, 
             // A change under everything (a zoom, a new selection, rows and
             // columns): drawn straight into the frame, as fast as ever, and
             // remembered. The next frame like it makes the layer.
-            timed_lower_part(cache, scene, texts, sink, sign, leds);
+            timed_lower_part(cache, scene, texts, screen, sign, leds);
             lower_part.take(scene, sign_leds, texts, sink, w, h, false);
         } else if (!lower_part.in_layer()) {
             sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
-            timed_lower_part(cache, scene, texts, sink, sign, leds);
+            timed_lower_part(cache, scene, texts, screen, sign, leds);
             sink.end_layer();
             lower_part.take(scene, sign_leds, texts, sink, w, h, true);
             sink.show_layer();
@@ -358,7 +360,7 @@ void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, 
             sink.show_layer();
         }
     } else {
-        timed_lower_part(cache, scene, texts, sink, sign, leds);
+        timed_lower_part(cache, scene, texts, screen, sign, leds);
         lower_part.forget();
     }
 
@@ -370,7 +372,7 @@ void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, 
         sink.set_texturing(false);
         if (const Digit_unit* d = selected_digit(scene))
             if (!(d->enabled && on_sign(scene, d->x, d->y))) draw_digit_unit(grid, margin, *d, true);
-        if (scene.selected_text < string_draw_count) draw_text(scene, texts, sink, grid, margin, scene.selected_text);
+        if (scene.selected_text < string_draw_count) draw_text(scene, texts, screen, grid, margin, scene.selected_text);
     }
 
     // The outlines of the boards in use, over the sign: the others dim,

@@ -242,10 +242,12 @@ int main(int argc, char** argv) {
     // The outline font's face and its glyph cache (about 1.8 MB).
     static Outline_font font;
     if (!font_library_start(font, &err)) fail(err);
+    // The bitmap fonts of the dot texts, read at their first use.
+    static Bitmap_fonts dot_fonts;
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(exe_path, &paths, &config, ui.status, &err, dir.empty() ? nullptr : dir.c_str(),
+    if (!startup_paths_and_config(exe_path, &paths, &config, dot_fonts, ui.status, &err, dir.empty() ? nullptr : dir.c_str(),
                                   Given_folder::make))
         fail(err);
 
@@ -261,7 +263,7 @@ int main(int argc, char** argv) {
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
     static Gl_sink gl_sink(present_frame);
-    static Screen screen{gl_sink, font};
+    static Screen screen{gl_sink, font, dot_fonts};
     the_shell.screen = &screen;
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
@@ -294,7 +296,7 @@ int main(int argc, char** argv) {
             return text;
         }
     };
-    static Window_requests window_requests(config, paths, texts, link);
+    static Window_requests window_requests(config, paths, texts, link, dot_fonts);
     static Platform_lock folder_lock;   // held until the program ends
     std::string scene_dir(paths.data.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));

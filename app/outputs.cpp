@@ -53,14 +53,14 @@ void refresh_text_files(Text_files& texts, const Program_paths& paths) {
     texts.read();
 }
 
-void render_scene_leds(const Scene& scene, const Text_files& texts, Led_framebuffer& screen) {
-    paint_sign(scene, screen, texts);
+void render_scene_leds(Bitmap_fonts& fonts, const Scene& scene, const Text_files& texts, Led_framebuffer& screen) {
+    paint_sign(fonts, scene, screen, texts);
 }
 
-Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
-                            Status_line& status) {
+Export_outcome export_scene(Bitmap_fonts& fonts, const Scene& scene, const Config& config, const Program_paths& paths,
+                            Text_files& texts, Status_line& status) {
     refresh_text_files(texts, paths);
-    const std::string gaps = check_scene_for_card(scene, texts);
+    const std::string gaps = check_scene_for_card(fonts, scene, texts);
     Export_outcome o = export_to_drive(scene, config.export_folder, paths.scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
     o.written ? status.set_status(o.message.c_str()) : status.set_failure(o.message.c_str());
@@ -232,8 +232,8 @@ public:
 };
 }  // namespace
 
-void send_scene_live(Card_link& link, const Config& config, const Program_paths& paths, Text_files& texts,
-                     Status_line& status, const Scene& scene) {
+void send_scene_live(Card_link& link, Bitmap_fonts& fonts, const Config& config, const Program_paths& paths,
+                     Text_files& texts, Status_line& status, const Scene& scene) {
     if (config.broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
         refresh_text_files(texts, paths);
@@ -250,7 +250,7 @@ void send_scene_live(Card_link& link, const Config& config, const Program_paths&
         return;
     }
     refresh_text_files(texts, paths);
-    link.font_warning = check_scene_for_card(scene, texts);
+    link.font_warning = check_scene_for_card(fonts, scene, texts);
     if (!link.font_warning.empty()) status.note_status(link.font_warning.c_str());
     if (!link.told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.

@@ -17,14 +17,15 @@
 #include "controller/drive_export.h"
 #include "controller/live_send.h"
 #include "controller/script_writer.h"
+#include "render/bitmap_font.h"
 #include "render/led_framebuffer.h"
 #include "scene/edit_history.h"
 #include "scene/status_line.h"
 
 // The sign as the editor shows it and the card lights it (paint_sign),
 // into screen (output_screen_size), one LED per unit, with the text files
-// texts.
-void render_scene_leds(const Scene& scene, const Text_files& texts, Led_framebuffer& screen);
+// texts and the dot texts from fonts.
+void render_scene_leds(Bitmap_fonts& fonts, const Scene& scene, const Text_files& texts, Led_framebuffer& screen);
 
 // The first lines of my_txt3.txt and my_txt4.txt in the scene folder of
 // paths, read into texts afresh. main owns the Text_files it reads into:
@@ -34,9 +35,9 @@ void refresh_text_files(Text_files& texts, const Program_paths& paths);
 
 // The download entry: writes the ledsys tree onto the removable drive (or
 // into [Export] Folder) and says on status and standard error what
-// happened. The text files are read afresh first.
-Export_outcome export_scene(const Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
-                            Status_line& status);
+// happened. The texts are checked against fonts. The text files are read afresh first.
+Export_outcome export_scene(Bitmap_fonts& fonts, const Scene& scene, const Config& config, const Program_paths& paths,
+                            Text_files& texts, Status_line& status);
 
 // The read of the card's flash window at start-up, off the main thread.
 // The thread touches no scene: it only talks to the card and keeps the
@@ -119,9 +120,10 @@ void sync_from_card(Card_link& link, const Config& config, const Program_paths& 
 
 // Sends the scene to the card: the lines are taken now (on the main thread)
 // and delivered by the link's sender thread, paced unless [LiveSend] Pacing=0.
-// The text files are read afresh first.
-void send_scene_live(Card_link& link, const Config& config, const Program_paths& paths, Text_files& texts,
-                     Status_line& status, const Scene& scene);
+// The text files are read afresh first; the texts are checked against
+// fonts.
+void send_scene_live(Card_link& link, Bitmap_fonts& fonts, const Config& config, const Program_paths& paths,
+                     Text_files& texts, Status_line& status, const Scene& scene);
 
 // The link as a new one: its sender stopped, the card library's handles
 // closed, no client, nothing said yet.

@@ -1,10 +1,8 @@
 #include "app/reset.h"
 
 #include "platform/platform.h"
-#include "render/bitmap_font.h"
 
 void reset_to_startup_state() {
-    reset_bitmap_fonts();
     set_diag_stream(nullptr);
     platform_inject_write_failure(-1);
     platform_set_drive_roots(nullptr, nullptr);

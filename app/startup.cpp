@@ -96,8 +96,8 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Status_line& status,
-                              std::string* err, const char* dir, Given_folder given) {
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Bitmap_fonts& bitmap_fonts,
+                              Status_line& status, std::string* err, const char* dir, Given_folder given) {
     *config = Config{};
     *paths = Program_paths{};
     char* const scene_folder = paths->scene_folder;
@@ -117,7 +117,7 @@ bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config
         data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
-    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(bitmap_fonts, id, fonts[id]);
     read_config(data_paths.config, config, status);
     return true;
 }
@@ -139,11 +139,11 @@ bool Editor_requests::close(const Scene& scene, Status_line& status) {
 }
 
 void Editor_requests::download(const Scene& scene, Status_line& status) {
-    export_scene(scene, config_, paths_, texts_, status);
+    export_scene(fonts_, scene, config_, paths_, texts_, status);
 }
 
 void Editor_requests::live_send(const Scene& scene, Status_line& status) {
-    send_scene_live(link_, config_, paths_, texts_, status, scene);
+    send_scene_live(link_, fonts_, config_, paths_, texts_, status, scene);
 }
 
 void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,

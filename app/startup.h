@@ -13,6 +13,7 @@
 #include "app/program_paths.h"
 #include "app/scene_files/scene_files.h"
 #include "platform/platform.h"
+#include "render/bitmap_font.h"
 #include "render/outline_font.h"
 #include "ui/app_requests.h"
 #include "ui/ui_state.h"
@@ -56,10 +57,9 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
 // Derives paths->exe_folder from exe_path, chooses the folders
 // (startup_folders), builds the data paths and reads SysCfg.ini into
 // *config (a file too large to be read is a failure on status); both
-// start afresh. The bitmap fonts and the flash image are
-// pointed at their paths.
-bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Status_line& status,
-                              std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
+// start afresh. bitmap_fonts are pointed at their files.
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Bitmap_fonts& bitmap_fonts,
+                              Status_line& status, std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
 
 // Opens font's outline face. font_file null: find the Song/Ming face
 // through the system (see platform_find_song_face); otherwise open that file.
@@ -69,12 +69,14 @@ bool startup_open_face(Outline_font& font, const char* font_file, int face_index
 // close saves the scene (the input then quits), download exports onto the stick,
 // live_send sends the scene to the card. The clipboard is the window's:
 // the GLUT shell hands down a subclass that reads it. It works on values
-// main owns (the configuration, the paths, the text files, the card link),
+// main owns (the configuration, the paths, the text files, the card link,
+// the bitmap fonts),
 // which outlive it.
 class Editor_requests : public App_requests {
 public:
-    Editor_requests(const Config& config, const Program_paths& paths, Text_files& texts, Card_link& link)
-        : config_(config), paths_(paths), texts_(texts), link_(link) {}
+    Editor_requests(const Config& config, const Program_paths& paths, Text_files& texts, Card_link& link,
+                    Bitmap_fonts& fonts)
+        : config_(config), paths_(paths), texts_(texts), link_(link), fonts_(fonts) {}
     bool close(const Scene& scene, Status_line& status) override;
     void download(const Scene& scene, Status_line& status) override;
     void live_send(const Scene& scene, Status_line& status) override;
@@ -84,6 +86,7 @@ private:
     const Program_paths& paths_;
     Text_files& texts_;
     Card_link& link_;
+    Bitmap_fonts& fonts_;   // what the texts are checked against before an export or a send
 };
 
 // Scene start-up: hands the editor's requests down to the input ui

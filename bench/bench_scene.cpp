@@ -34,6 +34,7 @@ Text_files bench_texts;
 Program_paths bench_paths;
 Config bench_config;
 Outline_font bench_font;
+Bitmap_fonts bench_dot_fonts;
 
 void swap() { glutSwapBuffers(); }
 

@@ -31,7 +31,7 @@
 namespace {
 
 // What the frame is drawn onto: sink, with the benchmark's outline font.
-Screen screen_of(Gl_sink& sink) { return Screen{sink, bench_font}; }
+Screen screen_of(Gl_sink& sink) { return Screen{sink, bench_font, bench_dot_fonts}; }
 
 std::vector<unsigned char> read_pixels() {
     glFinish();

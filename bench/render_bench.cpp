@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_ui.status, &err)) {
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_dot_fonts, bench_ui.status, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }

@@ -10,6 +10,7 @@
 #include "app/frame.h"
 #include "app/program_paths.h"
 #include "controller/script_writer.h"
+#include "render/bitmap_font.h"
 #include "render/gl_sink.h"
 #include "render/outline_font.h"
 #include "scene/scene.h"
@@ -26,6 +27,7 @@ extern Text_files bench_texts;
 extern Program_paths bench_paths;
 extern Config bench_config;
 extern Outline_font bench_font;   // the labels' face and glyph cache, for every sink
+extern Bitmap_fonts bench_dot_fonts;   // the dot texts' font files
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "render/bitmap_font.h"
 #include "render/dot_sink.h"
 
 struct Font_holder {
@@ -46,12 +47,13 @@ struct Outline_font {
     glyph_record glyph_cache[glyph_cache_size] = {};
 };
 
-// What the editor's window is drawn through: the dot sink and the outline
-// font for its labels, both main's (or a test's), passed to every routine
-// that draws more than LED dots.
+// What the editor's window is drawn through: the dot sink, the outline
+// font for its labels and the bitmap fonts of its dot texts, all main's (or
+// a test's), passed to every routine that draws more than LED dots.
 struct Screen {
     Dot_sink& sink;
     Outline_font& font;
+    Bitmap_fonts& dot_fonts;
 };
 
 // Texture size for a bitmap extent: the smallest power of two >= n, at

@@ -79,10 +79,11 @@ int main(int argc, char** argv) {
         static Program_paths paths;
         static Text_files texts;
         Status_line status;   // what start-up says (standard error)
+        Bitmap_fonts fonts;
         char exe[4096];
         std::string err;
         if (!platform_executable_path(exe, sizeof exe, &err) ||
-            !startup_paths_and_config(exe, &paths, &config, status, &err, argv[2])) {
+            !startup_paths_and_config(exe, &paths, &config, fonts, status, &err, argv[2])) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }

@@ -110,7 +110,7 @@ class Card_link_test : public ::testing::Test {
 protected:
     void SetUp() override {
         Test_app& app = test_app();
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         build_layout(scene);
         std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
         std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
@@ -126,7 +126,7 @@ protected:
         std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
         app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         app.config.live_pacing = 0;
-        send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);
+        send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);
         EXPECT_TRUE(app.link.sender.wait_idle(10000));
         return app.link.sender.last_send_ok();
     }
@@ -207,10 +207,10 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, app.texts).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
-    render_scene_leds(scene, app.texts, editor);
+    render_scene_leds(test_fonts(), scene, app.texts, editor);
     const long with_module = editor.lit_count();
     d.enabled = 0;
-    render_scene_leds(scene, app.texts, editor);
+    render_scene_leds(test_fonts(), scene, app.texts, editor);
     d.enabled = 1;
     EXPECT_GT(with_module, editor.lit_count());
     EXPECT_GT(editor.lit_count(), 150);
@@ -394,7 +394,7 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);   // sync off: said once
+    send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);   // sync off: said once
     char said[512];
     platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
@@ -405,7 +405,7 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", "card.local");
     sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
     testing::internal::CaptureStderr();
-    send_scene_live(app.link, app.config, app.paths, app.texts, ui.status, scene);
+    send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)\n");
     platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
@@ -457,7 +457,7 @@ bool send_some(int fd, const std::string& bytes, size_t* at) {
 TEST(Card_simulator_network, ASlowReaderGetsEveryAnswerWholeAndANonReaderIsThrottled) {
     Card_faults faults;
     faults.send_buffer = 4096;
-    Card_simulator sim(64, 32, "", faults, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", faults, nullptr);
     std::string err;
     ASSERT_TRUE(sim.listen_on("127.0.0.1", 0, &err)) << err;
     for (size_t i = 0; i < sim.flash.size(); ++i) sim.flash[i] = static_cast<uint8_t>(i * 7 % 251);
@@ -714,7 +714,7 @@ TEST(Card_simulator_network, PipeliningCrowdsAndSaveBurstsLeaveOthersServed) {
 
     // The burst, on a client of its own, while the crowd goes on; a card
     // in memory runs the same lines for the flash expected.
-    Card_simulator expected(256, 128, "", Card_faults{}, nullptr);
+    Card_simulator expected(test_fonts(), 256, 128, "", Card_faults{}, nullptr);
     std::string burst, unused;
     auto line = [&](const std::string& text) {
         const Card_frame f{frame_line, 0, text};
@@ -746,7 +746,7 @@ TEST(Card_simulator_network, PipeliningCrowdsAndSaveBurstsLeaveOthersServed) {
         return std::vector<uint8_t>(bytes.begin() + flash_window_start, bytes.begin() + flash_window_end);
     };
     {
-        Card_simulator restarted(256, 128, flash, Card_faults{}, nullptr);
+        Card_simulator restarted(test_fonts(), 256, 128, flash, Card_faults{}, nullptr);
         EXPECT_EQ(window_of(restarted.flash), window_of(expected.flash));
         EXPECT_EQ(restarted.card.screen.at(1999 % 256, 1999 / 256), 0);
     }
@@ -813,7 +813,7 @@ bool closed_by_card(int fd) {
 //   that make no frame do not keep a connection from its idle time-out;
 // - the paced sender, through it all, had every line run.
 TEST(Card_simulator_network, BurstsOfConnectsSlowFramesAndIdleCrowdsAreHeld) {
-    Card_simulator sim(64, 32, "", Card_faults{}, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", Card_faults{}, nullptr);
     sim.max_connections = 32;
     sim.idle_close_ms = 0;
     sim.frame_deadline_ms = 0;
@@ -955,7 +955,7 @@ TEST(Card_simulator_network, ALineRunIsOneLineOfTheLog) {
     std::string err;
     FILE* log = platform_open_log(path.c_str(), &err);
     ASSERT_NE(log, nullptr) << err;
-    Card_simulator sim(64, 32, "", Card_faults{}, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", Card_faults{}, nullptr);
     sim.set_log(log);
     ASSERT_TRUE(sim.listen_on("127.0.0.1", 0, &err)) << err;
     const int fd = small_client(sim.port(), 4096);

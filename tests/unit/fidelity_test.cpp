@@ -151,7 +151,7 @@ struct Differences {
 class Fidelity_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         fresh_start();
     }
     // Sink, pools, pitch, view, data paths, fonts and keys as at start-up.
@@ -210,7 +210,7 @@ protected:
         Script_files files;
         files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
-        Card_model card(w, h);
+        Card_model card(test_fonts(), w, h);
         card.set_txt_folder(dir.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
 
@@ -253,7 +253,7 @@ protected:
     Temp_dir dir, stick;
     Memory_sink sink;
     Outline_font font;   // no face: the labels draw nothing
-    Screen screen{sink, font};
+    Screen screen{sink, font, test_fonts()};
     std::vector<uint8_t> pixels;
 };
 
@@ -534,13 +534,13 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         Text_files texts;
         texts.folder = app.paths.exe_folder;
         texts.read();
-        paint_sign(scene, leds, texts);
+        paint_sign(test_fonts(), scene, leds, texts);
         Script_files files;
         files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
         const Export_outcome o = export_to_folder(scene, stick.path(), app.paths.exe_folder, 0);
         const std::vector<Live_line> live = live_scene_lines(scene, true, texts);
-        check_scene_for_card(scene, texts);
+        check_scene_for_card(test_fonts(), scene, texts);
         std::string err;
         ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         scene_json(scene);

@@ -182,7 +182,7 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
     fs::create_directories(home);
     guard.set(home.c_str(), nullptr, "");   // XDG_DATA_HOME empty: as unset
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     const std::string config = home + "/.config/vantiro", data = home + "/.local/share/vantiro";
     EXPECT_EQ(make_tuple(mode_of(config), mode_of(data), mode_of(home + "/.local")), make_tuple(0700, 0700, 0700));
     EXPECT_EQ(slurp(config + "/SysCfg.ini"), slurp(t.path() + "/usr/share/vantiro/SysCfg.ini"));
@@ -195,12 +195,12 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
     EXPECT_TRUE(fs::is_empty(bin));
 
     std::ofstream(config + "/SysCfg.ini") << "[LEDPARA]\nWIDTH=32\n";
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     EXPECT_EQ(std::string(app.config.width), "32");
 
     // With the XDG variables set, those folders are used and made instead.
     guard.set(home.c_str(), (t.path() + "/cfg").c_str(), (t.path() + "/dat").c_str());
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     EXPECT_EQ(make_tuple(mode_of(t.path() + "/cfg/vantiro"), mode_of(t.path() + "/dat/vantiro")),
               make_tuple(0700, 0700));
     EXPECT_EQ(std::string(app.config.width), "96");
@@ -218,7 +218,7 @@ TEST(Startup, ABuildTreeMakesNoUserFolders) {
     guard.set(home.c_str(), nullptr, nullptr);
     std::ofstream(bin + "SysCfg.ini") << "[LEDPARA]\nWIDTH=50\n";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     EXPECT_EQ(std::string(app.config.width), "50");
     EXPECT_EQ(std::string(app.paths.data.scene_conf), bin + "scene.conf");
     EXPECT_EQ(std::string(app.paths.data.asc12), bin + fonts + "/ASC/ASC12_8");
@@ -235,7 +235,7 @@ TEST(Startup, TheEditorsFolderIsMadeTheCommandLinesOnlyRead) {
     guard.set(nullptr, nullptr, nullptr);   // no HOME: the given folder is enough
     const std::string dir = t.path() + "/mine/scene";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err, dir.c_str(), Given_folder::make)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err, dir.c_str(), Given_folder::make)) << err;
     EXPECT_EQ(mode_of(dir), 0700);
     EXPECT_EQ(std::string(app.config.width), "77");
     EXPECT_EQ(std::string(app.paths.data.string_conf), dir + "/string.conf");
@@ -243,11 +243,11 @@ TEST(Startup, TheEditorsFolderIsMadeTheCommandLinesOnlyRead) {
 
     const std::string other = t.path() + "/other";
     fs::create_directories(other);
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro-cli").c_str(), &app.paths, &app.config, test_ui().status, &err, other.c_str())) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro-cli").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err, other.c_str())) << err;
     EXPECT_TRUE(fs::is_empty(other));
     EXPECT_NE(std::string(app.config.width), "77");   // the default settings were not taken either
     // Without HOME and without a folder an installed program cannot start.
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err));
+    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err));
     EXPECT_EQ(err.rfind("path: ", 0), 0u) << err;
 }
 
@@ -260,7 +260,7 @@ TEST(Startup, AFileInTheWayOfTheUsersFolderIsReported) {
     guard.set(t.path().c_str(), nullptr, nullptr);
     std::ofstream(t.path() + "/.config") << "not a folder";
     std::string err;
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_ui().status, &err));
+    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err));
     EXPECT_NE(err.find("path: cannot create " + t.path() + "/.config"), std::string::npos) << err;
 }
 

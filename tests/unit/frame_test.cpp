@@ -63,7 +63,7 @@ TEST(Frame, IsBracketedAndLeavesTexturingOff) {
     Test_app& app = test_app();
     Memory_sink sink;
     const auto font = std::make_unique<Outline_font>();
-    Screen screen{sink, *font};
+    Screen screen{sink, *font, test_fonts()};
     sink.texturing = true;
     note_change(app.frame);
     draw_display(app.frame, screen, scene, ui, app.texts);

@@ -49,7 +49,7 @@ protected:
     // state.
     void use_folders() {
         Test_app& app = test_app();
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
         std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
@@ -65,7 +65,7 @@ protected:
         std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
         app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
         app.config.live_pacing = 0;
-        send_scene_live(app.link, app.config, app.paths, app.texts, test_ui().status, scene);
+        send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, test_ui().status, scene);
         if (!app.link.sender.wait_idle(10000) || !app.link.sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
@@ -95,7 +95,7 @@ protected:
             *why = "export: " + o.message;
             return false;
         }
-        Card_simulator card(width, height, "", Card_faults{}, nullptr);
+        Card_simulator card(test_fonts(), width, height, "", Card_faults{}, nullptr);
         if (!card.run_usb(o.ledsys, why)) return false;
         *out = card.card.screen;
         return true;
@@ -153,7 +153,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         }
         if (card.sim.save_dropped == 0) {
             card.sim.wait_flash_written();   // the file is written off the card's loop
-            Card_simulator restarted(w, h, flash, Card_faults{}, nullptr);
+            Card_simulator restarted(test_fonts(), w, h, flash, Card_faults{}, nullptr);
             int count = 0;
             const std::string first = differing_leds(restarted.card.screen, live, &count);
             if (count) {

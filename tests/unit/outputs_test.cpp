@@ -55,7 +55,7 @@ class Output_test : public ::testing::Test {
 protected:
     void SetUp() override {
         Test_app& app = test_app();
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         build_layout(scene);
         // The editor's own folder, where my_txt3.txt and my_txt4.txt lie.
         std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
@@ -89,12 +89,12 @@ protected:
         files.txt_folder = txt.path();
         const std::string script = scene_command_script(scene, files);
         EXPECT_EQ(files.copy_failures, "");
-        Card_model card(w, h);
+        Card_model card(test_fonts(), w, h);
         card.set_txt_folder(txt.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
         p.card = card.screen;
         p.counts = card.counts;
-        render_scene_leds(scene, test_app().texts, p.editor);
+        render_scene_leds(test_fonts(), scene, test_app().texts, p.editor);
         return p;
     }
 
@@ -327,7 +327,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     file_text3.x = 310;
     for (int k = 0; k < 12; ++k) {
         platform_inject_write_failure(k);
-        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts, ui.status);
+        const Export_outcome o = export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status);
         platform_inject_write_failure(-1);
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -348,7 +348,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         std::filesystem::create_directories(elsewhere.path() + "/inside");
         std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
         std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", hostile.path().c_str());
-        const Export_outcome o = export_scene(scene, app.config, app.paths, app.texts, ui.status);
+        const Export_outcome o = export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status);
         EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
         if (!a_file) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
@@ -363,19 +363,19 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     // A temporary an export cut short left on the stick is gone after the next.
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
-    EXPECT_TRUE(export_scene(scene, app.config, app.paths, app.texts, ui.status).written);
+    EXPECT_TRUE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).written);
     EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", blocked.path().c_str());
-    EXPECT_NE(export_scene(scene, app.config, app.paths, app.texts, ui.status).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+    EXPECT_NE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).message.find("ledsys: a file of that name is in the way"), std::string::npos);
 
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     platform_set_drive_roots((fake.path() + "/mountinfo").c_str(), fake.path().c_str());
     app.config.export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene(scene, app.config, app.paths, app.texts, ui.status).drive_found);
+    EXPECT_FALSE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).drive_found);
     platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
@@ -470,14 +470,14 @@ TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
     ASSERT_GT(hzk16.size(), 1412u * 32);
     hzk16.resize(1411 * 32);                                // 阿 (B0A2, glyph 1411) is beyond the end
     std::fill(hzk16.begin() + 1410 * 32, hzk16.end(), '\0');   // 啊 (B0A1, glyph 1410) is empty
-    set_bitmap_font_path(font_hzk16, dir.write("HZK16C", hzk16).c_str());
+    set_bitmap_font_path(test_fonts(), font_hzk16, dir.write("HZK16C", hzk16).c_str());
     string_draw& s = scene.string_draws[6];
     s.x = 300, s.y = 250, s.font_size = 16;
     std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
-    EXPECT_EQ(check_scene_for_card(scene, app.texts), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
-    EXPECT_EQ(check_scene_for_card(scene, app.texts), "");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
     s.x = 100;   // off the boards: not sent, not checked
-    EXPECT_EQ(check_scene_for_card(scene, app.texts), "");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "");
 }

@@ -49,12 +49,12 @@ protected:
     }
     void draw_text(const string_draw& s, bool selected) {
         Editor_dots grid = editor(), in_margin = margin();
-        draw_text_element(sink, grid, in_margin, s, selected);
+        draw_text_element(test_fonts(), sink, grid, in_margin, s, selected);
     }
 
     Memory_sink sink;
     Outline_font font;
-    Screen screen{sink, font};   // what the frame's labels are drawn onto
+    Screen screen{sink, font, test_fonts()};   // what the frame's labels are drawn onto
 
 private:
     std::optional<Editor_dots> current_;

@@ -65,7 +65,7 @@ void start_in(const Temp_dir& dir) {
     Test_app& app = test_app();
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &app.paths, &app.config, test_ui().status, &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     EXPECT_EQ(std::string(app.paths.exe_folder), dir.path() + "/");
     startup_scene(scene, app.config, app.paths, app.texts, ui.status, &ui, &app.requests);
 }

@@ -1,6 +1,7 @@
 // The values the editor's main owns beside the scene and the input's state
 // (app/main.cpp): the configuration, the program's paths, the text files,
-// the card link, the frame's cache and the editor's requests over them.
+// the card link, the frame's cache and the editor's requests over them
+// (with the bitmap fonts of test_scene.h).
 // The unit tests get one set, made afresh at the start of every test
 // (test_main.cpp), and pass its parts in as the editor passes its own.
 #pragma once
@@ -11,6 +12,7 @@
 #include "app/program_paths.h"
 #include "app/startup.h"
 #include "controller/script_writer.h"
+#include "tests/unit/test_scene.h"
 
 struct Test_app {
     Config config;
@@ -18,7 +20,7 @@ struct Test_app {
     Text_files texts;
     Card_link link;
     Frame_cache frame;
-    Editor_requests requests{config, paths, texts, link};
+    Editor_requests requests{config, paths, texts, link, test_fonts()};
 };
 
 Test_app& test_app();

@@ -19,6 +19,11 @@ Ui_state& test_ui() {
     return ui;
 }
 
+Bitmap_fonts& test_fonts() {
+    static Bitmap_fonts fonts;
+    return fonts;
+}
+
 namespace {
 std::unique_ptr<Test_app> the_app;
 
@@ -50,6 +55,7 @@ class Startup_state final : public ::testing::EmptyTestEventListener {
         reset_to_startup_state();
         reset_scene(test_scene());
         reset_ui_state(test_ui());
+        test_fonts() = Bitmap_fonts{};
     }
 };
 
