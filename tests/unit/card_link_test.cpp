@@ -112,10 +112,8 @@ protected:
         Test_app& app = test_app();
         set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         build_layout(scene);
-        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
         set_diag_stream(std::fopen("/dev/null", "w"));
     }
     void TearDown() override { reset_card_link(test_app().link); }

@@ -161,10 +161,8 @@ protected:
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene_file& s) {
         Test_app& app = test_app();
-        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        if (!build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) return false;
+        if (!use_folder(app.paths, dir.path(), &err)) return false;
         dir.write("scene.conf", s.conf());
         for (int k = 0; k < 2; ++k) {
             const std::string name = dir.path() + "/my_txt" + std::to_string(k + 3) + ".txt";
@@ -428,10 +426,8 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
     long made = 0, differing = 0;
     std::string reported;
     for (int sequence = 0; sequence < sequences; ++sequence) {
-        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
         fresh_start();
         for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
         lay_out_boards(scene);

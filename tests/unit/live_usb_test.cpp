@@ -50,10 +50,8 @@ protected:
     void use_folders() {
         Test_app& app = test_app();
         set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
-        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits

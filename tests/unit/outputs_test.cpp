@@ -298,8 +298,6 @@ TEST_F(Output_test, ALogIsAppendedToARegularFileOnly) {
 TEST_F(Output_test, TheExportSaysWhatHappened) {
     Test_app& app = test_app();
     Temp_dir stick;
-    std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
     std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
@@ -384,10 +382,8 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
 // its cmd.txt and render of the scene give the same PNG bytes.
 TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     Test_app& app = test_app();
-    std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     std::string err;
-    ASSERT_TRUE(build_data_paths(app.paths.exe_folder, &app.paths.data, &err)) << err;
+    ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
     std::filesystem::create_directory_symlink(std::string(VANTIRO_FONT_DIR) + "/../..", dir.path() + "/Font");
     grid(1, 1, 96, 40);

@@ -6,6 +6,8 @@
 // (test_main.cpp), and pass its parts in as the editor passes its own.
 #pragma once
 
+#include <string>
+
 #include "app/config.h"
 #include "app/frame.h"
 #include "app/outputs.h"
@@ -24,3 +26,8 @@ struct Test_app {
 };
 
 Test_app& test_app();
+
+// Points paths at folder, a build tree's layout: the executable's folder,
+// the scene folder and every data path in it. False, with the reason in
+// *err, when a path would not fit.
+bool use_folder(Program_paths& paths, const std::string& folder, std::string* err);

@@ -2,6 +2,7 @@
 // values of its own (test_scene.h, test_app.h), whatever ran before it, so the cases pass in any order in one process.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "app/reset.h"
@@ -37,6 +38,12 @@ void new_test_app() {
 }
 
 Test_app& test_app() { return *the_app; }
+
+bool use_folder(Program_paths& paths, const std::string& folder, std::string* err) {
+    std::snprintf(paths.exe_folder, sizeof paths.exe_folder, "%s/", folder.c_str());
+    std::snprintf(paths.scene_folder, sizeof paths.scene_folder, "%s/", folder.c_str());
+    return build_data_paths(paths.exe_folder, &paths.data, err);
+}
 
 std::string script_of(const Scene& scene) {
     struct Out : Script_out {
