@@ -13,19 +13,7 @@
 
 namespace {
 
-struct Broker_sender {
-    std::mutex lock;
-    std::condition_variable wake;
-    std::thread thread;
-    bool running = false, stopping = false, waiting = false;
-    std::string script;
-    std::string status;
-    bool status_new = false, status_failed = false;
-};
-
-Broker_sender bs;
-
-void say(const std::string& text, bool failed) {
+void say(Broker_sender& bs, const std::string& text, bool failed) {
     {
         std::lock_guard<std::mutex> g(bs.lock);
         bs.status = text;
@@ -35,13 +23,15 @@ void say(const std::string& text, bool failed) {
     platform_wake_main();   // the window shows it now
 }
 
-void run() {
+void run(Broker_sender* sender) {
+    Broker_sender& bs = *sender;
     std::unique_lock<std::mutex> g(bs.lock);
     for (;;) {
-        bs.wake.wait(g, [] { return bs.stopping || bs.waiting; });
+        bs.wake.wait(g, [&bs] { return bs.stopping || bs.waiting; });
         if (bs.stopping) return;
         Fleet_scene s;
         s.script.swap(bs.script);
+        const Config_broker config_broker = bs.broker;
         bs.waiting = false;
         g.unlock();
         Broker_options b;
@@ -54,14 +44,14 @@ void run() {
                                           std::chrono::system_clock::now().time_since_epoch())
                                           .count());
         int confirmed = 0, signs = 0;
-        say("broker: publishing the scene to " + to + "…", false);
+        say(bs, "broker: publishing the scene to " + to + "…", false);
         if (!parse_broker(config_broker.host, &b, &why) ||
             !read_broker_secret(config_broker.password_file, &b.password, &why) ||
             (b.username = config_broker.user, b.cafile = config_broker.cafile,
              !fleet_publish_and_count(b, topic, s, config_broker.wait_ms, &confirmed, &signs, &why)))
-            say("broker: " + why, true);
+            say(bs, "broker: " + why, true);
         else
-            say("broker: scene " + std::to_string(s.seq) + " published to " + to + "; " + std::to_string(confirmed) +
+            say(bs, "broker: scene " + std::to_string(s.seq) + " published to " + to + "; " + std::to_string(confirmed) +
                     " of " + std::to_string(signs) + " signs confirmed within " +
                     std::to_string(config_broker.wait_ms / 1000.0).substr(0, 4) + " s",
                 signs == 0 || confirmed < signs);
@@ -71,24 +61,22 @@ void run() {
 
 }  // namespace
 
-void broker_send(const std::string& script) {
+Broker_sender::~Broker_sender() { stop_broker_send(*this); }
+
+void broker_send(Broker_sender& bs, const Config_broker& broker, const std::string& script) {
     std::lock_guard<std::mutex> g(bs.lock);
     if (!bs.running) {
         bs.running = true;
         bs.stopping = false;
-        bs.thread = std::thread(run);
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            std::atexit(stop_broker_send);
-        }
+        bs.thread = std::thread(run, &bs);
     }
+    bs.broker = broker;
     bs.script = script;
     bs.waiting = true;
     bs.wake.notify_all();
 }
 
-bool take_broker_status(std::string* message, bool* failed) {
+bool take_broker_status(Broker_sender& bs, std::string* message, bool* failed) {
     std::lock_guard<std::mutex> g(bs.lock);
     if (!bs.status_new) return false;
     *message = bs.status;
@@ -97,7 +85,7 @@ bool take_broker_status(std::string* message, bool* failed) {
     return true;
 }
 
-void stop_broker_send() {
+void stop_broker_send(Broker_sender& bs) {
     {
         std::lock_guard<std::mutex> g(bs.lock);
         if (!bs.running) return;

@@ -40,19 +40,31 @@
 
 namespace {
 
+// What vantiro-cli's main owns beside the scene: the configuration, the
+// program's paths and the text files that start-up reads, and the status
+// line start-up and the replay tell the operator on (here only the lines
+// they write to standard error are seen).
+struct Cli_state {
+    Config config;
+    Program_paths paths;
+    Text_files texts;
+    Status_line status;
+    Bitmap_fonts fonts;   // the card's fonts, read at their first use
+};
+
 // Builds the start-up scene from the files in dir, or, without dir, in
 // this program's folders: beside it in a build tree, the user's folders
 // (as the editor's) in an installation.
-bool start_scene(Scene& scene, const char* dir, std::string* err) {
+bool start_scene(Cli_state& st, Scene& scene, const char* dir, std::string* err) {
     char exe[4096];
     if (dir && !platform_is_folder(dir)) {
         *err = std::string("cli: ") + dir + ": not a folder";
         return false;
     }
     if (!platform_executable_path(exe, sizeof exe, err)) return false;
-    if (!startup_paths_and_config(exe, err, dir)) return false;
+    if (!startup_paths_and_config(exe, &st.paths, &st.config, st.fonts, st.status, err, dir)) return false;
     // Every command here only reads the scene folder: it is left as found.
-    startup_scene(scene, nullptr, nullptr, Folder_use::reader);
+    startup_scene(scene, st.config, st.paths, st.texts, st.status, nullptr, nullptr, Folder_use::reader);
     return true;
 }
 
@@ -70,15 +82,15 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int replay_command(Scene& scene, const std::string& image_path, const char* dir) {
+int replay_command(Cli_state& st, Scene& scene, const std::string& image_path, const char* dir) {
     std::string err;
     // Diagnostics on standard error, the scene alone on standard output.
     set_diag_stream(stderr);
-    if (!start_scene(scene, dir, &err)) return fail(err);
+    if (!start_scene(st, scene, dir, &err)) return fail(err);
     std::vector<uint8_t> image;
     if (!platform_read_file(image_path.c_str(), max_flash_image_bytes, &image, &err))
         return fail("cli: " + err);
-    switch (replay_image(scene, image.data(), image.size())) {
+    switch (replay_image(scene, st.status, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             std::fprintf(stderr, "cli: %s ends before the command header at 0x%x; nothing is replayed\n",
@@ -91,30 +103,30 @@ int replay_command(Scene& scene, const std::string& image_path, const char* dir)
     return print_scene(scene);
 }
 
-int export_command(Scene& scene, const std::string& out, const char* dir) {
+int export_command(Cli_state& st, Scene& scene, const std::string& out, const char* dir) {
     std::string err;
-    if (!start_scene(scene, dir, &err)) return fail(err);
-    const Export_outcome o = export_to_folder(scene, out, scene_folder, std::time(nullptr));
+    if (!start_scene(st, scene, dir, &err)) return fail(err);
+    const Export_outcome o = export_to_folder(scene, out, st.paths.scene_folder, std::time(nullptr));
     std::fprintf(o.written ? stdout : stderr, "%s\n", o.message.c_str());
     // What the card will not show, as the toolbar's export says it: a text
     // whose my_txt3/4.txt is missing (left out), glyphs the fonts lack.
-    refresh_text_files();
-    const std::string notes = check_scene_for_card(scene, scene_text_files());
+    refresh_text_files(st.texts, st.paths);
+    const std::string notes = check_scene_for_card(st.fonts, scene, st.texts);
     if (o.written && !notes.empty()) std::fprintf(stderr, "export: %s\n", notes.c_str());
     return o.written ? 0 : 1;
 }
 
-int play_command(const std::string& script, int width, int height, const std::string& png,
+int play_command(Cli_state& st, const std::string& script, int width, int height, const std::string& png,
                  const std::string& txt) {
     std::vector<uint8_t> bytes;
     std::string err;
     // The card's font files are the ones shipped with this program.
     char exe[4096];
-    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err))
+    if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &st.paths, &st.config, st.fonts, st.status, &err))
         return fail(err);
     if (!led_png_size_ok(width, height, &err)) return fail("cli: " + err);   // before the screen is made
     if (!platform_read_file(script.c_str(), 256u << 20, &bytes, &err)) return fail("cli: " + err);
-    Card_model card(width, height);
+    Card_model card(st.fonts, width, height);
     card.set_txt_folder(txt);
     card.run_script(bytes.data(), bytes.size());
     if (!write_led_png(card.screen, png.c_str(), &err)) return fail(err);
@@ -123,54 +135,54 @@ int play_command(const std::string& script, int width, int height, const std::st
     return 0;
 }
 
-int render_command(Scene& scene, const char* dir, const std::string& png) {
+int render_command(Cli_state& st, Scene& scene, const char* dir, const std::string& png) {
     std::string err;
-    if (!start_scene(scene, dir, &err)) return fail(err);
+    if (!start_scene(st, scene, dir, &err)) return fail(err);
     int w, h;
     output_screen_size(scene, &w, &h);
     if (w <= 0 || h <= 0) return fail("cli: the boards in use have no LEDs");
     if (!led_png_size_ok(w, h, &err)) return fail("cli: " + err);
     Led_framebuffer screen(w, h);
-    render_scene_leds(scene, screen);
+    render_scene_leds(st.fonts, scene, st.texts, screen);
     if (!write_led_png(screen, png.c_str(), &err)) return fail(err);
     std::printf("%ld LEDs lit on a %d x %d screen\n", screen.lit_count(), w, h);
     return 0;
 }
 
-int send_command(Scene& scene, const char* dir, const std::string& to) {
+int send_command(Cli_state& st, Live_sender& sender, Scene& scene, const char* dir, const std::string& to) {
     std::string err;
-    if (!start_scene(scene, dir, &err)) return fail(err);
+    if (!start_scene(st, scene, dir, &err)) return fail(err);
     InitSdk(1, 2);
     // Without --to: RemotIP and every [Cards] line (RemotIP alone when
     // there is no [Cards]).
     std::vector<std::string> bad;
-    std::vector<Live_card> cards = make_live_cards(0, to, &bad);
+    std::vector<Live_card> cards = make_live_cards(st.config, 0, to, &bad);
     if (cards.empty() && bad.size() == 1 && (to.empty() || to == "all" || to == "RemotIP"))
-        return fail("cli: " + std::string(remote_ip) + " is not an address");
+        return fail("cli: " + std::string(st.config.remote_ip) + " is not an address");
     if (cards.empty() && !to.empty() && to != "all" && bad.size() == 1 && bad[0].rfind(to + " " + to, 0) == 0)
         return fail("cli: " + to + " is not an address");
     for (const std::string& b : bad) std::printf("%s: failed: not sent\n", b.c_str());
     if (cards.empty()) return 1;
     if (digit_modules_on_sign(scene) > 0)
         std::fprintf(stderr, "cli: digit modules are not sent live; they go to the card by the USB stick (export)\n");
-    std::vector<Live_line> lines = live_scene_lines(scene, live_pacing != 0, scene_text_files());
+    std::vector<Live_line> lines = live_scene_lines(scene, st.config.live_pacing != 0, st.texts);
     const size_t fleet = cards.size();
-    start_live_sender(std::move(cards));
-    submit_live_lines(std::move(lines));
+    sender.start(std::move(cards));
+    sender.submit(std::move(lines));
     // Progress as it comes; the sender is done within the waits and one
     // time-out a line at most (a card each, up to 16 cards at once).
     std::string message;
     bool to_stderr;
-    while (!wait_live_idle(100))
-        if (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
-    while (take_live_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
-    const bool ok = last_live_send_ok() && bad.empty();
+    while (!sender.wait_idle(100))
+        if (sender.take_status(&message, &to_stderr)) std::printf("%s\n", message.c_str()), std::fflush(stdout);
+    while (sender.take_status(&message, &to_stderr)) std::printf("%s\n", message.c_str());
+    const bool ok = sender.last_send_ok() && bad.empty();
     if (fleet > 1)
         // One line a card: its name, its address, and how its send ended.
-        for (const Live_card_result& r : last_live_card_results())
+        for (const Live_card_result& r : sender.last_card_results())
             std::printf("%s %s: %s\n", r.name.c_str(), r.where.c_str(), r.ok ? "sent" : ("failed: " + r.why).c_str());
     std::fflush(stdout);
-    stop_live_sender();
+    sender.stop();
     return ok ? 0 : 1;
 }
 
@@ -206,7 +218,7 @@ bool scene_topic(const std::string& to, std::string* topic, std::string* err) {
 
 // Publishes DIR's scene (or a script file) as a fleet scene, sequence: the
 // time in milliseconds, so a later publish is newer.
-int publish_command(Scene& scene, const char* dir, const std::string& script_file, const Broker_options& b,
+int publish_command(Cli_state& st, Scene& scene, const char* dir, const std::string& script_file, const Broker_options& b,
                     const std::string& to, int timeout_ms) {
     std::string err, topic;
     if (!scene_topic(to, &topic, &err)) return fail(err);
@@ -216,9 +228,9 @@ int publish_command(Scene& scene, const char* dir, const std::string& script_fil
         if (!platform_read_file(script_file.c_str(), 64u << 20, &bytes, &err)) return fail("cli: " + err);
         s.script.assign(bytes.begin(), bytes.end());
     } else {
-        if (!start_scene(scene, dir, &err)) return fail(err);
+        if (!start_scene(st, scene, dir, &err)) return fail(err);
         Script_text text;
-        write_scene_script(scene, text, scene_text_files(), Line_style::script);
+        write_scene_script(scene, text, st.texts, Line_style::script);
         s.script = std::move(text.text);
     }
     s.seq = static_cast<uint64_t>(
@@ -336,19 +348,23 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     static Scene scene;   // about 800 KB: static storage, not the stack
+    static Cli_state st;  // the configuration, paths and text files start-up reads
     if (*publish || *fleet) {
         Broker_options b;
         std::string err;
         if (!broker_options(broker, user, password_file, cafile, &b, &err)) return fail(err);
         if (*fleet) return fleet_command(b, timeout_ms);
-        return publish_command(scene, folder(dir), script_file, b, to, timeout_ms);
+        return publish_command(st, scene, folder(dir), script_file, b, to, timeout_ms);
     }
-    if (*send) return send_command(scene, folder(dir), to);
-    if (*replay) return replay_command(scene, image, folder(dir));
-    if (*exp) return export_command(scene, out, folder(dir));
-    if (*play) return play_command(script, width, height, png, txt);
-    if (*render) return render_command(scene, folder(dir), png);
+    if (*send) {
+        Live_sender sender;   // the send's thread, stopped before the program ends
+        return send_command(st, sender, scene, folder(dir), to);
+    }
+    if (*replay) return replay_command(st, scene, image, folder(dir));
+    if (*exp) return export_command(st, scene, out, folder(dir));
+    if (*play) return play_command(st, script, width, height, png, txt);
+    if (*render) return render_command(st, scene, folder(dir), png);
     std::string err;
-    if (!start_scene(scene, folder(dir), &err)) return fail(err);
+    if (!start_scene(st, scene, folder(dir), &err)) return fail(err);
     return print_scene(scene);
 }

@@ -12,17 +12,6 @@
 #include "platform/platform.h"
 #include "scene/status_line.h"
 
-char remote_ip[config_text_size];
-char config_width[config_text_size];
-char config_height[config_text_size];
-char config_sync[config_text_size];
-int32_t sync_enabled = 0;
-char export_folder[export_folder_size];
-int32_t live_pacing = 1;
-Config_card config_cards[max_config_cards];
-int config_card_count = 0;
-Config_broker config_broker;
-
 int32_t leading_decimal(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (std::isspace(*p)) ++p;
@@ -37,17 +26,6 @@ int32_t leading_decimal(const char* text) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<int32_t>(value);
-}
-
-void clear_config() {
-    std::memset(remote_ip, 0, sizeof remote_ip);
-    std::memset(config_width, 0, sizeof config_width);
-    std::memset(config_height, 0, sizeof config_height);
-    std::memset(config_sync, 0, sizeof config_sync);
-    std::memset(export_folder, 0, sizeof export_folder);
-    live_pacing = 1;
-    config_card_count = 0;
-    config_broker = Config_broker{};
 }
 
 static void read_key(const char* section, const char* key, char* out, const char* path) {
@@ -76,8 +54,8 @@ static void read_board_size(const char* key, char* out, const char* path) {
 // trimmed; comments and lines without '=' skipped). A name or address too
 // long, a repeated name, or more than max_config_cards lines: reported on
 // standard error and that line skipped.
-static void read_cards(const std::vector<uint8_t>& file, const char* path) {
-    config_card_count = 0;
+static void read_cards(const std::vector<uint8_t>& file, const char* path, Config& config) {
+    config.card_count = 0;
     bool in_cards = false;
     size_t i = 0;
     if (file.size() >= 3 && std::memcmp(file.data(), "\xEF\xBB\xBF", 3) == 0) i = 3;
@@ -102,54 +80,55 @@ static void read_cards(const std::vector<uint8_t>& file, const char* path) {
         if (!in_cards || eq == std::string::npos) continue;
         const std::string name = trim(line.substr(0, eq)), address = trim(line.substr(eq + 1));
         bool repeated = false;
-        for (int k = 0; k < config_card_count; ++k) repeated |= strcasecmp(config_cards[k].name, name.c_str()) == 0;
+        for (int k = 0; k < config.card_count; ++k) repeated |= strcasecmp(config.cards[k].name, name.c_str()) == 0;
         const char* why = name.empty() || name.size() >= card_name_size ? "its name is empty or too long"
                           : address.size() >= config_text_size      ? "its address is too long"
                           : repeated                                ? "the name is taken by an earlier line"
-                          : config_card_count == max_config_cards   ? "there are too many cards"
+                          : config.card_count == max_config_cards   ? "there are too many cards"
                                                                     : nullptr;
         if (why) {
             std::fprintf(stderr, "config: %s: [Cards] %s: %s; not used\n", path, name.substr(0, 40).c_str(), why);
             continue;
         }
-        Config_card& c = config_cards[config_card_count++];
+        Config_card& c = config.cards[config.card_count++];
         std::snprintf(c.name, sizeof c.name, "%s", name.c_str());
         std::snprintf(c.address, sizeof c.address, "%s", address.c_str());
     }
 }
 
-void read_config(const char* path) {
+void read_config(const char* path, Config* out, Status_line& status) {
+    Config& config = *out;
     std::vector<uint8_t> head;
     std::string err;
     if (platform_read_file_head(path, static_cast<size_t>(profile_file_limit) + 1, &head, &err) &&
         head.size() > static_cast<size_t>(profile_file_limit))
-        set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
+        status.set_failure((std::string("config: ") + path + " is over " + std::to_string(profile_file_limit >> 10) +
                     " KiB: it is not read, and the defaults stand")
                        .c_str());
     else
-        read_cards(head, path);
-    read_key("RemotIP", "RemotIP", remote_ip, path);
-    read_board_size("WIDTH", config_width, path);
-    read_board_size("HEIGHT", config_height, path);
-    read_key("NetSyc", "Syc_Enable", config_sync, path);
-    sync_enabled = leading_decimal(config_sync);
+        read_cards(head, path, config);
+    read_key("RemotIP", "RemotIP", config.remote_ip, path);
+    read_board_size("WIDTH", config.width, path);
+    read_board_size("HEIGHT", config.height, path);
+    read_key("NetSyc", "Syc_Enable", config.sync, path);
+    config.sync_enabled = leading_decimal(config.sync);
     char pacing[32];
     platform_read_profile_string("LiveSend", "Pacing", "1", pacing, sizeof pacing, path);
-    live_pacing = leading_decimal(pacing) != 0;
-    platform_read_profile_string("Broker", "Host", "", config_broker.host, sizeof config_broker.host, path);
-    platform_read_profile_string("Broker", "To", "all", config_broker.to, sizeof config_broker.to, path);
-    platform_read_profile_string("Broker", "User", "", config_broker.user, sizeof config_broker.user, path);
-    platform_read_profile_string("Broker", "PasswordFile", "", config_broker.password_file,
-                                 sizeof config_broker.password_file, path);
-    platform_read_profile_string("Broker", "CAFile", "", config_broker.cafile, sizeof config_broker.cafile, path);
+    config.live_pacing = leading_decimal(pacing) != 0;
+    platform_read_profile_string("Broker", "Host", "", config.broker.host, sizeof config.broker.host, path);
+    platform_read_profile_string("Broker", "To", "all", config.broker.to, sizeof config.broker.to, path);
+    platform_read_profile_string("Broker", "User", "", config.broker.user, sizeof config.broker.user, path);
+    platform_read_profile_string("Broker", "PasswordFile", "", config.broker.password_file,
+                                 sizeof config.broker.password_file, path);
+    platform_read_profile_string("Broker", "CAFile", "", config.broker.cafile, sizeof config.broker.cafile, path);
     char wait[32];
     platform_read_profile_string("Broker", "Wait", "5000", wait, sizeof wait, path);
-    config_broker.wait_ms = std::max(100, std::min(600000, static_cast<int>(leading_decimal(wait))));
+    config.broker.wait_ms = std::max(100, std::min(600000, static_cast<int>(leading_decimal(wait))));
     bool cut = false;
-    platform_read_profile_string("Export", "Folder", "", export_folder, sizeof export_folder, path, &cut);
+    platform_read_profile_string("Export", "Folder", "", config.export_folder, sizeof config.export_folder, path, &cut);
     if (cut) {
         std::fprintf(stderr, "config: %s: [Export] Folder is longer than %zu characters; it is not used\n",
-                     path, sizeof export_folder - 1);
-        export_folder[0] = '\0';
+                     path, sizeof config.export_folder - 1);
+        config.export_folder[0] = '\0';
     }
 }

@@ -19,18 +19,9 @@
 
 #include <cstdint>
 
+#include "scene/status_line.h"
+
 constexpr int config_text_size = 260;
-
-// The four configuration texts, as read (WIDTH and HEIGHT held to range).
-extern char remote_ip[config_text_size];
-extern char config_width[config_text_size];
-extern char config_height[config_text_size];
-extern char config_sync[config_text_size];
-
-extern int32_t sync_enabled;   // leading decimal of config_sync
-extern int32_t live_pacing;    // [LiveSend] Pacing; 1 when missing
-constexpr int export_folder_size = 1024;
-extern char export_folder[export_folder_size];   // empty: the removable drive
 
 // The [Cards] section, in file order: fixed pools, no allocation.
 constexpr int max_config_cards = 64;
@@ -39,8 +30,6 @@ struct Config_card {
     char name[card_name_size];
     char address[config_text_size];
 };
-extern Config_card config_cards[max_config_cards];
-extern int config_card_count;
 
 // [Broker]; host empty: no broker.
 struct Config_broker {
@@ -48,21 +37,42 @@ struct Config_broker {
     char password_file[config_text_size], cafile[config_text_size];
     int32_t wait_ms;
 };
-extern Config_broker config_broker;
+
+constexpr int export_folder_size = 1024;
+
+// SysCfg.ini as read at start-up (read_config); a value-initialised Config
+// is the one before any file is read. Owned by main (the editor's,
+// vantiro-cli's, each test's) and handed to what reads it: start-up, the
+// export, the live send and the broker's thread.
+struct Config {
+    // The four configuration texts, as read (WIDTH and HEIGHT held to range).
+    char remote_ip[config_text_size] = {};
+    char width[config_text_size] = {};
+    char height[config_text_size] = {};
+    char sync[config_text_size] = {};
+
+    int32_t sync_enabled = 0;   // leading decimal of sync
+    int32_t live_pacing = 1;    // [LiveSend] Pacing; 1 when missing
+    char export_folder[export_folder_size] = {};   // empty: the removable drive
+
+    Config_card cards[max_config_cards] = {};
+    int card_count = 0;
+
+    Config_broker broker = {};
+};
 
 // Leading-decimal conversion: optional blanks and sign, then digits up to the
 // first other character; no digits gives 0. Clamped to the 32-bit range.
 int32_t leading_decimal(const char* text);
 
-// Clears the four texts.
-void clear_config();
-
 // Largest board width or height in dots that the configuration gives.
 constexpr int32_t board_size_max = 65535;
 
-// Reads the four keys from the file at path, in the order RemotIP, WIDTH,
-// HEIGHT, Syc_Enable, and sets sync_enabled. A value too long for its
+// Reads the file at path into *config: the four keys in the order RemotIP,
+// WIDTH, HEIGHT, Syc_Enable, sync_enabled, then [Cards], [LiveSend],
+// [Broker] and [Export]. A value too long for its
 // buffer is cut and reported on standard error. A WIDTH or HEIGHT whose
 // leading decimal lies outside 0..board_size_max is reported on standard
-// error, and its text becomes the nearest end of that range.
-void read_config(const char* path);
+// error, and its text becomes the nearest end of that range. A file too
+// large to be read is a failure on status.
+void read_config(const char* path, Config* config, Status_line& status);

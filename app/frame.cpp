@@ -22,18 +22,8 @@
 #include "scene/view_state.h"
 #include "ui/menus.h"
 
-namespace {
-bool pending = true;   // the first pass always draws
-void forget_lower_part();
-}
-
-void note_change() { pending = true; }
-void reset_frame_state() {
-    pending = true;
-    forget_lower_part();
-    set_layer_use(Layer_use::when_it_pays);
-}
-bool frame_pending() { return pending; }
+void note_change(Frame_cache& cache) { cache.pending = true; }
+bool frame_pending(const Frame_cache& cache) { return cache.pending; }
 
 // The readout counts dots from this window pixel: 24 pixels (12 dots at
 // the start-up pitch) right of and below the screen's origin at (250, 140).
@@ -54,9 +44,6 @@ bool format_readout(int mx, int my, int pitch, char* buf, size_t cap) {
 }
 
 namespace {
-
-// The sign's LEDs as the card lights them; sized once per sign size.
-Led_framebuffer sign_leds(0, 0);
 
 // Window pixels of the sign that its LED dots can reach (a dot is
 // dot_pitch pixels wide around its centre); empty when no board is in use.
@@ -91,7 +78,8 @@ Led_range window_leds(const Scene& scene, int w, int h) {
 }
 
 // Each lit LED of range r of the sign as its dot, row by row.
-void draw_sign_leds(const Scene& scene, Dot_sink& sink, Draw_target& dots, const Led_range& r) {
+void draw_sign_leds(const Scene& scene, const Led_framebuffer& sign_leds, Dot_sink& sink, Draw_target& dots,
+                    const Led_range& r) {
     const led_unit& u = scene.board_at(0, 0);
     const int64_t p = scene.dot_pitch, bx = static_cast<uint32_t>(u.x), by = static_cast<uint32_t>(u.y);
     if (r.x0 > r.x1 || r.y0 > r.y1) return;
@@ -124,8 +112,7 @@ bool on_sign(const Scene& scene, uint32_t x, uint32_t y) {
 
 // A text on the sign that the card cannot show (its file is missing): a
 // dim outline where it stands, and no LEDs.
-void mark_unshown_text(const string_draw& s, int pitch) {
-    Dot_sink& sink = dot_sink();
+void mark_unshown_text(Dot_sink& sink, const string_draw& s, int pitch) {
     const float p = static_cast<float>(pitch);
     const float w = p * static_cast<float>(std::max<int32_t>(s.font_size, s.font_size / 2 * s.length));
     const float h = p * static_cast<float>(s.font_size);
@@ -143,24 +130,26 @@ const Digit_unit* selected_digit(const Scene& scene) {
 }
 
 // Text i: on the sign its marks (its LEDs are the sign's), elsewhere its dots.
-void draw_text(const Scene& scene, Editor_dots& grid, Editor_dots& margin, int i) {
+void draw_text(const Scene& scene, const Text_files& texts, const Screen& screen, Editor_dots& grid,
+               Editor_dots& margin, int i) {
+    Dot_sink& sink = screen.sink;
     const string_draw& s = scene.string_draws[i];
     if (s.enabled && on_sign(scene, s.x, s.y)) {
-        draw_text_marks(s, scene.dot_pitch, i == scene.selected_text);
-        if (text_file_missing(scene_text_files(), s.text_source)) mark_unshown_text(s, scene.dot_pitch);
+        draw_text_marks(sink, s, scene.dot_pitch, i == scene.selected_text);
+        if (text_file_missing(texts, s.text_source)) mark_unshown_text(sink, s, scene.dot_pitch);
     } else {
-        draw_text_element(grid, margin, s, i == scene.selected_text);
+        draw_text_element(screen.dot_fonts, sink, grid, margin, s, i == scene.selected_text);
     }
 }
 
 // The marks of the texts on the sign that the card cannot show, but the
 // selected one's.
-void draw_unshown_marks(const Scene& scene) {
+void draw_unshown_marks(const Scene& scene, const Text_files& texts, Dot_sink& sink) {
     for (int i = 0; i < string_draw_count; ++i) {
         const string_draw& s = scene.string_draws[i];
         if (i != scene.selected_text && s.enabled && on_sign(scene, s.x, s.y) &&
-            text_file_missing(scene_text_files(), s.text_source))
-            mark_unshown_text(s, scene.dot_pitch);
+            text_file_missing(texts, s.text_source))
+            mark_unshown_text(sink, s, scene.dot_pitch);
     }
 }
 
@@ -169,9 +158,11 @@ void draw_unshown_marks(const Scene& scene) {
 // window pixels, shape and digit elements of groups 0..19 first, then
 // texts, the selected ones left out (they are drawn over it). The sign is
 // kept out of their reach, so it shows only what the card lights.
-void draw_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, const Led_range& leds) {
+void draw_lower_part(const Scene& scene, const Led_framebuffer& sign_leds, const Text_files& texts,
+                     const Screen& screen, const Pixel_box& sign, const Led_range& leds) {
+    Dot_sink& sink = screen.sink;
     Editor_dots grid = editor_dots(sink, scene), margin = margin_dots(sink, scene);
-    draw_sign_leds(scene, sink, grid, leds);
+    draw_sign_leds(scene, sign_leds, sink, grid, leds);
     grid.keep_out(sign.left, sign.top, sign.right, sign.bottom);
     margin.keep_out(sign.left, sign.top, sign.right, sign.bottom);
     const Digit_unit* chosen = selected_digit(scene);
@@ -183,11 +174,13 @@ void draw_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, 
         }
     }
     for (int i = 0; i < string_draw_count; ++i)
-        if (i != scene.selected_text) draw_text(scene, grid, margin, i);
+        if (i != scene.selected_text) draw_text(scene, texts, screen, grid, margin, i);
 }
 
 // The lower part's records are kept and compared as bytes.
 static_assert(std::is_trivially_copyable_v<Digit_unit> && std::is_trivially_copyable_v<string_draw>);
+
+}  // namespace
 
 // What the sink's layer holds: the lower part as of the last frame that
 // drew into it, so a frame can tell what changed. Compared and copied
@@ -200,8 +193,9 @@ public:
     // How the lower part of scene (a sign of w x h LEDs, painted into
     // sign_leds) differs from the layer: not at all, in some LEDs only
     // (*changed: the LEDs that differ, within the sign), or otherwise.
-    Change compare(const Scene& scene, const Dot_sink& sink, int w, int h, Led_range* changed) const {
-        if (!valid_ || sink_ != &sink || !same_view(scene, w, h)) return whole;
+    Change compare(const Scene& scene, const Led_framebuffer& sign_leds, const Text_files& files,
+                   const Dot_sink& sink, int w, int h, Led_range* changed) const {
+        if (!valid_ || sink_ != &sink || !same_view(scene, files, w, h)) return whole;
         for (int n = 0; n < digit_groups_in_use * digit_group_size; ++n)
             if (n != chosen_digit_ && std::memcmp(static_cast<const void*>(&digits_[n]), static_cast<const void*>(&scene.digit_units[n]),
                                                   sizeof digits_[n]) != 0)
@@ -230,7 +224,8 @@ public:
     // The layer now holds scene's lower part.
     // in_layer: the sink's layer holds it too (else it was drawn into the
     // frame only).
-    void take(const Scene& scene, const Dot_sink& sink, int w, int h, bool in_layer) {
+    void take(const Scene& scene, const Led_framebuffer& sign_leds, const Text_files& files, const Dot_sink& sink,
+              int w, int h, bool in_layer) {
         sink_ = &sink;
         in_layer_ = in_layer;
         std::memcpy(static_cast<void*>(digits_), static_cast<const void*>(scene.digit_units), sizeof digits_);
@@ -242,14 +237,13 @@ public:
         view_w_ = scene.view_width, view_h_ = scene.view_height;
         board_x_ = scene.board_at(0, 0).x, board_y_ = scene.board_at(0, 0).y;
         w_ = w, h_ = h;
-        const Text_files& files = scene_text_files();
         files_[0] = files.present[0], files_[1] = files.present[1];
-        take_leds();
+        take_leds(sign_leds);
         valid_ = true;
     }
 
     // The layer now holds the sign's LEDs as painted.
-    void take_leds() {
+    void take_leds(const Led_framebuffer& sign_leds) {
         leds_.resize(sign_leds.width(), sign_leds.height());
         for (int y = 0; y < sign_leds.height(); ++y)
             std::memcpy(leds_.row(y), sign_leds.row(y), static_cast<size_t>(sign_leds.width()));
@@ -259,9 +253,8 @@ public:
     bool in_layer() const { return in_layer_; }
 
 private:
-    bool same_view(const Scene& scene, int w, int h) const {
+    bool same_view(const Scene& scene, const Text_files& files, int w, int h) const {
         const Digit_unit* d = selected_digit(scene);
-        const Text_files& files = scene_text_files();
         return pitch_ == scene.dot_pitch && view_w_ == scene.view_width && view_h_ == scene.view_height &&
                board_x_ == scene.board_at(0, 0).x && board_y_ == scene.board_at(0, 0).y && w_ == w && h_ == h &&
                chosen_digit_ == (d ? static_cast<int>(d - scene.digit_units) : -1) &&
@@ -280,33 +273,34 @@ private:
     Led_framebuffer leds_{0, 0};
 };
 
-Lower_part lower_part;
+Frame_cache::Frame_cache() : lower_part(new Lower_part) {}
+Frame_cache::~Frame_cache() = default;
 
-// How long the lower part took to draw, the last time it was drawn whole
-// (milliseconds, on this thread), and the time from which the layer pays:
-// showing it copies the whole drawing area, about 1.5 ms in software GL.
-double lower_part_ms = 0;
+namespace {
+
+// The time from which the layer pays: showing it copies the whole drawing
+// area, about 1.5 ms in software GL.
 constexpr double layer_threshold_ms = 3.0;
-Layer_use layer_use = Layer_use::when_it_pays;
 
-void timed_lower_part(const Scene& scene, Dot_sink& sink, const Pixel_box& sign, const Led_range& leds) {
+void timed_lower_part(Frame_cache& cache, const Scene& scene, const Text_files& texts, const Screen& screen,
+                      const Pixel_box& sign, const Led_range& leds) {
     const auto t0 = std::chrono::steady_clock::now();
-    draw_lower_part(scene, sink, sign, leds);
-    lower_part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-void forget_lower_part() {
-    lower_part.forget();
-    lower_part_ms = 0;
+    draw_lower_part(scene, cache.sign_leds, texts, screen, sign, leds);
+    cache.lower_part_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
 }  // namespace
 
-void set_layer_use(Layer_use use) { layer_use = use; }
+void set_layer_use(Frame_cache& cache, Layer_use use) { cache.layer_use = use; }
 
-void draw_display(const Scene& scene, const Input_state& input) {
-    pending = false;
-    Dot_sink& sink = dot_sink();
+void draw_display(Frame_cache& cache, const Screen& screen, const Scene& scene, const Ui_state& ui,
+                  const Text_files& texts) {
+    const Input_state& input = ui.input;
+    cache.pending = false;
+    Led_framebuffer& sign_leds = cache.sign_leds;
+    Lower_part& lower_part = *cache.lower_part;
+    const Layer_use layer_use = cache.layer_use;
+    Dot_sink& sink = screen.sink;
 
     // A clean frame: cleared, lighting and texturing off, lines 1 pixel
     // wide. What is drawn later lies on top of what is drawn earlier.
@@ -316,7 +310,7 @@ void draw_display(const Scene& scene, const Input_state& input) {
     int w, h;
     output_screen_size(scene, &w, &h);
     sign_leds.resize(w, h);
-    paint_sign(scene, sign_leds, scene_text_files());
+    paint_sign(screen.dot_fonts, scene, sign_leds, texts);
     const Pixel_box sign = sign_box(scene, w, h);
     const Led_range leds = window_leds(scene, w, h);
 
@@ -326,21 +320,21 @@ void draw_display(const Scene& scene, const Input_state& input) {
     // A lower part that draws in less time than showing the layer takes is
     // drawn straight into every frame.
     const bool layer_pays = layer_use == Layer_use::always ||
-                            (layer_use == Layer_use::when_it_pays && lower_part_ms >= layer_threshold_ms);
+                            (layer_use == Layer_use::when_it_pays && cache.lower_part_ms >= layer_threshold_ms);
     if (sink.has_layer() && layer_pays) {
         Led_range changed;
-        const Lower_part::Change change = lower_part.compare(scene, sink, w, h, &changed);
+        const Lower_part::Change change = lower_part.compare(scene, sign_leds, texts, sink, w, h, &changed);
         if (change == Lower_part::whole) {
             // A change under everything (a zoom, a new selection, rows and
             // columns): drawn straight into the frame, as fast as ever, and
             // remembered. The next frame like it makes the layer.
-            timed_lower_part(scene, sink, sign, leds);
-            lower_part.take(scene, sink, w, h, false);
+            timed_lower_part(cache, scene, texts, screen, sign, leds);
+            lower_part.take(scene, sign_leds, texts, sink, w, h, false);
         } else if (!lower_part.in_layer()) {
             sink.begin_layer(0, 0, scene.view_width - 1, scene.view_height - 1);
-            timed_lower_part(scene, sink, sign, leds);
+            timed_lower_part(cache, scene, texts, screen, sign, leds);
             sink.end_layer();
-            lower_part.take(scene, sink, w, h, true);
+            lower_part.take(scene, sign_leds, texts, sink, w, h, true);
             sink.show_layer();
         } else {
             if (change == Lower_part::leds) {
@@ -358,15 +352,15 @@ void draw_display(const Scene& scene, const Input_state& input) {
                 auto pixel = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, -1, 1 << 30)); };
                 sink.begin_layer(pixel(box.left), pixel(box.top), pixel(box.right), pixel(box.bottom));
                 Editor_dots grid = editor_dots(sink, scene);
-                draw_sign_leds(scene, sink, grid, redraw);
-                draw_unshown_marks(scene);
+                draw_sign_leds(scene, sign_leds, sink, grid, redraw);
+                draw_unshown_marks(scene, texts, sink);
                 sink.end_layer();
-                lower_part.take_leds();
+                lower_part.take_leds(sign_leds);
             }
             sink.show_layer();
         }
     } else {
-        timed_lower_part(scene, sink, sign, leds);
+        timed_lower_part(cache, scene, texts, screen, sign, leds);
         lower_part.forget();
     }
 
@@ -378,7 +372,7 @@ void draw_display(const Scene& scene, const Input_state& input) {
         sink.set_texturing(false);
         if (const Digit_unit* d = selected_digit(scene))
             if (!(d->enabled && on_sign(scene, d->x, d->y))) draw_digit_unit(grid, margin, *d, true);
-        if (scene.selected_text < string_draw_count) draw_text(scene, grid, margin, scene.selected_text);
+        if (scene.selected_text < string_draw_count) draw_text(scene, texts, screen, grid, margin, scene.selected_text);
     }
 
     // The outlines of the boards in use, over the sign: the others dim,
@@ -386,24 +380,24 @@ void draw_display(const Scene& scene, const Input_state& input) {
     sink.set_texturing(false);
     for (int r = 0; r < output_rows(scene); ++r)
         for (int c = 0; c < output_columns(scene); ++c)
-            if (r || c) draw_board_outline_dim(scene.board_at(r, c), scene.dot_pitch);
+            if (r || c) draw_board_outline_dim(sink, scene.board_at(r, c), scene.dot_pitch);
     if (scene.selected_board_col == 0 && scene.selected_board_row == 0)
-        draw_board_outline_selected(scene.board_at(0, 0), scene.dot_pitch);
+        draw_board_outline_selected(screen, scene.board_at(0, 0), scene.dot_pitch);
     else
-        draw_board_outline(scene.board_at(0, 0), scene.dot_pitch);
+        draw_board_outline(sink, scene.board_at(0, 0), scene.dot_pitch);
 
     // Measured rectangles, over the sign and the elements.
     const int overlays = scene.graph_count < graph_draw_count ? scene.graph_count : graph_draw_count;
     for (int k = 0; k < overlays; ++k) {
         if (!scene.graph_draws[k].in_use) continue;
         if (k == scene.selected_graph)
-            draw_overlay_selected(scene.graph_draws[k], scene.dot_pitch);
+            draw_overlay_selected(screen, scene.graph_draws[k], scene.dot_pitch);
         else
-            draw_overlay(scene.graph_draws[k], scene.dot_pitch);
+            draw_overlay(screen, scene.graph_draws[k], scene.dot_pitch);
     }
 
     // The menu entries, which have no picture of their own otherwise.
-    draw_menu_entries(input, scene);
+    draw_menu_entries(screen, input, scene);
 
     // The coordinate readout beside the mouse, over the scene.
     char readout[1024];
@@ -412,20 +406,20 @@ void draw_display(const Scene& scene, const Input_state& input) {
         to_wide(readout, wide, 1024);
         sink.set_texturing(false);
         sink.set_colour(1, 1, 1);
-        draw_label(wide, scene.mouse_x, scene.mouse_y - 20, readout_wrap, readout_line_height);
+        draw_label(screen, wide, scene.mouse_x, scene.mouse_y - 20, readout_wrap, readout_line_height);
     }
 
     // The status line and the help, over the readout and everything else.
-    draw_status_and_help(input, scene);
+    draw_status_and_help(screen, input, ui.status, scene);
 
     // Present the frame.
     sink.end_frame();
 }
 
-void reshape_view(Scene& scene, int width, int height) {
+void reshape_view(Frame_cache& cache, Dot_sink& sink, Scene& scene, int width, int height) {
     View_projection v = view_projection(width, height);
     scene.view_width = v.viewport_w;
     scene.view_height = v.viewport_h;
-    dot_sink().set_projection(v);
-    note_change();
+    sink.set_projection(v);
+    note_change(cache);
 }

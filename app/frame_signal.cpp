@@ -9,41 +9,23 @@
 #include "platform/platform.h"
 #include "ui/keyboard.h"
 
-namespace {
-
-struct Signal {
-    bool started = false;
-    std::string path;          // empty: the signal is off
-    long frames = 0;           // frames presented
-    long marks = 0;            // markers handled
-    long marks_written = -1;   // markers the file last said were done (-1: no file yet)
-    bool failed = false;       // a write failed (said once)
-};
-Signal state;
-
-void start_once() {
-    if (!state.started) frame_signal_start();
-}
-
-}  // namespace
-
-void frame_signal_start() {
-    state = Signal{};
+void frame_signal_start(Frame_signal& state) {
+    state = Frame_signal{};
     state.started = true;
     std::string path;
     if (platform_environment("VANTIRO_FRAME_FILE", &path)) state.path = path;
 }
 
-bool frame_signal_marker(int key) {
-    start_once();
+bool frame_signal_marker(Frame_signal& state, Frame_cache& cache, int key) {
+    if (!state.started) frame_signal_start(state);
     if (state.path.empty() || key != key_f12) return false;
     ++state.marks;
-    note_change();
+    note_change(cache);
     return true;
 }
 
-void frame_signal_presented(void (*wait_window_system)()) {
-    start_once();
+void frame_signal_presented(Frame_signal& state, Card_link& link, void (*wait_window_system)()) {
+    if (!state.started) frame_signal_start(state);
     if (state.path.empty()) return;
     ++state.frames;
     if (state.marks == state.marks_written) return;   // nothing new to say
@@ -52,7 +34,7 @@ void frame_signal_presented(void (*wait_window_system)()) {
     if (wait_window_system) wait_window_system();
     char line[128];
     const int n = format_text(line, sizeof line, "frame %ld done %ld sending %d reading %d\n", state.frames,
-                              state.marks, wait_live_idle(0) ? 0 : 1, sync_in_progress() ? 1 : 0);
+                              state.marks, link.sender.wait_idle(0) ? 0 : 1, sync_in_progress(link) ? 1 : 0);
     std::string err;
     if (n > 0 && platform_write_file_atomic(state.path.c_str(), line, static_cast<size_t>(n), &err)) {
         state.marks_written = state.marks;

@@ -16,17 +16,34 @@
 // resize asked for until then.
 #pragma once
 
+#include <string>
+
+#include "app/frame.h"
+#include "app/outputs.h"
+
+// The signal's file and counts. main owns one (tests their own); a new one
+// is not started: the first use of the calls below starts it.
+struct Frame_signal {
+    bool started = false;
+    std::string path;          // empty: the signal is off
+    long frames = 0;           // frames presented
+    long marks = 0;            // markers handled
+    long marks_written = -1;   // markers the file last said were done (-1: no file yet)
+    bool failed = false;       // a write failed (said once)
+};
+
 // Reads VANTIRO_FRAME_FILE afresh and counts from zero. The editor never
 // calls it (the first use of the two calls below does); tests use it to
 // switch the signal on or off.
-void frame_signal_start();
+void frame_signal_start(Frame_signal& signal);
 
 // True when key (a GLUT special-key code) is the marker and the signal is
-// on: the marker is counted, a frame is asked for, and the key goes no
-// further. Otherwise false, and the key is the editor's as usual.
-bool frame_signal_marker(int key);
+// on: the marker is counted, a frame is asked for (in cache), and the key
+// goes no further. Otherwise false, and the key is the editor's as usual.
+bool frame_signal_marker(Frame_signal& signal, Frame_cache& cache, int key);
 
 // Called after each frame's buffer swap. wait_window_system (may be null)
 // returns once the window system has carried out every request sent so
-// far; it is called only while the signal is on.
-void frame_signal_presented(void (*wait_window_system)());
+// far; it is called only while the signal is on. link tells whether its
+// sender is busy and whether the card's scene is still being read.
+void frame_signal_presented(Frame_signal& signal, Card_link& link, void (*wait_window_system)());

@@ -41,21 +41,23 @@ const char window_title[] = "vantiro";
     std::exit(1);
 }
 
-void present_frame() {
-    glutSwapBuffers();
-    frame_signal_presented(platform_window_sync);
-}
-
-Gl_sink gl_sink(present_frame);
-
 // What main owns and the callbacks work on: the scene, the input's state
-// (grabs, window, undo history), the recovery copy's writer and the
-// window's limits. GLUT's callbacks carry no pointer of their own, so they
-// reach it through `shell`, set once at the start of main: the one pointer
-// to the shell's state kept at namespace scope.
+// (grabs, window, undo history), the configuration and the program's
+// paths, the text files, the card link, the frame's cache and signal, the
+// recovery copy's writer and the window's limits. GLUT's callbacks carry
+// no pointer of their own, so they reach it through `shell`, set once at
+// the start of main: the one pointer to the shell's state kept at
+// namespace scope.
 struct Shell {
     Scene* scene = nullptr;
     Ui_state* ui = nullptr;
+    Config* config = nullptr;
+    Program_paths* paths = nullptr;
+    Text_files* texts = nullptr;
+    Card_link* link = nullptr;
+    Frame_cache* frame = nullptr;
+    Frame_signal* signal = nullptr;
+    Screen* screen = nullptr;       // the GL sink and the outline font, once the window is made
     Autosave* autosave = nullptr;   // null until it is started
     // The largest client area the editor draws: the screen's size, and at
     // least the start-up size. A larger back buffer than the window system
@@ -67,6 +69,12 @@ struct Shell {
     bool oversize = false;
 };
 Shell* shell = nullptr;
+
+void present_frame() {
+    glutSwapBuffers();
+    frame_signal_presented(*shell->signal, *shell->link, platform_window_sync);
+}
+
 
 // × (after its save succeeded) and Ctrl+S (the operator's discard) end
 // here: the recovery copy goes, and its writer is joined first.
@@ -88,28 +96,28 @@ void reshape_cb(int w, int h) {
         return;
     }
     shell->oversize = false;
-    reshape_view(*shell->scene, w, h);
+    reshape_view(*shell->frame, shell->screen->sink, *shell->scene, w, h);
 }
 void motion_cb(int x, int y) {
     on_motion(*shell->ui, *shell->scene, x, y);
-    note_change();
+    note_change(*shell->frame);
 }
 void passive_motion_cb(int x, int y) {
     on_passive_motion(*shell->ui, *shell->scene, x, y);
-    note_change();
+    note_change(*shell->frame);
 }
 void key_cb(unsigned char key, int x, int y) {
     on_key(*shell->ui, *shell->scene, key, x, y);
-    note_change();
+    note_change(*shell->frame);
 }
 void special_key_cb(int key, int x, int y) {
-    if (frame_signal_marker(key)) return;
+    if (frame_signal_marker(*shell->signal, *shell->frame, key)) return;
     on_special_key(*shell->ui, *shell->scene, key, x, y);
-    note_change();
+    note_change(*shell->frame);
 }
 void mouse_cb(int button, int state, int x, int y) {
     on_mouse(*shell->ui, *shell->scene, button, state, x, y);
-    note_change();
+    note_change(*shell->frame);
 }
 
 // Idle pass: redraw the whole scene when something changed, otherwise sleep
@@ -117,20 +125,22 @@ void mouse_cb(int button, int state, int x, int y) {
 void idle_pass() {
     Scene& scene = *shell->scene;
     Ui_state& ui = *shell->ui;
-    if (show_live_status()) note_change();   // what the sender thread has said
-    if (finish_sync_from_card(scene, ui.history)) note_change();   // the card's scene, once read
+    Frame_cache& frame = *shell->frame;
+    if (show_live_status(*shell->link, ui.status)) note_change(frame);   // what the sender thread has said
+    if (finish_sync_from_card(*shell->link, *shell->paths, ui.status, scene, ui.history))
+        note_change(frame);   // the card's scene, once read
     // The recovery copy, when an edit is at least its interval old.
     const int64_t autosave_due = shell->autosave->tick(scene, ui.history.changes(), now_ms());
     const std::string failed = shell->autosave->take_failure();
     if (!failed.empty()) {
         std::fprintf(stderr, "%s\n", failed.c_str());
-        set_failure(failed.c_str());
-        note_change();
+        ui.status.set_failure(failed.c_str());
+        note_change(frame);
     }
     // With nothing to draw the pass sleeps until input, a thread's news
     // (they wake it: platform_wake_main) or a pending recovery copy's time.
-    if (frame_pending() && !shell->oversize)
-        draw_display(scene, ui.input);
+    if (frame_pending(frame) && !shell->oversize)
+        draw_display(frame, *shell->screen, scene, ui, *shell->texts);
     else
         platform_wait_input(autosave_due < 0 ? -1 : static_cast<int>(std::min<int64_t>(autosave_due, 60000)));
 }
@@ -172,7 +182,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = std::string("recovered the edits of a session that ended at ") + when +
                                      " without saving (Ctrl+Z: the saved scene)";
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_status(said.c_str());
+            ui.status.set_status(said.c_str());
             return;
         }
         case Recovery::other_build:
@@ -184,7 +194,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
             const std::string said = "autosave: scene.recovery not used (" + why + "); " +
                                      (kept ? "kept as " + aside : "it stays, and the next copy replaces it");
             std::fprintf(stderr, "vantiro: %s\n", said.c_str());
-            set_failure(said.c_str());
+            ui.status.set_failure(said.c_str());
             return;
         }
     }
@@ -193,7 +203,7 @@ void recover_scene(Ui_state& ui, Scene& scene, const std::string& path) {
 }  // namespace
 
 static void display_cb() {
-    if (!shell->oversize) draw_display(*shell->scene, shell->ui->input);
+    if (!shell->oversize) draw_display(*shell->frame, *shell->screen, *shell->scene, *shell->ui, *shell->texts);
 }
 
 int main(int argc, char** argv) {
@@ -211,17 +221,34 @@ int main(int argc, char** argv) {
 
     static Scene scene;   // about 800 KB: static storage, not the stack
     static Ui_state ui;   // the undo history's table beside it
+    static Config config;          // SysCfg.ini, read at start-up
+    static Program_paths paths;    // where the files are
+    static Text_files texts;       // my_txt3.txt and my_txt4.txt as read last
+    static Card_link link;         // the card's handles; its threads joined when it goes
+    static Frame_cache frame;      // what one frame leaves for the next
+    static Frame_signal signal;    // the test runs' frame file
     static Shell the_shell;
     the_shell.scene = &scene;
     the_shell.ui = &ui;
+    the_shell.config = &config;
+    the_shell.paths = &paths;
+    the_shell.texts = &texts;
+    the_shell.link = &link;
+    the_shell.frame = &frame;
+    the_shell.signal = &signal;
     shell = &the_shell;
     std::string err;
 
-    if (!font_library_start(&err)) fail(err);
+    // The outline font's face and its glyph cache (about 1.8 MB).
+    static Outline_font font;
+    if (!font_library_start(font, &err)) fail(err);
+    // The bitmap fonts of the dot texts, read at their first use.
+    static Bitmap_fonts dot_fonts;
 
     char exe_path[4096];
     if (!platform_executable_path(exe_path, sizeof exe_path, &err)) fail(err);
-    if (!startup_paths_and_config(exe_path, &err, dir.empty() ? nullptr : dir.c_str(), Given_folder::make))
+    if (!startup_paths_and_config(exe_path, &paths, &config, dot_fonts, ui.status, &err, dir.empty() ? nullptr : dir.c_str(),
+                                  Given_folder::make))
         fail(err);
 
     // GLUT sees only the program name: the options above are the editor's.
@@ -235,7 +262,9 @@ int main(int argc, char** argv) {
     glutCreateWindow(window_title);
     the_shell.max_client_w = std::max(client_start_w, glutGet(GLUT_SCREEN_WIDTH));
     the_shell.max_client_h = std::max(client_start_h, glutGet(GLUT_SCREEN_HEIGHT));
-    set_dot_sink(&gl_sink);
+    static Gl_sink gl_sink(present_frame);
+    static Screen screen{gl_sink, font, dot_fonts};
+    the_shell.screen = &screen;
     Window_ops& ops = ui.window.ops;
     ops.position = glutPositionWindow;
     ops.reshape = glutReshapeWindow;
@@ -252,38 +281,40 @@ int main(int argc, char** argv) {
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
 
-    if (!startup_open_face(nullptr, 0, &err)) fail(err);
+    if (!startup_open_face(font, nullptr, 0, &err)) fail(err);
 
     glDisable(GL_CULL_FACE);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // The editor's requests, with the window's clipboard for Ctrl+V.
-    static struct Window_requests final : Editor_requests {
-        std::string clipboard_text() override {
+    struct Window_requests final : Editor_requests {
+        using Editor_requests::Editor_requests;
+        std::string clipboard_text(Status_line& status) override {
             std::string text, err;
-            if (!platform_clipboard_text(&text, &err)) set_failure(("paste: " + err).c_str());
+            if (!platform_clipboard_text(&text, &err)) status.set_failure(("paste: " + err).c_str());
             return text;
         }
-    } window_requests;
+    };
+    static Window_requests window_requests(config, paths, texts, link, dot_fonts);
     static Platform_lock folder_lock;   // held until the program ends
-    std::string scene_dir(data_paths.scene_conf);
+    std::string scene_dir(paths.data.scene_conf);
     scene_dir.resize(scene_dir.size() - std::strlen("scene.conf"));
     lock_scene_folder(scene_dir, &folder_lock);
-    startup_scene(scene, &ui, &window_requests);
+    startup_scene(scene, config, paths, texts, ui.status, &ui, &window_requests);
     recover_scene(ui, scene, scene_dir + "scene.recovery");
     static Autosave autosave;
     the_shell.autosave = &autosave;
     if (!autosave.start(scene_dir + "scene.recovery", ui.history.changes(), &err)) {
         std::fprintf(stderr, "vantiro: %s\n", err.c_str());
-        set_failure(err.c_str());
+        ui.status.set_failure(err.c_str());
     }
 
     // VANTIRO_LAYER=always or never overrides when frames keep their lower
     // part in a layer (tests drive the layer on scenes too light to need it).
     std::string layer;
     if (platform_environment("VANTIRO_LAYER", &layer))
-        set_layer_use(layer == "always" ? Layer_use::always : layer == "never" ? Layer_use::never
+        set_layer_use(frame, layer == "always" ? Layer_use::always : layer == "never" ? Layer_use::never
                                                                                : Layer_use::when_it_pays);
 
     glutReshapeWindow(client_start_w, client_start_h);
@@ -303,7 +334,7 @@ int main(int argc, char** argv) {
 
     // With sync on, the card's stored scene is read off the main thread
     // while the window draws and takes input; the idle pass applies it.
-    if (sync_enabled) start_sync_from_card(scene);
+    if (config.sync_enabled) start_sync_from_card(link, config, ui.status, scene);
 
     // GLUT's loop, one pass at a time: before GLUT reads the queue, the
     // Ctrl shortcuts of a non-Latin layout are taken out of it (GLUT would
@@ -311,7 +342,7 @@ int main(int argc, char** argv) {
     for (;;) {
         while (const int ctrl = platform_take_ctrl_letter()) {
             on_key(ui, scene, static_cast<unsigned char>(ctrl), scene.mouse_x, scene.mouse_y);
-            note_change();
+            note_change(frame);
         }
         glutMainLoopEvent();
         idle_pass();

@@ -11,7 +11,6 @@
 
 #include "app/broker_send.h"
 #include "app/config.h"
-#include "app/startup.h"
 #include "command/flash_image.h"
 #include "command/replay.h"
 #include "controller/font_check.h"
@@ -26,13 +25,8 @@
 #include "ui/edit_steps.h"
 #include "scene/view_state.h"
 
-namespace {
-Text_files text_files;
-// The cards the live send goes to: RemotIP's first, then [Cards].
-std::vector<Live_card> live_cards;
-}
-
-std::vector<Live_card> make_live_cards(int32_t first_client, const std::string& to, std::vector<std::string>* bad) {
+std::vector<Live_card> make_live_cards(const Config& config, int32_t first_client, const std::string& to,
+                                       std::vector<std::string>* bad) {
     std::vector<Live_card> cards;
     auto add = [&](const char* name, const char* address) {
         const int32_t h = CreateClient(address, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
@@ -46,71 +40,40 @@ std::vector<Live_card> make_live_cards(int32_t first_client, const std::string& 
         if (first_client)
             cards.push_back(Live_card{"RemotIP", first_client});
         else
-            add("RemotIP", remote_ip);
+            add("RemotIP", config.remote_ip);
     }
-    for (int i = 0; i < config_card_count; ++i)
-        if (all || to == config_cards[i].name) add(config_cards[i].name, config_cards[i].address);
+    for (int i = 0; i < config.card_count; ++i)
+        if (all || to == config.cards[i].name) add(config.cards[i].name, config.cards[i].address);
     if (!all && cards.empty() && bad->empty()) add(to.c_str(), to.c_str());   // an address of its own
     return cards;
 }
 
-const Text_files& scene_text_files() { return text_files; }
-
-void refresh_text_files() {
-    text_files.folder = scene_folder;
-    text_files.read();
+void refresh_text_files(Text_files& texts, const Program_paths& paths) {
+    texts.folder = paths.scene_folder;
+    texts.read();
 }
 
-void render_scene_leds(const Scene& scene, Led_framebuffer& screen) {
-    paint_sign(scene, screen, text_files);
+void render_scene_leds(Bitmap_fonts& fonts, const Scene& scene, const Text_files& texts, Led_framebuffer& screen) {
+    paint_sign(fonts, scene, screen, texts);
 }
 
-namespace {
-// The font check's finding for the send in progress, said again with its end.
-std::string font_warning;
-}
-
-Export_outcome export_scene(const Scene& scene) {
-    refresh_text_files();
-    const std::string gaps = check_scene_for_card(scene, text_files);
-    Export_outcome o = export_to_drive(scene, export_folder, scene_folder);
+Export_outcome export_scene(Bitmap_fonts& fonts, const Scene& scene, const Config& config, const Program_paths& paths,
+                            Text_files& texts, Status_line& status) {
+    refresh_text_files(texts, paths);
+    const std::string gaps = check_scene_for_card(fonts, scene, texts);
+    Export_outcome o = export_to_drive(scene, config.export_folder, paths.scene_folder);
     if (!gaps.empty()) o.message += "; " + gaps;
-    (o.written ? set_status : set_failure)(o.message.c_str());
+    o.written ? status.set_status(o.message.c_str()) : status.set_failure(o.message.c_str());
     return o;
 }
 
-int32_t controller_client = 0;
-
 namespace {
-// Why no card gets the live send, said once: sync off, or an address that
-// cannot be a card's.
-std::string no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
-}
-
-namespace {
-
-// The read of the card's flash window, off the main thread. The thread
-// touches no scene: it only talks to the card and keeps the bytes.
-struct Sync_read {
-    std::thread thread;
-    std::mutex lock;
-    std::condition_variable ended;
-    bool running = false, done = false;
-    std::atomic<bool> stop{false};   // the program ends: no further request
-    bool stopped_at_exit = false;    // stop_sync_from_card is registered to run at exit
-    std::vector<uint8_t> image;   // 64 KiB of zeros, then the window as read
-    std::string failure;          // empty: the window was read whole
-};
-Sync_read sync_read;
-
-// The scene as it was when the read began, for the replay (see
-// replay_image_onto). Static: a Scene is about 800 KB.
-Scene startup_scene_copy;
 
 // The whole read within this many milliseconds, whatever the card does.
 constexpr long sync_deadline_ms = 3000;
 
-void read_flash_window(int32_t client) {
+void read_flash_window(Sync_read* read, int32_t client) {
+    Sync_read& sync_read = *read;
     std::vector<uint8_t> image(flash_window_start, 0);
     image.reserve(flash_window_end);
     std::string failure;
@@ -154,44 +117,51 @@ void read_flash_window(int32_t client) {
 
 }  // namespace
 
-void start_sync_from_card(const Scene& scene) {
+void start_sync_from_card(Card_link& link, const Config& config, Status_line& status, const Scene& scene) {
     InitSdk(1, 2);
-    controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-    if (!controller_client) {
-        no_card_reason = std::string("RemotIP ") + remote_ip + " in SysCfg.ini is not an address";
-        set_failure(("card: " + no_card_reason + "; the card's scene is not read").c_str());
+    link.client = CreateClient(config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+    if (!link.client) {
+        link.no_card_reason = std::string("RemotIP ") + config.remote_ip + " in SysCfg.ini is not an address";
+        status.set_failure(("card: " + link.no_card_reason + "; the card's scene is not read").c_str());
         return;
     }
     std::vector<std::string> bad;
-    live_cards = make_live_cards(controller_client, "all", &bad);
-    for (const std::string& b : bad) set_failure(("card: [Cards] " + b + "; not sent to").c_str());
-    start_live_sender(live_cards);
+    link.cards = make_live_cards(config, link.client, "all", &bad);
+    for (const std::string& b : bad) status.set_failure(("card: [Cards] " + b + "; not sent to").c_str());
+    link.sender.start(link.cards);
+    Sync_read& sync_read = link.sync;
     if (sync_read.running) return;
-    startup_scene_copy = scene;
+    if (!sync_read.scene_at_start) sync_read.scene_at_start.reset(new Scene);
+    *sync_read.scene_at_start = scene;
     sync_read.running = true;
     sync_read.done = false;
     sync_read.stop = false;
-    show_status("reading the card's scene…");
-    sync_read.thread = std::thread(read_flash_window, controller_client);
+    status.show_status("reading the card's scene…");
     // Whatever way the program ends (a quit, a failed start, exit from
-    // anywhere), the read is stopped and its thread joined first: a
-    // thread still joinable when the statics go would abort the program.
-    if (!sync_read.stopped_at_exit) {
-        sync_read.stopped_at_exit = true;
-        std::atexit(stop_sync_from_card);
-    }
+    // anywhere), the read is stopped and its thread joined when the link
+    // goes (~Card_link): a thread still joinable then would abort the
+    // program.
+    sync_read.thread = std::thread(read_flash_window, &sync_read, link.client);
 }
 
-void stop_sync_from_card() {
+Card_link::~Card_link() {
+    stop_sync_from_card(*this);
+    stop_broker_send(broker);
+}
+
+void stop_sync_from_card(Card_link& link) {
+    Sync_read& sync_read = link.sync;
     if (!sync_read.thread.joinable()) return;
     sync_read.stop = true;   // ends after the request on the way (the card link's time-outs bound it)
     sync_read.thread.join();
     sync_read.running = sync_read.done = false;
 }
 
-bool sync_in_progress() { return sync_read.running; }
+bool sync_in_progress(const Card_link& link) { return link.sync.running; }
 
-bool finish_sync_from_card(Scene& scene, Edit_history& history) {
+bool finish_sync_from_card(Card_link& link, const Program_paths& paths, Status_line& status, Scene& scene,
+                           Edit_history& history) {
+    Sync_read& sync_read = link.sync;
     if (!sync_read.running) return false;
     std::vector<uint8_t> image;
     std::string failure;
@@ -204,57 +174,54 @@ bool finish_sync_from_card(Scene& scene, Edit_history& history) {
     sync_read.thread.join();
     sync_read.running = false;
     if (!failure.empty()) {
-        set_failure(failure.c_str());
+        status.set_failure(failure.c_str());
         return true;
     }
     std::string err;
-    if (!platform_write_file_atomic(data_paths.spi_data, image.data(), image.size(), &err)) {
-        set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
+    if (!platform_write_file_atomic(paths.data.spi_data, image.data(), image.size(), &err)) {
+        status.set_failure(("card: cannot keep the card's flash: " + err + "; nothing is replayed").c_str());
         return true;
     }
     const int32_t texts = scene.texts_made, rects = scene.shapes_made;
-    if (replay_image_onto(scene, startup_scene_copy, image.data(), image.size()) == Header_status::uninitialised) {
+    if (replay_image_onto(scene, *sync_read.scene_at_start, status, image.data(), image.size()) == Header_status::uninitialised) {
         // An erased flash: the local image gets the default header, as at
         // any replay of it.
-        replay_stored_script(scene);
+        replay_stored_script(scene, status, paths.data.spi_data);
     }
     // The card's scene is where editing starts: not a step to undo.
-    start_editor_history(history, scene);
-    set_status(("card " + std::string(CSDK_Address(controller_client)) + ": its scene is read (" +
+    start_editor_history(history, status, scene);
+    status.set_status(("card " + std::string(CSDK_Address(link.client)) + ": its scene is read (" +
                 std::to_string(scene.texts_made - texts) + " texts and " + std::to_string(scene.shapes_made - rects) +
                 " rectangles added)")
                    .c_str());
     return true;
 }
 
-void sync_from_card(Scene& scene, Edit_history& history) {
-    start_sync_from_card(scene);
-    if (!sync_in_progress()) return;
+void sync_from_card(Card_link& link, const Config& config, const Program_paths& paths, Status_line& status,
+                    Scene& scene, Edit_history& history) {
+    start_sync_from_card(link, config, status, scene);
+    if (!sync_in_progress(link)) return;
+    Sync_read& sync_read = link.sync;
     {
         std::unique_lock<std::mutex> g(sync_read.lock);
-        sync_read.ended.wait(g, [] { return sync_read.done; });
+        sync_read.ended.wait(g, [&sync_read] { return sync_read.done; });
     }
-    finish_sync_from_card(scene, history);
+    finish_sync_from_card(link, paths, status, scene, history);
 }
 
-namespace {
-bool told_sync_off = false;
-bool told_modules = false;   // said once a run that digit modules stay off the live send
-}
-
-void reset_card_link() {
+void reset_card_link(Card_link& link) {
+    Sync_read& sync_read = link.sync;
     if (sync_read.thread.joinable()) sync_read.thread.join();
     sync_read.running = sync_read.done = false;
-    font_warning.clear();
-    stop_live_sender();
-    stop_broker_send();
+    link.font_warning.clear();
+    link.sender.stop();
+    stop_broker_send(link.broker);
     CSDK_Reset();
-    controller_client = 0;
-    live_cards.clear();
-    told_sync_off = false;
-    no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
-    told_modules = false;
-    text_files = Text_files{};
+    link.client = 0;
+    link.cards.clear();
+    link.told_sync_off = false;
+    link.no_card_reason = "no card: Syc_Enable=0 in SysCfg.ini";
+    link.told_modules = false;
 }
 
 namespace {
@@ -265,56 +232,57 @@ public:
 };
 }  // namespace
 
-void send_scene_live(const Scene& scene) {
-    if (config_broker.host[0]) {
+void send_scene_live(Card_link& link, Bitmap_fonts& fonts, const Config& config, const Program_paths& paths,
+                     Text_files& texts, Status_line& status, const Scene& scene) {
+    if (config.broker.host[0]) {
         // Through the broker as well: the stick's script, digit modules included.
-        refresh_text_files();
+        refresh_text_files(texts, paths);
         Script_text script;
-        write_scene_script(scene, script, text_files, Line_style::script);
-        broker_send(script.text);
-        if (!controller_client) return;
+        write_scene_script(scene, script, texts, Line_style::script);
+        broker_send(link.broker, config.broker, script.text);
+        if (!link.client) return;
     }
-    if (!controller_client) {
+    if (!link.client) {
         // No card configured: said once, not at every click.
-        if (!told_sync_off)
-            note_status(("card: not sent live (" + no_card_reason + ")").c_str());
-        told_sync_off = true;
+        if (!link.told_sync_off)
+            status.note_status(("card: not sent live (" + link.no_card_reason + ")").c_str());
+        link.told_sync_off = true;
         return;
     }
-    refresh_text_files();
-    font_warning = check_scene_for_card(scene, text_files);
-    if (!font_warning.empty()) note_status(font_warning.c_str());
-    if (!told_modules && digit_modules_on_sign(scene) > 0) {
+    refresh_text_files(texts, paths);
+    link.font_warning = check_scene_for_card(fonts, scene, texts);
+    if (!link.font_warning.empty()) status.note_status(link.font_warning.c_str());
+    if (!link.told_modules && digit_modules_on_sign(scene) > 0) {
         // Said once: modules are loaded by the card from the stick only.
-        told_modules = true;
-        note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
+        link.told_modules = true;
+        status.note_status("card: digit modules are not sent live; they go to the card by the USB stick (下载数据到u盘)");
     }
-    if (live_cards.empty() || live_cards[0].client != controller_client) {
+    if (link.cards.empty() || link.cards[0].client != link.client) {
         // The handle was made elsewhere (a test's own): the fleet around it.
         std::vector<std::string> bad;
-        live_cards = make_live_cards(controller_client, "all", &bad);
+        link.cards = make_live_cards(config, link.client, "all", &bad);
     }
-    start_live_sender(live_cards);
-    submit_live_lines(live_scene_lines(scene, live_pacing != 0, text_files));
+    link.sender.start(link.cards);
+    link.sender.submit(live_scene_lines(scene, config.live_pacing != 0, texts));
 }
 
-bool show_live_status() {
+bool show_live_status(Card_link& link, Status_line& status) {
     std::string message;
     bool to_stderr = false, failed = false;
-    if (take_broker_status(&message, &failed)) {
+    if (take_broker_status(link.broker, &message, &failed)) {
         if (message.size() >= 3 && message.compare(message.size() - 3, 3, "…") == 0)
-            show_status(message.c_str());   // progress
+            status.show_status(message.c_str());   // progress
         else
-            (failed ? set_failure : set_status)(message.c_str());
+            failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
         return true;
     }
-    if (!take_live_status(&message, &to_stderr, &failed)) return false;
+    if (!link.sender.take_status(&message, &to_stderr, &failed)) return false;
     if (to_stderr) {
         // The end of a send keeps the font check's finding on the line.
-        if (!font_warning.empty()) message += "; " + font_warning;
-        (failed ? set_failure : set_status)(message.c_str());
+        if (!link.font_warning.empty()) message += "; " + link.font_warning;
+        failed ? status.set_failure(message.c_str()) : status.set_status(message.c_str());
     }
     else
-        show_status(message.c_str());
+        status.show_status(message.c_str());
     return true;
 }

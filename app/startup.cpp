@@ -6,7 +6,6 @@
 #include "app/config.h"
 #include "app/outputs.h"
 #include "app/scene_files/scene_files.h"
-#include "command/replay.h"
 #include "platform/platform.h"
 #include "render/bitmap_font.h"
 #include "render/outline_font.h"
@@ -15,10 +14,6 @@
 #include "scene/view_state.h"
 #include "ui/edit_steps.h"
 #include "ui/menus.h"
-
-char exe_folder[exe_folder_size];
-char scene_folder[exe_folder_size];
-Data_paths data_paths;
 
 bool derive_exe_folder(const char* exe_path, char* out, size_t cap, std::string* err) {
     const char* last = std::strrchr(exe_path, '/');
@@ -101,57 +96,61 @@ bool startup_folders(const char* exe_path, const char* dir, Given_folder given, 
     return true;
 }
 
-bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir, Given_folder given) {
-    clear_config();
-    if (!derive_exe_folder(exe_path, exe_folder, sizeof exe_folder, err)) return false;
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Bitmap_fonts& bitmap_fonts,
+                              Status_line& status, std::string* err, const char* dir, Given_folder given) {
+    *config = Config{};
+    *paths = Program_paths{};
+    char* const scene_folder = paths->scene_folder;
+    const size_t scene_folder_size = sizeof paths->scene_folder;
+    Data_paths& data_paths = paths->data;
+    if (!derive_exe_folder(exe_path, paths->exe_folder, sizeof paths->exe_folder, err)) return false;
     Program_folders folders;
     if (!startup_folders(exe_path, dir, given, &folders, err)) return false;
-    if (folders.data.size() >= sizeof scene_folder) {
-        *err = "path: " + folders.data + " is longer than " + std::to_string(sizeof scene_folder - 1) +
+    if (folders.data.size() >= scene_folder_size) {
+        *err = "path: " + folders.data + " is longer than " + std::to_string(scene_folder_size - 1) +
                " characters";
         return false;
     }
-    std::snprintf(scene_folder, sizeof scene_folder, "%s", folders.data.c_str());
+    std::snprintf(scene_folder, scene_folder_size, "%s", folders.data.c_str());
     if (!build_data_paths(folders, &data_paths, err)) return false;
     const char* fonts[bitmap_font_count] = {
         data_paths.hzk12, data_paths.hzk16, data_paths.hzk24, data_paths.hzk32,
         data_paths.asc12, data_paths.asc16, data_paths.asc24, data_paths.asc32,
     };
-    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, fonts[id]);
-    set_flash_image_path(data_paths.spi_data);
-    read_config(data_paths.config);
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(bitmap_fonts, id, fonts[id]);
+    read_config(data_paths.config, config, status);
     return true;
 }
 
-bool startup_open_face(const char* font_file, int face_index, std::string* err) {
-    if (font_file) return open_outline_face(font_file, face_index, err);
+bool startup_open_face(Outline_font& font, const char* font_file, int face_index, std::string* err) {
+    if (font_file) return open_outline_face(font, font_file, face_index, err);
     std::string file;
     int index = 0;
     if (!platform_find_song_face(&file, &index, err)) return false;
-    return open_outline_face(file.c_str(), index, err);
+    return open_outline_face(font, file.c_str(), index, err);
 }
 
-bool Editor_requests::close(const Scene& scene) {
+bool Editor_requests::close(const Scene& scene, Status_line& status) {
     std::string err;
-    if (save_scene_files(scene, &err)) return true;
+    if (save_scene_files(scene, paths_.data, &err)) return true;
     const std::string message = "scene: 保存失败 (save failed): " + err + "; the program stays open";
-    set_failure(message.c_str());
+    status.set_failure(message.c_str());
     return false;
 }
 
-void Editor_requests::download(const Scene& scene) { export_scene(scene); }
-
-void Editor_requests::live_send(const Scene& scene) { send_scene_live(scene); }
-
-App_requests& editor_requests() {
-    static Editor_requests requests;
-    return requests;
+void Editor_requests::download(const Scene& scene, Status_line& status) {
+    export_scene(fonts_, scene, config_, paths_, texts_, status);
 }
 
-void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_use use) {
-    if (ui) ui->requests = requests ? requests : &editor_requests();
+void Editor_requests::live_send(const Scene& scene, Status_line& status) {
+    send_scene_live(link_, fonts_, config_, paths_, texts_, status, scene);
+}
+
+void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
+                   Status_line& status, Ui_state* ui, App_requests* requests, Folder_use use) {
+    if (ui && requests) ui->requests = requests;
     build_layout(scene);
-    const bool boards_saved = load_scene_files(scene, use);
+    const bool boards_saved = load_scene_files(scene, paths.data, status, use);
     settle_text_sources(scene);   // a text typed into, or made by a script in records 3 and 4, is inline
     move_old_palette_places(scene);
     // Text records no command, key or file ever filled are not texts: off,
@@ -163,11 +162,11 @@ void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests, Folder_us
     // HEIGHT give the size of a scene that has none saved yet.
     led_unit& board0 = scene.board_at(0, 0);
     if (!boards_saved) {
-        board0.width = leading_decimal(config_width);
-        board0.height = leading_decimal(config_height);
+        board0.width = leading_decimal(config.width);
+        board0.height = leading_decimal(config.height);
     }
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
-    refresh_text_files();
-    if (ui) start_editor_history(ui->history, scene);   // the loaded scene is not a step to undo
+    refresh_text_files(texts, paths);
+    if (ui) start_editor_history(ui->history, status, scene);   // the loaded scene is not a step to undo
 }

@@ -8,19 +8,15 @@
 #include <cstddef>
 #include <string>
 
+#include "app/config.h"
+#include "app/outputs.h"
+#include "app/program_paths.h"
 #include "app/scene_files/scene_files.h"
 #include "platform/platform.h"
+#include "render/bitmap_font.h"
+#include "render/outline_font.h"
 #include "ui/app_requests.h"
 #include "ui/ui_state.h"
-
-// Folder of the executable, ending with '/'.
-constexpr size_t exe_folder_size = 1024;
-extern char exe_folder[exe_folder_size];
-
-// Folder of the scene files, spi_data.bin and the scene's text files
-// (my_txtN.txt), ending with '/': beside the executable in a build tree,
-// the user's data folder in an installation, or the folder chosen.
-extern char scene_folder[exe_folder_size];
 
 // Where the program keeps its files: the font files below share, SysCfg.ini
 // in config, the scene files and spi_data.bin in data.
@@ -30,28 +26,6 @@ constexpr const char program_name[] = "vantiro";
 constexpr const char font_folder_tail[] = "Font/fonts/font_libs";
 // SysCfg.ini, at most this large, is copied from share on first start.
 constexpr size_t default_config_limit = 64u << 10;
-
-// Every data path is a folder plus a fixed tail, in a 300-byte buffer.
-constexpr size_t data_path_size = 300;
-struct Data_paths {
-    char hzk12[data_path_size];
-    char hzk16[data_path_size];
-    char hzk24[data_path_size];
-    char hzk32[data_path_size];
-    char asc12[data_path_size];
-    char asc16[data_path_size];
-    char asc24[data_path_size];
-    char asc32[data_path_size];
-    char spi_data[data_path_size];
-    char digit_conf[data_path_size];
-    char leduit_conf[data_path_size];
-    char grape_conf[data_path_size];
-    char string_conf[data_path_size];
-    char scene_conf[data_path_size];
-    char scene_lock[data_path_size];   // the scene folder's lock file (see scene_files.h)
-    char config[data_path_size];
-};
-extern Data_paths data_paths;
 
 // Folder part of an executable path: everything up to and including the
 // last '/'. A path without '/' gives "" (the current folder). Fails when
@@ -80,35 +54,48 @@ enum class Given_folder {
 bool startup_folders(const char* exe_path, const char* dir, Given_folder given, Program_folders* out,
                      std::string* err);
 
-// Clears the configuration, derives exe_folder from exe_path, chooses the
-// folders (startup_folders), builds the data paths and reads SysCfg.ini.
-bool startup_paths_and_config(const char* exe_path, std::string* err, const char* dir = nullptr,
-                              Given_folder given = Given_folder::read);
+// Derives paths->exe_folder from exe_path, chooses the folders
+// (startup_folders), builds the data paths and reads SysCfg.ini into
+// *config (a file too large to be read is a failure on status); both
+// start afresh. bitmap_fonts are pointed at their files.
+bool startup_paths_and_config(const char* exe_path, Program_paths* paths, Config* config, Bitmap_fonts& bitmap_fonts,
+                              Status_line& status, std::string* err, const char* dir = nullptr, Given_folder given = Given_folder::read);
 
-// Opens the outline face. font_file null: find the Song/Ming face through
-// the system (see platform_find_song_face); otherwise open that file.
-bool startup_open_face(const char* font_file, int face_index, std::string* err);
+// Opens font's outline face. font_file null: find the Song/Ming face
+// through the system (see platform_find_song_face); otherwise open that file.
+bool startup_open_face(Outline_font& font, const char* font_file, int face_index, std::string* err);
 
 // What the editor's input asks of this application (ui/app_requests.h):
 // close saves the scene (the input then quits), download exports onto the stick,
 // live_send sends the scene to the card. The clipboard is the window's:
-// the GLUT shell hands down a subclass that reads it.
+// the GLUT shell hands down a subclass that reads it. It works on values
+// main owns (the configuration, the paths, the text files, the card link,
+// the bitmap fonts),
+// which outlive it.
 class Editor_requests : public App_requests {
 public:
-    bool close(const Scene& scene) override;
-    void download(const Scene& scene) override;
-    void live_send(const Scene& scene) override;
+    Editor_requests(const Config& config, const Program_paths& paths, Text_files& texts, Card_link& link,
+                    Bitmap_fonts& fonts)
+        : config_(config), paths_(paths), texts_(texts), link_(link), fonts_(fonts) {}
+    bool close(const Scene& scene, Status_line& status) override;
+    void download(const Scene& scene, Status_line& status) override;
+    void live_send(const Scene& scene, Status_line& status) override;
+
+private:
+    const Config& config_;
+    const Program_paths& paths_;
+    Text_files& texts_;
+    Card_link& link_;
+    Bitmap_fonts& fonts_;   // what the texts are checked against before an export or a send
 };
 
 // Scene start-up: hands the editor's requests down to the input ui
-// (requests, or the plain Editor_requests when null), the layout and saved
-// scene when present, then WIDTH and HEIGHT from the configuration applied
-// to unit board 0, and starts ui's undo history on the loaded scene. The
-// editor loads with Folder_use::editor, vantiro-cli's readers with
-// Folder_use::reader (the folder is left as it was); ui is null where there
-// is no input (vantiro-cli).
-void startup_scene(Scene& scene, Ui_state* ui, App_requests* requests = nullptr,
-                   Folder_use use = Folder_use::editor);
-
-// The plain requests start-up hands down.
-App_requests& editor_requests();
+// (when both are given), the layout and saved scene from paths when
+// present, then WIDTH and HEIGHT from config applied to unit board 0, reads
+// the text files into texts, and starts ui's undo history on the loaded
+// scene. The editor loads with Folder_use::editor, vantiro-cli's readers
+// with Folder_use::reader (the folder is left as it was); ui is null where
+// there is no input (vantiro-cli). What the files hold that cannot be
+// used is said on status.
+void startup_scene(Scene& scene, const Config& config, const Program_paths& paths, Text_files& texts,
+                   Status_line& status, Ui_state* ui = nullptr, App_requests* requests = nullptr, Folder_use use = Folder_use::editor);

@@ -29,6 +29,12 @@
 
 Scene bench_scene;
 Ui_state bench_ui;
+Frame_cache bench_frame;
+Text_files bench_texts;
+Program_paths bench_paths;
+Config bench_config;
+Outline_font bench_font;
+Bitmap_fonts bench_dot_fonts;
 
 void swap() { glutSwapBuffers(); }
 

@@ -30,6 +30,9 @@
 
 namespace {
 
+// What the frame is drawn onto: sink, with the benchmark's outline font.
+Screen screen_of(Gl_sink& sink) { return Screen{sink, bench_font, bench_dot_fonts}; }
+
 std::vector<unsigned char> read_pixels() {
     glFinish();
     std::vector<unsigned char> pixels(1200 * 801 * 3);
@@ -41,10 +44,9 @@ std::vector<unsigned char> read_pixels() {
 
 // Renders one frame with sink and reads the window's pixels back.
 std::vector<unsigned char> picture(Gl_sink& sink) {
-    set_dot_sink(&sink);
-    reshape_view(bench_scene, 1200, 801);
-    draw_display(bench_scene, bench_ui.input);
-    draw_display(bench_scene, bench_ui.input);
+    reshape_view(bench_frame, sink, bench_scene, 1200, 801);
+    draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);
+    draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);
     return read_pixels();
 }
 
@@ -102,24 +104,19 @@ long compare_edits() {
         Gl_sink cached(nullptr, true), per_dot(nullptr, false), batched(nullptr, true);
         per_dot.set_layer_enabled(false);
         batched.set_layer_enabled(false);
-        set_dot_sink(&cached);
-        reshape_view(bench_scene, 1200, 801);
-        draw_display(bench_scene, bench_ui.input);
+        reshape_view(bench_frame, cached, bench_scene, 1200, 801);
+        draw_display(bench_frame, screen_of(cached), bench_scene, bench_ui, bench_texts);
         auto check = [&](const char* what) {
-            set_dot_sink(&cached);
-            draw_display(bench_scene, bench_ui.input);
+            draw_display(bench_frame, screen_of(cached), bench_scene, bench_ui, bench_texts);
             const std::vector<unsigned char> a = read_pixels();
-            set_dot_sink(&per_dot);
-            draw_display(bench_scene, bench_ui.input);
+            draw_display(bench_frame, screen_of(per_dot), bench_scene, bench_ui, bench_texts);
             long lit;
             const long d = differing(a, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between cached and per-dot (%ld lit)\n", pitch, what, d, lit);
             differ += d;
-            set_dot_sink(&batched);
-            draw_display(bench_scene, bench_ui.input);
+            draw_display(bench_frame, screen_of(batched), bench_scene, bench_ui, bench_texts);
             const std::vector<unsigned char> c = read_pixels();
-            set_dot_sink(&per_dot);
-            draw_display(bench_scene, bench_ui.input);
+            draw_display(bench_frame, screen_of(per_dot), bench_scene, bench_ui, bench_texts);
             const long db = differing(c, read_pixels(), &lit);
             std::printf("pitch %d %-9s %ld pixels differ between batched and per-dot\n", pitch, what, db);
             differ += db;
@@ -127,8 +124,7 @@ long compare_edits() {
         grab_moving_text();
         for (int k = 0; k < 40; k += 7) {
             drag_step(k);
-            set_dot_sink(&cached);
-            draw_display(bench_scene, bench_ui.input);
+            draw_display(bench_frame, screen_of(cached), bench_scene, bench_ui, bench_texts);
         }
         check("dragging");
         on_mouse(bench_ui, bench_scene, mouse_left, mouse_up, 0, 0);

@@ -30,6 +30,9 @@
 
 namespace {
 
+// What the frame is drawn onto: sink, with the benchmark's outline font.
+Screen screen_of(Gl_sink& sink) { return Screen{sink, bench_font, bench_dot_fonts}; }
+
 struct Result {
     double fps;
     long dots, calls;
@@ -37,9 +40,8 @@ struct Result {
 };
 
 Result run(Gl_sink& sink, double seconds) {
-    set_dot_sink(&sink);
-    reshape_view(bench_scene, 1200, 801);
-    draw_display(bench_scene, bench_ui.input);   // warm-up: glyph textures, repositioning
+    reshape_view(bench_frame, sink, bench_scene, 1200, 801);
+    draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);   // warm-up: glyph textures, repositioning
     glFinish();
     int frames = 0;
     using clock = std::chrono::steady_clock;
@@ -47,7 +49,7 @@ Result run(Gl_sink& sink, double seconds) {
     double elapsed = 0, build = 0, finish = 0;
     while (elapsed < seconds || frames < 5) {
         auto t0 = clock::now();
-        draw_display(bench_scene, bench_ui.input);
+        draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);
         auto t1 = clock::now();
         glFinish();
         auto t2 = clock::now();
@@ -93,16 +95,15 @@ template <class Change>
 std::vector<double> timed_frames(Gl_sink& sink, int n, Change change) {
     static Scene saved;
     std::memcpy(static_cast<void*>(&saved), static_cast<const void*>(&bench_scene), sizeof bench_scene);
-    set_dot_sink(&sink);
-    reshape_view(bench_scene, 1200, 801);
-    draw_display(bench_scene, bench_ui.input);   // the layer (if any) as the editor has it before the edit
+    reshape_view(bench_frame, sink, bench_scene, 1200, 801);
+    draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);   // the layer (if any) as the editor has it before the edit
     glFinish();
     std::vector<double> ms;
     using clock = std::chrono::steady_clock;
     for (int k = 0; k < n; ++k) {
         const auto t0 = clock::now();
         change(k);
-        draw_display(bench_scene, bench_ui.input);
+        draw_display(bench_frame, screen_of(sink), bench_scene, bench_ui, bench_texts);
         glFinish();
         ms.push_back(std::chrono::duration<double, std::milli>(clock::now() - t0).count());
     }

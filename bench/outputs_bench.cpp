@@ -51,13 +51,13 @@ int outputs(const char* scene_file) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &err)) return 1;
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_dot_fonts, bench_ui.status, &err)) return 1;
     build_layout(bench_scene);
     if (!load_scene(scene_file)) return 1;
     char dir[] = "/tmp/vantiro-bench-XXXXXX";
     if (!mkdtemp(dir)) return 1;
     Export_outcome o;
-    const double export_ms = best_ms([&] { o = export_to_folder(bench_scene, dir, scene_folder, 0); });
+    const double export_ms = best_ms([&] { o = export_to_folder(bench_scene, dir, bench_paths.scene_folder, 0); });
     if (!o.written) {
         std::fprintf(stderr, "bench: %s\n", o.message.c_str());
         return 1;
@@ -66,13 +66,13 @@ int outputs(const char* scene_file) {
     if (!platform_read_file((o.ledsys + "/CMD/cmd.txt").c_str(), 1u << 30, &script, &err)) return 1;
     int w, h;
     output_screen_size(bench_scene, &w, &h);
-    Card_model card(w, h);
+    Card_model card(bench_dot_fonts, w, h);
     const double play_ms = best_ms([&] {
         card.reset();
         card.run_script(script.data(), script.size());
     });
     Led_framebuffer screen(w, h);
-    const double render_ms = best_ms([&] { render_scene_leds(bench_scene, screen); });
+    const double render_ms = best_ms([&] { render_scene_leds(bench_dot_fonts, bench_scene, bench_texts, screen); });
     std::printf("export %.1f ms (cmd.txt %zu bytes, %ld lines), play %.1f ms (%ld LEDs lit), render %.1f ms "
                 "(%ld LEDs lit)\n",
                 export_ms, script.size(), card.counts.run, play_ms, card.screen.lit_count(), render_ms,
@@ -80,7 +80,7 @@ int outputs(const char* scene_file) {
     std::system((std::string("rm -rf ") + dir).c_str());
 
     // Undo: a zoom (every element on the sign moves), undone and redone.
-    start_editor_history(bench_ui.history, bench_scene);
+    start_editor_history(bench_ui.history, bench_ui.status, bench_scene);
     on_key(bench_ui, bench_scene, 17, 0, 0);
     const size_t zoom_step = bench_ui.history.newest_step_bytes();
     const double undo_ms = best_ms([] {
@@ -105,13 +105,13 @@ int save(const char* scene_file, const char* dir) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &err, dir)) {
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_dot_fonts, bench_ui.status, &err, dir)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }
     build_layout(bench_scene);
     if (!load_scene(scene_file)) return 1;
-    if (!save_scene_files(bench_scene, &err)) {
+    if (!save_scene_files(bench_scene, bench_paths.data, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }

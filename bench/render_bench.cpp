@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench: no X display; nothing to draw on\n");
         return check ? 77 : 1;   // 77: the check is skipped, not failed
     }
-    set_layer_use(Layer_use::always);   // the "cached" sink keeps its layer whatever the scene
+    set_layer_use(bench_frame, Layer_use::always);   // the "cached" sink keeps its layer whatever the scene
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGBA);
     glutInitWindowSize(1200, 801);
@@ -71,11 +71,11 @@ int main(int argc, char** argv) {
     if (!platform_executable_path(exe, sizeof exe, &err)) return 1;
     std::string editor = std::string(exe);
     editor = editor.substr(0, editor.rfind('/')) + "/../bin/vantiro";
-    if (!startup_paths_and_config(editor.c_str(), &err)) {
+    if (!startup_paths_and_config(editor.c_str(), &bench_paths, &bench_config, bench_dot_fonts, bench_ui.status, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }
-    if (!startup_open_face(nullptr, 0, &err)) {
+    if (!startup_open_face(bench_font, nullptr, 0, &err)) {
         std::fprintf(stderr, "bench: %s\n", err.c_str());
         return 1;
     }

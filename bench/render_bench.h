@@ -6,13 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "app/config.h"
+#include "app/frame.h"
+#include "app/program_paths.h"
+#include "controller/script_writer.h"
+#include "render/bitmap_font.h"
 #include "render/gl_sink.h"
+#include "render/outline_font.h"
 #include "scene/scene.h"
 #include "ui/ui_state.h"
 
 // The scene under measure (static storage: it is about 800 KB).
 extern Scene bench_scene;
 extern Ui_state bench_ui;   // the input the timed edits go through
+// What the editor's main owns beside them: the frame's cache, the text
+// files (none read: the benchmark scenes show none), the paths and the
+// configuration its start-up reads.
+extern Frame_cache bench_frame;
+extern Text_files bench_texts;
+extern Program_paths bench_paths;
+extern Config bench_config;
+extern Outline_font bench_font;   // the labels' face and glyph cache, for every sink
+extern Bitmap_fonts bench_dot_fonts;   // the dot texts' font files
 
 // Presents a frame (the GLUT buffer swap).
 void swap();

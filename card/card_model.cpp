@@ -27,7 +27,9 @@ int32_t number(const char* text) {
 
 }  // namespace
 
-Card_model::Card_model(int width, int height) : screen(width, height) { line_[0] = '\0'; }
+Card_model::Card_model(Bitmap_fonts& fonts, int width, int height) : screen(width, height), fonts_(&fonts) {
+    line_[0] = '\0';
+}
 
 void Card_model::reset() {
     screen.clear();
@@ -118,7 +120,7 @@ bool Card_model::run_led(int argc, char** argv) {
     for (int i = 0; i < v.count && i + 1 < argc; ++i)
         if (argv[i + 1][0] == '-') v.number[i] = static_cast<uint32_t>(number(argv[i + 1]));
     Folder_txt txt(txt_folder_);
-    return paint_command(screen, v, &txt);
+    return paint_command(*fonts_, screen, v, &txt);
 }
 
 int Card_model::run_stored(const uint8_t* image, size_t size) {
@@ -138,7 +140,7 @@ int Card_model::run_stored(const uint8_t* image, size_t size) {
         char line[max_command_data + 1];
         std::memcpy(line, entry, sizeof line);
         if (feed && parse_command_line(line, &v) && v.command == Command_word::file && v.verb == Verb::text) {
-            paint_text_runs(screen, v.font_height, static_cast<uint8_t>(v.number[0]),
+            paint_text_runs(*fonts_, screen, v.font_height, static_cast<uint8_t>(v.number[0]),
                             static_cast<int32_t>(v.number[1]), static_cast<int32_t>(v.number[2]), v.text,
                             v.text_length);
             ++counts.run;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "render/bitmap_font.h"
 #include "render/led_framebuffer.h"
 
 // What the card records without lighting anything.
@@ -39,7 +40,9 @@ public:
     // Longest line the card reads; the rest of a longer line is dropped.
     static constexpr size_t max_line = 4096;
 
-    Card_model(int width, int height);
+    // A card of width x height LEDs whose texts are drawn from fonts (its
+    // owner's; the model keeps a reference, and copies share it).
+    Card_model(Bitmap_fonts& fonts, int width, int height);
 
     // Where "led txt" finds my_txtN.txt (empty: nowhere).
     void set_txt_folder(const std::string& folder) { txt_folder_ = folder; }
@@ -72,6 +75,7 @@ private:
     bool run_set(int argc, char** argv);
     bool run_module(int argc, char** argv);
 
+    Bitmap_fonts* fonts_;
     std::string txt_folder_;
     char line_[max_line + 1];
 };

@@ -130,9 +130,9 @@ private:
     std::thread thread_;           // last: starts when the rest is ready
 };
 
-Card_simulator::Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
-                               FILE* err_out)
-    : card(width, height), flash(flash_window_end, 0xFF), flash_path_(flash_path), faults_(faults),
+Card_simulator::Card_simulator(Bitmap_fonts& fonts, int width, int height, const std::string& flash_path,
+                               Card_faults faults, FILE* err_out)
+    : card(fonts, width, height), flash(flash_window_end, 0xFF), flash_path_(flash_path), faults_(faults),
       err_(err_out) {
     if (flash_path_.empty()) return;
     std::vector<uint8_t> bytes;

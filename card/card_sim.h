@@ -35,8 +35,9 @@ public:
     // A card of width x height LEDs whose flash lives in flash_path
     // (created with an erased command header when missing; empty: in
     // memory only). Like a card at power-on, it shows the script stored in
-    // that flash. Messages go to err_out (null: none).
-    Card_simulator(int width, int height, const std::string& flash_path, Card_faults faults,
+    // that flash. Its texts are drawn from fonts (the owner's, used on the
+    // card's own threads only). Messages go to err_out (null: none).
+    Card_simulator(Bitmap_fonts& fonts, int width, int height, const std::string& flash_path, Card_faults faults,
                    FILE* err_out);
     ~Card_simulator();
 

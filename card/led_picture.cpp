@@ -7,6 +7,7 @@
 namespace {
 
 struct Runs {
+    Bitmap_fonts* fonts;
     Led_framebuffer* screen;
     const char* text;
     uint8_t height, colour;
@@ -15,7 +16,7 @@ struct Runs {
 
 void paint_run(void* context, size_t start, size_t bytes, int64_t pen) {
     const Runs& r = *static_cast<const Runs*>(context);
-    draw_text_bytes(*r.screen, r.height, r.colour, static_cast<int32_t>(r.x + pen), r.y, r.text + start, bytes);
+    draw_text_bytes(*r.fonts, *r.screen, r.height, r.colour, static_cast<int32_t>(r.x + pen), r.y, r.text + start, bytes);
 }
 
 }  // namespace
@@ -27,25 +28,25 @@ size_t first_text_line(const uint8_t* bytes, size_t n) {
     return k;
 }
 
-void paint_text_runs(Led_framebuffer& screen, uint8_t height, uint8_t colour, int32_t x, int32_t y,
-                     const char* text, size_t n) {
-    Runs r{&screen, text, height, colour, x, y};
+void paint_text_runs(Bitmap_fonts& fonts, Led_framebuffer& screen, uint8_t height, uint8_t colour, int32_t x,
+                     int32_t y, const char* text, size_t n) {
+    Runs r{&fonts, &screen, text, height, colour, x, y};
     for_each_text_run(height, text, n, paint_run, &r);
 }
 
-bool paint_command(Led_framebuffer& screen, const Command_value& v, Txt_lookup* txt) {
+bool paint_command(Bitmap_fonts& fonts, Led_framebuffer& screen, const Command_value& v, Txt_lookup* txt) {
     const auto at = [&](int i) { return static_cast<int32_t>(v.number[i]); };
     const uint8_t colour = static_cast<uint8_t>(v.number[0]);
     switch (v.verb) {
         case Verb::clearall: screen.clear(); return true;
         case Verb::text:
-            draw_text_bytes(screen, v.font_height, colour, at(1), at(2), v.text, v.text_length);
+            draw_text_bytes(fonts, screen, v.font_height, colour, at(1), at(2), v.text, v.text_length);
             return true;
         case Verb::txt: {
             const char* bytes;
             size_t n;
             if (txt && txt->first_line(at(0), &bytes, &n))
-                paint_text_runs(screen, static_cast<uint8_t>(v.number[5]), static_cast<uint8_t>(v.number[1]),
+                paint_text_runs(fonts, screen, static_cast<uint8_t>(v.number[5]), static_cast<uint8_t>(v.number[1]),
                                 at(2), at(3), bytes, n);
             return true;
         }

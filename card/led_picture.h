@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "command/command_value.h"
+#include "render/bitmap_font.h"
 #include "render/led_framebuffer.h"
 
 // Finds the first line of my_txtN.txt for a "led txt" line: its bytes and
@@ -28,8 +29,8 @@ size_t first_text_line(const uint8_t* bytes, size_t n);
 // rectangles, texts (the token at its height), "led txt" (the first line of
 // its file, found through txt, as the runs of it a text line could carry,
 // each where the pen draws it). Numbers are read as signed. Returns false
-// for a verb the card does not know.
-bool paint_command(Led_framebuffer& screen, const Command_value& v, Txt_lookup* txt);
+// for a verb the card does not know. Texts are drawn from fonts.
+bool paint_command(Bitmap_fonts& fonts, Led_framebuffer& screen, const Command_value& v, Txt_lookup* txt);
 
 // Lights a module line: a digit element (class 800) as its digit picture;
 // auxiliary modules (other classes) light nothing.
@@ -38,5 +39,5 @@ void paint_module(Led_framebuffer& screen, const Module_value& m);
 // Text as the runs a line can carry (bytes above 0x20), each where the
 // pen draws it at height: what a text's lines light, blanks and control
 // bytes left dark.
-void paint_text_runs(Led_framebuffer& screen, uint8_t height, uint8_t colour, int32_t x, int32_t y,
-                     const char* text, size_t n);
+void paint_text_runs(Bitmap_fonts& fonts, Led_framebuffer& screen, uint8_t height, uint8_t colour, int32_t x,
+                     int32_t y, const char* text, size_t n);

@@ -204,7 +204,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "card: %s\n", err.c_str());
         return 1;
     }
-    set_bitmap_fonts_below((folders.share + "Font/fonts/font_libs").c_str());
+    static Bitmap_fonts fonts;   // the card's, read at their first use on its threads
+    set_bitmap_fonts_below(fonts, (folders.share + "Font/fonts/font_libs").c_str());
     if (flash.empty()) {
         if (folders.installed && !platform_make_private_folders(folders.data.c_str(), &err)) {
             std::fprintf(stderr, "card: path: %s\n", err.c_str());
@@ -217,7 +218,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "card: %s\n", err.c_str());
         return 1;
     }
-    static Card_simulator card(width, height, flash, Card_faults{close_after, silent, delay}, stderr);
+    static Card_simulator card(fonts, width, height, flash, Card_faults{close_after, silent, delay}, stderr);
     sim = &card;
     static Screen_feed screen_feed;
     feed = &screen_feed;

@@ -11,20 +11,12 @@
 
 namespace {
 
-char image_path[300];
-
-// The header of the last replay, kept for the rest of the run.
-Command_header header;
-
-}  // namespace
-
-namespace {
-
 // Walks the enabled entries of image's stored script: run gets each
 // entry's type, its command line (its own copy, which run may cut up) and
 // the payload after the line's first line feed.
 template <class Run>
 Header_status for_each_stored_line(const uint8_t* image, size_t size, Run run) {
+    Command_header header{};
     const Header_status status = read_command_header(image, size, &header);
     if (status != Header_status::ok) return status;
     const uint32_t count = header.count;
@@ -64,40 +56,38 @@ Header_status for_each_stored_line(const uint8_t* image, size_t size, Run run) {
 
 }  // namespace
 
-Header_status replay_image(Scene& scene, const uint8_t* image, size_t size) {
-    Command_interpreter interpreter = scene_interpreter(scene);
-    const Header_status status = for_each_stored_line(
+Header_status replay_image(Scene& scene, Status_line& status, const uint8_t* image, size_t size) {
+    Scene_edit edit{scene, status};
+    Command_interpreter interpreter = scene_interpreter(edit);
+    const Header_status header = for_each_stored_line(
         image, size, [&](int32_t type, char* line, const char* payload) { interpreter.run_command_line(type, line, payload); });
-    if (status == Header_status::ok) settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
-    return status;
+    if (header == Header_status::ok) settle_positions_on_sign(scene);   // the new elements onto the sign's LEDs
+    return header;
 }
 
-Header_status replay_image_onto(Scene& live, Scene& startup, const uint8_t* image, size_t size) {
-    Command_interpreter on_startup = scene_interpreter(startup), on_live = scene_interpreter(live);
-    const Header_status status = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
+Header_status replay_image_onto(Scene& live, Scene& startup, Status_line& status, const uint8_t* image,
+                                size_t size) {
+    Scene_edit startup_edit{startup, status}, live_edit{live, status};
+    Command_interpreter on_startup = scene_interpreter(startup_edit), on_live = scene_interpreter(live_edit);
+    const Header_status header = for_each_stored_line(image, size, [&](int32_t type, char* line, const char* payload) {
         char copy[max_command_data + 1];
         std::memcpy(copy, line, std::strlen(line) + 1);
         const int32_t texts = startup.texts_made, shapes = startup.shapes_made;
         on_startup.run_command_line(type, line, payload);
         if (startup.texts_made != texts || startup.shapes_made != shapes) on_live.run_command_line(type, copy, payload);
     });
-    if (status == Header_status::ok) settle_positions_on_sign(live);
-    return status;
+    if (header == Header_status::ok) settle_positions_on_sign(live);
+    return header;
 }
 
-void set_flash_image_path(const char* path) {
-    std::snprintf(image_path, sizeof image_path, "%s", path);
-}
-
-
-void replay_stored_script(Scene& scene) {
+void replay_stored_script(Scene& scene, Status_line& status, const char* image_path) {
     std::vector<uint8_t> image;
     std::string err;
     if (!platform_read_file(image_path, max_flash_image_bytes, &image, &err)) {
         diag_print("%s; nothing is replayed\n", err.c_str());
         return;
     }
-    switch (replay_image(scene, image.data(), image.size())) {
+    switch (replay_image(scene, status, image.data(), image.size())) {
         case Header_status::ok: break;
         case Header_status::short_image:
             diag_print("%s ends before the command header at 0x%x; nothing is replayed\n", image_path,
@@ -112,9 +102,4 @@ void replay_stored_script(Scene& scene) {
             break;
         }
     }
-}
-
-void reset_replay_state() {
-    image_path[0] = '\0';
-    header = Command_header{};
 }

@@ -39,7 +39,7 @@ bool rect_present(const Scene& scene, uint8_t colour, uint32_t x, uint32_t y, in
 
 }  // namespace
 
-bool add_text_element(Scene& scene, int32_t type, int font_size, int32_t colour, uint32_t dot_x,
+bool add_text_element(Scene& scene, Status_line& status, int32_t type, int font_size, int32_t colour, uint32_t dot_x,
                       uint32_t dot_y, const char* bytes, int32_t length) {
     const led_unit& b0 = scene.board_at(0, 0);
     if (length < 0) length = 0;
@@ -49,7 +49,7 @@ bool add_text_element(Scene& scene, int32_t type, int font_size, int32_t colour,
     const int r = free_text_record(scene);
     if (r < 0) {
         diag_print("Text ignored: all %d text elements are in use\n", string_draw_count);
-        set_failure("no free text record: delete one");
+        status.set_failure("no free text record: delete one");
         return false;
     }
     string_draw& s = scene.string_draws[r];
@@ -70,9 +70,9 @@ bool add_text_element(Scene& scene, int32_t type, int font_size, int32_t colour,
     return true;
 }
 
-void apply_to_scene(Scene& scene, const Command_value& v, int32_t type) {
+void apply_to_scene(Scene& scene, Status_line& status, const Command_value& v, int32_t type) {
     if (v.verb == Verb::text || v.verb == Verb::zimu) {
-        add_text_element(scene, type, v.font_height, static_cast<int32_t>(v.number[0]), v.number[1],
+        add_text_element(scene, status, type, v.font_height, static_cast<int32_t>(v.number[0]), v.number[1],
                          v.number[2], v.text, static_cast<int32_t>(v.text_length));
         return;
     }
@@ -85,7 +85,7 @@ void apply_to_scene(Scene& scene, const Command_value& v, int32_t type) {
     const int r = free_shape_record(scene, 1);
     if (r < 0) {
         diag_print("Rectangle ignored: group 1 is full\n");
-        set_failure("no free shape record: delete one");
+        status.set_failure("no free shape record: delete one");
         return;
     }
     Digit_unit& d = scene.digit_at(1, r);
@@ -104,22 +104,25 @@ void apply_to_scene(Scene& scene, const Command_value& v, int32_t type) {
     ++scene.shapes_made;
 }
 
-void scene_led_command(void* scene, int32_t type, int argc, char** argv, const char* payload) {
-    apply_to_scene(*static_cast<Scene*>(scene), parse_command_arguments(Command_word::led, argc, argv, payload), type);
+void scene_led_command(void* context, int32_t type, int argc, char** argv, const char* payload) {
+    Scene_edit& edit = *static_cast<Scene_edit*>(context);
+    apply_to_scene(edit.scene, edit.status, parse_command_arguments(Command_word::led, argc, argv, payload), type);
 }
 
-void scene_file_command(void* scene, int32_t type, int argc, char** argv, const char* payload) {
-    apply_to_scene(*static_cast<Scene*>(scene), parse_command_arguments(Command_word::file, argc, argv, payload), type);
+void scene_file_command(void* context, int32_t type, int argc, char** argv, const char* payload) {
+    Scene_edit& edit = *static_cast<Scene_edit*>(context);
+    apply_to_scene(edit.scene, edit.status, parse_command_arguments(Command_word::file, argc, argv, payload), type);
 }
 
-Command_interpreter scene_interpreter(Scene& scene) {
+Command_interpreter scene_interpreter(Scene_edit& edit) {
     static const command_row rows[] = {
         {"LED", "led", scene_led_command},
         {"FILE", "file", scene_file_command},
     };
-    return Command_interpreter(rows, 2, &scene);
+    return Command_interpreter(rows, 2, &edit);
 }
 
-void run_scene_line(Scene& scene, int32_t type, char* line, const char* payload) {
-    scene_interpreter(scene).run_command_line(type, line, payload);
+void run_scene_line(Scene& scene, Status_line& status, int32_t type, char* line, const char* payload) {
+    Scene_edit edit{scene, status};
+    scene_interpreter(edit).run_command_line(type, line, payload);
 }

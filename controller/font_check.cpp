@@ -16,7 +16,7 @@ bool lies_on_a_board(const Scene& scene, const string_draw& s) {
 }
 
 // The characters of s that would show as gaps, as GBK bytes.
-std::string gaps_of(const string_draw& s, const char* text, size_t n) {
+std::string gaps_of(Bitmap_fonts& fonts, const string_draw& s, const char* text, size_t n) {
     std::string gaps;
     const uint8_t height = card_text_height(s.font_size);
     for (size_t i = 0; i < n;) {
@@ -25,7 +25,7 @@ std::string gaps_of(const string_draw& s, const char* text, size_t n) {
             const auto t = static_cast<uint8_t>(text[i + 1]);
             const bool gb2312 = b >= 0xA1 && b <= 0xF7 && t >= 0xA1 && t <= 0xFE;
             const int id = glyph_font(height, true);
-            const bool shows = gb2312 && id >= 0 && glyph_lights(id, double_byte_index(b, t));
+            const bool shows = gb2312 && id >= 0 && glyph_lights(fonts, id, double_byte_index(b, t));
             // A full-width blank (A1 A1) is meant to be empty.
             if (!shows && !(b == 0xA1 && t == 0xA1) && gaps.find(std::string(text + i, 2)) == std::string::npos)
                 gaps.append(text + i, 2);
@@ -34,7 +34,7 @@ std::string gaps_of(const string_draw& s, const char* text, size_t n) {
         }
         if (b > 0x20 && b != 0x7F) {
             const int id = glyph_font(height, false);
-            const bool shows = id >= 0 && glyph_lights(id, single_byte_index(b));
+            const bool shows = id >= 0 && glyph_lights(fonts, id, single_byte_index(b));
             if (!shows && gaps.find(static_cast<char>(b)) == std::string::npos) gaps += static_cast<char>(b);
         }
         ++i;
@@ -44,7 +44,7 @@ std::string gaps_of(const string_draw& s, const char* text, size_t n) {
 
 }  // namespace
 
-std::string check_scene_for_card(const Scene& scene, const Text_files& texts) {
+std::string check_scene_for_card(Bitmap_fonts& fonts, const Scene& scene, const Text_files& texts) {
     std::string missing, first;
     int others = 0;
     for (const string_draw& s : scene.string_draws) {
@@ -60,7 +60,7 @@ std::string check_scene_for_card(const Scene& scene, const Text_files& texts) {
                 continue;
             }
         }
-        const std::string gaps = gaps_of(s, text, n);
+        const std::string gaps = gaps_of(fonts, s, text, n);
         if (gaps.empty()) continue;
         if (!first.empty()) {
             ++others;

@@ -8,7 +8,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -29,8 +30,10 @@ private:
     bool paced_;
 };
 
+}  // namespace
+
 // The sender's state, shared with the main thread under `lock`.
-struct Sender {
+struct Live_sender::Sender {
     std::mutex lock;
     std::condition_variable wake;
     std::thread thread;
@@ -45,11 +48,13 @@ struct Sender {
     bool last_ok = false;           // the last send that ended went through whole
 };
 
-Sender sender;
+namespace {
+
+using Sender = Live_sender::Sender;
 
 // A message of the sender: progress, the outcome of a send (to_stderr), or
 // its failure (to_stderr and failed).
-void post(const std::string& text, bool to_stderr, bool failed = false) {
+void post(Sender& sender, const std::string& text, bool to_stderr, bool failed = false) {
     {
         std::lock_guard<std::mutex> g(sender.lock);
         // A message for standard error is never overwritten by mere progress.
@@ -91,7 +96,7 @@ enum class Card_end { done, failed, superseded };
 // Sends lines to one card: "card count", the lines with their waits, then
 // "card count" again to confirm. report: post progress and failures to the
 // status as they come (the one-card send); otherwise only *why is set.
-Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint64_t mine, bool report,
+Card_end send_to_card(Sender& sender, int32_t client, const std::vector<Live_line>& lines, uint64_t mine, bool report,
                       std::string* why) {
     const std::string where = client ? CSDK_Address(client) : "";
     const size_t total = lines.size();
@@ -99,7 +104,7 @@ Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint6
     // The card's count of this connection's lines before the first one.
     long before = 0;
     if (total > 0 && client && !lines_run_on_connection(client, where, &before, why)) {
-        if (report) post(*why + "; nothing sent", true, true);
+        if (report) post(sender, *why + "; nothing sent", true, true);
         return Card_end::failed;
     }
     for (const Live_line& l : lines) {
@@ -114,12 +119,12 @@ Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint6
             else
                 *why = "card " + where + " not reachable: " + CSDK_LastError(client) + "; sent " +
                        std::to_string(sent) + " of " + std::to_string(total) + " lines";
-            if (report) post(*why, true, true);
+            if (report) post(sender, *why, true, true);
             return Card_end::failed;
         }
         ++sent;
         if (report && sent < total)
-            post("sending " + std::to_string(sent) + "/" + std::to_string(total) + " to " + where, false);
+            post(sender, "sending " + std::to_string(sent) + "/" + std::to_string(total) + " to " + where, false);
         if (l.wait_ms > 0) {
             std::unique_lock<std::mutex> w(sender.lock);
             sender.wake.wait_for(w, std::chrono::milliseconds(l.wait_ms),
@@ -132,17 +137,17 @@ Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint6
         long after = 0;
         if (!lines_run_on_connection(client, where, &after, why)) {
             *why += "; the send of " + std::to_string(total) + " lines is not confirmed";
-            if (report) post(*why, true, true);
+            if (report) post(sender, *why, true, true);
             return Card_end::failed;
         }
         if (after - before != static_cast<long>(total)) {
             *why = "card " + where + ": the card ran " + std::to_string(after - before) + " of " +
                    std::to_string(total) + " lines";
-            if (report) post(*why, true, true);
+            if (report) post(sender, *why, true, true);
             return Card_end::failed;
         }
     }
-    if (report) post("sent " + std::to_string(total) + " lines to " + where, true);
+    if (report) post(sender, "sent " + std::to_string(total) + " lines to " + where, true);
     return Card_end::done;
 }
 
@@ -150,7 +155,7 @@ Card_end send_to_card(int32_t client, const std::vector<Live_line>& lines, uint6
 // once, each on a worker thread of its own, so a slow or absent card holds
 // up only its worker (every csdk call is bounded in time). Progress counts
 // the cards done; the outcome names each card that failed and why.
-Card_end send_to_fleet(const std::vector<Live_card>& cards, const std::vector<Live_line>& lines, uint64_t mine,
+Card_end send_to_fleet(Sender& sender, const std::vector<Live_card>& cards, const std::vector<Live_line>& lines, uint64_t mine,
                        std::vector<Live_card_result>* results) {
     const size_t n = cards.size();
     results->assign(n, Live_card_result{});
@@ -163,13 +168,13 @@ Card_end send_to_fleet(const std::vector<Live_card>& cards, const std::vector<Li
             Live_card_result& r = (*results)[i];
             r.name = cards[i].name;
             r.where = cards[i].client ? CSDK_Address(cards[i].client) : cards[i].name;
-            const Card_end e = send_to_card(cards[i].client, lines, mine, false, &r.why);
+            const Card_end e = send_to_card(sender, cards[i].client, lines, mine, false, &r.why);
             if (e == Card_end::superseded) superseded = true;
             r.ok = e == Card_end::done;
             if (r.ok) ++good;
             const size_t k = ++finished;
             if (k < n && !superseded)
-                post("sent to " + std::to_string(good.load()) + " of " + std::to_string(n) + " cards…", false);
+                post(sender, "sent to " + std::to_string(good.load()) + " of " + std::to_string(n) + " cards…", false);
         }
     };
     const size_t workers = std::min<size_t>(n, live_send_parallel);
@@ -179,7 +184,7 @@ Card_end send_to_fleet(const std::vector<Live_card>& cards, const std::vector<Li
     for (std::thread& t : pool) t.join();
     if (superseded) return Card_end::superseded;
     if (good == n) {
-        post("sent " + std::to_string(lines.size()) + " lines to all " + std::to_string(n) + " cards", true);
+        post(sender, "sent " + std::to_string(lines.size()) + " lines to all " + std::to_string(n) + " cards", true);
         return Card_end::done;
     }
     std::string text = "card: sent to " + std::to_string(good.load()) + " of " + std::to_string(n) + " cards; failed:";
@@ -189,14 +194,14 @@ Card_end send_to_fleet(const std::vector<Live_card>& cards, const std::vector<Li
         text += (first ? " " : "; ") + r.name + " (" + r.why + ")";
         first = false;
     }
-    post(text, true, true);
+    post(sender, text, true, true);
     return Card_end::failed;
 }
 
-void run() {
+void run(Sender& sender) {
     std::unique_lock<std::mutex> g(sender.lock);
     for (;;) {
-        sender.wake.wait(g, [] { return sender.stopping || sender.job_waiting; });
+        sender.wake.wait(g, [&] { return sender.stopping || sender.job_waiting; });
         if (sender.stopping) return;
         std::vector<Live_line> lines;
         lines.swap(sender.job);
@@ -212,11 +217,11 @@ void run() {
             // One card: its progress line by line, as it has always been.
             std::string why;
             const int32_t client = cards.empty() ? 0 : cards[0].client;
-            end = send_to_card(client, lines, mine, true, &why);
+            end = send_to_card(sender, client, lines, mine, true, &why);
             results.push_back(Live_card_result{cards.empty() ? "" : cards[0].name,
                                                client ? CSDK_Address(client) : "", end == Card_end::done, why});
         } else {
-            end = send_to_fleet(cards, lines, mine, &results);
+            end = send_to_fleet(sender, cards, lines, mine, &results);
         }
         g.lock();
         if (end != Card_end::superseded) {
@@ -238,23 +243,24 @@ std::vector<Live_line> live_scene_lines(const Scene& scene, bool paced, const Te
     return std::move(list.lines);
 }
 
-void start_live_sender(int32_t client) { start_live_sender(std::vector<Live_card>{Live_card{"", client}}); }
+Live_sender::Live_sender() : sender_(new Sender) {}
 
-void start_live_sender(std::vector<Live_card> cards) {
+Live_sender::~Live_sender() { stop(); }
+
+void Live_sender::start(int32_t client) { start(std::vector<Live_card>{Live_card{"", client}}); }
+
+void Live_sender::start(std::vector<Live_card> cards) {
+    Sender& sender = *sender_;
     std::lock_guard<std::mutex> g(sender.lock);
     sender.cards = std::move(cards);
     if (sender.running) return;
     sender.running = true;
     sender.stopping = false;
-    sender.thread = std::thread(run);
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        std::atexit(stop_live_sender);
-    }
+    sender.thread = std::thread(run, std::ref(sender));
 }
 
-void submit_live_lines(std::vector<Live_line> lines) {
+void Live_sender::submit(std::vector<Live_line> lines) {
+    Sender& sender = *sender_;
     std::lock_guard<std::mutex> g(sender.lock);
     if (!sender.running) return;
     sender.job = std::move(lines);
@@ -264,7 +270,8 @@ void submit_live_lines(std::vector<Live_line> lines) {
     sender.wake.notify_all();
 }
 
-bool take_live_status(std::string* message, bool* to_stderr, bool* failed) {
+bool Live_sender::take_status(std::string* message, bool* to_stderr, bool* failed) {
+    Sender& sender = *sender_;
     std::lock_guard<std::mutex> g(sender.lock);
     if (!sender.status_new) return false;
     *message = sender.status;
@@ -274,22 +281,26 @@ bool take_live_status(std::string* message, bool* to_stderr, bool* failed) {
     return true;
 }
 
-bool wait_live_idle(int timeout_ms) {
+bool Live_sender::wait_idle(int timeout_ms) {
+    Sender& sender = *sender_;
     std::unique_lock<std::mutex> g(sender.lock);
-    return sender.wake.wait_for(g, std::chrono::milliseconds(timeout_ms), [] { return !sender.busy; });
+    return sender.wake.wait_for(g, std::chrono::milliseconds(timeout_ms), [&] { return !sender.busy; });
 }
 
-std::vector<Live_card_result> last_live_card_results() {
+std::vector<Live_card_result> Live_sender::last_card_results() {
+    Sender& sender = *sender_;
     std::lock_guard<std::mutex> g(sender.lock);
     return sender.results;
 }
 
-bool last_live_send_ok() {
+bool Live_sender::last_send_ok() {
+    Sender& sender = *sender_;
     std::lock_guard<std::mutex> g(sender.lock);
     return sender.last_ok;
 }
 
-void stop_live_sender() {
+void Live_sender::stop() {
+    Sender& sender = *sender_;
     {
         std::lock_guard<std::mutex> g(sender.lock);
         if (!sender.running) return;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,35 +46,54 @@ struct Live_card_result {
 // Cards sent to at once in a fleet send.
 constexpr size_t live_send_parallel = 16;
 
-// Starts the sender thread for client (a csdk handle; 0: no card), once.
-// The thread is stopped and joined at exit.
-void start_live_sender(int32_t client);
+// The sender: its thread and what it shares with the main thread (the
+// job, the cards, its news for the status line). main owns one (the
+// editor's and vantiro-cli's), each test its own; it is made idle and its
+// destruction stops and joins the thread. News wakes the main loop
+// (platform_wake_main), so the window shows it at once.
+class Live_sender {
+public:
+    Live_sender();
+    ~Live_sender();
+    Live_sender(const Live_sender&) = delete;
+    Live_sender& operator=(const Live_sender&) = delete;
 
-// The same for several cards: each send goes to all of them, up to
-// live_send_parallel at once, each on its own thread and its own handle,
-// each confirmed by the card's line count. One card sends exactly as
-// start_live_sender(client) does. Replaces the card list of a running
-// sender (it takes effect with the next send).
-void start_live_sender(std::vector<Live_card> cards);
+    // Starts the sender thread for client (a csdk handle; 0: no card), once.
+    void start(int32_t client);
 
-// Per card, how the last send that ended went (one entry a card).
-std::vector<Live_card_result> last_live_card_results();
+    // The same for several cards: each send goes to all of them, up to
+    // live_send_parallel at once, each on its own thread and its own handle,
+    // each confirmed by the card's line count. One card sends exactly as
+    // start(client) does. Replaces the card list of a running sender (it
+    // takes effect with the next send).
+    void start(std::vector<Live_card> cards);
 
-// Hands lines to the sender; the rest of a send in progress is dropped.
-void submit_live_lines(std::vector<Live_line> lines);
+    // Per card, how the last send that ended went (one entry a card).
+    std::vector<Live_card_result> last_card_results();
 
-// What the sender has to say since the last call (progress, the end or a
-// failure), for the status line; to_stderr tells whether it is also a line
-// for standard error, failed (when given) whether it says a send failed.
-// False when there is nothing new.
-bool take_live_status(std::string* message, bool* to_stderr, bool* failed = nullptr);
+    // Hands lines to the sender; the rest of a send in progress is dropped.
+    // Nothing happens before start.
+    void submit(std::vector<Live_line> lines);
 
-// Blocks until the sender is idle (its last send done or failed), at most
-// timeout_ms; true when idle. For the command line and tests.
-bool wait_live_idle(int timeout_ms);
+    // What the sender has to say since the last call (progress, the end or a
+    // failure), for the status line; to_stderr tells whether it is also a line
+    // for standard error, failed (when given) whether it says a send failed.
+    // False when there is nothing new.
+    bool take_status(std::string* message, bool* to_stderr, bool* failed = nullptr);
 
-// True when the last send that ended delivered every line.
-bool last_live_send_ok();
+    // Blocks until the sender is idle (its last send done or failed), at most
+    // timeout_ms; true when idle. For the command line and tests.
+    bool wait_idle(int timeout_ms);
 
-// Stops and joins the sender (at exit, and between tests).
-void stop_live_sender();
+    // True when the last send that ended delivered every line.
+    bool last_send_ok();
+
+    // Stops and joins the thread; what it said and how its last send went
+    // are forgotten. A later start begins afresh.
+    void stop();
+
+    struct Sender;   // the state shared with the thread (live_send.cpp)
+
+private:
+    std::unique_ptr<Sender> sender_;
+};

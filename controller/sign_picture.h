@@ -6,8 +6,10 @@
 #pragma once
 
 #include "controller/script_writer.h"
+#include "render/bitmap_font.h"
 #include "render/led_framebuffer.h"
 
 // Clears screen and paints the scene's script lines on it (screen is the
-// size of output_screen_size; LEDs beyond it are dropped).
-void paint_sign(const Scene& scene, Led_framebuffer& screen, const Text_files& texts);
+// size of output_screen_size; LEDs beyond it are dropped), its texts from
+// fonts.
+void paint_sign(Bitmap_fonts& fonts, const Scene& scene, Led_framebuffer& screen, const Text_files& texts);

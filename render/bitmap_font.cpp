@@ -32,14 +32,6 @@ const Layout layouts[bitmap_font_count] = {
     {64, 16, 4, true, 16},    // ASC32_16
 };
 
-struct Font_file {
-    char path[300] = {};
-    bool tried = false;             // read once; a missing file stays blank
-    std::vector<uint8_t> bytes;
-};
-
-Font_file files[bitmap_font_count];
-
 // Glyph index of a double-byte character; see double_byte_index.
 constexpr int32_t double_byte_glyph(uint8_t lead, uint8_t trail) {
     return static_cast<uint8_t>(lead - 0xA0) * 94 + static_cast<uint8_t>(trail - 0xA0) - 95;
@@ -66,8 +58,8 @@ void read_font_file(const char* path, size_t max, std::vector<uint8_t>& out) {
         std::fprintf(stderr, "font: %s; its characters stay blank\n", err.c_str());
 }
 
-const std::vector<uint8_t>& font_bytes(int id) {
-    Font_file& f = files[id];
+const std::vector<uint8_t>& font_bytes(Bitmap_fonts& fonts, int id) {
+    Bitmap_fonts::File& f = fonts.files[id];
     if (!f.tried) {
         f.tried = true;
         if (!f.path[0])
@@ -160,7 +152,7 @@ Text_step step_at(uint8_t height, const char* text, size_t len, size_t i) {
 
 }  // namespace
 
-void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+void draw_text_bytes(Bitmap_fonts& fonts, Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                      const char* text, size_t len) {
     const int64_t p = t.pitch;
     // Height 14 keeps a fixed spacing of two window pixels, one LED on a
@@ -173,7 +165,7 @@ void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, 
         const Text_step s = step_at(height, text, len, i);
         if (!s.bytes) break;
         if (s.font >= 0 && pen <= right_edge) {
-            if (const uint8_t* g = bitmap_glyph(s.font, s.index)) {
+            if (const uint8_t* g = bitmap_glyph(fonts, s.font, s.index)) {
                 if (s.fixed14)
                     plot_glyph(t, g, layouts[s.font], colour, pen, y, step14, 12, 12);
                 else
@@ -200,15 +192,15 @@ int glyph_font(uint8_t height, bool double_byte) {
     return double_byte ? double_byte_font(height) : single_byte_font(height);
 }
 
-bool glyph_lights(int id, int32_t index) {
-    const uint8_t* g = bitmap_glyph(id, index);
+bool glyph_lights(Bitmap_fonts& fonts, int id, int32_t index) {
+    const uint8_t* g = bitmap_glyph(fonts, id, index);
     if (!g) return false;
     for (int k = 0; k < layouts[id].glyph_bytes; ++k)
         if (g[k]) return true;
     return false;
 }
 
-void set_bitmap_fonts_below(const char* folder) {
+void set_bitmap_fonts_below(Bitmap_fonts& fonts, const char* folder) {
     static const char* const files[bitmap_font_count] = {
         "HZK/12/HZK12", "HZK/16/HZK16C", "HZK/24/HZK24", "HZK/32/HZK32",
         "ASC/ASC12_8",  "ASC/ASC16_8",   "ASC/ASC24_12", "ASC/ASC32_16"};
@@ -217,7 +209,7 @@ void set_bitmap_fonts_below(const char* folder) {
         if (format_text(path, sizeof path, "%s/%s", folder, files[id]) < 0)
             std::fprintf(stderr, "font: the path of %s below %s is too long; its characters stay blank\n",
                          files[id], folder);
-        set_bitmap_font_path(id, path);
+        set_bitmap_font_path(fonts, id, path);
     }
 }
 
@@ -243,9 +235,9 @@ void for_each_text_run(uint8_t height, const char* text, size_t len,
     }
 }
 
-void set_bitmap_font_path(int id, const char* path) {
+void set_bitmap_font_path(Bitmap_fonts& fonts, int id, const char* path) {
     if (id < 0 || id >= bitmap_font_count) return;
-    Font_file& f = files[id];
+    Bitmap_fonts::File& f = fonts.files[id];
     std::snprintf(f.path, sizeof f.path, "%s", path);
     f.tried = false;
     f.bytes.clear();
@@ -255,34 +247,34 @@ int32_t double_byte_index(uint8_t lead, uint8_t trail) { return double_byte_glyp
 
 int32_t single_byte_index(uint8_t c) { return static_cast<int8_t>(c) - 32; }
 
-const uint8_t* bitmap_glyph(int id, int32_t index) {
+const uint8_t* bitmap_glyph(Bitmap_fonts& fonts, int id, int32_t index) {
     if (id < 0 || id >= bitmap_font_count || index < 0) return nullptr;
-    const std::vector<uint8_t>& bytes = font_bytes(id);
+    const std::vector<uint8_t>& bytes = font_bytes(fonts, id);
     const size_t size = static_cast<size_t>(layouts[id].glyph_bytes);
     const size_t at = static_cast<size_t>(index) * size;
     if (at + size > bytes.size()) return nullptr;
     return bytes.data() + at;
 }
 
-void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+void draw_text_bitmap(Bitmap_fonts& fonts, Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                       const char* text) {
-    draw_text_bytes(t, height, colour, x, y, text, static_cast<size_t>(-1));
+    draw_text_bytes(fonts, t, height, colour, x, y, text, static_cast<size_t>(-1));
 }
 
-void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected) {
+void draw_text_element(Bitmap_fonts& fonts, Dot_sink& sink, Draw_target& grid, Draw_target& margin, const string_draw& s,
+                       bool selected) {
     if (!s.enabled) return;
-    dot_sink().set_texturing(false);
+    sink.set_texturing(false);
     // In the margins (outside the dot grid) at pitch 2 whatever the zoom, as
     // the palette's shapes are, so the left panel keeps its place and look;
     // on the grid at the current pitch.
     Draw_target& t = outside_dot_grid(s.x, s.y) ? margin : grid;
-    draw_text_bytes(t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
+    draw_text_bytes(fonts, t, s.font_size, static_cast<uint8_t>(s.colour), static_cast<int32_t>(s.x),
                     static_cast<int32_t>(s.y), s.text, sizeof s.text);
-    draw_text_marks(s, grid.pitch, selected);
+    draw_text_marks(sink, s, grid.pitch, selected);
 }
 
-void draw_text_marks(const string_draw& s, int pitch, bool selected) {
-    Dot_sink& sink = dot_sink();
+void draw_text_marks(Dot_sink& sink, const string_draw& s, int pitch, bool selected) {
     sink.set_colour(s.frame_r, s.frame_g, s.frame_b);
     if (!selected) return;
     sink.set_line_stipple(true, 2, 0xAAAA);
@@ -301,8 +293,4 @@ void draw_text_marks(const string_draw& s, int pitch, bool selected) {
     const float caret[4] = {float(cx), float(y0), float(cx), float(y0 + p * s.font_size)};
     sink.set_colour(1, 1, 1);
     sink.lines(caret, 2);
-}
-
-void reset_bitmap_fonts() {
-    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, "");
 }

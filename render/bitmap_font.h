@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "render/dot_sink.h"
 #include "render/draw_target.h"
 #include "scene/records.h"
 
@@ -19,8 +21,24 @@ enum Bitmap_font_id : int {
     bitmap_font_count
 };
 
+// The eight font files: where each is read from and, once read, its bytes
+// (together up to about 2 MB, on the heap). Start with no path set. Each
+// program's main owns one (the editor's, vantiro-cli's, vantiro-card's),
+// and so does each test; it is handed to whatever draws or checks dot
+// text, and a card model keeps a reference to its card's. Reading happens
+// at first use, so one value is used from one thread at a time.
+class Bitmap_fonts {
+public:
+    struct File {
+        char path[300] = {};
+        bool tried = false;             // read once; a missing file stays blank
+        std::vector<uint8_t> bytes;
+    };
+    File files[bitmap_font_count];
+};
+
 // Where font id is read from (set at start-up). Forgets what was loaded.
-void set_bitmap_font_path(int id, const char* path);
+void set_bitmap_font_path(Bitmap_fonts& fonts, int id, const char* path);
 
 // Glyph index of a double-byte character (lead, trail): both bytes reduced
 // by 0xA0 modulo 256, then lead * 94 + trail - 95. GB2312 0xB0A1 is 1410.
@@ -31,18 +49,18 @@ int32_t single_byte_index(uint8_t c);
 
 // Points every font id at its file below folder (the folder of the "HZK"
 // and "ASC" folders, Font/fonts/font_libs in an installation).
-void set_bitmap_fonts_below(const char* folder);
+void set_bitmap_fonts_below(Bitmap_fonts& fonts, const char* folder);
 
 // The font a character is drawn from at a height, as the rasteriser
 // chooses it (14: the 12-dot Chinese glyphs, and no ASCII font), or -1.
 int glyph_font(uint8_t height, bool double_byte);
 
 // True when glyph index of font id is in its file and lights a dot.
-bool glyph_lights(int id, int32_t index);
+bool glyph_lights(Bitmap_fonts& fonts, int id, int32_t index);
 
 // Bytes of glyph index of font id, or null when the file is missing or
 // refused, or the glyph lies beyond its end.
-const uint8_t* bitmap_glyph(int id, int32_t index);
+const uint8_t* bitmap_glyph(Bitmap_fonts& fonts, int id, int32_t index);
 
 // Draws GBK text into target t with its first character's top-left at
 // (x, y): heights 12, 16, 24, 32 from the files; 14 from the 12-dot Chinese
@@ -51,9 +69,9 @@ const uint8_t* bitmap_glyph(int id, int32_t index);
 // advances the glyph's advance times t.pitch. Line feed and carriage
 // return take no space; no wrap. At most len bytes are read, and a NUL
 // ends the text earlier.
-void draw_text_bytes(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+void draw_text_bytes(Bitmap_fonts& fonts, Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                      const char* text, size_t len);
-void draw_text_bitmap(Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
+void draw_text_bitmap(Bitmap_fonts& fonts, Draw_target& t, uint8_t height, uint8_t colour, int32_t x, int32_t y,
                       const char* text);
 
 // The pieces of a text that a command line can carry, each as one token:
@@ -72,14 +90,12 @@ int64_t text_advance(uint8_t height, const char* text, size_t len);
 
 // Draw of a text element (nothing for a disabled one): its dots on the
 // margin target outside the dot grid (pitch 2), on the grid target inside
-// it; then its marks (below).
-void draw_text_element(Draw_target& grid, Draw_target& margin, const string_draw& s, bool selected);
+// it; then its marks (below) into sink, the targets' own.
+void draw_text_element(Bitmap_fonts& fonts, Dot_sink& sink, Draw_target& grid, Draw_target& margin, const string_draw& s,
+                       bool selected);
 
 // What a draw adds to a text's dots, alone: when selected, a dashed frame
 // (font_size / 2 * length dots wide, font_size high, dots `pitch` pixels
 // apart) and a white caret after the text. For a text on the sign, whose
 // dots are the sign's LEDs.
-void draw_text_marks(const string_draw& s, int pitch, bool selected);
-
-// Forgets every font path and what was read (the start-up state).
-void reset_bitmap_fonts();
+void draw_text_marks(Dot_sink& sink, const string_draw& s, int pitch, bool selected);

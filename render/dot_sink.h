@@ -1,7 +1,9 @@
 // The dot sink: the one narrow place where drawing leaves the editor. LED
 // dots, outlines and frame state go through it; the GL sink turns them into
 // batched GL calls, the memory sink records them for tests. Coordinates are
-// window pixels (origin top-left, y down).
+// window pixels (origin top-left, y down). The editor's main owns its GL
+// sink, a test its memory sink; each draw routine is handed the sink it
+// draws into.
 #pragma once
 
 #include <cstdint>
@@ -94,10 +96,5 @@ public:
     virtual void end_layer() {}
     virtual void show_layer() {}
 };
-
-// The sink every draw routine uses. Starts as a sink that draws nothing.
-Dot_sink& dot_sink();
-// Installs sink (not owned); null restores the one that draws nothing.
-void set_dot_sink(Dot_sink* sink);
 
 inline float clamp_unit(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }

@@ -9,12 +9,13 @@
 #include "platform/platform.h"
 #include "render/dot_sink.h"
 
-Font_holder font_holder;
+Outline_font::~Outline_font() {
+    if (holder.face) FT_Done_Face(holder.face);
+    if (holder.library) FT_Done_FreeType(holder.library);
+}
 
-// Zero-initialised static storage: every record starts empty.
-glyph_record glyph_cache[glyph_cache_size];
-
-bool font_library_start(std::string* err) {
+bool font_library_start(Outline_font& font, std::string* err) {
+    Font_holder& font_holder = font.holder;
     if (font_holder.library) return true;
     FT_Error e = FT_Init_FreeType(&font_holder.library);
     if (e) {
@@ -26,8 +27,9 @@ bool font_library_start(std::string* err) {
     return true;
 }
 
-bool open_outline_face(const char* file, int face_index, std::string* err) {
-    if (!font_holder.library && !font_library_start(err)) return false;
+bool open_outline_face(Outline_font& font, const char* file, int face_index, std::string* err) {
+    Font_holder& font_holder = font.holder;
+    if (!font_holder.library && !font_library_start(font, err)) return false;
     FT_Face face = nullptr;
     FT_Error e = FT_New_Face(font_holder.library, file, face_index, &face);
     if (e) {
@@ -60,10 +62,10 @@ int32_t glyph_texture_size(int32_t n) {
     return size;
 }
 
-void glyph_texture(uint16_t c) {
-    glyph_record& rec = glyph_cache[c];
+void glyph_texture(const Screen& screen, uint16_t c) {
+    glyph_record& rec = screen.font.glyph_cache[c];
     if (rec.texture) return;
-    FT_Face face = font_holder.face;
+    FT_Face face = screen.font.holder.face;
     if (!face) return;
     // 0x24: render, and force the auto-hinter.
     if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_FORCE_AUTOHINT)) return;
@@ -101,13 +103,14 @@ void glyph_texture(uint16_t c) {
             texels[at + 1] = v;
         }
     }
-    rec.texture = dot_sink().make_texture(texels.data(), rec.tex_width, rec.tex_height);
+    rec.texture = screen.sink.make_texture(texels.data(), rec.tex_width, rec.tex_height);
     FT_Done_Glyph(glyph);
 }
 
-void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
+void draw_label(const Screen& screen, const char16_t* text, int32_t left, int32_t baseline, int32_t wrap,
                 int32_t line_height) {
-    Dot_sink& sink = dot_sink();
+    Dot_sink& sink = screen.sink;
+    const glyph_record* glyph_cache = screen.font.glyph_cache;
     sink.set_texturing(true);
     int64_t pen_x = left, pen_y = baseline;
     for (const char16_t* p = text; *p; ++p) {
@@ -117,7 +120,7 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
             pen_y += 12 + line_height;
             continue;
         }
-        glyph_texture(c);
+        glyph_texture(screen, c);
         const glyph_record& rec = glyph_cache[c];
         const float gx = static_cast<float>(pen_x + rec.left);
         const float gy = static_cast<float>(pen_y - rec.bottom);
@@ -133,13 +136,14 @@ void draw_label(const char16_t* text, int32_t left, int32_t baseline, int32_t wr
     sink.set_texturing(false);
 }
 
-void draw_label_scaled(const char16_t* text, float left, float baseline, float scale) {
-    Dot_sink& sink = dot_sink();
+void draw_label_scaled(const Screen& screen, const char16_t* text, float left, float baseline, float scale) {
+    Dot_sink& sink = screen.sink;
+    const glyph_record* glyph_cache = screen.font.glyph_cache;
     sink.set_texturing(true);
     float pen = left;
     for (const char16_t* p = text; *p; ++p) {
         const uint16_t c = *p == 10 ? 32 : static_cast<uint16_t>(*p);
-        glyph_texture(c);
+        glyph_texture(screen, c);
         const glyph_record& rec = glyph_cache[c];
         const float gx = pen + scale * static_cast<float>(rec.left);
         const float gy = baseline - scale * static_cast<float>(rec.bottom);
@@ -150,10 +154,12 @@ void draw_label_scaled(const char16_t* text, float left, float baseline, float s
     sink.set_texturing(false);
 }
 
-void draw_label_fitted(const char16_t* text, int32_t left, int32_t baseline, int32_t max_width) {
+void draw_label_fitted(const Screen& screen, const char16_t* text, int32_t left, int32_t baseline,
+                       int32_t max_width) {
     constexpr char16_t ellipsis = 0x2026;
-    auto right_of = [](uint16_t c, int64_t pen) {   // where glyph c at pen reaches
-        glyph_texture(c);
+    const glyph_record* glyph_cache = screen.font.glyph_cache;
+    auto right_of = [&](uint16_t c, int64_t pen) {   // where glyph c at pen reaches
+        glyph_texture(screen, c);
         const glyph_record& r = glyph_cache[c];
         return std::max<int64_t>(pen + r.advance, pen + r.left + r.tex_width);
     };
@@ -178,13 +184,9 @@ void draw_label_fitted(const char16_t* text, int32_t left, int32_t baseline, int
     size_t end = keep;
     if (!whole) line[end++] = ellipsis;
     line[end] = 0;
-    draw_label(line, left, baseline, INT32_MAX / 2, 0);
+    draw_label(screen, line, left, baseline, INT32_MAX / 2, 0);
 }
 
 size_t to_wide(const char* text, char16_t* out, size_t cap) {
     return platform_gbk_to_utf16(text, out, cap);
-}
-
-void reset_glyph_cache() {
-    for (glyph_record& r : glyph_cache) r = glyph_record{};
 }

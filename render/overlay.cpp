@@ -10,16 +10,16 @@
 namespace {
 
 // Draws the absolute value of n as a green label at (left, baseline).
-void dimension_label(int32_t n, int32_t left, int32_t baseline) {
+void dimension_label(const Screen& screen, int32_t n, int32_t left, int32_t baseline) {
     char text[24];
     std::snprintf(text, sizeof text, "%lld", std::llabs(static_cast<long long>(n)));
     char16_t wide[24];
     to_wide(text, wide, 24);
-    draw_label(wide, left, baseline, 500, 300);
+    draw_label(screen, wide, left, baseline, 500, 300);
 }
 
-void draw(const graph_draw& g, int pitch, bool selected) {
-    Dot_sink& sink = dot_sink();
+void draw(const Screen& screen, const graph_draw& g, int pitch, bool selected) {
+    Dot_sink& sink = screen.sink;
     sink.set_texturing(false);
     sink.set_colour(g.r, g.g, g.b);
     if (selected) sink.set_line_stipple(true, 2, 0xAAAA);
@@ -37,8 +37,8 @@ void draw(const graph_draw& g, int pitch, bool selected) {
     if (g.width < overlay_wrapped_extent && g.height < overlay_wrapped_extent) {
         sink.set_colour(0, 1, 0);
         auto s32 = [](uint32_t v) { return static_cast<int32_t>(v); };
-        dimension_label(g.width, s32(x + w - 8), s32(y - 6));
-        dimension_label(g.height, s32(x - 20), s32(y + h + 4));
+        dimension_label(screen, g.width, s32(x + w - 8), s32(y - 6));
+        dimension_label(screen, g.height, s32(x - 20), s32(y + h + 4));
         // Extension and dimension lines; the gaps in the dimension lines sit
         // at x + width and y + height (raw dot counts taken as pixels).
         const float segments[32] = {
@@ -59,6 +59,6 @@ void draw(const graph_draw& g, int pitch, bool selected) {
 
 }  // namespace
 
-void draw_overlay(const graph_draw& g, int pitch) { draw(g, pitch, false); }
+void draw_overlay(const Screen& screen, const graph_draw& g, int pitch) { draw(screen, g, pitch, false); }
 
-void draw_overlay_selected(const graph_draw& g, int pitch) { draw(g, pitch, true); }
+void draw_overlay_selected(const Screen& screen, const graph_draw& g, int pitch) { draw(screen, g, pitch, true); }

@@ -4,35 +4,22 @@
 
 #include "platform/platform.h"
 
-char status_text[status_text_size] = {};
-
-namespace {
-bool failure_shown = false;
-}
-
-void set_status(const char* message_utf8) {
+void Status_line::set_status(const char* message_utf8) {
     std::fprintf(stderr, "%s\n", message_utf8);
-    platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
-    failure_shown = false;
+    platform_utf8_to_gbk(message_utf8, text_, sizeof text_);
+    failure_shown_ = false;
 }
 
-void set_failure(const char* message_utf8) {
+void Status_line::set_failure(const char* message_utf8) {
     set_status(message_utf8);
-    failure_shown = true;
+    failure_shown_ = true;
 }
 
-void note_status(const char* message_utf8) {
+void Status_line::note_status(const char* message_utf8) {
     std::fprintf(stderr, "%s\n", message_utf8);
-    if (!failure_shown) platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
+    if (!failure_shown_) platform_utf8_to_gbk(message_utf8, text_, sizeof text_);
 }
 
-void show_status(const char* message_utf8) {
-    if (!failure_shown) platform_utf8_to_gbk(message_utf8, status_text, sizeof status_text);
-}
-
-bool status_is_failure() { return failure_shown; }
-
-void reset_status() {
-    status_text[0] = '\0';
-    failure_shown = false;
+void Status_line::show_status(const char* message_utf8) {
+    if (!failure_shown_) platform_utf8_to_gbk(message_utf8, text_, sizeof text_);
 }

@@ -7,9 +7,9 @@
 #include "ui/menus.h"
 #include "ui/mouse.h"
 
-void start_editor_history(Edit_history& history, const Scene& scene) {
+void start_editor_history(Edit_history& history, Status_line& status, const Scene& scene) {
     if (!history.start(scene))
-        set_failure("undo: no memory for the undo history; edits cannot be undone");
+        status.set_failure("undo: no memory for the undo history; edits cannot be undone");
 }
 
 namespace {
@@ -44,12 +44,12 @@ void record_input_edit(Ui_state& ui, const Scene& scene, Edit_history::Step_kind
 
 void undo_edit(Ui_state& ui, Scene& scene) {
     if (drop_gesture(ui, scene)) return;
-    if (!ui.history.undo(scene)) note_status("undo: nothing to undo");
+    if (!ui.history.undo(scene)) ui.status.note_status("undo: nothing to undo");
 }
 
 void redo_edit(Ui_state& ui, Scene& scene) {
     if (drop_gesture(ui, scene)) return;
-    if (!ui.history.redo(scene)) note_status("redo: nothing to redo");
+    if (!ui.history.redo(scene)) ui.status.note_status("redo: nothing to redo");
 }
 
 namespace {

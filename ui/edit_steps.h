@@ -8,8 +8,9 @@
 
 // Starts the history on the scene as it stands: the loaded scene at
 // start-up, and the scene after the card's stored scene is replayed into
-// it. Neither is a step, and steps before a replay are forgotten.
-void start_editor_history(Edit_history& history, const Scene& scene);
+// it. Neither is a step, and steps before a replay are forgotten. Without
+// memory for it, status says so.
+void start_editor_history(Edit_history& history, Status_line& status, const Scene& scene);
 
 // Records what an input handler changed, once its gesture is over: not
 // while a button is held on an element, an entry or the window, nor while

@@ -57,10 +57,10 @@ void zoomed(Scene& scene) {
 
 // New shape of kind in group 0, in its lowest free record (never one in
 // use: see free_records.h); its id is its index + 9.
-void new_shape(Scene& scene, uint8_t kind) {
+void new_shape(Status_line& status, Scene& scene, uint8_t kind) {
     const int r = free_shape_record(scene, 0);
     if (r < 0) {
-        set_failure("no free shape record: delete one");
+        status.set_failure("no free shape record: delete one");
         return;
     }
     Digit_unit& d = scene.digit_at(0, r);
@@ -80,10 +80,10 @@ void new_shape(Scene& scene, uint8_t kind) {
 
 // New text in the lowest free text record (from 5: the left panel's are
 // never taken), inline: it shows its own bytes.
-void new_text(Scene& scene) {
+void new_text(Status_line& status, Scene& scene) {
     const int r = free_text_record(scene);
     if (r < 0) {
-        set_failure("no free text record: delete one");
+        status.set_failure("no free text record: delete one");
         return;
     }
     string_draw& s = scene.string_draws[r];
@@ -106,10 +106,10 @@ void new_text(Scene& scene) {
 }  // namespace
 
 
-static void apply_paste(Scene& scene, const char* utf8) {
+static void apply_paste(Status_line& status, Scene& scene, const char* utf8) {
     string_draw* text = selected_text_record(scene);
     if (!text) {
-        set_status("paste: select a text first (click it), then Ctrl+V");
+        status.set_status("paste: select a text first (click it), then Ctrl+V");
         return;
     }
     std::string missing;
@@ -153,9 +153,9 @@ static void apply_paste(Scene& scene, const char* utf8) {
         text->text[text->length] = 0;
     }
     if (!missing.empty())
-        set_status(("paste: left out what the sign's fonts cannot show (not in GBK): " + missing).c_str());
+        status.set_status(("paste: left out what the sign's fonts cannot show (not in GBK): " + missing).c_str());
     else if (cut)
-        set_status("paste: the text is full (511 bytes); the rest was left out");
+        status.set_status("paste: the text is full (511 bytes); the rest was left out");
 }
 
 static void apply_key(Ui_state& ui, Scene& scene, uint8_t key) {
@@ -177,8 +177,8 @@ static void apply_key(Ui_state& ui, Scene& scene, uint8_t key) {
             break;
         case 3:   // Ctrl+C: no action, and not typed into the text
             break;
-        case 4: new_shape(scene, kind_rect); break;   // Ctrl+D
-        case 5: new_text(scene); break;             // Ctrl+E
+        case 4: new_shape(ui.status, scene, kind_rect); break;   // Ctrl+D
+        case 5: new_text(ui.status, scene); break;             // Ctrl+E
         case 6:   // Ctrl+F: font size 12, 16, 24, 32, 12, ...
             if (text) {
                 if (++in.size_cycle == 4) in.size_cycle = 0, text->font_size = 32;
@@ -207,7 +207,7 @@ static void apply_key(Ui_state& ui, Scene& scene, uint8_t key) {
             break;
         case 13:   // Enter: the scene to the card
             settle_after_edit(scene);   // the card gets what the next frame shows
-            if (ui.requests) ui.requests->live_send(scene);
+            if (ui.requests) ui.requests->live_send(scene, ui.status);
             break;
         case 14:   // Ctrl+N
             if (text) text->width = step(text->width, -1);
@@ -220,7 +220,7 @@ static void apply_key(Ui_state& ui, Scene& scene, uint8_t key) {
             window_quit(ui.window.ops, 0);
             break;
         case 22:   // Ctrl+V: the clipboard's text into the selected text
-            if (ui.requests) paste_text(ui, scene, ui.requests->clipboard_text().c_str());
+            if (ui.requests) paste_text(ui, scene, ui.requests->clipboard_text(ui.status).c_str());
             break;
         case 25:   // Ctrl+Y: redo
             redo_edit(ui, scene);
@@ -350,7 +350,7 @@ void on_special_key(Ui_state& ui, Scene& scene, int key, int x, int y) {
 }
 
 void paste_text(Ui_state& ui, Scene& scene, const char* utf8) {
-    apply_paste(scene, utf8);
+    apply_paste(ui.status, scene, utf8);
     settle_after_edit(scene);
     record_input_edit(ui, scene);
 }

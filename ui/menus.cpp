@@ -176,9 +176,9 @@ void toolbar_action(Ui_state& ui, Scene& scene, int id) {
             break;
         case toolbar_download:
             if (ui.requests)
-                ui.requests->download(scene);
+                ui.requests->download(scene, ui.status);
             else
-                set_failure("export: this program cannot write to a removable drive");
+                ui.status.set_failure("export: this program cannot write to a removable drive");
             break;
         case toolbar_draw_rect: {
             const uint8_t b = in.draw_toggle & 1;
@@ -207,7 +207,7 @@ void toolbar_action(Ui_state& ui, Scene& scene, int id) {
         case toolbar_close:
             // Saved (or nothing to save with): the program ends. A failed
             // save keeps it open, and the status line says why.
-            if (!ui.requests || ui.requests->close(scene)) window_quit(ui.window.ops, 0);
+            if (!ui.requests || ui.requests->close(scene, ui.status)) window_quit(ui.window.ops, 0);
             break;
         default:
             break;
@@ -233,35 +233,35 @@ namespace {
 
 // Colour of an entry: grey, or green when its state is on, or yellow under
 // the mouse.
-void entry_colour(const menu_unit& m, bool hovered, bool active) {
+void entry_colour(Dot_sink& sink, const menu_unit& m, bool hovered, bool active) {
     if (hovered)
-        dot_sink().set_colour(1, 1, 0);
+        sink.set_colour(1, 1, 0);
     else if (active)
-        dot_sink().set_colour(0, 1, 0);
+        sink.set_colour(0, 1, 0);
     else
-        dot_sink().set_colour(m.colour[0], m.colour[1], m.colour[2]);
+        sink.set_colour(m.colour[0], m.colour[1], m.colour[2]);
 }
 
 // The entry's hit box as an outline.
-void draw_box(const menu_unit& m, bool hovered, bool active) {
-    entry_colour(m, hovered, active);
+void draw_box(Dot_sink& sink, const menu_unit& m, bool hovered, bool active) {
+    entry_colour(sink, m, hovered, active);
     const float left = float(m.x), right = float(m.x + entry_box_width(m));
     const float top = float(m.y - 14), bottom = float(m.y + 14);
     const float box[8] = {left, top, right, top, right, bottom, left, bottom};
-    dot_sink().line_loop(box, 4);
+    sink.line_loop(box, 4);
 }
 
 // The entry's label inside its box, followed by suffix (GBK).
-void draw_entry_label(const menu_unit& m, bool hovered, bool active, const char* suffix,
+void draw_entry_label(const Screen& screen, const menu_unit& m, bool hovered, bool active, const char* suffix,
                       int inset) {
-    entry_colour(m, hovered, active);
+    entry_colour(screen.sink, m, hovered, active);
     char label[128];
     std::snprintf(label, sizeof label, "%s%s", m.label, suffix);
     // A chosen panel type shows a filled box: "□" (A1 F5) becomes "■" (A1 F6).
     if (active && label[0] == '\xA1' && label[1] == '\xF5') label[1] = '\xF6';
     char16_t wide[128];
     to_wide(label, wide, 128);
-    draw_label(wide, m.x + inset, m.y + 6, 1000, 0);
+    draw_label(screen, wide, m.x + inset, m.y + 6, 1000, 0);
 }
 
 // Calls draw(entry, hovered, active, suffix, inset) for every entry.
@@ -312,8 +312,8 @@ constexpr char help_lines[][128] = {
 // The help: a dark panel of its natural size (900 x 550 pixels, 15 lines)
 // in the middle of the drawing area, scaled down as a whole where the
 // window is smaller, so that every line is inside it even at 400 x 300.
-void draw_help(const Scene& scene) {
-    Dot_sink& sink = dot_sink();
+void draw_help(const Screen& screen, const Scene& scene) {
+    Dot_sink& sink = screen.sink;
     constexpr int32_t count = static_cast<int32_t>(sizeof help_lines / sizeof help_lines[0]);
     constexpr float natural_w = 900, line = 34, natural_h = 20 + line * count, margin = 8;
     const float room_w = static_cast<float>(scene.view_width) - 2 * margin;
@@ -340,7 +340,7 @@ void draw_help(const Scene& scene) {
         char16_t wide[256];
         to_wide(gbk, wide, 256);
         sink.set_colour(k == 0 ? 1.0f : 0.9f, k == 0 ? 1.0f : 0.9f, k == 0 ? 0.0f : 0.9f);
-        draw_label_scaled(wide, left + 16 * scale, top + (28 + line * static_cast<float>(k)) * scale, scale);
+        draw_label_scaled(screen, wide, left + 16 * scale, top + (28 + line * static_cast<float>(k)) * scale, scale);
     }
     sink.set_texturing(false);
 }
@@ -354,31 +354,34 @@ constexpr int32_t status_left = 440, status_gap = 10;
 constexpr int32_t status_room = 360;
 }  // namespace
 
-void draw_menu_entries(const Input_state& input, const Scene& scene) {
+void draw_menu_entries(const Screen& screen, const Input_state& input, const Scene& scene) {
     // All boxes, then all labels: each kind is drawn in one go.
-    each_entry(input, scene, [](const menu_unit& m, bool hovered, bool active, const char*, int) {
-        draw_box(m, hovered, active);
+    each_entry(input, scene, [&](const menu_unit& m, bool hovered, bool active, const char*, int) {
+        draw_box(screen.sink, m, hovered, active);
     });
-    each_entry(input, scene, draw_entry_label);
+    each_entry(input, scene, [&](const menu_unit& m, bool hovered, bool active, const char* suffix, int inset) {
+        draw_entry_label(screen, m, hovered, active, suffix, inset);
+    });
 }
 
-void draw_status_and_help(const Input_state& input, const Scene& scene) {
-    if (status_text[0]) {
+void draw_status_and_help(const Screen& screen, const Input_state& input, const Status_line& status,
+                          const Scene& scene) {
+    if (status.text()[0]) {
         // One line from x 440 up to the close entry's box (a failure in red).
         char16_t wide[256];
-        to_wide(status_text, wide, 256);
-        if (status_is_failure())
-            dot_sink().set_colour(1, 0.3f, 0.3f);
+        to_wide(status.text(), wide, 256);
+        if (status.status_is_failure())
+            screen.sink.set_colour(1, 0.3f, 0.3f);
         else
-            dot_sink().set_colour(1, 1, 0);
+            screen.sink.set_colour(1, 1, 0);
         // In a narrow window the line starts nearer the left edge, so that
         // a failure is always seen (the entries it then covers are the
         // toolbar's, which the window could not show whole anyway).
         // (It ends before the close entry, or at the drawing area's edge.)
         const int32_t right = std::min(scene.toolbar_menu[toolbar_close].x, scene.view_width);
         const int32_t left = std::clamp(right - status_gap - status_room, 8, status_left);
-        draw_label_fitted(wide, left, 36, std::max(0, right - status_gap - left));
+        draw_label_fitted(screen, wide, left, 36, std::max(0, right - status_gap - left));
     }
-    dot_sink().set_texturing(false);
-    if (input.help_shown) draw_help(scene);
+    screen.sink.set_texturing(false);
+    if (input.help_shown) draw_help(screen, scene);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "render/outline_font.h"
 #include "scene/records.h"
 #include "scene/status_line.h"
 #include "ui/ui_state.h"
@@ -50,11 +51,12 @@ void panel_type_action(Scene& scene, int id);
 
 // Draws every entry: its box and label, lit under the mouse, showing its
 // state (drawing mode, chosen panel type, brightness, column and row counts).
-void draw_menu_entries(const Input_state& input, const Scene& scene);
+void draw_menu_entries(const Screen& screen, const Input_state& input, const Scene& scene);
 
 // The status line and, while shown (input.help_shown), the help: drawn
 // last, over everything.
-void draw_status_and_help(const Input_state& input, const Scene& scene);
+void draw_status_and_help(const Screen& screen, const Input_state& input, const Status_line& status,
+                          const Scene& scene);
 
 // Where palette element `index` (of every group) lies: palette_place
 // (scene/free_records.h). The hit box of a palette digit module in dots at

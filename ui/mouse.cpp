@@ -186,7 +186,7 @@ void left_up(Ui_state& ui, Scene& scene) {
     in.window_dragging = 0;
     in.resize_edge = 0;
     settle_after_edit(scene);   // the card gets what the next frame shows
-    if (ui.requests) ui.requests->live_send(scene);
+    if (ui.requests) ui.requests->live_send(scene, ui.status);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What the editor's input knows between two events, as values: the input
 // (grabs, the open rectangle, the keys' modes, the help), the window, the
-// undo history and the application's requests. The program's main owns one
+// undo history, the status line and the application's requests. The program's main owns one
 // Ui_state beside its Scene and passes it to every handler; each test makes
 // its own.
 #pragma once
@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "scene/edit_history.h"
+#include "scene/status_line.h"
 #include "ui/window_state.h"
 
 class App_requests;
@@ -46,6 +47,9 @@ struct Ui_state {
     // The session's undo history (fixed memory once started, see
     // Edit_history).
     Edit_history history;
+    // What the editor tells the operator: the input's findings, and the
+    // application's outcomes through the requests (drawn by the frame).
+    Status_line status;
     // The application's requests; null until start-up hands them down.
     // Without them the close entry ends the program without saving, the
     // download entry says it cannot write, nothing is sent and Ctrl+V
@@ -54,10 +58,11 @@ struct Ui_state {
 };
 
 // Everything back to its start-up value: no grab, no window, no history,
-// no requests (a test's fresh start).
+// an empty status line, no requests (a test's fresh start).
 inline void reset_ui_state(Ui_state& ui) {
     ui.input = Input_state{};
     ui.window = Window_state{};
     ui.history.stop();
+    ui.status = Status_line{};
     ui.requests = nullptr;
 }

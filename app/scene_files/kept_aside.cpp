@@ -56,12 +56,12 @@ std::string keep_aside(const char* path, std::string* err) {
     return "";
 }
 
-void keep_aside_and_tell(const char* path, const std::string& why, const char* instead) {
+void keep_aside_and_tell(Status_line& status, const char* path, const std::string& why, const char* instead) {
     std::string err;
     const std::string copy = keep_aside(path, &err);
     std::string message = std::string("scene: ") + base_name(path) + " is damaged (" + why + "); ";
     message += copy.empty() ? "it could not be kept aside (" + err + "), the next save replaces it; "
                : err.empty() ? "kept as " + copy + "; "
                              : "kept as " + copy + " (" + err + "); ";
-    set_failure((message + instead).c_str());
+    status.set_failure((message + instead).c_str());
 }

@@ -21,7 +21,6 @@
 #include "app/config.h"
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/record_fields.h"
 
@@ -32,18 +31,18 @@ const char* base_name(const char* path) {
     return slash ? slash + 1 : path;
 }
 
-const char* four_file_path(int k) {
-    const char* const paths[four_files] = {data_paths.digit_conf, data_paths.leduit_conf,
-                                           data_paths.string_conf, data_paths.grape_conf};
-    return paths[k];
+const char* four_file_path(const Data_paths& paths, int k) {
+    const char* const files[four_files] = {paths.digit_conf, paths.leduit_conf, paths.string_conf,
+                                           paths.grape_conf};
+    return files[k];
 }
 
 namespace {
 
-char line_table[scene_line_slots][scene_line_size];
-
-Read read_table(const char* path, char (*lines)[scene_line_size], int* count, std::string* why) {
-    static std::vector<uint8_t> file;   // kept: its room is reused at every load
+// Reads the file at path into lines (the rules of read_lines), its bytes
+// through file.
+Read read_table(const char* path, std::vector<uint8_t>& file, char (*lines)[scene_line_size], int* count,
+                std::string* why) {
     std::string err;
     if (!platform_read_file_head(path, scene_file_limit + 1, &file, &err)) {
         const int e = errno;
@@ -82,7 +81,9 @@ Read read_table(const char* path, char (*lines)[scene_line_size], int* count, st
 }
 
 // Value of line n of a table of count lines, or keep when it is missing.
-int32_t value(int n, int count, int32_t keep) { return n < count ? leading_decimal(line_table[n]) : keep; }
+int32_t value(const Line_table& lines, int n, int count, int32_t keep) {
+    return n < count ? leading_decimal(lines[n]) : keep;
+}
 
 int32_t clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
@@ -96,11 +97,11 @@ constexpr int lines_of(const Record_field<R> (&fields)[N]) {
 
 // Record r from lines first.. of a table of count lines.
 template <class R, size_t N>
-void read_record(const Record_field<R> (&fields)[N], R& r, int first, int count) {
+void read_record(const Line_table& lines, const Record_field<R> (&fields)[N], R& r, int first, int count) {
     int n = first;
     for (const Record_field<R>& f : fields)
         if (f.in_number_file) {
-            if (n < count) f.set(r, leading_decimal(line_table[n]));
+            if (n < count) f.set(r, leading_decimal(lines[n]));
             ++n;
         }
 }
@@ -134,45 +135,47 @@ void write_record(const Record_field<R> (&fields)[N], const R& r, std::string* o
 int read_lines(const char* path, char (*lines)[scene_line_size], std::string* err) {
     int count = 0;
     std::string why;
-    if (read_table(path, lines, &count, &why) == Read::ok) return count;
+    std::vector<uint8_t> file;
+    if (read_table(path, file, lines, &count, &why) == Read::ok) return count;
     if (err) *err = std::string(path) + ": " + why;
     return -1;
 }
 
-Read read_number_file(int k, int* count, std::string* why) {
-    return read_table(four_file_path(k), line_table, count, why);
+Read read_number_file(Scene_reading& reading, const Data_paths& paths, int k, int* count, std::string* why) {
+    return read_table(four_file_path(paths, k), reading.file, reading.lines, count, why);
 }
 
-void load_number_file(Scene& scene, int k, int count) {
+void load_number_file(const Scene_reading& reading, Scene& scene, int k, int count) {
+    const Line_table& lines = reading.lines;
     switch (k) {
         case 0: {
             // The records the file has lines for (a short file sets few),
             // read into group 0 and copied, field by field, to the others.
-            constexpr int lines = lines_of(digit_fields);
-            const int records = std::min(digit_group_size, (count + lines - 1) / lines);
+            constexpr int per_record = lines_of(digit_fields);
+            const int records = std::min(digit_group_size, (count + per_record - 1) / per_record);
             for (int i = 0; i < records; ++i) {
-                read_record(digit_fields, scene.digit_at(0, i), lines * i, count);
+                read_record(lines, digit_fields, scene.digit_at(0, i), per_record * i, count);
                 for (int g = 1; g < digit_groups_in_use; ++g)
-                    copy_record(digit_fields, scene.digit_at(0, i), scene.digit_at(g, i), lines * i, count);
+                    copy_record(digit_fields, scene.digit_at(0, i), scene.digit_at(g, i), per_record * i, count);
             }
             break;
         }
         case 1:
-            scene.board_columns = clamp(value(0, count, scene.board_columns), 0, max_board_columns);
-            scene.board_rows = clamp(value(1, count, scene.board_rows), 0, max_board_rows);
+            scene.board_columns = clamp(value(lines, 0, count, scene.board_columns), 0, max_board_columns);
+            scene.board_rows = clamp(value(lines, 1, count, scene.board_rows), 0, max_board_rows);
             for (int r = 0; r < scene.board_rows; ++r)
                 for (int c = 0; c < scene.board_columns; ++c)
-                    read_record(board_fields, scene.board_at(r, c),
+                    read_record(lines, board_fields, scene.board_at(r, c),
                                 2 + lines_of(board_fields) * (r * scene.board_columns + c), count);
             break;
         case 2:
             for (int n = 0; n < string_draw_count; ++n)
-                read_record(text_fields, scene.string_draws[n], lines_of(text_fields) * n, count);
+                read_record(lines, text_fields, scene.string_draws[n], lines_of(text_fields) * n, count);
             break;
         case 3:
-            scene.graph_count = clamp(value(0, count, scene.graph_count), 0, graph_draw_count);
+            scene.graph_count = clamp(value(lines, 0, count, scene.graph_count), 0, graph_draw_count);
             for (int n = 0; n < scene.graph_count; ++n)
-                read_record(graph_fields, scene.graph_draws[n], 1 + lines_of(graph_fields) * n, count);
+                read_record(lines, graph_fields, scene.graph_draws[n], 1 + lines_of(graph_fields) * n, count);
             break;
         default: break;
     }

@@ -33,27 +33,12 @@
 
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/record_fields.h"
 #include "scene/view_state.h"
 
 namespace {
 
-// The records a scene.conf describes, gathered before any is applied.
-struct Staged {
-    int32_t pitch;
-    int32_t counts[6];
-    int32_t menu[2];
-    led_unit boards[led_unit_count];
-    string_draw texts[string_draw_count];
-    Digit_unit digits[digit_groups_in_use * digit_group_size];
-    graph_draw graphs[graph_draw_count];
-    bool graph_listed[graph_draw_count];
-    uint64_t checksums[2][four_files];   // of the files lines
-    int checksum_lines;
-};
-Staged staged;
 
 constexpr int max_numbers = 24;
 
@@ -110,7 +95,7 @@ void put_fields(const Record_field<R> (&fields)[N], const R& r, std::string* out
 
 // Parses one record line into the staged scene. Returns an error text, or
 // null when the line is fine.
-const char* stage_line(char* line, int* boards, int* texts, int* digits, bool* ended) {
+const char* stage_line(Staged& staged, char* line, int* boards, int* texts, int* digits, bool* ended) {
     char word[16] = {};
     int used = 0;
     if (std::sscanf(line, "%15s%n", word, &used) != 1) return nullptr;   // blank line
@@ -198,7 +183,7 @@ uint64_t checksum(const std::string& bytes) {
     return h;
 }
 
-Conf stage_scene_conf(const char* path, int pitch, std::string* why) {
+Conf stage_scene_conf(Staged& staged, const char* path, int pitch, std::string* why) {
     std::vector<uint8_t> file;
     std::string err;
     if (!platform_read_file(path, whole_file_limit, &file, &err)) {
@@ -247,7 +232,7 @@ Conf stage_scene_conf(const char* path, int pitch, std::string* why) {
             if (std::strncmp(line, "vantiro-scene 1", 15) != 0) problem = "not a scene file of version 1";
             header = true;
         } else {
-            problem = stage_line(line, &boards, &texts, &digits, &ended);
+            problem = stage_line(staged, line, &boards, &texts, &digits, &ended);
         }
     }
     if (problem) {
@@ -265,15 +250,15 @@ Conf stage_scene_conf(const char* path, int pitch, std::string* why) {
     return Conf::sound;
 }
 
-bool staged_has_checksums() { return staged.checksum_lines > 0; }
+bool staged_has_checksums(const Staged& staged) { return staged.checksum_lines > 0; }
 
-bool recorded(int k, uint64_t sum) {
+bool recorded(const Staged& staged, int k, uint64_t sum) {
     for (int i = 0; i < staged.checksum_lines; ++i)
         if (staged.checksums[i][k] == sum) return true;
     return staged.checksum_lines == 0;
 }
 
-void apply_staged(Scene& scene) {
+void apply_staged(const Staged& staged, Scene& scene) {
     set_dot_pitch(scene, staged.pitch);
     scene.text_count = staged.counts[0];
     scene.rect_count = staged.counts[1];
@@ -337,16 +322,16 @@ std::string scene_conf_file(const Scene& scene, const uint64_t* sums) {
 // Nothing to do when the scene.conf on disk has no files line or already
 // does not hold for the four on disk (then it is not used whatever
 // happens), or when the four do not change.
-bool widen_scene_conf(int pitch, const uint64_t* fresh, std::string* err) {
-    const char* path = data_paths.scene_conf;
+bool widen_scene_conf(Staged& staged, const Data_paths& paths, int pitch, const uint64_t* fresh, std::string* err) {
+    const char* path = paths.scene_conf;
     std::string why, text;
-    if (stage_scene_conf(path, pitch, &why) != Conf::sound || staged.checksum_lines == 0) return true;
+    if (stage_scene_conf(staged, path, pitch, &why) != Conf::sound || staged.checksum_lines == 0) return true;
     uint64_t now[four_files];
     bool same = true;
     for (int k = 0; k < four_files; ++k) {
-        if (!read_whole(four_file_path(k), &text)) return true;
+        if (!read_whole(four_file_path(paths, k), &text)) return true;
         now[k] = checksum(text);
-        if (!recorded(k, now[k])) return true;
+        if (!recorded(staged, k, now[k])) return true;
         same = same && now[k] == fresh[k];
     }
     if (same || !read_whole(path, &text)) return true;

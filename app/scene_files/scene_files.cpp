@@ -16,9 +16,10 @@
 // anyway.
 #include "app/scene_files/scene_files.h"
 
-#include "app/outputs.h"
+#include <memory>
+
+
 #include "app/scene_files/parts.h"
-#include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/status_line.h"
@@ -28,7 +29,7 @@ namespace {
 
 // What saves cut short left beside the editor: the scene files' and the
 // flash image's temporaries.
-void remove_stale_temporaries() {
+void remove_stale_temporaries(const Data_paths& data_paths) {
     std::string folder(data_paths.scene_conf, static_cast<size_t>(base_name(data_paths.scene_conf) - data_paths.scene_conf)), err;
     if (folder.empty()) folder = ".";
     Platform_folder here;
@@ -41,7 +42,9 @@ void remove_stale_temporaries() {
 
 }  // namespace
 
-bool load_scene_files(Scene& scene, Folder_use use) {
+bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& status, Folder_use use) {
+    const std::unique_ptr<Scene_reading> reading(new Scene_reading);
+    Staged& staged = reading->staged;
     const bool editor = use == Folder_use::editor;
     bool boards_saved = false;   // leduit.conf or scene.conf gave the boards
     Platform_lock lock;
@@ -52,26 +55,26 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     else if (!lock.held() && editor && !why.empty())
         report("scene: " + why);
     why.clear();
-    if (editor) remove_stale_temporaries();
+    if (editor) remove_stale_temporaries(data_paths);
     // A damaged file: the editor renames it aside, a reader says so.
-    auto damaged = [editor](const char* path, const std::string& problem, const char* instead) {
+    auto damaged = [editor, &status](const char* path, const std::string& problem, const char* instead) {
         if (editor)
-            keep_aside_and_tell(path, problem, instead);
+            keep_aside_and_tell(status, path, problem, instead);
         else
-            set_failure((std::string("scene: ") + base_name(path) + " is damaged (" + problem +
+            status.set_failure((std::string("scene: ") + base_name(path) + " is damaged (" + problem +
                          "); the editor keeps it aside at its next start; " + instead)
                             .c_str());
     };
-    const Conf conf = stage_scene_conf(data_paths.scene_conf, scene.dot_pitch, &why);
+    const Conf conf = stage_scene_conf(staged, data_paths.scene_conf, scene.dot_pitch, &why);
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
     for (int k = 0; k < four_files; ++k) {
-        const char* path = four_file_path(k);
+        const char* path = four_file_path(data_paths, k);
         int count = 0;
         std::string problem;
-        switch (read_number_file(k, &count, &problem)) {
+        switch (read_number_file(*reading, data_paths, k, &count, &problem)) {
         case Read::ok:
-            load_number_file(scene, k, count);
+            load_number_file(*reading, scene, k, count);
             compared[k] = true;
             if (path == data_paths.leduit_conf) boards_saved = true;
             break;
@@ -84,8 +87,8 @@ bool load_scene_files(Scene& scene, Folder_use use) {
         case Read::refused:
             // As saved with scene.conf, only beyond the old format's limits
             // (over 139 rectangles): not damaged, and scene.conf holds it all.
-            if (conf == Conf::sound && staged_has_checksums() && read_whole(path, &bytes) &&
-                recorded(k, checksum(bytes)))
+            if (conf == Conf::sound && staged_has_checksums(staged) && read_whole(path, &bytes) &&
+                recorded(staged, k, checksum(bytes)))
                 report(std::string(path) + ": " + problem + "; scene.conf gives its values");
             else
                 damaged(path, problem, "it is not used");
@@ -105,10 +108,10 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     case Conf::sound: {
         std::string changed;
         for (int k = 0; k < four_files; ++k)
-            if (compared[k] && read_whole(four_file_path(k), &bytes) && !recorded(k, checksum(bytes)))
-                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(k)));
+            if (compared[k] && read_whole(four_file_path(data_paths, k), &bytes) && !recorded(staged, k, checksum(bytes)))
+                changed += (changed.empty() ? "" : ", ") + std::string(base_name(four_file_path(data_paths, k)));
         if (changed.empty()) {
-            apply_staged(scene);
+            apply_staged(staged, scene);
             boards_saved = true;
         } else {
             // Its texts are in no other file: kept aside before the next
@@ -126,14 +129,13 @@ bool load_scene_files(Scene& scene, Folder_use use) {
     }
     }
     // Whatever the files held: the boards as one grid, every element on
-    // the sign on one of its LEDs, and the texts' files read again.
+    // the sign on one of its LEDs.
     lay_out_boards(scene);
     settle_positions_on_sign(scene);
-    refresh_text_files();
     return boards_saved;
 }
 
-bool save_scene_files(const Scene& scene, std::string* err) {
+bool save_scene_files(const Scene& scene, const Data_paths& data_paths, std::string* err) {
     Platform_lock lock;
     switch (platform_lock_file(data_paths.scene_lock, true, true, scene_lock_wait_ms, &lock, err)) {
         case Lock_outcome::locked: break;
@@ -144,9 +146,10 @@ bool save_scene_files(const Scene& scene, std::string* err) {
     for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
-    if (!widen_scene_conf(scene.dot_pitch, sums, err)) return false;
+    const std::unique_ptr<Staged> staged(new Staged);
+    if (!widen_scene_conf(*staged, data_paths, scene.dot_pitch, sums, err)) return false;
     for (int k = 0; k < four_files; ++k)
-        if (!platform_write_file_atomic(four_file_path(k), four[k].data(), four[k].size(), err)) return false;
+        if (!platform_write_file_atomic(four_file_path(data_paths, k), four[k].data(), four[k].size(), err)) return false;
     const std::string conf = scene_conf_file(scene, sums);
     return platform_write_file_atomic(data_paths.scene_conf, conf.data(), conf.size(), err);
 }

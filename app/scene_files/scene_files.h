@@ -6,7 +6,9 @@
 // at start-up.
 #pragma once
 
+#include "app/program_paths.h"
 #include "scene/scene.h"
+#include "scene/status_line.h"
 
 #include <cstddef>
 #include <string>
@@ -37,17 +39,18 @@ enum class Folder_use { editor, reader };
 // files. Writers make it; readers never do (no lock file, no lock).
 constexpr int scene_lock_wait_ms = 5000;
 
-// Loads the scene files that exist. A file that cannot be read keeps its
+// Loads the scene files at paths that exist. A file that cannot be read keeps its
 // kind as it was; missing lines keep their values; counts are held to the
 // pools. scene.conf is not used when the four files changed since it was
 // written. Problems are reported on standard error; the editor first
 // renames a damaged file aside (NAME.bad-YYYYMMDD-HHMMSS), and the status
-// line says so. True when the files gave the boards (their size included).
-bool load_scene_files(Scene& scene, Folder_use use = Folder_use::editor);
+// line (status) says so. True when the files gave the boards (their size included).
+bool load_scene_files(Scene& scene, const Data_paths& paths, Status_line& status,
+                      Folder_use use = Folder_use::editor);
 
-// Saves the scene to the five files, each replaced atomically, holding the
+// Saves the scene to the five files at paths, each replaced atomically, holding the
 // folder's lock file exclusive (made when missing). Returns
 // false, with the reason in err, when a file could not be saved; files not
 // yet replaced keep their previous content, and the files still load as
 // the previous scene.
-bool save_scene_files(const Scene& scene, std::string* err);
+bool save_scene_files(const Scene& scene, const Data_paths& paths, std::string* err);

@@ -4,7 +4,6 @@
 #include <random>
 #include <string>
 
-#include "app/reset.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
@@ -23,7 +22,6 @@ std::string gbk(const char* utf8) {
 Random_scene make_random_scene(Scene& scene, uint32_t seed, bool with_digits) {
     std::mt19937 rng(seed);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    reset_to_startup_state();
     reset_scene(scene);
 
     Random_scene s;

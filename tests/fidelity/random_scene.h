@@ -20,5 +20,5 @@ struct Random_scene {
 };
 
 // Builds the scene of seed into scene, starting from the start-up state
-// (reset_to_startup_state, reset_scene and build_layout).
+// (reset_scene and build_layout).
 Random_scene make_random_scene(Scene& scene, uint32_t seed, bool with_digits);

@@ -36,13 +36,10 @@ bool number(const char* text, unsigned long* out) {
 // The random scene of seed in scene, to be saved into folder (ending with
 // '/'); with text_files, its first two texts read my_txt3.txt and
 // my_txt4.txt, written there too.
-bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, const std::string& folder,
-                Random_scene* made, std::string* err) {
+bool make_scene(Scene& scene, Data_paths* paths, uint32_t seed, bool with_digits, bool text_files,
+                const std::string& folder, Random_scene* made, std::string* err) {
     *made = make_random_scene(scene, seed, with_digits);
-    // (The start-up state it begins from has no folder.)
-    std::snprintf(exe_folder, sizeof exe_folder, "%s", folder.c_str());
-    std::snprintf(scene_folder, sizeof scene_folder, "%s", folder.c_str());
-    if (!build_data_paths(exe_folder, &data_paths, err)) return false;
+    if (!build_data_paths(folder.c_str(), paths, err)) return false;
     if (!text_files) return true;
     if (made->texts < 2) {
         *err = "scene " + std::to_string(seed) + " places " + std::to_string(made->texts) +
@@ -78,13 +75,19 @@ bool make_scene(Scene& scene, uint32_t seed, bool with_digits, bool text_files, 
 int main(int argc, char** argv) {
     if (argc == 3 && !std::strcmp(argv[1], "--open")) {
         static Scene scene;
+        static Config config;
+        static Program_paths paths;
+        static Text_files texts;
+        Status_line status;   // what start-up says (standard error)
+        Bitmap_fonts fonts;
         char exe[4096];
         std::string err;
-        if (!platform_executable_path(exe, sizeof exe, &err) || !startup_paths_and_config(exe, &err, argv[2])) {
+        if (!platform_executable_path(exe, sizeof exe, &err) ||
+            !startup_paths_and_config(exe, &paths, &config, fonts, status, &err, argv[2])) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }
-        startup_scene(scene, nullptr, nullptr, Folder_use::editor);
+        startup_scene(scene, config, paths, texts, status, nullptr, nullptr, Folder_use::editor);
         return 0;
     }
     bool with_digits = true, text_files = false, alternate = false, usage = argc < 3;
@@ -109,13 +112,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     static Scene scene;   // about 800 KB: static storage
+    static Data_paths paths;
     const std::string folder = std::string(argv[2]) + "/";
     std::string err;
     Random_scene first;
     for (unsigned long n = 0; n < saves; ++n) {
         Random_scene s;
-        if (!make_scene(scene, static_cast<uint32_t>(seeds[n % 2]), with_digits, text_files, folder, &s, &err) ||
-            !save_scene_files(scene, &err)) {
+        if (!make_scene(scene, &paths, static_cast<uint32_t>(seeds[n % 2]), with_digits, text_files, folder, &s,
+                        &err) ||
+            !save_scene_files(scene, paths, &err)) {
             std::fprintf(stderr, "vantiro_random_scene: %s\n", err.c_str());
             return 1;
         }

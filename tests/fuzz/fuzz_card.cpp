@@ -11,8 +11,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Card_model* card = [] {
-        if (const char* dir = std::getenv("FUZZ_FONT_DIR")) set_bitmap_fonts_below(dir);
-        return new Card_model(48, 24);
+        static Bitmap_fonts fonts;
+        if (const char* dir = std::getenv("FUZZ_FONT_DIR")) set_bitmap_fonts_below(fonts, dir);
+        return new Card_model(fonts, 48, 24);
     }();
     card->reset();
     card->run_script(data, size);

@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A new card each run: what one input stored must not slow the next.
-    Card_simulator card(40, 20, "", Card_faults{}, nullptr);
+    static Bitmap_fonts fonts;   // none set: texts stay blank
+    Card_simulator card(fonts, 40, 20, "", Card_faults{}, nullptr);
     Card_simulator* sim = &card;
     Frame_reader reader;
     // In two pieces, as a stream may arrive.

@@ -11,6 +11,7 @@
 #include "command/commands.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
+#include "scene/status_line.h"
 
 // The scene the inputs edit, kept from one input to the next.
 static Scene scene;
@@ -33,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         *lf = '\0';
         payload = lf + 1;
     }
-    run_scene_line(scene, static_cast<int32_t>(size), line.data(), payload);
+    Status_line status;
+    run_scene_line(scene, status, static_cast<int32_t>(size), line.data(), payload);
     return 0;
 }

@@ -22,6 +22,7 @@
 
 #include "app/config.h"
 #include "platform/platform.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -66,18 +67,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(ini_path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
-    clear_config();
-    read_config(ini_path.c_str());
-    check_text(remote_ip, sizeof remote_ip, "RemotIP");
-    check_text(config_width, sizeof config_width, "WIDTH");
-    check_text(config_height, sizeof config_height, "HEIGHT");
-    check_text(config_sync, sizeof config_sync, "Syc_Enable");
-    check_text(export_folder, sizeof export_folder, "Folder");
-    for (const char* size_text : {config_width, config_height}) {
+    static Config config;   // about 23 KB: static storage, made afresh for every input
+    config = Config{};
+    Status_line status;
+    read_config(ini_path.c_str(), &config, status);
+    check_text(config.remote_ip, sizeof config.remote_ip, "RemotIP");
+    check_text(config.width, sizeof config.width, "WIDTH");
+    check_text(config.height, sizeof config.height, "HEIGHT");
+    check_text(config.sync, sizeof config.sync, "Syc_Enable");
+    check_text(config.export_folder, sizeof config.export_folder, "Folder");
+    for (const char* size_text : {config.width, config.height}) {
         const int32_t v = leading_decimal(size_text);
         if (v < 0 || v > board_size_max) fail("a board size outside its range", "LEDPARA", size_text);
     }
-    if (live_pacing != 0 && live_pacing != 1) fail("pacing is neither 0 nor 1", "LiveSend", "Pacing");
+    if (config.live_pacing != 0 && config.live_pacing != 1) fail("pacing is neither 0 nor 1", "LiveSend", "Pacing");
 
     // The whole file fits in `whole` bytes, so nothing is cut there.
     const bool has_nul = std::memchr(data, '\0', size) != nullptr;

@@ -110,7 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(font_path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     // Forgets what an earlier input left: each font is read again.
-    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(id, font_path.c_str());
+    static Bitmap_fonts fonts;
+    for (int id = 0; id < bitmap_font_count; ++id) set_bitmap_font_path(fonts, id, font_path.c_str());
 
     // Each font's glyphs are the file's bytes, up to its table's end.
     for (int id = 0; id < bitmap_font_count; ++id) {
@@ -119,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t held = size < table ? size : table;
         for (const Piece& p : pieces) {
             const int32_t index = index_of(p);
-            const uint8_t* g = bitmap_glyph(id, index);
+            const uint8_t* g = bitmap_glyph(fonts, id, index);
             const size_t at = static_cast<size_t>(index) * static_cast<size_t>(glyph_bytes[id]);
             const bool present = index >= 0 && at + static_cast<size_t>(glyph_bytes[id]) <= held;
             if (present != (g != nullptr)) fail("a glyph is given for bytes the file lacks, or missed", "font", id);
@@ -134,15 +135,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text += '\xB0';
     for (const uint8_t height : {12, 14, 16, 24, 32}) {
         screen->clear();
-        draw_text_bytes(*screen, height, static_cast<uint8_t>(height % 3), 3, 2, text.data(), text.size());
+        draw_text_bytes(fonts, *screen, height, static_cast<uint8_t>(height % 3), 3, 2, text.data(), text.size());
 
         Counting_target count;
-        draw_text_bytes(count, height, 0, 0, 0, text.data(), text.size());
+        draw_text_bytes(fonts, count, height, 0, 0, 0, text.data(), text.size());
         long expected = 0;
         for (const Piece& p : pieces) {
             const int id = font_for(height, p.double_byte);
             if (id < 0 || p.bytes[0] == '\r' || p.bytes[0] == '\n') continue;
-            const uint8_t* g = bitmap_glyph(id, index_of(p));
+            const uint8_t* g = bitmap_glyph(fonts, id, index_of(p));
             if (!g) continue;
             for (int k = 0; k < glyph_bytes[id]; ++k)
                 for (int bit = 0; bit < 8; ++bit) {

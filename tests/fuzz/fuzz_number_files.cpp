@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/reset.h"
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
@@ -38,6 +37,13 @@ const char* const file_names[] = {"digit.conf", "leduit.conf", "string.conf", "g
 const char* const root = "/nonexistent/vantiro-fuzz-number-files/";
 
 Memory_folder folder;
+Data_paths paths;   // the files in root
+
+// What the reader reads into (about 400 KB): made once.
+Scene_reading& reading() {
+    static Scene_reading* r = new Scene_reading;
+    return *r;
+}
 
 [[noreturn]] void finding(const char* file, const std::string& what) {
     std::fprintf(stderr, "fuzz_number_files: %s: %s\n", file, what.c_str());
@@ -48,13 +54,10 @@ Memory_folder folder;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
-        reset_to_startup_state();
         set_diag_stream(std::fopen("/dev/null", "w"));
         folder.root = root;
         std::string err;
-        if (format_text(exe_folder, sizeof exe_folder, "%s", root) < 0 ||
-            format_text(scene_folder, sizeof scene_folder, "%s", root) < 0 ||
-            !build_data_paths(exe_folder, &data_paths, &err)) {
+        if (!build_data_paths(root, &paths, &err)) {
             std::fprintf(stderr, "fuzz_number_files: %s: %s\n", root, err.c_str());
             std::abort();
         }
@@ -71,14 +74,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     int count = 0;
     std::string why;
-    if (read_number_file(k, &count, &why) == Read::ok) {
+    if (read_number_file(reading(), paths, k, &count, &why) == Read::ok) {
         scene = start;
-        load_number_file(scene, k, count);
+        load_number_file(reading(), scene, k, count);
         const std::string first = number_file(scene, k);
         folder.files[name].assign(first.begin(), first.end());
-        const Read again = read_number_file(k, &count, &why);
+        const Read again = read_number_file(reading(), paths, k, &count, &why);
         if (again == Read::ok) {
-            load_number_file(scene, k, count);
+            load_number_file(reading(), scene, k, count);
             if (number_file(scene, k) != first) finding(name, "differs after a write, a read and a write");
         } else if (!(again == Read::refused && k == 3)) {
             finding(name, "what it was written as does not read: " + why);

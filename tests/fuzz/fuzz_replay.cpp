@@ -6,18 +6,17 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/reset.h"
 #include "command/replay.h"
 #include "platform/platform.h"
 #include "scene/pools.h"
 #include "ui/menus.h"
+#include "scene/status_line.h"
 
 // The scene the inputs edit, kept from one input to the next.
 static Scene scene;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = [] {
-        reset_to_startup_state();
         set_diag_stream(std::fopen("/dev/null", "w"));
         build_layout(scene);
         return true;
@@ -28,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scene.rect_count = 0;
     std::vector<uint8_t> image(command_header_address, 0);
     image.insert(image.end(), data, data + size);
-    replay_image(scene, image.data(), image.size());
+    Status_line status;
+    replay_image(scene, status, image.data(), image.size());
     return 0;
 }

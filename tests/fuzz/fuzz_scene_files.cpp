@@ -32,13 +32,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/reset.h"
 #include "app/scene_files/parts.h"
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
 #include "ui/menus.h"
+#include "scene/status_line.h"
 
 namespace {
 
@@ -53,6 +53,13 @@ constexpr int file_count = 5;
 // Where the files are: no folder on disk, so a path that missed the
 // memory folder fails rather than writes somewhere.
 const char* const root = "/nonexistent/vantiro-fuzz-scene/";
+Data_paths paths;   // the scene files in root
+
+// What the round trips read into (about 400 KB): made once.
+Scene_reading& reading() {
+    static Scene_reading* r = new Scene_reading;
+    return *r;
+}
 
 Memory_folder folder;
 
@@ -77,7 +84,7 @@ uint64_t hash_of(const uint8_t* data, size_t size) {
 // Saves the scene; a failure is a finding. Returns the five files' bytes.
 void save_and_read(std::string (&files)[file_count]) {
     std::string err;
-    if (!save_scene_files(scene, &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
+    if (!save_scene_files(scene, paths, &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
     for (int k = 0; k < file_count; ++k)
         files[k] = folder.files.count(file_names[k]) ? bytes_of(file_names[k]) : "<absent>";
 }
@@ -85,7 +92,8 @@ void save_and_read(std::string (&files)[file_count]) {
 // The scene loaded afresh from the memory folder, as at start-up.
 void load_fresh() {
     scene = start;
-    load_scene_files(scene);
+    Status_line status;
+    load_scene_files(scene, paths, status);
 }
 
 // Save, load, save (the scene is loaded): the two saves write the same.
@@ -107,10 +115,10 @@ void number_file_round_trip(int k) {
     std::string why;
     const std::string first = number_file(scene, k);
     put_file(file_names[k], first);
-    const Read again = read_number_file(k, &count, &why);
+    const Read again = read_number_file(reading(), paths, k, &count, &why);
     if (again == Read::refused && k == 3) return;   // over 139 rectangles: scene.conf's to carry
     if (again != Read::ok) finding(file_names[k], ("what it was written as does not read: " + why).c_str());
-    load_number_file(scene, k, count);
+    load_number_file(reading(), scene, k, count);
     if (number_file(scene, k) != first) finding(file_names[k], "differs after a write, a read and a write");
 }
 
@@ -118,17 +126,17 @@ void number_file_round_trip(int k) {
 void scene_conf_round_trip() {
     const std::string path = std::string(root) + file_names[4];
     std::string why;
-    if (stage_scene_conf(path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
-    apply_staged(scene);
+    if (stage_scene_conf(reading().staged, path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
+    apply_staged(reading().staged, scene);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(bytes_of(file_names[k]));
     const std::string first = scene_conf_file(scene, sums);
     put_file(file_names[4], first);
-    if (stage_scene_conf(path.c_str(), scene.dot_pitch, &why) != Conf::sound)
+    if (stage_scene_conf(reading().staged, path.c_str(), scene.dot_pitch, &why) != Conf::sound)
         finding(file_names[4], ("what it was written as is refused: " + why).c_str());
-    if (!staged_has_checksums() || !recorded(0, sums[0]) || !recorded(3, sums[3]))
+    if (!staged_has_checksums(reading().staged) || !recorded(reading().staged, 0, sums[0]) || !recorded(reading().staged, 3, sums[3]))
         finding(file_names[4], "the checksums written are not read back");
-    apply_staged(scene);
+    apply_staged(reading().staged, scene);
     if (scene_conf_file(scene, sums) != first) finding(file_names[4], "differs after a write, a read and a write");
 }
 
@@ -137,13 +145,10 @@ void scene_conf_round_trip() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool every_whole_cycle = std::getenv("VANTIRO_FUZZ_WHOLE_CYCLE") != nullptr;
     static bool ready = [] {
-        reset_to_startup_state();
         set_diag_stream(std::fopen("/dev/null", "w"));   // the loader's complaints: expected, and many
         folder.root = root;
         std::string err;
-        if (format_text(exe_folder, sizeof exe_folder, "%s", root) < 0 ||
-            format_text(scene_folder, sizeof scene_folder, "%s", root) < 0 ||
-            !build_data_paths(exe_folder, &data_paths, &err)) {
+        if (!build_data_paths(root, &paths, &err)) {
             std::fprintf(stderr, "fuzz_scene_files: %s: %s\n", root, err.c_str());
             std::abort();
         }

@@ -44,6 +44,7 @@
 #include "temp_dir.h"
 #include "ui/menus.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -108,26 +109,25 @@ TEST(Card_frames, ComeOutWholeFromAnyPiecesAndRefuseWhatIsNoFrame) {
 class Card_link_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        Test_app& app = test_app();
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         build_layout(scene);
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
-        set_flash_image_path(data_paths.spi_data);
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
     }
-    void TearDown() override { reset_card_link(); }
+    void TearDown() override { reset_card_link(test_app().link); }
 
     Diag_capture diag;   // the link's diagnostics, kept off the test's output
 
     // Sends the scene to the card at address and waits until it is done.
     bool send_to(const std::string& address) {
-        std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
-        controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-        live_pacing = 0;
-        send_scene_live(scene);
-        EXPECT_TRUE(wait_live_idle(10000));
-        return last_live_send_ok();
+        Test_app& app = test_app();
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
+        app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        app.config.live_pacing = 0;
+        send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);
+        EXPECT_TRUE(app.link.sender.wait_idle(10000));
+        return app.link.sender.last_send_ok();
     }
 
     Temp_dir dir;
@@ -148,7 +148,8 @@ std::string joined(const std::vector<Live_line>& lines) {
 // a blank is sent as two runs, text 3 as the first line of its file and a
 // digit module not at all; tags and waits as the card expects.
 TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
-    EXPECT_EQ(joined(live_scene_lines(scene, true, scene_text_files())), "42405/0:led clearall \n|");
+    Test_app& app = test_app();
+    EXPECT_EQ(joined(live_scene_lines(scene, true, app.texts)), "42405/0:led clearall \n|");
     string_draw& t = scene.string_draws[6];
     t.x = 296, t.y = 236, t.font_size = 16, t.colour = 1, t.text_source = 0;
     std::snprintf(t.text, sizeof t.text, "Hello");
@@ -156,7 +157,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     edge.x = 276, edge.y = 226, edge.font_size = 12, edge.colour = 2, edge.text_source = 3;
     std::snprintf(edge.text, sizeof edge.text, "not sent");
     dir.write("my_txt3.txt", "ab cd\r\nsecond line");
-    refresh_text_files();
+    refresh_text_files(app.texts, app.paths);
     Digit_unit& module = scene.digit_at(0, 20);
     module.kind = kind_digit, module.x = 400, module.y = 300, module.digits = 2, module.enabled = 1;
     Digit_unit& r = scene.digit_at(1, 1);
@@ -167,7 +168,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
     b.kind = kind_block, b.x = 276 + 20, b.y = 226 + 40, b.height = 2, b.colour = 2, b.type_code = 5;
     Digit_unit& l = scene.digit_at(2, 42);
     l.kind = kind_hline, l.x = 276, l.y = 300, l.width = 30, l.colour = 0, l.type_code = 6;
-    EXPECT_EQ(joined(live_scene_lines(scene, true, scene_text_files())),
+    EXPECT_EQ(joined(live_scene_lines(scene, true, app.texts)),
               "42405/0:led clearall \n|"
               "11/10:led r 0 2 3 12 8 \n |"
               "9/100:led c 1 12 12 7 \n |"
@@ -176,9 +177,9 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
               "0/10:led 16t 1 10 5 Hello \n |"
               "3/10:led 12t 2 0 0 ab \n |3/10:led 12t 2 18 0 cd \n |");
     // Without pacing the same lines, no waits; with no board in use, the clear line alone.
-    for (const Live_line& line : live_scene_lines(scene, false, scene_text_files())) EXPECT_EQ(line.wait_ms, 0);
+    for (const Live_line& line : live_scene_lines(scene, false, app.texts)) EXPECT_EQ(line.wait_ms, 0);
     scene.board_rows = 0;
-    EXPECT_EQ(live_scene_lines(scene, true, scene_text_files()).size(), 1u);
+    EXPECT_EQ(live_scene_lines(scene, true, app.texts).size(), 1u);
 }
 
 // Live to the simulator: the card's screen equals the editor's picture;
@@ -186,6 +187,7 @@ TEST_F(Card_link_test, LiveLinesCarryTheSceneWithTagsAndWaits) {
 // brings its texts (blanks included) and rectangles back, and a second one
 // adds nothing.
 TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
+    Test_app& app = test_app();
     Running_card card(dir.path() + "/flash.bin");
     ASSERT_TRUE(card.listening);
     string_draw& t = scene.string_draws[6];
@@ -200,23 +202,23 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     ASSERT_TRUE(send_to(card.address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
-    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, scene_text_files()).size()) + " lines to " + card.address());
+    ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
+    EXPECT_EQ(status, "sent " + std::to_string(live_scene_lines(scene, false, app.texts).size()) + " lines to " + card.address());
     // The editor shows the digit module too; it reaches the card by the stick only.
     Led_framebuffer editor(256, 128);
-    render_scene_leds(scene, editor);
+    render_scene_leds(test_fonts(), scene, app.texts, editor);
     const long with_module = editor.lit_count();
     d.enabled = 0;
-    render_scene_leds(scene, editor);
+    render_scene_leds(test_fonts(), scene, app.texts, editor);
     d.enabled = 1;
     EXPECT_GT(with_module, editor.lit_count());
     EXPECT_GT(editor.lit_count(), 150);
     // The simulator's thread runs the lines it has read; ask it how many.
-    const long expected = static_cast<long>(live_scene_lines(scene, false, scene_text_files()).size());
+    const long expected = static_cast<long>(live_scene_lines(scene, false, app.texts).size());
     uint8_t answer[CSDK_ANSWER_MAX];
     int32_t n = 0;
     for (int tries = 0; tries < 200; ++tries) {
-        ASSERT_EQ(CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n), CSDK_OK);
+        ASSERT_EQ(CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n), CSDK_OK);
         if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) ==
             std::to_string(expected) + " lines run")
             break;
@@ -226,22 +228,22 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 256; ++x) ASSERT_EQ(card.sim.card.screen.at(x, y), editor.at(x, y)) << x << "," << y;
 
-    ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
-    reset_card_link();
+    ASSERT_EQ(SCREEN_SendDynamicCmd(app.link.client, 0, 10, "file save "), CSDK_OK);
+    reset_card_link(app.link);
 
     // A fresh editor (no scene files) with sync on.
     const std::string text = t.text;
     const uint32_t tx = t.x, ty = t.y, rx = r.x;
     reset_scene(scene);
     build_layout(scene);
-    sync_enabled = 1;
-    std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-    sync_from_card(scene, ui.history);
+    app.config.sync_enabled = 1;
+    std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
     std::string image;
     {
         std::vector<uint8_t> bytes;
         std::string err;
-        ASSERT_TRUE(platform_read_file(data_paths.spi_data, 1 << 20, &bytes, &err)) << err;
+        ASSERT_TRUE(platform_read_file(app.paths.data.spi_data, 1 << 20, &bytes, &err)) << err;
         ASSERT_EQ(bytes.size(), flash_window_end);
         EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + flash_window_start),
                   std::vector<uint8_t>(flash_window_start, 0));
@@ -255,23 +257,23 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
     EXPECT_EQ(back.kind, kind_rect);
     EXPECT_EQ(back.x, rx);
     EXPECT_EQ(back.width, 60);
-    reset_card_link();
+    reset_card_link(app.link);
     const int32_t made = scene.texts_made;
-    sync_from_card(scene, ui.history);   // the next start: nothing is added
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);   // the next start: nothing is added
     EXPECT_EQ(scene.texts_made, made);
     EXPECT_EQ(scene.rect_count, 1);
 
     // A start where the operator edits while the card's scene is read: the
     // card's text, moved meanwhile, is not added again, and a text typed
     // meanwhile stays.
-    reset_card_link();
-    start_sync_from_card(scene);
-    ASSERT_TRUE(sync_in_progress());
+    reset_card_link(app.link);
+    start_sync_from_card(app.link, app.config, ui.status, scene);
+    ASSERT_TRUE(sync_in_progress(app.link));
     scene.string_draws[5].x = tx + 2 * 10;
-    ASSERT_TRUE(add_text_element(scene, 0, 16, 2, 30, 40, "new", 3));   // record 6
+    ASSERT_TRUE(add_text_element(scene, ui.status, 0, 16, 2, 30, 40, "new", 3));   // record 6
     bool finished = false;
     for (int tries = 0; tries < 1000 && !finished; ++tries) {
-        finished = finish_sync_from_card(scene, ui.history);
+        finished = finish_sync_from_card(app.link, app.paths, ui.status, scene, ui.history);
         if (!finished) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ASSERT_TRUE(finished);
@@ -286,12 +288,13 @@ TEST_F(Card_link_test, TheCardShowsTheLiveSceneAndGivesItBackAtStartUp) {
 // failed (never "sent"), and once the card is back the next send goes
 // through.
 TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
+    Test_app& app = test_app();
     const std::string kept = "the previous image";
     dir.write("spi_data.bin", kept);
     auto spi = [&] {
         std::vector<uint8_t> bytes;
         std::string err;
-        platform_read_file(data_paths.spi_data, 1 << 20, &bytes, &err);
+        platform_read_file(app.paths.data.spi_data, 1 << 20, &bytes, &err);
         return std::string(bytes.begin(), bytes.end());
     };
     int free_port;
@@ -303,15 +306,15 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
         std::unique_ptr<Running_card> silent;
         if (kind == 1) silent = std::make_unique<Running_card>("", Card_faults{-1, true, 0});
         const std::string address = kind == 0 ? "127.0.0.1:" + std::to_string(free_port) : silent->address();
-        std::snprintf(remote_ip, sizeof remote_ip, "%s", address.c_str());
-        sync_from_card(scene, ui.history);
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", address.c_str());
+        sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
         EXPECT_EQ(spi(), kept) << address;
         char said[512];
-        platform_gbk_to_utf8(status_text, said, sizeof said);
+        platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
         EXPECT_NE(std::string(said).find("flash read stopped at 0x10000"), std::string::npos) << said;
         EXPECT_NE(std::string(said).find(kind == 0 ? "connection refused" : "no answer within 1000 ms"),
                   std::string::npos) << said;
-        reset_card_link();
+        reset_card_link(app.link);
     }
 
     // A card that drops the connection after 10 lines.
@@ -324,7 +327,7 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     EXPECT_FALSE(send_to(dropping->address()));
     std::string status;
     bool to_stderr = false;
-    ASSERT_TRUE(take_live_status(&status, &to_stderr));
+    ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
     EXPECT_TRUE(to_stderr);
     EXPECT_NE(status.find("card 127.0.0.1:" + std::to_string(port) + " not reachable"), std::string::npos) << status;
     EXPECT_EQ(status.find("sent 31"), std::string::npos);
@@ -333,9 +336,9 @@ TEST_F(Card_link_test, AnAbsentSilentOrDroppingCardIsSaidAndSurvived) {
     ASSERT_TRUE(back.listening);
     bool through = false;
     for (int tries = 0; tries < 40 && !through; ++tries) {
-        submit_live_lines(live_scene_lines(scene, false, scene_text_files()));
-        ASSERT_TRUE(wait_live_idle(5000));
-        through = last_live_send_ok();
+        app.link.sender.submit(live_scene_lines(scene, false, app.texts));
+        ASSERT_TRUE(app.link.sender.wait_idle(5000));
+        through = app.link.sender.last_send_ok();
         if (!through) std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(through);
@@ -382,6 +385,7 @@ TEST_F(Card_link_test, DigitModulesOffTheLiveSendAreSaidOnce) {
 }
 
 TEST_F(Card_link_test, NoCardNoHandle) {
+    Test_app& app = test_app();
     EXPECT_EQ(SCREEN_SendDynamicCmd(0, 1, 3, "abc"), CSDK_E_HANDLE);
     int32_t n = 7;
     uint8_t answer[CSDK_ANSWER_MAX];
@@ -389,21 +393,21 @@ TEST_F(Card_link_test, NoCardNoHandle) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(CreateClient("Error", 1002, 254, 0, 0, 0), 0);
     EXPECT_EQ(CreateClient("127.0.0.1:99999", 1002, 254, 0, 0, 0), 0);
-    send_scene_live(scene);   // sync off: said once
+    send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);   // sync off: said once
     char said[512];
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_NE(std::string(said).find("Syc_Enable=0"), std::string::npos);
 
     // Sync on with an address that is none: the live send names it (on
     // standard error: the failure at start-up stays on the line).
-    reset_card_link();
-    std::snprintf(remote_ip, sizeof remote_ip, "%s", "card.local");
-    sync_from_card(scene, ui.history);
+    reset_card_link(app.link);
+    std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", "card.local");
+    sync_from_card(app.link, app.config, app.paths, ui.status, scene, ui.history);
     testing::internal::CaptureStderr();
-    send_scene_live(scene);
+    send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, ui.status, scene);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "card: not sent live (RemotIP card.local in SysCfg.ini is not an address)\n");
-    platform_gbk_to_utf8(status_text, said, sizeof said);
+    platform_gbk_to_utf8(ui.status.text(), said, sizeof said);
     EXPECT_EQ(std::string(said), "card: RemotIP card.local in SysCfg.ini is not an address; the card's scene is not read");
 }
 
@@ -452,7 +456,7 @@ bool send_some(int fd, const std::string& bytes, size_t* at) {
 TEST(Card_simulator_network, ASlowReaderGetsEveryAnswerWholeAndANonReaderIsThrottled) {
     Card_faults faults;
     faults.send_buffer = 4096;
-    Card_simulator sim(64, 32, "", faults, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", faults, nullptr);
     std::string err;
     ASSERT_TRUE(sim.listen_on("127.0.0.1", 0, &err)) << err;
     for (size_t i = 0; i < sim.flash.size(); ++i) sim.flash[i] = static_cast<uint8_t>(i * 7 % 251);
@@ -709,7 +713,7 @@ TEST(Card_simulator_network, PipeliningCrowdsAndSaveBurstsLeaveOthersServed) {
 
     // The burst, on a client of its own, while the crowd goes on; a card
     // in memory runs the same lines for the flash expected.
-    Card_simulator expected(256, 128, "", Card_faults{}, nullptr);
+    Card_simulator expected(test_fonts(), 256, 128, "", Card_faults{}, nullptr);
     std::string burst, unused;
     auto line = [&](const std::string& text) {
         const Card_frame f{frame_line, 0, text};
@@ -741,7 +745,7 @@ TEST(Card_simulator_network, PipeliningCrowdsAndSaveBurstsLeaveOthersServed) {
         return std::vector<uint8_t>(bytes.begin() + flash_window_start, bytes.begin() + flash_window_end);
     };
     {
-        Card_simulator restarted(256, 128, flash, Card_faults{}, nullptr);
+        Card_simulator restarted(test_fonts(), 256, 128, flash, Card_faults{}, nullptr);
         EXPECT_EQ(window_of(restarted.flash), window_of(expected.flash));
         EXPECT_EQ(restarted.card.screen.at(1999 % 256, 1999 / 256), 0);
     }
@@ -808,7 +812,7 @@ bool closed_by_card(int fd) {
 //   that make no frame do not keep a connection from its idle time-out;
 // - the paced sender, through it all, had every line run.
 TEST(Card_simulator_network, BurstsOfConnectsSlowFramesAndIdleCrowdsAreHeld) {
-    Card_simulator sim(64, 32, "", Card_faults{}, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", Card_faults{}, nullptr);
     sim.max_connections = 32;
     sim.idle_close_ms = 0;
     sim.frame_deadline_ms = 0;
@@ -950,7 +954,7 @@ TEST(Card_simulator_network, ALineRunIsOneLineOfTheLog) {
     std::string err;
     FILE* log = platform_open_log(path.c_str(), &err);
     ASSERT_NE(log, nullptr) << err;
-    Card_simulator sim(64, 32, "", Card_faults{}, nullptr);
+    Card_simulator sim(test_fonts(), 64, 32, "", Card_faults{}, nullptr);
     sim.set_log(log);
     ASSERT_TRUE(sim.listen_on("127.0.0.1", 0, &err)) << err;
     const int fd = small_client(sim.port(), 4096);
@@ -1102,18 +1106,19 @@ private:
 // runs none, or answers what is no count, gets a failure with the numbers,
 // from the editor's live send and from vantiro-cli send alike.
 TEST_F(Card_link_test, ASendIsSentOnlyWhenTheCardRanItsLines) {
+    Test_app& app = test_app();
     for (const char* lie : {"0 lines run on this connection", "OK"}) {
         Lying_peer peer(lie);
         EXPECT_FALSE(send_to(peer.address())) << lie;
         std::string status;
         bool to_stderr = false;
-        ASSERT_TRUE(take_live_status(&status, &to_stderr));
-        const size_t total = live_scene_lines(scene, false, scene_text_files()).size();
+        ASSERT_TRUE(app.link.sender.take_status(&status, &to_stderr));
+        const size_t total = live_scene_lines(scene, false, app.texts).size();
         EXPECT_NE(status.find(std::string(lie) == "OK" ? "is not a count (\"OK\")"
                                                         : "the card ran 0 of " + std::to_string(total) + " lines"),
                   std::string::npos)
             << status;
-        reset_card_link();
+        reset_card_link(app.link);
 
         const Command_run r = run_command(std::string(VANTIRO_CLI) + " send " + dir.path() + " --to " + peer.address());
         EXPECT_NE(r.status, 0) << r.output;

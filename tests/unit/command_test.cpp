@@ -61,7 +61,9 @@ protected:
     }
 
     // The replay's interpreter, editing the test scene, with a spy command.
-    Command_interpreter interpreter = scene_interpreter(scene);
+    Status_line status;
+    Scene_edit edit{scene, status};
+    Command_interpreter interpreter = scene_interpreter(edit);
 
     // Diagnostics printed since the last call.
     std::string printed() { return diag.take(); }
@@ -260,8 +262,7 @@ protected:
     std::string replay(const std::string& bytes) {
         path = dir.write("spi_data.bin", bytes);
         printed();
-        set_flash_image_path(path.c_str());
-        replay_stored_script(scene);
+        replay_stored_script(scene, status, path.c_str());
         return printed();
     }
     Temp_dir dir;
@@ -318,11 +319,9 @@ TEST_F(Replay_test, EntriesCreateTextsAndRectangles) {
 // Missing, irregular or short images and data past the end are never read.
 TEST_F(Replay_test, NothingIsReadOutsideTheImage) {
     printed();
-    set_flash_image_path((dir.path() + "/absent.bin").c_str());
-    replay_stored_script(scene);
+    replay_stored_script(scene, status, (dir.path() + "/absent.bin").c_str());
     EXPECT_NE(printed().find("nothing is replayed"), std::string::npos);
-    set_flash_image_path(dir.path().c_str());   // a folder or a device is refused, not read
-    replay_stored_script(scene);
+    replay_stored_script(scene, status, dir.path().c_str());   // a folder or a device is refused, not read
     EXPECT_NE(printed().find("is a folder, not a file"), std::string::npos);
     const struct { const char* what; std::string bytes; const char* said; int texts; } cases[] = {
         {"ends before the header", std::string(0x10002, '\0'), "nothing is replayed", 0},
@@ -422,7 +421,7 @@ TEST_F(Replay_test, AScriptBuiltIntoAnImageReplaysItsLines) {
     ASSERT_EQ(header.count, 2u);
     EXPECT_EQ(header.entries[1].type, 22u);
     EXPECT_GE(header.entries[0].address, Command_image_writer::data_start);
-    EXPECT_EQ(replay_image(scene, image.data(), image.size()), Header_status::ok);
+    EXPECT_EQ(replay_image(scene, status, image.data(), image.size()), Header_status::ok);
     EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[5].text), scene.string_draws[5].slot, scene.rect_count,
                          scene.digit_at(1, 1).width),
               make_tuple(6, "Hello world", 21, 1, 10));

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "app/config.h"
+#include "scene/status_line.h"
 #include "platform/platform.h"
 #include "tests/unit/temp_dir.h"
+#include "tests/unit/test_app.h"
+#include "tests/unit/test_scene.h"
 
 namespace {
 
@@ -76,32 +79,32 @@ TEST(LeadingDecimal, ReadsDigitsUpToTheFirstOtherCharacter) {
 
 // The configuration's four keys are read, and defaults stand in for a missing file.
 TEST(Config, ReadsTheFourKeys) {
+    Test_app& app = test_app();
     Temp_dir dir;
     std::string path = dir.write("SysCfg.ini",
                                  "[RemotIP]\nRemotIP=192.0.2.1\n[LEDPARA]\nWIDTH=64\nHEIGHT=32\n"
                                  "[NetSyc]\nSyc_Enable=1\n");
-    clear_config();
-    read_config(path.c_str());
+    read_config(path.c_str(), &app.config, test_ui().status);
     using S = std::string;
-    EXPECT_EQ(make_tuple(S(remote_ip), S(config_width), S(config_height), int(sync_enabled)),
+    EXPECT_EQ(make_tuple(S(app.config.remote_ip), S(app.config.width), S(app.config.height), int(app.config.sync_enabled)),
               make_tuple("192.0.2.1", "64", "32", 1));
-    read_config((dir.path() + "/absent.ini").c_str());
-    EXPECT_EQ(make_tuple(S(remote_ip), int(sync_enabled)), make_tuple("Error", 0));
+    read_config((dir.path() + "/absent.ini").c_str(), &app.config, test_ui().status);
+    EXPECT_EQ(make_tuple(S(app.config.remote_ip), int(app.config.sync_enabled)), make_tuple("Error", 0));
 
     // A 1 GiB file (sparse, its keys at the start) is not scanned: defaults, and said.
     path = dir.write("SysCfg.ini", "[NetSyc]\nSyc_Enable=1\n");
     ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), &app.config, test_ui().status);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("is over 64 KiB: it is not read"), std::string::npos);
-    EXPECT_EQ(sync_enabled, 0);
+    EXPECT_EQ(app.config.sync_enabled, 0);
 
     // Board sizes are held to 0..65535, and said so.
     path = dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=70000\nHEIGHT=-2147483647\n");
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), &app.config, test_ui().status);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(make_tuple(S(config_width), S(config_height)), make_tuple("65535", "0"));
+    EXPECT_EQ(make_tuple(S(app.config.width), S(app.config.height)), make_tuple("65535", "0"));
     EXPECT_NE(said.find("config: " + path + ": [LEDPARA] WIDTH 70000 is outside 0..65535; 65535 is used"),
               std::string::npos) << said;
     EXPECT_NE(said.find("[LEDPARA] HEIGHT -2147483647 is outside 0..65535; 0 is used"), std::string::npos) << said;
@@ -111,26 +114,26 @@ TEST(Config, ReadsTheFourKeys) {
 // name case-blind; comments, lines without '=', other sections, a repeated
 // name and an overlong name are left out (the last two said).
 TEST(Config, ReadsTheCards) {
+    Test_app& app = test_app();
     Temp_dir dir;
     const std::string path = dir.write("SysCfg.ini",
                                        "[RemotIP]\nRemotIP=10.0.0.1\nnot=a card\n[cards]\r\n east = 10.0.0.2:1002 \r\n"
                                        "; west=10.0.0.9\nno equals sign\nwest=10.0.0.3\nEAST=10.0.0.4\n" +
                                            std::string(card_name_size, 'n') + "=10.0.0.5\n[Other]\nnorth=10.0.0.6\n"
                                            "[Cards]\nsouth=10.0.0.7");
-    clear_config();
     testing::internal::CaptureStderr();
-    read_config(path.c_str());
+    read_config(path.c_str(), &app.config, test_ui().status);
     const std::string said = testing::internal::GetCapturedStderr();
     std::vector<std::string> got;
-    for (int i = 0; i < config_card_count; ++i)
-        got.push_back(std::string(config_cards[i].name) + "=" + config_cards[i].address);
+    for (int i = 0; i < app.config.card_count; ++i)
+        got.push_back(std::string(app.config.cards[i].name) + "=" + app.config.cards[i].address);
     EXPECT_EQ(got, (std::vector<std::string>{"east=10.0.0.2:1002", "west=10.0.0.3", "south=10.0.0.7"}));
     EXPECT_NE(said.find("[Cards] EAST: the name is taken by an earlier line; not used"), std::string::npos) << said;
     EXPECT_NE(said.find("its name is empty or too long"), std::string::npos) << said;
-    EXPECT_EQ(std::string(remote_ip), "10.0.0.1");
+    EXPECT_EQ(std::string(app.config.remote_ip), "10.0.0.1");
     // No [Cards]: no cards (one card, RemotIP's, as ever).
-    read_config(dir.write("SysCfg.ini", "[RemotIP]\nRemotIP=10.0.0.1\n").c_str());
-    EXPECT_EQ(config_card_count, 0);
+    read_config(dir.write("SysCfg.ini", "[RemotIP]\nRemotIP=10.0.0.1\n").c_str(), &app.config, test_ui().status);
+    EXPECT_EQ(app.config.card_count, 0);
 }
 
 }  // namespace

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "app/frame.h"
-#include "app/reset.h"
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
 #include "card/card_model.h"
@@ -45,6 +44,7 @@
 #include "command/replay.h"
 #include "scene/free_records.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -150,19 +150,15 @@ struct Differences {
 class Fidelity_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         fresh_start();
     }
-    // Sink, pools, pitch, view, data paths, fonts and keys as at start-up.
-    void TearDown() override { reset_to_startup_state(); }
-
     // Writes the scene's files into the editor's folder and loads them as
     // the editor does at start-up. False when scene.conf was not taken.
     bool load(const Scene_file& s) {
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        Test_app& app = test_app();
         std::string err;
-        if (!build_data_paths(exe_folder, &data_paths, &err)) return false;
+        if (!use_folder(app.paths, dir.path(), &err)) return false;
         dir.write("scene.conf", s.conf());
         for (int k = 0; k < 2; ++k) {
             const std::string name = dir.path() + "/my_txt" + std::to_string(k + 3) + ".txt";
@@ -171,20 +167,20 @@ protected:
             if (s.has_file[k]) dir.write("my_txt" + std::to_string(k + 3) + ".txt", s.file[k]);
         }
         fresh_start();
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
+        refresh_text_files(app.texts, app.paths);   // as start-up does after the load
         return scene.rect_count == s.counts[1] && scene.dot_pitch == s.pitch;
     }
 
     // The window's picture against the card's, LED by LED.
     Differences compare() {
+        Test_app& app = test_app();
         scene.selected_board_col = scene.selected_board_row = no_board;
         scene.selected_digit_col = scene.selected_digit_row = no_digit;
         scene.selected_text = no_text;
         scene.selected_graph = no_graph;
         sink.clear();
-        set_dot_sink(&sink);
-        draw_display(scene, ui.input);
-        set_dot_sink(nullptr);
+        draw_display(app.frame, screen, scene, ui, app.texts);
 
         // The dots as GL paints points: later ones over earlier ones.
         const int vw = scene.view_width, vh = scene.view_height;
@@ -206,9 +202,9 @@ protected:
         // The card reads my_txt3.txt and my_txt4.txt where the export would
         // copy them from (copying each scene's files would cost a sync).
         Script_files files;
-        files.text_source_folder = scene_folder;
+        files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
-        Card_model card(w, h);
+        Card_model card(test_fonts(), w, h);
         card.set_txt_folder(dir.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
 
@@ -250,6 +246,8 @@ protected:
 
     Temp_dir dir, stick;
     Memory_sink sink;
+    Outline_font font;   // no face: the labels draw nothing
+    Screen screen{sink, font, test_fonts()};
     std::vector<uint8_t> pixels;
 };
 
@@ -416,6 +414,7 @@ std::vector<uint8_t> random_stored_script(std::mt19937& rng) {
 // At the end the scene is saved and loaded as a fresh start loads it, and
 // the window shows what the card lights running its script.
 TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
+    Test_app& app = test_app();
     const int sequences = std::max(20, env_number("VANTIRO_UNDO_SEQUENCES", 1000) / 10);
     std::mt19937 rng(20261209);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -423,10 +422,8 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
     long made = 0, differing = 0;
     std::string reported;
     for (int sequence = 0; sequence < sequences; ++sequence) {
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
         std::string err;
-        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
         fresh_start();
         for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;   // as a start leaves them
         lay_out_boards(scene);
@@ -471,7 +468,7 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
                 default: {   // the card's stored script replayed onto the scene
                     const std::vector<uint8_t> image = random_stored_script(rng);
                     std::memcpy(static_cast<void*>(&copy), static_cast<const void*>(&scene), sizeof scene);
-                    replay_image_onto(scene, copy, image.data(), image.size());
+                    replay_image_onto(scene, copy, ui.status, image.data(), image.size());
                     break;
                 }
             }
@@ -485,10 +482,10 @@ TEST_F(Fidelity_test, MadeElementsNeverTakeARecordInUseAndReopenAsShown) {
             }
         }
         // Saved, and opened again as a fresh start: the window as the card.
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         const std::string shown = scene_json(scene);
         fresh_start();
-        startup_scene(scene, &ui);   // every load rule, the configuration's size included
+        startup_scene(scene, app.config, app.paths, app.texts, ui.status, &ui, &app.requests);   // every load rule, the configuration's size included
         const Differences d = compare();
         if (d.total() && ++differing <= 3)
             reported += "\nsequence " + std::to_string(sequence) + ": " + summary(d);
@@ -511,6 +508,7 @@ std::vector<unsigned char> bytes_of(const Scene& s) {
 // export, the live send's lines, the check before a send, the saved files
 // and the JSON dump.
 TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
+    Test_app& app = test_app();
     for (uint32_t seed = 500; seed < 530; ++seed) {
         ASSERT_TRUE(load(random_scene(seed))) << seed;
         scene.selected_text = static_cast<uint8_t>(seed % string_draw_count);
@@ -521,24 +519,22 @@ TEST_F(Fidelity_test, DrawingAndEveryOutputLeaveTheSceneUnchanged) {
         settle_after_edit(scene);   // as the click that selected them does
         const std::vector<unsigned char> before = bytes_of(scene);
 
-        set_dot_sink(&sink);
-        draw_display(scene, ui.input);
-        set_dot_sink(nullptr);
+        draw_display(app.frame, screen, scene, ui, app.texts);
         int w, h;
         output_screen_size(scene, &w, &h);
         Led_framebuffer leds(std::max(w, 1), std::max(h, 1));
         Text_files texts;
-        texts.folder = exe_folder;
+        texts.folder = app.paths.exe_folder;
         texts.read();
-        paint_sign(scene, leds, texts);
+        paint_sign(test_fonts(), scene, leds, texts);
         Script_files files;
-        files.text_source_folder = scene_folder;
+        files.text_source_folder = app.paths.scene_folder;
         const std::string script = scene_command_script(scene, files);
-        const Export_outcome o = export_to_folder(scene, stick.path(), exe_folder, 0);
+        const Export_outcome o = export_to_folder(scene, stick.path(), app.paths.exe_folder, 0);
         const std::vector<Live_line> live = live_scene_lines(scene, true, texts);
-        check_scene_for_card(scene, texts);
+        check_scene_for_card(test_fonts(), scene, texts);
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
         scene_json(scene);
 
         EXPECT_TRUE(before == bytes_of(scene)) << "seed " << seed << " changed the scene";

@@ -13,9 +13,12 @@
 #include <tuple>
 
 #include "app/config.h"
+#include "scene/status_line.h"
 #include "app/startup.h"
 #include "platform/platform.h"
 #include "tests/unit/temp_dir.h"
+#include "tests/unit/test_app.h"
+#include "tests/unit/test_scene.h"
 
 namespace {
 
@@ -171,6 +174,7 @@ TEST(FolderChoice, WithoutFontsAnywhereTheProgramsFolderIsUsed) {
 // copies the default SysCfg.ini and reads it, takes the fonts from share and
 // writes nothing beside itself; a later start keeps the user's settings.
 TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
+    Test_app& app = test_app();
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
@@ -178,34 +182,35 @@ TEST(Startup, AnInstalledProgramMakesTheUsersFoldersOnFirstStart) {
     fs::create_directories(home);
     guard.set(home.c_str(), nullptr, "");   // XDG_DATA_HOME empty: as unset
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     const std::string config = home + "/.config/vantiro", data = home + "/.local/share/vantiro";
     EXPECT_EQ(make_tuple(mode_of(config), mode_of(data), mode_of(home + "/.local")), make_tuple(0700, 0700, 0700));
     EXPECT_EQ(slurp(config + "/SysCfg.ini"), slurp(t.path() + "/usr/share/vantiro/SysCfg.ini"));
-    EXPECT_EQ(make_tuple(std::string(config_width), std::string(config_height)), make_tuple("96", "40"));
-    EXPECT_EQ(std::string(data_paths.hzk16), t.path() + "/usr/share/vantiro/" + fonts + "/HZK/16/HZK16C");
-    EXPECT_EQ(std::string(data_paths.scene_conf), data + "/scene.conf");
-    EXPECT_EQ(std::string(data_paths.spi_data), data + "/spi_data.bin");
-    EXPECT_EQ(std::string(data_paths.config), config + "/SysCfg.ini");
-    EXPECT_EQ(std::string(scene_folder), data + "/");
+    EXPECT_EQ(make_tuple(std::string(app.config.width), std::string(app.config.height)), make_tuple("96", "40"));
+    EXPECT_EQ(std::string(app.paths.data.hzk16), t.path() + "/usr/share/vantiro/" + fonts + "/HZK/16/HZK16C");
+    EXPECT_EQ(std::string(app.paths.data.scene_conf), data + "/scene.conf");
+    EXPECT_EQ(std::string(app.paths.data.spi_data), data + "/spi_data.bin");
+    EXPECT_EQ(std::string(app.paths.data.config), config + "/SysCfg.ini");
+    EXPECT_EQ(std::string(app.paths.scene_folder), data + "/");
     EXPECT_TRUE(fs::is_empty(bin));
 
     std::ofstream(config + "/SysCfg.ini") << "[LEDPARA]\nWIDTH=32\n";
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
-    EXPECT_EQ(std::string(config_width), "32");
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
+    EXPECT_EQ(std::string(app.config.width), "32");
 
     // With the XDG variables set, those folders are used and made instead.
     guard.set(home.c_str(), (t.path() + "/cfg").c_str(), (t.path() + "/dat").c_str());
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
     EXPECT_EQ(make_tuple(mode_of(t.path() + "/cfg/vantiro"), mode_of(t.path() + "/dat/vantiro")),
               make_tuple(0700, 0700));
-    EXPECT_EQ(std::string(config_width), "96");
-    EXPECT_EQ(std::string(data_paths.digit_conf), t.path() + "/dat/vantiro/digit.conf");
+    EXPECT_EQ(std::string(app.config.width), "96");
+    EXPECT_EQ(std::string(app.paths.data.digit_conf), t.path() + "/dat/vantiro/digit.conf");
     EXPECT_TRUE(fs::is_empty(bin));
 }
 
 // A build tree writes nothing at start-up and makes no user folders.
 TEST(Startup, ABuildTreeMakesNoUserFolders) {
+    Test_app& app = test_app();
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_build_tree(t.path());
@@ -213,47 +218,49 @@ TEST(Startup, ABuildTreeMakesNoUserFolders) {
     guard.set(home.c_str(), nullptr, nullptr);
     std::ofstream(bin + "SysCfg.ini") << "[LEDPARA]\nWIDTH=50\n";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err)) << err;
-    EXPECT_EQ(std::string(config_width), "50");
-    EXPECT_EQ(std::string(data_paths.scene_conf), bin + "scene.conf");
-    EXPECT_EQ(std::string(data_paths.asc12), bin + fonts + "/ASC/ASC12_8");
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
+    EXPECT_EQ(std::string(app.config.width), "50");
+    EXPECT_EQ(std::string(app.paths.data.scene_conf), bin + "scene.conf");
+    EXPECT_EQ(std::string(app.paths.data.asc12), bin + fonts + "/ASC/ASC12_8");
     EXPECT_FALSE(fs::exists(home));
 }
 
 // The editor's --dir: the folder is made with the default settings; the
 // command line's DIR is only read, never made or written.
 TEST(Startup, TheEditorsFolderIsMadeTheCommandLinesOnlyRead) {
+    Test_app& app = test_app();
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "[LEDPARA]\nWIDTH=77\n");
     guard.set(nullptr, nullptr, nullptr);   // no HOME: the given folder is enough
     const std::string dir = t.path() + "/mine/scene";
     std::string err;
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &err, dir.c_str(), Given_folder::make)) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err, dir.c_str(), Given_folder::make)) << err;
     EXPECT_EQ(mode_of(dir), 0700);
-    EXPECT_EQ(std::string(config_width), "77");
-    EXPECT_EQ(std::string(data_paths.string_conf), dir + "/string.conf");
-    EXPECT_EQ(std::string(data_paths.hzk24), t.path() + "/usr/share/vantiro/" + fonts + "/HZK/24/HZK24");
+    EXPECT_EQ(std::string(app.config.width), "77");
+    EXPECT_EQ(std::string(app.paths.data.string_conf), dir + "/string.conf");
+    EXPECT_EQ(std::string(app.paths.data.hzk24), t.path() + "/usr/share/vantiro/" + fonts + "/HZK/24/HZK24");
 
     const std::string other = t.path() + "/other";
     fs::create_directories(other);
-    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro-cli").c_str(), &err, other.c_str())) << err;
+    ASSERT_TRUE(startup_paths_and_config((bin + "vantiro-cli").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err, other.c_str())) << err;
     EXPECT_TRUE(fs::is_empty(other));
-    EXPECT_NE(std::string(config_width), "77");   // the default settings were not taken either
+    EXPECT_NE(std::string(app.config.width), "77");   // the default settings were not taken either
     // Without HOME and without a folder an installed program cannot start.
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &err));
+    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err));
     EXPECT_EQ(err.rfind("path: ", 0), 0u) << err;
 }
 
 // A file in the way of the user's folder stops start-up with a message.
 TEST(Startup, AFileInTheWayOfTheUsersFolderIsReported) {
+    Test_app& app = test_app();
     Environment_guard guard;
     Temp_dir t;
     const std::string bin = make_installation(t.path() + "/usr", "");
     guard.set(t.path().c_str(), nullptr, nullptr);
     std::ofstream(t.path() + "/.config") << "not a folder";
     std::string err;
-    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &err));
+    EXPECT_FALSE(startup_paths_and_config((bin + "vantiro").c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err));
     EXPECT_NE(err.find("path: cannot create " + t.path() + "/.config"), std::string::npos) << err;
 }
 

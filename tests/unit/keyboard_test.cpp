@@ -20,6 +20,7 @@
 #include "tests/unit/temp_dir.h"
 #include "ui/window_ops.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -97,10 +98,10 @@ TEST_F(Key_test, NewElementsTakeFreeRecordsAndStopAtFullPools) {
     for (int i = 5; i < string_draw_count; ++i) scene.string_draws[i].enabled = 0;
     type("\x05", string_draw_count - 5);
     EXPECT_EQ(make_tuple(scene.text_count, std::string(scene.string_draws[39].text)), make_tuple(39, "Txt"));
-    set_status("");
+    ui.status.set_status("");
     type("\x05");   // no record left
     EXPECT_EQ(scene.text_count, 39);
-    EXPECT_NE(std::string(status_text).find("no free text record: delete one"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("no free text record: delete one"), std::string::npos);
     scene.selected_text = 17;   // Delete frees a record, and the next Ctrl+E takes it
     type("\x7f");
     EXPECT_EQ(scene.string_draws[17].enabled, 0);
@@ -121,7 +122,7 @@ TEST_F(Key_test, NewElementsTakeFreeRecordsAndStopAtFullPools) {
     EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
     type("\x04", 200);   // 97 more, then the group is full
     EXPECT_EQ(scene.rect_count, 99);
-    EXPECT_NE(std::string(status_text).find("no free shape record: delete one"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("no free shape record: delete one"), std::string::npos);
     EXPECT_EQ(std::memcmp(&placed, &before, sizeof before), 0);
 }
 
@@ -173,10 +174,11 @@ TEST_F(Key_test, ControlKeysOnTheSelectedText) {
 
 // Ctrl+S ends the program without saving; the close entry saves.
 TEST_F(Key_test, CtrlSEndsWithoutSaving) {
+    Test_app& app = test_app();
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
-    ui.requests = &editor_requests();   // as start-up hands them down
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &app.paths.data, &err)) << err;
+    ui.requests = &app.requests;   // as start-up hands them down
     scene.string_draws[0].x = 400;                 // something to save
     type("\x13");
     EXPECT_EQ(quit_status, 0);

@@ -31,6 +31,7 @@
 #include "temp_dir.h"
 
 #include "scene/view_state.h"
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -40,7 +41,7 @@ namespace {
 
 class Live_usb_test : public ::testing::Test {
 protected:
-    void TearDown() override { reset_card_link(); }
+    void TearDown() override { reset_card_link(test_app().link); }
 
     Diag_capture diag;   // the link's diagnostics, kept off the test's output
 
@@ -48,24 +49,23 @@ protected:
     // again after each scene is built, since that starts from the start-up
     // state.
     void use_folders() {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        Test_app& app = test_app();
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         std::string err;
-        ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
-        set_flash_image_path(data_paths.spi_data);
+        ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
     }
 
     // Sends the scene now in the pools to card live (no pacing) and waits
     // until the card has run every line. False when it did not.
     bool send_live(Running_card& card, std::string* why) {
+        Test_app& app = test_app();
         settle_positions_on_sign(scene);
-        const long expected = static_cast<long>(live_scene_lines(scene, false, scene_text_files()).size());
-        std::snprintf(remote_ip, sizeof remote_ip, "%s", card.address().c_str());
-        controller_client = CreateClient(remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
-        live_pacing = 0;
-        send_scene_live(scene);
-        if (!wait_live_idle(10000) || !last_live_send_ok()) {
+        const long expected = static_cast<long>(live_scene_lines(scene, false, app.texts).size());
+        std::snprintf(app.config.remote_ip, sizeof app.config.remote_ip, "%s", card.address().c_str());
+        app.link.client = CreateClient(app.config.remote_ip, CSDK_DEFAULT_PORT, 254, 0, 0, 0);
+        app.config.live_pacing = 0;
+        send_scene_live(app.link, test_fonts(), app.config, app.paths, app.texts, test_ui().status, scene);
+        if (!app.link.sender.wait_idle(10000) || !app.link.sender.last_send_ok()) {
             *why = "the live send did not finish";
             return false;
         }
@@ -75,7 +75,7 @@ protected:
         int32_t n = 0;
         std::string got;
         for (int tries = 0; tries < 400; ++tries) {
-            if (CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n) != CSDK_OK) break;
+            if (CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n) != CSDK_OK) break;
             got.assign(reinterpret_cast<char*>(answer), static_cast<size_t>(n));
             if (got == done) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -89,12 +89,12 @@ protected:
     bool stick_screen(int width, int height, Led_framebuffer* out, std::string* why) {
         settle_positions_on_sign(scene);
         const std::string& root = stick.path();
-        const Export_outcome o = export_to_folder(scene, root, scene_folder, 0);
+        const Export_outcome o = export_to_folder(scene, root, test_app().paths.scene_folder, 0);
         if (!o.written) {
             *why = "export: " + o.message;
             return false;
         }
-        Card_simulator card(width, height, "", Card_faults{}, nullptr);
+        Card_simulator card(test_fonts(), width, height, "", Card_faults{}, nullptr);
         if (!card.run_usb(o.ledsys, why)) return false;
         *out = card.card.screen;
         return true;
@@ -119,6 +119,7 @@ std::string differing_leds(const Led_framebuffer& live, const Led_framebuffer& u
 }  // namespace
 
 TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
+    Test_app& app = test_app();
     std::string report;
     int scenes_differing = 0, digit_scenes = 0, digits_seen_on_stick = 0, restarts = 0;
     long lit = 0;
@@ -141,17 +142,17 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
         // it shows the scene again, when its stored script held every line.
         // (Every line sent so far has run: the count stands still until this one.)
         const std::string saved = std::to_string(card.sim.lines_run + 1) + " lines run";
-        ASSERT_EQ(SCREEN_SendDynamicCmd(controller_client, 0, 10, "file save "), CSDK_OK);
+        ASSERT_EQ(SCREEN_SendDynamicCmd(app.link.client, 0, 10, "file save "), CSDK_OK);
         uint8_t answer[CSDK_ANSWER_MAX];
         int32_t n = 0;
         for (int tries = 0; tries < 400; ++tries) {
-            ASSERT_EQ(CARD_Get_Info_Cmd(controller_client, "card status", 11, answer, &n), CSDK_OK);
+            ASSERT_EQ(CARD_Get_Info_Cmd(app.link.client, "card status", 11, answer, &n), CSDK_OK);
             if (std::string(reinterpret_cast<char*>(answer), static_cast<size_t>(n)) == saved) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (card.sim.save_dropped == 0) {
             card.sim.wait_flash_written();   // the file is written off the card's loop
-            Card_simulator restarted(w, h, flash, Card_faults{}, nullptr);
+            Card_simulator restarted(test_fonts(), w, h, flash, Card_faults{}, nullptr);
             int count = 0;
             const std::string first = differing_leds(restarted.card.screen, live, &count);
             if (count) {
@@ -161,7 +162,7 @@ TEST_F(Live_usb_test, TheLiveSendShowsTheStickWithoutItsDigitModules) {
             }
             ++restarts;
         }
-        reset_card_link();
+        reset_card_link(app.link);
 
         // The stick with the digit modules, to know that they show there.
         Led_framebuffer with_digits(0, 0), without(0, 0);

@@ -29,6 +29,7 @@
 #include "ui/menus.h"
 #include "ui/mouse.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -53,11 +54,12 @@ std::string slurp(const std::string& path) {
 class Output_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_bitmap_fonts_below(VANTIRO_FONT_DIR);
+        Test_app& app = test_app();
+        set_bitmap_fonts_below(test_fonts(), VANTIRO_FONT_DIR);
         build_layout(scene);
         // The editor's own folder, where my_txt3.txt and my_txt4.txt lie.
-        std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-        std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.exe_folder, sizeof app.paths.exe_folder, "%s/", dir.path().c_str());
+        std::snprintf(app.paths.scene_folder, sizeof app.paths.scene_folder, "%s/", dir.path().c_str());
     }
 
     // Places boards rows x cols of w x h LEDs side by side from (276, 226)
@@ -87,12 +89,12 @@ protected:
         files.txt_folder = txt.path();
         const std::string script = scene_command_script(scene, files);
         EXPECT_EQ(files.copy_failures, "");
-        Card_model card(w, h);
+        Card_model card(test_fonts(), w, h);
         card.set_txt_folder(txt.path());
         card.run_script(reinterpret_cast<const uint8_t*>(script.data()), script.size());
         p.card = card.screen;
         p.counts = card.counts;
-        render_scene_leds(scene, p.editor);
+        render_scene_leds(test_fonts(), scene, test_app().texts, p.editor);
         return p;
     }
 
@@ -134,9 +136,10 @@ std::string differences(const Led_framebuffer& a, const Led_framebuffer& b, int 
 // the editor's LEDs, circles within one LED. Zooming changes nothing the
 // card shows.
 TEST_F(Output_test, TheCardShowsWhatTheEditorShows) {
+    Test_app& app = test_app();
     dir.write("my_txt3.txt", file_text[0] + "\r\nsecond line");
     dir.write("my_txt4.txt", file_text[1]);
-    refresh_text_files();
+    refresh_text_files(app.texts, app.paths);
     const std::string samples[] = {gbk("Hello World"), gbk("温度 25°C 湿度"), gbk("LED 显示屏"),
                                    gbk("a  b\tc"), gbk("欢迎光临")};
     const uint8_t heights[] = {12, 16, 24, 32};
@@ -263,11 +266,12 @@ TEST_F(Output_test, TheStickGetsTheCardsBytes) {
 // A FIFO in place of my_txt3.txt (nobody writing to it) is refused at once:
 // the text counts as without its file, and nothing waits.
 TEST_F(Output_test, AFifoForATextFileIsRefusedAtOnce) {
+    Test_app& app = test_app();
     ASSERT_EQ(mkfifo((dir.path() + "/my_txt3.txt").c_str(), 0644), 0);
     dir.write("my_txt4.txt", "four");
-    refresh_text_files();
-    EXPECT_TRUE(text_file_missing(scene_text_files(), 3));
-    EXPECT_FALSE(text_file_missing(scene_text_files(), 4));
+    refresh_text_files(app.texts, app.paths);
+    EXPECT_TRUE(text_file_missing(app.texts, 3));
+    EXPECT_FALSE(text_file_missing(app.texts, 4));
 }
 
 // The card's log opens only a regular file: a FIFO, a link and a folder are
@@ -292,16 +296,15 @@ TEST_F(Output_test, ALogIsAppendedToARegularFileOnly) {
 // Into a folder that stands for the stick, and what the operator is told:
 // the tree, a file that cannot be written (the old script stays), no drive.
 TEST_F(Output_test, TheExportSaysWhatHappened) {
+    Test_app& app = test_app();
     Temp_dir stick;
-    std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
     string_draw& file_text3 = scene.string_draws[3];
     file_text3.x = 300, file_text3.y = 250;   // my_txt3.txt is not there
-    std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     toolbar_action(ui, scene, toolbar_download);   // no application hook: says so
-    EXPECT_NE(std::string(status_text).find("export:"), std::string::npos);
+    EXPECT_NE(std::string(ui.status.text()).find("export:"), std::string::npos);
 
-    ui.requests = &editor_requests();
+    ui.requests = &app.requests;
     toolbar_action(ui, scene, toolbar_download);
     // Without its file the card would show nothing there: no line, and said.
     std::string cmd = slurp(stick.path() + "/ledsys/CMD/cmd.txt");
@@ -309,7 +312,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
     EXPECT_EQ(cmd.find("led txt"), std::string::npos);
     EXPECT_EQ(slurp(stick.path() + "/ledsys/init/time.txt").substr(0, 9), "set time ");
     char expected[600];
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_EQ(std::string(expected), "exported to " + stick.path() +
                                          "/ledsys; card: shows nothing for text 3 (my_txt3.txt is missing beside the editor)");
     dir.write("my_txt3.txt", "x");
@@ -324,7 +327,7 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         Export_outcome o;
         {
             const Injected_write_failure no_room(k);
-            o = export_scene(scene);
+            o = export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status);
         }
         if (o.written) break;
         EXPECT_NE(o.message.find("export:"), std::string::npos) << k;
@@ -344,8 +347,8 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         const bool a_file = std::string(planted).find(".txt") != std::string::npos;
         std::filesystem::create_directories(elsewhere.path() + "/inside");
         std::filesystem::create_symlink(elsewhere.path() + (a_file ? "/file" : "/inside"), at);
-        std::snprintf(export_folder, sizeof export_folder, "%s", hostile.path().c_str());
-        const Export_outcome o = export_scene(scene);
+        std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", hostile.path().c_str());
+        const Export_outcome o = export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status);
         EXPECT_EQ(o.written, a_file) << planted << ": " << o.message;   // a link named cmd.txt is replaced
         if (!a_file) {
             EXPECT_NE(o.message.find(at + " is a link; nothing is written through it"), std::string::npos)
@@ -358,32 +361,31 @@ TEST_F(Output_test, TheExportSaysWhatHappened) {
         EXPECT_FALSE(std::filesystem::exists(elsewhere.path() + "/file")) << planted;
     }
     // A temporary an export cut short left on the stick is gone after the next.
-    std::snprintf(export_folder, sizeof export_folder, "%s", stick.path().c_str());
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", stick.path().c_str());
     stick.write("ledsys/CMD/cmd.txt.tmp-x1Y2z3", "half a script");
-    EXPECT_TRUE(export_scene(scene).written);
+    EXPECT_TRUE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).written);
     EXPECT_FALSE(std::filesystem::exists(stick.path() + "/ledsys/CMD/cmd.txt.tmp-x1Y2z3"));
     Temp_dir blocked;
     blocked.write("ledsys", "a file");
-    std::snprintf(export_folder, sizeof export_folder, "%s", blocked.path().c_str());
-    EXPECT_NE(export_scene(scene).message.find("ledsys: a file of that name is in the way"), std::string::npos);
+    std::snprintf(app.config.export_folder, sizeof app.config.export_folder, "%s", blocked.path().c_str());
+    EXPECT_NE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).message.find("ledsys: a file of that name is in the way"), std::string::npos);
 
     // No folder set and no removable drive: nothing is written anywhere.
     Temp_dir fake;
     fake.write("mountinfo", "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     const Drive_roots_for_test fake_roots(fake.path() + "/mountinfo", fake.path());
-    export_folder[0] = '\0';
-    EXPECT_FALSE(export_scene(scene).drive_found);
-    platform_gbk_to_utf8(status_text, expected, sizeof expected);
+    app.config.export_folder[0] = '\0';
+    EXPECT_FALSE(export_scene(test_fonts(), scene, app.config, app.paths, app.texts, ui.status).drive_found);
+    platform_gbk_to_utf8(ui.status.text(), expected, sizeof expected);
     EXPECT_STREQ(expected, "export: no removable drive is mounted");
 }
 
 // Through vantiro-cli in fresh processes: export of a saved scene, play of
 // its cmd.txt and render of the scene give the same PNG bytes.
 TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
-    std::snprintf(exe_folder, sizeof exe_folder, "%s/", dir.path().c_str());
-    std::snprintf(scene_folder, sizeof scene_folder, "%s/", dir.path().c_str());
+    Test_app& app = test_app();
     std::string err;
-    ASSERT_TRUE(build_data_paths(exe_folder, &data_paths, &err)) << err;
+    ASSERT_TRUE(use_folder(app.paths, dir.path(), &err)) << err;
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=96\nHEIGHT=40\n");
     std::filesystem::create_directory_symlink(std::string(VANTIRO_FONT_DIR) + "/../..", dir.path() + "/Font");
     grid(1, 1, 96, 40);
@@ -398,7 +400,7 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
     string_draw& panel_text3 = scene.string_draws[3];
     ASSERT_EQ(panel_text3.text_source, 3);
     panel_text3.x = 276 + 2 * 40, panel_text3.y = 226 + 2 * 26;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
 
     Temp_dir out;
     const std::string cli = VANTIRO_CLI;
@@ -461,18 +463,19 @@ TEST_F(Output_test, PlayAndRenderWriteTheSamePicture) {
 // outside GB2312. Texts that can be shown, and texts off the boards, are
 // not mentioned.
 TEST_F(Output_test, TheFontCheckNamesWhatTheCardCannotShow) {
+    Test_app& app = test_app();
     std::string hzk16 = slurp(std::string(VANTIRO_FONT_DIR) + "/HZK/16/HZK16C");
     ASSERT_GT(hzk16.size(), 1412u * 32);
     hzk16.resize(1411 * 32);                                // 阿 (B0A2, glyph 1411) is beyond the end
     std::fill(hzk16.begin() + 1410 * 32, hzk16.end(), '\0');   // 啊 (B0A1, glyph 1410) is empty
-    set_bitmap_font_path(font_hzk16, dir.write("HZK16C", hzk16).c_str());
+    set_bitmap_font_path(test_fonts(), font_hzk16, dir.write("HZK16C", hzk16).c_str());
     string_draw& s = scene.string_draws[6];
     s.x = 300, s.y = 250, s.font_size = 16;
     std::snprintf(s.text, sizeof s.text, "%s", (gbk("A 啊阿") + "\x81\x40" + gbk("、")).c_str());
-    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "font: the card shows gaps in \"A 啊阿丂、\" (16 dots): no glyph for 啊阿丂");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("Ab 12").c_str());
-    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "");
     std::snprintf(s.text, sizeof s.text, "%s", gbk("阿").c_str());
     s.x = 100;   // off the boards: not sent, not checked
-    EXPECT_EQ(check_scene_for_card(scene, scene_text_files()), "");
+    EXPECT_EQ(check_scene_for_card(test_fonts(), scene, app.texts), "");
 }

@@ -1,6 +1,8 @@
 // Element pools and record defaults as they stand before start-up.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <tuple>
 
 #include "render/outline_font.h"
@@ -45,6 +47,8 @@ TEST(Pools, StartWithTheirDefaultsCountersAndNothingSelected) {
     EXPECT_EQ(scene.string_draws[39].font_size, 12);
     EXPECT_EQ(scene.graph_draws[499].in_use, 0);
     EXPECT_EQ(make_tuple(scene.text_count, scene.rect_count, scene.board_rows, scene.export_columns), make_tuple(0, 0, 1, 1));
+    const auto font = std::make_unique<Outline_font>();
+    const glyph_record* glyph_cache = font->glyph_cache;
     for (int c : {0, 65, 0x5355, 0xFFFF})
         EXPECT_EQ(make_tuple(glyph_cache[c].texture, glyph_cache[c].tex_width, glyph_cache[c].advance),
                   make_tuple(0u, 0, 0)) << c;

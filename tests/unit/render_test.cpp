@@ -178,13 +178,13 @@ TEST_F(Dot_test, ClippedFiguresLightWhatTheWholeWalkLights) {
             for (int x = 0; x < 70; ++x)
                 ASSERT_EQ(part.at(x, y), whole.at(x + ox, y + oy)) << n << " at " << x << "," << y;
     }
-    Led_framebuffer screen(64, 32);
+    Led_framebuffer sign(64, 32);
     const int32_t r = INT32_MAX - 1;
-    draw_circle(screen, 2, 20, r, r);   // centre far below: the rim is the top row, nearly flat
-    EXPECT_GT(screen.lit_count(), 60);
+    draw_circle(sign, 2, 20, r, r);   // centre far below: the rim is the top row, nearly flat
+    EXPECT_GT(sign.lit_count(), 60);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 64; ++x)
-            if (screen.at(x, y) != Led_framebuffer::dark) {
+            if (sign.at(x, y) != Led_framebuffer::dark) {
                 const double dx = x - 20, dy = static_cast<double>(y) - r;
                 EXPECT_NEAR(std::sqrt(dx * dx + dy * dy), r, 1.0) << x << "," << y;
             }

@@ -7,12 +7,13 @@
 #include <thread>
 
 #include "card/card_sim.h"
+#include "tests/unit/test_scene.h"
 
 class Running_card {
 public:
     explicit Running_card(const std::string& flash, Card_faults faults = {}, int port = 0, int width = 256,
                           int height = 128)
-        : sim(width, height, flash, faults, nullptr) {
+        : sim(test_fonts(), width, height, flash, faults, nullptr) {
         std::string err;
         listening = sim.listen_on("127.0.0.1", port, &err);
         thread = std::thread([this] {

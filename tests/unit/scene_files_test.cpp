@@ -45,6 +45,7 @@
 #include "ui/mouse.h"
 #include "ui/window_ops.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -87,7 +88,7 @@ std::vector<std::string> kept_copies(const Temp_dir& dir, const std::string& nam
 
 std::string status_utf8() {
     char text[4 * status_text_size];
-    platform_gbk_to_utf8(status_text, text, sizeof text);
+    platform_gbk_to_utf8(ui.status.text(), text, sizeof text);
     return text;
 }
 
@@ -101,7 +102,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // Points every data path into dir (as if the editor lived there).
 void use_folder(const Temp_dir& dir) {
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err)) << err;
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &test_app().paths.data, &err)) << err;
 }
 
 uint32_t palette_x(int index) {
@@ -132,11 +133,12 @@ protected:
 
 // The files hold the exact bytes (three-byte line ends, colours 0..255); no temporary is left.
 TEST_F(Scene_test, FilesHoldTheExactBytes) {
+    Test_app& app = test_app();
     scene.board_columns = 2, scene.board_rows = 1;
     scene.board_at(0, 1) = led_unit();
     scene.graph_count = 0;
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     EXPECT_EQ(slurp(dir.path() + "/leduit.conf"),
               "\r\r\n2\r\r\n1\r\r\n276\r\r\n226\r\r\n256\r\r\n128\r\r\n0\r\r\n64\r\r\n64\r\r\n32\r\r\n");
     EXPECT_EQ(slurp(dir.path() + "/grape.conf"), "\r\r\n0\r\r\n");
@@ -148,7 +150,7 @@ TEST_F(Scene_test, FilesHoldTheExactBytes) {
     EXPECT_EQ(lines, 701u);   // the leading line end and 700 numbers
     // A colour is written as 0..255.
     scene.digit_at(0, 0).colour = 255;
-    ASSERT_TRUE(save_scene_files(scene, &err));
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err));
     EXPECT_NE(slurp(dir.path() + "/digit.conf").find("\r\r\n255\r\r\n"), std::string::npos);
     EXPECT_EQ(remove_temporaries(dir), 0);
 }
@@ -167,6 +169,7 @@ TEST_F(Scene_test, LineEndingsOfEveryKindReadAlike) {
 
 // Files over 20,480 bytes, 700 lines or 99 bytes a line are refused whole; their kind keeps its values.
 TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
+    Test_app& app = test_app();
     static char lines[scene_line_slots][scene_line_size];
     std::string many;
     for (int i = 0; i < 701; ++i) many += "1\n";
@@ -186,7 +189,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
 
     dir.write("string.conf", std::string(30000, '7'));
     dir.write("grape.conf", "3\n");
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_EQ(make_tuple(scene.string_draws[0].x, scene.graph_count), make_tuple(85u, 3));
     // The refused file is kept aside, for the next save replaces it.
     const std::vector<std::string> kept = kept_copies(dir, "string.conf");
@@ -202,7 +205,7 @@ TEST_F(Scene_test, OversizedFilesAreRejectedWhole) {
     ASSERT_EQ(truncate(dir.write("digit.conf", "").c_str(), off_t{2} << 30), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/scene.conf").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo((dir.path() + "/leduit.conf").c_str(), 0644), 0);
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     const std::vector<std::string> big = kept_copies(dir, "digit.conf");
     ASSERT_EQ(big.size(), 1u) << status_utf8();
     EXPECT_EQ(std::filesystem::file_size(dir.path() + "/" + big[0]), uintmax_t{2} << 30);
@@ -217,7 +220,7 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
     dir.write("leduit.conf", "9\n7\n100\n");
     dir.write("grape.conf", "900\n1\n2\n");
     dir.write("string.conf", "300\nabc\n");
-    load_scene_files(scene);
+    load_scene_files(scene, test_app().paths.data, ui.status);
     EXPECT_EQ(make_tuple(scene.board_columns, scene.board_rows, scene.board_at(0, 0).x, scene.board_at(0, 0).y), make_tuple(6, 4, 276, 226));
     EXPECT_EQ(make_tuple(scene.graph_count, scene.graph_draws[0].x, scene.graph_draws[0].y), make_tuple(500, 1, 2));
     // "abc" reads as 0; the missing width is kept.
@@ -226,13 +229,14 @@ TEST_F(Scene_test, MissingLinesKeepValuesAndCountsAreBounded) {
 
 // Without a whole scene.conf the four files alone say the scene: group 0's places for all, no kinds.
 TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
+    Test_app& app = test_app();
     scene.digit_at(0, 40).x = 400, scene.digit_at(0, 40).kind = kind_rect;
     scene.digit_at(3, 41).x = 999;   // not in the four files
     scene.graph_count = 1, scene.graph_draws[0].x = 300, scene.graph_draws[0].in_use = 1;
     scene.string_draws[5].length = 3;
     std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string conf = slurp(dir.path() + "/scene.conf");
     for (const std::string& broken : {std::string(), conf.substr(0, conf.size() / 2)}) {
         if (broken.empty())
@@ -243,7 +247,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
         scene.graph_count = 0;
         scene.graph_draws[0] = graph_draw();
         scene.string_draws[5] = string_draw();
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string what = broken.empty() ? "missing" : "cut short";
         for (int g = 0; g < digit_groups_in_use; ++g) EXPECT_EQ(scene.digit_at(g, 40).x, 400u) << what << g;
         EXPECT_EQ(make_tuple(int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x, scene.graph_count, scene.graph_draws[0].x,
@@ -251,7 +255,7 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
                   make_tuple(int(kind_digit), palette_x(41), 1, 300, 8)) << what;
     }
     dir.write("scene.conf", conf);
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_EQ(make_tuple(std::string(scene.string_draws[5].text), int(scene.digit_at(0, 40).kind), scene.digit_at(3, 41).x),
               make_tuple("abc", int(kind_rect), 999u));
 }
@@ -260,12 +264,13 @@ TEST_F(Scene_test, WithoutAWholeSceneConfTheFourFilesSayTheScene) {
 // hand, written by another tool or removed since makes the four files
 // alone the scene; a scene.conf from before the checksums always holds.
 TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
+    Test_app& app = test_app();
     scene.board_at(0, 0).x = 300;
     scene.graph_count = 1, scene.graph_draws[0].x = 40;
     std::memcpy(scene.string_draws[5].text, "abc", 4);   // texts: only scene.conf holds them
     settle();
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string saved = scene_json(scene);
     const std::string conf = slurp(dir.path() + "/scene.conf"), leduit = slurp(dir.path() + "/leduit.conf"),
                       grape = slurp(dir.path() + "/grape.conf");
@@ -289,7 +294,7 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
         reset_scene(scene);
         build_layout(scene);
         testing::internal::CaptureStderr();
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(make_tuple(scene.board_at(0, 0).x, scene.graph_draws[0].x, std::string(scene.string_draws[5].text) == "abc"),
                   make_tuple(c.board_x, c.graph_x, c.conf_holds)) << c.what;
@@ -304,9 +309,10 @@ TEST_F(Scene_test, FilesChangedSinceSceneConfWinOverIt) {
 // A damaged scene.conf is kept aside with its bytes before anything can
 // replace it, once for each damage; the status line names the copy.
 TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
+    Test_app& app = test_app();
     std::memcpy(scene.string_draws[5].text, "abc", 4);
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string good = slurp(dir.path() + "/scene.conf");
     const std::string damaged[] = {replaced(good, "616263", "61z263"), replaced(good, "\nmenu 8", "\nmenu 9")};
     dir.write("scene.conf", damaged[0]);
@@ -316,7 +322,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
         if (temporary) dir.write("digit.conf.tmp-Left01", "a killed save's");
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene, Folder_use::reader);
+        load_scene_files(scene, app.paths.data, ui.status, Folder_use::reader);
         EXPECT_EQ(scene.string_draws[5].length, 8);
         EXPECT_TRUE(kept_copies(dir, "scene.conf").empty());
         EXPECT_EQ(slurp(dir.path() + "/scene.conf"), damaged[0]);
@@ -328,7 +334,7 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     for (int round = 0; round < 2; ++round) {   // a second start-up keeps no second copy
         reset_scene(scene);
         build_layout(scene);
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
         EXPECT_EQ(scene.string_draws[5].length, 8);   // the other files' scene
         const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
         ASSERT_EQ(kept.size(), 1u);
@@ -344,13 +350,13 @@ TEST_F(Scene_test, ADamagedSceneConfIsKeptAside) {
     for (int k = 0; k < 2; ++k) {
         {
             const Injected_write_failure no_room(0);
-            load_scene_files(scene);
+            load_scene_files(scene, app.paths.data, ui.status);
         }
         EXPECT_EQ(kept_copies(dir, "scene.conf").size(), 1u) << k;
         EXPECT_NE(status_utf8().find("it could not be kept aside"), std::string::npos) << status_utf8();
     }
-    load_scene_files(scene);
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    load_scene_files(scene, app.paths.data, ui.status);
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::vector<std::string> kept = kept_copies(dir, "scene.conf");
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(slurp(dir.path() + "/" + kept[0]) + slurp(dir.path() + "/" + kept[1]), damaged[0] + damaged[1]);
@@ -429,7 +435,7 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
         dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=" + std::to_string(scene.board_at(0, 0).width) +
                                     "\nHEIGHT=" + std::to_string(scene.board_at(0, 0).height) + "\n");
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
         const std::string before = scene_json(scene);
         const std::string after = dump_in_fresh_process(dir);
         ASSERT_EQ(before.size(), after.size()) << "round " << round;
@@ -443,8 +449,9 @@ TEST_F(Scene_test, RandomScenesComeBackExactlyInAFreshProcess) {
 // folder after a rename is a failed save too, as the medium may have lost
 // it.
 TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
+    Test_app& app = test_app();
     std::string err;
-    ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+    ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
     const std::string old = scene_json(scene);
     const auto previous = std::make_unique<Scene>(scene);
     int folder_flushes = 0;
@@ -454,7 +461,7 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
         bool saved;
         {
             const Injected_write_failure no_room(n);
-            saved = save_scene_files(scene, &err);
+            saved = save_scene_files(scene, app.paths.data, &err);
         }
         if (saved) break;   // n is past the last operation
         EXPECT_NE(err.find("No space left"), std::string::npos) << err;
@@ -462,11 +469,11 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
         if (err.find("cannot flush the folder of") != std::string::npos) {
             ++folder_flushes;
             scene = *previous;   // the files are partly new: back to the previous scene
-            ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+            ASSERT_TRUE(save_scene_files(scene, app.paths.data, &err)) << err;
             continue;
         }
         build_layout(scene);
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
         EXPECT_TRUE(scene_json(scene) == old) << n;
     }
     EXPECT_EQ(scene.string_draws[0].x, 12345u);   // the loop reached the last operation
@@ -477,6 +484,7 @@ TEST_F(Scene_test, AFailedSaveLeavesThePreviousScene) {
 // next start-up: regular files of the writer's own pattern only, never a
 // link, a folder or anyone else's file.
 TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
+    Test_app& app = test_app();
     Temp_dir outside;
     outside.write("kept", "outside");
     for (const char* name : {"scene.conf.tmp-AbC123", "digit.conf.tmp-zz9zzz", "spi_data.bin.tmp-000000",
@@ -484,7 +492,7 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
         dir.write(name, "half a file");
     ASSERT_EQ(symlink((outside.path() + "/kept").c_str(), (dir.path() + "/grape.conf.tmp-Link01").c_str()), 0);
     std::filesystem::create_directory(dir.path() + "/leduit.conf.tmp-Dir001");
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     std::set<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         if (e.path().filename().string().find(".tmp-") != std::string::npos) left.insert(e.path().filename());
@@ -498,10 +506,10 @@ TEST_F(Scene_test, StaleTemporariesAreRemovedAtStartUp) {
     const std::string live = dir.write("string.conf.tmp-Live01", "being written");
     const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_TRUE(std::filesystem::exists(live));
     close(held);
-    load_scene_files(scene);
+    load_scene_files(scene, app.paths.data, ui.status);
     EXPECT_FALSE(std::filesystem::exists(live));
 }
 
@@ -510,7 +518,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
     static int quits;
     quits = 0;
     ui.window.ops.quit = [](int) { ++quits; };
-    ui.requests = &editor_requests();
+    ui.requests = &test_app().requests;
     // A click on the close entry: the release's live send (no card) says
     // its note, and the save's failure stays on the line.
     const menu_unit& close = scene.toolbar_menu[toolbar_close];
@@ -520,7 +528,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
         on_mouse(ui, scene, mouse_left, mouse_up, close.x + 5, close.y);
     }
     EXPECT_EQ(quits, 0);
-    EXPECT_NE(std::string(status_text).find("save failed"), std::string::npos) << status_utf8();
+    EXPECT_NE(std::string(ui.status.text()).find("save failed"), std::string::npos) << status_utf8();
     toolbar_action(ui, scene, toolbar_close);   // the next close tries again
     EXPECT_EQ(quits, 1);
 }
@@ -529,6 +537,7 @@ TEST_F(Scene_test, CloseKeepsTheProgramOpenWhenTheSaveFails) {
 // perhaps with the new files' checksums too), and the files load as the old
 // scene or the new one.
 TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
+    Test_app& app = test_app();
     auto scene_a = [] { build_layout(scene); scene.string_draws[1].x = 300; scene.graph_count = 0; settle(); };
     auto scene_b = [] { build_layout(scene); scene.string_draws[1].x = 400; scene.digit_at(0, 3).x = 500; scene.graph_count = 2;
                           scene.board_at(0, 0).x = 300; settle(); };
@@ -540,7 +549,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
     };
     auto saved_files = [&](auto make) {
         make();
-        EXPECT_TRUE(save_scene_files(scene, nullptr));
+        EXPECT_TRUE(save_scene_files(scene, app.paths.data, nullptr));
         std::vector<std::string> out;
         for (const char* name : scene_names) out.push_back(slurp(dir.path() + "/" + name));
         out.back() = records(out.back());
@@ -565,7 +574,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
             for (bool b_next = true;; b_next = !b_next) {
                 b_next ? scene_b() : scene_a();
                 ++saves[0];
-                save_scene_files(scene, nullptr);
+                save_scene_files(scene, app.paths.data, nullptr);
                 ++saves[1];
             }
         usleep(std::uniform_int_distribution<useconds_t>(500, 20000)(rng));
@@ -581,7 +590,7 @@ TEST_F(Scene_test, ASaveKilledAtAnyPointLeavesWholeFiles) {
         remove_temporaries(dir);
         build_layout(scene);
         scene.graph_count = 0;
-        load_scene_files(scene);
+        load_scene_files(scene, app.paths.data, ui.status);
         const std::string loaded = scene_json(scene);
         ASSERT_TRUE(loaded == a.back() || loaded == b.back()) << "a mixed scene in round " << round;
     }

@@ -1,5 +1,6 @@
-// Fixture for drawing tests: a memory sink installed as the dot sink, the
-// pitch and drawing area reset, and helpers to look at the lit dots.
+// Fixture for drawing tests: a memory sink and an outline font of the
+// test's own (no face until the test opens one), the pitch and drawing area
+// reset, and helpers to look at the lit dots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "render/dot_sink.h"
 #include "render/led_dots.h"
 #include "render/memory_sink.h"
+#include "render/outline_font.h"
 #include "render/shapes.h"
 #include "scene/view_state.h"
 #include "tests/unit/test_scene.h"
@@ -20,13 +22,11 @@
 class Sink_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        set_dot_sink(&sink);
         Scene& scene = test_scene();
         set_dot_pitch(scene, 2);
         scene.view_width = 1200;
         scene.view_height = 801;
     }
-    void TearDown() override { set_dot_sink(nullptr); }
 
     // Distinct dot centres lit since the last clear.
     std::set<std::pair<int, int>> lit() const {
@@ -49,10 +49,12 @@ protected:
     }
     void draw_text(const string_draw& s, bool selected) {
         Editor_dots grid = editor(), in_margin = margin();
-        draw_text_element(grid, in_margin, s, selected);
+        draw_text_element(test_fonts(), sink, grid, in_margin, s, selected);
     }
 
     Memory_sink sink;
+    Outline_font font;
+    Screen screen{sink, font, test_fonts()};   // what the frame's labels are drawn onto
 
 private:
     std::optional<Editor_dots> current_;

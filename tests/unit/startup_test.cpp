@@ -2,6 +2,8 @@
 // applied to board 0, and the outline face.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <string>
 #include <tuple>
 
@@ -13,6 +15,7 @@
 #include "ui/keyboard.h"
 #include "tests/unit/temp_dir.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -59,11 +62,12 @@ TEST(DataPaths, AreTheFolderPlusFixedTails) {
 
 // Runs the window-free start-up for an executable placed in dir.
 void start_in(const Temp_dir& dir) {
+    Test_app& app = test_app();
     std::string err;
     std::string exe = dir.path() + "/vantiro";
-    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &err)) << err;
-    EXPECT_EQ(std::string(exe_folder), dir.path() + "/");
-    startup_scene(scene, &ui);
+    ASSERT_TRUE(startup_paths_and_config(exe.c_str(), &app.paths, &app.config, test_fonts(), test_ui().status, &err)) << err;
+    EXPECT_EQ(std::string(app.paths.exe_folder), dir.path() + "/");
+    startup_scene(scene, app.config, app.paths, app.texts, ui.status, &ui, &app.requests);
 }
 
 // The configured size (leading digits) sizes board 0, over the saved scene, and with it every board
@@ -96,10 +100,12 @@ TEST(Startup, TheConfigurationSizesBoardZeroOfANewSceneOnly) {
 // A Song face is found and set to 18 pixels per em, covering 单; a missing file is a clear error.
 TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
     std::string err;
-    EXPECT_FALSE(startup_open_face("/nonexistent/simsun.ttc", 0, &err));
+    const auto font = std::make_unique<Outline_font>();
+    const Font_holder& font_holder = font->holder;
+    EXPECT_FALSE(startup_open_face(*font, "/nonexistent/simsun.ttc", 0, &err));
     EXPECT_NE(err.find("font:"), std::string::npos) << err;
     EXPECT_NE(err.find("fonts-arphic-uming"), std::string::npos) << err;
-    ASSERT_TRUE(startup_open_face(nullptr, 0, &err)) << err;
+    ASSERT_TRUE(startup_open_face(*font, nullptr, 0, &err)) << err;
     ASSERT_NE(font_holder.face, nullptr);
     EXPECT_EQ(make_tuple(font_holder.size_w, font_holder.size_h, int(font_holder.face->size->metrics.y_ppem)),
               make_tuple(36, 36, 18));
@@ -127,7 +133,7 @@ TEST(Startup, TextsNeverFilledStayOffTheFullSign) {
         EXPECT_EQ(script.find("\xCC\xED\xBC\xD3"), std::string::npos) << "start " << start;   // "添加"
         EXPECT_EQ(script.find("led t"), std::string::npos) << script;
         std::string err;
-        ASSERT_TRUE(save_scene_files(scene, &err)) << err;
+        ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
     }
     on_key(ui, scene, 5, 0, 0);   // Ctrl+E
     EXPECT_NE(script_of(scene).find("Txt"), std::string::npos);

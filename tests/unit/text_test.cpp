@@ -49,7 +49,7 @@ protected:
     void SetUp() override {
         Sink_test::SetUp();
         for (int id = 0; id < bitmap_font_count; ++id)
-            set_bitmap_font_path(id, (dir.path() + "/absent").c_str());
+            set_bitmap_font_path(test_fonts(), id, (dir.path() + "/absent").c_str());
     }
     Temp_dir dir;
 };
@@ -71,8 +71,8 @@ TEST_F(Text_test, EveryLayoutPutsItsBitsInPlace) {
         sink.clear();
         const std::string name = "f" + std::to_string(c.id);
         const std::string file = font_file(dir, name.c_str(), c.size, c.count, c.index, {{c.byte, c.value}});
-        set_bitmap_font_path(c.id, file.c_str());
-        draw_text_bitmap(editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        set_bitmap_font_path(test_fonts(), c.id, file.c_str());
+        draw_text_bitmap(test_fonts(), editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), (Dots{{300 + c.col * 2, 200 + c.row * 2}})) << "font " << c.id;
     }
 }
@@ -81,8 +81,8 @@ TEST_F(Text_test, EveryLayoutPutsItsBitsInPlace) {
 TEST_F(Text_test, AdvancesSkipsAndEnds) {
     std::string asc(16 * 96, '\0');   // every ASC16 glyph and HZK16 glyph 1410 light their top-left dot
     for (int g = 0; g < 96; ++g) asc[static_cast<size_t>(g) * 16] = static_cast<char>(0x80);
-    set_bitmap_font_path(font_asc16, dir.write("a16", asc).c_str());
-    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, 1411, 1410, {{0, 0x80}}).c_str());
+    set_bitmap_font_path(test_fonts(), font_asc16, dir.write("a16", asc).c_str());
+    set_bitmap_font_path(test_fonts(), font_hzk16, font_file(dir, "h16", 32, 1411, 1410, {{0, 0x80}}).c_str());
     const struct { int height; const char* text; Dots want; } cases[] = {
         {16, "A1B", {{300, 200}, {316, 200}, {332, 200}}},
         {16, "A\n\rB", {{300, 200}, {316, 200}}},
@@ -92,7 +92,7 @@ TEST_F(Text_test, AdvancesSkipsAndEnds) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        draw_text_bitmap(editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
+        draw_text_bitmap(test_fonts(), editor_ref(), static_cast<uint8_t>(c.height), 0, 300, 200, c.text);
         EXPECT_EQ(lit(), c.want) << c.height << " \"" << c.text << '"';
     }
 }
@@ -100,17 +100,17 @@ TEST_F(Text_test, AdvancesSkipsAndEnds) {
 // 14-dot text draws 12-dot hanzi (columns to 11), skips ASCII, advances 14; a missing font draws blanks.
 TEST_F(Text_test, FourteenDotTextUsesTwelveDotGlyphsAtTwoPixels) {
     std::vector<std::pair<int, uint8_t>> bits = {{0, 0x80}, {1, 0x18}, {11 * 2, 0x80}};  // cols 0, 11, 12; row 11
-    set_bitmap_font_path(font_hzk12, font_file(dir, "h12", 24, 1411, 1410, bits).c_str());
+    set_bitmap_font_path(test_fonts(), font_hzk12, font_file(dir, "h12", 24, 1411, 1410, bits).c_str());
     set_dot_pitch(scene, 4);
-    draw_text_bitmap(editor_ref(), 14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
+    draw_text_bitmap(test_fonts(), editor_ref(), 14, 0, 300, 200, "\xB0\xA1" "A\xB0\xA1");
     // Column 11 is drawn, column 12 is not; ASCII is skipped; the second glyph starts 14 dots later.
     EXPECT_EQ(lit(), (Dots{{300, 200}, {300 + 22, 200}, {300, 222}, {356, 200}, {356 + 22, 200}, {356, 222}}));
 
     sink.clear();   // a missing font (no HZK12 now) blanks its characters, which still advance
     set_dot_pitch(scene, 2);
-    set_bitmap_font_path(font_hzk12, (dir.path() + "/absent").c_str());
-    set_bitmap_font_path(font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
-    draw_text_bitmap(editor_ref(), 12, 0, 300, 200, "\xB0\xA1" "A");
+    set_bitmap_font_path(test_fonts(), font_hzk12, (dir.path() + "/absent").c_str());
+    set_bitmap_font_path(test_fonts(), font_asc12, font_file(dir, "a12", 12, 96, 33, {{0, 0x80}}).c_str());
+    draw_text_bitmap(test_fonts(), editor_ref(), 12, 0, 300, 200, "\xB0\xA1" "A");
     EXPECT_EQ(lit(), (Dots{{324, 200}}));
 }
 
@@ -127,16 +127,16 @@ TEST_F(Text_test, FoldersAndDevicesAreRefusedAndTheWholeTableIsRead) {
     };
     for (const auto& c : cases) {
         sink.clear();
-        set_bitmap_font_path(c.id, c.path.c_str());
+        set_bitmap_font_path(test_fonts(), c.id, c.path.c_str());
         testing::internal::CaptureStderr();
-        draw_text_bitmap(editor_ref(), 16, 0, 300, 200, c.text);
+        draw_text_bitmap(test_fonts(), editor_ref(), 16, 0, 300, 200, c.text);
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(lit(), Dots{}) << c.path;
         EXPECT_NE(said.find("font: " + c.path + c.why), std::string::npos) << said;
     }
     const int last = double_byte_index(0x9F, 0x9F);
-    set_bitmap_font_path(font_hzk16, font_file(dir, "h16", 32, last + 1, last, {{0, 0x80}}).c_str());
-    draw_text_bitmap(editor_ref(), 16, 0, 300, 200, "\x9F\x9F");
+    set_bitmap_font_path(test_fonts(), font_hzk16, font_file(dir, "h16", 32, last + 1, last, {{0, 0x80}}).c_str());
+    draw_text_bitmap(test_fonts(), editor_ref(), 16, 0, 300, 200, "\x9F\x9F");
     EXPECT_EQ(lit(), (Dots{{300, 200}}));
 }
 

@@ -22,6 +22,7 @@
 #include "ui/window_ops.h"
 #include "ui/window_state.h"
 
+#include "tests/unit/test_app.h"
 #include "tests/unit/test_scene.h"
 
 // The scene under test (reset before every test).
@@ -286,12 +287,13 @@ TEST_F(Ui_test, BorderZonesCoverEveryEdgeOfTheClientArea) {
 
 // The close entry ends the program, saving only when start-up asked for it.
 TEST_F(Ui_test, CloseEntrySavesAndEndsTheProgram) {
+    Test_app& app = test_app();
     Temp_dir dir;
     std::string err;
-    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &data_paths, &err));
+    ASSERT_TRUE(build_data_paths((dir.path() + "/").c_str(), &app.paths.data, &err));
     for (bool asked : {false, true}) {
         wlog.quit_status = -1;
-        if (asked) ui.requests = &editor_requests();   // as start-up hands them down
+        if (asked) ui.requests = &app.requests;   // as start-up hands them down
         click(1195, 30);
         EXPECT_EQ(std::ifstream(dir.path() + "/scene.conf").good(), asked);
         EXPECT_EQ(wlog.quit_status, 0);
@@ -348,10 +350,10 @@ TEST_F(Ui_test, ThePaletteLiesInReachAndOldPlacesMove) {
 TEST_F(Ui_test, PasteInsertsGbkAndNamesWhatItLeavesOut) {
     static std::string clip;
     static struct Clipboard final : App_requests {
-        bool close(const Scene&) override { return false; }
-        void download(const Scene&) override {}
-        void live_send(const Scene&) override {}
-        std::string clipboard_text() override { return clip; }
+        bool close(const Scene&, Status_line&) override { return false; }
+        void download(const Scene&, Status_line&) override {}
+        void live_send(const Scene&, Status_line&) override {}
+        std::string clipboard_text(Status_line&) override { return clip; }
     } clipboard;
     ui.requests = &clipboard;
     string_draw& s = scene.string_draws[0];
@@ -364,13 +366,13 @@ TEST_F(Ui_test, PasteInsertsGbkAndNamesWhatItLeavesOut) {
     platform_gbk_to_utf8(s.text, utf8, sizeof utf8);
     EXPECT_EQ(std::string(utf8), "Txt你好 world é");
     EXPECT_EQ(s.length, static_cast<int32_t>(std::strlen(s.text)));
-    platform_gbk_to_utf8(status_text, utf8, sizeof utf8);
+    platform_gbk_to_utf8(ui.status.text(), utf8, sizeof utf8);
     EXPECT_NE(std::string(utf8).find("(U+1F600)"), std::string::npos) << utf8;
     EXPECT_EQ(std::string(utf8).find("é"), std::string::npos) << utf8;
     clip = std::string(600, 'x') + "中";
     on_key(ui, scene, 22, 0, 0);
     EXPECT_EQ(s.length, 511);
     EXPECT_EQ(s.text[511], '\0');
-    platform_gbk_to_utf8(status_text, utf8, sizeof utf8);
+    platform_gbk_to_utf8(ui.status.text(), utf8, sizeof utf8);
     EXPECT_NE(std::string(utf8).find("full"), std::string::npos) << utf8;
 }

@@ -38,7 +38,7 @@ protected:
         scene.toolbar_menu[toolbar_close].x = ui.window.close_entry_x();
         lay_out_boards(scene);
         settle_positions_on_sign(scene);
-        start_editor_history(ui.history, scene);
+        start_editor_history(ui.history, ui.status, scene);
     }
 };
 
@@ -183,7 +183,7 @@ TEST_F(Undo_test, EveryEditSequenceUndoesAndRedoesExactly) {
         reset_ui_state(ui);
         ui.window.w = client_start_w + window_frame_w;
         ui.window.h = client_start_h + window_frame_h;
-        start_editor_history(ui.history, scene);
+        start_editor_history(ui.history, ui.status, scene);
 
         const int edits = std::uniform_int_distribution<int>(1, 24)(rng);
         for (int e = 0; e < edits; ++e) random_edit(rng);
