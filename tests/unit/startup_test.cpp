@@ -9,6 +9,7 @@
 
 #include "app/scene_files/scene_files.h"
 #include "app/startup.h"
+#include "command/commands.h"
 #include "render/outline_font.h"
 #include "scene/pools.h"
 #include "scene/view_state.h"
@@ -117,7 +118,8 @@ TEST(Startup, FindsASongFaceAndSetsEighteenPixelsPerEm) {
 
 // Text records never filled sit where a grid of many boards reaches: on
 // the full 6 x 4 sign they are neither drawn, clicked nor written, and
-// after a save and a new start they stay so; a text Ctrl+E makes is.
+// after a save and a new start they stay so; a text the operator made is
+// not taken for one, and a text Ctrl+E makes is drawn.
 TEST(Startup, TextsNeverFilledStayOffTheFullSign) {
     Temp_dir dir;
     dir.write("SysCfg.ini", "[LEDPARA]\nWIDTH=256\nHEIGHT=128\n");
@@ -135,6 +137,14 @@ TEST(Startup, TextsNeverFilledStayOffTheFullSign) {
         std::string err;
         ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
     }
+    // A text the operator made that reads as the placeholder, in its size
+    // and colour (a script's text command), is the operator's: it comes
+    // back after a save and a new start.
+    ASSERT_TRUE(add_text_element(scene, ui.status, 0, 12, 0, 4, 4, "\xCC\xED\xBC\xD3\xCE\xC4\xB1\xBE", 8));
+    std::string err;
+    ASSERT_TRUE(save_scene_files(scene, test_app().paths.data, &err)) << err;
+    start_in(dir);
+    EXPECT_NE(script_of(scene).find("\xCC\xED\xBC\xD3"), std::string::npos) << script_of(scene);
     on_key(ui, scene, 5, 0, 0);   // Ctrl+E
     EXPECT_NE(script_of(scene).find("Txt"), std::string::npos);
 }
