@@ -125,6 +125,12 @@ struct Fleet_card_link::Impl {
     std::deque<Fleet_message> queue;
     bool started = false;
     bool connected = false;   // a connection came since take_connected
+    // The broker refused or was away at the first connect: the network
+    // thread, which retries only a connection it once made, is not started
+    // yet; take_connected tries again every 2 s until a connect is under way.
+    std::string host;
+    int port = 0;
+    std::chrono::steady_clock::time_point retry_at;
 };
 
 namespace {
@@ -172,9 +178,16 @@ bool Fleet_card_link::start(const Broker_options& b, const std::string& sign, co
     mosquitto_connect_callback_set(i.m, card_connected);
     mosquitto_message_callback_set(i.m, card_message);
     mosquitto_reconnect_delay_set(i.m, 1, 4, false);
-    // A broker away at start is retried by the network thread.
+    i.host = b.host;
+    i.port = b.port;
     const int rc = mosquitto_connect_async(i.m, b.host.c_str(), b.port, 30);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_ERRNO) {
+    if (rc == MOSQ_ERR_ERRNO) {
+        // Refused at once (nothing listens yet): tried again from the
+        // card's loop, as a card may well start before its broker.
+        i.retry_at = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        return true;
+    }
+    if (rc != MOSQ_ERR_SUCCESS) {
         *why = "fleet: broker " + where(b) + ": " + mosquitto_strerror(rc);
         return false;
     }
@@ -195,6 +208,14 @@ bool Fleet_card_link::take(Fleet_message* out) {
 }
 
 bool Fleet_card_link::take_connected() {
+    Impl& i = *impl_;
+    if (i.m && !i.started && std::chrono::steady_clock::now() >= i.retry_at) {
+        // No network thread runs yet, so this thread alone touches the client.
+        i.retry_at = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        if (mosquitto_connect_async(i.m, i.host.c_str(), i.port, 30) == MOSQ_ERR_SUCCESS &&
+            mosquitto_loop_start(i.m) == MOSQ_ERR_SUCCESS)
+            i.started = true;
+    }
     std::lock_guard<std::mutex> g(impl_->lock);
     const bool c = impl_->connected;
     impl_->connected = false;

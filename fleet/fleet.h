@@ -63,6 +63,8 @@ public:
     // at most 64 messages (older ones dropped: the newest scene wins).
     bool take(Fleet_message* out);
     // True once after each (re)connection: the state is then sent again.
+    // Called often from the card's loop; while the first connect has not
+    // got under way (the broker was away), it is tried again every 2 s.
     bool take_connected();
     // The state, retained, QoS 1.
     void publish_state(const std::string& text);
