@@ -1,5 +1,6 @@
 #include "card/fleet_card.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "platform/platform.h"
@@ -60,6 +61,8 @@ bool Fleet_card::start(Card_simulator& sim, const Broker_options& b, const std::
 void Fleet_card::poll(Card_simulator& sim) {
     Fleet_message m;
     bool any = link_.take_connected();
+    std::string refusal;
+    if (link_.take_refusal(&refusal)) std::fprintf(stderr, "card: %s\n", refusal.c_str());
     while (link_.take(&m)) {
         std::string why;
         run(sim, m.payload, &why);

@@ -131,17 +131,86 @@ struct Fleet_card_link::Impl {
     std::string host;
     int port = 0;
     std::chrono::steady_clock::time_point retry_at;
+    // Why the broker will not have the card (a refused login, a TLS check
+    // that failed), kept until the card's loop has said it; cleared by a
+    // connection. The network thread retries meanwhile.
+    std::string refusal;
+    bool refusal_told = true;
+    bool accepted = false;    // the broker's CONNACK came for this connection
+    bool refused = false;     // the broker's CONNACK refused this connection
+    std::string last_error;   // the library's last error line
 };
 
 namespace {
 
+void note_refusal(Fleet_card_link::Impl* i, const std::string& why) {
+    std::lock_guard<std::mutex> g(i->lock);
+    if (why == i->refusal) return;
+    i->refusal = why;
+    i->refusal_told = false;
+}
+
 void card_connected(mosquitto* m, void* user, int rc) {
-    if (rc != 0) return;   // the loop retries by itself
     auto* i = static_cast<Fleet_card_link::Impl*>(user);
+    if (rc != 0) {   // the network thread retries by itself
+        note_refusal(i, std::string("refused the card: ") + mosquitto_reason_string(rc));
+        std::lock_guard<std::mutex> g(i->lock);
+        i->refused = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> g(i->lock);
+        i->accepted = true;
+    }
     for (const std::string& t : i->topics)
         if (!t.empty()) mosquitto_subscribe(m, nullptr, t.c_str(), 1);
     std::lock_guard<std::mutex> g(i->lock);
     i->connected = true;
+    i->refusal.clear();
+    i->refusal_told = true;
+}
+
+void card_disconnected(mosquitto*, void* user, int rc) {
+    auto* i = static_cast<Fleet_card_link::Impl*>(user);
+    if (rc == 0) return;   // our own disconnect, at the card's end
+    bool was_accepted;
+    {
+        std::lock_guard<std::mutex> g(i->lock);
+        was_accepted = i->accepted;
+        i->accepted = false;
+        // The close that follows a refusal: its reason is already said.
+        if (i->refused) {
+            i->refused = false;
+            return;
+        }
+    }
+    note_refusal(i, was_accepted ? "the connection was lost; trying again"
+                                 : "the broker closed the connection before accepting the card "
+                                   "(does it want TLS, or a login?); trying again");
+}
+
+// The library's own errors carry what a connect hook never hears of: a TLS
+// handshake that failed (certificate not trusted, host name not in it).
+// They never hold the password, which the library sends only inside TLS or
+// the CONNECT packet.
+void card_log(mosquitto*, void* user, int level, const char* text) {
+    if (level != MOSQ_LOG_ERR || !text) return;
+    auto* i = static_cast<Fleet_card_link::Impl*>(user);
+    {
+        std::lock_guard<std::mutex> g(i->lock);
+        i->last_error = text;
+    }
+    if (std::strncmp(text, "OpenSSL Error", 13) == 0) note_refusal(i, text);
+}
+
+// A connect that failed at once. The reason when it is one the card cannot
+// wait out by itself in the network thread: nothing listens yet, or the
+// TLS handshake failed (the library's log says why).
+std::string connect_failure(Fleet_card_link::Impl* i, int rc) {
+    std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    std::lock_guard<std::mutex> g(i->lock);
+    if (rc == MOSQ_ERR_TLS && !i->last_error.empty()) why = i->last_error;
+    return why;
 }
 
 void card_message(mosquitto*, void* user, const mosquitto_message* msg) {
@@ -176,14 +245,18 @@ bool Fleet_card_link::start(const Broker_options& b, const std::string& sign, co
     static const char offline[] = "offline";
     mosquitto_will_set(i.m, i.state_topic.c_str(), sizeof offline - 1, offline, 1, true);
     mosquitto_connect_callback_set(i.m, card_connected);
+    mosquitto_disconnect_callback_set(i.m, card_disconnected);
     mosquitto_message_callback_set(i.m, card_message);
+    mosquitto_log_callback_set(i.m, card_log);
     mosquitto_reconnect_delay_set(i.m, 1, 4, false);
     i.host = b.host;
     i.port = b.port;
     const int rc = mosquitto_connect_async(i.m, b.host.c_str(), b.port, 30);
-    if (rc == MOSQ_ERR_ERRNO) {
-        // Refused at once (nothing listens yet): tried again from the
-        // card's loop, as a card may well start before its broker.
+    if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_TLS) {
+        // Refused at once (nothing listens yet, or its certificate is not
+        // trusted): tried again from the card's loop, as a card may well
+        // start before its broker, and a sign stays lit meanwhile.
+        note_refusal(&i, connect_failure(&i, rc));
         i.retry_at = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         return true;
     }
@@ -212,14 +285,24 @@ bool Fleet_card_link::take_connected() {
     if (i.m && !i.started && std::chrono::steady_clock::now() >= i.retry_at) {
         // No network thread runs yet, so this thread alone touches the client.
         i.retry_at = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        if (mosquitto_connect_async(i.m, i.host.c_str(), i.port, 30) == MOSQ_ERR_SUCCESS &&
-            mosquitto_loop_start(i.m) == MOSQ_ERR_SUCCESS)
+        const int rc = mosquitto_connect_async(i.m, i.host.c_str(), i.port, 30);
+        if (rc == MOSQ_ERR_SUCCESS && mosquitto_loop_start(i.m) == MOSQ_ERR_SUCCESS)
             i.started = true;
+        else if (rc != MOSQ_ERR_SUCCESS)
+            note_refusal(&i, connect_failure(&i, rc));
     }
     std::lock_guard<std::mutex> g(impl_->lock);
     const bool c = impl_->connected;
     impl_->connected = false;
     return c;
+}
+
+bool Fleet_card_link::take_refusal(std::string* why) {
+    std::lock_guard<std::mutex> g(impl_->lock);
+    if (impl_->refusal_told) return false;
+    impl_->refusal_told = true;
+    *why = "fleet: broker " + impl_->host + ":" + std::to_string(impl_->port) + ": " + impl_->refusal;
+    return true;
 }
 
 void Fleet_card_link::publish_state(const std::string& text) {
@@ -249,8 +332,17 @@ struct Publisher {
     bool connected = false, acked = false, gone = false;
     int connect_rc = -1, ack_rc = 0;
     std::vector<Fleet_message>* retained = nullptr;
-    bool all = false;   // keep every message, not only retained ones
+    bool all = false;          // keep every message, not only retained ones
+    std::string last_error;    // the library's last error line (a failed TLS check)
 };
+
+void pub_log(mosquitto*, void* user, int level, const char* text) {
+    if (level != MOSQ_LOG_ERR || !text) return;
+    auto* p = static_cast<Publisher*>(user);
+    std::lock_guard<std::mutex> g(p->lock);
+    p->last_error = text;
+    p->wake.notify_all();
+}
 
 void pub_connected(mosquitto*, void* user, int rc, int, const mosquitto_property*) {
     auto* p = static_cast<Publisher*>(user);
@@ -296,6 +388,7 @@ mosquitto* connect_publisher(const Broker_options& b, Publisher* p, int timeout_
         return nullptr;
     }
     mosquitto_connect_v5_callback_set(m, pub_connected);
+    mosquitto_log_callback_set(m, pub_log);
     mosquitto_publish_v5_callback_set(m, pub_published);
     mosquitto_disconnect_v5_callback_set(m, pub_disconnected);
     mosquitto_message_v5_callback_set(m, pub_message);
@@ -303,15 +396,23 @@ mosquitto* connect_publisher(const Broker_options& b, Publisher* p, int timeout_
     if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_loop_start(m);
     if (rc != MOSQ_ERR_SUCCESS) {
         *why = "fleet: broker " + where(b) + ": " +
-               (rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc));
+               (rc == MOSQ_ERR_ERRNO                          ? std::string(std::strerror(errno))
+                : rc == MOSQ_ERR_TLS && !p->last_error.empty() ? p->last_error
+                                                               : std::string(mosquitto_strerror(rc)));
         mosquitto_destroy(m);
         return nullptr;
     }
     std::unique_lock<std::mutex> g(p->lock);
-    p->wake.wait_for(g, std::chrono::milliseconds(timeout_ms), [&] { return p->connect_rc >= 0 || p->gone; });
+    // A TLS handshake may fail in the network thread: its error line ends
+    // the wait too.
+    p->wake.wait_for(g, std::chrono::milliseconds(timeout_ms),
+                     [&] { return p->connect_rc >= 0 || p->gone || !p->last_error.empty(); });
     if (!p->connected) {
         *why = "fleet: broker " + where(b) + " did not accept the connection" +
-               (p->connect_rc > 0 ? std::string(": ") + mosquitto_reason_string(p->connect_rc) : std::string());
+               (p->connect_rc > 0           ? std::string(": ") + mosquitto_reason_string(p->connect_rc)
+                : !p->last_error.empty() ? ": " + p->last_error
+                : p->gone         ? std::string(": it closed the connection unanswered (does it want TLS, or a login?)")
+                                  : " within " + std::to_string(timeout_ms) + " ms");
         g.unlock();
         mosquitto_disconnect(m);
         mosquitto_loop_stop(m, true);

@@ -66,6 +66,10 @@ public:
     // Called often from the card's loop; while the first connect has not
     // got under way (the broker was away), it is tried again every 2 s.
     bool take_connected();
+    // Once for each new reason the broker will not have the card (a login
+    // refused, a TLS check failed), as "fleet: broker HOST:PORT: …"; the
+    // card keeps trying. Never holds a secret.
+    bool take_refusal(std::string* why);
     // The state, retained, QoS 1.
     void publish_state(const std::string& text);
     void stop();
