@@ -1,13 +1,23 @@
-/* Preloaded into the editor by bench/idle.sh: logs, for every input event
- * the editor takes from the X server, the time until the next buffer swap,
- * i.e. until the frame showing the change is presented. One line per swap
- * that follows input: "latency_us N". */
+/* Preloaded into the editor by bench/idle.sh, bench/live_send.sh and
+ * bench/autosave.sh: logs, for every input event the editor takes from the
+ * X server, the time until the next buffer swap, i.e. until the frame
+ * showing the change is presented. One line per swap that follows input:
+ * "latency_us N at T" (T: the swap's end, microseconds of CLOCK_MONOTONIC).
+ *
+ * It also logs each write of the recovery copy, from the nameless
+ * temporary's opening to the folder's flush after its rename over
+ * scene.recovery: "recovery_us START END" (same clock), so a frame can be
+ * told to have run while a copy was being written. */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <GL/glx.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 static double pending_since = -1;
 
@@ -32,7 +42,55 @@ void glXSwapBuffers(Display* d, GLXDrawable w) {
     if (!real) real = (void (*)(Display*, GLXDrawable))dlsym(RTLD_NEXT, "glXSwapBuffers");
     real(d, w);
     if (pending_since >= 0) {
-        fprintf(stderr, "latency_us %.0f\n", now_us() - pending_since);
+        const double t = now_us();
+        fprintf(stderr, "latency_us %.0f at %.0f\n", t - pending_since, t);
         pending_since = -1;
     }
+}
+
+/* Per thread: when its last nameless temporary was opened, and whether it
+ * has just renamed one over scene.recovery (the folder's flush follows). */
+static __thread double temporary_opened = -1;
+static __thread int recovery_renamed = 0;
+
+static int open_at(const char* symbol, int dir, const char* path, int flags, mode_t mode) {
+    int (*real)(int, const char*, int, ...) = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, symbol);
+    if ((flags & O_TMPFILE) == O_TMPFILE) temporary_opened = now_us();
+    return real(dir, path, flags, mode);
+}
+
+int openat(int dir, const char* path, int flags, ...) {
+    va_list a;
+    va_start(a, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(a, mode_t) : 0;
+    va_end(a);
+    return open_at("openat", dir, path, flags, mode);
+}
+
+int openat64(int dir, const char* path, int flags, ...) {
+    va_list a;
+    va_start(a, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(a, mode_t) : 0;
+    va_end(a);
+    return open_at("openat64", dir, path, flags, mode);
+}
+
+int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+    static int (*real)(int, const char*, int, const char*);
+    if (!real) real = (int (*)(int, const char*, int, const char*))dlsym(RTLD_NEXT, "renameat");
+    int r = real(from_dir, from, to_dir, to);
+    const char* base = strrchr(to, '/');
+    if (r == 0 && strcmp(base ? base + 1 : to, "scene.recovery") == 0) recovery_renamed = 1;
+    return r;
+}
+
+int fsync(int fd) {
+    static int (*real)(int);
+    if (!real) real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    int r = real(fd);
+    if (recovery_renamed) {
+        fprintf(stderr, "recovery_us %.0f %.0f\n", temporary_opened, now_us());
+        recovery_renamed = 0;
+    }
+    return r;
 }
