@@ -13,6 +13,7 @@
 // (an unsigned field wraps).
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -119,9 +120,9 @@ void copy_record(const Record_field<R> (&fields)[N], const R& from, R& to, int f
 }
 
 void put(std::string* out, int64_t v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%" PRId64 "\r\r\n", v);
-    *out += buf;
+    char buf[24];
+    const char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;   // as %d writes it
+    out->append(buf, static_cast<size_t>(end - buf)).append("\r\r\n");
 }
 
 template <class R, size_t N>

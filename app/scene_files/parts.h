@@ -43,7 +43,7 @@ struct Staged {
 // What one load or save of the scene files reads into: a number file's
 // lines, the bytes of the file being read and the staged scene.conf. Made
 // afresh (on the heap: about 400 KB) by each load_scene_files and
-// save_scene_files, and gone with it.
+// save_scene_files, and gone with it, unless the caller passes its own.
 using Line_table = char[scene_line_slots][scene_line_size];
 struct Scene_reading {
     Line_table lines;
@@ -84,6 +84,8 @@ enum class Conf { missing, unreadable, damaged, sound };
 // Reads scene.conf at path into staged, pitch being the view's until a view line says otherwise. Unless
 // it is sound, why says what is wrong ("line 12: bad text line").
 Conf stage_scene_conf(Staged& staged, const char* path, int pitch, std::string* why);
+// The same, the file's bytes read into file (a buffer the caller keeps).
+Conf stage_scene_conf(Staged& staged, std::vector<uint8_t>& file, const char* path, int pitch, std::string* why);
 
 // True when the staged scene.conf has files lines.
 bool staged_has_checksums(const Staged& staged);

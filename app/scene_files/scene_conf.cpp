@@ -24,7 +24,9 @@
 // the four now differs from every checksum recorded for it: edited by hand
 // or written by another tool, the four files are newer and give the scene
 // alone. A scene.conf that is incomplete or malformed is ignored whole.
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -87,19 +89,24 @@ void set_fields(const Record_field<R> (&fields)[N], const int64_t* v, R& r) {
 template <class R, size_t N>
 void put_fields(const Record_field<R> (&fields)[N], const R& r, std::string* out) {
     char number[24];
+    number[0] = ' ';
     for (const Record_field<R>& f : fields) {
-        std::snprintf(number, sizeof number, " %" PRId64, f.get(r));
-        *out += number;
+        const char* end = std::to_chars(number + 1, number + sizeof number, f.get(r)).ptr;   // as %d writes it
+        out->append(number, static_cast<size_t>(end - number));
     }
 }
 
 // Parses one record line into the staged scene. Returns an error text, or
 // null when the line is fine.
 const char* stage_line(Staged& staged, char* line, int* boards, int* texts, int* digits, bool* ended) {
+    // The first word (at most 15 bytes of it, as "%15s" reads), after
+    // leading white space; none: a blank line.
     char word[16] = {};
-    int used = 0;
-    if (std::sscanf(line, "%15s%n", word, &used) != 1) return nullptr;   // blank line
-    const char* rest = line + used;
+    const char* at = line;
+    while (std::isspace(static_cast<unsigned char>(*at))) ++at;
+    if (!*at) return nullptr;
+    for (int n = 0; *at && !std::isspace(static_cast<unsigned char>(*at)) && n < 15;) word[n++] = *at++;
+    const char* rest = at;
     int64_t v[max_numbers];
     if (!std::strcmp(word, "view")) {
         if (!numbers(rest, v, 1, min_dot_pitch, max_dot_pitch)) return "bad view line";
@@ -185,6 +192,10 @@ uint64_t checksum(const std::string& bytes) {
 
 Conf stage_scene_conf(Staged& staged, const char* path, int pitch, std::string* why) {
     std::vector<uint8_t> file;
+    return stage_scene_conf(staged, file, path, pitch, why);
+}
+
+Conf stage_scene_conf(Staged& staged, std::vector<uint8_t>& file, const char* path, int pitch, std::string* why) {
     std::string err;
     if (!platform_read_file(path, whole_file_limit, &file, &err)) {
         const int e = errno;

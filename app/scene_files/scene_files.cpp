@@ -44,7 +44,12 @@ void remove_stale_temporaries(const Data_paths& data_paths) {
 
 bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& status, Folder_use use) {
     const std::unique_ptr<Scene_reading> reading(new Scene_reading);
-    Staged& staged = reading->staged;
+    return load_scene_files(scene, data_paths, status, *reading, use);
+}
+
+bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& status, Scene_reading& reading,
+                      Folder_use use) {
+    Staged& staged = reading.staged;
     const bool editor = use == Folder_use::editor;
     bool boards_saved = false;   // leduit.conf or scene.conf gave the boards
     Platform_lock lock;
@@ -65,16 +70,16 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& s
                          "); the editor keeps it aside at its next start; " + instead)
                             .c_str());
     };
-    const Conf conf = stage_scene_conf(staged, data_paths.scene_conf, scene.dot_pitch, &why);
+    const Conf conf = stage_scene_conf(staged, reading.file, data_paths.scene_conf, scene.dot_pitch, &why);
     bool compared[four_files] = {};   // the files whose checksums decide whether scene.conf holds
     std::string bytes;
     for (int k = 0; k < four_files; ++k) {
         const char* path = four_file_path(data_paths, k);
         int count = 0;
         std::string problem;
-        switch (read_number_file(*reading, data_paths, k, &count, &problem)) {
+        switch (read_number_file(reading, data_paths, k, &count, &problem)) {
         case Read::ok:
-            load_number_file(*reading, scene, k, count);
+            load_number_file(reading, scene, k, count);
             compared[k] = true;
             if (path == data_paths.leduit_conf) boards_saved = true;
             break;
@@ -136,6 +141,11 @@ bool load_scene_files(Scene& scene, const Data_paths& data_paths, Status_line& s
 }
 
 bool save_scene_files(const Scene& scene, const Data_paths& data_paths, std::string* err) {
+    const std::unique_ptr<Scene_reading> reading(new Scene_reading);
+    return save_scene_files(scene, data_paths, *reading, err);
+}
+
+bool save_scene_files(const Scene& scene, const Data_paths& data_paths, Scene_reading& reading, std::string* err) {
     Platform_lock lock;
     switch (platform_lock_file(data_paths.scene_lock, true, true, scene_lock_wait_ms, &lock, err)) {
         case Lock_outcome::locked: break;
@@ -146,8 +156,7 @@ bool save_scene_files(const Scene& scene, const Data_paths& data_paths, std::str
     for (int k = 0; k < four_files; ++k) four[k] = number_file(scene, k);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(four[k]);
-    const std::unique_ptr<Staged> staged(new Staged);
-    if (!widen_scene_conf(*staged, data_paths, scene.dot_pitch, sums, err)) return false;
+    if (!widen_scene_conf(reading.staged, data_paths, scene.dot_pitch, sums, err)) return false;
     for (int k = 0; k < four_files; ++k)
         if (!platform_write_file_atomic(four_file_path(data_paths, k), four[k].data(), four[k].size(), err)) return false;
     const std::string conf = scene_conf_file(scene, sums);

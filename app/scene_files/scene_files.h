@@ -48,6 +48,14 @@ constexpr int scene_lock_wait_ms = 5000;
 bool load_scene_files(Scene& scene, const Data_paths& paths, Status_line& status,
                       Folder_use use = Folder_use::editor);
 
+// What a load or a save reads into (about 400 KB; see parts.h). The calls
+// above make one of their own for the call; one who loads or saves many
+// times over (the fuzz target) passes its own, made once.
+struct Scene_reading;
+bool load_scene_files(Scene& scene, const Data_paths& paths, Status_line& status, Scene_reading& reading,
+                      Folder_use use = Folder_use::editor);
+bool save_scene_files(const Scene& scene, const Data_paths& paths, Scene_reading& reading, std::string* err);
+
 // Saves the scene to the five files at paths, each replaced atomically, holding the
 // folder's lock file exclusive (made when missing). Returns
 // false, with the reason in err, when a file could not be saved; files not

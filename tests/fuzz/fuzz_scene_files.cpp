@@ -84,7 +84,7 @@ uint64_t hash_of(const uint8_t* data, size_t size) {
 // Saves the scene; a failure is a finding. Returns the five files' bytes.
 void save_and_read(std::string (&files)[file_count]) {
     std::string err;
-    if (!save_scene_files(scene, paths, &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
+    if (!save_scene_files(scene, paths, reading(), &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
     for (int k = 0; k < file_count; ++k)
         files[k] = folder.files.count(file_names[k]) ? bytes_of(file_names[k]) : "<absent>";
 }
@@ -93,7 +93,7 @@ void save_and_read(std::string (&files)[file_count]) {
 void load_fresh() {
     scene = start;
     Status_line status;
-    load_scene_files(scene, paths, status);
+    load_scene_files(scene, paths, status, reading());
 }
 
 // Save, load, save (the scene is loaded): the two saves write the same.
@@ -126,13 +126,13 @@ void number_file_round_trip(int k) {
 void scene_conf_round_trip() {
     const std::string path = std::string(root) + file_names[4];
     std::string why;
-    if (stage_scene_conf(reading().staged, path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
+    if (stage_scene_conf(reading().staged, reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
     apply_staged(reading().staged, scene);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(bytes_of(file_names[k]));
     const std::string first = scene_conf_file(scene, sums);
     put_file(file_names[4], first);
-    if (stage_scene_conf(reading().staged, path.c_str(), scene.dot_pitch, &why) != Conf::sound)
+    if (stage_scene_conf(reading().staged, reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound)
         finding(file_names[4], ("what it was written as is refused: " + why).c_str());
     if (!staged_has_checksums(reading().staged) || !recorded(reading().staged, 0, sums[0]) || !recorded(reading().staged, 3, sums[3]))
         finding(file_names[4], "the checksums written are not read back");
