@@ -24,6 +24,7 @@
 // the four now differs from every checksum recorded for it: edited by hand
 // or written by another tool, the four files are newer and give the scene
 // alone. A scene.conf that is incomplete or malformed is ignored whole.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -212,11 +213,11 @@ Conf stage_scene_conf(Staged& staged, std::vector<uint8_t>& file, const char* pa
     // bytes. False at the end of the file.
     auto next_line = [&](char* line, size_t cap) {
         if (at >= file.size()) return false;
-        size_t n = 0;
-        while (at < file.size() && n + 1 < cap) {
-            line[n++] = text[at++];
-            if (line[n - 1] == '\n') break;
-        }
+        const size_t most = std::min(file.size() - at, cap - 1);
+        const void* feed = std::memchr(text + at, '\n', most);
+        const size_t n = feed ? static_cast<size_t>(static_cast<const char*>(feed) - (text + at)) + 1 : most;
+        std::memcpy(line, text + at, n);
+        at += n;
         line[n] = '\0';
         return true;
     };
