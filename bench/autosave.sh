@@ -12,17 +12,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build/bin/vantiro}
 seconds=${2:-40}
-work=$(mktemp -d)
-cc -O2 -shared -fPIC -o "$work/shim.so" bench/frame_latency_shim.c -ldl
+source bench/lib.sh
+bench_setup
 # The editor in a folder of its own: it saves and keeps its copy there.
 cp -r "$(dirname "$bin")"/. "$work/bin"
 rm -f "$work/bin/vantiro_unit_tests" "$work/bin/scene.recovery"
-read -r display xvfb_pid < <(scripts/xvfb-start)
-export DISPLAY="$display"
-LD_PRELOAD="$work/shim.so" "$work/bin/vantiro" 2>"$work/log" >/dev/null &
-pid=$!
-trap 'kill $pid $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
-timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null
+bench_start_editor "$work/bin/vantiro"
 sleep 2
 # The window sits at (50, 50); a new text lies at board 0's corner.
 xdotool mousemove 650 650 key ctrl+e

@@ -53,27 +53,19 @@ void glXSwapBuffers(Display* d, GLXDrawable w) {
 static __thread double temporary_opened = -1;
 static __thread int recovery_renamed = 0;
 
-static int open_at(const char* symbol, int dir, const char* path, int flags, mode_t mode) {
-    int (*real)(int, const char*, int, ...) = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, symbol);
+int openat(int dir, const char* path, int flags, ...) {
+    static int (*real)(int, const char*, int, ...);
+    if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
+    va_list a;
+    va_start(a, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(a, mode_t) : 0;
+    va_end(a);
     if ((flags & O_TMPFILE) == O_TMPFILE) temporary_opened = now_us();
     return real(dir, path, flags, mode);
 }
 
-int openat(int dir, const char* path, int flags, ...) {
-    va_list a;
-    va_start(a, flags);
-    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(a, mode_t) : 0;
-    va_end(a);
-    return open_at("openat", dir, path, flags, mode);
-}
-
-int openat64(int dir, const char* path, int flags, ...) {
-    va_list a;
-    va_start(a, flags);
-    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(a, mode_t) : 0;
-    va_end(a);
-    return open_at("openat64", dir, path, flags, mode);
-}
+/* The same call under its large-file name (one and the same on 64-bit). */
+int openat64(int dir, const char* path, int flags, ...) __attribute__((alias("openat")));
 
 int renameat(int from_dir, const char* from, int to_dir, const char* to) {
     static int (*real)(int, const char*, int, const char*);

@@ -7,14 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build/bin/vantiro}
-work=$(mktemp -d)
-cc -O2 -shared -fPIC -o "$work/shim.so" bench/frame_latency_shim.c -ldl
-read -r display xvfb_pid < <(scripts/xvfb-start)
-export DISPLAY="$display"
-LD_PRELOAD="$work/shim.so" "$bin" 2>"$work/log" >/dev/null &
-pid=$!
-trap 'kill $pid $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
-timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null
+source bench/lib.sh
+bench_setup
+bench_start_editor "$bin"
 sleep 2
 
 # Over IDLE_SECONDS (60) of idling: wake-ups a second (voluntary context

@@ -10,10 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=${1:-build/bin}
-work=$(mktemp -d)
-cc -O2 -shared -fPIC -o "$work/shim.so" bench/frame_latency_shim.c -ldl
-read -r display xvfb_pid < <(scripts/xvfb-start)
-export DISPLAY="$display"
+source bench/lib.sh
+bench_setup
 mkdir "$work/ed"
 cp -r "$bin/vantiro" "$bin/Font" "$work/ed/"
 "$bin/vantiro-card" --port 0 --flash "$work/flash.bin" --log "$work/card.log" >"$work/card.out" 2>&1 &
@@ -23,9 +21,7 @@ for _ in $(seq 100); do grep -q listening "$work/card.out" && break; sleep 0.05;
 port=$(sed -n 's/.*127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/card.out")
 printf '[RemotIP]\nRemotIP=127.0.0.1:%s\n[LEDPARA]\nWIDTH=256\nHEIGHT=128\n[NetSyc]\nSyc_Enable=1\n[LiveSend]\nPacing=1\n' \
   "$port" >"$work/ed/SysCfg.ini"
-LD_PRELOAD="$work/shim.so" "$work/ed/vantiro" 2>"$work/log" >/dev/null &
-pid=$!
-timeout 20 xdotool search --sync --onlyvisible --name '^vantiro$' >/dev/null
+bench_start_editor "$work/ed/vantiro"
 sleep 1
 xdotool mousemove 700 650
 for _ in $(seq 98); do xdotool key ctrl+d; done
