@@ -143,29 +143,30 @@ struct Fleet_card_link::Impl {
 
 namespace {
 
-void note_refusal(Fleet_card_link::Impl* i, const std::string& why) {
-    std::lock_guard<std::mutex> g(i->lock);
+// A new reason the broker will not have the card; i->lock held.
+void note_refusal_locked(Fleet_card_link::Impl* i, const std::string& why) {
     if (why == i->refusal) return;
     i->refusal = why;
     i->refusal_told = false;
 }
 
+void note_refusal(Fleet_card_link::Impl* i, const std::string& why) {
+    std::lock_guard<std::mutex> g(i->lock);
+    note_refusal_locked(i, why);
+}
+
 void card_connected(mosquitto* m, void* user, int rc) {
     auto* i = static_cast<Fleet_card_link::Impl*>(user);
     if (rc != 0) {   // the network thread retries by itself
-        note_refusal(i, std::string("refused the card: ") + mosquitto_reason_string(rc));
         std::lock_guard<std::mutex> g(i->lock);
+        note_refusal_locked(i, std::string("refused the card: ") + mosquitto_reason_string(rc));
         i->refused = true;
         return;
-    }
-    {
-        std::lock_guard<std::mutex> g(i->lock);
-        i->accepted = true;
     }
     for (const std::string& t : i->topics)
         if (!t.empty()) mosquitto_subscribe(m, nullptr, t.c_str(), 1);
     std::lock_guard<std::mutex> g(i->lock);
-    i->connected = true;
+    i->accepted = i->connected = true;
     i->refusal.clear();
     i->refusal_told = true;
 }
@@ -173,20 +174,16 @@ void card_connected(mosquitto* m, void* user, int rc) {
 void card_disconnected(mosquitto*, void* user, int rc) {
     auto* i = static_cast<Fleet_card_link::Impl*>(user);
     if (rc == 0) return;   // our own disconnect, at the card's end
-    bool was_accepted;
-    {
-        std::lock_guard<std::mutex> g(i->lock);
-        was_accepted = i->accepted;
-        i->accepted = false;
-        // The close that follows a refusal: its reason is already said.
-        if (i->refused) {
-            i->refused = false;
-            return;
-        }
+    std::lock_guard<std::mutex> g(i->lock);
+    const bool was_accepted = i->accepted;
+    i->accepted = false;
+    if (i->refused) {   // the close that follows a refusal: its reason is already said
+        i->refused = false;
+        return;
     }
-    note_refusal(i, was_accepted ? "the connection was lost; trying again"
-                                 : "the broker closed the connection before accepting the card "
-                                   "(does it want TLS, or a login?); trying again");
+    note_refusal_locked(i, was_accepted ? "the connection was lost; trying again"
+                                        : "the broker closed the connection before accepting the card "
+                                          "(does it want TLS, or a login?); trying again");
 }
 
 // The library's own errors carry what a connect hook never hears of: a TLS
@@ -196,11 +193,9 @@ void card_disconnected(mosquitto*, void* user, int rc) {
 void card_log(mosquitto*, void* user, int level, const char* text) {
     if (level != MOSQ_LOG_ERR || !text) return;
     auto* i = static_cast<Fleet_card_link::Impl*>(user);
-    {
-        std::lock_guard<std::mutex> g(i->lock);
-        i->last_error = text;
-    }
-    if (std::strncmp(text, "OpenSSL Error", 13) == 0) note_refusal(i, text);
+    std::lock_guard<std::mutex> g(i->lock);
+    i->last_error = text;
+    if (std::strncmp(text, "OpenSSL Error", 13) == 0) note_refusal_locked(i, text);
 }
 
 // A connect that failed at once. The reason when it is one the card cannot
