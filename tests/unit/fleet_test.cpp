@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -118,10 +119,13 @@ TEST(Fleet_card, ShowsTheNewestWholeSceneWhateverComesAndKeepsItForTheNextStart)
         std::string message;
         bool whole = true;
         switch (kind) {
-        case 0: {   // a line the card does not know, somewhere in the script
+        case 0: {   // a line the card does not know, at the start of a line of the script
             std::string s = script;
-            size_t at = s.find('\n', static_cast<size_t>(below(static_cast<int>(s.size()))));
-            at = at == std::string::npos ? s.size() : at + 1;
+            // The script may end in a NUL, and the card reads nothing after
+            // it: the line goes before it, at a line's start.
+            const size_t end = std::min(s.find('\0'), s.size());
+            size_t at = s.find('\n', static_cast<size_t>(below(static_cast<int>(end))));
+            at = at == std::string::npos || at >= end ? 0 : at + 1;
             s.insert(at, "led frobnicate 1 2\n");
             message = encode_fleet_scene(Fleet_scene{seq, s});
             whole = false;
@@ -145,7 +149,7 @@ TEST(Fleet_card, ShowsTheNewestWholeSceneWhateverComesAndKeepsItForTheNextStart)
         }
         const bool newer = whole && seq > shown_seq;
         const bool ran = sign.run(sim, message, &why);
-        ASSERT_EQ(ran, newer) << "message " << m << " (seq " << seq << ", shown " << shown_seq << "): " << why;
+        ASSERT_EQ(ran, newer) << "message " << m << " (kind " << kind << ", seq " << seq << ", shown " << shown_seq << "): " << why;
         if (ran) {
             shown_seq = seq;
             shown = script;
