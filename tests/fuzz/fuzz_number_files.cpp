@@ -23,6 +23,7 @@
 #include "platform/platform.h"
 #include "scene/scene.h"
 #include "ui/menus.h"
+#include "memory_scene_folder.h"
 
 namespace {
 
@@ -39,12 +40,6 @@ const char* const root = "/nonexistent/vantiro-fuzz-number-files/";
 Memory_folder folder;
 Data_paths paths;   // the files in root
 
-// What the reader reads into (about 400 KB): made once.
-Scene_reading& reading() {
-    static Scene_reading* r = new Scene_reading;
-    return *r;
-}
-
 [[noreturn]] void finding(const char* file, const std::string& what) {
     std::fprintf(stderr, "fuzz_number_files: %s: %s\n", file, what.c_str());
     std::abort();
@@ -53,18 +48,7 @@ Scene_reading& reading() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool ready = [] {
-        set_diag_stream(std::fopen("/dev/null", "w"));
-        folder.root = root;
-        std::string err;
-        if (!build_data_paths(root, &paths, &err)) {
-            std::fprintf(stderr, "fuzz_number_files: %s: %s\n", root, err.c_str());
-            std::abort();
-        }
-        reset_scene(start);
-        build_layout(start);
-        return true;
-    }();
+    static const bool ready = serve_scene_files_from_memory("fuzz_number_files", root, folder, paths, start);
     (void)ready;
     if (size == 0) return 0;
     const Memory_folder_in_use in_memory(folder);
@@ -74,14 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     int count = 0;
     std::string why;
-    if (read_number_file(reading(), paths, k, &count, &why) == Read::ok) {
+    if (read_number_file(fuzz_reading(), paths, k, &count, &why) == Read::ok) {
         scene = start;
-        load_number_file(reading(), scene, k, count);
+        load_number_file(fuzz_reading(), scene, k, count);
         const std::string first = number_file(scene, k);
         folder.files[name].assign(first.begin(), first.end());
-        const Read again = read_number_file(reading(), paths, k, &count, &why);
+        const Read again = read_number_file(fuzz_reading(), paths, k, &count, &why);
         if (again == Read::ok) {
-            load_number_file(reading(), scene, k, count);
+            load_number_file(fuzz_reading(), scene, k, count);
             if (number_file(scene, k) != first) finding(name, "differs after a write, a read and a write");
         } else if (!(again == Read::refused && k == 3)) {
             finding(name, "what it was written as does not read: " + why);

@@ -38,6 +38,7 @@
 #include "platform/platform.h"
 #include "scene/scene.h"
 #include "ui/menus.h"
+#include "memory_scene_folder.h"
 #include "scene/status_line.h"
 
 namespace {
@@ -54,12 +55,6 @@ constexpr int file_count = 5;
 // memory folder fails rather than writes somewhere.
 const char* const root = "/nonexistent/vantiro-fuzz-scene/";
 Data_paths paths;   // the scene files in root
-
-// What the round trips read into (about 400 KB): made once.
-Scene_reading& reading() {
-    static Scene_reading* r = new Scene_reading;
-    return *r;
-}
 
 Memory_folder folder;
 
@@ -84,7 +79,7 @@ uint64_t hash_of(const uint8_t* data, size_t size) {
 // Saves the scene; a failure is a finding. Returns the five files' bytes.
 void save_and_read(std::string (&files)[file_count]) {
     std::string err;
-    if (!save_scene_files(scene, paths, reading(), &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
+    if (!save_scene_files(scene, paths, fuzz_reading(), &err)) finding("save", ("a loaded scene does not save: " + err).c_str());
     for (int k = 0; k < file_count; ++k)
         files[k] = folder.files.count(file_names[k]) ? bytes_of(file_names[k]) : "<absent>";
 }
@@ -93,7 +88,7 @@ void save_and_read(std::string (&files)[file_count]) {
 void load_fresh() {
     scene = start;
     Status_line status;
-    load_scene_files(scene, paths, status, reading());
+    load_scene_files(scene, paths, status, fuzz_reading());
 }
 
 // Save, load, save (the scene is loaded): the two saves write the same.
@@ -115,10 +110,10 @@ void number_file_round_trip(int k) {
     std::string why;
     const std::string first = number_file(scene, k);
     put_file(file_names[k], first);
-    const Read again = read_number_file(reading(), paths, k, &count, &why);
+    const Read again = read_number_file(fuzz_reading(), paths, k, &count, &why);
     if (again == Read::refused && k == 3) return;   // over 139 rectangles: scene.conf's to carry
     if (again != Read::ok) finding(file_names[k], ("what it was written as does not read: " + why).c_str());
-    load_number_file(reading(), scene, k, count);
+    load_number_file(fuzz_reading(), scene, k, count);
     if (number_file(scene, k) != first) finding(file_names[k], "differs after a write, a read and a write");
 }
 
@@ -126,17 +121,17 @@ void number_file_round_trip(int k) {
 void scene_conf_round_trip() {
     const std::string path = std::string(root) + file_names[4];
     std::string why;
-    if (stage_scene_conf(reading().staged, reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
-    apply_staged(reading().staged, scene);
+    if (stage_scene_conf(fuzz_reading().staged, fuzz_reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound) return;
+    apply_staged(fuzz_reading().staged, scene);
     uint64_t sums[four_files];
     for (int k = 0; k < four_files; ++k) sums[k] = checksum(bytes_of(file_names[k]));
     const std::string first = scene_conf_file(scene, sums);
     put_file(file_names[4], first);
-    if (stage_scene_conf(reading().staged, reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound)
+    if (stage_scene_conf(fuzz_reading().staged, fuzz_reading().file, path.c_str(), scene.dot_pitch, &why) != Conf::sound)
         finding(file_names[4], ("what it was written as is refused: " + why).c_str());
-    if (!staged_has_checksums(reading().staged) || !recorded(reading().staged, 0, sums[0]) || !recorded(reading().staged, 3, sums[3]))
+    if (!staged_has_checksums(fuzz_reading().staged) || !recorded(fuzz_reading().staged, 0, sums[0]) || !recorded(fuzz_reading().staged, 3, sums[3]))
         finding(file_names[4], "the checksums written are not read back");
-    apply_staged(reading().staged, scene);
+    apply_staged(fuzz_reading().staged, scene);
     if (scene_conf_file(scene, sums) != first) finding(file_names[4], "differs after a write, a read and a write");
 }
 
@@ -144,18 +139,7 @@ void scene_conf_round_trip() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool every_whole_cycle = std::getenv("VANTIRO_FUZZ_WHOLE_CYCLE") != nullptr;
-    static bool ready = [] {
-        set_diag_stream(std::fopen("/dev/null", "w"));   // the loader's complaints: expected, and many
-        folder.root = root;
-        std::string err;
-        if (!build_data_paths(root, &paths, &err)) {
-            std::fprintf(stderr, "fuzz_scene_files: %s: %s\n", root, err.c_str());
-            std::abort();
-        }
-        reset_scene(start);
-        build_layout(start);
-        return true;
-    }();
+    static const bool ready = serve_scene_files_from_memory("fuzz_scene_files", root, folder, paths, start);
     (void)ready;
     const Memory_folder_in_use in_memory(folder);
 
